@@ -1,0 +1,105 @@
+#include "core/protocol/cipher.h"
+
+#include <cmath>
+
+#include "core/protocol/pseudo_random.h"
+
+namespace corvane {
+namespace {
+
+// m and the counter limit shared by both directions; remainders keep the dividend's sign.
+struct CipherSteps {
+  int64_t m = 0;
+  int64_t limit = 0;
+};
+
+CipherSteps StepsFor(qsizetype length, int32_t k1, int32_t k2) {
+  CipherSteps steps;
+  steps.m = static_cast<int64_t>(k2) % k1;
+  steps.limit = (static_cast<int64_t>(k2) % length) % 16;
+  return steps;
+}
+
+void AdvanceCounter(int64_t& counter, int64_t limit) {
+  ++counter;
+  if (counter > limit) counter = 1;
+}
+
+}  // namespace
+
+QByteArray EncryptPayload(const QByteArray& text, int32_t k1, int32_t k2) {
+  if (k1 == 0 || text.isEmpty()) return text;
+  const CipherSteps steps = StepsFor(text.size(), k1, k2);
+  QByteArray out(text.size(), Qt::Uninitialized);
+  int64_t counter = 1;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const int64_t code = static_cast<unsigned char>(text[i]);
+    int64_t t = code + steps.m + counter;
+    if (t >= 255) t -= 255;
+    // Keys outside the protocol's range could leave the byte range; such a byte
+    // stays as it was rather than wrapping into a wrong character.
+    out[i] = (t >= 0 && t <= 255) ? static_cast<char>(t) : text[i];
+    AdvanceCounter(counter, steps.limit);
+  }
+  return out;
+}
+
+std::optional<QByteArray> DecryptPayload(const QByteArray& text, int32_t k1, int32_t k2) {
+  if (text.isEmpty()) return std::nullopt;
+  if (k1 == 0) return text;
+  const CipherSteps steps = StepsFor(text.size(), k1, k2);
+  QByteArray out(text.size(), Qt::Uninitialized);
+  int64_t counter = 1;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const int64_t code = static_cast<unsigned char>(text[i]);
+    int64_t t = code - steps.m - counter;
+    if (t < 0) t += 255;
+    out[i] = (t >= 0 && t <= 255) ? static_cast<char>(t) : text[i];
+    AdvanceCounter(counter, steps.limit);
+  }
+  return out;
+}
+
+QByteArray RandomTrailer(PseudoRandom& random) {
+  QByteArray trailer(4, Qt::Uninitialized);
+  for (int i = 0; i < 4; ++i) {
+    int code = 0;
+    while (code == 0) code = static_cast<int>(std::nearbyint(random.Next() * 255.0));
+    trailer[i] = static_cast<char>(code);
+  }
+  return trailer;
+}
+
+int16_t DerivedIntegerKey(int32_t slotKey) {
+  if (slotKey == 0) return 0;
+  return static_cast<int16_t>(QByteArray::number(slotKey).left(2).toInt());
+}
+
+char MirrorChar(char c) {
+  if (c >= 'A' && c <= 'Z') return static_cast<char>('Z' - (c - 'A'));
+  if (c >= 'a' && c <= 'z') return static_cast<char>('z' - (c - 'a'));
+  if (c >= '0' && c <= '9') return static_cast<char>('9' - (c - '0'));
+  return c;
+}
+
+QByteArray MirrorText(const QByteArray& text) {
+  QByteArray out(text.size(), Qt::Uninitialized);
+  for (qsizetype i = 0; i < text.size(); ++i) out[i] = MirrorChar(text[i]);
+  return out;
+}
+
+QByteArray KeyedXor(const QByteArray& text, int32_t key) {
+  int d = 0;
+  for (char digit : QByteArray::number(key)) {
+    if (digit >= '0' && digit <= '9') d += digit - '0';
+  }
+  while (d > 255) d -= 256;
+  QByteArray out(text.size(), Qt::Uninitialized);
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    int mask = static_cast<int>((i + 1 + d) & 0xFF);  // one reduction by 256, as the masks wrap
+    out[i] = static_cast<char>(static_cast<unsigned char>(text[i]) ^ mask);
+  }
+  return out;
+}
+
+}  // namespace corvane

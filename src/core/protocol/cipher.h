@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+#include <optional>
+
+namespace corvane {
+
+class PseudoRandom;
+
+// Fixed keys of the protocol, shared with every client.
+inline constexpr int32_t LogonKey = 48611;
+inline constexpr int16_t ReplyKey = 73;
+
+// The payload cipher: one byte out for each byte in, codes reduced by 255.
+// With k1 = 0 the text is returned unchanged, as decryption passes such bytes through.
+QByteArray EncryptPayload(const QByteArray& text, int32_t k1, int32_t k2);
+
+// nullopt for the empty text, which cannot be decrypted. A byte whose step cannot be
+// computed (k1 = 0, or a code outside 0..255) is taken over unchanged.
+std::optional<QByteArray> DecryptPayload(const QByteArray& text, int32_t k1, int32_t k2);
+
+// Four bytes with codes 1..255 from the server's generator.
+QByteArray RandomTrailer(PseudoRandom& random);
+
+// The integer key formed by the first two characters of the key's decimal text.
+int16_t DerivedIntegerKey(int32_t slotKey);
+
+// A..Z, a..z and 0..9 mirrored within their range; every other byte unchanged.
+char MirrorChar(char c);
+QByteArray MirrorText(const QByteArray& text);
+
+// XOR with a mask that grows with the position, offset by the key's digit sum.
+// Applying it twice with the same key gives the text back.
+QByteArray KeyedXor(const QByteArray& text, int32_t key);
+
+}  // namespace corvane

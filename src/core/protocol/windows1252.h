@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace corvane {
+
+// Wire texts, settings files and the user store hold one byte per character in
+// Windows-1252. The five bytes that code page leaves undefined map to the C1 control
+// characters of the same value, so every byte round-trips.
+QString FromWindows1252(const QByteArray& bytes);
+
+// Characters outside Windows-1252 become '?'.
+QByteArray ToWindows1252(const QString& text);
+
+}  // namespace corvane
