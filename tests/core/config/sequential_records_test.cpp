@@ -4,6 +4,8 @@
 
 #include <QLocale>
 
+#include "support/scoped_default_locale.h"
+
 namespace corvane {
 namespace {
 
@@ -19,8 +21,8 @@ TEST(SequentialWriter, WritesQuotedTextNumbersAndNothing) {
 }
 
 TEST(SequentialWriter, NumbersUseADecimalPointWithoutSignOrExponent) {
-  const QLocale previous;
-  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  // Numbers in the files never follow the default locale's decimal comma.
+  const ScopedDefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
   SequentialWriter writer;
   writer.WriteNumber(1234.5);
   writer.WriteNumber(7.0);
@@ -29,7 +31,6 @@ TEST(SequentialWriter, NumbersUseADecimalPointWithoutSignOrExponent) {
   writer.WriteNumber(1e20);
   writer.WriteNumber(1e-7);
   writer.EndRecord();
-  QLocale::setDefault(previous);
   EXPECT_EQ(writer.bytes(), QByteArray("1234.5,7,-0.25,0,100000000000000000000,0.0000001\r\n"));
 }
 
@@ -91,15 +92,14 @@ TEST(SequentialReader, IntegersRoundHalfToEvenAndFailOutOfRange) {
 }
 
 TEST(SequentialReader, NumbersIgnoreTheLocale) {
-  const QLocale previous;
-  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  // Numbers in the files never follow the default locale's decimal comma.
+  const ScopedDefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
   SequentialReader reader("1234.5,1,5\r\n");
   SettingNumber number;
   ASSERT_TRUE(reader.ReadNumber(number));
   EXPECT_EQ(number, 1234.5);
   ASSERT_TRUE(reader.ReadNumber(number));
   EXPECT_EQ(number, 1.0);
-  QLocale::setDefault(previous);
 }
 
 TEST(SequentialReader, UnterminatedQuoteIsAReadError) {

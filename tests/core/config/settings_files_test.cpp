@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+#include "support/scoped_default_locale.h"
+
 namespace corvane {
 namespace {
 
@@ -88,6 +90,16 @@ TEST_F(SettingsFilesTest, GeneralReadErrorKeepsTheRestOfItsLine) {
   EXPECT_EQ(settings.RefreshRate, 20);
   EXPECT_EQ(settings.KeepLogFile, 40000.0);  // a plain number takes any value
   EXPECT_EQ(settings.EncryptionEnabled, 1);
+  EXPECT_EQ(settings.AllowMultipleLogons, 1.0);
+  EXPECT_EQ(settings.InactivityLimit, 0);
+
+  // The failing field ends its line: the next line is not skipped too.
+  Put("general.dat", "1,1,20,1,70000\r\n1,9\r\n");
+  ServerSettings last;
+  files_.LoadGeneralSettings(last);
+  EXPECT_EQ(last.KeepLogFile, 1.0);
+  EXPECT_EQ(last.EncryptionEnabled, 0);
+  EXPECT_EQ(last.InactivityLimit, 9);
 
   Put("general.dat", "1,1,abc,1,1\r\n1,7\r\n");
   ServerSettings second;
@@ -194,8 +206,8 @@ TEST_F(SettingsFilesTest, WindowPlacementWhenNothingWasRead) {
 }
 
 TEST_F(SettingsFilesTest, WindowPlacementRoundTripsUnderAGermanLocale) {
-  const QLocale previous;
-  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  // Numbers in the files never follow the default locale's decimal comma.
+  const ScopedDefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
   ServerSettings settings;
   settings.WindowTop = 1500;
   settings.WindowLeft = 2257.5;
@@ -205,7 +217,6 @@ TEST_F(SettingsFilesTest, WindowPlacementRoundTripsUnderAGermanLocale) {
   EXPECT_EQ(Get("User.dat"), QByteArray("1500,2257.5\r\n9600,7200\r\n"));
   ServerSettings loaded;
   EXPECT_TRUE(files_.LoadWindowPlacement(loaded));
-  QLocale::setDefault(previous);
   EXPECT_EQ(loaded.WindowTop, 1500.0);
   EXPECT_EQ(loaded.WindowLeft, 2257.5);
   EXPECT_EQ(loaded.WindowWidth, 9600);
