@@ -1,0 +1,130 @@
+#include "core/activity/activity_log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <utility>
+
+#include "core/activity/activity_events.h"
+#include "core/activity/activity_timestamp.h"
+#include "core/protocol/windows1252.h"
+
+namespace corvane {
+namespace {
+
+// The log names who did what; other local users have no business reading it.
+constexpr QFileDevice::Permissions kLogFilePermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Runs one step of building a row; a step that fails leaves its text empty.
+template <typename Step>
+QString Guarded(Step step) {
+  try {
+    return step();
+  } catch (...) {
+    return QString();
+  }
+}
+
+bool KeepsLogFile(const ServerSettings& settings) {
+  return settings.KeepLogFile && *settings.KeepLogFile == 1.0;
+}
+
+}  // namespace
+
+ActivityLog::ActivityLog(SlotActivitySource& source, ActivityRowsModel& rows,
+                         const ServerSettings& settings, QString program_directory,
+                         HostIdentity host, Clock clock)
+    : source_(source),
+      rows_(rows),
+      settings_(settings),
+      program_directory_(std::move(program_directory)),
+      host_(std::move(host)),
+      clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); })) {}
+
+QString ActivityLog::LogFilePath() const {
+  return QDir(program_directory_).filePath(QStringLiteral("CorvaneDB.log"));
+}
+
+ActivityRow ActivityLog::BuildRow(int slot, const QByteArray& code) {
+  ActivityRow row;
+  const ActivityEvent* event = FindActivityEvent(code);
+  if (event == nullptr) return row;  // an unknown code gives a row with every column empty
+
+  row.event = QString::fromLatin1(event->event_text);
+  if (event->with_error) {
+    row.event += Guarded([&] {
+      return QString::number(source_.LastErrorNumber()) + QStringLiteral("  ") +
+             source_.LastErrorText();
+    });
+  }
+  const auto value = [&](ActivityValue kind) {
+    return Guarded([&]() -> QString {
+      switch (kind) {
+        case ActivityValue::kNone:
+          return QString();
+        case ActivityValue::kHostName:
+          return host_.host_name;
+        case ActivityValue::kHostAddress:
+          return QStringLiteral("IP Address: ") + host_.ip_address;
+        case ActivityValue::kUsersDisconnected:
+          return QStringLiteral("Users Disconnected:  ") + QString::number(slot);
+        case ActivityValue::kUser:
+          return source_.SlotUserName(slot);
+        case ActivityValue::kRemoteAddress:
+          return QStringLiteral("Remote IP: ") + source_.SlotRemoteAddress(slot);
+        case ActivityValue::kDatabase:
+          return source_.DatabaseEngineName(slot);
+        case ActivityValue::kRecordset:
+          return source_.RecordsetName(slot);
+        case ActivityValue::kPosition:
+          return source_.CurrentRecordNumber(slot);
+        case ActivityValue::kCount:
+          return source_.RecordCountText(slot);
+      }
+      return QString();
+    });
+  };
+  row.user = value(event->user);
+  row.database = value(event->database);
+  row.table_query = value(event->table_query);
+  row.record = value(event->record);
+
+  // The engine names the queries it keeps for forms and controls "~sq_" plus a kind
+  // letter; the rest is the name worth showing. A query the client composed has no name
+  // of its own, so the slot's table/query name stands for it.
+  if (row.table_query.startsWith(QStringLiteral("~sq_"))) row.table_query.remove(0, 5);
+  if (row.table_query == QStringLiteral("#Temporary QueryDef#")) {
+    row.table_query = Guarded([&] { return source_.SlotObjectName(slot); });
+  }
+
+  // Date and time come from one reading of the clock.
+  const QDateTime now = clock_();
+  const QLocale locale = QLocale::system();
+  row.date = ActivityDateText(now.date(), locale);
+  row.time = ActivityTimeText(now.time(), locale);
+  return row;
+}
+
+void ActivityLog::LogActivity(int slot, const QByteArray& code) {
+  try {
+    const ActivityRow row = BuildRow(slot, code);
+    rows_.AppendRow(row);
+    if (KeepsLogFile(settings_)) AppendToLogFile(row);
+  } catch (...) {
+    // Reporting an event must never disturb the work that reported it.
+  }
+}
+
+void ActivityLog::AppendToLogFile(const ActivityRow& row) {
+  QFile file(LogFilePath());
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append, kLogFilePermissions)) return;
+  file.write(ToWindows1252(ActivityLineText(row)) + "\r\n");
+}
+
+bool ActivityLog::ClearLogFile() {
+  QFile file(LogFilePath());
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate, kLogFilePermissions);
+}
+
+}  // namespace corvane

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+#include "core/activity/activity_reporter.h"
+#include "core/activity/activity_row.h"
+#include "core/activity/activity_rows_model.h"
+#include "core/activity/host_identity.h"
+#include "core/activity/slot_activity_source.h"
+#include "core/config/server_settings.h"
+
+namespace corvane {
+
+// Turns each reported event into a row of the activity list and, while KeepLogFile is 1,
+// a line of "CorvaneDB.log" in the program's directory. Reporting never fails: a slot
+// fact that cannot be read leaves its column empty, and a log file that cannot be
+// written is skipped.
+class ActivityLog : public ActivityReporter {
+ public:
+  using Clock = std::function<QDateTime()>;
+
+  // `settings` is read at every event, so a changed "Keep Log File" applies at once.
+  // Without a clock the local time is used.
+  ActivityLog(SlotActivitySource& source, ActivityRowsModel& rows, const ServerSettings& settings,
+              QString program_directory, HostIdentity host, Clock clock = {});
+
+  // `slot` is a count for "SetupRun" and unused for "ServerStart" and "ServerShutdown".
+  void LogActivity(int slot, const QByteArray& code) override;
+
+  QString LogFilePath() const;
+  // Empties the log file, creating it when missing. False when that fails.
+  bool ClearLogFile();
+
+ private:
+  ActivityRow BuildRow(int slot, const QByteArray& code);
+  void AppendToLogFile(const ActivityRow& row);
+
+  SlotActivitySource& source_;
+  ActivityRowsModel& rows_;
+  const ServerSettings& settings_;
+  QString program_directory_;
+  HostIdentity host_;
+  Clock clock_;
+};
+
+}  // namespace corvane
