@@ -111,13 +111,6 @@ TEST_F(AdminActionTest, MissingProgramDirectoryFails) {
   EXPECT_FALSE(err_.isEmpty());
 }
 
-TEST_F(AdminActionTest, RemovingTakesTheExactName) {
-  ASSERT_EQ(Run({"--add-user", "bob", "pw"}), 0);
-  EXPECT_EQ(Run({"--remove-user", "bob"}), 1);
-  EXPECT_EQ(Run({"--remove-user", "BOB"}), 0);
-  EXPECT_EQ(Run({"--remove-user", "BOB"}), 1);
-}
-
 TEST_F(AdminActionTest, LegacyUsersAreImportedFirst) {
   RegistryStore registry(dir_.path());
   const QByteArray slot("Software\\Morvat\\P1");

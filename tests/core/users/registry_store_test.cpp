@@ -141,14 +141,5 @@ TEST_F(RegistryStoreTest, DeletingAMissingValueFails) {
   EXPECT_FALSE(registry_.DeleteValue(Key, "a"));
 }
 
-TEST_F(RegistryStoreTest, SeparateInstancesShareTheFile) {
-  ASSERT_TRUE(registry_.CreateKey(Key));
-  ASSERT_TRUE(registry_.SetValue(Key, "a", "1"));
-  RegistryStore second(dir_.path());
-  EXPECT_EQ(second.QueryValue(Key, "a", 1), QByteArray("1"));
-  ASSERT_TRUE(second.SetValue(Key, "b", "2"));
-  EXPECT_EQ(Names(registry_, Key), (QList<QByteArray>{"a", "b"}));
-}
-
 }  // namespace
 }  // namespace corvane
