@@ -1,13 +1,22 @@
 #include <QCoreApplication>
+#include <QTextStream>
 #include <cstdio>
-#include <cstring>
+
+#include "core/server/command_line.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-    std::puts("Corvane Database Server\nVersion 5.0");
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  const corvane::ParsedCommandLine parsed =
+      corvane::ParseCommandLine(QCoreApplication::arguments().mid(1));
+  if (!parsed.Ok()) {
+    err << parsed.error << "\n\n" << corvane::UsageText();
+    return 2;
+  }
+  if (parsed.options.action == corvane::AdminAction::None) {
+    out << corvane::UsageText();
     return 0;
   }
-  std::puts("Usage: corvane-server [--help] [--version]");
-  return 0;
+  return corvane::RunAdminAction(parsed.options, QCoreApplication::applicationDirPath(), out, err);
 }

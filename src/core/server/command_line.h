@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+namespace corvane {
+
+// What a run of the server is asked to do besides (or instead of) serving.
+enum class AdminAction { None, Help, Version, AddUser, ListUsers, RemoveUser };
+
+struct CommandLineOptions {
+  QString programDir;  // --dir; empty means the executable's folder
+  bool headless = false;
+  AdminAction action = AdminAction::None;
+  QStringList actionArguments;  // the action's own arguments, in order
+};
+
+struct ParsedCommandLine {
+  CommandLineOptions options;
+  QString error;  // why the arguments were not understood; empty when they were
+  bool Ok() const { return error.isEmpty(); }
+};
+
+// Parses the arguments that follow the program name.
+ParsedCommandLine ParseCommandLine(const QStringList& arguments);
+
+QString UsageText();
+
+// The program directory the options name: --dir made absolute, else the default.
+QString ProgramDirectory(const CommandLineOptions& options, const QString& defaultProgramDir);
+
+// Runs the options' admin action and returns the process's exit code: 0 on success, 1 when
+// the action failed. Results go to `out`, errors to `err`.
+int RunAdminAction(const CommandLineOptions& options, const QString& defaultProgramDir,
+                   QTextStream& out, QTextStream& err);
+
+}  // namespace corvane

@@ -1,0 +1,62 @@
+#include "core/config/private_key.h"
+
+#include <gtest/gtest.h>
+
+#include <QSet>
+
+namespace corvane {
+namespace {
+
+// The draw that gives x = r * 32765 exactly enough to round to x.
+double DrawFor(int x) { return x / 32765.0; }
+
+std::array<double, 8> Draws(std::initializer_list<int> xs) {
+  std::array<double, 8> draws{};
+  size_t i = 0;
+  for (int x : xs) draws[i++] = DrawFor(x);
+  return draws;
+}
+
+TEST(PrivateKey, EachDigitIsTheLastDigitOfItsDraw) {
+  EXPECT_EQ(PrivateKeyFromDraws(Draws({12345, 1, 22, 333, 4444, 32765, 16, 7})), "51234567");
+}
+
+TEST(PrivateKey, FirstDigitZeroBecomesTheDrawsFirstDigit) {
+  EXPECT_EQ(PrivateKeyFromDraws(Draws({32760, 10, 0, 0, 0, 0, 0, 100})), "30000000");
+  EXPECT_EQ(PrivateKeyFromDraws(Draws({10, 0, 0, 0, 0, 0, 0, 0})), "10000000");
+  EXPECT_EQ(PrivateKeyFromDraws(Draws({20000, 0, 0, 0, 0, 0, 0, 0})), "20000000");
+  // Only a draw of 0 itself leaves a leading zero.
+  EXPECT_EQ(PrivateKeyFromDraws(Draws({0, 1, 2, 3, 4, 5, 6, 7})), "01234567");
+}
+
+TEST(PrivateKey, DrawsRoundToNearest) {
+  // 0.4 rounds down to 0, 0.6 up to 1; the largest draw below 1 gives 32765.
+  std::array<double, 8> draws{};
+  draws.fill(0.4 / 32765.0);
+  draws[1] = 0.6 / 32765.0;
+  draws[2] = 0.9999999999;
+  EXPECT_EQ(PrivateKeyFromDraws(draws), "01500000");
+}
+
+TEST(PrivateKey, FreshKeysAreEightDigitsWithEveryDigitInUse) {
+  std::array<QSet<QChar>, 8> seen;
+  QSet<QString> keys;
+  for (int i = 0; i < 2000; ++i) {
+    const QString key = MakePrivateKey();
+    ASSERT_EQ(key.size(), 8) << key.toStdString();
+    for (int position = 0; position < 8; ++position) {
+      ASSERT_TRUE(key[position].isDigit()) << key.toStdString();
+      seen[position].insert(key[position]);
+    }
+    keys.insert(key);
+  }
+  EXPECT_GT(keys.size(), 1990);
+  for (int position = 1; position < 8; ++position) EXPECT_EQ(seen[position].size(), 10);
+  // The first digit is 1 to 9 (0 needs a draw of exactly 0, one in about 65000).
+  EXPECT_GE(seen[0].size(), 9);
+  for (QChar digit : QStringLiteral("123456789"))
+    EXPECT_TRUE(seen[0].contains(digit)) << digit.toLatin1();
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,253 @@
+#include "core/config/user_store.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "core/config/registry_store.h"
+#include "core/config/store_scramble.h"
+#include "core/config/user_list_model.h"
+
+namespace corvane {
+namespace {
+
+const QByteArray UserKey(UserKeyPath);
+
+class UserStoreTest : public ::testing::Test {
+ protected:
+  AutostartPlaces Places() const {
+    return {dir_.filePath("bin/corvane-server"), dir_.filePath("bin"), dir_.filePath("autostart")};
+  }
+
+  void Save(const QList<UserRecord>& users) {
+    UserListModel list;
+    for (const UserRecord& user : users) list.Append(user);
+    store_.SaveUsers(list);
+    store_.RemoveStaleUsers(list);
+  }
+
+  QList<UserRecord> Load() {
+    UserListModel list;
+    store_.LoadUsers(list);
+    return list.Users();
+  }
+
+  QStringList LoadedNames() {
+    QStringList names;
+    for (const UserRecord& user : Load()) names.append(user.name);
+    return names;
+  }
+
+  // Writes a value as a store of another make might have left it.
+  void PutRaw(const QByteArray& name, const QByteArray& data) {
+    ASSERT_TRUE(registry_.CreateKey(UserKey));
+    ASSERT_TRUE(registry_.SetValue(UserKey, StoreScramble(name), data));
+  }
+
+  void PutLegacySlot(int slot, const QByteArray& name, const QByteArray& password,
+                     const QByteArray& key) {
+    const QByteArray path = QByteArray(LegacySlotKeyPrefix) + QByteArray::number(slot);
+    ASSERT_TRUE(registry_.CreateKey(path));
+    ASSERT_TRUE(registry_.SetValue(path, "K1", StoreScramble(name)));
+    ASSERT_TRUE(registry_.SetValue(path, "K2", StoreScramble(password)));
+    ASSERT_TRUE(registry_.SetValue(path, "K4", StoreScramble(key)));
+  }
+
+  QTemporaryDir dir_;
+  RegistryStore registry_{dir_.path()};
+  UserStore store_{registry_, AutostartEntry(dir_.path(), Places())};
+};
+
+TEST_F(UserStoreTest, WithoutTheUserKeyNothingIsFoundAndNothingIsCreated) {
+  UserListModel list;
+  list.Append({"STALE", "X", "1"});
+  EXPECT_FALSE(store_.HasUsers());
+  EXPECT_FALSE(store_.LoadUsers(list));
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_FALSE(store_.UserExists("BOB"));
+  EXPECT_FALSE(store_.UserExists(""));
+  EXPECT_FALSE(store_.ReadLogonRecord("BOB"));
+  EXPECT_FALSE(store_.DeleteUser("BOB"));
+  store_.RemoveStaleUsers(list);
+  EXPECT_FALSE(QFileInfo::exists(registry_.FilePath()));
+}
+
+TEST_F(UserStoreTest, RecordIsStoredAsOneScrambledValue) {
+  Save({{"BOB", "SECRET", "12345678"}});
+  EXPECT_EQ(registry_.ValueNames(UserKey), QList<QByteArray>{StoreScramble("BOB")});
+  EXPECT_EQ(registry_.QueryValue(UserKey, StoreScramble("BOB"), 15),
+            StoreScramble("SECRET:12345678"));
+  EXPECT_EQ(Load(), (QList<UserRecord>{{"BOB", "SECRET", "12345678"}}));
+  EXPECT_TRUE(store_.HasUsers());
+  EXPECT_EQ(store_.ReadLogonRecord("BOB"), QByteArray("SECRET:12345678"));
+}
+
+TEST_F(UserStoreTest, LookupsUpperCaseTheNameButDeletionDoesNot) {
+  Save({{"BOB", "PW", "11111111"}});
+  EXPECT_TRUE(store_.UserExists("bob"));
+  EXPECT_TRUE(store_.UserExists("Bob"));
+  EXPECT_EQ(store_.ReadLogonRecord("bob"), QByteArray("PW:11111111"));
+  EXPECT_FALSE(store_.UserExists(" BOB"));  // the caller trims
+  EXPECT_TRUE(store_.DeleteUser("bob"));    // the key opened; nothing matched
+  EXPECT_TRUE(store_.UserExists("BOB"));
+  EXPECT_TRUE(store_.DeleteUser("BOB"));
+  EXPECT_FALSE(store_.UserExists("BOB"));
+}
+
+TEST_F(UserStoreTest, NameStoredInLowerCaseIsNotFoundByTheLookups) {
+  Save({{"alice", "PW", "22222222"}});
+  EXPECT_FALSE(store_.UserExists("alice"));
+  EXPECT_FALSE(store_.ReadLogonRecord("alice"));
+  EXPECT_EQ(LoadedNames(), QStringList{"alice"});
+}
+
+TEST_F(UserStoreTest, UpperCaseStaysWithinTheCodePage) {
+  EXPECT_EQ(UserStore::UpperCase(QStringLiteral("jos\u00e9 \u00ff")),
+            QStringLiteral("JOS\u00c9 \u0178"));
+  // No single upper-case letter in Windows-1252: kept as it is.
+  EXPECT_EQ(UserStore::UpperCase(QStringLiteral("stra\u00dfe \u00b5")),
+            QStringLiteral("STRA\u00dfE \u00b5"));
+  Save({{QStringLiteral("JOS\u00c9"), "PW", "33333333"}});
+  EXPECT_EQ(store_.ReadLogonRecord("jos\xe9"), QByteArray("PW:33333333"));
+  EXPECT_EQ(registry_.ValueNames(UserKey), QList<QByteArray>{StoreScramble("JOS\xc9")});
+}
+
+TEST_F(UserStoreTest, RemovingNeighboursRemovesBoth) {
+  Save({{"A", "1", "1"}, {"B", "2", "2"}, {"C", "3", "3"}, {"D", "4", "4"}});
+  Save({{"A", "1", "1"}, {"D", "4", "4"}});
+  EXPECT_EQ(LoadedNames(), (QStringList{"A", "D"}));
+  Save({{"D", "4", "4"}});
+  EXPECT_EQ(LoadedNames(), QStringList{"D"});
+}
+
+TEST_F(UserStoreTest, SavingAnEmptyListRemovesEveryUser) {
+  Save({{"A", "1", "1"}, {"B", "2", "2"}});
+  store_.ResetUsersSaved();
+  Save({});
+  EXPECT_TRUE(store_.UsersSaved());
+  EXPECT_FALSE(store_.HasUsers());
+  UserListModel list;
+  EXPECT_FALSE(store_.LoadUsers(list));
+  EXPECT_TRUE(registry_.KeyExists(UserKey));
+}
+
+TEST_F(UserStoreTest, SavingAnEmptyListCreatesNoKey) {
+  EXPECT_FALSE(store_.UsersSaved());
+  store_.SaveUsers(UserListModel());
+  EXPECT_TRUE(store_.UsersSaved());
+  EXPECT_FALSE(registry_.KeyExists(UserKey));
+}
+
+TEST_F(UserStoreTest, SavingEditsInPlaceAndKeepsTheOrder) {
+  Save({{"A", "1", "11111111"}, {"B", "2", "22222222"}});
+  Save({{"B", "2", "22222222"}, {"A", "NEW", "11111111"}});
+  EXPECT_EQ(Load(), (QList<UserRecord>{{"A", "NEW", "11111111"}, {"B", "2", "22222222"}}));
+}
+
+TEST_F(UserStoreTest, NamesOutsideTheCodePageSurviveTheStaleSweep) {
+  // The name is stored with '?' for the Greek letter; the sweep that follows the save
+  // must recognise it as listed rather than delete it.
+  Save({{QStringLiteral("\u03a9MEGA"), "PW", "44444444"}});
+  EXPECT_EQ(LoadedNames(), QStringList{"?MEGA"});
+}
+
+TEST_F(UserStoreTest, DataWithoutColonLoadsWithEmptyPasswordAndKey) {
+  PutRaw("BOB", StoreScramble("NOCOLON"));
+  EXPECT_EQ(Load(), (QList<UserRecord>{{"BOB", "", ""}}));
+  EXPECT_EQ(store_.ReadLogonRecord("BOB"), QByteArray("NOCOLON"));
+}
+
+TEST_F(UserStoreTest, RecordFillingTheBufferReadsEmpty) {
+  PutRaw("FULL", QByteArray(255, 'x'));  // no room left for a NUL
+  EXPECT_EQ(Load(), (QList<UserRecord>{{"FULL", "", ""}}));
+  EXPECT_TRUE(store_.UserExists("FULL"));
+  EXPECT_EQ(store_.ReadLogonRecord("FULL"), QByteArray());
+}
+
+TEST_F(UserStoreTest, RecordTooLongForTheBufferReadsAsAbsent) {
+  PutRaw("LONG", QByteArray(256, 'x'));
+  EXPECT_FALSE(store_.UserExists("LONG"));
+  EXPECT_FALSE(store_.ReadLogonRecord("LONG"));
+  // Still listed, with nothing read for it.
+  EXPECT_EQ(Load(), (QList<UserRecord>{{"LONG", "", ""}}));
+  EXPECT_TRUE(store_.HasUsers());
+}
+
+TEST_F(UserStoreTest, RecordFitsOnlyWhenItReadsBackWhole) {
+  // 'A' mirrors to 'Z', which meets its own code as the mask at position 77: a 'B' there.
+  const QString password = QString(76, u'A') + u'B' + QString(168, u'A');
+  EXPECT_TRUE(UserStore::RecordFits({"BOB", password, "12345678"}));          // 254 bytes
+  EXPECT_FALSE(UserStore::RecordFits({"BOB", password + u'A', "12345678"}));  // 255 bytes
+  EXPECT_FALSE(UserStore::RecordFits({QString(255, u'N'), "P", "12345678"}));
+  EXPECT_FALSE(UserStore::RecordFits({"BOB", QString(76, u'A') + u'A', "12345678"}));
+  // '?' is its own mirror and meets its own code as the mask at position 50.
+  const QString nulName = QString(49, u'N') + u'?';
+  ASSERT_TRUE(StoreScramble(nulName.toLatin1()).contains('\0'));
+  EXPECT_FALSE(UserStore::RecordFits({nulName, "P", "12345678"}));
+}
+
+class LegacyImportTest : public UserStoreTest {
+ protected:
+  void SetUp() override {
+    PutLegacySlot(1, "ANN", "PW1", "11111111");
+    PutLegacySlot(2, "carol", "pw2", "22222222");
+    PutLegacySlot(3, "Available", "", "");
+    PutLegacySlot(4, "DAN", "PW4", "44444444");
+    PutLegacySlot(5, "EVE", "PW5", "55555555");
+  }
+};
+
+TEST_F(LegacyImportTest, FirstCheckImportsTheUsedSlotsAndDeletesAllSlotKeys) {
+  ASSERT_TRUE(store_.LegacyUsersPresent());
+  EXPECT_TRUE(store_.HasUsers());
+  EXPECT_EQ(Load(), (QList<UserRecord>{{"ANN", "PW1", "11111111"},
+                                       {"carol", "pw2", "22222222"},
+                                       {"DAN", "PW4", "44444444"},
+                                       {"EVE", "PW5", "55555555"}}));
+  for (int slot = 1; slot <= 5; ++slot) {
+    EXPECT_FALSE(registry_.KeyExists(QByteArray(LegacySlotKeyPrefix) + QByteArray::number(slot)));
+  }
+  EXPECT_TRUE(registry_.KeyExists(MorvatKeyPath));
+  EXPECT_FALSE(store_.LegacyUsersPresent());
+}
+
+TEST_F(LegacyImportTest, ImportRunsOnce) {
+  ASSERT_TRUE(store_.HasUsers());
+  Save({{"ANN", "PW1", "11111111"}});
+  EXPECT_TRUE(store_.HasUsers());
+  EXPECT_EQ(LoadedNames(), QStringList{"ANN"});
+}
+
+TEST_F(LegacyImportTest, LowerCaseLegacyNameIsKeptButNotFoundAtLogon) {
+  ASSERT_TRUE(store_.HasUsers());
+  EXPECT_FALSE(store_.ReadLogonRecord("carol"));
+  EXPECT_FALSE(store_.UserExists("carol"));
+  EXPECT_EQ(store_.ReadLogonRecord("ann"), QByteArray("PW1:11111111"));
+}
+
+TEST_F(LegacyImportTest, ImportOverwritesAUserOfTheSameNameInPlace) {
+  Save({{"DAN", "OLD", "99999999"}, {"ZED", "Z", "1"}});
+  ASSERT_TRUE(store_.HasUsers());
+  const QList<UserRecord> users = Load();
+  ASSERT_EQ(users.size(), 5);
+  EXPECT_EQ(users[0], (UserRecord{"DAN", "PW4", "44444444"}));
+  EXPECT_EQ(users[1].name, "ZED");
+}
+
+TEST_F(UserStoreTest, NextPrivateKeyIsEmptyUntilRenewed) {
+  EXPECT_TRUE(store_.NextPrivateKey().isEmpty());
+  store_.RenewNextPrivateKey();
+  EXPECT_EQ(store_.NextPrivateKey().size(), 8);
+}
+
+TEST_F(UserStoreTest, RunAtStartupGoesToTheAutostartEntry) {
+  const QString entry = dir_.filePath("autostart/corvane-server.desktop");
+  store_.SetRunAtStartup(true);
+  EXPECT_TRUE(QFileInfo::exists(entry));
+  store_.SetRunAtStartup(false);
+  EXPECT_FALSE(QFileInfo::exists(entry));
+}
+
+}  // namespace
+}  // namespace corvane
