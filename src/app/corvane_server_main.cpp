@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/server/command_line.h"
+#include "core/server/headless_runner.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
@@ -15,6 +16,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (parsed.options.action == corvane::AdminAction::None) {
+    if (parsed.options.headless) {
+      return corvane::RunHeadless(
+          corvane::ProgramDirectory(parsed.options, QCoreApplication::applicationDirPath()), out,
+          err);
+    }
     out << corvane::UsageText();
     return 0;
   }

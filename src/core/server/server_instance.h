@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include "core/activity/activity_log.h"
+#include "core/activity/activity_rows_model.h"
+#include "core/activity/host_identity.h"
+#include "core/config/catalogue.h"
+#include "core/config/registry_store.h"
+#include "core/config/server_settings.h"
+#include "core/config/settings_files.h"
+#include "core/config/user_store.h"
+#include "core/net/slot_server.h"
+#include "core/protocol/pseudo_random.h"
+#include "core/server/forwarding_activity.h"
+#include "core/server/operator_prompts.h"
+#include "core/server/startup_branch.h"
+
+namespace corvane {
+
+// One running server: its settings, catalogue, users, activity log, slots and timers,
+// and the start-up and shutdown sequences that the desktop and the headless mode share.
+// Everything lives here, never in process globals, so several servers can run in one
+// process (the tests do).
+class ServerInstance : public QObject {
+  Q_OBJECT
+
+ public:
+  ServerInstance(const QString& programDir, OperatorPrompts& prompts,
+                 HostIdentity host = LocalHostIdentity(), QObject* parent = nullptr);
+  ~ServerInstance() override;
+
+  // Loads general.dat and network.dat, asks the user store for users and loads
+  // database.dat; when everything is present the database check fills the catalogue.
+  StartupBranch RunStartup();
+
+  // The main window's load: key seed 157, saved placement, listener, first refresh,
+  // "ServerStart", timers running.
+  void LoadMainWindow();
+
+  // The exit question with the number of connected sockets; true when confirmed.
+  bool ConfirmExit();
+  // Writes database.dat, network.dat and general.dat, in that order.
+  void SaveSettingsFiles();
+  // Closes every slot's database and socket, writes User.dat from the placement held in
+  // the settings, closes the listener and reports "ServerShutdown".
+  void Unload();
+
+  // Runs the database check over the published list, rebuilding the table and query lists.
+  void RunDatabaseCheck();
+
+  const QString& ProgramDir() const { return programDir_; }
+  ServerSettings& Settings() { return settings_; }
+  Catalogue& CatalogueLists() { return catalogue_; }
+  SettingsFiles& Files() { return files_; }
+  UserStore& Users() { return users_; }
+  ActivityLog& Activity() { return activity_; }
+  ActivityRowsModel& ActivityRows() { return activityRows_; }
+  SlotServer& Slots() { return slots_; }
+  OperatorPrompts& Prompts() { return prompts_; }
+
+  // The refresh timer's tick: refresh, then wait RefreshRate seconds for the next one.
+  void OnRefreshTick();
+  void OnKeySeedTick();
+  void OnInactivityTick();
+  // Applies a changed inactivity setting: counts restart and the check runs, or stops.
+  void ApplyInactivitySetting();
+
+ Q_SIGNALS:
+  void StatusRefreshed();
+
+ private:
+  QString programDir_;
+  OperatorPrompts& prompts_;
+  ServerSettings settings_;
+  Catalogue catalogue_;
+  SettingsFiles files_;
+  RegistryStore registry_;
+  UserStore users_;
+  PseudoRandom random_;
+  ActivityRowsModel activityRows_;
+  ForwardingActivity forwarding_;
+  SlotServer slots_;
+  ActivityLog activity_;
+  QTimer refreshTimer_;     // Timer1
+  QTimer keySeedTimer_;     // Timer2
+  QTimer inactivityTimer_;  // Timer3
+};
+
+}  // namespace corvane
