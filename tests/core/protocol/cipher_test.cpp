@@ -53,14 +53,8 @@ TEST(PayloadCipher, CounterRunsUpToLimitThenRestarts) {
 
 TEST(PayloadCipher, KnownBytesOfTheLogonFrame) {
   // m = 48611 mod 48 = 35; L = 3 -> limit = (48611 mod 3) mod 16 = 2 -> counters 1, 2, 1.
-  const QByteArray text(
-      "\x02"
-      "A\x04",
-      3);
-  const QByteArray expected(
-      "\x26"
-      "f\x28",
-      3);
+  const QByteArray text("\x02" "A\x04", 3);
+  const QByteArray expected("\x26" "f\x28", 3);
   EXPECT_EQ(EncryptPayload(text, DerivedIntegerKey(LogonKey), LogonKey), expected);
 }
 
