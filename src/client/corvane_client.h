@@ -63,6 +63,7 @@ class CorvaneClient {
 
   void SetEncryption(ClientEncryption mode) { encryption_ = mode; }
   int16_t SessionKey() const { return sessionKey_; }
+  void SetSessionKey(int16_t key) { sessionKey_ = key; }
   int32_t PrivateKey() const { return privateKey_; }
   void SetPrivateKey(int32_t key) { privateKey_ = key; }
   int timeoutMs() const { return timeoutMs_; }
