@@ -1,0 +1,109 @@
+#include "core/net/slot_socket.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include "core/net/address_text.h"
+#include "core/net/socket_state.h"
+
+namespace corvane {
+
+SlotSocket::SlotSocket(QObject* parent) : QObject(parent) {
+  reservationTimer_.setSingleShot(true);
+  connect(&reservationTimer_, &QTimer::timeout, this, &SlotSocket::OnReservationTimeout);
+}
+
+SlotSocket::~SlotSocket() {
+  delete server_;
+  delete connection_;
+}
+
+QString SlotSocket::PeerAddress() const {
+  return connection_ ? AddressText(connection_->peerAddress()) : QString();
+}
+
+bool SlotSocket::Listen(quint16 port, int reservationLimitMs) {
+  Close();
+  auto* server = new QTcpServer(this);
+  if (!server->listen(QHostAddress::Any, port)) {
+    server->deleteLater();
+    return false;
+  }
+  server_ = server;
+  localPort_ = server->serverPort();
+  state_ = kSocketListening;
+  connect(server, &QTcpServer::newConnection, this, &SlotSocket::OnNewConnection);
+  reservationTimer_.start(reservationLimitMs);
+  return true;
+}
+
+void SlotSocket::Close() {
+  reservationTimer_.stop();
+  DropServer();
+  DropConnection();
+  state_ = kSocketClosed;
+}
+
+bool SlotSocket::Send(const QByteArray& bytes) {
+  if (state_ != kSocketConnected || !connection_) return false;
+  if (!bytes.isEmpty()) connection_->write(bytes);
+  return true;
+}
+
+void SlotSocket::OnNewConnection() {
+  if (!server_ || state_ != kSocketListening) return;
+  QTcpSocket* connection = server_->nextPendingConnection();
+  if (!connection) return;
+  // One client per slot: the announced port stops listening once its client is in.
+  DropServer();
+  reservationTimer_.stop();
+  connection->setParent(this);
+  connection_ = connection;
+  localPort_ = connection->localPort();
+  state_ = kSocketConnected;
+  connect(connection, &QTcpSocket::readyRead, this, &SlotSocket::OnReadyRead);
+  connect(connection, &QTcpSocket::disconnected, this, &SlotSocket::OnPeerGone);
+  connect(connection, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+    if (state_ != kSocketConnected) return;
+    state_ = error == QAbstractSocket::RemoteHostClosedError ? kSocketPeerClosing : kSocketError;
+  });
+  Q_EMIT Accepted();
+  // Bytes that came with the connection.
+  if (connection_ && connection_->bytesAvailable() > 0) OnReadyRead();
+}
+
+void SlotSocket::OnReadyRead() {
+  if (!connection_) return;
+  const QByteArray data = connection_->readAll();
+  if (!data.isEmpty()) Q_EMIT DataArrived(data);
+}
+
+void SlotSocket::OnPeerGone() {
+  if (state_ == kSocketConnected) state_ = kSocketPeerClosing;
+}
+
+void SlotSocket::OnReservationTimeout() {
+  if (state_ != kSocketListening) return;
+  Close();
+  Q_EMIT ReservationExpired();
+}
+
+// Objects are released with deleteLater: Close may run inside their own signal handlers.
+void SlotSocket::DropServer() {
+  if (!server_) return;
+  server_->disconnect(this);
+  server_->close();
+  server_->deleteLater();
+  server_ = nullptr;
+}
+
+void SlotSocket::DropConnection() {
+  if (!connection_) return;
+  connection_->disconnect(this);
+  connection_->abort();
+  connection_->deleteLater();
+  connection_ = nullptr;
+}
+
+}  // namespace corvane

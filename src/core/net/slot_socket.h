@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace corvane {
+
+// The socket of one client slot: listening on its announced port while reserved, then the
+// one accepted connection. It reports the state numbers of SocketState; a connection whose
+// peer closed stays "peer closing" (8) until the slot is closed.
+class SlotSocket : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit SlotSocket(QObject* parent = nullptr);
+  ~SlotSocket() override;
+
+  int State() const { return state_; }
+  // The port last listened on or connected through.
+  quint16 LocalPort() const { return localPort_; }
+  // The peer's address as text ("127.0.0.1" also for IPv4 clients of a dual-stack socket).
+  QString PeerAddress() const;
+
+  // Listens on all interfaces (port 0: the platform chooses); closes first when needed.
+  // Gives up listening after `reservationLimitMs` without a connection. False when the port
+  // cannot be listened on; the socket is Closed then.
+  bool Listen(quint16 port, int reservationLimitMs);
+  void Close();
+  // Queues the bytes when connected; false otherwise.
+  bool Send(const QByteArray& bytes);
+
+ Q_SIGNALS:
+  void Accepted();
+  void DataArrived(const QByteArray& data);
+  void ReservationExpired();
+
+ private:
+  void OnNewConnection();
+  void OnReadyRead();
+  void OnPeerGone();
+  void OnReservationTimeout();
+  void DropServer();
+  void DropConnection();
+
+  int state_ = 0;
+  quint16 localPort_ = 0;
+  QPointer<QTcpServer> server_;
+  QPointer<QTcpSocket> connection_;
+  QTimer reservationTimer_;
+};
+
+}  // namespace corvane

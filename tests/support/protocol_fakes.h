@@ -1,0 +1,51 @@
+#pragma once
+
+// Stand-ins for the user store and the activity log, for tests of the protocol and the
+// connections.
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <utility>
+#include <vector>
+
+#include "core/activity/activity_note_sink.h"
+#include "core/activity/activity_reporter.h"
+#include "core/protocol/user_directory.h"
+
+namespace corvane::test {
+
+// Users as "PASSWORD:KEY" records under their upper-cased names.
+class FakeUserDirectory : public UserDirectory {
+ public:
+  void Add(const QByteArray& upperName, const QByteArray& record) { records_[upperName] = record; }
+  bool HasUsers() override { return !records_.isEmpty(); }
+  std::optional<QByteArray> ReadLogonRecord(const QByteArray& userName) override {
+    lookups.push_back(userName);
+    auto it = records_.find(userName);
+    if (it == records_.end()) return std::nullopt;
+    return *it;
+  }
+  std::vector<QByteArray> lookups;
+
+ private:
+  QMap<QByteArray, QByteArray> records_;
+};
+
+// Every event and note in the order they were reported.
+class RecordingActivity : public ActivityReporter, public ActivityNoteSink {
+ public:
+  void LogActivity(int slot, const QByteArray& code) override { events.push_back({slot, code}); }
+  void LogNote(int slot, const QString& text) override { notes.push_back({slot, text}); }
+
+  int Count(const QByteArray& code) const {
+    int n = 0;
+    for (const auto& event : events) n += event.second == code ? 1 : 0;
+    return n;
+  }
+  std::vector<std::pair<int, QByteArray>> events;
+  std::vector<std::pair<int, QString>> notes;
+};
+
+}  // namespace corvane::test

@@ -1,0 +1,42 @@
+#pragma once
+
+// A server with its slots on a free loopback port, for tests that talk to it through the
+// reference client in the same thread.
+
+#include <QString>
+#include <memory>
+
+#include "core/config/catalogue.h"
+#include "core/config/server_settings.h"
+#include "core/net/connection_limits.h"
+#include "core/net/slot_server.h"
+#include "core/protocol/pseudo_random.h"
+#include "support/protocol_fakes.h"
+
+namespace corvane::test {
+
+// A port below 32768 (the listening port setting is a 16-bit number) that nothing listens on.
+quint16 FreeListenPort();
+
+class TestServer {
+ public:
+  explicit TestServer(const ConnectionLimits& limits = {});
+  ~TestServer();
+
+  // Listens on a free port; false when that failed.
+  bool Start();
+  SlotServer& slots() { return *server_; }
+  quint16 port() const { return static_cast<quint16>(settings.ListenPort); }
+  QString host() const { return QStringLiteral("127.0.0.1"); }
+
+  ServerSettings settings;
+  Catalogue catalogue;
+  FakeUserDirectory users;
+  RecordingActivity activity;
+  PseudoRandom random;
+
+ private:
+  std::unique_ptr<SlotServer> server_;
+};
+
+}  // namespace corvane::test
