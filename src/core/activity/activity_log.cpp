@@ -98,22 +98,40 @@ ActivityRow ActivityLog::BuildRow(int slot, const QByteArray& code) {
     row.table_query = Guarded([&] { return source_.SlotObjectName(slot); });
   }
 
+  Stamp(row);
+  return row;
+}
+
+void ActivityLog::Stamp(ActivityRow& row) {
   // Date and time come from one reading of the clock.
   const QDateTime now = clock_();
   const QLocale locale = QLocale::system();
   row.date = ActivityDateText(now.date(), locale);
   row.time = ActivityTimeText(now.time(), locale);
-  return row;
 }
 
 void ActivityLog::LogActivity(int slot, const QByteArray& code) {
   try {
-    const ActivityRow row = BuildRow(slot, code);
-    rows_.AppendRow(row);
-    if (KeepsLogFile(settings_)) AppendToLogFile(row);
+    AddRow(BuildRow(slot, code));
   } catch (...) {
     // Reporting an event must never disturb the work that reported it.
   }
+}
+
+void ActivityLog::LogNote(int slot, const QString& text) {
+  try {
+    ActivityRow row;
+    row.event = text;
+    row.user = Guarded([&] { return source_.SlotUserName(slot); });
+    Stamp(row);
+    AddRow(row);
+  } catch (...) {
+  }
+}
+
+void ActivityLog::AddRow(const ActivityRow& row) {
+  rows_.AppendRow(row);
+  if (KeepsLogFile(settings_)) AppendToLogFile(row);
 }
 
 void ActivityLog::AppendToLogFile(const ActivityRow& row) {

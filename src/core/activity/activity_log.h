@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 
+#include "core/activity/activity_note_sink.h"
 #include "core/activity/activity_reporter.h"
 #include "core/activity/activity_row.h"
 #include "core/activity/activity_rows_model.h"
@@ -18,7 +19,7 @@ namespace corvane {
 // a line of "CorvaneDB.log" in the program's directory. Reporting never fails: a slot
 // fact that cannot be read leaves its column empty, and a log file that cannot be
 // written is skipped.
-class ActivityLog : public ActivityReporter {
+class ActivityLog : public ActivityReporter, public ActivityNoteSink {
  public:
   using Clock = std::function<QDateTime()>;
 
@@ -30,6 +31,10 @@ class ActivityLog : public ActivityReporter {
   // `slot` is a count for "SetupRun" and unused for "ServerStart" and "ServerShutdown".
   void LogActivity(int slot, const QByteArray& code) override;
 
+  // A free-text row: the note in the "Event" column, the slot's user (when the slot number
+  // names one), and the date and time.
+  void LogNote(int slot, const QString& text) override;
+
   QString LogFilePath() const;
   // Empties the log file, creating it when missing. False when that fails.
   bool ClearLogFile();
@@ -37,6 +42,8 @@ class ActivityLog : public ActivityReporter {
  private:
   ActivityRow BuildRow(int slot, const QByteArray& code);
   void AppendToLogFile(const ActivityRow& row);
+  void AddRow(const ActivityRow& row);
+  void Stamp(ActivityRow& row);
 
   SlotActivitySource& source_;
   ActivityRowsModel& rows_;
