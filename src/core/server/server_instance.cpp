@@ -1,5 +1,8 @@
 #include "core/server/server_instance.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace corvane {
 namespace {
 
@@ -91,7 +94,8 @@ void ServerInstance::OnRefreshTick() {
   // An interval of 0 or less switches the refresh timer off, as a zero interval always
   // has; the operator can still refresh by hand.
   if (settings_.RefreshRate > 0) {
-    refreshTimer_.start(settings_.RefreshRate * 1000);
+    const qint64 interval = qint64{settings_.RefreshRate} * 1000;
+    refreshTimer_.start(static_cast<int>(std::min<qint64>(interval, INT_MAX)));
   } else {
     refreshTimer_.stop();
   }
