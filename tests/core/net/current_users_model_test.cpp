@@ -24,10 +24,8 @@ TEST(CurrentUsersModelTest, ColumnsRowsAndSlotTag) {
 }
 
 TEST(PrintableBytesTest, ControlCharactersByName) {
-  EXPECT_EQ(PrintableBytes(QByteArray("\x02"
-                                      "Data\x04\x03\x7F\x00x",
-                                      9)),
-            "<STX>Data<EOT><ETX><DEL><NUL>x");
+  const char bytes[] = {'\x02', 'D', 'a', 't', 'a', '\x04', '\x03', '\x7F', '\0', 'x'};
+  EXPECT_EQ(PrintableBytes(QByteArray(bytes, sizeof bytes)), "<STX>Data<EOT><ETX><DEL><NUL>x");
   EXPECT_EQ(PrintableBytes("\x80\xE9"), QString::fromUtf8("€é"));
 }
 
