@@ -11,8 +11,11 @@ constexpr int kCrowdedUserCount = 99;
 }  // namespace
 
 void SlotServer::ReapClosingSlots() {
+  // A connection that failed is as gone as one its peer closed; left alone, its user name
+  // would keep that user out while multiple logons are not allowed.
   for (int slot = 0; slot < kSlotCount; ++slot) {
-    if (sockets_[slot]->State() == kSocketPeerClosing) FreeClosedSlot(slot);
+    const int state = sockets_[slot]->State();
+    if (state == kSocketPeerClosing || state == kSocketError) FreeClosedSlot(slot);
   }
 }
 

@@ -63,7 +63,7 @@ class SlotServer : public QObject, private SlotHost {
   const StatusTexts& Status() const { return status_; }
 
   // --- Housekeeping ---
-  // Frees every slot whose peer closed: "Logoff" for each.
+  // Frees every slot whose peer closed or whose connection failed: "Logoff" for each.
   void ReapClosingSlots();
   // Reaps, closes connections that have not logged on, rebuilds the users list and the
   // status texts.

@@ -62,9 +62,13 @@ LogonOutcome CheckLogon(CommandContext& ctx) {
   session.SlotKey = PrivateKeyNumber(AfterFirstColon(*record));
 
   const QString userName = FromWindows1252(user);
+  // The slot's own name does not count: a client logging on again on its connection is not
+  // a second logon.
   if (SettingValue(ctx.services().settings.AllowMultipleLogons) == 0) {
     for (int i = 0; i < kSlotCount; ++i) {
-      if (ctx.services().sessions.at(i).SlotUserName == userName) return {false, "MultipleUsers"};
+      if (i != ctx.slot() && ctx.services().sessions.at(i).SlotUserName == userName) {
+        return {false, "MultipleUsers"};
+      }
     }
   }
   session.SlotUserName = userName;

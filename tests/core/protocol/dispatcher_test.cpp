@@ -162,6 +162,23 @@ TEST_F(DispatcherTest, MultipleLogonRuleComparesNamesExactly) {
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "000"}));
 }
 
+TEST_F(DispatcherTest, LoggingOnAgainOnTheSameConnection) {
+  settings_.AllowMultipleLogons = 0;
+  Logon(3, "bob", "secret");
+  // A refused logon ends the accepted one...
+  Send(3, {"Logon", "bbo", MirrorText("secret"), "a"});
+  EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"UserDenied"}));
+  EXPECT_FALSE(sessions_.at(3).LogonAccepted);
+  host_.sent.clear();
+  Send(3, {"ThankYou"});
+  EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"UserDenied"}));
+  // ...and the slot's own name does not stand in the way of logging on again.
+  Logon(3, "bob", "secret");
+  Send(3, {"Logon", "bob", MirrorText("secret"), "a"});
+  EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "000"}));
+  EXPECT_TRUE(sessions_.at(3).LogonAccepted);
+}
+
 TEST_F(DispatcherTest, PasswordDeniedSlotStillCountsForTheMultipleLogonRule) {
   Logon(3, "ann", "bad");
   Logon(4, "ann", "pw");

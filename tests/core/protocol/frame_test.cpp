@@ -186,5 +186,29 @@ TEST(FindFrameLengthTest, PayloadWithOtherKeysIsTakenAsItIs) {
   EXPECT_EQ(FindFrameLength(frame + "more", scan, keys, 7), frame.size());
 }
 
+// The byte-level example that client authors are given; a change here breaks every client.
+TEST(ProtocolExampleTest, LogonExchangeBytes) {
+  const QByteArray logon = QByteArray(
+                               "\x02Logon\x04"
+                               "bob\x04") +
+                           MirrorText("secret") +
+                           QByteArray(
+                               "\x04"
+                               "10.0.0.5\x04");
+  EXPECT_EQ(EncryptPayload(logon, DerivedIntegerKey(LogonKey), LogonKey).toHex(' '),
+            "26 71 95 8e 97 97 2e 8d 9b 8f 32 8c 9b 9e 90 9e 90 2e 5c 5c 5b 5e 52 55 54 5c 2c");
+  EXPECT_EQ(EncryptPayload(QByteArray("\x02"
+                                      "Accepted\x04"
+                                      "000\x04"),
+                           ReplyKey, 12345678)
+                .toHex(' '),
+            "43 83 a4 a5 a6 b2 b5 a7 a5 46 71 72 71 46");
+  EXPECT_EQ(EncryptPayload(QByteArray("\x02RequestTables\x04"
+                                      "0\x04"),
+                           42, 12345678)
+                .toHex(' '),
+            "21 72 86 93 98 89 92 94 75 83 85 90 84 93 25 52 27");
+}
+
 }  // namespace
 }  // namespace corvane
