@@ -25,6 +25,7 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
       activity_(slots_.Sessions(), activityRows_, settings_, programDir, std::move(host)) {
   forwarding_.Attach(&activity_, &activity_);
   connect(&slots_, &SlotServer::StatusRefreshed, this, &ServerInstance::StatusRefreshed);
+  connect(&slots_, &SlotServer::ListenerError, this, &ServerInstance::OnListenerError);
   connect(&refreshTimer_, &QTimer::timeout, this, &ServerInstance::OnRefreshTick);
   connect(&keySeedTimer_, &QTimer::timeout, this, &ServerInstance::OnKeySeedTick);
   connect(&inactivityTimer_, &QTimer::timeout, this, &ServerInstance::OnInactivityTick);
@@ -99,6 +100,15 @@ void ServerInstance::OnRefreshTick() {
   } else {
     refreshTimer_.stop();
   }
+}
+
+void ServerInstance::OnListenerError(const QString& description) {
+  // One box at a time: errors that arrive while it is open are not stacked up.
+  if (listenerErrorShown_) return;
+  listenerErrorShown_ = true;
+  prompts_.ShowMessage(QStringLiteral("Main Socket has experienced an error.\r\r") + description,
+                       QStringLiteral("Corvane Database"), OperatorPrompts::Icon::Critical);
+  listenerErrorShown_ = false;
 }
 
 void ServerInstance::OnKeySeedTick() { slots_.RenewKeySeed(); }

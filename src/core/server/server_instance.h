@@ -67,6 +67,7 @@ class ServerInstance : public QObject {
   void OnInactivityTick();
   // Applies a changed inactivity setting: counts restart and the check runs, or stops.
   void ApplyInactivitySetting();
+  void OnListenerError(const QString& description);
 
  Q_SIGNALS:
   void StatusRefreshed();
@@ -87,6 +88,7 @@ class ServerInstance : public QObject {
   QTimer refreshTimer_;     // Timer1
   QTimer keySeedTimer_;     // Timer2
   QTimer inactivityTimer_;  // Timer3
+  bool listenerErrorShown_ = false;
 };
 
 }  // namespace corvane
