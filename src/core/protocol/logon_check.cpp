@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/config/store_scramble.h"
 #include "core/protocol/cipher.h"
 #include "core/protocol/command_context.h"
 #include "core/protocol/command_error.h"
@@ -27,16 +28,6 @@ QByteArray TrimBlanks(const QByteArray& text) {
   return text.mid(begin, end - begin);
 }
 
-QByteArray BeforeFirstColon(const QByteArray& record) {
-  const qsizetype colon = record.indexOf(':');
-  return colon < 0 ? QByteArray() : record.left(colon);
-}
-
-QByteArray AfterFirstColon(const QByteArray& record) {
-  const qsizetype colon = record.indexOf(':');
-  return colon < 0 ? QByteArray() : record.mid(colon + 1);
-}
-
 // A stored key converts like any number text: rounded, and within 32 bits.
 int32_t PrivateKeyNumber(const QByteArray& text) {
   bool ok = false;
@@ -58,8 +49,8 @@ LogonOutcome CheckLogon(CommandContext& ctx) {
 
   const std::optional<QByteArray> record = ctx.services().users.ReadLogonRecord(UpperCase(user));
   if (!record) return {false, "UserDenied"};
-  const QByteArray storedPassword = BeforeFirstColon(*record);
-  session.SlotKey = PrivateKeyNumber(AfterFirstColon(*record));
+  const QByteArray storedPassword = BeforeColon(*record);
+  session.SlotKey = PrivateKeyNumber(AfterColon(*record));
 
   const QString userName = FromWindows1252(user);
   // The slot's own name does not count: a client logging on again on its connection is not

@@ -60,8 +60,7 @@ QString MissingSetupText(int branch, const QString& programDir) {
 
 int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err) {
   if (!QFileInfo(programDir).isDir()) {
-    err << "corvane-server: the program directory " << programDir << " does not exist"
-        << Qt::endl;
+    err << "corvane-server: the program directory " << programDir << " does not exist" << Qt::endl;
     return 1;
   }
   InstanceLock lock(programDir);

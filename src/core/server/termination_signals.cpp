@@ -1,9 +1,10 @@
 #include "core/server/termination_signals.h"
 
-#include <QSocketNotifier>
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <QSocketNotifier>
+#include <csignal>
 
 namespace corvane {
 namespace {

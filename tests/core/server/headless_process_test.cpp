@@ -58,8 +58,7 @@ class HeadlessServerTest : public ::testing::Test {
     ASSERT_EQ(sqlite3_open(Path("sample.db").toUtf8().constData(), &db), SQLITE_OK);
     sqlite3_exec(db, "CREATE TABLE Items (Name VARCHAR(20))", nullptr, nullptr, nullptr);
     sqlite3_close(db);
-    WriteAll(Path("database.dat"),
-             "\"sample.db\",\"" + Path("sample.db").toUtf8() + "\"\r\n");
+    WriteAll(Path("database.dat"), "\"sample.db\",\"" + Path("sample.db").toUtf8() + "\"\r\n");
   }
 
   void StartServer() {
@@ -84,9 +83,9 @@ class HeadlessServerTest : public ::testing::Test {
   // Runs the server to its end and returns the exit code.
   int RunToEnd(const QStringList& extra = {}) {
     QProcess process;
-    process.start(QStringLiteral(CORVANE_SERVER_PATH),
-                  QStringList{QStringLiteral("--headless"), QStringLiteral("--dir"), dir_.path()} +
-                      extra);
+    process.start(
+        QStringLiteral(CORVANE_SERVER_PATH),
+        QStringList{QStringLiteral("--headless"), QStringLiteral("--dir"), dir_.path()} + extra);
     process.waitForFinished(10000);
     errors_ = process.readAllStandardError();
     return process.exitCode();
