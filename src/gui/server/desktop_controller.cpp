@@ -8,6 +8,7 @@
 
 #include "core/server/instance_lock.h"
 #include "core/server/server_instance.h"
+#include "core/server/termination_signals.h"
 #include "gui/config/checking_window.h"
 #include "gui/config/setup_dialog.h"
 #include "gui/desktop/about_window.h"
@@ -227,6 +228,10 @@ int RunDesktop(const QString& programDir) {
   QObject::connect(qApp, &QGuiApplication::commitDataRequest, &desktop,
                    [&desktop](QSessionManager&) { desktop.RunSessionEnd(); });
   QObject::connect(qApp, &QCoreApplication::aboutToQuit, &desktop,
+                   [&desktop] { desktop.RunSessionEnd(); });
+  // Desktops that end a session by signal rather than by the session protocol.
+  TerminationSignals termination;
+  QObject::connect(&termination, &TerminationSignals::terminationRequested, &desktop,
                    [&desktop] { desktop.RunSessionEnd(); });
 
   desktop.Start();
