@@ -25,6 +25,7 @@ class TrayIcon : public QObject {
   // Harmless when no icon is shown.
   void Remove();
   bool Shown() const { return icon_.isVisible(); }
+  QString Tip() const { return icon_.toolTip(); }
 
   // Acts as if the operator double-clicked the icon.
   void SimulateDoubleClick() { OnActivated(QSystemTrayIcon::DoubleClick); }

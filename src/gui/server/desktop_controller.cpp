@@ -2,9 +2,10 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSessionManager>
-#include <QThread>
+#include <QTextStream>
 
 #include "core/server/instance_lock.h"
 #include "core/server/server_instance.h"
@@ -149,8 +150,6 @@ void DesktopController::Unload() {
   unloaded_ = true;
   window_->RecordPlacement();
   server_.Unload();
-  // Give the closed sockets' last bytes a moment, as the original yielded once here.
-  QThread::yieldCurrentThread();
   delete about_.data();
   delete setup_.data();
   if (checking_) checking_->Unload();
@@ -208,6 +207,11 @@ void ShowWindowForScreenshot(DesktopController& desktop, ServerInstance& server)
 }  // namespace
 
 int RunDesktop(const QString& programDir) {
+  if (!QFileInfo(programDir).isDir()) {
+    QTextStream(stderr) << "corvane-server: the program directory " << programDir
+                        << " does not exist" << Qt::endl;
+    return 1;
+  }
   InstanceLock lock(programDir);
   if (!lock.TryAcquire()) return 0;
 

@@ -7,6 +7,7 @@
 #include "desktop_fixture.h"
 #include "gui/config/checking_window.h"
 #include "gui/desktop/about_window.h"
+#include "gui/desktop/desktop_links.h"
 
 namespace corvane::test {
 namespace {
@@ -65,6 +66,29 @@ TEST(CheckingWindowTest, ShowsProgressStaysOnTopAndOnlyTheCheckClosesIt) {
   EXPECT_TRUE(checking.isVisible());
   checking.Unload();
   EXPECT_FALSE(checking.isVisible());
+}
+
+}  // namespace
+}  // namespace corvane::test
+
+namespace corvane::test {
+namespace {
+
+TEST(HelpContentsTest, ManualBesideTheExecutableOrInstalled) {
+  QTemporaryDir dir;
+  const QString bin = dir.filePath("bin");
+  QDir().mkpath(bin);
+  EXPECT_EQ(HelpContentsPath(bin), QString());
+  QDir().mkpath(dir.filePath("share/corvane-server/help"));
+  QFile installed(dir.filePath("share/corvane-server/help/index.html"));
+  ASSERT_TRUE(installed.open(QIODevice::WriteOnly));
+  installed.close();
+  EXPECT_EQ(HelpContentsPath(bin), installed.fileName());
+  QDir().mkpath(bin + "/help");
+  QFile beside(bin + "/help/index.html");
+  ASSERT_TRUE(beside.open(QIODevice::WriteOnly));
+  beside.close();
+  EXPECT_EQ(HelpContentsPath(bin), beside.fileName());
 }
 
 }  // namespace
