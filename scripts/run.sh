@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up what is missing, builds a Release server and runs it on a demo folder.
+# Sets up what is missing, builds a Release server and runs it on a demo folder: the
+# desktop program when a display is available, the headless server otherwise.
 # The first run prepares demo/: port 5000, a user DEMO with the password DEMO, the
 # activity log file on, and the sample database published.
 set -euo pipefail
@@ -26,4 +27,8 @@ fi
 echo "Demo server on port 5000: user DEMO, password DEMO, private key $(cat "$demo/DEMO.key")"
 echo "Connect with: build-release/src/app/corvane-client --port 5000 --user DEMO" \
   "--password DEMO --key $(cat "$demo/DEMO.key") ThankYou"
+# The desktop program where there is a display, the headless server otherwise.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$server" --dir "$demo"
+fi
 exec "$server" --headless --dir "$demo"

@@ -1,28 +1,46 @@
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
 
 #include "core/server/command_line.h"
 #include "core/server/headless_runner.h"
+#include "gui/server/desktop_controller.h"
+
+namespace {
+
+QStringList RawArguments(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  return arguments;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  // Only the desktop program needs a display: the headless server and the admin actions
+  // run on a plain core application.
+  const corvane::ParsedCommandLine parsed = corvane::ParseCommandLine(RawArguments(argc, argv));
+  if (parsed.Ok() && parsed.options.action == corvane::AdminAction::None &&
+      !parsed.options.headless) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvane Database Server"));
+    QApplication::setDesktopFileName(QStringLiteral("corvane-server"));
+    return corvane::RunDesktop(
+        corvane::ProgramDirectory(parsed.options, QCoreApplication::applicationDirPath()));
+  }
+
   QCoreApplication app(argc, argv);
   QTextStream out(stdout);
   QTextStream err(stderr);
-  const corvane::ParsedCommandLine parsed =
-      corvane::ParseCommandLine(QCoreApplication::arguments().mid(1));
   if (!parsed.Ok()) {
     err << parsed.error << "\n\n" << corvane::UsageText();
     return 2;
   }
   if (parsed.options.action == corvane::AdminAction::None) {
-    if (parsed.options.headless) {
-      return corvane::RunHeadless(
-          corvane::ProgramDirectory(parsed.options, QCoreApplication::applicationDirPath()), out,
-          err);
-    }
-    out << corvane::UsageText();
-    return 0;
+    return corvane::RunHeadless(
+        corvane::ProgramDirectory(parsed.options, QCoreApplication::applicationDirPath()), out,
+        err);
   }
   return corvane::RunAdminAction(parsed.options, QCoreApplication::applicationDirPath(), out, err);
 }

@@ -1,0 +1,277 @@
+#include "gui/server/main_window.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeView>
+#include <cmath>
+
+#include "core/server/server_instance.h"
+#include "gui/desktop/tray_icon.h"
+
+namespace corvane {
+namespace {
+
+// Frame positions of the window's design; the resize rules size everything else.
+constexpr double kFrameLeft = 300;
+constexpr double kFrameTop = 120;
+constexpr double kListLeft = 240;
+constexpr double kListTop = 360;
+// The window's size when no placement was saved yet.
+constexpr int kDefaultWidthPx = 760;
+constexpr int kDefaultHeightPx = 540;
+
+int Px(double twips) { return std::max(0, static_cast<int>(std::lround(twips / kTwipsPerPixel))); }
+double Twips(int pixels) { return static_cast<double>(pixels) * kTwipsPerPixel; }
+
+QTreeView* ReportList(const QString& name, QAbstractItemModel* model, QWidget* parent) {
+  auto* view = new QTreeView(parent);
+  view->setObjectName(name);
+  view->setModel(model);
+  view->setRootIsDecorated(false);
+  view->setItemsExpandable(false);
+  view->setUniformRowHeights(true);
+  view->setAllColumnsShowFocus(true);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->header()->setStretchLastSection(false);
+  view->header()->setSectionsMovable(false);
+  return view;
+}
+
+QAction* Separator(const QString& name, QMenu* menu) {
+  QAction* separator = menu->addSeparator();
+  separator->setObjectName(name);
+  return separator;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(ServerInstance& server, TrayIcon& tray, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint),
+      server_(server),
+      tray_(tray) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Corvane Database Server"));
+  BuildMenus();
+  BuildLists();
+
+  auto* bar = new QStatusBar(this);
+  bar->setObjectName(QStringLiteral("StatusBar1"));
+  bar->setSizeGripEnabled(false);
+  for (int i = 0; i < 3; ++i) {
+    panels_[i] = new QLabel(bar);
+    panels_[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+    panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addWidget(panels_[i], i == 0 ? 2 : 1);
+  }
+  setStatusBar(bar);
+
+  connect(&server_.Slots(), &SlotServer::StatusRefreshed, this, &MainWindow::ShowStatusTexts);
+  connect(&server_.ActivityRows(), &ActivityRowsModel::RowAppended, activityList_,
+          [this] { activityList_->scrollToBottom(); });
+}
+
+void MainWindow::BuildMenus() {
+  QMenuBar* bar = menuBar();
+
+  QAction* exit = bar->addAction(QStringLiteral("&Exit"));
+  exit->setObjectName(QStringLiteral("mExit"));
+  connect(exit, &QAction::triggered, this, &MainWindow::ExitRequested);
+
+  QMenu* view = bar->addMenu(QStringLiteral("&View"));
+  view->setObjectName(QStringLiteral("mView"));
+  QAction* clear = view->addAction(QStringLiteral("Clear Activity"));
+  clear->setObjectName(QStringLiteral("mClearActivity"));
+  connect(clear, &QAction::triggered, this, &MainWindow::ClearActivity);
+  Separator(QStringLiteral("Sep4"), view);
+  QAction* refresh =
+      view->addAction(QStringLiteral("Refresh...") + QString(10, QLatin1Char(' ')) + "F5");
+  refresh->setObjectName(QStringLiteral("mRefresh"));
+  connect(refresh, &QAction::triggered, this, &MainWindow::RefreshStatus);
+
+  QAction* setup = bar->addAction(QStringLiteral("&Setup"));
+  setup->setObjectName(QStringLiteral("mSetup"));
+  connect(setup, &QAction::triggered, this, &MainWindow::SetupRequested);
+
+  QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+  help->setObjectName(QStringLiteral("mHelp"));
+  QAction* contents =
+      help->addAction(QStringLiteral("Contents...") + QString(21, QLatin1Char(' ')) + "F1");
+  contents->setObjectName(QStringLiteral("mCDBhelp"));
+  connect(contents, &QAction::triggered, this, &MainWindow::HelpRequested);
+  Separator(QStringLiteral("mSep2"), help);
+  QAction* contact = help->addAction(QStringLiteral("Contact Quillon Software"));
+  contact->setObjectName(QStringLiteral("mContact"));
+  connect(contact, &QAction::triggered, this, &MainWindow::ContactRequested);
+  Separator(QStringLiteral("Sep3"), help);
+  QAction* about = help->addAction(QStringLiteral("About Corvane Database"));
+  about->setObjectName(QStringLiteral("mAbout"));
+  connect(about, &QAction::triggered, this, &MainWindow::AboutRequested);
+}
+
+void MainWindow::BuildLists() {
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("centralWidget"));
+  frame1_ = new QGroupBox(QStringLiteral(" Current Activity "), central);
+  frame1_->setObjectName(QStringLiteral("Frame1"));
+  activityList_ = ReportList(QStringLiteral("whList"), &server_.ActivityRows(), frame1_);
+  frame2_ = new QGroupBox(QStringLiteral(" Current Users "), central);
+  frame2_->setObjectName(QStringLiteral("Frame2"));
+  usersList_ = ReportList(QStringLiteral("ListView1"), &server_.Slots().CurrentUsers(), frame2_);
+  setCentralWidget(central);
+}
+
+void MainWindow::Load() {
+  loaded_ = false;
+  const bool placed = server_.Files().LoadWindowPlacement(server_.Settings());
+  const ServerSettings& settings = server_.Settings();
+  if (!isMinimized() && !isMaximized()) {
+    if (placed) {
+      move(Px(SettingValue(settings.WindowLeft)), Px(SettingValue(settings.WindowTop)));
+      resize(std::max(1, Px(settings.WindowWidth.value_or(0))),
+             std::max(1, Px(SettingValue(settings.WindowHeight))));
+    } else {
+      resize(kDefaultWidthPx, kDefaultHeightPx);
+      if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move((area.width() - width()) / 2, (area.height() - height()) / 2);
+      }
+    }
+  }
+  loaded_ = true;
+  ApplyLayout();
+  server_.LoadMainWindow();
+  ShowStatusTexts();
+}
+
+void MainWindow::ClearActivity() { server_.ActivityRows().ClearActivity(); }
+
+void MainWindow::RefreshStatus() { server_.Slots().RefreshStatus(); }
+
+QString MainWindow::PanelText(int panel) const {
+  if (panel < 1 || panel > 3) return {};
+  return panels_[panel - 1]->text();
+}
+
+void MainWindow::ShowStatusTexts() {
+  const StatusTexts& status = server_.Slots().Status();
+  panels_[0]->setText(status.status);
+  panels_[1]->setText(status.port);
+  panels_[2]->setText(status.users);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_F5:
+      RefreshStatus();
+      return;
+    case Qt::Key_F1:
+      Q_EMIT HelpRequested();
+      return;
+    default:
+      QMainWindow::keyPressEvent(event);
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // "&Exit" is the way out: the title bar and Alt+F4 cannot end the server.
+  if (closeAllowed_) {
+    QMainWindow::closeEvent(event);
+  } else {
+    event->ignore();
+  }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) HandleResize();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  HandleResize();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (loaded_) RecordPlacement();
+}
+
+void MainWindow::HandleResize() {
+  if (isMinimized()) {
+    tray_.Add();
+    // Without a notification area the minimized window stays in the task bar; hidden it
+    // could never be brought back.
+    if (tray_.Available()) HideToTray();
+    return;
+  }
+  if (!loaded_) return;
+  ApplyLayout();
+  tray_.Remove();
+  RecordPlacement();
+}
+
+void MainWindow::HideToTray() {
+  // Hiding from inside the state change confuses some window managers; hide once it is
+  // done, unless the window came back meanwhile.
+  QTimer::singleShot(0, this, [this] {
+    if (isMinimized()) hide();
+  });
+}
+
+void MainWindow::RestoreFromTray() {
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void MainWindow::RecordPlacement() {
+  if (windowState() != Qt::WindowNoState) return;
+  ServerSettings& settings = server_.Settings();
+  settings.WindowTop = Twips(y());
+  settings.WindowLeft = Twips(x());
+  settings.WindowWidth = static_cast<int32_t>(Twips(width()));
+  settings.WindowHeight = Twips(height());
+}
+
+void MainWindow::ApplyLayout() {
+  const double width = Twips(this->width());
+  const double height = Twips(frameGeometry().height());
+  const double statusHeight = Twips(statusBar()->sizeHint().height());
+
+  const double frame1Width = width - 600;
+  const double frame1Height = height / 5 * 2;
+  frame1_->setGeometry(Px(kFrameLeft), Px(kFrameTop), Px(frame1Width), Px(frame1Height));
+
+  const double frame2Top = kFrameTop + frame1Height + 240;
+  const double frame2Width = width - 600;
+  const double frame2Height = height - frame2Top - statusHeight - 880;
+  frame2_->setGeometry(Px(kFrameLeft), Px(frame2Top), Px(frame2Width), Px(frame2Height));
+
+  const double listWidth = frame1Width - 480;
+  activityList_->setGeometry(Px(kListLeft), Px(kListTop), Px(listWidth), Px(frame1Height - 600));
+  const double usersWidth = frame2Width - 480;
+  usersList_->setGeometry(Px(kListLeft), Px(kListTop), Px(usersWidth), Px(frame2Height - 600));
+
+  const double w = listWidth / 14;
+  const double activityColumns[] = {w * 2, w * 2, w * 3.8, w * 2, w * 0.9, w * 1.3, (w - 60) * 2};
+  for (int column = 0; column < 7; ++column) {
+    activityList_->header()->resizeSection(column, Px(activityColumns[column]));
+  }
+  const double l = usersWidth / 12;
+  const double userColumns[] = {l, l * 2, l * 1.5, l * 3.5, l * 4 - 100};
+  for (int column = 0; column < 5; ++column) {
+    usersList_->header()->resizeSection(column, Px(userColumns[column]));
+  }
+}
+
+}  // namespace corvane

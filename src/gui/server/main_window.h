@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QGroupBox;
+class QLabel;
+class QTreeView;
+
+namespace corvane {
+
+class ServerInstance;
+class TrayIcon;
+
+// Lengths of the window's layout are kept in twips, 15 to a pixel.
+inline constexpr int kTwipsPerPixel = 15;
+
+// The main window "Corvane Database Server" (Form1): the activity list, the logged-on
+// users, the status bar and the menus. The commands that involve other windows (exit,
+// setup, help, About) are signalled to the desktop controller.
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  MainWindow(ServerInstance& server, TrayIcon& tray, QWidget* parent = nullptr);
+
+  // The load sequence: the saved placement (or the centre of the screen), then the core's
+  // load: listener, first refresh, "ServerStart", timers.
+  void Load();
+  bool Loaded() const { return loaded_; }
+
+  // Writes the placement into the settings when the window is in the normal state.
+  void RecordPlacement();
+  // Lets the unload sequence close the window; nothing else can.
+  void AllowClose() { closeAllowed_ = true; }
+  // Brings the window back from the tray or the task bar.
+  void RestoreFromTray();
+
+  // "Clear Activity" and "Refresh..." (F5).
+  void ClearActivity();
+  void RefreshStatus();
+
+  // Panel 1 (status), 2 (port) or 3 (users).
+  QString PanelText(int panel) const;
+
+ Q_SIGNALS:
+  void ExitRequested();
+  void SetupRequested();
+  void HelpRequested();
+  void ContactRequested();
+  void AboutRequested();
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildLists();
+  void ShowStatusTexts();
+  // Runs on every size or state change.
+  void HandleResize();
+  void ApplyLayout();
+  void HideToTray();
+
+  ServerInstance& server_;
+  TrayIcon& tray_;
+  QGroupBox* frame1_;
+  QGroupBox* frame2_;
+  QTreeView* activityList_;
+  QTreeView* usersList_;
+  QLabel* panels_[3];
+  bool loaded_ = false;
+  bool closeAllowed_ = false;
+};
+
+}  // namespace corvane

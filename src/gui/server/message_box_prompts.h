@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "core/server/operator_prompts.h"
+
+namespace corvane {
+
+// The operator's questions and messages as modal message boxes. The core writes the
+// original's carriage returns as "\r"; each becomes a line break here.
+class MessageBoxPrompts : public OperatorPrompts {
+ public:
+  explicit MessageBoxPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+
+  // The window the boxes are centred on; may change once the main window exists.
+  void SetParent(QWidget* parent) { parent_ = parent; }
+
+  bool ConfirmOkCancel(const QString& text, const QString& title, Icon icon) override;
+  void ShowMessage(const QString& text, const QString& title, Icon icon) override;
+
+  // The text as a message box shows it.
+  static QString DisplayText(const QString& text);
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+}  // namespace corvane

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <deque>
+#include <memory>
+
+#include "client/corvane_client.h"
+#include "core/config/settings_files.h"
+#include "core/config/user_list_model.h"
+#include "core/server/server_instance.h"
+#include "gui/desktop/tray_icon.h"
+#include "gui/server/desktop_controller.h"
+#include "gui/server/main_window.h"
+#include "support/test_server.h"
+
+namespace corvane::test {
+
+// Answers the operator's questions from a script (Cancel when it runs out) and keeps
+// every box that was shown.
+class ScriptedPrompts : public OperatorPrompts {
+ public:
+  struct Shown {
+    QString text;
+    QString title;
+    Icon icon;
+  };
+
+  bool ConfirmOkCancel(const QString& text, const QString& title, Icon icon) override {
+    shown.push_back({text, title, icon});
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowMessage(const QString& text, const QString& title, Icon icon) override {
+    shown.push_back({text, title, icon});
+  }
+
+  std::deque<bool> answers;
+  std::vector<Shown> shown;
+};
+
+// A program directory with the settings files asked for, a server on it and the desktop.
+class DesktopTest : public ::testing::Test {
+ protected:
+  struct Setup {
+    bool network = true;
+    bool users = true;
+    bool databases = true;
+    bool runMinimized = false;
+    bool tray = true;
+  };
+
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+
+  void Start(const Setup& setup) {
+    ASSERT_TRUE(dir_.isValid());
+    SettingsFiles files(dir_.path());
+    ServerSettings settings;
+    port_ = FreeListenPort();
+    if (setup.network) {
+      settings.ListenPort = static_cast<int16_t>(port_);
+      files.SaveNetworkSettings(settings);
+    }
+    settings.RunMinimized = setup.runMinimized ? 1 : 0;
+    settings.AllowMultipleLogons = 1;
+    files.SaveGeneralSettings(settings);
+    if (setup.databases) {
+      QFile database(Path("sample.db"));
+      ASSERT_TRUE(database.open(QIODevice::WriteOnly));
+      files.SaveDatabaseList({{"sample.db", Path("sample.db")}});
+    }
+    server_ = std::make_unique<ServerInstance>(dir_.path(), prompts_,
+                                               HostIdentity{"DESKTOP", "10.0.0.5"});
+    if (setup.users) {
+      UserListModel users;
+      users.Append({"BOB", "SECRET", "12345678"});
+      server_->Users().SaveUsers(users);
+    }
+    DesktopOptions options;
+    options.executableDir = Path("bin");
+    options.openUrl = [this](const QUrl& url) {
+      opened_.push_back(url);
+      return true;
+    };
+    options.trayAvailable = setup.tray;
+    options.computerName = "WORKSTATION-0815";
+    desktop_ = std::make_unique<DesktopController>(*server_, options);
+    branch_ = desktop_->Start();
+  }
+
+  void TearDown() override {
+    if (desktop_ && !desktop_->Unloaded()) desktop_->RunSessionEnd();
+    desktop_.reset();
+    server_.reset();
+  }
+
+  MainWindow& Window() { return desktop_->Window(); }
+  QString LastEvent() const {
+    const ActivityRowsModel& rows = server_->ActivityRows();
+    return rows.rowCount() ? rows.Row(rows.rowCount() - 1).event : QString();
+  }
+
+  // A client with its slot connection open; logged on as BOB when asked.
+  std::unique_ptr<CorvaneClient> Client(bool logOn) {
+    auto client = std::make_unique<CorvaneClient>(3000);
+    EXPECT_TRUE(client->Connect("127.0.0.1", port_));
+    if (logOn) {
+      const auto reply = client->Logon("BOB", "SECRET", 12345678);
+      EXPECT_TRUE(reply && reply->word == "Accepted");
+    }
+    return client;
+  }
+
+  QTemporaryDir dir_;
+  quint16 port_ = 0;
+  ScriptedPrompts prompts_;
+  std::unique_ptr<ServerInstance> server_;
+  std::unique_ptr<DesktopController> desktop_;
+  StartupBranch branch_{};
+  std::vector<QUrl> opened_;
+};
+
+}  // namespace corvane::test
