@@ -250,8 +250,7 @@ int SetupDialog::SelectedUserRow() const {
 
 UserEditor* SetupDialog::Editor() {
   if (!editor_) {
-    editor_ = new UserEditor(
-        server_.Users(), server_.Prompts(), users_, [this] { return SelectedUserRow(); }, this);
+    editor_ = new UserEditor(server_.Users(), server_.Prompts(), users_, this);
     connect(editor_, &UserEditor::UserListed, this, &SetupDialog::ShowListedUser);
     connect(editor_, &UserEditor::Closed, this, &SetupDialog::OnEditorClosed);
   }
@@ -263,7 +262,7 @@ void SetupDialog::AddUser() { Editor()->OpenForNewUser(); }
 void SetupDialog::EditSelectedUser() {
   const int row = SelectedUserRow();
   if (row < 0) return;
-  Editor()->OpenForUser(users_.At(row).name);
+  Editor()->OpenForUser(row);
 }
 
 void SetupDialog::ShowListedUser(int row) {

@@ -41,12 +41,8 @@ QPushButton* MakeButton(QWidget* parent, int index, const QString& caption) {
 }  // namespace
 
 UserEditor::UserEditor(UserStore& store, OperatorPrompts& prompts, UserListModel& users,
-                       std::function<int()> selectedRow, QWidget* setupDialog)
-    : QDialog(setupDialog),
-      store_(store),
-      prompts_(prompts),
-      users_(users),
-      selectedRow_(std::move(selectedRow)) {
+                       QWidget* setupDialog)
+    : QDialog(setupDialog), store_(store), prompts_(prompts), users_(users) {
   setObjectName(QStringLiteral("frmUser"));
   setWindowTitle(QStringLiteral("Corvane Database User"));
   setModal(false);
@@ -90,12 +86,15 @@ UserEditor::UserEditor(UserStore& store, OperatorPrompts& prompts, UserListModel
 
 void UserEditor::OpenForNewUser() {
   addingUser_ = true;
+  editedUser_ = QPersistentModelIndex();
   OpenWithName(QString());
 }
 
-void UserEditor::OpenForUser(const QString& name) {
+void UserEditor::OpenForUser(int row) {
+  if (row < 0 || row >= users_.Count()) return;
   addingUser_ = false;
-  OpenWithName(name);
+  editedUser_ = QPersistentModelIndex(users_.index(row, 0));
+  OpenWithName(users_.At(row).name);
 }
 
 void UserEditor::OpenWithName(const QString& name) {
@@ -173,9 +172,9 @@ bool UserEditor::SaveEditedUser() {
     Report(*failure);
     return false;
   }
-  const int row = selectedRow_ ? selectedRow_() : -1;
   // The user may have been removed from the list while the editor was open.
-  if (row < 0 || row >= users_.Count()) return true;
+  if (!editedUser_.isValid()) return true;
+  const int row = editedUser_.row();
   UserRecord user = users_.At(row);
   user.name = UserStore::UpperCase(TrimSpaces(entry.name));
   if (passwordChanged_) user.password = UserStore::UpperCase(TrimSpaces(entry.password));

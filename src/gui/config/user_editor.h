@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
+#include <QPersistentModelIndex>
 
 #include "gui/config/user_checks.h"
 
@@ -23,15 +23,15 @@ class UserEditor : public QDialog {
   Q_OBJECT
 
  public:
-  // `selectedRow` gives the user list's selected row at the time of saving an edit
-  // (-1 for none); `setupDialog` is the parent window.
+  // `setupDialog` is the parent window.
   UserEditor(UserStore& store, OperatorPrompts& prompts, UserListModel& users,
-             std::function<int()> selectedRow, QWidget* setupDialog);
+             QWidget* setupDialog);
 
   // "Add User": a new user, the name box emptied.
   void OpenForNewUser();
-  // Editing the listed user of this name.
-  void OpenForUser(const QString& name);
+  // Editing the user listed at this row. The save changes that user even when the list
+  // has changed meanwhile, and nothing when the user was removed from it.
+  void OpenForUser(int row);
 
   bool AddingUser() const { return addingUser_; }
   bool NameChanged() const { return nameChanged_; }
@@ -64,7 +64,7 @@ class UserEditor : public QDialog {
   UserStore& store_;
   OperatorPrompts& prompts_;
   UserListModel& users_;
-  std::function<int()> selectedRow_;
+  QPersistentModelIndex editedUser_;
   QLineEdit* nameBox_;
   QLineEdit* passwordBox_;
   QLineEdit* confirmBox_;

@@ -23,6 +23,15 @@
 #include "core/server/server_instance.h"
 #include "gui/config/setup_dialog.h"
 
+namespace corvane {
+
+inline void PrintTo(const UserRecord& user, std::ostream* out) {
+  *out << "{" << user.name.toStdString() << ", " << user.password.toStdString() << ", "
+       << user.privateKey.toStdString() << "}";
+}
+
+}  // namespace corvane
+
 namespace corvane::test {
 
 // Records every message box and answers the questions from a queue (OK when it is empty).
