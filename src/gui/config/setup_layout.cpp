@@ -64,6 +64,9 @@ void ShapeList(QTreeView* list) {
   list->header()->setStretchLastSection(false);
 }
 
+// The width inside the list's border, which the columns share.
+int ListWidth(const QTreeView* list) { return kSetupListWidth - 2 * list->frameWidth(); }
+
 QWidget* BuildDatabaseTab(SetupControls& c) {
   auto* page = new QWidget;
   auto* frame = new QGroupBox(Text(" Choose Database "), page);
@@ -71,7 +74,7 @@ QWidget* BuildDatabaseTab(SetupControls& c) {
   c.databases->setObjectName(Text("ListView1"));
   c.databases->setHeaderLabels({Text("Database"), Text("Database Location")});
   ShapeList(c.databases);
-  const int w = kSetupListWidth;
+  const int w = ListWidth(c.databases);
   c.databases->setColumnWidth(0, w / 3);
   c.databases->setColumnWidth(1, 2 * w / 3 - kHundredTwips);
   c.browse = MakeButton(frame, "cmdBrowse", "Browse");
@@ -183,7 +186,7 @@ QWidget* BuildUsersTab(SetupControls& c, UserListModel* users) {
   list->setObjectName(Text("ListView2"));
   list->setModel(users);
   ShapeList(list);
-  const int w = kSetupListWidth;
+  const int w = ListWidth(list);
   list->setColumnWidth(UserListModel::NameColumn, 2 * w / 3);
   list->setColumnWidth(UserListModel::PrivateKeyColumn, w / 3);
   c.users = list;
