@@ -3,20 +3,21 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 namespace corvane {
 
 void SetDialogTopmost(QWidget* window, bool topmost) {
   if (window == nullptr || IsDialogTopmost(window) == topmost) return;
-  const bool shown = window->isVisible();
-  window->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
-  // setWindowFlag hides a shown window; bring it back where it was, without taking the
-  // activation from the window that has it.
-  if (shown) {
-    const bool quiet = window->testAttribute(Qt::WA_ShowWithoutActivating);
-    window->setAttribute(Qt::WA_ShowWithoutActivating, true);
-    window->show();
-    window->setAttribute(Qt::WA_ShowWithoutActivating, quiet);
+  Qt::WindowFlags flags = window->windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
+  if (QWindow* handle = window->windowHandle(); handle != nullptr && window->isVisible()) {
+    // setWindowFlags would re-create a shown window: it would blink and lose the
+    // activation. The platform window takes the change in place instead.
+    window->overrideWindowFlags(flags);
+    handle->setFlags(flags);
+  } else {
+    window->setWindowFlags(flags);
   }
 }
 

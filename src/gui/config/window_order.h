@@ -6,8 +6,7 @@ namespace corvane {
 
 // Keeps a dialog above every other window, or lets it go back among them. A dialog stops
 // being topmost while it asks a question, so that the message box comes to the front.
-// Changing the flag re-creates a shown window, so a window already in the wanted order
-// is left alone, and a hidden one stays hidden.
+// A shown window stays shown and keeps the activation; a hidden one stays hidden.
 void SetDialogTopmost(QWidget* window, bool topmost);
 bool IsDialogTopmost(const QWidget* window);
 

@@ -1,6 +1,8 @@
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "gui/config/setup_form.h"
 #include "setup_fixture.h"
@@ -70,6 +72,7 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListener) {
   Find<QComboBox>("Combo1")->setEditText("25");
   Find<QComboBox>("Combo2")->setEditText("45");
   AddBrowsedDatabase(Databases(), "/data/c.sqlite");
+  server_->Slots().Sessions().at(7).IdleMinutes = 9;
   SelectUser(0);
   PressKey(Users(), Qt::Key_Delete);  // ANN goes, answered OK
 
@@ -86,6 +89,7 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListener) {
   EXPECT_EQ(s.AllowMultipleLogons, 0);
   EXPECT_EQ(s.RefreshRate, 25);
   EXPECT_EQ(s.InactivityLimit, 45);
+  EXPECT_EQ(server_->Slots().Sessions().at(7).IdleMinutes, 0);  // counting starts afresh
   const PublishedList expected = {
       {"a.db", "/data/a.db"}, {"b.mdb", "/data/b.mdb"}, {"c.sqlite", "/data/c.sqlite"}};
   EXPECT_EQ(server_->CatalogueLists().published, expected);
@@ -219,6 +223,48 @@ TEST_F(SetupDialogTest, PortOutsideTheSettingsRangeKeepsTheOldPort) {
   Type(Find<QLineEdit>("txtPort"), "40000");
   Click("cmdSetup_0");
   EXPECT_EQ(server_->Settings().ListenPort, 4321);
+}
+
+TEST_F(SetupDialogTest, BrowseAddsTheChosenFileAndRemembersItsFolder) {
+  QFile file(dir_.filePath("shop.sqlite"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  SetupDialog& dialog = OpenDialog();
+  dialog.show();
+  QString title;
+  QStringList filters;
+  QTimer::singleShot(0, [&] {
+    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(chooser, nullptr);
+    title = chooser->windowTitle();
+    filters = chooser->nameFilters();
+    chooser->selectFile(file.fileName());
+    QMetaObject::invokeMethod(chooser, "accept");
+  });
+  Click("cmdBrowse");
+  EXPECT_EQ(title, "Choose a database");
+  EXPECT_EQ(filters, PublishableDatabaseFilters());
+  ASSERT_EQ(Databases()->topLevelItemCount(), 3);
+  EXPECT_EQ(Databases()->topLevelItem(2)->text(0), "shop.sqlite");
+  EXPECT_EQ(Databases()->topLevelItem(2)->text(1), file.fileName());
+  EXPECT_EQ(QDir(dialog.LastBrowseFolder()), QDir(dir_.path()));
+  EXPECT_EQ(dialog.focusWidget(), Find<QLineEdit>("Text1"));
+}
+
+TEST_F(SetupDialogTest, TabsFocusTheirFirstControlAndF1AsksForHelp) {
+  SetupDialog& dialog = OpenDialog();
+  dialog.show();
+  dialog.SelectTab(SetupDialog::kNetworkTab);
+  EXPECT_EQ(dialog.focusWidget(), Find<QLineEdit>("txtPort"));
+  dialog.SelectTab(SetupDialog::kUsersTab);
+  EXPECT_EQ(dialog.focusWidget(), Users());
+
+  int help = 0;
+  QObject::connect(&dialog, &SetupDialog::HelpRequested, [&] { ++help; });
+  PressKey(&dialog, Qt::Key_F1);
+  EXPECT_EQ(help, 1);
+  EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST(SetupNumbers, LeadingNumbersRoundHalfToEvenAndMustFit) {
