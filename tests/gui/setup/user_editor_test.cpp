@@ -195,6 +195,14 @@ TEST_F(UserEditorTest, KeyCandidateRenewsOnlyWhileTheSetupDialogIsActive) {
   const QString first = server_->Users().NextPrivateKey();
   EXPECT_EQ(first.size(), 8);
 
+  // A question leaves the dialog active and topmost again afterwards.
+  SelectUser(0);
+  prompts_.answers = {false};
+  PressKey(Users(), Qt::Key_Delete);
+  waitMs(50);
+  EXPECT_TRUE(dialog_->isActiveWindow());
+  EXPECT_TRUE(dialog_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
   Click("cmdAddUser");
   waitMs(50);
   ASSERT_FALSE(dialog_->isActiveWindow());
