@@ -129,6 +129,10 @@ TEST_F(UserEditorTest, RefusesAUserThatWouldNotReadBack) {
   SaveEditor();
   EXPECT_TRUE(prompts_.boxes.back().text.startsWith("This Remote Host name cannot be stored"));
 
+  Type(Box(0), QString::fromUtf8("\u03a9mega"));  // no one-byte form
+  SaveEditor();
+  EXPECT_TRUE(prompts_.boxes.back().text.startsWith("This Remote Host name cannot be stored"));
+
   Type(Box(0), "dave");
   Type(Box(1), "a:b");
   Type(Box(2), "a:b");
@@ -180,6 +184,22 @@ TEST_F(UserEditorTest, CancelAndRemovedSelectionChangeNothing) {
   Settle();
   EXPECT_EQ(Editor(), nullptr);
   EXPECT_EQ(UserList().Users(), (QList<UserRecord>{{"BOB", "PW2", "23456789"}}));
+}
+
+TEST_F(UserEditorTest, SavingTheSetupClosesTheEditorAndStoresTheListedUsers) {
+  Click("cmdAddUser");
+  Type(Box(0), "carol");
+  Type(Box(1), "pw");
+  Type(Box(2), "pw");
+  SaveEditor();
+  Click("cmdAddUser");  // left open over the dialog
+  Click("cmdSetup_0");
+  Settle();
+  EXPECT_EQ(Editor(), nullptr);
+  EXPECT_EQ(finished_, 1);
+  ASSERT_EQ(StoredUsers().size(), 3);
+  EXPECT_EQ(StoredUsers()[2].name, "CAROL");
+  EXPECT_TRUE(server_->Users().UserExists("carol"));
 }
 
 TEST_F(UserEditorTest, KeyCandidateRenewsOnlyWhileTheSetupDialogIsActive) {
