@@ -272,6 +272,8 @@ void SetupDialog::ShowListedUser(int row) {
 }
 
 void SetupDialog::OnEditorClosed() {
+  // It deletes itself; the next opening makes a fresh one.
+  editor_.clear();
   if (done_) return;
   SetDialogTopmost(this, true);
   show();

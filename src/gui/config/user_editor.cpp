@@ -161,6 +161,8 @@ bool UserEditor::SaveNewUser() {
     Report(*failure);
     return false;
   }
+  // A key is one user's own: the next user added, however soon, gets another one.
+  store_.RenewNextPrivateKey();
   Q_EMIT UserListed(users_.Append(user));
   return true;
 }
