@@ -63,6 +63,7 @@ class SetupFixture : public ::testing::Test {
  protected:
   SetupFixture() {
     // The run-at-startup entry goes to the temporary folder, not the desktop's own.
+    savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toUtf8());
     server_ = std::make_unique<ServerInstance>(dir_.path(), prompts_,
                                                HostIdentity{"TESTHOST", "127.0.0.1"});
@@ -70,7 +71,11 @@ class SetupFixture : public ::testing::Test {
   ~SetupFixture() override {
     dialog_.reset();
     server_.reset();
-    qunsetenv("XDG_CONFIG_HOME");
+    if (savedConfigHome_.isNull()) {
+      qunsetenv("XDG_CONFIG_HOME");
+    } else {
+      qputenv("XDG_CONFIG_HOME", savedConfigHome_);
+    }
   }
 
   void StoreUsers(const QList<UserRecord>& users) {
@@ -119,6 +124,7 @@ class SetupFixture : public ::testing::Test {
   }
   void SelectUser(int row) { Users()->setCurrentIndex(UserList().index(row, 0)); }
 
+  QByteArray savedConfigHome_;
   QTemporaryDir dir_;
   FakePrompts prompts_;
   std::unique_ptr<ServerInstance> server_;
