@@ -57,7 +57,6 @@ TEST_F(SetupScreenshots, EveryTabAndAUserEditorMessage) {
 
   SetupDialog& dialog = OpenDialog();
   dialog.show();
-  auto* tabs = Find<QTabWidget>("SSTab1");
   const char* names[] = {"setup-database.png", "setup-general.png", "setup-network.png",
                          "setup-users.png"};
   for (int tab = 0; tab < 4; ++tab) {
