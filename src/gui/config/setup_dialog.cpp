@@ -1,15 +1,283 @@
 #include "gui/config/setup_dialog.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeView>
+#include <QTreeWidget>
+
 #include "core/server/server_instance.h"
+#include "gui/config/setup_form.h"
+#include "gui/config/setup_layout.h"
+#include "gui/config/shell_launch.h"
+#include "gui/config/user_editor.h"
+#include "gui/config/window_order.h"
 
 namespace corvane {
+namespace {
+
+constexpr int kKeyRenewalMs = 500;
+
+}  // namespace
 
 SetupDialog::SetupDialog(ServerInstance& server, QWidget* parent)
     : QDialog(parent), server_(server) {
   setObjectName(QStringLiteral("frmSetup"));
   setWindowTitle(QStringLiteral("Server Setup"));
+  setModal(false);
+  setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  controls_ = BuildSetupLayout(this, &users_);
+  keyTimer_.setInterval(kKeyRenewalMs);
+  connect(&keyTimer_, &QTimer::timeout, this, [this] { server_.Users().RenewNextPrivateKey(); });
+  databaseCheck_ = [this] { server_.RunDatabaseCheck(); };
+  ConnectControls();
+  FillSetupDialog(controls_, server_, users_);
 }
 
-void SetupDialog::SelectTab(int) {}
+SetupDialog::~SetupDialog() = default;
+
+void SetupDialog::ConnectControls() {
+  const SetupControls& c = controls_;
+  for (QCheckBox* box : c.checks) {
+    connect(box, &QCheckBox::toggled, this, [this] { ApplyCheckBoxRules(controls_); });
+  }
+  connect(c.tabs, &QTabWidget::currentChanged, this, [this] {
+    if (isVisible()) FocusMe();
+  });
+  connect(c.browse, &QPushButton::clicked, this, &SetupDialog::Browse);
+  connect(c.odbc, &QPushButton::clicked, this, [this] { controls_.focusSink->setFocus(); });
+  connect(c.odbcAdministrator, &QPushButton::clicked, this,
+          &SetupDialog::StartOdbcAdministratorClicked);
+  connect(c.logButtons[SetupControls::kViewLogFile], &QPushButton::clicked, this,
+          &SetupDialog::ViewLogFile);
+  connect(c.logButtons[SetupControls::kClearLogFile], &QPushButton::clicked, this,
+          &SetupDialog::ClearLogFile);
+  connect(c.addUser, &QPushButton::clicked, this, &SetupDialog::AddUser);
+  connect(c.users, &QTreeView::doubleClicked, this, &SetupDialog::EditSelectedUser);
+  connect(c.setupButtons[SetupControls::kSave], &QPushButton::clicked, this, &SetupDialog::Save);
+  connect(c.setupButtons[SetupControls::kCancel], &QPushButton::clicked, this,
+          &SetupDialog::Cancel);
+  c.databases->installEventFilter(this);
+  c.users->installEventFilter(this);
+}
+
+void SetupDialog::SelectTab(int tab) {
+  if (tab >= 0 && tab < controls_.tabs->count()) controls_.tabs->setCurrentIndex(tab);
+}
+
+void SetupDialog::FocusMe() {
+  switch (controls_.tabs->currentIndex()) {
+    case kDatabaseTab:
+      controls_.databases->setFocus();
+      break;
+    case kGeneralTab:
+      controls_.refreshRate->setFocus();
+      break;
+    case kNetworkTab:
+      controls_.port->setFocus();
+      break;
+    case kUsersTab:
+      controls_.users->setFocus();
+      break;
+    default:
+      break;
+  }
+}
+
+void SetupDialog::SetDatabaseCheck(std::function<void()> check) {
+  databaseCheck_ = std::move(check);
+}
+
+void SetupDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!centered_) {
+    centered_ = true;
+    CenterDialog(this);
+  }
+}
+
+void SetupDialog::changeEvent(QEvent* event) {
+  // The candidate key changes only while the operator works in this dialog, so it stays
+  // put while the user editor is open over it.
+  if (event->type() == QEvent::ActivationChange) {
+    if (isActiveWindow()) {
+      keyTimer_.start();
+    } else {
+      keyTimer_.stop();
+    }
+  }
+  QDialog::changeEvent(event);
+}
+
+void SetupDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1) {
+    SetDialogTopmost(this, false);
+    Q_EMIT HelpRequested();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+bool SetupDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    if (watched == controls_.databases) {
+      RemoveSelectedDatabase();
+      return true;
+    }
+    if (watched == controls_.users) {
+      RemoveSelectedUser();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+// --- Save and cancel ---
+
+void SetupDialog::Save() {
+  if (done_) return;
+  done_ = true;
+  hide();
+  QPointer<SetupDialog> self(this);
+  server_.Users().ResetUsersSaved();
+  SaveSetup(controls_, server_, users_);
+  // Pending events (sockets among them) run at least once before the check.
+  do {
+    QCoreApplication::processEvents();
+    if (!self) return;
+  } while (!server_.Users().UsersSaved());
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (databaseCheck_) databaseCheck_();
+  QApplication::restoreOverrideCursor();
+  if (!self) return;
+  Finish();
+}
+
+void SetupDialog::Cancel() {
+  if (done_) return;
+  done_ = true;
+  hide();
+  Finish();
+}
+
+void SetupDialog::reject() { Cancel(); }
+
+void SetupDialog::Finish() {
+  keyTimer_.stop();
+  server_.Slots().StartListening();
+  if (editor_) {
+    editor_->disconnect(this);
+    editor_->hide();
+    editor_->deleteLater();
+  }
+  Q_EMIT Finished();
+}
+
+// --- Database tab ---
+
+void SetupDialog::Browse() {
+  QFileDialog chooser(this, QStringLiteral("Choose a database"),
+                      lastBrowseFolder_.isEmpty() ? QDir::homePath() : lastBrowseFolder_);
+  chooser.setFileMode(QFileDialog::ExistingFile);
+  chooser.setAcceptMode(QFileDialog::AcceptOpen);
+  chooser.setNameFilters(PublishableDatabaseFilters());
+  if (chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty()) {
+    AddBrowsedDatabase(controls_.databases, chooser.selectedFiles().constFirst());
+    lastBrowseFolder_ = chooser.directory().absolutePath();
+  }
+  controls_.focusSink->setFocus();
+}
+
+bool SetupDialog::ConfirmRemoval(const QString& what) {
+  SetDialogTopmost(this, false);
+  const bool ok = server_.Prompts().ConfirmOkCancel(
+      what + QStringLiteral(" will be permanently removed.\r\rAre you sure you want to continue?"),
+      QStringLiteral("Corvane Database"), OperatorPrompts::Icon::Critical);
+  SetDialogTopmost(this, true);
+  return ok;
+}
+
+void SetupDialog::RemoveSelectedDatabase() {
+  QTreeWidgetItem* item = controls_.databases->currentItem();
+  if (controls_.databases->topLevelItemCount() == 0 || item == nullptr) return;
+  if (ConfirmRemoval(QStringLiteral("Database ") + item->text(0))) delete item;
+}
+
+void SetupDialog::RemoveSelectedUser() {
+  const int row = SelectedUserRow();
+  if (row < 0) return;
+  if (ConfirmRemoval(QStringLiteral("User ") + users_.At(row).name)) users_.Remove(row);
+}
+
+// --- General and Network tabs ---
+
+void SetupDialog::ViewLogFile() {
+  OpenWithDefaultViewer(server_.Activity().LogFilePath());
+  controls_.checks[SetupControls::kKeepLogFile]->setFocus();
+}
+
+void SetupDialog::ClearLogFile() {
+  SetDialogTopmost(this, false);
+  if (server_.Prompts().ConfirmOkCancel(
+          QStringLiteral("Are you sure you want to clear the log file?") +
+              QString(10, QLatin1Char(' ')),
+          QStringLiteral("Clear Log File"), OperatorPrompts::Icon::Question)) {
+    server_.Activity().ClearLogFile();
+  }
+  SetDialogTopmost(this, true);
+  controls_.checks[SetupControls::kKeepLogFile]->setFocus();
+}
+
+void SetupDialog::StartOdbcAdministratorClicked() {
+  StartOdbcAdministrator();
+  controls_.port->setFocus();
+}
+
+// --- Users tab ---
+
+int SetupDialog::SelectedUserRow() const {
+  const QModelIndex current = controls_.users->currentIndex();
+  if (!current.isValid() || !controls_.users->selectionModel()->isSelected(current)) return -1;
+  return current.row();
+}
+
+UserEditor* SetupDialog::Editor() {
+  if (!editor_) {
+    editor_ = new UserEditor(server_.Users(), server_.Prompts(), users_, this);
+    connect(editor_, &UserEditor::UserListed, this, &SetupDialog::ShowListedUser);
+    connect(editor_, &UserEditor::Closed, this, &SetupDialog::OnEditorClosed);
+  }
+  return editor_;
+}
+
+void SetupDialog::AddUser() { Editor()->OpenForNewUser(); }
+
+void SetupDialog::EditSelectedUser() {
+  const int row = SelectedUserRow();
+  if (row < 0) return;
+  Editor()->OpenForUser(row);
+}
+
+void SetupDialog::ShowListedUser(int row) {
+  const QModelIndex index = users_.index(row, 0);
+  controls_.users->setCurrentIndex(index);
+  controls_.users->scrollTo(index);
+}
+
+void SetupDialog::OnEditorClosed() {
+  // It deletes itself; the next opening makes a fresh one.
+  editor_.clear();
+  if (done_) return;
+  SetDialogTopmost(this, true);
+  show();
+  activateWindow();
+}
 
 }  // namespace corvane

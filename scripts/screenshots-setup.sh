@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Pictures of the setup dialog (each tab, with a published database and two users) and of
+# the user editor showing a validation message, drawn offscreen.
+#   scripts/screenshots-setup.sh OUTDIR
+set -euo pipefail
+if [ $# -ne 1 ]; then
+  echo "usage: $0 OUTDIR" >&2
+  exit 2
+fi
+out="$(mkdir -p "$1" && cd "$1" && pwd)"
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2 --target corvane_gui_setup_tests
+QT_QPA_PLATFORM=offscreen CORVANE_SCREENSHOT_DIR="$out" \
+  build/tests/corvane_gui_setup_tests --gtest_filter='SetupScreenshots.*' >/dev/null
+ls "$out"/setup-*.png "$out"/user-editor-message.png

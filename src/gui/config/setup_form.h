@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+#include "gui/config/setup_controls.h"
+
+class QTreeWidget;
+
+namespace corvane {
+
+class ServerInstance;
+class UserListModel;
+
+// The fill and save of the setup dialog: copies between the server's settings, published
+// list and user store and the dialog's controls.
+
+// Copies the settings, the published list and the stored users into the controls, then
+// applies the check box rules.
+void FillSetupDialog(const SetupControls& controls, ServerInstance& server, UserListModel& users);
+
+// "Keep Log File" enables the two log buttons; "Disconnect on inactivity" enables the
+// minutes box and its label.
+void ApplyCheckBoxRules(const SetupControls& controls);
+
+// Copies the controls into the settings and the published list, applies the inactivity
+// setting and the run-at-startup entry, and writes the users to the store. A value that
+// cannot be converted or does not fit keeps the setting it was meant for.
+void SaveSetup(const SetupControls& controls, ServerInstance& server, const UserListModel& users);
+
+// Lists the chosen file: its name with extension, and its full path. Nothing checks for
+// duplicates. Returns the new item's row, or -1 for an empty path.
+int AddBrowsedDatabase(QTreeWidget* databases, const QString& path);
+
+// The file-open dialog's filters for the database files the server can publish.
+QStringList PublishableDatabaseFilters();
+
+// The leading number of the text rounded to the nearest integer, ties to even; 0 when the
+// text holds none. nullopt when the result does not fit the type.
+std::optional<int16_t> LeadingInt16(const QString& text);
+std::optional<int32_t> LeadingInt32(const QString& text);
+
+}  // namespace corvane

@@ -1,0 +1,70 @@
+#include "gui/config/user_checks.h"
+
+#include "core/config/user_list_model.h"
+#include "core/config/user_store.h"
+#include "core/protocol/windows1252.h"
+
+namespace corvane {
+namespace {
+
+QString CorvaneTitle() { return QStringLiteral("Corvane Database"); }
+
+QString Spaces(int count) { return QString(count, QLatin1Char(' ')); }
+
+bool HasOneByteForm(const QString& text) { return FromWindows1252(ToWindows1252(text)) == text; }
+
+}  // namespace
+
+QString TrimSpaces(const QString& text) {
+  qsizetype begin = 0;
+  qsizetype end = text.size();
+  while (begin < end && text.at(begin) == QLatin1Char(' ')) ++begin;
+  while (end > begin && text.at(end - 1) == QLatin1Char(' ')) --end;
+  return text.mid(begin, end - begin);
+}
+
+std::optional<UserCheckFailure> CheckUserEntry(
+    const UserEntry& entry, bool adding, bool nameChanged,
+    const std::function<bool(const QString&)>& userExists) {
+  const QString name = TrimSpaces(entry.name);
+  const QString password = TrimSpaces(entry.password);
+  if (name.isEmpty()) {
+    return UserCheckFailure{QStringLiteral("RemoteHost name is required.") + Spaces(10),
+                            QStringLiteral("Enter Remote Host"), UserField::kName};
+  }
+  if (password.isEmpty() || (adding && password == QLatin1String(kPasswordMask))) {
+    return UserCheckFailure{QStringLiteral("Password is required.") + Spaces(15),
+                            QStringLiteral("Enter Password"), UserField::kPassword};
+  }
+  if (entry.password != entry.confirm) {
+    return UserCheckFailure{QStringLiteral("Passwords do not match.") + Spaces(5) +
+                                QStringLiteral("\r\rReenter password and press 'Save'"),
+                            QStringLiteral("Passwords Do Not Match"), UserField::kPassword};
+  }
+  if ((adding || nameChanged) && userExists(name)) {
+    return UserCheckFailure{QStringLiteral("User already exists.") + Spaces(10) +
+                                QStringLiteral("\r\rYou will need to use another User Name."),
+                            CorvaneTitle(), UserField::kName};
+  }
+  return std::nullopt;
+}
+
+std::optional<UserCheckFailure> CheckStorable(const UserRecord& user) {
+  const UserRecord nameOnly{user.name, QString(), user.privateKey};
+  if (!HasOneByteForm(user.name) || !UserStore::RecordFits(nameOnly)) {
+    return UserCheckFailure{
+        QStringLiteral("This Remote Host name cannot be stored: it is too long or holds a "
+                       "character the user store cannot keep.\r\rEnter a shorter name."),
+        CorvaneTitle(), UserField::kName};
+  }
+  if (!HasOneByteForm(user.password) || user.password.contains(QLatin1Char(':')) ||
+      !UserStore::RecordFits(user)) {
+    return UserCheckFailure{
+        QStringLiteral("This password cannot be stored: it is too long or holds a character "
+                       "the user store cannot keep, such as \":\".\r\rEnter another password."),
+        CorvaneTitle(), UserField::kPassword};
+  }
+  return std::nullopt;
+}
+
+}  // namespace corvane

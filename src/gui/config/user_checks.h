@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace corvane {
+
+struct UserRecord;
+
+// What the user editor's password boxes hold until the operator types a password.
+inline constexpr char kPasswordMask[] = "**********";
+
+// The box a failed check puts the focus on.
+enum class UserField { kName, kPassword };
+
+// A failed check: the message box to show and where the focus goes afterwards.
+struct UserCheckFailure {
+  QString text;
+  QString title;
+  UserField focus;
+};
+
+// The three boxes of the user editor as typed.
+struct UserEntry {
+  QString name;
+  QString password;
+  QString confirm;
+};
+
+// Removes leading and trailing blanks (spaces only, as the editor always has).
+QString TrimSpaces(const QString& text);
+
+// The editor's four tests in their order, stopping at the first failure: name given,
+// password given (for a new user the mask is no password), both password boxes equal,
+// name not already stored. A new user is always tested for a clash; an edited one only
+// when its name was typed in. `userExists` asks the store with the trimmed name.
+std::optional<UserCheckFailure> CheckUserEntry(
+    const UserEntry& entry, bool adding, bool nameChanged,
+    const std::function<bool(const QString&)>& userExists);
+
+// Whether the finished record would read back from the store exactly as it is listed:
+// every character has a one-byte form, the scrambled name and data hold no NUL and fit
+// the readers' buffer, and the password holds no ":" (which splits password from key).
+std::optional<UserCheckFailure> CheckStorable(const UserRecord& user);
+
+}  // namespace corvane

@@ -1,0 +1,16 @@
+#pragma once
+
+class QWidget;
+
+namespace corvane {
+
+// Keeps a dialog above every other window, or lets it go back among them. A dialog stops
+// being topmost while it asks a question, so that the message box comes to the front.
+// A shown window stays shown and keeps the activation; a hidden one stays hidden.
+void SetDialogTopmost(QWidget* window, bool topmost);
+bool IsDialogTopmost(const QWidget* window);
+
+// Places the window in the middle of its screen.
+void CenterDialog(QWidget* window);
+
+}  // namespace corvane
