@@ -98,6 +98,7 @@ void DesktopController::OpenSetup(int tab) {
   dialog->setModal(false);
   dialog->setWindowIcon(DesktopIcon());
   connect(dialog, &SetupDialog::Finished, this, &DesktopController::OnSetupFinished);
+  connect(dialog, &SetupDialog::HelpRequested, this, &DesktopController::ShowHelpContents);
   setup_ = dialog;
   if (tab >= 0) dialog->SelectTab(tab);
   dialog->show();
@@ -105,6 +106,9 @@ void DesktopController::OpenSetup(int tab) {
 
 void DesktopController::OnSetupFinished() {
   if (unloaded_) return;
+  // The next opening fills a new dialog from the server as it now stands.
+  if (setup_) setup_->deleteLater();
+  setup_ = nullptr;
   // Show the main window again; one waiting in the tray stays there.
   if (window_->isMinimized()) return;
   window_->show();
