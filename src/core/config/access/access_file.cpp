@@ -284,11 +284,13 @@ std::optional<AccessTableDef> AccessFile::ReadTable(const QString& name) const {
   if (!table) return std::nullopt;
   AccessTableDef def;
   def.name = name;
+  def.storedRowCount = table->num_rows;
   const bool jet3 = isJet3();
   for (unsigned i = 0; i < table->num_cols; ++i)
     def.columns.push_back(ColumnOf(ColumnAt(table.get(), i), jet3));
-  if (mdb_read_indices(table.get())) {
-    for (unsigned i = 0; i < table->num_idxs; ++i) {
+  mdb_read_indices(table.get());  // its return value is not the list in mdbtools 1.0
+  if (table->indices) {
+    for (unsigned i = 0; i < table->num_idxs && i < table->indices->len; ++i) {
       auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
       if (idx->index_type == 2) continue;  // the far side of a relationship
       AccessIndex index;

@@ -50,6 +50,7 @@ struct AccessIndex {
 
 struct AccessTableDef {
   QString name;
+  qint64 storedRowCount = 0;  // as the table definition records it; 0 after a bad close
   std::vector<AccessColumn> columns;
   std::vector<AccessIndex> indexes;
 };

@@ -162,11 +162,12 @@ QHash<int64_t, std::vector<SavedQueryRow>> ReadQueryRows(const AccessFile& file)
   const int attribute = ColumnIndex(*def, "Attribute"),
             expression = ColumnIndex(*def, "Expression"), flag = ColumnIndex(*def, "Flag"),
             name1 = ColumnIndex(*def, "Name1"), name2 = ColumnIndex(*def, "Name2"),
-            object = ColumnIndex(*def, "ObjectId");
+            object = ColumnIndex(*def, "ObjectId"), order = ColumnIndex(*def, "Order");
   file.ForEachRow(QStringLiteral("MSysQueries"), [&](const std::vector<AccessValue>& row) {
     rows[IntegerAt(row, object)].push_back(
-        {static_cast<int>(IntegerAt(row, attribute)), TextAt(row, expression),
-         static_cast<int>(IntegerAt(row, flag)), TextAt(row, name1), TextAt(row, name2)});
+        {order >= 0 ? row[order].bytes : QByteArray(), static_cast<int>(IntegerAt(row, attribute)),
+         TextAt(row, expression), static_cast<int>(IntegerAt(row, flag)), TextAt(row, name1),
+         TextAt(row, name2)});
     return true;
   });
   return rows;
@@ -250,6 +251,12 @@ class Importer {
       }
     }
     for (AccessImportReport::Skipped& s : plan.skipped) report_.skipped.push_back(std::move(s));
+    if (rows < def->storedRowCount) {
+      Skip(QStringLiteral("rows of table"), name,
+           QStringLiteral("only %1 of its %2 rows could be read; the file is damaged")
+               .arg(rows)
+               .arg(def->storedRowCount));
+    }
     report_.tables.push_back({name, rows});
   }
 
@@ -271,7 +278,7 @@ class Importer {
       const QString kind = ActionQueryKind(query.flags);
       if (!kind.isEmpty()) {
         Skip(QStringLiteral("query"), query.name,
-             QStringLiteral("it is a %1; only select queries are published").arg(kind));
+             QStringLiteral("%1 queries are not published").arg(kind));
         continue;
       }
       const SavedQuerySql select = SelectSqlFromRows(rows.value(query.id));

@@ -1,13 +1,13 @@
 #include "core/config/access/saved_query_sql.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace corvane {
 
 namespace {
 
 enum Attribute {
-  kType = 0,
   kParameter = 2,
   kFlags = 3,
   kRemoteDatabase = 4,
@@ -27,8 +27,6 @@ enum SelectFlag {
   kTop = 16,
   kPercent = 32,
 };
-
-constexpr int kSelectQueryType = 1;
 
 struct FromTable {
   QString name;
@@ -77,6 +75,9 @@ std::optional<QString> TranslateBracketsOnly(const QString& jetSql) {
     if (c == u'\'') {
       quote = c;
       out += c;
+    } else if (c == u'&' || c == u'#') {
+      // Jet's concatenation and date literals mean something else, or nothing, to SQLite.
+      return std::nullopt;
     } else if (c == u'[') {
       const qsizetype end = jetSql.indexOf(u']', i + 1);
       if (end < 0) return std::nullopt;
@@ -97,29 +98,31 @@ QString ActionQueryKind(int objectFlags) {
     case 0x00:
       return QString();
     case 0x10:
-      return QStringLiteral("crosstab query");
+      return QStringLiteral("Crosstab");
     case 0x20:
-      return QStringLiteral("delete query");
+      return QStringLiteral("Delete");
     case 0x30:
-      return QStringLiteral("update query");
+      return QStringLiteral("Update");
     case 0x40:
-      return QStringLiteral("append query");
+      return QStringLiteral("Append");
     case 0x50:
-      return QStringLiteral("make-table query");
+      return QStringLiteral("Make-table");
     case 0x60:
-      return QStringLiteral("data-definition query");
+      return QStringLiteral("Data-definition");
     case 0x70:
-      return QStringLiteral("pass-through query");
+      return QStringLiteral("Pass-through");
     case 0x80:
-      return QStringLiteral("union query");
+      return QStringLiteral("Union");
     default:
-      return QStringLiteral("query of an unknown kind");
+      return QStringLiteral("Unknown");
   }
 }
 
-SavedQuerySql SelectSqlFromRows(const std::vector<SavedQueryRow>& rows) {
+SavedQuerySql SelectSqlFromRows(std::vector<SavedQueryRow> rows) {
+  std::stable_sort(rows.begin(), rows.end(), [](const SavedQueryRow& a, const SavedQueryRow& b) {
+    return a.order < b.order;
+  });
   SavedQuerySql result;
-  int type = -1;
   int selectFlags = 0;
   QString top;
   QStringList columns, where, groupBy, having, orderBy;
@@ -127,9 +130,6 @@ SavedQuerySql SelectSqlFromRows(const std::vector<SavedQueryRow>& rows) {
   std::vector<const SavedQueryRow*> joins;
   for (const SavedQueryRow& row : rows) {
     switch (row.attribute) {
-      case kType:
-        type = row.flag;
-        break;
       case kParameter:
         result.skipReason = QStringLiteral("it asks for parameters");
         return result;
@@ -174,19 +174,30 @@ SavedQuerySql SelectSqlFromRows(const std::vector<SavedQueryRow>& rows) {
         break;
     }
   }
-  if (type != kSelectQueryType) {
-    result.skipReason = QStringLiteral("it is no select query");
-    return result;
-  }
   if (selectFlags & kSelectStar) columns.prepend(QStringLiteral("*"));
   if (columns.isEmpty() || tables.empty()) {
     result.skipReason = QStringLiteral("its definition is incomplete");
     return result;
   }
 
+  // Access stores a join on two conditions as two joins of the same tables.
+  std::vector<SavedQueryRow> merged;
+  for (const SavedQueryRow* join : joins) {
+    auto same = std::find_if(merged.begin(), merged.end(), [&](const SavedQueryRow& m) {
+      return m.name1.compare(join->name1, Qt::CaseInsensitive) == 0 &&
+             m.name2.compare(join->name2, Qt::CaseInsensitive) == 0 && m.flag == join->flag;
+    });
+    if (same == merged.end()) {
+      merged.push_back(*join);
+    } else {
+      same->expression = QLatin1Char('(') + same->expression + QStringLiteral(") AND (") +
+                         join->expression + QLatin1Char(')');
+    }
+  }
   // Joins nest left to right: each one adds the table it names that is not yet in.
   QString joined;
-  for (const SavedQueryRow* join : joins) {
+  for (const SavedQueryRow& row : merged) {
+    const SavedQueryRow* join = &row;
     FromTable* left = FindTable(tables, join->name1);
     FromTable* right = FindTable(tables, join->name2);
     if (!left || !right || (left->used && right->used) ||

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -11,11 +12,13 @@ namespace corvane {
 using JetSqlTranslator = std::function<std::optional<QString>(const QString& jetSql)>;
 
 // The translation used until a full one is plugged in: [names] become "names", the rest
-// is left as it is.
+// is left as it is. Refuses SQL with & or # outside literals, which SQLite would read
+// differently (a bitwise and) or not at all.
 std::optional<QString> TranslateBracketsOnly(const QString& jetSql);
 
 // One row of MSysQueries, the table in which Access keeps a saved query in parts.
 struct SavedQueryRow {
+  QByteArray order;  // rows of one query sort by it
   int attribute = 0;
   QString expression;
   int flag = 0;
@@ -28,11 +31,11 @@ struct SavedQuerySql {
   QString skipReason;  // why not
 };
 
-// Rebuilds the SELECT statement of a saved select query from its rows.
-SavedQuerySql SelectSqlFromRows(const std::vector<SavedQueryRow>& rows);
+// Rebuilds the SELECT statement of a saved select query from its rows, in any order.
+SavedQuerySql SelectSqlFromRows(std::vector<SavedQueryRow> rows);
 
 // The kind of a saved query from its MSysObjects flags: empty for a select query, else
-// e.g. "update query".
+// e.g. "Update" or "Crosstab".
 QString ActionQueryKind(int objectFlags);
 
 // A name in Jet's brackets.
