@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "access_fixtures.h"
@@ -114,6 +115,22 @@ TEST_F(AccessImportFailureTest, AFileLockedByAnotherProgramIsNotRead) {
   ::close(ready[0]);
   ::close(ready[1]);
   EXPECT_TRUE(ImportAccessDatabase(path, out_.filePath("db.sqlite")).ok);
+}
+
+TEST_F(AccessImportFailureTest, PartsLeftByADeadImportAreRemoved) {
+  SKIP_WITHOUT_FIXTURES();
+  // A process id that no process has: a reaped child's.
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const QString stale = out_.filePath(QStringLiteral("db.sqlite.part%1").arg(gone));
+  const QString live = out_.filePath(QStringLiteral("db.sqlite.part%1").arg(::getppid()));
+  for (const QString& path : {stale, stale + "-journal", live}) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  ASSERT_TRUE(ImportAccessDatabase(Fixture("weirdObjectNames.mdb"), out_.filePath("db.sqlite")).ok);
+  EXPECT_EQ(Leftovers(), QStringList({"db.sqlite", QFileInfo(live).fileName()}));
 }
 
 TEST_F(AccessImportFailureTest, TheAccessFileItselfIsNeverTheTarget) {

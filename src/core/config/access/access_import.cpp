@@ -1,6 +1,7 @@
 #include "core/config/access/access_import.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +76,23 @@ bool DecodeOutcome(const QByteArray& bytes, AccessImportOutcome* outcome) {
 void RemoveDatabaseFiles(const QString& path) {
   for (const char* suffix : {"", "-journal", "-wal", "-shm"})
     QFile::remove(path + QLatin1String(suffix));
+}
+
+// Removes what imports into the same target left when their process died.
+void RemoveAbandonedParts(const QFileInfo& target) {
+  const QDir dir = target.absoluteDir();
+  const QString prefix = target.fileName() + QStringLiteral(".part");
+  for (const QString& name : dir.entryList({prefix + QLatin1Char('*')}, QDir::Files)) {
+    QString pid = name.mid(prefix.size());
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+      if (pid.endsWith(QLatin1String(suffix)))
+        pid.chop(static_cast<qsizetype>(std::strlen(suffix)));
+    }
+    bool number = false;
+    const pid_t owner = static_cast<pid_t>(pid.toLongLong(&number));
+    if (number && owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH)
+      QFile::remove(dir.filePath(name));
+  }
 }
 
 bool SyncFile(const QString& path) {
@@ -165,6 +183,7 @@ AccessImportResult ImportAccessDatabase(const QString& source, const QString& ta
         QStringLiteral("%1 cannot be written: its folder cannot be created.").arg(target);
     return result;
   }
+  RemoveAbandonedParts(targetInfo);
   const QString temporary =
       targetInfo.absoluteFilePath() + QStringLiteral(".part%1").arg(::getpid());
   RemoveDatabaseFiles(temporary);
