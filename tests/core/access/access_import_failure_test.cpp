@@ -75,6 +75,16 @@ TEST_F(AccessImportFailureTest, AFaultInTheReaderEndsOnlyTheImport) {
   EXPECT_EQ(Leftovers(), QStringList());
 }
 
+TEST_F(AccessImportFailureTest, AReaderThatCallsExitEndsOnlyTheImport) {
+  SKIP_WITHOUT_FIXTURES();
+  const auto quit = [](const QString&) -> std::optional<QString> { std::exit(0); };
+  const AccessImportResult result =
+      ImportAccessDatabase(Fixture("badDb.accdb"), out_.filePath("db.sqlite"), quit);
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(result.error.contains("badDb.accdb is damaged")) << result.error.toStdString();
+  EXPECT_EQ(Leftovers(), QStringList());
+}
+
 TEST_F(AccessImportFailureTest, AFailedImportKeepsTheEarlierDatabase) {
   const QString target = out_.filePath("db.sqlite");
   {

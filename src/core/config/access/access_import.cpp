@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/config/access/access_file.h"
@@ -103,6 +104,13 @@ bool SyncFile(const QString& path) {
   return ok;
 }
 
+constexpr int kReaderGaveUp = 3;
+
+// Generous: a minute plus a second per megabyte, about ten times a normal import.
+unsigned ReaderTimeLimitSeconds(const QString& source) {
+  return static_cast<unsigned>(60 + QFileInfo(source).size() / (1024 * 1024));
+}
+
 // Runs the import in a child process and returns what it reported.
 AccessImportOutcome ImportInChild(const QString& source, const QString& temporary,
                                   const JetSqlTranslator& translate) {
@@ -123,9 +131,20 @@ AccessImportOutcome ImportInChild(const QString& source, const QString& temporar
   }
   if (child == 0) {
     ::close(channel[0]);
-    // The reader's warnings about odd pages mean nothing to the operator.
+    // The reader's warnings about odd pages mean nothing to the operator, and must not
+    // mix with the report on the command line.
     const int devNull = ::open("/dev/null", O_WRONLY);
-    if (devNull >= 0) ::dup2(devNull, STDERR_FILENO);
+    if (devNull >= 0) {
+      ::dup2(devNull, STDOUT_FILENO);
+      ::dup2(devNull, STDERR_FILENO);
+    }
+    // A reader that gives up through exit() must not run the server's exit handlers in
+    // this copy of it; a reader caught in a loop on a damaged file is ended.
+    std::atexit([] { ::_exit(kReaderGaveUp); });
+    // The server's signal handlers belong to the server, not to this copy of it.
+    for (int signalNumber : {SIGALRM, SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+      ::signal(signalNumber, SIG_DFL);
+    ::alarm(ReaderTimeLimitSeconds(source));
     const AccessImportOutcome result = ImportAccessFileInProcess(source, temporary, translate);
     const bool sent = WriteAll(channel[1], EncodeOutcome(result));
     ::_exit(sent && result.ok ? 0 : 1);
@@ -141,8 +160,10 @@ AccessImportOutcome ImportInChild(const QString& source, const QString& temporar
     outcome.report.source = source;
     outcome.error =
         QStringLiteral("%1 is damaged: reading it stopped %2.")
-            .arg(source, WIFSIGNALED(status) ? QStringLiteral("with a fault in the reader")
-                                             : QStringLiteral("unexpectedly"));
+            .arg(source, WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM
+                             ? QStringLiteral("because the reader did not finish")
+                         : WIFSIGNALED(status) ? QStringLiteral("with a fault in the reader")
+                                               : QStringLiteral("unexpectedly"));
   }
   return outcome;
 }
