@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,7 +26,10 @@ QString StampPath(const QString& databasePath) { return databasePath + QStringLi
 
 SourceStamp CurrentStamp(const QString& accessPath) {
   const QFileInfo info(accessPath);
-  return {info.absoluteFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch(), {}};
+  return {QDir::cleanPath(info.absoluteFilePath()),
+          info.size(),
+          info.exists() ? info.lastModified().toMSecsSinceEpoch() : -1,
+          {}};
 }
 
 bool ReadStamp(const QString& path, SourceStamp* stamp) {
@@ -43,6 +47,28 @@ QByteArray StampBytes(const SourceStamp& stamp) {
   return bytes;
 }
 
+QString ShortHash(const QByteArray& bytes, int length) {
+  return QString::fromLatin1(
+      QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(length));
+}
+
+// "<name>-<source path hash>-": the part every generation of one source shares.
+QString SourcePrefix(const QString& accessPath) {
+  const QString path = QDir::cleanPath(QFileInfo(accessPath).absoluteFilePath());
+  return QFileInfo(path).completeBaseName() + QLatin1Char('-') + ShortHash(path.toUtf8(), 12) +
+         QLatin1Char('-');
+}
+
+// Older generations of the source's database. A client may still have one open: the
+// file goes, its open handle keeps working, and no new session can reach it.
+void RemoveOtherGenerations(const QString& databasePath, const QString& prefix) {
+  const QFileInfo current(databasePath);
+  QDir dir = current.absoluteDir();
+  for (const QString& name : dir.entryList({prefix + QStringLiteral("*.sqlite*")}, QDir::Files)) {
+    if (!name.startsWith(current.fileName())) dir.remove(name);
+  }
+}
+
 }  // namespace
 
 bool IsAccessFileName(const QString& path) {
@@ -52,12 +78,13 @@ bool IsAccessFileName(const QString& path) {
 }
 
 QString ImportedDatabasePath(const QString& programDir, const QString& accessPath) {
-  const QFileInfo info(accessPath);
-  const QByteArray key = QDir::cleanPath(info.absoluteFilePath()).toUtf8();
-  const QString hash =
-      QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(12));
+  // Each version of the file (size and time) gets its own database, so that a new import
+  // never replaces a file that a client may have open.
+  const SourceStamp stamp = CurrentStamp(accessPath);
+  const QString version =
+      ShortHash(QByteArray::number(stamp.size) + ':' + QByteArray::number(stamp.modified), 8);
   return QDir(programDir)
-      .filePath(QStringLiteral("databases/%1-%2.sqlite").arg(info.completeBaseName(), hash));
+      .filePath(QStringLiteral("databases/%1%2.sqlite").arg(SourcePrefix(accessPath), version));
 }
 
 PublishedAccess PrepareAccessDatabase(const QString& programDir, const QString& accessPath,
@@ -84,6 +111,7 @@ PublishedAccess PrepareAccessDatabase(const QString& programDir, const QString& 
   stamp.report = import.report.Serialize();
   // Without a stamp the next start imports again, which is safe.
   WriteFileAtomically(StampPath(result.databasePath), StampBytes(stamp));
+  RemoveOtherGenerations(result.databasePath, SourcePrefix(accessPath));
   result.ok = true;
   result.imported = true;
   return result;

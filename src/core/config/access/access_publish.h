@@ -10,8 +10,8 @@ namespace corvane {
 // Whether a path names an Access file by its extension (.mdb, .accdb, .mde, .accde).
 bool IsAccessFileName(const QString& path);
 
-// Where the SQLite database made from an Access file lives: "databases/" in the program
-// directory, one file per source path.
+// Where the SQLite database made from the present version of an Access file lives:
+// "databases/" in the program directory, one file per source path and version.
 QString ImportedDatabasePath(const QString& programDir, const QString& accessPath);
 
 struct PublishedAccess {
@@ -24,7 +24,8 @@ struct PublishedAccess {
 
 // Makes an Access file publishable: imports it into "databases/" unless the database
 // there was made from the file at its present size and modification time, in which case
-// that database (with the clients' changes since) is kept.
+// that database (with the clients' changes since) is kept. A changed file gets a new
+// database under a new name and the older ones are removed.
 PublishedAccess PrepareAccessDatabase(const QString& programDir, const QString& accessPath,
                                       const JetSqlTranslator& translate = TranslateBracketsOnly);
 
