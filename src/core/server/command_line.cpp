@@ -5,6 +5,7 @@
 #include <QTextStream>
 #include <algorithm>
 
+#include "core/config/access/access_import.h"
 #include "core/config/private_key.h"
 #include "core/config/registry_store.h"
 #include "core/config/user_list_model.h"
@@ -28,6 +29,7 @@ const OptionSpec Options[] = {
     {"--add-user", "NAME PASSWORD", 2, 2, AdminAction::AddUser},
     {"--list-users", "", 0, 0, AdminAction::ListUsers},
     {"--remove-user", "NAME", 1, 1, AdminAction::RemoveUser},
+    {"--import-access", "FILE [OUT]", 1, 2, AdminAction::ImportAccess},
     {"--help", "", 0, 0, AdminAction::Help},
     {"-h", "", 0, 0, AdminAction::Help},
     {"--version", "", 0, 0, AdminAction::Version},
@@ -94,6 +96,25 @@ int ListUsers(UserStore& store, QTextStream& out) {
   return 0;
 }
 
+// Converts an Access file into SQLite; OUT defaults to the file's name with ".sqlite"
+// beside it.
+int ImportAccess(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+  const QString source = arguments.at(0);
+  QString target = arguments.value(1);
+  if (target.isEmpty()) {
+    const QFileInfo info(source);
+    target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".sqlite"));
+  }
+  const AccessImportResult result = ImportAccessDatabase(source, target);
+  if (!result.ok) {
+    err << result.error << '\n';
+    return 1;
+  }
+  for (const QString& line : result.report.Lines()) out << line << '\n';
+  out << "Written to " << target << '\n';
+  return 0;
+}
+
 int RemoveUser(UserStore& store, const QString& name, QTextStream& err) {
   UserListModel users;
   store.LoadUsers(users);
@@ -157,6 +178,9 @@ QString UsageText() {
       "  --add-user NAME PASSWORD    add a user and print its private key\n"
       "  --list-users                list the users and their private keys\n"
       "  --remove-user NAME          remove the user of exactly that name\n"
+      "  --import-access FILE [OUT]  convert a Microsoft Access file into the SQLite\n"
+      "                              database OUT (default: FILE's name with .sqlite)\n"
+      "                              and show what was imported\n"
       "  --help                      show this text\n"
       "  --version                   show the program's name and version\n");
 }
@@ -177,6 +201,8 @@ int RunAdminAction(const CommandLineOptions& options, const QString& defaultProg
     case AdminAction::Version:
       out << "Corvane Database Server\nVersion 5.0\n";
       return 0;
+    case AdminAction::ImportAccess:
+      return ImportAccess(options.actionArguments, out, err);
     default:
       break;
   }

@@ -8,7 +8,7 @@ class QTextStream;
 namespace corvane {
 
 // What a run of the server is asked to do besides (or instead of) serving.
-enum class AdminAction { None, Help, Version, AddUser, ListUsers, RemoveUser };
+enum class AdminAction { None, Help, Version, AddUser, ListUsers, RemoveUser, ImportAccess };
 
 struct CommandLineOptions {
   QString programDir;  // --dir; empty means the executable's folder

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include "core/config/access/access_import_report.h"
+#include "core/config/access/saved_query_sql.h"
+
+namespace corvane {
+
+struct AccessImportResult {
+  bool ok = false;
+  QString error;  // a sentence naming the file; empty when ok
+  AccessImportReport report;
+};
+
+// Converts an Access file (.mdb of Jet 3 or 4, .accdb) into the SQLite database
+// `target`. The reading runs in a child process, so that a damaged file that upsets the
+// reader can never take the server down, and the database is written under a temporary
+// name and renamed into place only when complete: a failed import leaves nothing behind
+// and an older `target` untouched. The Access file is only read.
+AccessImportResult ImportAccessDatabase(const QString& source, const QString& target,
+                                        const JetSqlTranslator& translate = TranslateBracketsOnly);
+
+// Why the file cannot be imported before any reading starts (missing, unreadable,
+// locked by another program, not an Access database); empty when it looks importable.
+QString AccessFileProblem(const QString& source);
+
+}  // namespace corvane

@@ -1,0 +1,88 @@
+// Saved select queries rebuilt from their MSysQueries rows.
+#include "core/config/access/saved_query_sql.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+SavedQueryRow Row(int attribute, const QString& expression, int flag = 0, const QString& name1 = {},
+                  const QString& name2 = {}, const QByteArray& order = {}) {
+  return {order, attribute, expression, flag, name1, name2};
+}
+
+TEST(SavedQuerySql, ColumnsAliasesWhereGroupHavingAndOrder) {
+  const SavedQuerySql q = SelectSqlFromRows({
+      Row(5, {}, 0, "Orders", "o"),
+      Row(6, "o.[Customer]"),
+      Row(6, "Sum(o.Amount)", 0, "Total"),
+      Row(8, "o.Amount > 0"),
+      Row(9, "o.[Customer]"),
+      Row(10, "Sum(o.Amount) > 10"),
+      Row(11, "o.[Customer]", 0, "D"),
+  });
+  EXPECT_EQ(q.sql,
+            "SELECT o.[Customer], Sum(o.Amount) AS [Total] FROM [Orders] AS [o] WHERE o.Amount > 0 "
+            "GROUP BY o.[Customer] HAVING Sum(o.Amount) > 10 ORDER BY o.[Customer] DESC");
+}
+
+TEST(SavedQuerySql, RowsFollowTheirOrderKeyAndFlagsGiveStarDistinctAndTop) {
+  const SavedQuerySql q = SelectSqlFromRows({
+      Row(6, "B", 0, {}, {}, "\x02"),
+      Row(3, {}, 1 | 2 | 16, "5", {}, "\x00"),
+      Row(6, "A", 0, {}, {}, "\x01"),
+      Row(5, {}, 0, "T", {}, "\x00"),
+  });
+  EXPECT_EQ(q.sql, "SELECT TOP 5 DISTINCT *, A, B FROM [T]");
+}
+
+TEST(SavedQuerySql, JoinsNestAndTwoConditionsOnOnePairMerge) {
+  const SavedQuerySql q = SelectSqlFromRows({
+      Row(5, {}, 0, "Table1"),
+      Row(5, {}, 0, "Table2"),
+      Row(5, {}, 0, "Table3"),
+      Row(5, {}, 0, "Loose"),
+      Row(6, "Table1.*"),
+      Row(7, "Table1.a = Table3.a", 2, "Table1", "Table3"),
+      Row(7, "Table3.a = Table2.a", 1, "Table3", "Table2"),
+      Row(7, "Table3.b = Table2.b", 1, "Table3", "Table2"),
+  });
+  EXPECT_EQ(q.sql,
+            "SELECT Table1.* FROM ([Table1] LEFT JOIN [Table3] ON Table1.a = Table3.a) INNER JOIN "
+            "[Table2] ON (Table3.a = Table2.a) AND (Table3.b = Table2.b), [Loose]");
+}
+
+TEST(SavedQuerySql, QueriesThatCannotBeRebuiltSayWhy) {
+  EXPECT_EQ(SelectSqlFromRows({Row(5, {}, 0, "T"), Row(6, "x"), Row(2, {}, 10, "Who")}).skipReason,
+            "it asks for parameters");
+  EXPECT_EQ(SelectSqlFromRows({Row(5, "C:\\other.mdb", 0, "T"), Row(6, "x")}).skipReason,
+            "it reads another database");
+  EXPECT_EQ(SelectSqlFromRows({Row(6, "x")}).skipReason, "its definition is incomplete");
+  EXPECT_EQ(SelectSqlFromRows({Row(5, {}, 0, "A"), Row(5, {}, 0, "B"), Row(5, {}, 0, "C"),
+                               Row(5, {}, 0, "D"), Row(6, "x"), Row(7, "A.x=B.x", 1, "A", "B"),
+                               Row(7, "C.x=D.x", 1, "C", "D")})
+                .skipReason,
+            "its joins cannot be rebuilt");
+  EXPECT_TRUE(SelectSqlFromRows({Row(6, "x")}).sql.isEmpty());
+}
+
+TEST(SavedQuerySql, ActionKindsFromObjectFlags) {
+  EXPECT_EQ(ActionQueryKind(0), QString());
+  EXPECT_EQ(ActionQueryKind(0x30), "Update");
+  EXPECT_EQ(ActionQueryKind(0x80), "Union");
+  EXPECT_EQ(ActionQueryKind(0x70), "Pass-through");
+}
+
+TEST(BracketTranslation, NamesBecomeQuotedAndLiteralsStay) {
+  EXPECT_EQ(TranslateBracketsOnly("SELECT [a b].[c\"d] FROM [a b] WHERE x = '[no]'"),
+            "SELECT \"a b\".\"c\"\"d\" FROM \"a b\" WHERE x = '[no]'");
+  EXPECT_EQ(TranslateBracketsOnly("SELECT 'it''s & #'"), "SELECT 'it''s & #'");
+  // Concatenation and date literals would change meaning in SQLite.
+  EXPECT_FALSE(TranslateBracketsOnly("SELECT 'a' & [b] FROM t"));
+  EXPECT_FALSE(TranslateBracketsOnly("SELECT * FROM t WHERE d > #1/1/2000#"));
+  EXPECT_FALSE(TranslateBracketsOnly("SELECT [unclosed FROM t"));
+  EXPECT_FALSE(TranslateBracketsOnly("SELECT 'open"));
+}
+
+}  // namespace
+}  // namespace corvane
