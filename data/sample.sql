@@ -1,6 +1,7 @@
 -- Sample database published by the demo server (scripts/run.sh).
 -- Column types follow the engine's declared-type names, so every field type appears:
--- auto-number, text of a fixed size, memo, long, currency, date/time and yes/no.
+-- auto-number, text of a fixed size, memo (LONGTEXT: a MEMO column would let SQLite turn
+-- numeric-looking text into numbers), long, currency, date/time and yes/no.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE Customers (
@@ -10,7 +11,7 @@ CREATE TABLE Customers (
   City VARCHAR(20),
   Country VARCHAR(20),
   Phone VARCHAR(24),
-  Notes MEMO
+  Notes LONGTEXT
 );
 
 CREATE TABLE Products (
