@@ -67,6 +67,86 @@ int OperandStart(const std::vector<Piece>& out, int end) {
   return i;
 }
 
+bool EndsOperand(const Piece& p) {
+  if (p.kind == Kind::kSymbol) {
+    for (const char* b : {",", "(", ")", "=", "<", ">", "<=", ">=", "<>", "!=", "==", ";", "&"}) {
+      if (p.text == QLatin1String(b)) return true;
+    }
+    return false;
+  }
+  if (p.kind != Kind::kName) return false;
+  for (const char* w : {"AND",   "OR",    "NOT", "LIKE",   "BETWEEN", "IN",   "IS",   "SELECT",
+                        "FROM",  "WHERE", "AS",  "THEN",   "ELSE",    "WHEN", "END",  "ON",
+                        "ORDER", "GROUP", "BY",  "HAVING", "ASC",     "DESC", "CASE", "LIMIT"}) {
+    if (p.text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0) return true;
+  }
+  return false;
+}
+
+// Jet's & binds more loosely than arithmetic, SQLite's || more tightly: each operand
+// of & is put in parentheses before & becomes ||.
+void WrapConcatenation(std::vector<Piece>& out) {
+  const int n = static_cast<int>(out.size());
+  std::vector<int> opens(n, 0), closes(n, 0);
+  bool any = false;
+  auto solid = [&](int j) { return out[j].kind != Kind::kSpace && out[j].kind != Kind::kComment; };
+  for (int at = 0; at < n; ++at) {
+    if (out[at].kind != Kind::kSymbol || out[at].text != QLatin1String("&")) continue;
+    any = true;
+    int start = -1, leftEnd = -1;
+    for (int j = at - 1, depth = 0; j >= 0; --j) {
+      const Piece& p = out[j];
+      if (p.kind == Kind::kSymbol && p.text == QLatin1String(")")) {
+        ++depth;
+      } else if (p.kind == Kind::kSymbol && p.text == QLatin1String("(") && depth > 0) {
+        --depth;
+      } else if (depth == 0 && EndsOperand(p)) {
+        break;
+      }
+      if (solid(j)) {
+        start = j;
+        if (leftEnd < 0) leftEnd = j;
+      }
+    }
+    int rightStart = -1, end = -1;
+    for (int j = at + 1, depth = 0; j < n; ++j) {
+      const Piece& p = out[j];
+      if (p.kind == Kind::kSymbol && p.text == QLatin1String("(")) {
+        ++depth;
+      } else if (p.kind == Kind::kSymbol && p.text == QLatin1String(")") && depth > 0) {
+        --depth;
+      } else if (depth == 0 && EndsOperand(p)) {
+        break;
+      }
+      if (solid(j)) {
+        end = j;
+        if (rightStart < 0) rightStart = j;
+      }
+    }
+    if (start < 0 || end < 0) {
+      throw EngineError(engine_error::kSyntaxError,
+                        QStringLiteral("Syntax error in expression: '&' needs two operands."));
+    }
+    // An operand between two & is wrapped once.
+    opens[start] = 1;
+    closes[leftEnd] = 1;
+    opens[rightStart] = 1;
+    closes[end] = 1;
+  }
+  if (!any) return;
+  std::vector<Piece> wrapped;
+  for (int i = 0; i < n; ++i) {
+    for (int k = 0; k < opens[i]; ++k) wrapped.push_back({Kind::kSymbol, QStringLiteral("(")});
+    if (out[i].kind == Kind::kSymbol && out[i].text == QLatin1String("&")) {
+      wrapped.push_back({Kind::kSymbol, QStringLiteral("||")});
+    } else {
+      wrapped.push_back(out[i]);
+    }
+    for (int k = 0; k < closes[i]; ++k) wrapped.push_back({Kind::kSymbol, QStringLiteral(")")});
+  }
+  out = std::move(wrapped);
+}
+
 }  // namespace
 
 QString JetDateLiteral(const QString& inside) {
@@ -168,6 +248,7 @@ QString TranslateJetSql(const QString& jet) {
           }
           pendingLimit[depth] = tokens[next].text;
           i = next;
+          if (i + 1 < tokens.size() && tokens[i + 1].kind == Kind::kSpace) ++i;
         } else if ((t.isWord("TRUE") || t.isWord("YES")) && !callFollows) {
           out.push_back({Kind::kNumber, QStringLiteral("1")});
         } else if ((t.isWord("FALSE") || t.isWord("NO")) && !callFollows) {
@@ -194,14 +275,13 @@ QString TranslateJetSql(const QString& jet) {
           flushLimit(depth);
           out.push_back({Kind::kSymbol, t.text});
         } else if (t.text == QLatin1String("&")) {
-          out.push_back({Kind::kSymbol, QStringLiteral("||")});
+          out.push_back({Kind::kSymbol, t.text});  // becomes || below
         } else if (t.text == QLatin1String("!") && prev >= 0 &&
                    (out[prev].kind == Kind::kName || out[prev].kind == Kind::kQuotedName) &&
                    next >= 0 &&
                    (tokens[next].kind == Kind::kName || tokens[next].kind == Kind::kQuotedName)) {
           out.push_back({Kind::kSymbol, QStringLiteral(".")});
         } else if (t.text == QLatin1String("\\")) {
-          intDivAt.push_back(static_cast<int>(out.size()));
           out.push_back({Kind::kSymbol, t.text});
         } else {
           out.push_back({Kind::kSymbol, t.text});
@@ -226,6 +306,11 @@ QString TranslateJetSql(const QString& jet) {
       out.push_back({Kind::kName, QStringLiteral("LIMIT ") + n});
     }
     out.insert(out.end(), tail.begin(), tail.end());
+  }
+
+  WrapConcatenation(out);
+  for (int k = 0; k < static_cast<int>(out.size()); ++k) {
+    if (out[k].kind == Kind::kSymbol && out[k].text == QLatin1String("\\")) intDivAt.push_back(k);
   }
 
   // a \ b -> jet_intdiv(a, b), right to left so that indexes stay valid.
