@@ -91,18 +91,44 @@ QDateTime Variant::toDateTime() const {
 }
 
 QString DateTimeToStoredText(const QDateTime& value) {
-  return value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  const QDate d = value.date();
+  const QTime t = value.time();
+  return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(),
+                           t.hour(), t.minute(), t.second());
 }
 
-QDateTime DateTimeFromStoredText(const QString& text) {
-  const QString t = text.trimmed();
-  QDateTime dt = QDateTime::fromString(t, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-  if (!dt.isValid()) dt = QDateTime::fromString(t, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-  if (!dt.isValid()) {
-    const QDate d = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
-    if (d.isValid()) dt = QDateTime(d, QTime(0, 0));
+namespace {
+
+// Reads `count` digits at text[at]; -1 when one is missing.
+int Digits(const QString& text, int at, int count) {
+  if (at + count > text.size()) return -1;
+  int value = 0;
+  for (int i = at; i < at + count; ++i) {
+    const QChar c = text[i];
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return -1;
+    value = value * 10 + (c.unicode() - '0');
   }
-  return dt;
+  return value;
+}
+
+}  // namespace
+
+QDateTime DateTimeFromStoredText(const QString& text) {
+  // Hand-parsed: dates are read for every record shown, and format parsing is slow.
+  const QString t = text.trimmed();
+  if (t.size() != 10 && t.size() != 19) return QDateTime();
+  const int year = Digits(t, 0, 4), month = Digits(t, 5, 2), day = Digits(t, 8, 2);
+  if (year < 0 || month < 0 || day < 0 || t[4] != QLatin1Char('-') || t[7] != QLatin1Char('-'))
+    return QDateTime();
+  const QDate date(year, month, day);
+  if (!date.isValid()) return QDateTime();
+  if (t.size() == 10) return QDateTime(date, QTime(0, 0));
+  if (t[10] != QLatin1Char(' ') && t[10] != QLatin1Char('T')) return QDateTime();
+  const int hour = Digits(t, 11, 2), minute = Digits(t, 14, 2), second = Digits(t, 17, 2);
+  if (t[13] != QLatin1Char(':') || t[16] != QLatin1Char(':')) return QDateTime();
+  const QTime time(hour, minute, second);
+  if (hour < 0 || minute < 0 || second < 0 || !time.isValid()) return QDateTime();
+  return QDateTime(date, time);
 }
 
 }  // namespace corvane
