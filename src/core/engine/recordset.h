@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -24,9 +25,14 @@ struct SetSource {
   QString findFrom;   // what a criterion is evaluated over
   QString findKey;    // the key expression there
   // Writing (empty table: read-only set)
-  QString table;      // base table, bare name
-  QString keyName;    // column expression addressing one row of table
-  QString tempTable;  // engine temporary table to drop with the set
+  QString table;     // base table, bare name
+  QString keyName;   // the rowid column (or alias) of table; empty without rowid
+  QString keyWhere;  // condition selecting the row of a key bound as ?%1
+  // A table without rowid: its primary key values, one row per key, in a temporary
+  // table whose rowids are the set's keys.
+  QString keyTable;
+  QStringList keyColumns;  // primary key columns of table, in key order
+  QString tempTable;       // engine temporary table to drop with the set
 };
 
 // A dynaset: the keys of its records in order, and the current record fetched by key.
@@ -94,6 +100,8 @@ class Recordset {
   void Find(const QString& criterion, int64_t from);
   void SaveEdit();
   void SaveNew();
+  // Keeps the primary key table of a set without rowid up to date after a write.
+  void StoreKeyValues(bool isNew);
 
   std::shared_ptr<Connection> connection_;
   QString name_;

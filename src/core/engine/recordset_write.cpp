@@ -130,11 +130,10 @@ void Recordset::SaveEdit() {
   for (int i = 0; i < FieldCount(); ++i) {
     same << QStringLiteral("%1 IS ?%2").arg(QuoteName(fields_[i].sourceField)).arg(++p);
   }
-  Statement stmt =
-      connection_->Prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?%4 AND %5")
-                               .arg(table, sets.join(QStringLiteral(", ")), source_.keyName)
-                               .arg(keyParam)
-                               .arg(same.join(QStringLiteral(" AND "))));
+  Statement stmt = connection_->Prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4")
+                                            .arg(table, sets.join(QStringLiteral(", ")),
+                                                 source_.keyWhere.arg(keyParam),
+                                                 same.join(QStringLiteral(" AND "))));
   p = 0;
   int64_t newKey = keys_[position_];
   for (int i : setFields) {
@@ -150,7 +149,7 @@ void Recordset::SaveEdit() {
   if (changed > 1) throw TooManyRows(changed);
   if (changed == 0) {
     Statement exists = connection_->Prepare(
-        QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?1").arg(table, source_.keyName));
+        QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(table, source_.keyWhere.arg(1)));
     exists.Bind(1, Variant(keys_[position_]));
     if (!exists.Step()) {
       throw EngineError(engine_error::kRecordDeleted,
@@ -162,6 +161,7 @@ void Recordset::SaveEdit() {
                                      "and repeat them."));
   }
   keys_[position_] = newKey;
+  StoreKeyValues(false);
   editMode_ = EditMode::kNone;
   Fetch();
 }
@@ -185,7 +185,8 @@ void Recordset::SaveNew() {
   for (int i = 0; i < FieldCount(); ++i) {
     const QString column = fields_[i].sourceField.toLower();
     if (!fields_[i].autoNumber() || assigned.contains(column)) continue;
-    if (QuoteName(fields_[i].sourceField).compare(source_.keyName, Qt::CaseInsensitive) == 0)
+    if (!source_.keyName.isEmpty() &&
+        QuoteName(fields_[i].sourceField).compare(source_.keyName, Qt::CaseInsensitive) == 0)
       continue;
     assigned.insert(column);
     columns << QuoteName(fields_[i].sourceField);
@@ -202,16 +203,60 @@ void Recordset::SaveNew() {
   SingleRowWrite write(*connection_);
   const int changed = write.Run(stmt);
   if (changed != 1) throw TooManyRows(changed);
-  keys_.push_back(sqlite3_last_insert_rowid(connection_->handle()));
+  if (source_.keyTable.isEmpty()) {
+    keys_.push_back(sqlite3_last_insert_rowid(connection_->handle()));
+  } else {
+    StoreKeyValues(true);
+  }
   editMode_ = EditMode::kNone;
   if (cursor_ == Cursor::kEof) position_ = static_cast<int64_t>(keys_.size());
+}
+
+void Recordset::StoreKeyValues(bool isNew) {
+  if (source_.keyTable.isEmpty()) return;
+  std::vector<Variant> values;
+  bool changed = isNew;
+  for (const QString& column : source_.keyColumns) {
+    Variant value = Variant::Null();
+    for (int i = 0; i < FieldCount(); ++i) {
+      if (fields_[i].sourceField.compare(column, Qt::CaseInsensitive) != 0) continue;
+      if (dirty_[i]) {
+        value = StoredValue(fields_[i], buffer_[i]);
+        changed = true;
+      } else if (!isNew) {
+        value = VariantFromValue(original_[i]);
+      }
+    }
+    values.push_back(value);
+  }
+  if (!changed) return;
+  QStringList columns, params, assignments;
+  for (int k = 0; k < static_cast<int>(values.size()); ++k) {
+    columns << QStringLiteral("corvane_pk%1").arg(k + 1);
+    params << QStringLiteral("?%1").arg(k + 1);
+    assignments << columns.last() + QStringLiteral(" = ") + params.last();
+  }
+  const QString table = QStringLiteral("temp.") + QuoteName(source_.keyTable);
+  Statement stmt =
+      isNew ? connection_->Prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(table, columns.join(QStringLiteral(", ")),
+                                            params.join(QStringLiteral(", "))))
+            : connection_->Prepare(QStringLiteral("UPDATE %1 SET %2 WHERE corvane_key = ?%3")
+                                       .arg(table, assignments.join(QStringLiteral(", ")))
+                                       .arg(values.size() + 1));
+  int p = 0;
+  for (const Variant& v : values) stmt.Bind(++p, v);
+  if (!isNew) stmt.Bind(++p, Variant(keys_[position_]));
+  stmt.Step();
+  if (isNew) keys_.push_back(sqlite3_last_insert_rowid(connection_->handle()));
 }
 
 void Recordset::Delete() {
   CheckWritable();
   CheckCurrent();
-  Statement stmt = connection_->Prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?1")
-                                            .arg(QuoteName(source_.table), source_.keyName));
+  Statement stmt =
+      connection_->Prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
+                               .arg(QuoteName(source_.table), source_.keyWhere.arg(1)));
   stmt.Bind(1, Variant(keys_[position_]));
   SingleRowWrite write(*connection_);
   const int changed = write.Run(stmt);

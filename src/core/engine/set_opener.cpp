@@ -34,20 +34,50 @@ std::unique_ptr<Recordset> OpenTableSet(const std::shared_ptr<Connection>& conne
   source.findFrom = table;
   if (!info.withoutRowid) {
     source.keyName = info.keyName;
+    source.keyWhere = info.keyName + QStringLiteral(" = ?%1");
     source.findKey = info.keyName;
     source.keySql = QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(info.keyName, table);
     source.fetchSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
                           .arg(columns.join(QStringLiteral(", ")), table, info.keyName);
     return std::make_unique<Recordset>(connection, info.name, source, std::move(fields));
   }
-  // Without a rowid: a read-only copy in key order.
+  // Without a rowid: the primary key values, in key order, in a temporary table whose
+  // rowids serve as the set's keys.
   const std::vector<QString> key = info.PrimaryKey();
-  QStringList order;
-  for (const QString& k : key) order << QuoteName(k);
-  return OpenQuerySet(
-      connection,
-      QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(table, order.join(QStringLiteral(", "))),
-      info.name);
+  const QString keyTable = connection->NewTempName();
+  const QString keyRef = QStringLiteral("temp.") + QuoteName(keyTable);
+  QStringList keyColumns, keyStore, tableKey, qualifiedKey;
+  for (size_t k = 0; k < key.size(); ++k) {
+    keyColumns << key[k];
+    keyStore << QStringLiteral("corvane_pk%1").arg(k + 1);
+    tableKey << QuoteName(key[k]);
+    qualifiedKey << table + QLatin1Char('.') + QuoteName(key[k]);
+  }
+  const QString stored = keyStore.join(QStringLiteral(", "));
+  const QString pk = tableKey.join(QStringLiteral(", "));
+  connection->Execute(QStringLiteral("CREATE TEMP TABLE %1 (corvane_key INTEGER PRIMARY KEY, %2)")
+                          .arg(QuoteName(keyTable), stored));
+  source.tempTable = keyTable;
+  try {
+    connection->Execute(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY %3")
+                            .arg(keyRef, stored, pk, table));
+  } catch (...) {
+    connection->Execute(QStringLiteral("DROP TABLE IF EXISTS %1").arg(keyRef));
+    throw;
+  }
+  source.keyTable = keyTable;
+  source.keyColumns = keyColumns;
+  source.keyWhere = QStringLiteral("(%1) = (SELECT %2 FROM %3 WHERE corvane_key = ?%4)")
+                        .arg(pk, stored, keyRef, QStringLiteral("%1"));
+  source.keySql = QStringLiteral("SELECT corvane_key FROM %1 ORDER BY corvane_key").arg(keyRef);
+  source.fetchSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                        .arg(columns.join(QStringLiteral(", ")), table, source.keyWhere.arg(1));
+  source.findFrom =
+      QStringLiteral("%1 JOIN %2 AS corvane_k ON (%3) = (%4)")
+          .arg(table, keyRef, qualifiedKey.join(QStringLiteral(", ")),
+               QStringLiteral("corvane_k.") + keyStore.join(QStringLiteral(", corvane_k.")));
+  source.findKey = QStringLiteral("corvane_k.corvane_key");
+  return std::make_unique<Recordset>(connection, info.name, source, std::move(fields));
 }
 
 // Column descriptors of a prepared query, from the tables its columns come from.
@@ -201,6 +231,7 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<Connection>& conne
       SetSource source;
       source.table = info->name;
       source.keyName = info->keyName;
+      source.keyWhere = info->keyName + QStringLiteral(" = ?%1");
       source.findFrom = QuoteName(info->name);
       source.findKey = info->keyName;
       source.keySql = QStringLiteral("SELECT %1, %2 FROM %3 %4\n")

@@ -93,8 +93,8 @@ QDateTime Variant::toDateTime() const {
 QString DateTimeToStoredText(const QDateTime& value) {
   const QDate d = value.date();
   const QTime t = value.time();
-  return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(),
-                           t.hour(), t.minute(), t.second());
+  return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(), t.hour(),
+                           t.minute(), t.second());
 }
 
 namespace {

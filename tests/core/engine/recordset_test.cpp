@@ -1,5 +1,7 @@
 #include "core/engine/recordset.h"
 
+#include <sqlite3.h>
+
 #include "engine_fixture.h"
 
 namespace corvane::testing {
@@ -193,14 +195,65 @@ TEST_F(RecordsetTest, UnknownObjectAndMissingFile) {
             kFileNotFound);
 }
 
-TEST_F(RecordsetTest, TableWithoutRowidIsReadInKeyOrder) {
+TEST_F(RecordsetTest, TableWithoutRowidIsWrittenByItsWholeKey) {
   Exec(
-      QStringLiteral("CREATE TABLE codes (code TEXT PRIMARY KEY, label TEXT) WITHOUT ROWID;"
-                     "INSERT INTO codes VALUES ('b', 'Bee'), ('a', 'Ay')"));
+      QStringLiteral("CREATE TABLE codes (grp TEXT, code TEXT, label TEXT, "
+                     "PRIMARY KEY (grp, code)) WITHOUT ROWID;"
+                     "INSERT INTO codes VALUES ('x', 'b', 'Bee'), ('x', 'a', 'Ay'), "
+                     "('y', 'a', 'Why')"));
   auto db = Open();
   auto rs = db->OpenRecordset(QStringLiteral("codes"));
-  EXPECT_EQ(rs->RecordCount(), 2);
-  EXPECT_EQ(rs->Value(1).toText(), QStringLiteral("Ay"));
+  ASSERT_TRUE(rs->Updatable());
+  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_EQ(rs->Value(2).toText(), QStringLiteral("Ay"));  // key order
+
+  // Changing part of the key keeps the record reachable.
+  rs->Edit();
+  rs->SetValue(1, Variant(QStringLiteral("c")));
+  rs->SetValue(2, Variant(QStringLiteral("Cee")));
+  rs->Update();
+  EXPECT_EQ(rs->Value(1).toText(), QStringLiteral("c"));
+  EXPECT_EQ(
+      Query(QStringLiteral("SELECT label FROM codes WHERE grp = 'x' AND code = 'c'")).toString(),
+      QStringLiteral("Cee"));
+  EXPECT_EQ(Query(QStringLiteral("SELECT label FROM codes WHERE grp = 'y'")).toString(),
+            QStringLiteral("Why"));
+
+  rs->AddNew();
+  rs->SetValue(0, Variant(QStringLiteral("a")));
+  rs->SetValue(1, Variant(QStringLiteral("z")));
+  rs->Update();
+  rs->MoveLast();
+  EXPECT_EQ(rs->Value(0).toText(), QStringLiteral("a"));
+  rs->FindFirst(QStringLiteral("label = 'Why'"));
+  ASSERT_FALSE(rs->NoMatch());
+  EXPECT_EQ(rs->AbsolutePosition(), 2);
+  rs->Delete();
+  EXPECT_EQ(Query(QStringLiteral("SELECT count(*) FROM codes")).toInt(), 3);
+  EXPECT_FALSE(Query(QStringLiteral("SELECT 1 FROM codes WHERE grp = 'y'")).isValid());
+
+  // Optimistic check by the whole record as well.
+  rs->MoveFirst();
+  rs->Edit();
+  Exec(QStringLiteral("UPDATE codes SET label = 'other' WHERE code = 'c'"));
+  rs->SetValue(2, Variant(QStringLiteral("mine")));
+  EXPECT_EQ(ErrorNumber([&] { rs->Update(); }), kChangedByOther);
+}
+
+TEST_F(RecordsetTest, SaveFailsSoonWhenAnotherWriterHoldsTheFile) {
+  MakePeople({"Ann"});
+  auto db = Open();
+  auto rs = db->OpenRecordset(QStringLiteral("people"));
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.toUtf8().constData(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  rs->Edit();
+  rs->SetValue(1, Variant(QStringLiteral("Zed")));
+  EXPECT_EQ(ErrorNumber([&] { rs->Update(); }), kLocked);
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  rs->Update();  // still in edit mode: saving again works once the file is free
+  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people")).toString(), QStringLiteral("Zed"));
 }
 
 }  // namespace
