@@ -41,7 +41,12 @@ std::shared_ptr<Connection> Connection::Open(const QString& path) {
   try {
     // Reading the catalogue proves the file is a database before anything else.
     c->Execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    c->Execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+    try {
+      c->Execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+    } catch (const EngineError& e) {
+      // A write-protected file stays readable in its own journal mode.
+      if (e.number() != engine_error::kReadOnly) throw;
+    }
     c->Execute(QStringLiteral("PRAGMA synchronous=FULL"));
     c->Execute(QStringLiteral("PRAGMA foreign_keys=ON"));
     RegisterJetFunctions(c->db_);

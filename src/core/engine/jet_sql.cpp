@@ -83,8 +83,8 @@ bool EndsOperand(const Piece& p) {
   return false;
 }
 
-// Jet's & binds more loosely than arithmetic, SQLite's || more tightly: each operand
-// of & is put in parentheses before & becomes ||.
+// Jet's & binds more loosely than arithmetic, SQLite's || more tightly, and & reads
+// Null as the empty text: each operand of & becomes ifnull(operand, '') around ||.
 void WrapConcatenation(std::vector<Piece>& out) {
   const int n = static_cast<int>(out.size());
   std::vector<int> opens(n, 0), closes(n, 0);
@@ -136,13 +136,13 @@ void WrapConcatenation(std::vector<Piece>& out) {
   if (!any) return;
   std::vector<Piece> wrapped;
   for (int i = 0; i < n; ++i) {
-    for (int k = 0; k < opens[i]; ++k) wrapped.push_back({Kind::kSymbol, QStringLiteral("(")});
+    if (opens[i]) wrapped.push_back({Kind::kName, QStringLiteral("ifnull(")});
     if (out[i].kind == Kind::kSymbol && out[i].text == QLatin1String("&")) {
       wrapped.push_back({Kind::kSymbol, QStringLiteral("||")});
     } else {
       wrapped.push_back(out[i]);
     }
-    for (int k = 0; k < closes[i]; ++k) wrapped.push_back({Kind::kSymbol, QStringLiteral(")")});
+    if (closes[i]) wrapped.push_back({Kind::kSymbol, QStringLiteral(", '')")});
   }
   out = std::move(wrapped);
 }

@@ -107,6 +107,21 @@ std::optional<SimpleSelect> AnalyzeSimpleSelect(const QString& sql) {
   QString rest = Join(tokens, restStart, tokens.size());
   while (rest.endsWith(QLatin1Char(';'))) rest = rest.chopped(1).trimmed();
   result.rest = rest;
+  // The clauses one by one: WHERE, ORDER BY, LIMIT in this order when present.
+  for (size_t c = clause; c < top.size(); ++c) {
+    const SqlToken& t = tokens[top[c]];
+    if (!t.isWord("WHERE") && !t.isWord("ORDER") && !t.isWord("LIMIT")) continue;
+    size_t next = c + 1;
+    while (next < top.size() && !tokens[top[next]].isWord("ORDER") &&
+           !tokens[top[next]].isWord("LIMIT"))
+      ++next;
+    QString text = Join(tokens, top[c], next < top.size() ? top[next] : tokens.size());
+    while (text.endsWith(QLatin1Char(';'))) text = text.chopped(1).trimmed();
+    if (t.isWord("WHERE")) result.where = text;
+    if (t.isWord("ORDER")) result.orderBy = text;
+    if (t.isWord("LIMIT")) result.hasLimit = true;
+    c = next - 1;
+  }
   return result;
 }
 

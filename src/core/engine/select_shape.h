@@ -14,6 +14,9 @@ struct SimpleSelect {
   QString qualifier;   // how the select names the source (alias or table), quoted
   QString fromText;    // the source as written, alias included
   QString rest;        // WHERE / ORDER BY / LIMIT text, without a closing ';'
+  QString where;       // the WHERE clause alone (with its keyword), or empty
+  QString orderBy;     // the ORDER BY clause alone, or empty
+  bool hasLimit = false;
 };
 
 std::optional<SimpleSelect> AnalyzeSimpleSelect(const QString& sqliteSql);

@@ -201,6 +201,24 @@ std::unique_ptr<Recordset> OpenCopiedSet(const std::shared_ptr<Connection>& conn
   return std::make_unique<Recordset>(connection, name, source, std::move(fields));
 }
 
+// The select of `outer` (SELECT * FROM view [ORDER BY ...]) written over the view's own
+// table, when the view is a simple select of one table; nullopt otherwise.
+std::optional<SimpleSelect> InlinedView(Connection& connection, const SimpleSelect& outer) {
+  if (outer.selectList != QLatin1String("*") || !outer.where.isEmpty() || outer.hasLimit)
+    return std::nullopt;
+  Statement view = connection.Prepare(QStringLiteral(
+      "SELECT sql FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
+  view.Bind(1, Variant(outer.table));
+  if (!view.Step()) return std::nullopt;
+  const QString select = ViewSelectText(view.ColumnText(0));
+  std::optional<SimpleSelect> inner = AnalyzeSimpleSelect(select);
+  if (!inner || inner->hasLimit) return std::nullopt;
+  if (outer.qualifier != QuoteName(outer.table)) return std::nullopt;  // aliased view
+  if (!outer.orderBy.isEmpty()) inner->orderBy = outer.orderBy;
+  inner->rest = (inner->where + QLatin1Char(' ') + inner->orderBy).trimmed();
+  return inner;
+}
+
 }  // namespace
 
 bool LooksLikeSql(const QString& text) {
@@ -223,7 +241,12 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<Connection>& conne
     Statement probe = connection->PrepareConfined(sqliteSql);
     fields = QueryFields(*connection, probe.get(), tables, &singleTable);
   }
-  const std::optional<SimpleSelect> shape = AnalyzeSimpleSelect(sqliteSql);
+  std::optional<SimpleSelect> shape = AnalyzeSimpleSelect(sqliteSql);
+  if (shape && singleTable.isEmpty() == false && shape->table.toLower() != singleTable) {
+    // SELECT * FROM a stored query [ORDER BY ...], as a sort of a query is: read through
+    // the query's own table when the query is itself one table's rows.
+    if (const std::optional<SimpleSelect> inner = InlinedView(*connection, *shape)) shape = inner;
+  }
   if (shape && !singleTable.isEmpty() && shape->table.toLower() == singleTable) {
     const std::optional<TableInfo>& info = tables[singleTable];
     if (info && !info->withoutRowid && !info->keyName.isEmpty()) {

@@ -10,8 +10,10 @@ using namespace engine_error;
 
 TEST(JetSqlTest, RewritesOutsideLiteralsOnly) {
   EXPECT_EQ(TranslateJetSql(QStringLiteral("SELECT [First Name] & \" \" & [Last] FROM [My Table]")),
-            QStringLiteral("SELECT (\"First Name\") || (' ') || (\"Last\") FROM \"My Table\""));
-  EXPECT_EQ(TranslateJetSql(QStringLiteral("a & b + 1 = c")), QStringLiteral("(a) || (b + 1) = c"));
+            QStringLiteral("SELECT ifnull(\"First Name\", '') || ifnull(' ', '') || "
+                           "ifnull(\"Last\", '') FROM \"My Table\""));
+  EXPECT_EQ(TranslateJetSql(QStringLiteral("a & b + 1 = c")),
+            QStringLiteral("ifnull(a, '') || ifnull(b + 1, '') = c"));
   EXPECT_EQ(TranslateJetSql(QStringLiteral("SELECT 'a & [b] #1/2/2000# True' -- True & x\n")),
             QStringLiteral("SELECT 'a & [b] #1/2/2000# True' -- True & x\n"));
   EXPECT_EQ(TranslateJetSql(QStringLiteral("x = \"it's\"")), QStringLiteral("x = 'it''s'"));
@@ -23,7 +25,7 @@ TEST(JetSqlTest, RewritesOutsideLiteralsOnly) {
   EXPECT_EQ(TranslateJetSql(QStringLiteral("SELECT DISTINCTROW a FROM t")),
             QStringLiteral("SELECT a FROM t"));
   EXPECT_EQ(TranslateJetSql(QStringLiteral("Left(a, 2) & Right([b], 1)")),
-            QStringLiteral("(jet_left(a, 2)) || (jet_right(\"b\", 1))"));
+            QStringLiteral("ifnull(jet_left(a, 2), '') || ifnull(jet_right(\"b\", 1), '')"));
   EXPECT_EQ(TranslateJetSql(QStringLiteral("t!name")), QStringLiteral("t.name"));
 }
 
@@ -89,6 +91,7 @@ TEST_F(JetQueryTest, FunctionsAndOperatorsRunInTheEngine) {
   EXPECT_EQ(text("InStr(4, 'abcabc', 'b')"), QStringLiteral("5"));
   EXPECT_EQ(text("IIf(age > 15, 'old', 'young')"), QStringLiteral("young"));
   EXPECT_EQ(text("Nz(Null, 'none') & Nz(name)"), QStringLiteral("noneSmith"));
+  EXPECT_EQ(text("Null & name & Null"), QStringLiteral("Smith"));
   EXPECT_EQ(text("Year(born) & '-' & Month(born) & '-' & Day(born)"), QStringLiteral("1985-7-4"));
   EXPECT_EQ(text("Hour(born) + Minute(born) + Second(born)"), QStringLiteral("51"));
   EXPECT_EQ(text("Val(' 12.5kg') + CInt('2.5') + CLng(3.5) + CDbl('0.25')"),

@@ -66,6 +66,33 @@ TEST_F(QueryDefTest, TemporaryQueryIsNotStored) {
             kUnknownName);
 }
 
+TEST_F(QueryDefTest, SortOfAStoredQueryOfOneTableCanBeEdited) {
+  MakePeople({"Cy", "Ann", "Bob", "Di"});
+  auto db = Open();
+  db->CreateQueryDef(
+      QStringLiteral("Young"),
+      QStringLiteral("SELECT name AS who, age FROM people WHERE age < 40 ORDER BY age"));
+  auto rs = db->CreateQueryDef(QString(), QStringLiteral("SELECT * FROM [Young] ORDER BY who;"))
+                .OpenRecordset();
+  ASSERT_TRUE(rs->Updatable());
+  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_EQ(rs->Fields()[0].name, QStringLiteral("who"));
+  EXPECT_EQ(rs->Value(0).toText(), QStringLiteral("Ann"));
+  rs->MoveLast();
+  EXPECT_EQ(rs->Value(0).toText(), QStringLiteral("Cy"));
+  rs->Edit();
+  rs->SetValue(1, Variant(11));
+  rs->Update();
+  EXPECT_EQ(Query(QStringLiteral("SELECT age FROM people WHERE name = 'Cy'")).toInt(), 11);
+  // A query that groups rows is no table's rows: its sort is read-only.
+  db->CreateQueryDef(QStringLiteral("Ages"),
+                     QStringLiteral("SELECT age, count(*) AS n FROM people GROUP BY age"));
+  auto ages = db->CreateQueryDef(QString(), QStringLiteral("SELECT * FROM [Ages] ORDER BY n"))
+                  .OpenRecordset();
+  EXPECT_FALSE(ages->Updatable());
+  EXPECT_EQ(ages->RecordCount(), 4);
+}
+
 TEST_F(QueryDefTest, TableDefsListUserTablesWithTheirFields) {
   Exec(
       QStringLiteral("CREATE TABLE b (x INTEGER PRIMARY KEY AUTOINCREMENT, y TEXT(3));"
