@@ -98,7 +98,7 @@ Statement Connection::PrepareConfined(const QString& sql) {
   const QByteArray text = sql.toUtf8();
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
-  confined_ = true;
+  guard_ = Guard::kConfined;
   int rc = sqlite3_prepare_v2(db, text.constData(), text.size(), &stmt, &tail);
   Statement result(stmt);
   if (rc == SQLITE_OK && tail && *tail) {
@@ -110,7 +110,7 @@ Statement Connection::PrepareConfined(const QString& sql) {
       rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &more, &next);
       if (more) {
         sqlite3_finalize(more);
-        confined_ = false;
+        guard_ = Guard::kEngine;
         throw EngineError(engine_error::kReadOnly,
                           QStringLiteral("Only one statement is allowed here."));
       }
@@ -118,7 +118,7 @@ Statement Connection::PrepareConfined(const QString& sql) {
       tail = next;
     }
   }
-  confined_ = false;
+  guard_ = Guard::kEngine;
   if (rc != SQLITE_OK) throw SqliteError(db, rc);
   if (!result.valid()) {
     throw EngineError(engine_error::kSyntaxError,
@@ -132,10 +132,27 @@ Statement Connection::PrepareConfined(const QString& sql) {
   return result;
 }
 
-int Connection::Authorize(void* self, int action, const char*, const char*, const char*,
-                          const char*) {
+void Connection::ExecuteCopy(const QString& sql, const QString& tempTable) {
+  copyTarget_ = tempTable.toUtf8();
+  guard_ = Guard::kCopy;
+  try {
+    Statement stmt = Prepare(sql);
+    guard_ = Guard::kEngine;
+    while (stmt.Step()) {
+    }
+  } catch (...) {
+    guard_ = Guard::kEngine;
+    throw;
+  }
+}
+
+int Connection::Authorize(void* self, int action, const char* first, const char*,
+                          const char* database, const char*) {
   const auto* c = static_cast<const Connection*>(self);
-  if (!c->confined_) return SQLITE_OK;
+  if (c->guard_ == Guard::kEngine) return SQLITE_OK;
+  if (c->guard_ == Guard::kCopy && action == SQLITE_INSERT && first && database &&
+      qstrcmp(database, "temp") == 0 && c->copyTarget_ == first)
+    return SQLITE_OK;
   switch (action) {
     case SQLITE_SELECT:
     case SQLITE_READ:

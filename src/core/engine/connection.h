@@ -35,6 +35,10 @@ class Connection {
   void Execute(const QString& sql);
   // Client SQL (already in SQLite's dialect): exactly one statement that only reads.
   Statement PrepareConfined(const QString& sql);
+  // Copies the rows of a checked client SELECT into one of the engine's temporary
+  // tables: `sql` is INSERT INTO temp.<that table> followed by the SELECT. Nothing
+  // else may be written.
+  void ExecuteCopy(const QString& sql, const QString& tempTable);
 
   void RegisterSet(Recordset* set);
   void UnregisterSet(Recordset* set);
@@ -47,7 +51,9 @@ class Connection {
 
   QString path_;
   sqlite3* db_ = nullptr;
-  bool confined_ = false;
+  enum class Guard { kEngine, kConfined, kCopy };
+  Guard guard_ = Guard::kEngine;
+  QByteArray copyTarget_;
   std::vector<Recordset*> sets_;
   int tempCounter_ = 0;
 };

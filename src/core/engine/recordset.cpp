@@ -3,6 +3,7 @@
 #include "core/engine/connection.h"
 #include "core/engine/engine_error.h"
 #include "core/engine/field_values.h"
+#include "core/engine/sqlite_error.h"
 
 namespace corvane {
 
@@ -85,7 +86,7 @@ void Recordset::LoadKeys() {
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
     keys_.push_back(sqlite3_column_int64(stmt, column));
-  if (rc != SQLITE_DONE) keys.Step();  // reports the error
+  if (rc != SQLITE_DONE) throw SqliteError(connection_->handle(), rc);
   keys_.shrink_to_fit();
 }
 

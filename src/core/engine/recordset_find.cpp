@@ -5,6 +5,7 @@
 #include "core/engine/engine_error.h"
 #include "core/engine/jet_sql.h"
 #include "core/engine/recordset.h"
+#include "core/engine/sqlite_error.h"
 
 namespace corvane {
 
@@ -43,7 +44,7 @@ void Recordset::Find(const QString& criterion, int64_t from) {
   sqlite3_stmt* raw = stmt.get();
   int rc;
   while ((rc = sqlite3_step(raw)) == SQLITE_ROW) matches.push_back(sqlite3_column_int64(raw, 0));
-  if (rc != SQLITE_DONE) stmt.Step();  // reports the error
+  if (rc != SQLITE_DONE) throw SqliteError(connection_->handle(), rc);
   std::sort(matches.begin(), matches.end());
   noMatch_ = true;
   if (matches.empty()) return;

@@ -185,9 +185,10 @@ std::unique_ptr<Recordset> OpenCopiedSet(const std::shared_ptr<Connection>& conn
   SetSource source;
   source.tempTable = tempName;
   try {
-    connection->Execute(QStringLiteral("INSERT INTO temp.%1 (%2) %3")
-                            .arg(temp, columns.join(QStringLiteral(", ")),
-                                 StripTrailingSemicolons(sql) + QLatin1Char('\n')));
+    connection->ExecuteCopy(QStringLiteral("INSERT INTO temp.%1 (%2) %3")
+                                .arg(temp, columns.join(QStringLiteral(", ")),
+                                     StripTrailingSemicolons(sql) + QLatin1Char('\n')),
+                            tempName);
     TypesFromValues(*connection, temp, columns, fields);
   } catch (...) {
     connection->Execute(QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(temp));
