@@ -38,6 +38,10 @@ void DatabaseCheck::CheckDatabase(Pass pass, size_t d) {
   const QString name = catalogue_.published[d].name;
   const QString location = catalogue_.published[d].location;
   if (!QFileInfo(location).isFile()) return;
+  // Pending events run between objects, so the list is looked up each time.
+  auto list = [&](const QString& object) {
+    if (d < lists.size()) lists[d] << object;
+  };
   try {
     std::unique_ptr<Database> db = engine_.OpenDatabase(location);
     progress_.ShowDatabase(name);
@@ -48,7 +52,7 @@ void DatabaseCheck::CheckDatabase(Pass pass, size_t d) {
           continue;
         try {
           std::unique_ptr<Recordset> rs = db->OpenRecordset(def.name);
-          lists[d] << def.name;
+          list(def.name);
           progress_.ShowObject(def.name);
           progress_.LetEventsRun();
           rs->Close();
@@ -61,7 +65,7 @@ void DatabaseCheck::CheckDatabase(Pass pass, size_t d) {
         try {
           std::unique_ptr<Recordset> rs = db->OpenRecordset(query.Name());
           if (!query.Name().contains(QLatin1Char('~'))) {
-            lists[d] << query.Name();
+            list(query.Name());
             progress_.ShowObject(query.Name());
           }
           progress_.LetEventsRun();

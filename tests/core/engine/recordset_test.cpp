@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <QFile>
+
 #include "engine_fixture.h"
 
 namespace corvane::testing {
@@ -193,6 +195,20 @@ TEST_F(RecordsetTest, UnknownObjectAndMissingFile) {
             kNoSuchObject);
   EXPECT_EQ(ErrorNumber([&] { OpenDatabase(dir_.filePath(QStringLiteral("none.db"))); }),
             kFileNotFound);
+  EXPECT_EQ(db->Name(), path_);
+
+  const QString garbage = dir_.filePath(QStringLiteral("garbage.db"));
+  QFile file(garbage);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QByteArray(4096, 'x'));
+  file.close();
+  try {
+    OpenDatabase(garbage);
+    ADD_FAILURE() << "a damaged file opened";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.number(), kNotADatabase);
+    EXPECT_FALSE(e.description().isEmpty());
+  }
 }
 
 TEST_F(RecordsetTest, TableWithoutRowidIsWrittenByItsWholeKey) {
