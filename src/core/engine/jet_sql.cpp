@@ -67,6 +67,77 @@ int OperandStart(const std::vector<Piece>& out, int end) {
   return i;
 }
 
+bool IsPiece(const Piece& p, Kind kind, const char* text) {
+  return p.kind == kind && p.text.compare(QLatin1String(text), Qt::CaseInsensitive) == 0;
+}
+
+// Jet compares and sorts texts without regard to case: a text literal compared with
+// =, <>, <, > and every ORDER BY term get SQLite's NOCASE collation (kept portable, so
+// that stored queries stay readable by other SQLite programs).
+void CompareTextWithoutCase(std::vector<Piece>& out) {
+  const Piece collate{Kind::kName, QStringLiteral(" COLLATE NOCASE")};
+  std::vector<Piece> result;
+  result.reserve(out.size() + 8);
+  for (size_t i = 0; i < out.size(); ++i) {
+    result.push_back(out[i]);
+    if (out[i].kind != Kind::kString) continue;
+    const int before = PrevSolid(out, static_cast<int>(i) - 1);
+    if (before < 0 || out[before].kind != Kind::kSymbol) continue;
+    for (const char* op : {"=", "<>", "!=", "<", ">", "<=", ">="}) {
+      if (out[before].text == QLatin1String(op)) {
+        result.push_back(collate);
+        break;
+      }
+    }
+  }
+  out = std::move(result);
+
+  // ORDER BY terms: end at ',' or where the clause ends at the same depth.
+  result.clear();
+  std::vector<int> orderDepths;  // depths at which an ORDER BY clause is open
+  int depth = 0;
+  int lastSolid = -1;  // index in result of the term's last solid piece
+  auto closeTerm = [&]() {
+    if (lastSolid < 0) return;
+    int at = lastSolid;
+    if (IsPiece(result[at], Kind::kName, "ASC") || IsPiece(result[at], Kind::kName, "DESC"))
+      at = PrevSolid(result, at - 1);
+    if (at >= 0) result.insert(result.begin() + at + 1, collate);
+    lastSolid = -1;
+  };
+  for (size_t i = 0; i < out.size(); ++i) {
+    const Piece& p = out[i];
+    const bool inOrder = !orderDepths.empty() && orderDepths.back() == depth;
+    if (inOrder) {
+      const bool endsClause =
+          (p.kind == Kind::kSymbol &&
+           (p.text == QLatin1String(")") || p.text == QLatin1String(";"))) ||
+          (p.kind == Kind::kName &&
+           (p.text.startsWith(QLatin1String("LIMIT"), Qt::CaseInsensitive) ||
+            IsPiece(p, Kind::kName, "UNION") || IsPiece(p, Kind::kName, "EXCEPT") ||
+            IsPiece(p, Kind::kName, "INTERSECT")));
+      if (endsClause || (p.kind == Kind::kSymbol && p.text == QLatin1String(","))) closeTerm();
+      if (endsClause) orderDepths.pop_back();
+    }
+    if (p.kind == Kind::kSymbol && p.text == QLatin1String("(")) ++depth;
+    if (p.kind == Kind::kSymbol && p.text == QLatin1String(")")) --depth;
+    result.push_back(p);
+    if (IsPiece(p, Kind::kName, "BY")) {
+      const int before = PrevSolid(result, static_cast<int>(result.size()) - 2);
+      if (before >= 0 && IsPiece(result[before], Kind::kName, "ORDER")) {
+        orderDepths.push_back(depth);
+        lastSolid = -1;
+        continue;
+      }
+    }
+    if (!orderDepths.empty() && orderDepths.back() == depth && p.kind != Kind::kSpace &&
+        p.kind != Kind::kComment && !(p.kind == Kind::kSymbol && p.text == QLatin1String(",")))
+      lastSolid = static_cast<int>(result.size()) - 1;
+  }
+  if (!orderDepths.empty()) closeTerm();
+  out = std::move(result);
+}
+
 bool EndsOperand(const Piece& p) {
   if (p.kind == Kind::kSymbol) {
     for (const char* b : {",", "(", ")", "=", "<", ">", "<=", ">=", "<>", "!=", "==", ";", "&"}) {
@@ -228,7 +299,7 @@ QString TranslateJetSql(const QString& jet) {
         out.push_back({Kind::kQuotedName, SqlName(t)});
         break;
       case Kind::kDate:
-        out.push_back({Kind::kString, JetDateLiteral(t.text.mid(1, t.text.size() - 2))});
+        out.push_back({Kind::kDate, JetDateLiteral(t.text.mid(1, t.text.size() - 2))});
         break;
       case Kind::kName:
         if (afterDot) {
@@ -308,6 +379,7 @@ QString TranslateJetSql(const QString& jet) {
     out.insert(out.end(), tail.begin(), tail.end());
   }
 
+  CompareTextWithoutCase(out);
   WrapConcatenation(out);
   for (int k = 0; k < static_cast<int>(out.size()); ++k) {
     if (out[k].kind == Kind::kSymbol && out[k].text == QLatin1String("\\")) intDivAt.push_back(k);

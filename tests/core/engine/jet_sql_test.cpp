@@ -16,7 +16,8 @@ TEST(JetSqlTest, RewritesOutsideLiteralsOnly) {
             QStringLiteral("ifnull(a, '') || ifnull(b + 1, '') = c"));
   EXPECT_EQ(TranslateJetSql(QStringLiteral("SELECT 'a & [b] #1/2/2000# True' -- True & x\n")),
             QStringLiteral("SELECT 'a & [b] #1/2/2000# True' -- True & x\n"));
-  EXPECT_EQ(TranslateJetSql(QStringLiteral("x = \"it's\"")), QStringLiteral("x = 'it''s'"));
+  EXPECT_EQ(TranslateJetSql(QStringLiteral("x = \"it's\"")),
+            QStringLiteral("x = 'it''s' COLLATE NOCASE"));
   EXPECT_EQ(TranslateJetSql(QStringLiteral("d >= #12/31/1999# AND t < #2000-01-02 10:30#")),
             QStringLiteral("d >= '1999-12-31 00:00:00' AND t < '2000-01-02 10:30:00'"));
   EXPECT_EQ(TranslateJetSql(QStringLiteral("a = True OR b = No OR c = yes")),
@@ -31,9 +32,21 @@ TEST(JetSqlTest, RewritesOutsideLiteralsOnly) {
 
 TEST(JetSqlTest, TopBecomesLimitOfItsOwnSelect) {
   EXPECT_EQ(TranslateJetSql(QStringLiteral("SELECT TOP 5 * FROM t ORDER BY a;")),
-            QStringLiteral("SELECT * FROM t ORDER BY a LIMIT 5;"));
+            QStringLiteral("SELECT * FROM t ORDER BY a COLLATE NOCASE LIMIT 5;"));
   EXPECT_EQ(TranslateJetSql(QStringLiteral("SELECT * FROM t WHERE a IN (SELECT TOP 2 b FROM u)")),
             QStringLiteral("SELECT * FROM t WHERE a IN (SELECT b FROM u LIMIT 2)"));
+}
+
+TEST(JetSqlTest, TextsCompareAndSortWithoutCase) {
+  EXPECT_EQ(TranslateJetSql(QStringLiteral("SELECT * FROM t ORDER BY [a b] DESC, Len(c), 2")),
+            QStringLiteral("SELECT * FROM t ORDER BY \"a b\" COLLATE NOCASE DESC, Len(c) COLLATE "
+                           "NOCASE, 2 COLLATE NOCASE"));
+  EXPECT_EQ(TranslateJetSql(QStringLiteral(
+                "SELECT (SELECT TOP 1 b FROM u ORDER BY b) AS f FROM t ORDER BY a;")),
+            QStringLiteral("SELECT (SELECT b FROM u ORDER BY b COLLATE NOCASE LIMIT 1) AS f FROM t "
+                           "ORDER BY a COLLATE NOCASE;"));
+  EXPECT_EQ(TranslateJetSql(QStringLiteral("a <> 'x' AND b IN ('y')")),
+            QStringLiteral("a <> 'x' COLLATE NOCASE AND b IN ('y')"));
 }
 
 TEST(JetSqlTest, IntegerDivisionTakesWholeOperands) {
@@ -102,6 +115,24 @@ TEST_F(JetQueryTest, FunctionsAndOperatorsRunInTheEngine) {
             QStringLiteral("1"));
   EXPECT_EQ(text("born = #7/4/1985 6:30:15 AM#"), QStringLiteral("1"));
   EXPECT_EQ(text("born > #1985-07-04#"), QStringLiteral("1"));
+}
+
+TEST_F(JetQueryTest, SortsAndComparisonsIgnoreCase) {
+  MakePeople({"banana", "Cherry", "apple"});
+  auto db = Open();
+  auto rs = db->CreateQueryDef(QString(), QStringLiteral("SELECT * FROM [people] ORDER BY name;"))
+                .OpenRecordset();
+  QStringList order;
+  for (; !rs->Eof(); rs->MoveNext()) order << rs->Value(1).toText();
+  EXPECT_EQ(order, QStringList({QStringLiteral("apple"), QStringLiteral("banana"),
+                                QStringLiteral("Cherry")}));
+  EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT * FROM people WHERE name = 'CHERRY'"))
+                ->RecordCount(),
+            1);
+  auto people = db->OpenRecordset(QStringLiteral("people"));
+  people->FindFirst(QStringLiteral("name = 'APPLE'"));
+  EXPECT_FALSE(people->NoMatch());
+  EXPECT_EQ(people->AbsolutePosition(), 2);
 }
 
 TEST_F(JetQueryTest, LikeTopAndBooleansFilterRecords) {
