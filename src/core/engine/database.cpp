@@ -11,9 +11,10 @@ namespace corvane {
 
 namespace {
 
+// SQLite's own tables (sqlite_sequence, sqlite_stat1, ...). The engine keeps its working
+// tables in the connection's temporary schema, never in the file.
 bool IsSystemTable(const QString& name) {
-  return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive) ||
-         name.startsWith(QLatin1String("corvane_"), Qt::CaseInsensitive);
+  return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
 }
 
 QString StripTrailingSemicolons(QString sql) {
