@@ -258,9 +258,15 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<Connection>& conne
       source.keyWhere = info->keyName + QStringLiteral(" = ?%1");
       source.findFrom = QuoteName(info->name);
       source.findKey = info->keyName;
-      source.keySql = QStringLiteral("SELECT %1, %2 FROM %3 %4\n")
-                          .arg(shape->selectList, key, shape->fromText, shape->rest);
-      source.keyColumn = static_cast<int>(fields.size());
+      if (shape->selectList == QLatin1String("*")) {
+        // No aliases for ORDER BY to name: the keys alone are read (and sorted).
+        source.keySql =
+            QStringLiteral("SELECT %1 FROM %2 %3\n").arg(key, shape->fromText, shape->rest);
+      } else {
+        source.keySql = QStringLiteral("SELECT %1, %2 FROM %3 %4\n")
+                            .arg(shape->selectList, key, shape->fromText, shape->rest);
+        source.keyColumn = static_cast<int>(fields.size());
+      }
       source.fetchSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
                             .arg(shape->selectList, shape->fromText, key);
       return std::make_unique<Recordset>(connection, name, source, std::move(fields));
