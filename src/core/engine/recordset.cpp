@@ -80,6 +80,15 @@ void Recordset::CheckWritable() const {
 }
 
 void Recordset::LoadKeys() {
+  if (!source_.sizeHintSql.isEmpty()) {
+    // Reserving once spares the copies of a growing vector on large tables.
+    Statement hint = connection_->Prepare(source_.sizeHintSql);
+    if (hint.Step()) {
+      const int64_t estimate = hint.ColumnInteger(0);
+      if (estimate > 0 && estimate <= (int64_t{1} << 24))
+        keys_.reserve(static_cast<size_t>(estimate));
+    }
+  }
   Statement keys = connection_->Prepare(source_.keySql);
   sqlite3_stmt* stmt = keys.get();
   const int column = source_.keyColumn;
@@ -87,7 +96,7 @@ void Recordset::LoadKeys() {
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
     keys_.push_back(sqlite3_column_int64(stmt, column));
   if (rc != SQLITE_DONE) throw SqliteError(connection_->handle(), rc);
-  keys_.shrink_to_fit();
+  if (keys_.capacity() > keys_.size() + keys_.size() / 8) keys_.shrink_to_fit();
 }
 
 void Recordset::ClearOriginal() {

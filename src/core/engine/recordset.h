@@ -19,11 +19,12 @@ class Connection;
 // How a set reaches its records. Keys are rowids: of the base table for a set that can
 // be written, of an engine temporary table for the others.
 struct SetSource {
-  QString keySql;     // the keys in the set's order
-  int keyColumn = 0;  // which column of keySql holds the key
-  QString fetchSql;   // the fields of one record, key bound as ?1
-  QString findFrom;   // what a criterion is evaluated over
-  QString findKey;    // the key expression there
+  QString keySql;       // the keys in the set's order
+  int keyColumn = 0;    // which column of keySql holds the key
+  QString sizeHintSql;  // a cheap estimate of the number of keys, or empty
+  QString fetchSql;     // the fields of one record, key bound as ?1
+  QString findFrom;     // what a criterion is evaluated over
+  QString findKey;      // the key expression there
   // Writing (empty table: read-only set)
   QString table;     // base table, bare name
   QString keyName;   // the rowid column (or alias) of table; empty without rowid

@@ -37,6 +37,8 @@ std::unique_ptr<Recordset> OpenTableSet(const std::shared_ptr<Connection>& conne
     source.keyWhere = info.keyName + QStringLiteral(" = ?%1");
     source.findKey = info.keyName;
     source.keySql = QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(info.keyName, table);
+    // Rowids are mostly dense: the largest is close to the count, and found at once.
+    source.sizeHintSql = QStringLiteral("SELECT max(%1) FROM %2").arg(info.keyName, table);
     source.fetchSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
                           .arg(columns.join(QStringLiteral(", ")), table, info.keyName);
     return std::make_unique<Recordset>(connection, info.name, source, std::move(fields));
