@@ -1,5 +1,6 @@
 #include "core/engine/connection.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 #include "core/engine/jet_functions.h"
@@ -55,6 +56,7 @@ std::shared_ptr<Connection> Connection::Open(const QString& path) {
     throw;
   }
   sqlite3_set_authorizer(c->db_, &Connection::Authorize, c.get());
+  sqlite3_progress_handler(c->db_, 10000, &Connection::Progress, c.get());
   return c;
 }
 
@@ -162,6 +164,19 @@ int Connection::Authorize(void* self, int action, const char* first, const char*
     default:
       return SQLITE_DENY;
   }
+}
+
+Connection::TimeLimit::TimeLimit(Connection& connection)
+    : connection_(connection), previous_(connection.deadline_) {
+  const qint64 deadline = QDateTime::currentMSecsSinceEpoch() + connection.clientWorkLimitMs_;
+  if (previous_ == 0 || deadline < previous_) connection_.deadline_ = deadline;
+}
+
+Connection::TimeLimit::~TimeLimit() { connection_.deadline_ = previous_; }
+
+int Connection::Progress(void* self) {
+  auto* c = static_cast<Connection*>(self);
+  return c->deadline_ != 0 && QDateTime::currentMSecsSinceEpoch() >= c->deadline_ ? 1 : 0;
 }
 
 void Connection::RegisterSet(Recordset* set) { sets_.push_back(set); }

@@ -40,6 +40,21 @@ class Connection {
   // else may be written.
   void ExecuteCopy(const QString& sql, const QString& tempTable);
 
+  // While one lives, statements of this connection stop with error 3000 once the time
+  // is up: a client's query must not keep the one server thread forever.
+  class TimeLimit {
+   public:
+    explicit TimeLimit(Connection& connection);
+    ~TimeLimit();
+    TimeLimit(const TimeLimit&) = delete;
+    TimeLimit& operator=(const TimeLimit&) = delete;
+
+   private:
+    Connection& connection_;
+    qint64 previous_;
+  };
+  void SetClientWorkLimit(int milliseconds) { clientWorkLimitMs_ = milliseconds; }
+
   void RegisterSet(Recordset* set);
   void UnregisterSet(Recordset* set);
   // Names for the engine's temporary tables of this connection.
@@ -47,6 +62,7 @@ class Connection {
 
  private:
   explicit Connection(QString path) : path_(std::move(path)) {}
+  static int Progress(void* self);
   static int Authorize(void* self, int action, const char*, const char*, const char*, const char*);
 
   QString path_;
@@ -56,6 +72,8 @@ class Connection {
   QByteArray copyTarget_;
   std::vector<Recordset*> sets_;
   int tempCounter_ = 0;
+  qint64 deadline_ = 0;  // ms since the epoch; 0 when no limit applies
+  int clientWorkLimitMs_ = 30000;
 };
 
 // Quotes an identifier for SQLite.

@@ -46,6 +46,10 @@ bool Database::isOpen() const { return connection_->isOpen(); }
 
 void Database::Close() { connection_->Close(); }
 
+void Database::SetQueryTimeLimit(int milliseconds) {
+  connection_->SetClientWorkLimit(milliseconds);
+}
+
 std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source, int) {
   connection_->handle();  // throws when closed
   return OpenSet(connection_, source);

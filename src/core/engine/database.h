@@ -63,6 +63,10 @@ class Database {
   std::vector<TableDef> TableDefs() const;
   TableDef TableDefByName(const QString& name) const;  // 3265 when absent
 
+  // How long opening a query or a find may run before it is stopped (30 s unless set):
+  // the server has one thread, and a client's query must not hold it forever.
+  void SetQueryTimeLimit(int milliseconds);
+
  private:
   std::shared_ptr<Connection> connection_;
   QString name_;

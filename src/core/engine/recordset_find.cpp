@@ -36,6 +36,7 @@ void Recordset::FindNext(const QString& criterion) {
 
 void Recordset::Find(const QString& criterion, int64_t from) {
   const QString condition = TranslateJetSql(criterion);
+  const Connection::TimeLimit limit(*connection_);
   // The criterion is the client's: it may only read, and only as one statement.
   Statement stmt =
       connection_->PrepareConfined(QStringLiteral("SELECT %1 FROM %2 WHERE (%3\n)")

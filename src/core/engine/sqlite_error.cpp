@@ -57,6 +57,8 @@ EngineError SqliteError(int resultCode, const QString& message) {
     case SQLITE_AUTH:
       return EngineError(kReadOnly, QStringLiteral("The statement is not allowed here: "
                                                    "a query may only read."));
+    case SQLITE_INTERRUPT:
+      return EngineError(kGeneric, QStringLiteral("The query took too long and was stopped."));
     case SQLITE_CONSTRAINT:
       return EngineError(kGeneric, QStringLiteral("The record was not saved: %1.").arg(message));
     default:

@@ -66,5 +66,18 @@ TEST_F(ConfinementTest, SortAndFindTextsMayOnlyRead) {
   EXPECT_EQ(Query(QStringLiteral("SELECT age FROM people WHERE id = 1")).toInt(), 11);
 }
 
+TEST_F(ConfinementTest, EndlessQueryIsStoppedInsteadOfHangingTheServer) {
+  auto db = Open();
+  db->SetQueryTimeLimit(300);
+  const QString endless = QStringLiteral(
+      "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x FROM c");
+  EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset(endless); }), kGeneric);
+  auto rs = db->OpenRecordset(QStringLiteral("people"));
+  EXPECT_EQ(ErrorNumber([&] { rs->FindFirst(QStringLiteral("name IN (%1)").arg(endless)); }),
+            kGeneric);
+  // The connection works normally afterwards.
+  EXPECT_EQ(db->OpenRecordset(QStringLiteral("SELECT * FROM people"))->RecordCount(), 2);
+}
+
 }  // namespace
 }  // namespace corvane::testing
