@@ -37,9 +37,9 @@ int64_t Whole(const FieldInfo& field, const Variant& value, int64_t low, int64_t
   if (value.kind() == Variant::Kind::kInteger) {
     const int64_t v = value.toInteger();
     if (v < low || v > high) {
-      throw EngineError(
-          engine_error::kOverflow,
-          QStringLiteral("The number %1 is out of range for field '%2'.").arg(v).arg(field.name));
+      throw EngineError(engine_error::kOverflow,
+                        QStringLiteral("The number %1 is out of range for field '%2'.")
+                            .arg(QString::number(v), field.name));
     }
     return v;
   }
@@ -47,8 +47,7 @@ int64_t Whole(const FieldInfo& field, const Variant& value, int64_t low, int64_t
   if (!(d >= static_cast<double>(low) && d <= static_cast<double>(high))) {
     throw EngineError(engine_error::kOverflow,
                       QStringLiteral("The number %1 is out of range for field '%2'.")
-                          .arg(Number(field, value))
-                          .arg(field.name));
+                          .arg(QString::number(Number(field, value)), field.name));
   }
   return static_cast<int64_t>(d);
 }
@@ -136,8 +135,7 @@ Variant StoredValue(const FieldInfo& field, const Variant& value) {
         throw EngineError(engine_error::kFieldTooSmall,
                           QStringLiteral("The value is too long for field '%1' (at most %2 "
                                          "characters).")
-                              .arg(field.name)
-                              .arg(field.size));
+                              .arg(field.name, QString::number(field.size)));
       }
       return Variant(text);
     }
@@ -151,8 +149,7 @@ Variant StoredValue(const FieldInfo& field, const Variant& value) {
         throw EngineError(engine_error::kFieldTooSmall,
                           QStringLiteral("The value is too long for field '%1' (at most %2 "
                                          "bytes).")
-                              .arg(field.name)
-                              .arg(field.size));
+                              .arg(field.name, QString::number(field.size)));
       }
       return Variant(bytes);
     }

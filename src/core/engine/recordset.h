@@ -26,9 +26,15 @@ struct SetSource {
   QString findFrom;     // what a criterion is evaluated over
   QString findKey;      // the key expression there
   // Writing (empty table: read-only set)
-  QString table;     // base table, bare name
-  QString keyName;   // the rowid column (or alias) of table; empty without rowid
-  QString keyWhere;  // condition selecting the row of a key bound as ?%1
+  QString table;    // base table, bare name
+  QString keyName;  // the rowid column (or alias) of table; empty without rowid
+  // The condition selecting the row of a key bound as parameter n is
+  // keyWhereHead + "?n" + keyWhereTail (names may hold '%', so no arg() template).
+  QString keyWhereHead;
+  QString keyWhereTail;
+  QString KeyWhere(int parameter) const {
+    return keyWhereHead + QLatin1Char('?') + QString::number(parameter) + keyWhereTail;
+  }
   // A table without rowid: its primary key values, one row per key, in a temporary
   // table whose rowids are the set's keys.
   QString keyTable;

@@ -123,16 +123,17 @@ void Recordset::SaveEdit() {
   }
   int p = 0;
   for (int i : setFields) {
-    sets << QStringLiteral("%1 = ?%2").arg(QuoteName(fields_[i].sourceField)).arg(++p);
+    sets << QStringLiteral("%1 = ?%2").arg(QuoteName(fields_[i].sourceField), QString::number(++p));
   }
   const int keyParam = ++p;
   QStringList same;
   for (int i = 0; i < FieldCount(); ++i) {
-    same << QStringLiteral("%1 IS ?%2").arg(QuoteName(fields_[i].sourceField)).arg(++p);
+    same
+        << QStringLiteral("%1 IS ?%2").arg(QuoteName(fields_[i].sourceField), QString::number(++p));
   }
   Statement stmt = connection_->Prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4")
                                             .arg(table, sets.join(QStringLiteral(", ")),
-                                                 source_.keyWhere.arg(keyParam),
+                                                 source_.KeyWhere(keyParam),
                                                  same.join(QStringLiteral(" AND "))));
   p = 0;
   int64_t newKey = keys_[position_];
@@ -149,7 +150,7 @@ void Recordset::SaveEdit() {
   if (changed > 1) throw TooManyRows(changed);
   if (changed == 0) {
     Statement exists = connection_->Prepare(
-        QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(table, source_.keyWhere.arg(1)));
+        QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(table, source_.KeyWhere(1)));
     exists.Bind(1, Variant(keys_[position_]));
     if (!exists.Step()) {
       throw EngineError(engine_error::kRecordDeleted,
@@ -242,8 +243,8 @@ void Recordset::StoreKeyValues(bool isNew) {
                                        .arg(table, columns.join(QStringLiteral(", ")),
                                             params.join(QStringLiteral(", "))))
             : connection_->Prepare(QStringLiteral("UPDATE %1 SET %2 WHERE corvane_key = ?%3")
-                                       .arg(table, assignments.join(QStringLiteral(", ")))
-                                       .arg(values.size() + 1));
+                                       .arg(table, assignments.join(QStringLiteral(", ")),
+                                            QString::number(values.size() + 1)));
   int p = 0;
   for (const Variant& v : values) stmt.Bind(++p, v);
   if (!isNew) stmt.Bind(++p, Variant(keys_[position_]));
@@ -254,9 +255,8 @@ void Recordset::StoreKeyValues(bool isNew) {
 void Recordset::Delete() {
   CheckWritable();
   CheckCurrent();
-  Statement stmt =
-      connection_->Prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
-                               .arg(QuoteName(source_.table), source_.keyWhere.arg(1)));
+  Statement stmt = connection_->Prepare(
+      QStringLiteral("DELETE FROM %1 WHERE %2").arg(QuoteName(source_.table), source_.KeyWhere(1)));
   stmt.Bind(1, Variant(keys_[position_]));
   SingleRowWrite write(*connection_);
   const int changed = write.Run(stmt);

@@ -34,7 +34,7 @@ std::unique_ptr<Recordset> OpenTableSet(const std::shared_ptr<Connection>& conne
   source.findFrom = table;
   if (!info.withoutRowid) {
     source.keyName = info.keyName;
-    source.keyWhere = info.keyName + QStringLiteral(" = ?%1");
+    source.keyWhereHead = info.keyName + QStringLiteral(" = ");
     source.findKey = info.keyName;
     source.keySql = QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(info.keyName, table);
     // Rowids are mostly dense: the largest is close to the count, and found at once.
@@ -69,11 +69,12 @@ std::unique_ptr<Recordset> OpenTableSet(const std::shared_ptr<Connection>& conne
   }
   source.keyTable = keyTable;
   source.keyColumns = keyColumns;
-  source.keyWhere = QStringLiteral("(%1) = (SELECT %2 FROM %3 WHERE corvane_key = ?%4)")
-                        .arg(pk, stored, keyRef, QStringLiteral("%1"));
+  source.keyWhereHead =
+      QStringLiteral("(%1) = (SELECT %2 FROM %3 WHERE corvane_key = ").arg(pk, stored, keyRef);
+  source.keyWhereTail = QStringLiteral(")");
   source.keySql = QStringLiteral("SELECT corvane_key FROM %1 ORDER BY corvane_key").arg(keyRef);
   source.fetchSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                        .arg(columns.join(QStringLiteral(", ")), table, source.keyWhere.arg(1));
+                        .arg(columns.join(QStringLiteral(", ")), table, source.KeyWhere(1));
   source.findFrom =
       QStringLiteral("%1 JOIN %2 AS corvane_k ON (%3) = (%4)")
           .arg(table, keyRef, qualifiedKey.join(QStringLiteral(", ")),
@@ -258,7 +259,7 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<Connection>& conne
       SetSource source;
       source.table = info->name;
       source.keyName = info->keyName;
-      source.keyWhere = info->keyName + QStringLiteral(" = ?%1");
+      source.keyWhereHead = info->keyName + QStringLiteral(" = ");
       source.findFrom = QuoteName(info->name);
       source.findKey = info->keyName;
       if (shape->selectList == QLatin1String("*")) {

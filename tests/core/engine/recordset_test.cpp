@@ -125,6 +125,28 @@ TEST_F(RecordsetTest, UpdateWritesOnlyItsOwnRowWithBoundValues) {
             kNoEditInProgress);
 }
 
+TEST_F(RecordsetTest, NamesWithQuotesAndPercentSignsAreWrittenSafely) {
+  Exec(
+      QStringLiteral("CREATE TABLE \"Rate %1\" (\"Key\"\"%2\" INTEGER PRIMARY KEY, \"Pct%1\" REAL);"
+                     "INSERT INTO \"Rate %1\" VALUES (1, 0.5), (2, 0.7);"
+                     "CREATE TABLE \"w%2\" (\"a%1\" TEXT, \"b%3\" TEXT, PRIMARY KEY (\"a%1\")) "
+                     "WITHOUT ROWID; INSERT INTO \"w%2\" VALUES ('x', 'y')"));
+  auto db = Open();
+  auto rs = db->OpenRecordset(QStringLiteral("Rate %1"));
+  rs->MoveLast();
+  rs->Edit();
+  rs->SetValue(1, Variant(0.9));
+  rs->Update();
+  rs->MoveFirst();
+  rs->Delete();
+  EXPECT_DOUBLE_EQ(Query(QStringLiteral("SELECT sum(\"Pct%1\") FROM \"Rate %1\"")).toDouble(), 0.9);
+  auto w = db->OpenRecordset(QStringLiteral("w%2"));
+  w->Edit();
+  w->SetValue(1, Variant(QStringLiteral("z")));
+  w->Update();
+  EXPECT_EQ(Query(QStringLiteral("SELECT \"b%3\" FROM \"w%2\"")).toString(), QStringLiteral("z"));
+}
+
 TEST_F(RecordsetTest, SecondSaveOfAChangedRecordFailsInsteadOfOverwriting) {
   MakePeople({"Ann"});
   auto db1 = Open();
