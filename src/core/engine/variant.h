@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
+#include <type_traits>
 #include <variant>
 
 namespace corvane {
@@ -17,8 +18,10 @@ class Variant {
   Variant() = default;  // Empty
   static Variant Null();
   Variant(bool value) : data_(value) {}
-  Variant(int value) : data_(int64_t{value}) {}
-  Variant(int64_t value) : data_(value) {}
+  // Every integer type (int, long, long long, qint64, ...) is stored as int64_t.
+  template <typename T,
+            std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Variant(T value) : data_(static_cast<int64_t>(value)) {}
   Variant(double value) : data_(value) {}
   Variant(const QString& value) : data_(value) {}
   Variant(const char* value) : data_(QString::fromUtf8(value)) {}

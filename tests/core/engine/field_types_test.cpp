@@ -8,6 +8,16 @@ namespace {
 
 using namespace engine_error;
 
+TEST(VariantTest, KeepsNullApartFromEmptyTextAndTakesEveryIntegerType) {
+  EXPECT_TRUE(Variant::Null().isNull());
+  EXPECT_FALSE(Variant(QString()).isNull());
+  EXPECT_TRUE(Variant().isEmpty());
+  EXPECT_EQ(Variant(qint64{1} << 40).toInteger(), int64_t{1} << 40);
+  EXPECT_EQ(Variant(7L).kind(), Variant::Kind::kInteger);
+  EXPECT_EQ(Variant(true).kind(), Variant::Kind::kBoolean);
+  EXPECT_EQ(Variant(QStringLiteral(" yes ")).toBool(), true);
+}
+
 TEST(FieldTypeTest, DeclaredTypesMapToTheirCodes) {
   const struct {
     const char* declared;
