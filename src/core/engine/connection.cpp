@@ -1,0 +1,156 @@
+#include "core/engine/connection.h"
+
+#include <QFileInfo>
+
+#include "core/engine/jet_functions.h"
+#include "core/engine/recordset.h"
+#include "core/engine/sqlite_error.h"
+
+namespace corvane {
+
+namespace {
+
+// The server has one thread: a locked file must fail soon, not hang it.
+constexpr int kBusyTimeoutMs = 1000;
+
+}  // namespace
+
+QString QuoteName(const QString& name) {
+  QString quoted = name;
+  quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+std::shared_ptr<Connection> Connection::Open(const QString& path) {
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.exists() || !info.isFile()) {
+    throw EngineError(engine_error::kFileNotFound,
+                      QStringLiteral("The file '%1' was not found.").arg(path));
+  }
+  std::shared_ptr<Connection> c(new Connection(path));
+  const QByteArray name = path.toUtf8();
+  int rc = sqlite3_open_v2(name.constData(), &c->db_, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) {
+    EngineError error = SqliteError(c->db_, rc);
+    sqlite3_close(c->db_);
+    c->db_ = nullptr;
+    throw error;
+  }
+  sqlite3_extended_result_codes(c->db_, 1);
+  sqlite3_busy_timeout(c->db_, kBusyTimeoutMs);
+  try {
+    // Reading the catalogue proves the file is a database before anything else.
+    c->Execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    try {
+      c->Execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+    } catch (const EngineError& e) {
+      // A write-protected file stays readable in its own journal mode.
+      if (e.number() != engine_error::kReadOnly) throw;
+    }
+    c->Execute(QStringLiteral("PRAGMA synchronous=FULL"));
+    c->Execute(QStringLiteral("PRAGMA foreign_keys=ON"));
+    RegisterJetFunctions(c->db_);
+  } catch (...) {
+    c->Close();
+    throw;
+  }
+  sqlite3_set_authorizer(c->db_, &Connection::Authorize, c.get());
+  return c;
+}
+
+Connection::~Connection() { Close(); }
+
+sqlite3* Connection::handle() const {
+  if (!db_) {
+    throw EngineError(engine_error::kClosed, QStringLiteral("The database is closed."));
+  }
+  return db_;
+}
+
+void Connection::Close() {
+  // Closing a set unregisters it, so work on a copy.
+  const std::vector<Recordset*> sets = sets_;
+  for (Recordset* set : sets) set->Close();
+  sets_.clear();
+  if (db_) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+}
+
+Statement Connection::Prepare(const QString& sql) {
+  sqlite3* db = handle();
+  const QByteArray text = sql.toUtf8();
+  sqlite3_stmt* stmt = nullptr;
+  const int rc = sqlite3_prepare_v2(db, text.constData(), text.size(), &stmt, nullptr);
+  if (rc != SQLITE_OK) throw SqliteError(db, rc);
+  return Statement(stmt);
+}
+
+void Connection::Execute(const QString& sql) {
+  Statement stmt = Prepare(sql);
+  while (stmt.Step()) {
+  }
+}
+
+Statement Connection::PrepareConfined(const QString& sql) {
+  sqlite3* db = handle();
+  const QByteArray text = sql.toUtf8();
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  confined_ = true;
+  int rc = sqlite3_prepare_v2(db, text.constData(), text.size(), &stmt, &tail);
+  Statement result(stmt);
+  if (rc == SQLITE_OK && tail && *tail) {
+    // Anything after the statement must be blanks, semicolons or comments.
+    sqlite3_stmt* more = nullptr;
+    const char* end = text.constData() + text.size();
+    while (rc == SQLITE_OK && tail < end) {
+      const char* next = nullptr;
+      rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &more, &next);
+      if (more) {
+        sqlite3_finalize(more);
+        confined_ = false;
+        throw EngineError(engine_error::kReadOnly,
+                          QStringLiteral("Only one statement is allowed here."));
+      }
+      if (next == tail) break;
+      tail = next;
+    }
+  }
+  confined_ = false;
+  if (rc != SQLITE_OK) throw SqliteError(db, rc);
+  if (!result.valid()) {
+    throw EngineError(engine_error::kSyntaxError,
+                      QStringLiteral("Syntax error in expression (the text is empty)."));
+  }
+  if (!sqlite3_stmt_readonly(result.get()) || result.ColumnCount() == 0) {
+    throw EngineError(engine_error::kReadOnly, QStringLiteral("The statement is not "
+                                                              "allowed here: a query "
+                                                              "may only read."));
+  }
+  return result;
+}
+
+int Connection::Authorize(void* self, int action, const char*, const char*, const char*,
+                          const char*) {
+  const auto* c = static_cast<const Connection*>(self);
+  if (!c->confined_) return SQLITE_OK;
+  switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_READ:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+      return SQLITE_OK;
+    default:
+      return SQLITE_DENY;
+  }
+}
+
+void Connection::RegisterSet(Recordset* set) { sets_.push_back(set); }
+
+void Connection::UnregisterSet(Recordset* set) { std::erase(sets_, set); }
+
+QString Connection::NewTempName() { return QStringLiteral("corvane_set_%1").arg(++tempCounter_); }
+
+}  // namespace corvane
