@@ -46,7 +46,8 @@ std::vector<std::pair<QByteArray, DatabaseRow>> Rows() {
        finish([](DatabaseScope& scope) { scope.command.Send(RecordDataReply(scope)); })},
       {"RequestTablesWiz", finish([](DatabaseScope& scope) {
          const int16_t d = FieldNumber(scope.command.fields().Next());
-         if (OpenWizardDatabase(d, scope)) scope.command.Send(WizardTableListReply(d, scope.command));
+         if (OpenWizardDatabase(d, scope))
+           scope.command.Send(WizardTableListReply(d, scope.command));
        })},
       {"RequestTheFieldsWiz",
        finish([](DatabaseScope& scope) { scope.command.Send(WizardFieldsReply(scope)); })},
@@ -88,8 +89,7 @@ std::vector<std::pair<QByteArray, DatabaseRow>> Rows() {
          }
          scope.command.Send(RecordDataReply(scope));
        })},
-      {"Blank",
-       finish([](DatabaseScope& scope) { scope.command.Send(RecordDataReply(scope)); })},
+      {"Blank", finish([](DatabaseScope& scope) { scope.command.Send(RecordDataReply(scope)); })},
       {"Next", finish(browse(&BrowseNext))},
       {"Prev", finish(browse(&BrowsePrevious))},
       {"First", finish(browse(&BrowseFirst))},

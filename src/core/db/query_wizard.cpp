@@ -55,7 +55,8 @@ void SaveClientQuery(DatabaseScope& scope) {
   if (d < 0 || static_cast<size_t>(d) >= lists.size()) throw CommandError::SubscriptOutOfRange();
   const QString name = scope.Set().Name();
   lists[d].append(name);
-  if (scope.slot.createdQuery().compare(name, Qt::CaseInsensitive) == 0) scope.slot.SetCreatedQuery(QString());
+  if (scope.slot.createdQuery().compare(name, Qt::CaseInsensitive) == 0)
+    scope.slot.SetCreatedQuery(QString());
 }
 
 void RemoveClientQuery(DatabaseScope& scope) {
@@ -64,7 +65,8 @@ void RemoveClientQuery(DatabaseScope& scope) {
     const QString name = slot.recordset() ? slot.recordset()->Name() : QString();
     slot.CloseRecordset();
     // Only the slot's own unsaved query: a saved query or the operator's stays.
-    if (slot.database() && !name.isEmpty() && name.compare(slot.createdQuery(), Qt::CaseInsensitive) == 0) {
+    if (slot.database() && !name.isEmpty() &&
+        name.compare(slot.createdQuery(), Qt::CaseInsensitive) == 0) {
       slot.database()->DeleteQueryDef(name);
     }
   } catch (const std::exception&) {

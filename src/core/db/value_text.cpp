@@ -79,8 +79,7 @@ std::optional<double> RegionalNumber(const QString& text, const QLocale& locale)
   }
   const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
   if (!symbol.isEmpty() && (s.startsWith(symbol) || s.endsWith(symbol))) {
-    s = (s.startsWith(symbol) ? s.mid(symbol.size()) : s.left(s.size() - symbol.size()))
-            .trimmed();
+    s = (s.startsWith(symbol) ? s.mid(symbol.size()) : s.left(s.size() - symbol.size())).trimmed();
   }
   if (StripSign(s, locale.negativeSign()) || StripSign(s, QStringLiteral("-"))) {
     negative = !negative;
@@ -89,8 +88,7 @@ std::optional<double> RegionalNumber(const QString& text, const QLocale& locale)
   }
   // The symbol may stand between the sign and the digits.
   if (!symbol.isEmpty() && (s.startsWith(symbol) || s.endsWith(symbol))) {
-    s = (s.startsWith(symbol) ? s.mid(symbol.size()) : s.left(s.size() - symbol.size()))
-            .trimmed();
+    s = (s.startsWith(symbol) ? s.mid(symbol.size()) : s.left(s.size() - symbol.size())).trimmed();
   }
   const QString group = locale.groupSeparator();
   if (group.size() == 1 && group[0].isSpace()) {
@@ -199,8 +197,7 @@ Variant FieldValueFromText(const QString& text, const FieldInfo& field, const QL
       const std::optional<double> regional = RegionalNumber(text, locale);
       if (!regional) return Variant(0);
       // Rounded to the currency's decimals, as the regional format shows it.
-      const std::optional<double> rounded =
-          RegionalNumber(CurrencyText(*regional, locale), locale);
+      const std::optional<double> rounded = RegionalNumber(CurrencyText(*regional, locale), locale);
       return Variant(rounded.value_or(*regional));
     }
     case FieldType::kDateTime: {

@@ -45,8 +45,9 @@ class DbSessionTest : public ::testing::Test {
 
   // people: id auto-number, name VARCHAR(10), age SMALLINT; ages 10, 20, 30 ...
   void MakePeople(const QStringList& names) {
-    Exec(QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                        "name VARCHAR(10), age SMALLINT)"));
+    Exec(
+        QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "name VARCHAR(10), age SMALLINT)"));
     int age = 10;
     for (const QString& name : names) {
       Exec(QStringLiteral("INSERT INTO people (name, age) VALUES ('%1', %2)").arg(name).arg(age));

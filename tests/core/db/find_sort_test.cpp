@@ -7,14 +7,17 @@ class FindSortTest : public DbSessionTest {
  protected:
   void SetUp() override {
     DbSessionTest::SetUp();
-    Exec(QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                        "first VARCHAR(20), last VARCHAR(20))"));
-    Exec(QStringLiteral("INSERT INTO people (first, last) VALUES ('Ann', 'Jones'), "
-                        "('Bob', 'Smithers'), ('Cy', 'Hudson'), ('Di', 'Smith'), "
-                        "('Ed', 'Carson'), ('Flo', 'Dean')"));
+    Exec(
+        QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "first VARCHAR(20), last VARCHAR(20))"));
+    Exec(
+        QStringLiteral("INSERT INTO people (first, last) VALUES ('Ann', 'Jones'), "
+                       "('Bob', 'Smithers'), ('Cy', 'Hudson'), ('Di', 'Smith'), "
+                       "('Ed', 'Carson'), ('Flo', 'Dean')"));
     // Read-only: its criteria name the set's own columns, not the table's.
-    Exec(QStringLiteral("CREATE VIEW nicknames AS SELECT first AS nick, last || '!' AS loud "
-                        "FROM people"));
+    Exec(
+        QStringLiteral("CREATE VIEW nicknames AS SELECT first AS nick, last || '!' AS loud "
+                       "FROM people"));
     Publish({QStringLiteral("people")}, {QStringLiteral("nicknames")});
     client_ = LoggedOn();
     Ask(*client_, "RequestTheTable", {"0", "0"});
@@ -65,15 +68,13 @@ TEST_F(FindSortTest, UnknownNamesFallBackToTheScan) {
 }
 
 TEST_F(FindSortTest, SortOrdersTheOpenedTableAgainEachTime) {
-  EXPECT_EQ(Ask(*client_, "Sort", {"last"}).text,
-            Message({"Data", "1", "5", "Ed", "Carson"}));
+  EXPECT_EQ(Ask(*client_, "Sort", {"last"}).text, Message({"Data", "1", "5", "Ed", "Carson"}));
   EXPECT_EQ(Events("Sort"), 1);
   EXPECT_EQ(Ask(*client_, "Next").fields.value(3), "Dean");
   EXPECT_EQ(Ask(*client_, "Sort", {"first DESC"}).fields.value(2), "Flo");
   // The sorted view of a table can still be edited.
   EXPECT_EQ(Ask(*client_, "Update", {"6", "Florence", "Dean"}).fields.value(2), "Florence");
-  EXPECT_EQ(Query(QStringLiteral("SELECT first FROM people WHERE id = 6")).toString(),
-            "Florence");
+  EXPECT_EQ(Query(QStringLiteral("SELECT first FROM people WHERE id = 6")).toString(), "Florence");
 }
 
 TEST_F(FindSortTest, AFailedSortLeavesNoSetToBrowse) {

@@ -7,11 +7,13 @@ class QueryWizardTest : public DbSessionTest {
  protected:
   void SetUp() override {
     DbSessionTest::SetUp();
-    Exec(QStringLiteral("CREATE TABLE items (id INTEGER PRIMARY KEY, label VARCHAR(20), "
-                        "qty LONG)"));
-    Exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-                        "WHERE i < 150) INSERT INTO items (label, qty) "
-                        "SELECT 'item ' || i, i FROM n"));
+    Exec(
+        QStringLiteral("CREATE TABLE items (id INTEGER PRIMARY KEY, label VARCHAR(20), "
+                       "qty LONG)"));
+    Exec(
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                       "WHERE i < 150) INSERT INTO items (label, qty) "
+                       "SELECT 'item ' || i, i FROM n"));
     Exec(QStringLiteral("CREATE VIEW operators AS SELECT label FROM items WHERE qty < 3"));
     Publish({QStringLiteral("items")}, {QStringLiteral("operators")});
     client_ = LoggedOn();
@@ -40,9 +42,9 @@ TEST_F(QueryWizardTest, ThreeRecordsAreStreamedThenTheQueryIsSaved) {
   EXPECT_TRUE(server_.slots().Sessions().at(0).SlotObjectName.isEmpty());
   EXPECT_EQ(Ask(*client_, "RequestTheFieldsWiz", {"0", "0"}).text,
             Message({"FieldsWiz", "id", "label", "qty"}));
-  EXPECT_EQ(Ask(*client_, "CreateQuery", {"Small", "SELECT label, qty FROM items WHERE qty <= 3"})
-                .text,
-            Message({"FieldsCreateQuery", "3", "label", "qty"}));
+  EXPECT_EQ(
+      Ask(*client_, "CreateQuery", {"Small", "SELECT label, qty FROM items WHERE qty <= 3"}).text,
+      Message({"FieldsCreateQuery", "3", "label", "qty"}));
   EXPECT_TRUE(StoredQuery(QStringLiteral("Small")));
   EXPECT_EQ(Ask(*client_, "SendQueryData").text, Message({"QueryData", "item 1", "1"}));
   EXPECT_EQ(Ask(*client_, "SendQueryData").fields.value(0), "item 2");
@@ -52,8 +54,7 @@ TEST_F(QueryWizardTest, ThreeRecordsAreStreamedThenTheQueryIsSaved) {
   EXPECT_EQ(Events("Query"), 1);
   EXPECT_EQ(server_.catalogue.queryLists[0],
             (QStringList{QStringLiteral("operators"), QStringLiteral("Small")}));
-  EXPECT_EQ(Ask(*client_, "RequestQuery", {"0"}).fields,
-            (QList<QByteArray>{"operators", "Small"}));
+  EXPECT_EQ(Ask(*client_, "RequestQuery", {"0"}).fields, (QList<QByteArray>{"operators", "Small"}));
   // A saved query is no longer the slot's to delete.
   client_->Send("RemoveQuery");
   EXPECT_TRUE(Silent(*client_));

@@ -11,12 +11,14 @@ class RegionalSessionTest : public DbSessionTest,
   void SetUp() override {
     locale_ = QLocale(QString::fromLatin1(GetParam()));
     DbSessionTest::SetUp();
-    Exec(QStringLiteral("CREATE TABLE sales (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                        "price CURRENCY, sold DATETIME, rate DOUBLE, paid YESNO)"));
-    Exec(QStringLiteral("INSERT INTO sales (price, sold, rate, paid) VALUES "
-                        "(1234.5678, '2026-03-04 17:05:09', 0.125, 1), "
-                        "(NULL, NULL, NULL, 0), "
-                        "(-2.5, '2026-03-05 00:00:00', 1e20, 0)"));
+    Exec(
+        QStringLiteral("CREATE TABLE sales (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "price CURRENCY, sold DATETIME, rate DOUBLE, paid YESNO)"));
+    Exec(
+        QStringLiteral("INSERT INTO sales (price, sold, rate, paid) VALUES "
+                       "(1234.5678, '2026-03-04 17:05:09', 0.125, 1), "
+                       "(NULL, NULL, NULL, 0), "
+                       "(-2.5, '2026-03-05 00:00:00', 1e20, 0)"));
     Publish({QStringLiteral("sales")});
     client_ = LoggedOn();
     Ask(*client_, "RequestTheTable", {"0", "0"});

@@ -1,8 +1,9 @@
+#include "core/db/value_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "core/db/value_text.h"
 #include "core/protocol/command_error.h"
 #include "core/protocol/windows1252.h"
 
@@ -43,9 +44,8 @@ TEST(ValueTextTest, CurrencyFollowsTheRegionalFormatAndComesBackUnchanged) {
     }
   }
   // Rounded to the currency's decimals; a text that is no number stores 0.
-  EXPECT_DOUBLE_EQ(FieldValueFromText(QStringLiteral("2.345"), Field(FieldType::kCurrency), kUs)
-                       .toReal(),
-                   2.35);
+  EXPECT_DOUBLE_EQ(
+      FieldValueFromText(QStringLiteral("2.345"), Field(FieldType::kCurrency), kUs).toReal(), 2.35);
   EXPECT_EQ(FieldValueFromText(QStringLiteral("abc"), Field(FieldType::kCurrency), kUs),
             Variant(0));
   EXPECT_EQ(FieldValueText(Variant::Null(), Field(FieldType::kCurrency), kUs), QString());
@@ -72,7 +72,8 @@ TEST(ValueTextTest, DatesUseTheGeneralDateFormAndComeBackUnchanged) {
   }
   EXPECT_EQ(FieldValueText(Variant::Null(), Field(FieldType::kDateTime), kUs), QString());
   // A text that is no date stores the current date and time.
-  const QDateTime now = FieldValueFromText(QString(), Field(FieldType::kDateTime), kUs).toDateTime();
+  const QDateTime now =
+      FieldValueFromText(QString(), Field(FieldType::kDateTime), kUs).toDateTime();
   EXPECT_LE(qAbs(now.secsTo(QDateTime::currentDateTime())), 2);
 }
 
