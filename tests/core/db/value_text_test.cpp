@@ -36,7 +36,8 @@ TEST(ValueTextTest, CurrencyFollowsTheRegionalFormatAndComesBackUnchanged) {
             QStringLiteral("1.234,50\u00A0€"));
   // Chile's peso has no decimals.
   const QLocale chile(QLocale::Spanish, QLocale::Chile);
-  for (const QLocale& locale : {kUs, kGerman, QLocale(QLocale::French, QLocale::France), chile}) {
+  for (const QLocale& locale :
+       {kUs, kGerman, QLocale(QLocale::French, QLocale::France), chile, QLocale::c()}) {
     for (double value : {0.0, 1234.5, -7.25, 1e9, 0.01}) {
       const Variant back = RoundTrip(Variant(value), FieldType::kCurrency, locale);
       EXPECT_DOUBLE_EQ(back.toReal(), locale == chile ? std::round(value) : value)
@@ -64,7 +65,7 @@ TEST(ValueTextTest, DatesUseTheGeneralDateFormAndComeBackUnchanged) {
   EXPECT_EQ(FieldValueText(Variant(timeOnly), Field(FieldType::kDateTime), kUs),
             QStringLiteral("8:30:00 AM"));
   for (const QLocale& locale : {kUs, kGerman, QLocale(QLocale::French, QLocale::France),
-                                QLocale(QLocale::English, QLocale::UnitedKingdom)}) {
+                                QLocale(QLocale::English, QLocale::UnitedKingdom), QLocale::c()}) {
     for (const QDateTime& value : {afternoon, midnight, timeOnly}) {
       const Variant back = RoundTrip(Variant(value), FieldType::kDateTime, locale);
       EXPECT_EQ(back.toDateTime(), value) << locale.name().toStdString();
@@ -84,7 +85,7 @@ TEST(ValueTextTest, NumbersUseTheRegionalDecimalSeparatorAndComeBackUnchanged) {
             QStringLiteral("0.3333333"));
   EXPECT_EQ(FieldValueText(Variant(1.0 / 3), Field(FieldType::kDouble), kUs),
             QStringLiteral("0.333333333333333"));
-  for (const QLocale& locale : {kUs, kGerman}) {
+  for (const QLocale& locale : {kUs, kGerman, QLocale::c()}) {
     for (double value : {1234.5, -0.125, 1e20, 2.5e-9}) {
       EXPECT_DOUBLE_EQ(RoundTrip(Variant(value), FieldType::kDouble, locale).toReal(), value)
           << locale.name().toStdString();
