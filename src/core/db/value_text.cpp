@@ -72,6 +72,8 @@ QString GeneralDateText(const QDateTime& value, const QLocale& locale) {
 
 std::optional<double> RegionalNumber(const QString& text, const QLocale& locale) {
   QString s = text.trimmed();
+  static const QRegularExpression kRadix(QStringLiteral("^&([Hh][0-9A-Fa-f]+|[Oo][0-7]+)$"));
+  if (kRadix.match(s).hasMatch()) return LeadingNumber(s.toLatin1());
   bool negative = false;
   if (s.startsWith(QLatin1Char('(')) && s.endsWith(QLatin1Char(')'))) {
     negative = true;
@@ -102,8 +104,9 @@ std::optional<double> RegionalNumber(const QString& text, const QLocale& locale)
     s.replace(point, QLatin1String("."));
   }
   static const QRegularExpression kNumber(
-      QStringLiteral("^(\\d+(\\.\\d*)?|\\.\\d+)([eE][+-]?\\d+)?$"));
+      QStringLiteral("^(\\d+(\\.\\d*)?|\\.\\d+)([eEdD][+-]?\\d+)?$"));
   if (!kNumber.match(s).hasMatch()) return std::nullopt;
+  s.replace(QLatin1Char('d'), QLatin1Char('e')).replace(QLatin1Char('D'), QLatin1Char('e'));
   bool ok = false;
   const double value = s.toDouble(&ok);
   if (!ok) return std::nullopt;

@@ -125,6 +125,8 @@ TEST(ValueTextTest, RegionalNumbersAcceptSymbolsSignsAndGrouping) {
   EXPECT_EQ(RegionalNumber(QStringLiteral("-1.234,5 €"), kGerman), -1234.5);
   EXPECT_EQ(RegionalNumber(QStringLiteral("1.5"), kGerman), 15.0);  // grouping
   EXPECT_FALSE(RegionalNumber(QStringLiteral("12abc"), kUs));
+  EXPECT_EQ(RegionalNumber(QStringLiteral("&H1F"), kGerman), 31.0);
+  EXPECT_EQ(RegionalNumber(QStringLiteral("1,5D2"), kGerman), 150.0);
   EXPECT_FALSE(RegionalNumber(QString(), kUs));
   EXPECT_FALSE(RegionalDate(QStringLiteral("yesterday"), kUs));
   EXPECT_EQ(RegionalDate(QStringLiteral("2026-12-06"), kGerman)->date(), QDate(2026, 12, 6));
