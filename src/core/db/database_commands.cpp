@@ -1,5 +1,9 @@
 #include "core/db/database_commands.h"
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "core/db/database_open.h"
 #include "core/db/find_sort.h"
 #include "core/db/query_wizard.h"
@@ -46,8 +50,9 @@ std::vector<std::pair<QByteArray, DatabaseRow>> Rows() {
        finish([](DatabaseScope& scope) { scope.command.Send(RecordDataReply(scope)); })},
       {"RequestTablesWiz", finish([](DatabaseScope& scope) {
          const int16_t d = FieldNumber(scope.command.fields().Next());
-         if (OpenWizardDatabase(d, scope))
+         if (OpenWizardDatabase(d, scope)) {
            scope.command.Send(WizardTableListReply(d, scope.command));
+         }
        })},
       {"RequestTheFieldsWiz",
        finish([](DatabaseScope& scope) { scope.command.Send(WizardFieldsReply(scope)); })},
