@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -36,7 +37,10 @@ class FakeUserDirectory : public UserDirectory {
 // Every event and note in the order they were reported.
 class RecordingActivity : public ActivityReporter, public ActivityNoteSink {
  public:
-  void LogActivity(int slot, const QByteArray& code) override { events.push_back({slot, code}); }
+  void LogActivity(int slot, const QByteArray& code) override {
+    events.push_back({slot, code});
+    if (forward) forward(slot, code);
+  }
   void LogNote(int slot, const QString& text) override { notes.push_back({slot, text}); }
 
   int Count(const QByteArray& code) const {
@@ -46,6 +50,8 @@ class RecordingActivity : public ActivityReporter, public ActivityNoteSink {
   }
   std::vector<std::pair<int, QByteArray>> events;
   std::vector<std::pair<int, QString>> notes;
+  // Also given every event as it is reported (a real activity log, say).
+  std::function<void(int, const QByteArray&)> forward;
 };
 
 }  // namespace corvane::test

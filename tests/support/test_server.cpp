@@ -30,6 +30,12 @@ TestServer::~TestServer() {
   server_->CloseListener();
 }
 
+DatabaseCommands& TestServer::EnableDatabaseCommands(const QLocale& locale) {
+  databaseCommands_ = std::make_unique<DatabaseCommands>(catalogue, locale);
+  databaseCommands_->Install(server_->Dispatcher(), server_->Sessions());
+  return *databaseCommands_;
+}
+
 bool TestServer::Start() {
   for (int attempt = 0; attempt < 5; ++attempt) {
     settings.ListenPort = static_cast<int16_t>(FreeListenPort());

@@ -3,11 +3,13 @@
 // A server with its slots on a free loopback port, for tests that talk to it through the
 // reference client in the same thread.
 
+#include <QLocale>
 #include <QString>
 #include <memory>
 
 #include "core/config/catalogue.h"
 #include "core/config/server_settings.h"
+#include "core/db/database_commands.h"
 #include "core/net/connection_limits.h"
 #include "core/net/slot_server.h"
 #include "core/protocol/pseudo_random.h"
@@ -25,6 +27,9 @@ class TestServer {
 
   // Listens on a free port; false when that failed.
   bool Start();
+  // Adds the database commands, working on `catalogue` with the given regional formats.
+  DatabaseCommands& EnableDatabaseCommands(const QLocale& locale = QLocale(QLocale::English,
+                                                                           QLocale::UnitedStates));
   SlotServer& slots() { return *server_; }
   quint16 port() const { return static_cast<quint16>(settings.ListenPort); }
   QString host() const { return QStringLiteral("127.0.0.1"); }
@@ -37,6 +42,7 @@ class TestServer {
 
  private:
   std::unique_ptr<SlotServer> server_;
+  std::unique_ptr<DatabaseCommands> databaseCommands_;
 };
 
 }  // namespace corvane::test

@@ -1,7 +1,10 @@
 #include "core/server/server_instance.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <climits>
+
+#include "core/config/database_check.h"
 
 namespace corvane {
 namespace {
@@ -22,7 +25,10 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
       registry_(programDir),
       users_(registry_, programDir),
       slots_(settings_, catalogue_, users_, forwarding_, random_, &forwarding_),
-      activity_(slots_.Sessions(), activityRows_, settings_, programDir, std::move(host)) {
+      activity_(slots_.Sessions(), activityRows_, settings_, programDir, std::move(host)),
+      databaseCommands_(catalogue_, QLocale::system()),
+      databaseErrorPrompt_(prompts) {
+  databaseCommands_.Install(slots_.Dispatcher(), slots_.Sessions());
   forwarding_.Attach(&activity_, &activity_);
   connect(&slots_, &SlotServer::StatusRefreshed, this, &ServerInstance::StatusRefreshed);
   connect(&slots_, &SlotServer::ListenerError, this, &ServerInstance::OnListenerError);
@@ -85,9 +91,15 @@ void ServerInstance::Unload() {
 }
 
 void ServerInstance::RunDatabaseCheck() {
-  // Filled by the database check; until it runs every published database has empty lists.
+  // Every published database has its lists, even when the check cannot fill them.
   catalogue_.tableLists.assign(catalogue_.published.size(), {});
   catalogue_.queryLists.assign(catalogue_.published.size(), {});
+  DatabaseCheck check(catalogue_, engine_, *checkProgress_, databaseErrorPrompt_);
+  check.Run();
+}
+
+void ServerInstance::SetDatabaseCheckProgress(DatabaseCheckProgress* progress) {
+  checkProgress_ = progress ? progress : &silentProgress_;
 }
 
 void ServerInstance::OnRefreshTick() {

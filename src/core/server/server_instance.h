@@ -8,12 +8,16 @@
 #include "core/activity/activity_rows_model.h"
 #include "core/activity/host_identity.h"
 #include "core/config/catalogue.h"
+#include "core/config/database_check_ui.h"
 #include "core/config/registry_store.h"
 #include "core/config/server_settings.h"
 #include "core/config/settings_files.h"
 #include "core/config/user_store.h"
+#include "core/db/database_commands.h"
+#include "core/engine/database.h"
 #include "core/net/slot_server.h"
 #include "core/protocol/pseudo_random.h"
+#include "core/server/database_check_hosts.h"
 #include "core/server/forwarding_activity.h"
 #include "core/server/operator_prompts.h"
 #include "core/server/startup_branch.h"
@@ -48,8 +52,11 @@ class ServerInstance : public QObject {
   // the settings, closes the listener and reports "ServerShutdown".
   void Unload();
 
-  // Runs the database check over the published list, rebuilding the table and query lists.
+  // Runs the database check over the published list, rebuilding the table and query lists;
+  // unreadable databases are reported through Prompts() and withdrawn.
   void RunDatabaseCheck();
+  // Where the check shows its progress (nothing by default); nullptr restores that.
+  void SetDatabaseCheckProgress(DatabaseCheckProgress* progress);
 
   const QString& ProgramDir() const { return programDir_; }
   ServerSettings& Settings() { return settings_; }
@@ -60,6 +67,7 @@ class ServerInstance : public QObject {
   ActivityRowsModel& ActivityRows() { return activityRows_; }
   SlotServer& Slots() { return slots_; }
   OperatorPrompts& Prompts() { return prompts_; }
+  DatabaseCommands& Databases() { return databaseCommands_; }
 
   // The refresh timer's tick: refresh, then wait RefreshRate seconds for the next one.
   void OnRefreshTick();
@@ -85,6 +93,11 @@ class ServerInstance : public QObject {
   ForwardingActivity forwarding_;
   SlotServer slots_;
   ActivityLog activity_;
+  DBEngine engine_;
+  DatabaseCommands databaseCommands_;
+  SilentCheckProgress silentProgress_;
+  DatabaseCheckProgress* checkProgress_ = &silentProgress_;
+  PromptedDatabaseError databaseErrorPrompt_;
   QTimer refreshTimer_;     // Timer1
   QTimer keySeedTimer_;     // Timer2
   QTimer inactivityTimer_;  // Timer3

@@ -1,0 +1,217 @@
+#include "core/db/value_text.h"
+
+#include <QRegularExpression>
+
+#include "core/protocol/command_error.h"
+#include "core/protocol/leading_number.h"
+#include "core/protocol/windows1252.h"
+
+namespace corvane {
+namespace {
+
+const QDate kZeroDate(1899, 12, 30);
+constexpr char16_t kNarrowNoBreakSpace = u'\u202F';
+constexpr char16_t kNoBreakSpace = u'\u00A0';
+
+// Wire texts are Windows-1252, which has the no-break space but not the narrow one that
+// some locales put into numbers and times.
+QString WireSafe(QString text) {
+  return text.replace(QChar(kNarrowNoBreakSpace), QChar(kNoBreakSpace));
+}
+
+// The short date with four-digit years: a two-digit year could not be read back.
+QString ShortDateFormat(const QLocale& locale) {
+  QString format = WireSafe(locale.dateFormat(QLocale::ShortFormat));
+  if (!format.contains(QLatin1String("yyyy"))) {
+    format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+  }
+  return format;
+}
+
+// A time format without its time-zone part.
+QString TimeFormat(const QLocale& locale, QLocale::FormatType type) {
+  static const QRegularExpression kZone(QStringLiteral("\\s*(?<![A-Za-z'])t+(?![A-Za-z'])"));
+  QString format = WireSafe(locale.timeFormat(type));
+  format.remove(kZone);
+  return format.trimmed();
+}
+
+QString NumberText(double value, int digits, const QLocale& locale) {
+  QLocale plain = locale;
+  plain.setNumberOptions(QLocale::OmitGroupSeparator);
+  return WireSafe(plain.toString(value, 'g', digits));
+}
+
+bool StripSign(QString& s, const QString& sign) {
+  if (sign.isEmpty()) return false;
+  if (s.startsWith(sign)) {
+    s = s.mid(sign.size()).trimmed();
+    return true;
+  }
+  if (s.endsWith(sign)) {
+    s.chop(sign.size());
+    s = s.trimmed();
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+QString CurrencyText(double value, const QLocale& locale) {
+  return WireSafe(locale.toCurrencyString(value));
+}
+
+QString GeneralDateText(const QDateTime& value, const QLocale& locale) {
+  const QString time = locale.toString(value.time(), TimeFormat(locale, QLocale::LongFormat));
+  if (value.date() == kZeroDate) return time;
+  const QString date = locale.toString(value.date(), ShortDateFormat(locale));
+  if (value.time() == QTime(0, 0)) return date;
+  return date + QLatin1Char(' ') + time;
+}
+
+std::optional<double> RegionalNumber(const QString& text, const QLocale& locale) {
+  QString s = text.trimmed();
+  static const QRegularExpression kRadix(QStringLiteral("^&([Hh][0-9A-Fa-f]+|[Oo][0-7]+)$"));
+  if (kRadix.match(s).hasMatch()) return LeadingNumber(s.toLatin1());
+  bool negative = false;
+  if (s.startsWith(QLatin1Char('(')) && s.endsWith(QLatin1Char(')'))) {
+    negative = true;
+    s = s.mid(1, s.size() - 2).trimmed();
+  }
+  const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
+  if (!symbol.isEmpty() && (s.startsWith(symbol) || s.endsWith(symbol))) {
+    s = (s.startsWith(symbol) ? s.mid(symbol.size()) : s.left(s.size() - symbol.size())).trimmed();
+  }
+  if (StripSign(s, locale.negativeSign()) || StripSign(s, QStringLiteral("-"))) {
+    negative = !negative;
+  } else {
+    StripSign(s, locale.positiveSign()) || StripSign(s, QStringLiteral("+"));
+  }
+  // The symbol may stand between the sign and the digits.
+  if (!symbol.isEmpty() && (s.startsWith(symbol) || s.endsWith(symbol))) {
+    s = (s.startsWith(symbol) ? s.mid(symbol.size()) : s.left(s.size() - symbol.size())).trimmed();
+  }
+  const QString group = locale.groupSeparator();
+  if (group.size() == 1 && group[0].isSpace()) {
+    s.removeIf([](QChar c) { return c.isSpace(); });
+  } else if (!group.isEmpty()) {
+    s.remove(group);
+  }
+  const QString point = locale.decimalPoint();
+  if (point != QLatin1String(".")) {
+    if (s.contains(QLatin1Char('.'))) return std::nullopt;
+    s.replace(point, QLatin1String("."));
+  }
+  static const QRegularExpression kNumber(
+      QStringLiteral("^(\\d+(\\.\\d*)?|\\.\\d+)([eEdD][+-]?\\d+)?$"));
+  if (!kNumber.match(s).hasMatch()) return std::nullopt;
+  s.replace(QLatin1Char('d'), QLatin1Char('e')).replace(QLatin1Char('D'), QLatin1Char('e'));
+  bool ok = false;
+  const double value = s.toDouble(&ok);
+  if (!ok) return std::nullopt;
+  return negative ? -value : value;
+}
+
+std::optional<QDateTime> RegionalDate(const QString& text, const QLocale& locale) {
+  const QString s = WireSafe(text.trimmed());
+  if (s.isEmpty()) return std::nullopt;
+  const QString longTime = TimeFormat(locale, QLocale::LongFormat);
+  const QString shortTime = TimeFormat(locale, QLocale::ShortFormat);
+  const QStringList dateFormats{ShortDateFormat(locale),
+                                WireSafe(locale.dateFormat(QLocale::ShortFormat)),
+                                QStringLiteral("yyyy-MM-dd")};
+  const QStringList timeFormats{longTime, shortTime, QStringLiteral("HH:mm:ss")};
+  for (const QString& date : dateFormats) {
+    for (const QString& time : timeFormats) {
+      const QDateTime both = locale.toDateTime(s, date + QLatin1Char(' ') + time);
+      if (both.isValid()) return both;
+    }
+    const QDate day = locale.toDate(s, date);
+    if (day.isValid()) return QDateTime(day, QTime(0, 0));
+  }
+  for (const QString& time : timeFormats) {
+    const QTime clock = locale.toTime(s, time);
+    if (clock.isValid()) return QDateTime(kZeroDate, clock);
+  }
+  return std::nullopt;
+}
+
+QString FieldValueText(const Variant& value, const FieldInfo& field, const QLocale& locale) {
+  switch (field.type) {
+    case FieldType::kText:
+    case FieldType::kMemo:
+      return value.isNull() || value.isEmpty() ? QString() : value.toText();
+    case FieldType::kBoolean:
+      if (value.isNull() || value.isEmpty()) {
+        throw CommandError(94, QStringLiteral("Invalid use of Null"));
+      }
+      return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case FieldType::kInteger:
+    case FieldType::kLong:
+      return value.isNull() || value.isEmpty() ? QStringLiteral("0")
+                                               : QString::number(value.toInteger());
+    case FieldType::kSingle:
+    case FieldType::kDouble:
+      if (value.isNull() || value.isEmpty()) return QStringLiteral("0");
+      return NumberText(value.toReal(), field.type == FieldType::kSingle ? 7 : 15, locale);
+    case FieldType::kCurrency:
+      return value.isNull() || value.isEmpty() ? QString() : CurrencyText(value.toReal(), locale);
+    case FieldType::kDateTime: {
+      if (value.isNull() || value.isEmpty()) return QString();
+      const QDateTime when = value.toDateTime();
+      return when.isValid() ? GeneralDateText(when, locale) : value.toText();
+    }
+    default:
+      return QString();
+  }
+}
+
+Variant FieldValueFromText(const QString& text, const FieldInfo& field, const QLocale& locale) {
+  switch (field.type) {
+    case FieldType::kText:
+    case FieldType::kMemo: {
+      // Blanks only: tabs and other white space belong to the value.
+      qsizetype begin = 0, end = text.size();
+      while (begin < end && text[begin] == QLatin1Char(' ')) ++begin;
+      while (end > begin && text[end - 1] == QLatin1Char(' ')) --end;
+      if (begin == end) return Variant::Null();
+      return Variant(text.mid(begin, end - begin));
+    }
+    case FieldType::kBoolean: {
+      if (LeadingNumber(ToWindows1252(text)) != 0) return Variant(true);
+      const QString upper = text.toUpper();
+      return Variant(upper == QLatin1String("T") || upper == QLatin1String("TRUE"));
+    }
+    case FieldType::kInteger:
+    case FieldType::kLong:
+    case FieldType::kSingle:
+    case FieldType::kDouble: {
+      const std::optional<double> regional = RegionalNumber(text, locale);
+      if (!regional) return Variant(QStringLiteral("0"));
+      // Where the decimal point is "." the leading number is what clients have always
+      // had stored; elsewhere it would drop the decimals this server itself wrote.
+      if (locale.decimalPoint() == QLatin1String(".")) {
+        return Variant(LeadingNumber(ToWindows1252(text)));
+      }
+      return Variant(*regional);
+    }
+    case FieldType::kCurrency: {
+      const std::optional<double> regional = RegionalNumber(text, locale);
+      if (!regional) return Variant(0);
+      // Rounded to the currency's decimals, as the regional format shows it.
+      const std::optional<double> rounded = RegionalNumber(CurrencyText(*regional, locale), locale);
+      return Variant(rounded.value_or(*regional));
+    }
+    case FieldType::kDateTime: {
+      if (const std::optional<QDateTime> when = RegionalDate(text, locale)) return Variant(*when);
+      QDateTime now = QDateTime::currentDateTime();
+      now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+      return Variant(now);
+    }
+    default:
+      return Variant();
+  }
+}
+
+}  // namespace corvane

@@ -1,0 +1,87 @@
+#pragma once
+
+// A server with the database commands over real SQLite files in a temporary folder, and
+// logged-on reference clients talking to it.
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "client/corvane_client.h"
+#include "support/sqlite_files.h"
+#include "support/test_server.h"
+
+namespace corvane::testing {
+
+inline QByteArray Stx() { return QByteArray(1, '\x02'); }
+inline QByteArray Eot() { return QByteArray(1, '\x04'); }
+// STX, then each field followed by EOT: the text of a reply.
+inline QByteArray Message(const QList<QByteArray>& fields) {
+  QByteArray text = Stx();
+  for (const QByteArray& field : fields) text += field + Eot();
+  return text;
+}
+
+class DbSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    path_ = dir_.filePath(QStringLiteral("shop.db"));
+    server_.EnableDatabaseCommands(locale_);
+    ASSERT_TRUE(server_.Start());
+  }
+
+  void Exec(const QString& sql) { ExecOnFile(path_, sql); }
+  QVariant Query(const QString& sql) { return QueryOnFile(path_, sql); }
+
+  // Publishes shop.db as database 0 with these lists.
+  void Publish(const QStringList& tables, const QStringList& queries = {}) {
+    server_.catalogue.published = {{QStringLiteral("shop.db"), path_}};
+    server_.catalogue.tableLists = {tables};
+    server_.catalogue.queryLists = {queries};
+  }
+
+  // people: id auto-number, name VARCHAR(10), age SMALLINT; ages 10, 20, 30 ...
+  void MakePeople(const QStringList& names) {
+    Exec(
+        QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "name VARCHAR(10), age SMALLINT)"));
+    int age = 10;
+    for (const QString& name : names) {
+      Exec(QStringLiteral("INSERT INTO people (name, age) VALUES ('%1', %2)").arg(name).arg(age));
+      age += 10;
+    }
+  }
+
+  std::unique_ptr<CorvaneClient> LoggedOn(const QByteArray& user = "bob",
+                                          const QByteArray& password = "secret",
+                                          int32_t key = 12345678) {
+    auto client = std::make_unique<CorvaneClient>(3000);
+    EXPECT_TRUE(client->Connect(server_.host(), server_.port()));
+    const auto reply = client->Logon(user, password, key);
+    EXPECT_TRUE(reply && reply->word == "Accepted");
+    return client;
+  }
+
+  // One request and its one reply (an empty reply when none came).
+  ClientReply Ask(CorvaneClient& client, const QByteArray& word,
+                  const QList<QByteArray>& fields = {}) {
+    const auto reply = client.Request(word, fields);
+    EXPECT_TRUE(reply) << "no reply to " << word.constData();
+    return reply.value_or(ClientReply{});
+  }
+
+  // True when nothing arrives for a moment.
+  bool Silent(CorvaneClient& client) { return !client.ReadReply(300).has_value(); }
+
+  int Events(const QByteArray& code) const { return server_.activity.Count(code); }
+
+  QLocale locale_{QLocale::English, QLocale::UnitedStates};
+  QTemporaryDir dir_;
+  QString path_;
+  test::TestServer server_;
+};
+
+}  // namespace corvane::testing

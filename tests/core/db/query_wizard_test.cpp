@@ -1,0 +1,133 @@
+#include "db_session_fixture.h"
+
+namespace corvane::testing {
+namespace {
+
+class QueryWizardTest : public DbSessionTest {
+ protected:
+  void SetUp() override {
+    DbSessionTest::SetUp();
+    Exec(
+        QStringLiteral("CREATE TABLE items (id INTEGER PRIMARY KEY, label VARCHAR(20), "
+                       "qty LONG)"));
+    Exec(
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                       "WHERE i < 150) INSERT INTO items (label, qty) "
+                       "SELECT 'item ' || i, i FROM n"));
+    Exec(QStringLiteral("CREATE VIEW operators AS SELECT label FROM items WHERE qty < 3"));
+    Publish({QStringLiteral("items")}, {QStringLiteral("operators")});
+    client_ = LoggedOn();
+  }
+
+  bool StoredQuery(const QString& name) {
+    return Query(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = '%1'")
+                     .arg(name))
+        .isValid();
+  }
+
+  // Asks for query records until "EndQuery"; how many came.
+  int StreamLength() {
+    for (int n = 0; n < 200; ++n) {
+      const ClientReply reply = Ask(*client_, "SendQueryData");
+      if (reply.word != "QueryData") return reply.word == "EndQuery" ? n : -1;
+    }
+    return -2;
+  }
+
+  std::unique_ptr<CorvaneClient> client_;
+};
+
+TEST_F(QueryWizardTest, ThreeRecordsAreStreamedThenTheQueryIsSaved) {
+  EXPECT_EQ(Ask(*client_, "RequestTablesWiz", {"0"}).text, Message({"TablesWiz", "items"}));
+  EXPECT_TRUE(server_.slots().Sessions().at(0).SlotObjectName.isEmpty());
+  EXPECT_EQ(Ask(*client_, "RequestTheFieldsWiz", {"0", "0"}).text,
+            Message({"FieldsWiz", "id", "label", "qty"}));
+  EXPECT_EQ(
+      Ask(*client_, "CreateQuery", {"Small", "SELECT label, qty FROM items WHERE qty <= 3"}).text,
+      Message({"FieldsCreateQuery", "3", "label", "qty"}));
+  EXPECT_TRUE(StoredQuery(QStringLiteral("Small")));
+  EXPECT_EQ(Ask(*client_, "SendQueryData").text, Message({"QueryData", "item 1", "1"}));
+  EXPECT_EQ(Ask(*client_, "SendQueryData").fields.value(0), "item 2");
+  EXPECT_EQ(Ask(*client_, "SendQueryData").fields.value(0), "item 3");
+  EXPECT_EQ(Ask(*client_, "SendQueryData").word, "EndQuery");
+  EXPECT_EQ(Ask(*client_, "SaveQuery", {"0"}).text, Message({"Fields", "3", "label", "qty"}));
+  EXPECT_EQ(Events("Query"), 1);
+  EXPECT_EQ(server_.catalogue.queryLists[0],
+            (QStringList{QStringLiteral("operators"), QStringLiteral("Small")}));
+  EXPECT_EQ(Ask(*client_, "RequestQuery", {"0"}).fields, (QList<QByteArray>{"operators", "Small"}));
+  // A saved query is no longer the slot's to delete.
+  client_->Send("RemoveQuery");
+  EXPECT_TRUE(Silent(*client_));
+  EXPECT_TRUE(StoredQuery(QStringLiteral("Small")));
+  EXPECT_EQ(Ask(*client_, "RequestTheQuery", {"0", "1"}).fields.value(0), "3");
+}
+
+TEST_F(QueryWizardTest, AStreamStopsAfterOneHundredRecords) {
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  EXPECT_EQ(Ask(*client_, "CreateQuery", {"All", "SELECT * FROM items"}).fields.value(0), "150");
+  EXPECT_EQ(StreamLength(), 100);
+}
+
+TEST_F(QueryWizardTest, RemoveDeletesOnlyTheSlotsOwnQuery) {
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  Ask(*client_, "CreateQuery", {"Mine", "SELECT * FROM items WHERE qty = 7"});
+  client_->Send("RemoveQuery");
+  EXPECT_TRUE(Silent(*client_));
+  EXPECT_FALSE(StoredQuery(QStringLiteral("Mine")));
+  EXPECT_TRUE(server_.slots().Sessions().DatabaseEngineName(0).isEmpty());
+  EXPECT_TRUE(server_.slots().Sessions().at(0).SlotDatabaseName.isEmpty());
+  // The operator's query opened by the client stays.
+  Ask(*client_, "RequestTheQuery", {"0", "0"});
+  client_->Send("RemoveQuery");
+  EXPECT_TRUE(Silent(*client_));
+  EXPECT_TRUE(StoredQuery(QStringLiteral("operators")));
+  // Without anything open nothing happens.
+  client_->Send("RemoveQuery");
+  EXPECT_TRUE(Silent(*client_));
+}
+
+TEST_F(QueryWizardTest, AFailedStreamCleansUpOnlyTheSlotsOwnQuery) {
+  // A Null Yes/No value has no text: sending it fails.
+  Exec(QStringLiteral("CREATE TABLE flags (id INTEGER PRIMARY KEY, done YESNO)"));
+  Exec(QStringLiteral("INSERT INTO flags (done) VALUES (NULL)"));
+  Exec(QStringLiteral("CREATE VIEW flagged AS SELECT done FROM flags"));
+  server_.catalogue.queryLists[0] << QStringLiteral("flagged");
+  EXPECT_EQ(Ask(*client_, "RequestTheQuery", {"0", "1"}).word, "Fields");
+  client_->Send("SendQueryData");
+  EXPECT_TRUE(Silent(*client_));
+  EXPECT_TRUE(StoredQuery(QStringLiteral("flagged")));
+  EXPECT_TRUE(server_.slots().Sessions().DatabaseEngineName(0).isEmpty());
+  EXPECT_EQ(Events("ErrorCommand"), 0);
+  // The slot's texts are cleared, its logon with them: it logs on again.
+  client_ = LoggedOn();
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  Ask(*client_, "CreateQuery", {"Own", "SELECT done FROM flags"});
+  client_->Send("SendQueryData");
+  EXPECT_TRUE(Silent(*client_));
+  EXPECT_FALSE(StoredQuery(QStringLiteral("Own")));
+}
+
+TEST_F(QueryWizardTest, DuplicateNamesAndBadSqlAreRefused) {
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  Ask(*client_, "CreateQuery", {"Twice", "SELECT * FROM items"});
+  ClientReply reply = Ask(*client_, "CreateQuery", {"Twice", "SELECT * FROM items"});
+  EXPECT_EQ(reply.word, "ErrorDB");
+  EXPECT_FALSE(reply.fields.value(0).isEmpty());
+  reply = Ask(*client_, "CreateQuery", {"items", "SELECT * FROM items"});
+  EXPECT_EQ(reply.word, "ErrorDB");
+  reply = Ask(*client_, "CreateQuery", {"Bad", "DELETE FROM items"});
+  EXPECT_EQ(reply.word, "ErrorDB");
+  EXPECT_EQ(Events("ErrorQueryCreate"), 3);
+  EXPECT_EQ(Query(QStringLiteral("SELECT count(*) FROM items")).toInt(), 150);
+  EXPECT_TRUE(Silent(*client_));
+}
+
+TEST_F(QueryWizardTest, FieldsOfAnUnknownTableAreADispatcherError) {
+  server_.catalogue.tableLists[0] << QStringLiteral("nosuch");
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  EXPECT_EQ(Ask(*client_, "RequestTheFieldsWiz", {"0", "1"}).word, "ErrorDB");
+  EXPECT_EQ(Events("ErrorCommand"), 1);
+}
+
+}  // namespace
+}  // namespace corvane::testing
