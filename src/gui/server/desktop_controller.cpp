@@ -35,9 +35,12 @@ DesktopController::DesktopController(ServerInstance& server, DesktopOptions opti
           [this] { OpenVendorPage(options_.openUrl); });
   connect(window_.get(), &MainWindow::AboutRequested, this, &DesktopController::ShowAbout);
   connect(tray_.get(), &TrayIcon::RestoreRequested, window_.get(), &MainWindow::RestoreFromTray);
+  checkProgress_ = std::make_unique<CheckingWindowProgress>(Checking());
+  server_.SetDatabaseCheckProgress(checkProgress_.get());
 }
 
 DesktopController::~DesktopController() {
+  server_.SetDatabaseCheckProgress(nullptr);
   delete setup_.data();
   delete about_.data();
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/server/startup_branch.h"
+#include "gui/config/checking_progress.h"
 #include "gui/desktop/desktop_links.h"
 
 namespace corvane {
@@ -76,6 +77,7 @@ class DesktopController : public QObject {
   QPointer<SetupDialog> setup_;
   QPointer<AboutWindow> about_;
   std::unique_ptr<CheckingWindow> checking_;
+  std::unique_ptr<CheckingWindowProgress> checkProgress_;
   int setupTab_ = -1;
   bool unloaded_ = false;
 };
