@@ -4,6 +4,7 @@
 
 #include "core/config/access/access_import_report.h"
 #include "core/config/access/saved_query_sql.h"
+#include "core/config/access/saved_query_translation.h"
 
 namespace corvane {
 
@@ -19,7 +20,7 @@ struct AccessImportResult {
 // name and renamed into place only when complete: a failed import leaves nothing behind
 // and an older `target` untouched. The Access file is only read.
 AccessImportResult ImportAccessDatabase(const QString& source, const QString& target,
-                                        const JetSqlTranslator& translate = TranslateBracketsOnly);
+                                        const JetSqlTranslator& translate = TranslateSavedQuery);
 
 // Why the file cannot be imported before any reading starts (missing, unreadable,
 // locked by another program, not an Access database); empty when it looks importable.
