@@ -10,6 +10,11 @@ namespace corvane {
 struct PublishedDatabase {
   QString name;
   QString location;
+  // The file the server opens when it is not `location` itself: the SQLite database
+  // imported from an Access file. Filled before each database check, never saved.
+  QString servedLocation{};
+
+  const QString& ServedPath() const { return servedLocation.isEmpty() ? location : servedLocation; }
   bool operator==(const PublishedDatabase&) const = default;
 };
 

@@ -48,14 +48,14 @@ bool OpenTableOrQuery(DatabaseScope& scope, OpenMode mode) {
   const int16_t d = FieldNumber(fields.Next());
   const int16_t t = FieldNumber(fields.Next());
   const PublishedDatabase& item = PublishedItem(scope.catalogue, d);
-  if (!DatabaseFileExists(scope, item.location)) return false;
+  if (!DatabaseFileExists(scope, item.ServedPath())) return false;
   const QString object = ListEntry(
       mode == OpenMode::kTable ? scope.catalogue.tableLists : scope.catalogue.queryLists, d, t);
   scope.session().SlotDatabaseName = item.name;
   scope.session().SlotObjectName = object;
   scope.slot.Close();
   try {
-    scope.slot.SetDatabase(OpenDatabase(item.location));
+    scope.slot.SetDatabase(OpenDatabase(item.ServedPath()));
     scope.slot.SetRecordset(scope.slot.Db().OpenRecordset(object, 2));
     Recordset& rs = scope.Set();
     rs.SetLockEdits(false);
@@ -69,12 +69,12 @@ bool OpenTableOrQuery(DatabaseScope& scope, OpenMode mode) {
 
 bool OpenWizardDatabase(int16_t d, DatabaseScope& scope) {
   const PublishedDatabase& item = PublishedItem(scope.catalogue, d);
-  if (!DatabaseFileExists(scope, item.location)) return false;
+  if (!DatabaseFileExists(scope, item.ServedPath())) return false;
   scope.session().SlotDatabaseName = item.name;
   scope.session().SlotObjectName.clear();
   scope.slot.Close();
   try {
-    scope.slot.SetDatabase(OpenDatabase(item.location));
+    scope.slot.SetDatabase(OpenDatabase(item.ServedPath()));
     return true;
   } catch (...) {
     OpenFailed(scope, "ErrorQuery", CurrentError());

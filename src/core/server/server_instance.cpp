@@ -27,7 +27,8 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
       slots_(settings_, catalogue_, users_, forwarding_, random_, &forwarding_),
       activity_(slots_.Sessions(), activityRows_, settings_, programDir, std::move(host)),
       databaseCommands_(catalogue_, QLocale::system()),
-      databaseErrorPrompt_(prompts) {
+      databaseErrorPrompt_(prompts),
+      accessPublisher_(programDir, databaseErrorPrompt_, activity_) {
   databaseCommands_.Install(slots_.Dispatcher(), slots_.Sessions());
   forwarding_.Attach(&activity_, &activity_);
   connect(&slots_, &SlotServer::StatusRefreshed, this, &ServerInstance::StatusRefreshed);
@@ -91,6 +92,7 @@ void ServerInstance::Unload() {
 }
 
 void ServerInstance::RunDatabaseCheck() {
+  accessPublisher_.PrepareList(catalogue_.published);
   // Every published database has its lists, even when the check cannot fill them.
   catalogue_.tableLists.assign(catalogue_.published.size(), {});
   catalogue_.queryLists.assign(catalogue_.published.size(), {});

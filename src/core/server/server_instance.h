@@ -7,6 +7,7 @@
 #include "core/activity/activity_log.h"
 #include "core/activity/activity_rows_model.h"
 #include "core/activity/host_identity.h"
+#include "core/config/access/access_publisher.h"
 #include "core/config/catalogue.h"
 #include "core/config/database_check_ui.h"
 #include "core/config/registry_store.h"
@@ -53,7 +54,9 @@ class ServerInstance : public QObject {
   void Unload();
 
   // Runs the database check over the published list, rebuilding the table and query lists;
-  // unreadable databases are reported through Prompts() and withdrawn.
+  // unreadable databases are reported through Prompts() and withdrawn. Published Access
+  // files are first imported into databases/ (once; an unchanged file keeps its database)
+  // and served from there.
   void RunDatabaseCheck();
   // Where the check shows its progress (nothing by default); nullptr restores that.
   void SetDatabaseCheckProgress(DatabaseCheckProgress* progress);
@@ -68,6 +71,7 @@ class ServerInstance : public QObject {
   SlotServer& Slots() { return slots_; }
   OperatorPrompts& Prompts() { return prompts_; }
   DatabaseCommands& Databases() { return databaseCommands_; }
+  AccessPublisher& AccessDatabases() { return accessPublisher_; }
 
   // The refresh timer's tick: refresh, then wait RefreshRate seconds for the next one.
   void OnRefreshTick();
@@ -98,6 +102,7 @@ class ServerInstance : public QObject {
   SilentCheckProgress silentProgress_;
   DatabaseCheckProgress* checkProgress_ = &silentProgress_;
   PromptedDatabaseError databaseErrorPrompt_;
+  AccessPublisher accessPublisher_;
   QTimer refreshTimer_;     // Timer1
   QTimer keySeedTimer_;     // Timer2
   QTimer inactivityTimer_;  // Timer3

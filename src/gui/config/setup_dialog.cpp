@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -189,10 +190,32 @@ void SetupDialog::Browse() {
   chooser.setAcceptMode(QFileDialog::AcceptOpen);
   chooser.setNameFilters(PublishableDatabaseFilters());
   if (chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty()) {
-    AddBrowsedDatabase(controls_.databases, chooser.selectedFiles().constFirst());
+    const QString path = chooser.selectedFiles().constFirst();
     lastBrowseFolder_ = chooser.directory().absolutePath();
+    if (!AccessPublisher::NeedsImport(path) || ImportChosenAccessFile(path))
+      AddBrowsedDatabase(controls_.databases, path);
   }
   controls_.focusSink->setFocus();
+}
+
+bool SetupDialog::ImportChosenAccessFile(const QString& path) {
+  // The operator waits for the import here, so that "&Save" publishes at once.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const PublishedAccess access = server_.AccessDatabases().Prepare(path);
+  QApplication::restoreOverrideCursor();
+  SetDialogTopmost(this, false);
+  if (access.ok) {
+    server_.Prompts().ShowMessage(access.report.Lines().join(QLatin1Char('\r')),
+                                  QStringLiteral("Corvane Database"),
+                                  OperatorPrompts::Icon::Information);
+  } else {
+    server_.Prompts().ShowMessage(QStringLiteral("Database Error: ") + QFileInfo(path).fileName() +
+                                      QStringLiteral("\r\r") + access.error,
+                                  QStringLiteral("Database Error"),
+                                  OperatorPrompts::Icon::Critical);
+  }
+  SetDialogTopmost(this, true);
+  return access.ok;
 }
 
 bool SetupDialog::ConfirmRemoval(const QString& what) {

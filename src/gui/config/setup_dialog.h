@@ -71,6 +71,9 @@ class SetupDialog : public QDialog {
   void Finish();
 
   void Browse();
+  // Imports a chosen Access file and shows what came over, or why nothing did; true when
+  // it can be published.
+  bool ImportChosenAccessFile(const QString& path);
   void ViewLogFile();
   void ClearLogFile();
   void StartOdbcAdministratorClicked();

@@ -6,8 +6,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "access_fixtures.h"
 #include "core/server/command_line.h"
+#include "support/access_fixtures.h"
 
 namespace corvane {
 namespace {

@@ -11,8 +11,8 @@ extern "C" {
 #include <mdbtools.h>
 }
 
-#include "access_fixtures.h"
 #include "core/config/access/access_import.h"
+#include "support/access_fixtures.h"
 
 namespace corvane {
 namespace {

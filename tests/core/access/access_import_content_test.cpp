@@ -6,8 +6,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "access_fixtures.h"
 #include "core/config/access/access_import.h"
+#include "support/access_fixtures.h"
 
 namespace corvane {
 namespace {

@@ -10,8 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "access_fixtures.h"
 #include "core/config/access/access_import.h"
+#include "support/access_fixtures.h"
 
 namespace corvane {
 namespace {

@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "access_fixtures.h"
+#include "support/access_fixtures.h"
 
 namespace corvane {
 namespace {

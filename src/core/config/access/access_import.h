@@ -4,6 +4,7 @@
 
 #include "core/config/access/access_import_report.h"
 #include "core/config/access/saved_query_sql.h"
+#include "core/config/access/saved_query_translation.h"
 
 namespace corvane {
 
@@ -17,9 +18,11 @@ struct AccessImportResult {
 // `target`. The reading runs in a child process, so that a damaged file that upsets the
 // reader can never take the server down, and the database is written under a temporary
 // name and renamed into place only when complete: a failed import leaves nothing behind
-// and an older `target` untouched. The Access file is only read.
+// and an older `target` untouched. The Access file is only read. Saved select queries
+// become views through `translate`; one that it refuses, or whose view does not open, is
+// skipped and named in the report.
 AccessImportResult ImportAccessDatabase(const QString& source, const QString& target,
-                                        const JetSqlTranslator& translate = TranslateBracketsOnly);
+                                        const JetSqlTranslator& translate = TranslateSavedQuery);
 
 // Why the file cannot be imported before any reading starts (missing, unreadable,
 // locked by another program, not an Access database); empty when it looks importable.

@@ -8,6 +8,7 @@
 
 #include "core/config/access/access_file.h"
 #include "core/config/access/access_table_plan.h"
+#include "core/engine/jet_functions.h"
 
 namespace corvane {
 
@@ -26,6 +27,9 @@ class Writer {
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) throw SqliteFailure(Message());
+    // Translated queries call the Jet functions the engine provides; a view over them
+    // must open here as it will through the engine.
+    RegisterJetFunctions(db_);
   }
   ~Writer() { sqlite3_close(db_); }
   sqlite3* db() const { return db_; }

@@ -4,6 +4,7 @@
 
 #include "core/config/access/access_import_report.h"
 #include "core/config/access/saved_query_sql.h"
+#include "core/config/access/saved_query_translation.h"
 
 namespace corvane {
 
@@ -27,6 +28,6 @@ struct PublishedAccess {
 // that database (with the clients' changes since) is kept. A changed file gets a new
 // database under a new name and the older ones are removed.
 PublishedAccess PrepareAccessDatabase(const QString& programDir, const QString& accessPath,
-                                      const JetSqlTranslator& translate = TranslateBracketsOnly);
+                                      const JetSqlTranslator& translate = TranslateSavedQuery);
 
 }  // namespace corvane

@@ -11,8 +11,7 @@ namespace corvane {
 // Rewrites a saved query's Jet SQL for SQLite; nullopt when it cannot.
 using JetSqlTranslator = std::function<std::optional<QString>(const QString& jetSql)>;
 
-// The translation used until a full one is plugged in: [names] become "names", the rest
-// is left as it is. Refuses SQL with & or # outside literals, which SQLite would read
+// A translation of names only: [names] become "names", the rest is left as it is. Refuses SQL with & or # outside literals, which SQLite would read
 // differently (a bitwise and) or not at all.
 std::optional<QString> TranslateBracketsOnly(const QString& jetSql);
 

@@ -1,4 +1,4 @@
-#include "access_fixtures.h"
+#include "support/access_fixtures.h"
 
 #include <QDir>
 #include <QFile>

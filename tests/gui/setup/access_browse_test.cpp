@@ -1,0 +1,102 @@
+// Browsing to an Access file imports it at once and shows the operator what came over;
+// "&Save" then publishes it without a second import.
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "core/activity/activity_rows_model.h"
+#include "setup_fixture.h"
+#include "support/access_fixtures.h"
+#include "support/test_server.h"
+
+namespace corvane::test {
+namespace {
+
+class AccessBrowseTest : public SetupFixture {
+ protected:
+  void SetUp() override {
+    SKIP_WITHOUT_FIXTURES();
+    ASSERT_TRUE(QDir().mkpath(dir_.filePath("sources")));
+    server_->Settings().ListenPort = static_cast<int16_t>(FreeListenPort());
+    StoreUsers({{"ANN", "PW1", "12345678"}});
+  }
+  void TearDown() override {
+    if (server_) server_->Slots().CloseListener();
+  }
+
+  QString Source(const QString& name) const { return dir_.filePath("sources/" + name); }
+
+  // Picks the file in the file-open dialog that "Browse" opens.
+  void BrowseTo(const QString& path) {
+    QTimer::singleShot(0, [path] {
+      auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(chooser, nullptr);
+      chooser->selectNameFilter(chooser->nameFilters().value(1));
+      chooser->selectFile(path);
+      QMetaObject::invokeMethod(chooser, "accept");
+    });
+    Click("cmdBrowse");
+  }
+
+  QStringList Notes() {
+    QStringList notes;
+    const ActivityRowsModel& rows = server_->ActivityRows();
+    for (int i = 0; i < rows.rowCount(); ++i) notes << rows.Row(i).event;
+    return notes;
+  }
+};
+
+TEST_F(AccessBrowseTest, TheImportReportIsShownAndSavePublishesWithoutImportingAgain) {
+  const QString mdb = Source("Unicode.mdb");
+  ASSERT_TRUE(QFile::copy(access_test::Fixture("testUnicodeCompV2003.mdb"), mdb));
+  SetupDialog& dialog = OpenDialog();
+  dialog.show();
+  BrowseTo(mdb);
+
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_EQ(prompts_.boxes[0].title, "Corvane Database");
+  EXPECT_EQ(prompts_.boxes[0].icon, OperatorPrompts::Icon::Information);
+  EXPECT_TRUE(prompts_.boxes[0].text.startsWith(
+      "Imported 1 table (8 rows) and 0 queries.\rTable Table: 8 rows"))
+      << prompts_.boxes[0].text.toStdString();
+  ASSERT_EQ(Databases()->topLevelItemCount(), 1);
+  EXPECT_EQ(Databases()->topLevelItem(0)->text(0), "Unicode.mdb");
+  EXPECT_EQ(Databases()->topLevelItem(0)->text(1), mdb);
+  EXPECT_EQ(Notes(), QStringList{"Unicode.mdb: Imported 1 table (8 rows) and 0 queries."});
+
+  Click("cmdSetup_0");
+  EXPECT_EQ(finished_, 1);
+  const Catalogue& catalogue = server_->CatalogueLists();
+  ASSERT_EQ(catalogue.published.size(), 1u);
+  EXPECT_EQ(catalogue.published[0].location, mdb);
+  EXPECT_EQ(QFileInfo(catalogue.published[0].servedLocation).absolutePath(),
+            dir_.filePath("databases"));
+  EXPECT_EQ(catalogue.tableLists, (std::vector<QStringList>{{"Table"}}));
+  EXPECT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_EQ(Notes().size(), 1);
+}
+
+TEST_F(AccessBrowseTest, AFileThatCannotBeImportedIsNotListed) {
+  const QString broken = Source("Broken.mdb");
+  QFile file(broken);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QByteArray(8192, '\x11'));
+  file.close();
+  SetupDialog& dialog = OpenDialog();
+  dialog.show();
+  BrowseTo(broken);
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_EQ(prompts_.boxes[0].title, "Database Error");
+  EXPECT_EQ(prompts_.boxes[0].icon, OperatorPrompts::Icon::Critical);
+  EXPECT_TRUE(prompts_.boxes[0].text.startsWith("Database Error: Broken.mdb\r\r"));
+  EXPECT_TRUE(prompts_.boxes[0].text.contains("not a Microsoft Access database"))
+      << prompts_.boxes[0].text.toStdString();
+  EXPECT_EQ(Databases()->topLevelItemCount(), 0);
+  EXPECT_TRUE(Notes().isEmpty());
+  EXPECT_EQ(QDir(dialog.LastBrowseFolder()), QDir(dir_.filePath("sources")));
+}
+
+}  // namespace
+}  // namespace corvane::test
