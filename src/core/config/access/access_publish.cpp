@@ -59,16 +59,6 @@ QString SourcePrefix(const QString& accessPath) {
          QLatin1Char('-');
 }
 
-// Older generations of the source's database. A client may still have one open: the
-// file goes, its open handle keeps working, and no new session can reach it.
-void RemoveOtherGenerations(const QString& databasePath, const QString& prefix) {
-  const QFileInfo current(databasePath);
-  QDir dir = current.absoluteDir();
-  for (const QString& name : dir.entryList({prefix + QStringLiteral("*.sqlite*")}, QDir::Files)) {
-    if (!name.startsWith(current.fileName())) dir.remove(name);
-  }
-}
-
 }  // namespace
 
 bool IsAccessFileName(const QString& path) {
@@ -111,7 +101,13 @@ PublishedAccess PrepareAccessDatabase(const QString& programDir, const QString& 
   stamp.report = import.report.Serialize();
   // Without a stamp the next start imports again, which is safe.
   WriteFileAtomically(StampPath(result.databasePath), StampBytes(stamp));
-  RemoveOtherGenerations(result.databasePath, SourcePrefix(accessPath));
+  // Earlier imports of the file stay where they are: clients may have changed them, and
+  // those changes are the operator's to carry over, never ours to throw away.
+  const QFileInfo current(result.databasePath);
+  for (const QString& name : current.absoluteDir().entryList(
+           {SourcePrefix(accessPath) + QStringLiteral("*.sqlite")}, QDir::Files)) {
+    if (name != current.fileName()) result.earlierImports << current.absoluteDir().filePath(name);
+  }
   result.ok = true;
   result.imported = true;
   return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "core/config/access/access_import_report.h"
 #include "core/config/access/saved_query_sql.h"
@@ -21,6 +22,8 @@ struct PublishedAccess {
   QString databasePath;       // the SQLite database to publish under the Access file's name
   bool imported = false;      // false when an earlier import of the unchanged file was reused
   AccessImportReport report;  // of the import that made databasePath
+  // Databases made from earlier versions of the file, kept with the clients' changes.
+  QStringList earlierImports;
 };
 
 // Makes an Access file publishable: imports it into "databases/" unless the database
