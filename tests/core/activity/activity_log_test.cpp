@@ -49,23 +49,24 @@ class ActivityLogTest : public ::testing::Test {
       }};
 };
 
-TEST_F(ActivityLogTest, SessionEventsNameUserAndAddress) {
-  log_.LogActivity(kSlot, "Logon");
-  EXPECT_EQ(LastRow(), Expected("New User", "PETE", "Remote IP: 10.0.0.7"));
-  log_.LogActivity(kSlot, "PassDenied");
-  EXPECT_EQ(LastRow(), Expected("Password Denied", "PETE", "Remote IP: 10.0.0.7"));
-  log_.LogActivity(kSlot, "Logoff");
-  EXPECT_EQ(LastRow(), Expected("User Logoff", "PETE", "Remote IP: 10.0.0.7"));
-  EXPECT_TRUE(source_.calls.isEmpty());  // no cursor is touched for session events
-}
-
-TEST_F(ActivityLogTest, ServerEventsNameTheHost) {
-  log_.LogActivity(57, "ServerStart");
-  EXPECT_EQ(LastRow(), Expected("Server Started", "ATLAS", "IP Address: 192.168.1.20"));
-  log_.LogActivity(0, "ServerShutdown");
-  EXPECT_EQ(LastRow(), Expected("Server Shutdown", "ATLAS", "IP Address: 192.168.1.20"));
-  log_.LogActivity(4, "SetupRun");
-  EXPECT_EQ(LastRow(), Expected("Setup Run", "ATLAS", "Users Disconnected:  4"));
+TEST_F(ActivityLogTest, SessionEventsNameUserAndAddressServerEventsTheHost) {
+  const struct {
+    int slot;
+    QByteArray code;
+    ActivityRow row;
+  } cases[] = {
+      {kSlot, "Logon", Expected("New User", "PETE", "Remote IP: 10.0.0.7")},
+      {kSlot, "PassDenied", Expected("Password Denied", "PETE", "Remote IP: 10.0.0.7")},
+      {kSlot, "Logoff", Expected("User Logoff", "PETE", "Remote IP: 10.0.0.7")},
+      {57, "ServerStart", Expected("Server Started", "ATLAS", "IP Address: 192.168.1.20")},
+      {0, "ServerShutdown", Expected("Server Shutdown", "ATLAS", "IP Address: 192.168.1.20")},
+      {4, "SetupRun", Expected("Setup Run", "ATLAS", "Users Disconnected:  4")},
+  };
+  for (const auto& c : cases) {
+    log_.LogActivity(c.slot, c.code);
+    EXPECT_EQ(LastRow(), c.row) << c.code.constData();
+  }
+  EXPECT_TRUE(source_.calls.isEmpty());  // no cursor is touched for these events
 }
 
 TEST_F(ActivityLogTest, RecordEventsShowPositionOrCount) {
@@ -115,11 +116,17 @@ TEST_F(ActivityLogTest, SlotWithoutFactsAndFailingStepsLeaveColumnsEmpty) {
   EXPECT_EQ(LastRow(), Expected("Deleted Record", "PETE", "", "Orders", "12"));
 }
 
-TEST_F(ActivityLogTest, UnknownCodeGivesAnEmptyRowAndThirtySpaces) {
+TEST_F(ActivityLogTest, UnknownCodeGivesAnEmptyRowAndThirtySpacesAndClearingEmpties) {
   settings_.KeepLogFile = 1;
   log_.LogActivity(kSlot, "logon");  // codes compare exactly
   EXPECT_EQ(LastRow(), ActivityRow());
   EXPECT_EQ(LogBytes(), QByteArray(30, ' ') + "\r\n");
+  // Clearing empties the file, or creates it.
+  EXPECT_TRUE(log_.ClearLogFile());
+  EXPECT_EQ(LogBytes(), QByteArray());
+  QFile::remove(log_.LogFilePath());
+  EXPECT_TRUE(log_.ClearLogFile());
+  EXPECT_EQ(LogBytes(), QByteArray());
 }
 
 TEST_F(ActivityLogTest, LogFileIsWrittenOnlyWhileKeepLogFileIsOne) {
@@ -155,17 +162,6 @@ TEST_F(ActivityLogTest, ClientTextCannotForgeLogLines) {
   EXPECT_EQ(LastRow().user, "x\r\nServer Shutdown");  // the list shows what was sent
   EXPECT_EQ(LogBytes().count('\n'), 1);
   EXPECT_TRUE(LogBytes().startsWith("User Denied     x  Server Shutdown     "));
-}
-
-TEST_F(ActivityLogTest, ClearLogFileEmptiesOrCreatesIt) {
-  settings_.KeepLogFile = 1;
-  log_.LogActivity(kSlot, "Logon");
-  ASSERT_FALSE(LogBytes().isEmpty());
-  EXPECT_TRUE(log_.ClearLogFile());
-  EXPECT_EQ(LogBytes(), QByteArray());
-  QFile::remove(log_.LogFilePath());
-  EXPECT_TRUE(log_.ClearLogFile());
-  EXPECT_EQ(LogBytes(), QByteArray());
 }
 
 TEST(ActivityLogFile, UnwritableLogFileStillAddsTheRow) {

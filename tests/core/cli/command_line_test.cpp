@@ -23,25 +23,20 @@ TEST(ParseCommandLine, ReadsDirectoryAndAction) {
   EXPECT_FALSE(parsed.options.headless);
 }
 
-TEST(ParseCommandLine, OptionsMayFollowTheAction) {
-  const ParsedCommandLine parsed = ParseCommandLine({"--list-users", "--headless", "--dir", "x"});
+TEST(ParseCommandLine, OptionsMayFollowTheActionAndArgumentsMayLookLikeOptions) {
+  ParsedCommandLine parsed = ParseCommandLine({"--list-users", "--headless", "--dir", "x"});
   ASSERT_TRUE(parsed.Ok());
   EXPECT_EQ(parsed.options.action, AdminAction::ListUsers);
   EXPECT_TRUE(parsed.options.headless);
   EXPECT_EQ(parsed.options.programDir, "x");
-}
-
-TEST(ParseCommandLine, NoArgumentsMeanNoAction) {
-  const ParsedCommandLine parsed = ParseCommandLine({});
+  parsed = ParseCommandLine({"--add-user", "bob", "--secret"});
+  ASSERT_TRUE(parsed.Ok());
+  EXPECT_EQ(parsed.options.actionArguments, (QStringList{"bob", "--secret"}));
+  // No arguments mean no action.
+  parsed = ParseCommandLine({});
   ASSERT_TRUE(parsed.Ok());
   EXPECT_EQ(parsed.options.action, AdminAction::None);
   EXPECT_TRUE(parsed.options.programDir.isEmpty());
-}
-
-TEST(ParseCommandLine, RequiredArgumentsMayLookLikeOptions) {
-  const ParsedCommandLine parsed = ParseCommandLine({"--add-user", "bob", "--secret"});
-  ASSERT_TRUE(parsed.Ok());
-  EXPECT_EQ(parsed.options.actionArguments, (QStringList{"bob", "--secret"}));
 }
 
 TEST(ParseCommandLine, RejectsWhatItDoesNotUnderstand) {

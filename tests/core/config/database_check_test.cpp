@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
+#include "support/file_bytes.h"
 #include "support/sqlite_files.h"
 
 namespace corvane::testing {
@@ -48,10 +48,7 @@ class DatabaseCheckTest : public ::testing::Test {
   }
   QString PublishCorrupt(const QString& name) {
     const QString path = dir_.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(8192, 'x'));
-    file.close();
+    EXPECT_TRUE(WriteFileBytes(path, QByteArray(8192, 'x')));
     catalogue_.published.push_back({name, path});
     return path;
   }

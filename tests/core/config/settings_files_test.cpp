@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+#include "support/file_bytes.h"
 #include "support/scoped_default_locale.h"
 
 namespace corvane {
@@ -17,16 +18,9 @@ class SettingsFilesTest : public ::testing::Test {
   QString PathOf(const char* name) const { return QDir(dir_.path()).filePath(name); }
 
   void Put(const char* name, const QByteArray& bytes) const {
-    QFile file(PathOf(name));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
+    ASSERT_TRUE(testing::WriteFileBytes(PathOf(name), bytes));
   }
-
-  QByteArray Get(const char* name) const {
-    QFile file(PathOf(name));
-    if (!file.open(QIODevice::ReadOnly)) return "<missing>";
-    return file.readAll();
-  }
+  QByteArray Get(const char* name) const { return testing::ReadFileBytes(PathOf(name)); }
 
   // A real file for database.dat entries to point at.
   QString MakeDatabase(const char* name) const {
@@ -167,7 +161,7 @@ TEST_F(SettingsFilesTest, DatabaseListRoundTripsAndDropsStaleEntries) {
   EXPECT_EQ(Get("database.dat"), "\"stock.mdb\",\"" + QFile::encodeName(stock) + "\"\r\n");
 }
 
-TEST_F(SettingsFilesTest, DatabaseListMissingEmptyOrBrokenGivesFalse) {
+TEST_F(SettingsFilesTest, DatabaseListMissingEmptyOrBrokenGivesFalseAndEmptyDeletes) {
   PublishedList loaded;
   EXPECT_FALSE(files_.LoadDatabaseList(loaded));
 
@@ -181,17 +175,12 @@ TEST_F(SettingsFilesTest, DatabaseListMissingEmptyOrBrokenGivesFalse) {
   EXPECT_FALSE(files_.LoadDatabaseList(loaded));
   ASSERT_EQ(loaded.size(), 1u);
   EXPECT_EQ(loaded[0].location, sales);
-}
-
-TEST_F(SettingsFilesTest, EmptyDatabaseListDeletesTheFile) {
-  Put("database.dat", "\"a\",\"b\"\r\n");
+  // Saving an empty list deletes the file.
   files_.SaveDatabaseList({});
   EXPECT_FALSE(QFile::exists(PathOf("database.dat")));
-  PublishedList loaded;
-  EXPECT_FALSE(files_.LoadDatabaseList(loaded));
 }
 
-TEST_F(SettingsFilesTest, WindowPlacementWhenNothingWasRead) {
+TEST_F(SettingsFilesTest, WindowPlacementWhenNothingWasReadOrIsReadable) {
   ServerSettings settings;
   EXPECT_FALSE(files_.LoadWindowPlacement(settings));
   files_.SaveWindowPlacement(settings);
@@ -203,6 +192,13 @@ TEST_F(SettingsFilesTest, WindowPlacementWhenNothingWasRead) {
   EXPECT_FALSE(loaded.WindowLeft);
   EXPECT_EQ(loaded.WindowWidth, 0);
   EXPECT_FALSE(loaded.WindowHeight);
+
+  // An unreadable file changes nothing.
+  Put("User.dat", "100,200\r\n");  // line 2 missing
+  settings.WindowTop = 1;
+  EXPECT_FALSE(files_.LoadWindowPlacement(settings));
+  EXPECT_EQ(settings.WindowTop, 1.0);
+  EXPECT_FALSE(settings.WindowWidth);
 }
 
 TEST_F(SettingsFilesTest, WindowPlacementRoundTripsUnderAGermanLocale) {
@@ -221,15 +217,6 @@ TEST_F(SettingsFilesTest, WindowPlacementRoundTripsUnderAGermanLocale) {
   EXPECT_EQ(loaded.WindowLeft, 2257.5);
   EXPECT_EQ(loaded.WindowWidth, 9600);
   EXPECT_EQ(loaded.WindowHeight, 7200.0);
-}
-
-TEST_F(SettingsFilesTest, UnreadableWindowPlacementChangesNothing) {
-  Put("User.dat", "100,200\r\n");  // line 2 missing
-  ServerSettings settings;
-  settings.WindowTop = 1;
-  EXPECT_FALSE(files_.LoadWindowPlacement(settings));
-  EXPECT_EQ(settings.WindowTop, 1.0);
-  EXPECT_FALSE(settings.WindowWidth);
 }
 
 TEST_F(SettingsFilesTest, SavesReplaceFilesWithoutLeavingTemporaries) {

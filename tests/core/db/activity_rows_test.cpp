@@ -31,7 +31,7 @@ class ActivityRowsTest : public DbSessionTest {
   std::unique_ptr<ActivityLog> log_;
 };
 
-TEST_F(ActivityRowsTest, BrowsingEditingAndSortingRows) {
+TEST_F(ActivityRowsTest, BrowsingEditingSortingErrorAndQueryRows) {
   auto client = LoggedOn();
   Ask(*client, "RequestTheTable", {"0", "0"});
   EXPECT_EQ(LastRow(), (QStringList{"Retreived Database", "bob", path_, "people", "1"}));
@@ -49,20 +49,14 @@ TEST_F(ActivityRowsTest, BrowsingEditingAndSortingRows) {
   client->Send("Close");
   ASSERT_TRUE(Silent(*client));
   EXPECT_EQ(LastRow().mid(0, 3), (QStringList{"Closed Database", "bob", path_}));
-}
-
-TEST_F(ActivityRowsTest, ErrorRowsCarryNumberAndDescription) {
-  auto client = LoggedOn();
+  // Error rows carry number and description.
   Ask(*client, "RequestTheTable", {"0", "0"});
   client->Send("Update", {"1", "Much too long a name", "10"});
   ASSERT_EQ(client->ReadReplies(2).size(), 2);
   const QStringList row = LastRow();
   EXPECT_TRUE(row[0].startsWith(QStringLiteral("Update Error: 3163  "))) << row[0].toStdString();
   EXPECT_EQ(row.mid(1), (QStringList{"bob", path_, "people", "1"}));
-}
-
-TEST_F(ActivityRowsTest, SavedQueryRowShowsItsCount) {
-  auto client = LoggedOn();
+  // A saved query's row shows its count.
   Ask(*client, "RequestTablesWiz", {"0"});
   Ask(*client, "CreateQuery", {"Young", "SELECT name FROM people WHERE age < 30"});
   Ask(*client, "SaveQuery", {"0"});

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include "core/server/server_instance.h"
+#include "support/file_bytes.h"
 #include "support/sqlite_files.h"
 
 namespace corvane::testing {
@@ -30,10 +30,7 @@ TEST(DatabaseCheckWiringTest, TheCheckRebuildsTheListsAndWithdrawsUnreadableData
   ExecOnFile(good, QStringLiteral("CREATE TABLE a (x LONG); CREATE TABLE b (y LONG); "
                                   "CREATE VIEW q AS SELECT x FROM a; "
                                   "CREATE VIEW [~hidden] AS SELECT y FROM b"));
-  QFile file(bad);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(QByteArray(2048, 'x'));
-  file.close();
+  ASSERT_TRUE(WriteFileBytes(bad, QByteArray(2048, 'x')));
 
   RecordingPrompts prompts;
   ServerInstance server(dir.path(), prompts, HostIdentity{"HOST", "10.0.0.1"});

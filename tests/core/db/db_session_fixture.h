@@ -55,6 +55,26 @@ class DbSessionTest : public ::testing::Test {
     }
   }
 
+  // MakePeople, published as the only table, opened by a logged-on client.
+  std::unique_ptr<CorvaneClient> Browsing(const QStringList& names) {
+    MakePeople(names);
+    Publish({QStringLiteral("people")});
+    auto client = LoggedOn();
+    Ask(*client, "RequestTheTable", {"0", "0"});
+    return client;
+  }
+
+  // A refused "Update" is answered twice: "ErrorUpdate", then the record as stored.
+  void ExpectRefusedUpdate(CorvaneClient& client, const QList<QByteArray>& fields,
+                           const QByteArray& stored) {
+    client.Send("Update", fields);
+    const QList<ClientReply> replies = client.ReadReplies(2);
+    ASSERT_EQ(replies.size(), 2);
+    EXPECT_EQ(replies[0].word, "ErrorUpdate");
+    EXPECT_FALSE(replies[0].fields.value(0).isEmpty());
+    EXPECT_EQ(replies[1].text, stored);
+  }
+
   std::unique_ptr<CorvaneClient> LoggedOn(const QByteArray& user = "bob",
                                           const QByteArray& password = "secret",
                                           int32_t key = 12345678) {

@@ -12,10 +12,7 @@ class EditTest : public DbSessionTest {
 };
 
 TEST_F(EditTest, UpdateSkipsTheAutoNumberAndWritesTheOtherFields) {
-  MakePeople({"Ann", "Bob"});
-  Publish({QStringLiteral("people")});
-  auto client = LoggedOn();
-  Ask(*client, "RequestTheTable", {"0", "0"});
+  auto client = Browsing({"Ann", "Bob"});
   Ask(*client, "Next");
   EXPECT_EQ(Ask(*client, "Update", {"77", "  Bea  ", "42"}).text,
             Message({"Data", "2", "2", "Bea", "42"}));
@@ -30,10 +27,7 @@ TEST_F(EditTest, UpdateSkipsTheAutoNumberAndWritesTheOtherFields) {
 }
 
 TEST_F(EditTest, UpdateOnAnEmptyTableAddsTheRecord) {
-  MakePeople({});
-  Publish({QStringLiteral("people")});
-  auto client = LoggedOn();
-  Ask(*client, "RequestTheTable", {"0", "0"});
+  auto client = Browsing({});
   EXPECT_EQ(Ask(*client, "Update", {"", "Alexandrina", "5"}).text,
             Message({"Data", "1", "1", "Alexandrin", "5"}));
   EXPECT_EQ(NameOf(1), "Alexandrin");
@@ -41,42 +35,23 @@ TEST_F(EditTest, UpdateOnAnEmptyTableAddsTheRecord) {
 }
 
 TEST_F(EditTest, OverlongTextIsCutOnAddButRefusedOnUpdate) {
-  MakePeople({"Ann"});
-  Publish({QStringLiteral("people")});
-  auto client = LoggedOn();
-  Ask(*client, "RequestTheTable", {"0", "0"});
+  auto client = Browsing({"Ann"});
   EXPECT_EQ(Ask(*client, "Add", {"", "Bartholomew", "20"}).text,
             Message({"Data", "2", "2", "Bartholome", "20"}));
   EXPECT_EQ(NameOf(2), "Bartholome");
-  client->Send("Update", {"2", "Bartholomew", "21"});
-  const QList<ClientReply> replies = client->ReadReplies(2);
-  ASSERT_EQ(replies.size(), 2);
-  EXPECT_EQ(replies[0].word, "ErrorUpdate");
-  EXPECT_FALSE(replies[0].fields.value(0).isEmpty());
-  // The record as stored: nothing of the failed update.
-  EXPECT_EQ(replies[1].text, Message({"Data", "2", "2", "Bartholome", "20"}));
+  // The record as stored comes back: nothing of the failed update.
+  ExpectRefusedUpdate(*client, {"2", "Bartholomew", "21"},
+                      Message({"Data", "2", "2", "Bartholome", "20"}));
   EXPECT_EQ(Query(QStringLiteral("SELECT age FROM people WHERE id = 2")).toInt(), 20);
   EXPECT_EQ(Events("ErrorUpdate"), 1);
-}
-
-TEST_F(EditTest, UpdateWithTooFewValuesSavesNothing) {
-  MakePeople({"Ann"});
-  Publish({QStringLiteral("people")});
-  auto client = LoggedOn();
-  Ask(*client, "RequestTheTable", {"0", "0"});
-  client->Send("Update", {"1", "Zed"});
-  const QList<ClientReply> replies = client->ReadReplies(2);
-  ASSERT_EQ(replies.size(), 2);
-  EXPECT_EQ(replies[0].word, "ErrorUpdate");
-  EXPECT_EQ(replies[1].text, Message({"Data", "1", "1", "Ann", "10"}));
+  // Too few values save nothing either.
+  Ask(*client, "First");
+  ExpectRefusedUpdate(*client, {"1", "Zed"}, Message({"Data", "1", "1", "Ann", "10"}));
   EXPECT_EQ(NameOf(1), "Ann");
 }
 
 TEST_F(EditTest, DeleteOfTheOnlyAndOfTheFirstRecord) {
-  MakePeople({"Ann", "Bob", "Cy"});
-  Publish({QStringLiteral("people")});
-  auto client = LoggedOn();
-  Ask(*client, "RequestTheTable", {"0", "0"});
+  auto client = Browsing({"Ann", "Bob", "Cy"});
   EXPECT_EQ(Ask(*client, "Delete").text, Message({"Data", "1", "2", "Bob", "20"}));
   Ask(*client, "Last");
   EXPECT_EQ(Ask(*client, "Delete").text, Message({"Data", "1", "2", "Bob", "20"}));
@@ -96,12 +71,8 @@ TEST_F(EditTest, TheSecondOfTwoClientsEditingTheSameRecordSeesTheConflict) {
   EXPECT_EQ(Ask(*first, "SendTheData").fields.value(2), "Ann");
   EXPECT_EQ(Ask(*second, "SendTheData").fields.value(2), "Ann");
   EXPECT_EQ(Ask(*first, "Update", {"1", "Anna", "10"}).fields.value(2), "Anna");
-  second->Send("Update", {"1", "Annie", "11"});
-  QList<ClientReply> replies = second->ReadReplies(2);
-  ASSERT_EQ(replies.size(), 2);
-  EXPECT_EQ(replies[0].word, "ErrorUpdate");
-  // The record as it now stands, with the other client's change.
-  EXPECT_EQ(replies[1].text, Message({"Data", "1", "1", "Anna", "10"}));
+  // Refused with the record as it now stands, with the other client's change.
+  ExpectRefusedUpdate(*second, {"1", "Annie", "11"}, Message({"Data", "1", "1", "Anna", "10"}));
   EXPECT_EQ(NameOf(1), "Anna");
   EXPECT_EQ(server_.slots().Sessions().LastErrorNumber(), 3197);
   // Having seen it, the second client can edit again.
@@ -121,19 +92,12 @@ TEST_F(EditTest, AChangeReadBackSilentlyAfterTheSendIsStillAConflict) {
   Ask(*second, "Update", {"2", "Bobby", "20"});
   // "Next" bounces off the end and reads the last record again without sending it.
   EXPECT_EQ(Ask(*first, "Next").word, "EOF");
-  first->Send("Update", {"2", "Rob", "20"});
-  const QList<ClientReply> replies = first->ReadReplies(2);
-  ASSERT_EQ(replies.size(), 2);
-  EXPECT_EQ(replies[0].word, "ErrorUpdate");
-  EXPECT_EQ(replies[1].fields.value(2), "Bobby");
+  ExpectRefusedUpdate(*first, {"2", "Rob", "20"}, Message({"Data", "2", "2", "Bobby", "20"}));
   EXPECT_EQ(NameOf(2), "Bobby");
 }
 
 TEST_F(EditTest, UpdateAfterAFailedFindWritesTheRecordTheClientSees) {
-  MakePeople({"Ann", "Bob", "Cy"});
-  Publish({QStringLiteral("people")});
-  auto client = LoggedOn();
-  Ask(*client, "RequestTheTable", {"0", "0"});
+  auto client = Browsing({"Ann", "Bob", "Cy"});
   EXPECT_EQ(Ask(*client, "SendTheData").fields.value(2), "Ann");
   EXPECT_EQ(Ask(*client, "FindFirst", {"1", "Nobody"}).word, "NoMatch");
   EXPECT_EQ(Ask(*client, "Update", {"1", "Anne", "10"}).fields.value(2), "Anne");

@@ -44,13 +44,20 @@ TEST_F(FindSortTest, EndsWithIsTheSecondPassAndExactMatchesWholeValues) {
   EXPECT_EQ(Ask(*client_, "FindFirst", {"0", "mit"}).word, "NoMatch");
 }
 
-TEST_F(FindSortTest, AnApostropheIsTheEnginesSyntaxError) {
-  const ClientReply reply = Ask(*client_, "FindFirst", {"0", "O'Brien"});
+TEST_F(FindSortTest, AnApostropheIsASyntaxErrorAndAFailedSortLeavesNoSet) {
+  ClientReply reply = Ask(*client_, "FindFirst", {"0", "O'Brien"});
   EXPECT_EQ(reply.word, "ErrorUpdate");
   EXPECT_FALSE(reply.fields.value(0).isEmpty());
   EXPECT_EQ(Events("ErrorFind"), 1);
   // The session goes on.
   EXPECT_EQ(Ask(*client_, "SendTheData").word, "Data");
+  // A failed sort leaves no set to browse.
+  reply = Ask(*client_, "Sort", {"nosuch"});
+  EXPECT_EQ(reply.word, "ErrorUpdate");
+  EXPECT_FALSE(reply.fields.value(0).isEmpty());
+  EXPECT_EQ(Events("ErrorSort"), 1);
+  EXPECT_EQ(Ask(*client_, "Next").word, "ErrorDB");
+  EXPECT_EQ(Events("ErrorCommand"), 1);
 }
 
 TEST_F(FindSortTest, UnknownNamesFallBackToTheScan) {
@@ -75,15 +82,6 @@ TEST_F(FindSortTest, SortOrdersTheOpenedTableAgainEachTime) {
   // The sorted view of a table can still be edited.
   EXPECT_EQ(Ask(*client_, "Update", {"6", "Florence", "Dean"}).fields.value(2), "Florence");
   EXPECT_EQ(Query(QStringLiteral("SELECT first FROM people WHERE id = 6")).toString(), "Florence");
-}
-
-TEST_F(FindSortTest, AFailedSortLeavesNoSetToBrowse) {
-  const ClientReply reply = Ask(*client_, "Sort", {"nosuch"});
-  EXPECT_EQ(reply.word, "ErrorUpdate");
-  EXPECT_FALSE(reply.fields.value(0).isEmpty());
-  EXPECT_EQ(Events("ErrorSort"), 1);
-  EXPECT_EQ(Ask(*client_, "Next").word, "ErrorDB");
-  EXPECT_EQ(Events("ErrorCommand"), 1);
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST_F(QueryWizardTest, AFailedStreamCleansUpOnlyTheSlotsOwnQuery) {
   EXPECT_FALSE(StoredQuery(QStringLiteral("Own")));
 }
 
-TEST_F(QueryWizardTest, DuplicateNamesAndBadSqlAreRefused) {
+TEST_F(QueryWizardTest, DuplicateNamesBadSqlAndUnknownTablesAreRefused) {
   Ask(*client_, "RequestTablesWiz", {"0"});
   Ask(*client_, "CreateQuery", {"Twice", "SELECT * FROM items"});
   ClientReply reply = Ask(*client_, "CreateQuery", {"Twice", "SELECT * FROM items"});
@@ -120,11 +120,8 @@ TEST_F(QueryWizardTest, DuplicateNamesAndBadSqlAreRefused) {
   EXPECT_EQ(Events("ErrorQueryCreate"), 3);
   EXPECT_EQ(Query(QStringLiteral("SELECT count(*) FROM items")).toInt(), 150);
   EXPECT_TRUE(Silent(*client_));
-}
-
-TEST_F(QueryWizardTest, FieldsOfAnUnknownTableAreADispatcherError) {
+  // The fields of an unknown table are the dispatcher's error.
   server_.catalogue.tableLists[0] << QStringLiteral("nosuch");
-  Ask(*client_, "RequestTablesWiz", {"0"});
   EXPECT_EQ(Ask(*client_, "RequestTheFieldsWiz", {"0", "1"}).word, "ErrorDB");
   EXPECT_EQ(Events("ErrorCommand"), 1);
 }

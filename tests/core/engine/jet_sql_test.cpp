@@ -28,6 +28,10 @@ TEST(JetSqlTest, RewritesOutsideLiteralsOnly) {
   EXPECT_EQ(TranslateJetSql(QStringLiteral("Left(a, 2) & Right([b], 1)")),
             QStringLiteral("ifnull(jet_left(a, 2), '') || ifnull(jet_right(\"b\", 1), '')"));
   EXPECT_EQ(TranslateJetSql(QStringLiteral("t!name")), QStringLiteral("t.name"));
+  // Integer division takes whole operands.
+  EXPECT_EQ(TranslateJetSql(QStringLiteral("a \\ 2")), QStringLiteral("jet_intdiv(a, 2)"));
+  EXPECT_EQ(TranslateJetSql(QStringLiteral("(a + 1) \\ Len(b)")),
+            QStringLiteral("jet_intdiv((a + 1), Len(b))"));
 }
 
 TEST(JetSqlTest, TopBecomesLimitOfItsOwnSelect) {
@@ -47,12 +51,6 @@ TEST(JetSqlTest, TextsCompareAndSortWithoutCase) {
                            "ORDER BY a COLLATE NOCASE;"));
   EXPECT_EQ(TranslateJetSql(QStringLiteral("a <> 'x' AND b IN ('y')")),
             QStringLiteral("a <> 'x' COLLATE NOCASE AND b IN ('y')"));
-}
-
-TEST(JetSqlTest, IntegerDivisionTakesWholeOperands) {
-  EXPECT_EQ(TranslateJetSql(QStringLiteral("a \\ 2")), QStringLiteral("jet_intdiv(a, 2)"));
-  EXPECT_EQ(TranslateJetSql(QStringLiteral("(a + 1) \\ Len(b)")),
-            QStringLiteral("jet_intdiv((a + 1), Len(b))"));
 }
 
 TEST(JetSqlTest, UnclosedLiteralsAreSyntaxErrors) {

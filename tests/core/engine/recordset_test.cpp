@@ -2,9 +2,8 @@
 
 #include <sqlite3.h>
 
-#include <QFile>
-
 #include "engine_fixture.h"
+#include "support/file_bytes.h"
 
 namespace corvane::testing {
 namespace {
@@ -47,7 +46,7 @@ TEST_F(RecordsetTest, MovesSetEofAndBofAtBothEnds) {
   EXPECT_EQ(ErrorNumber([&] { rs->SetAbsolutePosition(3); }), 3001);
 }
 
-TEST_F(RecordsetTest, EmptySetIsAtBothEnds) {
+TEST_F(RecordsetTest, EmptySetIsAtBothEndsUnknownObjectsAndFilesAreErrors) {
   MakePeople({});
   auto db = Open();
   auto rs = db->OpenRecordset(QStringLiteral("PEOPLE"));  // names in any case
@@ -57,6 +56,22 @@ TEST_F(RecordsetTest, EmptySetIsAtBothEnds) {
   EXPECT_EQ(rs->AbsolutePosition(), -1);
   EXPECT_EQ(ErrorNumber([&] { rs->MoveFirst(); }), kNoCurrentRecord);
   EXPECT_EQ(ErrorNumber([&] { rs->Edit(); }), kNoCurrentRecord);
+  // Unknown objects and files.
+  EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset(QStringLiteral("nothing")); }), kNoSuchObject);
+  EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset(QStringLiteral("SELECT * FROM missing")); }),
+            kNoSuchObject);
+  EXPECT_EQ(ErrorNumber([&] { OpenDatabase(dir_.filePath(QStringLiteral("none.db"))); }),
+            kFileNotFound);
+  EXPECT_EQ(db->Name(), path_);
+  const QString garbage = dir_.filePath(QStringLiteral("garbage.db"));
+  ASSERT_TRUE(WriteFileBytes(garbage, QByteArray(4096, 'x')));
+  try {
+    OpenDatabase(garbage);
+    ADD_FAILURE() << "a damaged file opened";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.number(), kNotADatabase);
+    EXPECT_FALSE(e.description().isEmpty());
+  }
 }
 
 TEST_F(RecordsetTest, AddedRecordIsAppendedAtTheEndOfTheSet) {
@@ -207,30 +222,6 @@ TEST_F(RecordsetTest, ClosingTheDatabaseClosesItsSets) {
   EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset(QStringLiteral("people")); }), kClosed);
   db.reset();
   EXPECT_EQ(ErrorNumber([&] { rs->RecordCount(); }), kClosed);
-}
-
-TEST_F(RecordsetTest, UnknownObjectAndMissingFile) {
-  MakePeople({});
-  auto db = Open();
-  EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset(QStringLiteral("nothing")); }), kNoSuchObject);
-  EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset(QStringLiteral("SELECT * FROM missing")); }),
-            kNoSuchObject);
-  EXPECT_EQ(ErrorNumber([&] { OpenDatabase(dir_.filePath(QStringLiteral("none.db"))); }),
-            kFileNotFound);
-  EXPECT_EQ(db->Name(), path_);
-
-  const QString garbage = dir_.filePath(QStringLiteral("garbage.db"));
-  QFile file(garbage);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(QByteArray(4096, 'x'));
-  file.close();
-  try {
-    OpenDatabase(garbage);
-    ADD_FAILURE() << "a damaged file opened";
-  } catch (const EngineError& e) {
-    EXPECT_EQ(e.number(), kNotADatabase);
-    EXPECT_FALSE(e.description().isEmpty());
-  }
 }
 
 TEST_F(RecordsetTest, TableWithoutRowidIsWrittenByItsWholeKey) {

@@ -119,16 +119,14 @@ TEST_F(DispatcherTest, AcceptedLogonWithEncryptionHandsOutPaddedKey) {
   EXPECT_EQ(LastReply(157, 23456789), Message({"Databases", "a.mdb"}));
 }
 
-TEST_F(DispatcherTest, UnknownUserIsDeniedWithTheLogonKey) {
+TEST_F(DispatcherTest, UnknownUserIsDeniedWithTheLogonKeyWrongPasswordWithTheUsers) {
   Logon(5, "carl", "x");
   EXPECT_EQ(LastReply(ReplyKey, LogonKey), Message({"UserDenied"}));
   EXPECT_EQ(sessions_.at(5).SlotUserName, "");
   EXPECT_EQ(sessions_.at(5).SlotRemoteAddress, "10.0.0.5");
   EXPECT_TRUE(host_.userRows.empty());
   EXPECT_EQ(activity_.events.back(), std::make_pair(5, QByteArray("UserDenied")));
-}
-
-TEST_F(DispatcherTest, WrongPasswordKeepsNameAndKey) {
+  // A wrong password keeps the name and key.
   Logon(2, "bob", "wrong");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"PassDenied"}));
   EXPECT_EQ(sessions_.at(2).SlotUserName, "bob");
@@ -157,6 +155,10 @@ TEST_F(DispatcherTest, MultipleLogonRuleComparesNamesExactly) {
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"MultipleUsers"}));
   EXPECT_EQ(sessions_.at(5).SlotUserName, "");
   EXPECT_EQ(activity_.Count("MultipleUsers"), 1);
+  // A slot denied its password still counts.
+  Logon(7, "ann", "bad");
+  Logon(8, "ann", "pw");
+  EXPECT_EQ(LastReply(ReplyKey, 23456789), Message({"MultipleUsers"}));
   settings_.AllowMultipleLogons = 1;
   Logon(6, "bob", "secret");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "000"}));
@@ -177,12 +179,6 @@ TEST_F(DispatcherTest, LoggingOnAgainOnTheSameConnection) {
   Send(3, {"Logon", "bob", MirrorText("secret"), "a"});
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "000"}));
   EXPECT_TRUE(sessions_.at(3).LogonAccepted);
-}
-
-TEST_F(DispatcherTest, PasswordDeniedSlotStillCountsForTheMultipleLogonRule) {
-  Logon(3, "ann", "bad");
-  Logon(4, "ann", "pw");
-  EXPECT_EQ(LastReply(ReplyKey, 23456789), Message({"MultipleUsers"}));
 }
 
 TEST_F(DispatcherTest, CommandsBeforeAnAcceptedLogonAreRefused) {
@@ -242,10 +238,13 @@ TEST_F(DispatcherTest, ErrorAfterLogonClearsTheSlotTexts) {
 }
 
 TEST_F(DispatcherTest, CatalogueReplies) {
+  Logon(0, "bob", "secret");
+  host_.sent.clear();
+  Send(0, {"ThankYou"});  // no published database: no reply
+  EXPECT_TRUE(host_.sent.empty());
   catalogue_.published = {{"a.mdb", "/x/a.mdb"}, {"b.mdb", "/x/b.mdb"}};
   catalogue_.tableLists = {{"T0"}, {}, {}, {"Orders", "Items"}};
   catalogue_.queryLists = {{"~sq_xNamed", "~sq_", "q~sq_y", "~sq", "Plain"}};
-  Logon(0, "bob", "secret");
   Send(0, {"ThankYou"});
   EXPECT_EQ(LastPlainReply(), Message({"Databases", "a.mdb", "b.mdb"}));
   Send(0, {"RequestTables", "2.6"});
@@ -256,23 +255,12 @@ TEST_F(DispatcherTest, CatalogueReplies) {
   EXPECT_EQ(LastPlainReply(), Message({"Tables", "T0"}));
   Send(0, {"RequestQuery", "0"});
   EXPECT_EQ(LastPlainReply(), Message({"Query", "Named", "", "q~sq_y", "~sq", "Plain"}));
-}
-
-TEST_F(DispatcherTest, ListOfAnUnknownDatabaseIsAnError) {
-  catalogue_.tableLists = {{"T0"}};
-  Logon(0, "bob", "secret");
-  Send(0, {"RequestQuery", "0"});
+  // The list of an unknown database is an error.
+  Send(0, {"RequestQuery", "1"});
   EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Subscript out of range"}));
   Logon(0, "bob", "secret");
   Send(0, {"RequestTables", "-1"});
   EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Subscript out of range"}));
-}
-
-TEST_F(DispatcherTest, NoPublishedDatabaseGivesNoReply) {
-  Logon(0, "bob", "secret");
-  host_.sent.clear();
-  Send(0, {"ThankYou"});
-  EXPECT_TRUE(host_.sent.empty());
 }
 
 TEST_F(DispatcherTest, AddedRowsRunInOrderAfterTheSessionRows) {

@@ -38,24 +38,18 @@ QByteArray TextEncipheringToEndMark(qsizetype* markAt) {
   return text;
 }
 
-TEST(FrameReplyTest, PlainFrameEndsWithEndMarkAndEot) {
+TEST(FrameReplyTest, PlainFrameEndsWithEndMarkAndEotEncipheredOneWithARandomTrailer) {
   ServerSettings settings;
   SlotSession session;
   PseudoRandom random;
-  EXPECT_EQ(FrameReply(QByteArray("\x02"
-                                  "EOF\x04"),
+  EXPECT_EQ(FrameReply("\x02"
+                       "EOF\x04",
                        session, settings, random),
             QByteArray("\x02"
                        "EOF\x04\x03\x03\x03\x04"));
-}
-
-TEST(FrameReplyTest, EncipheredFrameHasRandomTrailer) {
-  ServerSettings settings;
   settings.EncryptionEnabled = 1;
-  SlotSession session;
   session.SessionKey = 57;
   session.SlotKey = 12345678;
-  PseudoRandom random;
   const QByteArray text(
       "\x02"
       "Data\x04"
@@ -91,6 +85,10 @@ TEST(UnframeRequestTest, FirstMessageUsesLogonKeysAndSetsSlotKey) {
   const QByteArray frame = EncryptPayload(text, 48, LogonKey) + kEnd + Trailer();
   EXPECT_EQ(UnframeRequest(frame, session, settings), text + "\x03\x04");
   EXPECT_EQ(session.SlotKey, LogonKey);
+  // A short or empty enciphered frame is an error.
+  session.FreshConnection = true;
+  EXPECT_THROW(UnframeRequest("ab", session, settings), CommandError);
+  EXPECT_THROW(UnframeRequest(kEnd + Trailer(), session, settings), CommandError);
 }
 
 TEST(UnframeRequestTest, LaterMessagesFollowTheSetting) {
@@ -108,15 +106,7 @@ TEST(UnframeRequestTest, LaterMessagesFollowTheSetting) {
   EXPECT_EQ(RequestTrailerLength(session, settings), 4);
 }
 
-TEST(UnframeRequestTest, ShortOrEmptyEncipheredFrameIsAnError) {
-  ServerSettings settings;
-  SlotSession session;
-  session.FreshConnection = true;
-  EXPECT_THROW(UnframeRequest("ab", session, settings), CommandError);
-  EXPECT_THROW(UnframeRequest(kEnd + Trailer(), session, settings), CommandError);
-}
-
-TEST(FindFrameLengthTest, PlainFrameArrivingInPieces) {
+TEST(FindFrameLengthTest, PlainFramesArrivingInPiecesOrSeveralInOneRead) {
   const RequestKeys plain;
   qsizetype scan = 0;
   QByteArray buffer("\x02Ne");
@@ -128,14 +118,11 @@ TEST(FindFrameLengthTest, PlainFrameArrivingInPieces) {
   EXPECT_FALSE(FindFrameLength(buffer, scan, plain, 4));
   buffer += "\x04";
   EXPECT_EQ(FindFrameLength(buffer, scan, plain, 4), buffer.size());
-}
-
-TEST(FindFrameLengthTest, SeveralFramesInOneRead) {
-  const RequestKeys plain;
+  // Several frames in one read.
   const QByteArray first("\x02Next\x04\x03\x03\x03\x04");
   const QByteArray second("\x02Prev\x04\x03\x03\x03\x04");
-  qsizetype scan = 0;
-  const QByteArray buffer = first + second + "\x02Fi";
+  scan = 0;
+  buffer = first + second + "\x02Fi";
   EXPECT_EQ(FindFrameLength(buffer, scan, plain, 4), first.size());
   QByteArray rest = buffer.mid(first.size());
   scan = 0;

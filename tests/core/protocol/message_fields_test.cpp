@@ -2,30 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "core/protocol/command_error.h"
 #include "core/protocol/leading_number.h"
 
 namespace corvane {
 namespace {
 
-TEST(NextFieldTest, ReadsFieldsUpToTheEndMarker) {
-  FieldCursor cursor(QByteArray("\x02Next\x04\x03\x04"));
-  EXPECT_EQ(cursor.Next(), "Next");
-  EXPECT_EQ(cursor.FieldRest(), QByteArray("\x04"));
-  EXPECT_THROW(cursor.Next(), CommandError);
-}
-
-TEST(NextFieldTest, EmptyFieldIsAField) {
+TEST(NextFieldTest, CursorReadsFieldsUpToTheEndMarker) {
   FieldCursor cursor(QByteArray("\x02Sort\x04\x04\x03\x04"));
   EXPECT_EQ(cursor.Next(), "Sort");
-  EXPECT_EQ(cursor.Next(), "");
+  EXPECT_EQ(cursor.Next(), "");  // an empty field is a field
+  EXPECT_EQ(cursor.FieldRest(), QByteArray("\x04"));
   EXPECT_THROW(cursor.Next(), CommandError);
-}
-
-TEST(NextFieldTest, FieldBeginningWithEtxEndsTheMessage) {
-  FieldCursor cursor(QByteArray("\x02Logon\x04\x03more\x04\x03\x04"));
-  EXPECT_EQ(cursor.Next(), "Logon");
-  EXPECT_THROW(cursor.Next(), CommandError);
+  // A field beginning with ETX ends the message.
+  FieldCursor early(QByteArray("\x02Logon\x04\x03more\x04\x03\x04"));
+  EXPECT_EQ(early.Next(), "Logon");
+  EXPECT_THROW(early.Next(), CommandError);
 }
 
 TEST(NextFieldTest, SeveralFieldsInOrder) {
@@ -62,47 +57,23 @@ TEST(FieldBuildersTest, LayoutOfRepliesAndRedirect) {
                                                          "1234\x04\x03\x03\x03"));
 }
 
-TEST(LeadingNumberTest, DecimalForms) {
-  EXPECT_EQ(LeadingNumber("42"), 42);
-  EXPECT_EQ(LeadingNumber("  -17abc"), -17);
-  EXPECT_EQ(LeadingNumber("+ 7x"), 7);
-  EXPECT_EQ(LeadingNumber("2.6"), 2.6);
-  EXPECT_EQ(LeadingNumber("-.5"), -0.5);
-  EXPECT_EQ(LeadingNumber("1,234"), 1);
-  EXPECT_EQ(LeadingNumber("1.5E2"), 150);
-  EXPECT_EQ(LeadingNumber("2D1"), 20);
-  EXPECT_EQ(LeadingNumber("25e-1"), 2.5);
-  EXPECT_EQ(LeadingNumber("1e"), 1);
-  EXPECT_EQ(LeadingNumber("3.."), 3);
+TEST(LeadingNumberTest, DecimalHexadecimalAndOctalForms) {
+  // Blanks, tabs and line feeds are skipped anywhere, a carriage return is not; no digits
+  // give zero.
+  const std::vector<std::pair<const char*, double>> cases = {
+      {"42", 42},     {"  -17abc", -17},  {"+ 7x", 7},
+      {"2.6", 2.6},   {"-.5", -0.5},      {"1,234", 1},
+      {"1.5E2", 150}, {"2D1", 20},        {"25e-1", 2.5},
+      {"1e", 1},      {"3..", 3},         {" 1 2\t3\n4", 1234},
+      {"1 . 5", 1.5}, {"1\r2", 1},        {"", 0},
+      {"abc", 0},     {"-", 0},           {".", 0},
+      {"E5", 0},      {"&H1F", 31},       {"&hff", 255},
+      {"&HFFFF", -1}, {"&H10000", 65536}, {"&HFFFFFFFF", -1},
+      {"&O17", 15},   {"&O19", 1},        {"&Hxyz", 0}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(LeadingNumber(text), value) << text;
 }
 
-TEST(LeadingNumberTest, BlanksTabsAndLineFeedsAreSkippedAnywhere) {
-  EXPECT_EQ(LeadingNumber(" 1 2\t3\n4"), 1234);
-  EXPECT_EQ(LeadingNumber("1 . 5"), 1.5);
-  // A carriage return is not skipped.
-  EXPECT_EQ(LeadingNumber("1\r2"), 1);
-}
-
-TEST(LeadingNumberTest, NoDigitsGiveZero) {
-  EXPECT_EQ(LeadingNumber(""), 0);
-  EXPECT_EQ(LeadingNumber("abc"), 0);
-  EXPECT_EQ(LeadingNumber("-"), 0);
-  EXPECT_EQ(LeadingNumber("."), 0);
-  EXPECT_EQ(LeadingNumber("E5"), 0);
-}
-
-TEST(LeadingNumberTest, HexadecimalAndOctal) {
-  EXPECT_EQ(LeadingNumber("&H1F"), 31);
-  EXPECT_EQ(LeadingNumber("&hff"), 255);
-  EXPECT_EQ(LeadingNumber("&HFFFF"), -1);
-  EXPECT_EQ(LeadingNumber("&H10000"), 65536);
-  EXPECT_EQ(LeadingNumber("&HFFFFFFFF"), -1);
-  EXPECT_EQ(LeadingNumber("&O17"), 15);
-  EXPECT_EQ(LeadingNumber("&O19"), 1);
-  EXPECT_EQ(LeadingNumber("&Hxyz"), 0);
-}
-
-TEST(FieldNumberTest, RoundsHalfToEven) {
+TEST(FieldNumberTest, RoundsHalfToEvenWithinSixteenBits) {
   EXPECT_EQ(FieldNumber("2.6"), 3);
   EXPECT_EQ(FieldNumber("2.5"), 2);
   EXPECT_EQ(FieldNumber("3.5"), 4);
@@ -110,9 +81,7 @@ TEST(FieldNumberTest, RoundsHalfToEven) {
   EXPECT_EQ(FieldNumber("no digits"), 0);
   EXPECT_EQ(FieldNumber("32767"), 32767);
   EXPECT_EQ(FieldNumber("-32768"), -32768);
-}
-
-TEST(FieldNumberTest, OutsideSixteenBitsOverflows) {
+  // Outside sixteen bits it overflows.
   EXPECT_THROW(FieldNumber("32768"), CommandError);
   EXPECT_THROW(FieldNumber("1e300"), CommandError);
   EXPECT_THROW(FieldNumber("1e999"), CommandError);

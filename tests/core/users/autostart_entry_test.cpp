@@ -6,13 +6,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/file_bytes.h"
+
 namespace corvane {
 namespace {
 
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using testing::ReadFileBytes;
 
 QByteArray ExecLine(const QByteArray& text) {
   for (const QByteArray& line : text.split('\n')) {
@@ -39,7 +38,7 @@ TEST_F(AutostartEntryTest, AddedOnceKeptAndRemoved) {
   entry.SetRunAtStartup(true);
   ASSERT_TRUE(entry.IsPresent());
   EXPECT_EQ(entry.FilePath(), dir_.filePath("config/autostart/corvane-server.desktop"));
-  const QByteArray text = ReadFile(entry.FilePath());
+  const QByteArray text = ReadFileBytes(entry.FilePath());
   EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
   EXPECT_TRUE(text.contains("\nType=Application\n"));
   EXPECT_EQ(ExecLine(text), "Exec=\"/opt/corvane/corvane-server\"");
@@ -53,12 +52,9 @@ TEST_F(AutostartEntryTest, AddedOnceKeptAndRemoved) {
 TEST_F(AutostartEntryTest, ExistingEntryIsNeverRewritten) {
   AutostartEntry moved("/srv/elsewhere", Places("/new/place/corvane-server"));
   QDir().mkpath(dir_.filePath("config/autostart"));
-  QFile file(moved.FilePath());
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("old entry");
-  file.close();
+  ASSERT_TRUE(testing::WriteFileBytes(moved.FilePath(), "old entry"));
   moved.SetRunAtStartup(true);
-  EXPECT_EQ(ReadFile(moved.FilePath()), "old entry");
+  EXPECT_EQ(ReadFileBytes(moved.FilePath()), "old entry");
 }
 
 TEST_F(AutostartEntryTest, NamesTheDirectoryOnlyWhenItIsNotTheDefault) {

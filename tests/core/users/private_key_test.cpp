@@ -17,19 +17,14 @@ std::array<double, 8> Draws(std::initializer_list<int> xs) {
   return draws;
 }
 
-TEST(PrivateKey, EachDigitIsTheLastDigitOfItsDraw) {
+TEST(PrivateKey, EachDigitIsTheLastDigitOfItsRoundedDraw) {
   EXPECT_EQ(PrivateKeyFromDraws(Draws({12345, 1, 22, 333, 4444, 32765, 16, 7})), "51234567");
-}
-
-TEST(PrivateKey, FirstDigitZeroBecomesTheDrawsFirstDigit) {
+  // A first digit 0 becomes the draw's first digit.
   EXPECT_EQ(PrivateKeyFromDraws(Draws({32760, 10, 0, 0, 0, 0, 0, 100})), "30000000");
   EXPECT_EQ(PrivateKeyFromDraws(Draws({10, 0, 0, 0, 0, 0, 0, 0})), "10000000");
   EXPECT_EQ(PrivateKeyFromDraws(Draws({20000, 0, 0, 0, 0, 0, 0, 0})), "20000000");
   // Only a draw of 0 itself leaves a leading zero.
   EXPECT_EQ(PrivateKeyFromDraws(Draws({0, 1, 2, 3, 4, 5, 6, 7})), "01234567");
-}
-
-TEST(PrivateKey, DrawsRoundToNearest) {
   // 0.4 rounds down to 0, 0.6 up to 1; the largest draw below 1 gives 32765.
   std::array<double, 8> draws{};
   draws.fill(0.4 / 32765.0);

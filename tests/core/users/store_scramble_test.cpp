@@ -5,13 +5,10 @@
 namespace corvane {
 namespace {
 
-TEST(StoreScramble, MirrorsThenXorsWithTheStoreKey) {
+TEST(StoreScramble, MirrorsThenXorsWithTheStoreKeyAndRoundTripsEveryByte) {
   // 'A' mirrors to 'Z' (0x5A); the first mask is 1 + digit sum of 157 = 14 (0x0E).
   EXPECT_EQ(StoreScramble("A"), QByteArray("T"));
   EXPECT_EQ(StoreUnscramble("T"), QByteArray("A"));
-}
-
-TEST(StoreScramble, RoundTripsEveryByte) {
   QByteArray text;
   for (int code = 0; code < 256; ++code) text.append(static_cast<char>(code));
   EXPECT_EQ(StoreUnscramble(StoreScramble(text)), text);
@@ -37,9 +34,7 @@ TEST(ColonSplit, SplitsAtTheFirstColonOnly) {
   EXPECT_TRUE(BeforeColon(":K").isEmpty());
   EXPECT_EQ(AfterColon(":K"), QByteArray("K"));
   EXPECT_TRUE(AfterColon("P:").isEmpty());
-}
-
-TEST(ColonSplit, TextWithoutColonGivesTwoEmptyParts) {
+  // Text without a colon gives two empty parts.
   EXPECT_TRUE(BeforeColon("NOCOLON").isEmpty());
   EXPECT_TRUE(AfterColon("NOCOLON").isEmpty());
 }

@@ -83,7 +83,7 @@ TEST_F(UserStoreTest, RecordIsStoredAsOneScrambledValue) {
   EXPECT_EQ(store_.ReadLogonRecord("BOB"), QByteArray("SECRET:12345678"));
 }
 
-TEST_F(UserStoreTest, LookupsUpperCaseTheNameButDeletionDoesNot) {
+TEST_F(UserStoreTest, LookupsUpperCaseTheNameButDeletionAndTheStoreDoNot) {
   Save({{"BOB", "PW", "11111111"}});
   EXPECT_TRUE(store_.UserExists("bob"));
   EXPECT_TRUE(store_.UserExists("Bob"));
@@ -93,9 +93,7 @@ TEST_F(UserStoreTest, LookupsUpperCaseTheNameButDeletionDoesNot) {
   EXPECT_TRUE(store_.UserExists("BOB"));
   EXPECT_TRUE(store_.DeleteUser("BOB"));
   EXPECT_FALSE(store_.UserExists("BOB"));
-}
-
-TEST_F(UserStoreTest, NameStoredInLowerCaseIsNotFoundByTheLookups) {
+  // A name stored in lower case is listed but not found by the lookups.
   Save({{"alice", "PW", "22222222"}});
   EXPECT_FALSE(store_.UserExists("alice"));
   EXPECT_FALSE(store_.ReadLogonRecord("alice"));
@@ -121,7 +119,11 @@ TEST_F(UserStoreTest, RemovingNeighboursRemovesBoth) {
   EXPECT_EQ(LoadedNames(), QStringList{"D"});
 }
 
-TEST_F(UserStoreTest, SavingAnEmptyListRemovesEveryUser) {
+TEST_F(UserStoreTest, SavingAnEmptyListRemovesEveryUserButCreatesNoKey) {
+  EXPECT_FALSE(store_.UsersSaved());
+  store_.SaveUsers(UserListModel());
+  EXPECT_TRUE(store_.UsersSaved());
+  EXPECT_FALSE(registry_.KeyExists(UserKey));
   Save({{"A", "1", "1"}, {"B", "2", "2"}});
   store_.ResetUsersSaved();
   Save({});
@@ -130,13 +132,6 @@ TEST_F(UserStoreTest, SavingAnEmptyListRemovesEveryUser) {
   UserListModel list;
   EXPECT_FALSE(store_.LoadUsers(list));
   EXPECT_TRUE(registry_.KeyExists(UserKey));
-}
-
-TEST_F(UserStoreTest, SavingAnEmptyListCreatesNoKey) {
-  EXPECT_FALSE(store_.UsersSaved());
-  store_.SaveUsers(UserListModel());
-  EXPECT_TRUE(store_.UsersSaved());
-  EXPECT_FALSE(registry_.KeyExists(UserKey));
 }
 
 TEST_F(UserStoreTest, SavingEditsInPlaceAndKeepsTheOrder) {
@@ -152,26 +147,16 @@ TEST_F(UserStoreTest, NamesOutsideTheCodePageSurviveTheStaleSweep) {
   EXPECT_EQ(LoadedNames(), QStringList{"?MEGA"});
 }
 
-TEST_F(UserStoreTest, DataWithoutColonLoadsWithEmptyPasswordAndKey) {
+TEST_F(UserStoreTest, RecordsWithoutColonOrFillingTheBuffer) {
   PutRaw("BOB", StoreScramble("NOCOLON"));
-  EXPECT_EQ(Load(), (QList<UserRecord>{{"BOB", "", ""}}));
+  PutRaw("FULL", QByteArray(255, 'x'));  // no room left for a NUL: reads empty
+  PutRaw("LONG", QByteArray(256, 'x'));  // too long for the buffer: reads as absent
+  EXPECT_EQ(Load(), (QList<UserRecord>{{"BOB", "", ""}, {"FULL", "", ""}, {"LONG", "", ""}}));
   EXPECT_EQ(store_.ReadLogonRecord("BOB"), QByteArray("NOCOLON"));
-}
-
-TEST_F(UserStoreTest, RecordFillingTheBufferReadsEmpty) {
-  PutRaw("FULL", QByteArray(255, 'x'));  // no room left for a NUL
-  EXPECT_EQ(Load(), (QList<UserRecord>{{"FULL", "", ""}}));
   EXPECT_TRUE(store_.UserExists("FULL"));
   EXPECT_EQ(store_.ReadLogonRecord("FULL"), QByteArray());
-}
-
-TEST_F(UserStoreTest, RecordTooLongForTheBufferReadsAsAbsent) {
-  PutRaw("LONG", QByteArray(256, 'x'));
   EXPECT_FALSE(store_.UserExists("LONG"));
   EXPECT_FALSE(store_.ReadLogonRecord("LONG"));
-  // Still listed, with nothing read for it.
-  EXPECT_EQ(Load(), (QList<UserRecord>{{"LONG", "", ""}}));
-  EXPECT_TRUE(store_.HasUsers());
 }
 
 TEST_F(UserStoreTest, RecordFitsOnlyWhenItReadsBackWhole) {
@@ -198,7 +183,7 @@ class LegacyImportTest : public UserStoreTest {
   }
 };
 
-TEST_F(LegacyImportTest, FirstCheckImportsTheUsedSlotsAndDeletesAllSlotKeys) {
+TEST_F(LegacyImportTest, FirstCheckImportsTheUsedSlotsOnceAndDeletesAllSlotKeys) {
   ASSERT_TRUE(store_.LegacyUsersPresent());
   EXPECT_TRUE(store_.HasUsers());
   EXPECT_EQ(Load(), (QList<UserRecord>{{"ANN", "PW1", "11111111"},
@@ -210,20 +195,13 @@ TEST_F(LegacyImportTest, FirstCheckImportsTheUsedSlotsAndDeletesAllSlotKeys) {
   }
   EXPECT_TRUE(registry_.KeyExists(MorvatKeyPath));
   EXPECT_FALSE(store_.LegacyUsersPresent());
-}
-
-TEST_F(LegacyImportTest, ImportRunsOnce) {
-  ASSERT_TRUE(store_.HasUsers());
+  // A lower-case legacy name is kept but not found at logon.
+  EXPECT_FALSE(store_.ReadLogonRecord("carol"));
+  EXPECT_EQ(store_.ReadLogonRecord("ann"), QByteArray("PW1:11111111"));
+  // The import runs once: users removed after it stay removed.
   Save({{"ANN", "PW1", "11111111"}});
   EXPECT_TRUE(store_.HasUsers());
   EXPECT_EQ(LoadedNames(), QStringList{"ANN"});
-}
-
-TEST_F(LegacyImportTest, LowerCaseLegacyNameIsKeptButNotFoundAtLogon) {
-  ASSERT_TRUE(store_.HasUsers());
-  EXPECT_FALSE(store_.ReadLogonRecord("carol"));
-  EXPECT_FALSE(store_.UserExists("carol"));
-  EXPECT_EQ(store_.ReadLogonRecord("ann"), QByteArray("PW1:11111111"));
 }
 
 TEST_F(LegacyImportTest, ImportOverwritesAUserOfTheSameNameInPlace) {
@@ -235,13 +213,10 @@ TEST_F(LegacyImportTest, ImportOverwritesAUserOfTheSameNameInPlace) {
   EXPECT_EQ(users[1].name, "ZED");
 }
 
-TEST_F(UserStoreTest, NextPrivateKeyIsEmptyUntilRenewed) {
+TEST_F(UserStoreTest, NextPrivateKeyIsEmptyUntilRenewedAndRunAtStartupIsTheAutostartEntry) {
   EXPECT_TRUE(store_.NextPrivateKey().isEmpty());
   store_.RenewNextPrivateKey();
   EXPECT_EQ(store_.NextPrivateKey().size(), 8);
-}
-
-TEST_F(UserStoreTest, RunAtStartupGoesToTheAutostartEntry) {
   const QString entry = dir_.filePath("autostart/corvane-server.desktop");
   store_.SetRunAtStartup(true);
   EXPECT_TRUE(QFileInfo::exists(entry));

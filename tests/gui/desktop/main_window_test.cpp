@@ -64,15 +64,6 @@ TEST_F(DesktopTest, RefreshDropsSilentConnectionsAndReportsLeavers) {
   EXPECT_EQ(Window().PanelText(3), "Users: 0");
 }
 
-TEST_F(DesktopTest, NinetyNineUsersFillTheServer) {
-  Start({});
-  std::vector<std::unique_ptr<CorvaneClient>> clients;
-  for (int i = 0; i < 99; ++i) clients.push_back(Client(true));
-  QTest::keyClick(&Window(), Qt::Key_F5);
-  EXPECT_EQ(Window().PanelText(1), "Status: Listening   Maximum Users Allowed");
-  EXPECT_EQ(Window().PanelText(3), "Users: 99");
-}
-
 TEST_F(DesktopTest, ClearActivityKeepsTheFirstRow) {
   Start({});
   QAction* clear = Window().findChild<QAction*>("mClearActivity");

@@ -22,7 +22,7 @@ void AnswerNextBox(std::function<void(QMessageBox&)> inspect, QMessageBox::Stand
   });
 }
 
-TEST(MessageBoxPromptsTest, ConfirmShowsLinesAndDefaultsToCancel) {
+TEST(MessageBoxPromptsTest, ConfirmDefaultsToCancelAndMessageHasOnlyOk) {
   MessageBoxPrompts prompts;
   AnswerNextBox(
       [](QMessageBox& box) {
@@ -41,10 +41,7 @@ TEST(MessageBoxPromptsTest, ConfirmShowsLinesAndDefaultsToCancel) {
                 QMessageBox::Ok);
   EXPECT_TRUE(prompts.ConfirmOkCancel("Sure?", "Shutdown CorvaneDB Server",
                                       OperatorPrompts::Icon::Question));
-}
-
-TEST(MessageBoxPromptsTest, MessageHasOnlyOk) {
-  MessageBoxPrompts prompts;
+  // A message has only Ok.
   AnswerNextBox(
       [](QMessageBox& box) {
         EXPECT_EQ(box.text(), "Database Error: x.db\n\nnot a database");

@@ -58,6 +58,11 @@ TEST_F(DesktopTest, CompleteSetupShowsTheServerAlone) {
   EXPECT_EQ(Window().PanelText(1), "Status: Listening");
   EXPECT_EQ(Window().PanelText(2), "Port: " + QString::number(port_));
   EXPECT_EQ(Window().PanelText(3), "Users: 0");
+  // Neither the title bar nor Alt+F4 closes it.
+  EXPECT_FALSE(Window().close());
+  EXPECT_TRUE(Window().isVisible());
+  EXPECT_FALSE(Window().windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(desktop_->Unloaded());
 }
 
 TEST_F(DesktopTest, RunMinimizedLeavesOnlyTheTrayIcon) {
@@ -76,14 +81,6 @@ TEST_F(DesktopTest, RunMinimizedWithoutTrayKeepsAnOrdinaryMinimizedWindow) {
   EXPECT_TRUE(Window().isVisible());
   EXPECT_TRUE(Window().isMinimized());
   EXPECT_FALSE(desktop_->Tray().Shown());
-}
-
-TEST_F(DesktopTest, TitleBarAndAltF4CannotCloseTheWindow) {
-  Start({});
-  EXPECT_FALSE(Window().close());
-  EXPECT_TRUE(Window().isVisible());
-  EXPECT_FALSE(Window().windowFlags() & Qt::WindowCloseButtonHint);
-  EXPECT_FALSE(desktop_->Unloaded());
 }
 
 TEST_F(DesktopTest, SessionEndUnloadsWithoutAskingAndWritesOnlyThePlacement) {
