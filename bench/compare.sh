@@ -106,7 +106,7 @@ start_server() {
 
 bench() {
   taskset -c "$client_cpu" "$bench_exe" --host "$host" --port "$port" --user BENCH \
-    --password BENCH --key "$key" "$@"
+    --password BENCH --key "$key" --server-pid "$server_pid" "$@"
 }
 
 runs="$work/runs.txt"
@@ -133,7 +133,7 @@ done
 
 # Memory: a fresh server, 99 clients each holding the large table open.
 start_server 0
-bench --workload hold --database 1 --clients 99 --seconds 1 --server-pid "$server_pid" |
+bench --workload hold --database 1 --clients 99 --seconds 1 |
   tee "$memory"
 stop_server
 
@@ -177,12 +177,13 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
 {
   echo "## corvane-bench against Redis and SQLite ($(date -u +%Y-%m-%d), ${run_seconds} s per run)"
   echo
-  echo "| Workload | Encryption | Clients | Requests/s | p50 µs | p99 µs | p99.9 µs | Errors |"
-  echo "|---|---|---|---|---|---|---|---|"
+  echo "| Workload | Encryption | Clients | Requests/s | p50 µs | p99 µs | p99.9 µs | Server CPU µs/request | Errors |"
+  echo "|---|---|---|---|---|---|---|---|---|"
   while read -r line; do
     echo "| $(value workload <<<" $line") | $(value encryption <<<"$line") |" \
       "$(value clients <<<"$line") | $(value rps <<<"$line") | $(value p50_us <<<"$line") |" \
-      "$(value p99_us <<<"$line") | $(value p999_us <<<"$line") | $(value errors <<<"$line") |"
+      "$(value p99_us <<<"$line") | $(value p999_us <<<"$line") |" \
+      "$(value server_cpu_us <<<"$line") | $(value errors <<<"$line") |"
   done <"$runs"
   echo
   echo "| Clients | Redis GET/s | Redis p50 µs | Redis p99 µs | Next/s, encryption on | Next/s, off | Ratio on | Ratio off |"
