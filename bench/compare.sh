@@ -109,15 +109,42 @@ bench() {
     --password BENCH --key "$key" --server-pid "$server_pid" "$@"
 }
 
+# Redis: GET of a 100-byte value, one request in flight per client, run right after the
+# "Next" run of the same client count so that both see the same machine. The SET pass stores
+# the value and gauges the rate, so that each GET run lasts about RUN_SECONDS.
+taskset -c "$server_cpu" redis-server --port "$redis_port" --bind 127.0.0.1 --save '' \
+  --appendonly no --daemonize no >/dev/null &
+redis_pid=$!
+wait_for_port "$redis_port"
+redis_bench() {
+  taskset -c "$client_cpu" redis-benchmark -h 127.0.0.1 -p "$redis_port" -P 1 -d 100 --csv "$@"
+}
+# $1: client count, $2: the encryption of the "Next" run beside it.
+redis_get() {
+  local set_rps count line
+  set_rps=$(redis_bench -c "$1" -n 20000 -t set | sed -n 's/^"SET","\([0-9.]*\)".*/\1/p')
+  count=$(awk -v r="$set_rps" -v s="$run_seconds" 'BEGIN { n = int(r * s); print (n < 20000 ? 20000 : n) }')
+  line=$(redis_bench -c "$1" -n "$count" -t get | grep '^"GET"')
+  # "test","rps","avg_latency_ms","min_latency_ms","p50_latency_ms","p95_latency_ms","p99_latency_ms","max_latency_ms"
+  echo "$line" | awk -F'"' -v c="$1" -v e="$2" '{ printf "redis beside=%s clients=%s rps=%s p50_us=%.1f p99_us=%.1f\n", e, c, $4, $10 * 1000, $14 * 1000 }' |
+    tee -a "$redis"
+}
+
 runs="$work/runs.txt"
 large="$work/large.txt"
 memory="$work/memory.txt"
 redis="$work/redis.txt"
 : >"$runs"
 : >"$large"
+: >"$redis"
 for encryption in 1 0; do
   start_server "$encryption"
-  for workload in next senddata findfirst update; do
+  on_off=$([ "$encryption" = 1 ] && echo on || echo off)
+  for c in ${clients//,/ }; do
+    bench --workload next --database 0 --clients "$c" --seconds "$run_seconds" | tee -a "$runs"
+    redis_get "$c" "$on_off"
+  done
+  for workload in senddata findfirst update; do
     bench --workload "$workload" --database 0 --find-text 99999 --clients "$clients" \
       --seconds "$run_seconds" | tee -a "$runs"
   done
@@ -136,24 +163,6 @@ start_server 0
 bench --workload hold --database 1 --clients 99 --seconds 1 |
   tee "$memory"
 stop_server
-
-# Redis: GET of a 100-byte value, one request in flight per client. The SET pass stores the
-# value and gauges the rate, so that each GET run lasts about RUN_SECONDS.
-taskset -c "$server_cpu" redis-server --port "$redis_port" --bind 127.0.0.1 --save '' \
-  --appendonly no --daemonize no >/dev/null &
-redis_pid=$!
-wait_for_port "$redis_port"
-redis_bench() {
-  taskset -c "$client_cpu" redis-benchmark -h 127.0.0.1 -p "$redis_port" -P 1 -d 100 --csv "$@"
-}
-for c in ${clients//,/ }; do
-  set_rps=$(redis_bench -c "$c" -n 20000 -t set | sed -n 's/^"SET","\([0-9.]*\)".*/\1/p')
-  count=$(awk -v r="$set_rps" -v s="$run_seconds" 'BEGIN { n = int(r * s); print (n < 20000 ? 20000 : n) }')
-  line=$(redis_bench -c "$c" -n "$count" -t get | grep '^"GET"')
-  # "test","rps","avg_latency_ms","min_latency_ms","p50_latency_ms","p95_latency_ms","p99_latency_ms","max_latency_ms"
-  echo "$line" | awk -F'"' -v c="$c" '{ printf "redis clients=%s rps=%s p50_us=%.1f p99_us=%.1f\n", c, $4, $10 * 1000, $14 * 1000 }' |
-    tee -a "$redis"
-done
 stop_redis
 
 # The sqlite3 shell on the same files: median of REPEATS runs, pinned like the server.
@@ -186,15 +195,16 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
       "$(value server_cpu_us <<<"$line") | $(value errors <<<"$line") |"
   done <"$runs"
   echo
-  echo "| Clients | Redis GET/s | Redis p50 µs | Redis p99 µs | Next/s, encryption on | Next/s, off | Ratio on | Ratio off |"
-  echo "|---|---|---|---|---|---|---|---|"
-  for c in ${clients//,/ }; do
-    r=$(grep "^redis clients=$c " "$redis")
-    rr=$(value rps <<<"$r")
-    on=$(grep "^workload=next clients=$c encryption=on " "$runs" | value rps)
-    off=$(grep "^workload=next clients=$c encryption=off " "$runs" | value rps)
-    echo "| $c | ${rr%.*} | $(value p50_us <<<"$r") | $(value p99_us <<<"$r") | $on | $off |" \
-      "$(ratio "$on" "$rr") | $(ratio "$off" "$rr") |"
+  echo "| Encryption | Clients | \"Next\"/s | p50 µs | p99 µs | Redis GET/s | Redis p50 µs | Redis p99 µs | Ratio |"
+  echo "|---|---|---|---|---|---|---|---|---|"
+  for e in on off; do
+    for c in ${clients//,/ }; do
+      r=$(grep "^redis beside=$e clients=$c " "$redis")
+      n=$(grep "^workload=next clients=$c encryption=$e " "$runs")
+      echo "| $e | $c | $(value rps <<<"$n") | $(value p50_us <<<"$n") | $(value p99_us <<<"$n") |" \
+        "$(value rps <<<"$r" | sed 's/\..*//') | $(value p50_us <<<"$r") | $(value p99_us <<<"$r") |" \
+        "$(ratio "$(value rps <<<"$n")" "$(value rps <<<"$r")") |"
+    done
   done
   echo
   open_ms=$(ms "$(grep '^workload=open ' "$large" | value p50_us)")
