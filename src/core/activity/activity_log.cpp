@@ -103,11 +103,23 @@ ActivityRow ActivityLog::BuildRow(int slot, const QByteArray& code) {
 }
 
 void ActivityLog::Stamp(ActivityRow& row) {
-  // Date and time come from one reading of the clock.
+  // Date and time come from one reading of the clock. The texts show whole seconds, so
+  // within one second (and under the same regional settings) they are built once.
   const QDateTime now = clock_();
   const QLocale locale = QLocale::system();
-  row.date = ActivityDateText(now.date(), locale);
-  row.time = ActivityTimeText(now.time(), locale);
+  const QDate date = now.date();
+  const QTime time = now.time();
+  const QTime second(time.hour(), time.minute(), time.second());
+  if (stampDateText_.isNull() || date != stampDate_ || second != stampSecond_ ||
+      locale != stampLocale_) {
+    stampDate_ = date;
+    stampSecond_ = second;
+    stampLocale_ = locale;
+    stampDateText_ = ActivityDateText(date, locale);
+    stampTimeText_ = ActivityTimeText(time, locale);
+  }
+  row.date = stampDateText_;
+  row.time = stampTimeText_;
 }
 
 void ActivityLog::LogActivity(int slot, const QByteArray& code) {

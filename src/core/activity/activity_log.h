@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <functional>
 
@@ -51,6 +52,12 @@ class ActivityLog : public ActivityReporter, public ActivityNoteSink {
   QString program_directory_;
   HostIdentity host_;
   Clock clock_;
+  // The texts of the last stamp: rows come in bursts, many within one second.
+  QDate stampDate_;
+  QTime stampSecond_;
+  QLocale stampLocale_;
+  QString stampDateText_;
+  QString stampTimeText_;
 };
 
 }  // namespace corvane

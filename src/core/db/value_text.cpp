@@ -28,12 +28,35 @@ QString ShortDateFormat(const QLocale& locale) {
   return format;
 }
 
-// A time format without its time-zone part.
+// Letters and quotes next to a "t" make it part of a word or a quoted text.
+bool JoinsZone(QChar c) {
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'\'';
+}
+
+bool IsAsciiBlank(QChar c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+// A time format without its time-zone part: each run of "t" that stands alone, with the
+// blanks before it. A plain scan, as this runs for every date value sent.
 QString TimeFormat(const QLocale& locale, QLocale::FormatType type) {
-  static const QRegularExpression kZone(QStringLiteral("\\s*(?<![A-Za-z'])t+(?![A-Za-z'])"));
-  QString format = WireSafe(locale.timeFormat(type));
-  format.remove(kZone);
-  return format.trimmed();
+  const QString format = WireSafe(locale.timeFormat(type));
+  const qsizetype n = format.size();
+  QString kept;
+  kept.reserve(n);
+  for (qsizetype i = 0; i < n;) {
+    if (format[i] != u't' || (i > 0 && JoinsZone(format[i - 1]))) {
+      kept.append(format[i++]);
+      continue;
+    }
+    qsizetype end = i;
+    while (end < n && format[end] == u't') ++end;
+    if (end < n && JoinsZone(format[end])) {
+      kept.append(QStringView(format).mid(i, end - i));
+    } else {
+      while (!kept.isEmpty() && IsAsciiBlank(kept.back())) kept.chop(1);
+    }
+    i = end;
+  }
+  return kept.trimmed();
 }
 
 QString NumberText(double value, int digits, const QLocale& locale) {

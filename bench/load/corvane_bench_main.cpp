@@ -1,0 +1,174 @@
+// corvane-bench: N clients through the real handshake and logon, each sending its next
+// request as soon as the reply to the last one is in; reports requests per second and the
+// latency percentiles. See docs/performance.md.
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "load_run.h"
+#include "process_memory.h"
+
+using namespace corvane::load;
+
+namespace {
+
+struct Options {
+  LoadTarget target;
+  WorkloadSpec spec;
+  RunLimits limits;
+  QList<int> clientCounts;
+  pid_t serverPid = 0;
+};
+
+QCommandLineOption Option(const char* name, const char* help, const char* value = nullptr,
+                          const char* fallback = nullptr) {
+  if (!value) return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help));
+  return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
+                            QString::fromLatin1(value),
+                            fallback ? QString::fromLatin1(fallback) : QString());
+}
+
+bool Fail(const QString& message) {
+  std::fprintf(stderr, "corvane-bench: %s\n", qPrintable(message));
+  return false;
+}
+
+bool ReadOptions(const QStringList& arguments, Options& options) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "Load generator of the Corvane server: closed-loop clients, one request in flight each."));
+  parser.addHelpOption();
+  parser.addOptions({
+      Option("host", "Server address (IPv4).", "address", "127.0.0.1"),
+      Option("port", "The server's listening port.", "port"),
+      Option("user", "User name.", "name"),
+      Option("password", "Password.", "password"),
+      Option("key", "The user's private key.", "key"),
+      Option("clients", "Client counts, one run each (e.g. 1,10,50,99).", "list", "1"),
+      Option("workload", "next, senddata, findfirst, update, open, sort or hold.", "name", "next"),
+      Option("database", "Database number.", "n", "0"),
+      Option("table", "Table number.", "n", "0"),
+      Option("find-mode", "Mode of FindFirst.", "mode", "0"),
+      Option("find-text", "Text of FindFirst.", "text"),
+      Option("sort", "Order of Sort.", "order"),
+      Option("update-field", "Value an update changes (0-based).", "n", "1"),
+      Option("seconds", "Measured seconds per run (hold: how long the sets stay open).", "s", "5"),
+      Option("warmup", "Seconds run before measuring.", "s", "0.5"),
+      Option("requests", "Requests per client (ends the run early).", "n", "0"),
+      Option("timeout", "Time limit of each preparation step, in ms.", "ms", "60000"),
+      Option("server-pid",
+             "The server's process: reports its CPU time per request, and its resident size "
+             "before and after opening.",
+             "pid"),
+  });
+  parser.process(arguments);
+
+  bool ok = true;
+  auto number = [&](const char* name) {
+    bool valid = false;
+    const double value = parser.value(QString::fromLatin1(name)).toDouble(&valid);
+    if (!valid) ok = Fail(QStringLiteral("--%1 needs a number").arg(QLatin1String(name)));
+    return value;
+  };
+  options.target.host = parser.value(QStringLiteral("host")).toLatin1();
+  options.target.port = static_cast<quint16>(number("port"));
+  options.target.user = parser.value(QStringLiteral("user")).toLatin1();
+  options.target.password = parser.value(QStringLiteral("password")).toLatin1();
+  options.target.privateKey = static_cast<int32_t>(number("key"));
+  options.target.timeoutMs = static_cast<int>(number("timeout"));
+  const std::optional<WorkloadKind> kind =
+      ParseWorkloadKind(parser.value(QStringLiteral("workload")).toLatin1());
+  if (!kind) ok = Fail(QStringLiteral("unknown workload"));
+  options.spec.kind = kind.value_or(WorkloadKind::kNext);
+  options.spec.database = static_cast<int>(number("database"));
+  options.spec.table = static_cast<int>(number("table"));
+  options.spec.findMode = static_cast<int>(number("find-mode"));
+  options.spec.findText = parser.value(QStringLiteral("find-text")).toLatin1();
+  options.spec.sortOrder = parser.value(QStringLiteral("sort")).toLatin1();
+  options.spec.updateField = static_cast<int>(number("update-field"));
+  options.limits.seconds = number("seconds");
+  options.limits.warmupSeconds = number("warmup");
+  options.limits.requests = static_cast<int64_t>(number("requests"));
+  if (parser.isSet(QStringLiteral("server-pid"))) {
+    options.serverPid = static_cast<pid_t>(number("server-pid"));
+    options.limits.serverPid = options.serverPid;
+  }
+  for (const QString& count : parser.value(QStringLiteral("clients")).split(',')) {
+    bool valid = false;
+    const int clients = count.trimmed().toInt(&valid);
+    if (!valid || clients < 1 || clients > 100) ok = Fail(QStringLiteral("bad client count"));
+    options.clientCounts.push_back(clients);
+  }
+  if (options.target.port == 0 || options.target.user.isEmpty()) {
+    ok = Fail(QStringLiteral("--port and --user are needed"));
+  }
+  if (options.limits.seconds <= 0 && options.limits.requests <= 0 &&
+      options.spec.kind != WorkloadKind::kHold) {
+    ok = Fail(QStringLiteral("--seconds or --requests must end the run"));
+  }
+  return ok;
+}
+
+double Micros(int64_t nanoseconds) { return nanoseconds / 1000.0; }
+
+void PrintResult(const Options& options, int clients, RunResult& result,
+                 std::optional<int64_t> rssIdle, std::optional<int64_t> rssOpen) {
+  QByteArray words;
+  for (const auto& [word, count] : result.replyWords) {
+    if (!words.isEmpty()) words += ',';
+    words += word + ':' + QByteArray::number(count);
+  }
+  std::printf(
+      "workload=%s clients=%d encryption=%s requests=%lld seconds=%.2f rps=%.0f p50_us=%.1f "
+      "p99_us=%.1f p999_us=%.1f max_us=%.1f errors=%lld replies=%s",
+      WorkloadName(options.spec.kind).constData(), clients, result.encrypted ? "on" : "off",
+      static_cast<long long>(result.requests), result.seconds, result.RequestsPerSecond(),
+      Micros(result.latency.Percentile(0.50)), Micros(result.latency.Percentile(0.99)),
+      Micros(result.latency.Percentile(0.999)), Micros(result.latency.Max()),
+      static_cast<long long>(result.errors), words.isEmpty() ? "-" : words.constData());
+  std::printf(" client_cpu_us=%.1f", result.OwnCpuPerRequestUs());
+  if (result.serverCpuNanoseconds >= 0) {
+    std::printf(" server_cpu_us=%.1f", result.ServerCpuPerRequestUs());
+  }
+  if (rssIdle && rssOpen) {
+    std::printf(" rss_before_kib=%lld rss_open_kib=%lld", static_cast<long long>(*rssIdle),
+                static_cast<long long>(*rssOpen));
+  }
+  std::printf("\n");
+  if (!result.failure.isEmpty()) std::fprintf(stderr, "note: %s\n", qPrintable(result.failure));
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("corvane-bench"));
+  Options options;
+  if (!ReadOptions(QCoreApplication::arguments(), options)) return 2;
+
+  for (int clients : options.clientCounts) {
+    RunLimits limits = options.limits;
+    limits.clients = clients;
+    LoadRun run(options.target, options.spec, limits);
+    std::optional<int64_t> rssIdle;
+    std::optional<int64_t> rssOpen;
+    try {
+      if (options.serverPid > 0) rssIdle = ResidentKib(options.serverPid);
+      run.Prepare();
+      if (options.serverPid > 0) rssOpen = ResidentKib(options.serverPid);
+      if (options.spec.kind == WorkloadKind::kHold && limits.seconds > 0) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(limits.seconds));
+      }
+      RunResult result = run.Measure();
+      PrintResult(options, clients, result, rssIdle, rssOpen);
+    } catch (const LoadError& error) {
+      Fail(QStringLiteral("%1 clients: %2").arg(clients).arg(QString::fromStdString(error.what())));
+      return 1;
+    }
+  }
+  return 0;
+}
