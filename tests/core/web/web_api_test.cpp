@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QTcpSocket>
 
 #include "core/net/socket_state.h"
@@ -91,7 +92,7 @@ TEST_F(WebApiTest, AddsDeletesFindsSortsAndQueries) {
             QStringList{"FieldsWiz|id|name|age"});
   EXPECT_EQ(RunOne(token, QStringLiteral("CreateQuery"),
                    {"Older", "SELECT [name] FROM [people] WHERE [age] > 15"}),
-            QStringList{"FieldsCreateQuery|1|name"});
+            QStringList{"FieldsCreateQuery|2|name"});
   const QList<QStringList> rows =
       Run(token, {Command("SendQueryData"), Command("SendQueryData"), Command("SendQueryData")});
   ASSERT_EQ(rows.size(), 3);
@@ -100,7 +101,8 @@ TEST_F(WebApiTest, AddsDeletesFindsSortsAndQueries) {
   EXPECT_EQ(rows[2], QStringList{"EndQuery"});
   const QStringList saved = RunOne(token, QStringLiteral("SaveQuery"), {"0"});
   ASSERT_FALSE(saved.isEmpty());
-  EXPECT_TRUE(saved.front().startsWith(QStringLiteral("Fields|1|name")));
+  EXPECT_TRUE(saved.front().startsWith(QStringLiteral("Fields|2|name")))
+      << saved.join(QLatin1Char(';')).toStdString();
   EXPECT_TRUE(RunOne(token, QStringLiteral("RequestQuery"), {"0"})
                   .front()
                   .contains(QStringLiteral("Older")));

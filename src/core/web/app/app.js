@@ -217,15 +217,15 @@ function hidePanels() {
 
 async function openObject(kind, index, name) {
   const word = kind === "table" ? "RequestTheTable" : "RequestTheQuery";
-  const [opened, last, first] = await run([word, state.db, index], ["Last"], ["First"]);
+  const [opened, first] = await run([word, state.db, index], ["First"]);
   const fieldList = opened.find((r) => r.word === "Fields");
   if (!fieldList) { showRecordReplies(opened); return; }
   state.kind = kind;
   state.index = index;
   state.objectName = name;
+  // The field list starts with the number of records.
+  state.count = Number(fieldList.fields[0]);
   state.fields = fieldList.fields.slice(1);
-  const lastData = last.find((r) => r.word === "Data");
-  state.count = lastData ? Number(lastData.fields[0]) : 0;
   hidePanels();
   show("record", name, guarded(backToObjects));
   if (!showRecordReplies(first)) setRecord(0, []);
@@ -244,9 +244,7 @@ async function move(word) {
 async function save() {
   const adding = state.adding || state.number === 0;
   const [replies] = await run([adding ? "Add" : "Update", ...formValues()]);
-  if (adding && replies.some((r) => r.word === "Data") && !replies.some((r) => r.word === "ErrorUpdate")) {
-    state.count += 1;
-  }
+  // The new record comes back last: its number is the new count.
   showRecordReplies(replies);
   if (!replies.some((r) => r.word.startsWith("Error"))) say(adding ? "Added" : "Saved", true);
 }
@@ -358,7 +356,9 @@ async function runQuery() {
     return tr;
   });
   table.replaceChildren(head, ...body);
-  $("results-count").textContent = rows.length + (rows.length === 100 ? "+ records (first 100 shown)" : " records");
+  const total = Number(fieldList.fields[0]);
+  $("results-count").textContent =
+    total > rows.length ? "First " + rows.length + " of " + total + " records" : rows.length + " records";
   say("");
   show("results", name, guarded(discardQuery));
 }
