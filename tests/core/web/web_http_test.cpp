@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "core/db/db_session_fixture.h"
+#include "core/web/web_routes.h"
 #include "core/web/web_server.h"
 
 namespace corvane::testing {
@@ -183,6 +184,15 @@ TEST_F(WebHttpTest, UsesHttpsWithTheCertificateFiles) {
       Send(QStringLiteral("/api/logon"), R"({"user":"bob","password":"secret"})");
   EXPECT_EQ(logon.status, 200);
   EXPECT_TRUE(logon.Header("Set-Cookie").contains("Secure"));
+}
+
+TEST(WebCookie, OnlyAHexadecimalSessionTokenIsRead) {
+  EXPECT_EQ(SessionTokenFrom("theme=dark; corvane_session=00ab9f; x=1"), QStringLiteral("00ab9f"));
+  EXPECT_EQ(SessionTokenFrom("corvane_session=ab'cd"), QString());
+  EXPECT_EQ(SessionTokenFrom("other_corvane_session=abcd"), QString());
+  EXPECT_EQ(SessionTokenFrom(""), QString());
+  EXPECT_EQ(SessionCookie(QStringLiteral("ab"), true),
+            "corvane_session=ab; Path=/; HttpOnly; SameSite=Strict; Secure");
 }
 
 }  // namespace
