@@ -148,7 +148,9 @@ async function main() {
   // The browser's slot is a logged-on user like the TCP clients.
   const serverOut = require("fs").readFileSync(env.SERVER_OUT, "latin1");
   assert.match(serverOut, /plain HTTP/);
-  assert.match(serverOut, /DEMO/);
+  // A logged-on browser's activity row carries its user and its address.
+  assert.ok(serverOut.split("\n").some((l) => l.includes("DEMO") && l.includes("127.0.0.1")),
+    "no activity row with the browser's user and address:\n" + serverOut);
 
   await tap("#logoff");
   await page.locator("#logon").waitFor();

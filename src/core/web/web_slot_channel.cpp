@@ -74,9 +74,20 @@ std::optional<WebReply> ReadReplyFrame(const QByteArray& frame, const SlotSessio
 WebSlotChannel::WebSlotChannel(SlotServer& slots, const ServerSettings& settings)
     : slots_(slots), settings_(settings) {}
 
+WebSlotChannel::~WebSlotChannel() {
+  for (auto it = opened_.cbegin(); it != opened_.cend(); ++it) {
+    const SlotSocket* socket = slots_.SocketOfSlot(it.key());
+    if (socket && socket->IsVirtual() && socket->ConnectionSerial() == it.value()) {
+      slots_.EndVirtualSlot(it.key());
+    }
+  }
+}
+
 int WebSlotChannel::Open(const QString& peerAddress, quint16 localPort) {
-  return slots_.OpenVirtualSlot(peerAddress, localPort,
-                                [this](const QByteArray& frame) { Collect(frame); });
+  const int slot = slots_.OpenVirtualSlot(peerAddress, localPort,
+                                          [this](const QByteArray& frame) { Collect(frame); });
+  if (slot >= 0) opened_.insert(slot, slots_.SocketOfSlot(slot)->ConnectionSerial());
+  return slot;
 }
 
 std::vector<WebReply> WebSlotChannel::Run(int slot, const QByteArray& word,

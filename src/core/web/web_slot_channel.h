@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -37,6 +38,8 @@ std::optional<WebReply> ReadReplyFrame(const QByteArray& frame, const SlotSessio
 class WebSlotChannel {
  public:
   WebSlotChannel(SlotServer& slots, const ServerSettings& settings);
+  // Frees the slots it opened that are still its own: their replies would come here.
+  ~WebSlotChannel();
   WebSlotChannel(const WebSlotChannel&) = delete;
   WebSlotChannel& operator=(const WebSlotChannel&) = delete;
 
@@ -52,6 +55,8 @@ class WebSlotChannel {
   const ServerSettings& settings_;
   std::vector<WebReply> replies_;
   int runningSlot_ = -1;
+  // The connection serial of each slot this channel opened, by slot.
+  QHash<int, quint64> opened_;
 };
 
 }  // namespace corvane

@@ -185,6 +185,18 @@ TEST_F(WebApiTest, AFailedCommandEndsTheLogonAsForAnyClient) {
   EXPECT_EQ(server_.slots().ConnectedCount(), 0);
 }
 
+TEST_F(WebApiTest, StoppingWebAccessFreesEveryWebSlot) {
+  const QString kept = LogOn();
+  const QString failed = LogOn();
+  RunOne(failed, QStringLiteral("RequestTheTable"), {"0", "7"});
+  auto tcp = LoggedOn("ann", "pw", 23456789);
+  EXPECT_EQ(server_.slots().ConnectedCount(), 3);
+  api_.reset();
+  // The TCP client stays; both browser slots go, the one without a logon too.
+  EXPECT_EQ(server_.slots().ConnectedCount(), 1);
+  EXPECT_EQ(Events("Logoff"), 2);
+}
+
 TEST_F(WebApiTest, ObeysTheMultipleConnectionsSetting) {
   server_.settings.AllowMultipleLogons = 0;
   auto tcp = LoggedOn();
