@@ -3,7 +3,8 @@
 # and silently when nothing is missing.
 set -euo pipefail
 
-PACKAGES=(qt6-base-dev libsqlite3-dev libgtest-dev libbenchmark-dev cmake g++ make pkg-config mdbtools-dev)
+PACKAGES=(qt6-base-dev libsqlite3-dev libgtest-dev libbenchmark-dev cmake g++ make pkg-config
+  mdbtools-dev qt6-httpserver-dev qt6-websockets-dev)
 
 missing=()
 for package in "${PACKAGES[@]}" "$@"; do

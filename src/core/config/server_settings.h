@@ -24,6 +24,8 @@ struct ServerSettings {
   int16_t EncryptionEnabled = 0;
   SettingNumber AllowMultipleLogons;
   int16_t InactivityLimit = 0;
+  // The web access port of web.dat; 0 (or anything outside 1..65535) keeps web access off.
+  int32_t WebPort = 0;
   // Main-window placement in twips; unset until User.dat is read or the window is placed.
   SettingNumber WindowTop;
   SettingNumber WindowLeft;

@@ -84,6 +84,26 @@ bool SlotServer::SendToSlot(const QByteArray& frame, int slot) {
   return sockets_[slot]->Send(frame);
 }
 
+int SlotServer::OpenVirtualSlot(const QString& peerAddress, quint16 localPort,
+                                SlotSocket::FrameSink sink) {
+  const int slot = FindFreeSlot();
+  if (slot < 0) return -1;
+  sockets_[slot]->AttachVirtual(peerAddress, localPort, std::move(sink));
+  OnAccepted(slot);
+  return slot;
+}
+
+void SlotServer::DispatchToSlot(const QByteArray& frame, int slot) {
+  if (!IsSlotNumber(slot) || sockets_[slot]->State() != kSocketConnected) return;
+  dispatcher_.DispatchCommand(frame, slot);
+}
+
+void SlotServer::EndVirtualSlot(int slot) {
+  if (!IsSlotNumber(slot) || !sockets_[slot]->IsVirtual()) return;
+  sockets_[slot]->MarkPeerClosed();
+  if (sockets_[slot]->State() == kSocketPeerClosing) FreeClosedSlot(slot);
+}
+
 void SlotServer::AddCurrentUserRow(int slot) {
   const SlotSession& session = sessions_.at(slot);
   CurrentUserRow row;

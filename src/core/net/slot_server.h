@@ -57,6 +57,17 @@ class SlotServer : public QObject, private SlotHost {
   int FindFreeSlot();
   bool SendToSlot(const QByteArray& frame, int slot) override;
 
+  // --- Virtual connections (web sessions) ---
+  // Gives the lowest free slot to a connection without a TCP socket whose replies go to
+  // `sink`; -1 when every slot is in use. The slot then awaits its logon like a freshly
+  // accepted connection.
+  int OpenVirtualSlot(const QString& peerAddress, quint16 localPort, SlotSocket::FrameSink sink);
+  // Dispatches one whole request frame of a connected slot, as if it had arrived on its
+  // socket.
+  void DispatchToSlot(const QByteArray& frame, int slot);
+  // The peer of a virtual slot left: the slot is freed at once ("Logoff").
+  void EndVirtualSlot(int slot);
+
   SessionTable& Sessions() { return sessions_; }
   CommandDispatcher& Dispatcher() { return dispatcher_; }
   CurrentUsersModel& CurrentUsers() { return currentUsers_; }

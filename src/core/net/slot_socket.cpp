@@ -22,6 +22,7 @@ SlotSocket::~SlotSocket() {
 }
 
 QString SlotSocket::PeerAddress() const {
+  if (virtualSink_) return virtualPeer_;
   return connection_ ? AddressText(connection_->peerAddress()) : QString();
 }
 
@@ -44,11 +45,33 @@ void SlotSocket::Close() {
   reservationTimer_.stop();
   DropServer();
   DropConnection();
+  virtualSink_ = nullptr;
+  virtualPeer_.clear();
   state_ = kSocketClosed;
 }
 
+void SlotSocket::AttachVirtual(const QString& peerAddress, quint16 localPort, FrameSink sink) {
+  Close();
+  ++serial_;
+  virtualSink_ = std::move(sink);
+  virtualPeer_ = peerAddress;
+  localPort_ = localPort;
+  state_ = kSocketConnected;
+}
+
+void SlotSocket::MarkPeerClosed() {
+  if (virtualSink_ && state_ == kSocketConnected) state_ = kSocketPeerClosing;
+}
+
 bool SlotSocket::Send(const QByteArray& bytes) {
-  if (state_ != kSocketConnected || !connection_) return false;
+  if (state_ != kSocketConnected) return false;
+  if (virtualSink_) {
+    // A copy: the sink may close this slot while it runs.
+    const FrameSink sink = virtualSink_;
+    if (!bytes.isEmpty()) sink(bytes);
+    return true;
+  }
+  if (!connection_) return false;
   if (bytes.isEmpty()) return true;
   // A reply written at once, when nothing waits before it, spares the event loop a round of
   // write notifications per request. What the system does not take, and anything after a
@@ -72,6 +95,7 @@ void SlotSocket::OnNewConnection() {
   reservationTimer_.stop();
   connection->setParent(this);
   connection_ = connection;
+  ++serial_;
   localPort_ = connection->localPort();
   state_ = kSocketConnected;
   connect(connection, &QTcpSocket::readyRead, this, &SlotSocket::OnReadyRead);

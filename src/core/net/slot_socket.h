@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <functional>
 
 class QTcpServer;
 class QTcpSocket;
@@ -35,6 +36,16 @@ class SlotSocket : public QObject {
   // Queues the bytes when connected; false otherwise.
   bool Send(const QByteArray& bytes);
 
+  // A connection without a TCP socket of its own (a web session): it is Connected at once,
+  // and what the slot sends goes to `sink`. Closing the slot ends it like any connection.
+  using FrameSink = std::function<void(const QByteArray&)>;
+  void AttachVirtual(const QString& peerAddress, quint16 localPort, FrameSink sink);
+  // The virtual connection's peer left: the slot is then reaped as one whose peer closed.
+  void MarkPeerClosed();
+  // Tells this connection of the slot from earlier and later ones.
+  quint64 ConnectionSerial() const { return serial_; }
+  bool IsVirtual() const { return static_cast<bool>(virtualSink_); }
+
  Q_SIGNALS:
   void Accepted();
   void DataArrived(const QByteArray& data);
@@ -53,6 +64,9 @@ class SlotSocket : public QObject {
   QPointer<QTcpServer> server_;
   QPointer<QTcpSocket> connection_;
   QTimer reservationTimer_;
+  quint64 serial_ = 0;
+  FrameSink virtualSink_;
+  QString virtualPeer_;
 };
 
 }  // namespace corvane

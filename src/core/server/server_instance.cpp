@@ -28,7 +28,8 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
       activity_(slots_.Sessions(), activityRows_, settings_, programDir, std::move(host)),
       databaseCommands_(catalogue_, QLocale::system()),
       databaseErrorPrompt_(prompts),
-      accessPublisher_(programDir, databaseErrorPrompt_, activity_) {
+      accessPublisher_(programDir, databaseErrorPrompt_, activity_),
+      webFile_(programDir) {
   databaseCommands_.Install(slots_.Dispatcher(), slots_.Sessions());
   forwarding_.Attach(&activity_, &activity_);
   connect(&slots_, &SlotServer::StatusRefreshed, this, &ServerInstance::StatusRefreshed);
@@ -42,6 +43,7 @@ ServerInstance::~ServerInstance() { forwarding_.Attach(nullptr, nullptr); }
 
 StartupBranch ServerInstance::RunStartup() {
   files_.LoadGeneralSettings(settings_);
+  webFile_.Load(settings_);
   if (!files_.LoadNetworkSettings(settings_)) return StartupBranch::kNetworkMissing;
   if (!users_.HasUsers()) return StartupBranch::kUsersMissing;
   if (!files_.LoadDatabaseList(catalogue_.published)) return StartupBranch::kDatabasesMissing;
@@ -55,6 +57,7 @@ void ServerInstance::LoadMainWindow() {
   slots_.StartListening();
   slots_.RefreshStatus();
   activity_.LogActivity(0, "ServerStart");
+  ApplyWebSetting();
   refreshTimer_.start(kFirstRefreshMs);
   keySeedTimer_.start(kKeySeedMs);
   inactivityTimer_.start(kInactivityMs);
@@ -78,6 +81,14 @@ void ServerInstance::SaveSettingsFiles() {
   files_.SaveDatabaseList(catalogue_.published);
   files_.SaveNetworkSettings(settings_);
   files_.SaveGeneralSettings(settings_);
+  webFile_.Save(settings_);
+}
+
+void ServerInstance::ApplyWebSetting() {
+  web_.reset();
+  if (!WebPortUsable(settings_.WebPort)) return;
+  web_ = std::make_unique<WebServer>(slots_, settings_, programDir_, &forwarding_);
+  if (!web_->Start(static_cast<quint16>(settings_.WebPort))) web_.reset();
 }
 
 void ServerInstance::Unload() {
@@ -88,6 +99,7 @@ void ServerInstance::Unload() {
   files_.SaveWindowPlacement(settings_);
   slots_.CloseAllSlots();
   slots_.CloseListener();
+  web_.reset();
   activity_.LogActivity(0, "ServerShutdown");
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <memory>
 
 #include "core/activity/activity_log.h"
 #include "core/activity/activity_rows_model.h"
@@ -14,6 +15,7 @@
 #include "core/config/server_settings.h"
 #include "core/config/settings_files.h"
 #include "core/config/user_store.h"
+#include "core/config/web_settings_file.h"
 #include "core/db/database_commands.h"
 #include "core/engine/database.h"
 #include "core/net/slot_server.h"
@@ -22,6 +24,7 @@
 #include "core/server/forwarding_activity.h"
 #include "core/server/operator_prompts.h"
 #include "core/server/startup_branch.h"
+#include "core/web/web_server.h"
 
 namespace corvane {
 
@@ -37,7 +40,7 @@ class ServerInstance : public QObject {
                  HostIdentity host = LocalHostIdentity(), QObject* parent = nullptr);
   ~ServerInstance() override;
 
-  // Loads general.dat and network.dat, asks the user store for users and loads
+  // Loads general.dat, web.dat and network.dat, asks the user store for users and loads
   // database.dat; when everything is present the database check fills the catalogue.
   StartupBranch RunStartup();
 
@@ -47,11 +50,18 @@ class ServerInstance : public QObject {
 
   // The exit question with the number of connected sockets; true when confirmed.
   bool ConfirmExit();
-  // Writes database.dat, network.dat and general.dat, in that order.
+  // Writes database.dat, network.dat, general.dat and web.dat, in that order.
   void SaveSettingsFiles();
   // Closes every slot's database and socket, writes User.dat from the placement held in
   // the settings, closes the listener and reports "ServerShutdown".
   void Unload();
+
+  // Starts the web access on WebPort (stopping it first), or keeps it off when the port is
+  // 0; its note in the activity list tells the operator how it runs.
+  void ApplyWebSetting();
+  void StopWebAccess() { web_.reset(); }
+  // The web access; nullptr while it is off.
+  WebServer* Web() { return web_.get(); }
 
   // Runs the database check over the published list, rebuilding the table and query lists;
   // unreadable databases are reported through Prompts() and withdrawn. Published Access
@@ -107,6 +117,9 @@ class ServerInstance : public QObject {
   QTimer keySeedTimer_;     // Timer2
   QTimer inactivityTimer_;  // Timer3
   bool listenerErrorShown_ = false;
+  WebSettingsFile webFile_;
+  // Last: its sessions are slots, ended before the slots go.
+  std::unique_ptr<WebServer> web_;
 };
 
 }  // namespace corvane

@@ -43,6 +43,8 @@ struct SetupControls {
   QComboBox* minutes = nullptr;  // Combo2
   QLabel* minutesLabel = nullptr;
   QPushButton* odbcAdministrator = nullptr;
+  QLineEdit* webPort = nullptr;
+  QLabel* webAddress = nullptr;  // the web client's address as a link
 
   // "Users"
   QTreeView* users = nullptr;  // ListView2 over the dialog's UserListModel

@@ -48,6 +48,8 @@ void SetupDialog::ConnectControls() {
   for (QCheckBox* box : c.checks) {
     connect(box, &QCheckBox::toggled, this, [this] { ApplyCheckBoxRules(controls_); });
   }
+  connect(c.webPort, &QLineEdit::textChanged, this,
+          [this] { ShowWebAddress(controls_, server_.ProgramDir()); });
   connect(c.tabs, &QTabWidget::currentChanged, this, [this] {
     if (isVisible()) FocusMe();
   });
@@ -173,6 +175,8 @@ void SetupDialog::reject() { Cancel(); }
 void SetupDialog::Finish() {
   keyTimer_.stop();
   server_.Slots().StartListening();
+  // The web port may have changed; web access starts again on it, or stays off.
+  server_.ApplyWebSetting();
   if (editor_) {
     editor_->disconnect(this);
     editor_->hide();

@@ -14,6 +14,7 @@
 #include "core/protocol/leading_number.h"
 #include "core/protocol/windows1252.h"
 #include "core/server/server_instance.h"
+#include "core/web/web_address.h"
 
 namespace corvane {
 namespace {
@@ -42,6 +43,8 @@ std::optional<int32_t> LeadingInt32(const QString& text) { return LeadingInteger
 void FillSetupDialog(const SetupControls& c, ServerInstance& server, UserListModel& users) {
   const ServerSettings& s = server.Settings();
   c.port->setText(QString::number(s.ListenPort));
+  c.webPort->setText(QString::number(s.WebPort));
+  ShowWebAddress(c, server.ProgramDir());
 
   c.databases->clear();
   for (const PublishedDatabase& database : server.CatalogueLists().published) {
@@ -67,6 +70,16 @@ void FillSetupDialog(const SetupControls& c, ServerInstance& server, UserListMod
   ApplyCheckBoxRules(c);
 }
 
+void ShowWebAddress(const SetupControls& c, const QString& programDir) {
+  const std::optional<int32_t> port = LeadingInt32(c.webPort->text());
+  const QString url = WebAccessUrl(programDir, port.value_or(0));
+  if (url.isEmpty()) {
+    c.webAddress->setText(QStringLiteral("Off"));
+  } else {
+    c.webAddress->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(url.toHtmlEscaped()));
+  }
+}
+
 void ApplyCheckBoxRules(const SetupControls& c) {
   const bool keepLog = c.checks[SetupControls::kKeepLogFile]->isChecked();
   for (QPushButton* button : c.logButtons) button->setEnabled(keepLog);
@@ -78,6 +91,10 @@ void ApplyCheckBoxRules(const SetupControls& c) {
 void SaveSetup(const SetupControls& c, ServerInstance& server, const UserListModel& users) {
   ServerSettings& s = server.Settings();
   if (const auto port = LeadingInt16(c.port->text())) s.ListenPort = *port;
+  if (const auto webPort = LeadingInt32(c.webPort->text());
+      webPort && *webPort >= 0 && *webPort <= 65535) {
+    s.WebPort = *webPort;
+  }
 
   PublishedList& published = server.CatalogueLists().published;
   published.clear();

@@ -21,6 +21,9 @@ class UserListModel;
 // applies the check box rules.
 void FillSetupDialog(const SetupControls& controls, ServerInstance& server, UserListModel& users);
 
+// The web client's address for the port typed in "Web Port: ", as a link ("Off" for 0).
+void ShowWebAddress(const SetupControls& controls, const QString& programDir);
+
 // "Keep Log File" enables the two log buttons; "Disconnect on inactivity" enables the
 // minutes box and its label.
 void ApplyCheckBoxRules(const SetupControls& controls);

@@ -151,6 +151,20 @@ QWidget* BuildNetworkTab(SetupControls& c) {
   portLayout->addWidget(c.port);
   portLayout->addStretch();
 
+  auto* web = new QGroupBox(Text(" Web Access "), page);
+  c.webPort = new QLineEdit(web);
+  c.webPort->setObjectName(Text("txtWebPort"));
+  c.webPort->setMaximumWidth(90);
+  c.webAddress = new QLabel(web);
+  c.webAddress->setObjectName(Text("lblWebAddress"));
+  c.webAddress->setTextFormat(Qt::RichText);
+  c.webAddress->setTextInteractionFlags(Qt::TextBrowserInteraction);
+  c.webAddress->setOpenExternalLinks(true);
+  auto* webLayout = new QHBoxLayout(web);
+  webLayout->addWidget(new QLabel(Text("Web Port: "), web));
+  webLayout->addWidget(c.webPort);
+  webLayout->addWidget(c.webAddress, 1);
+
   auto* logon = new QGroupBox(Text(" Logon "), page);
   auto* logonLayout = new QVBoxLayout(logon);
   logonLayout->addWidget(MakeCheck(c, logon, 4, "Allow multiple connections"));
@@ -172,6 +186,7 @@ QWidget* BuildNetworkTab(SetupControls& c) {
 
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(serverPort);
+  layout->addWidget(web);
   layout->addWidget(logon);
   layout->addWidget(activity);
   layout->addStretch();

@@ -139,6 +139,7 @@ void DesktopController::RunSetupCommand() {
   slots.CurrentUsers().Clear();
   // No new clients while the setup is open; saving it starts the listener again.
   slots.CloseListener();
+  server_.StopWebAccess();
   OpenSetup(-1);
 }
 
