@@ -12,7 +12,8 @@ if [ "${1:-}" = "--sanitize" ]; then
   extra=(-DCORVANE_SANITIZE=ON)
 fi
 
-scripts/deps.sh
+# sqlite3 and chromium serve the web client's browser test, which skips without them.
+scripts/deps.sh sqlite3 chromium
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
 cmake --build "$build_dir" -j2
 cd "$build_dir"
