@@ -1,0 +1,46 @@
+#include "harness.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace corvane::fuzz {
+namespace {
+
+// The fuzzer's process is the harness's to own: one application and one folder for the run.
+struct Process {
+  std::unique_ptr<QCoreApplication> app;
+  std::unique_ptr<QTemporaryDir> scratch;
+};
+
+Process& TheProcess() {
+  static Process process;
+  return process;
+}
+
+}  // namespace
+
+void EnsureApplication() {
+  Process& process = TheProcess();
+  if (process.app) return;
+  // QCoreApplication keeps references to its arguments for its whole life.
+  static int argc = 1;
+  static char name[] = "corvane-fuzz";
+  static char* argv[] = {name, nullptr};
+  process.app = std::make_unique<QCoreApplication>(argc, argv);
+}
+
+QString ScratchDirectory() {
+  Process& process = TheProcess();
+  if (!process.scratch) process.scratch = std::make_unique<QTemporaryDir>();
+  return process.scratch->path();
+}
+
+void Fail(const char* what) {
+  std::fprintf(stderr, "fuzz expectation broken: %s\n", what);
+  std::abort();
+}
+
+}  // namespace corvane::fuzz
