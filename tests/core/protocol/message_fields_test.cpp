@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/protocol/command_error.h"
 #include "core/protocol/leading_number.h"
 
@@ -74,6 +76,19 @@ TEST(LeadingNumberTest, DecimalForms) {
   EXPECT_EQ(LeadingNumber("25e-1"), 2.5);
   EXPECT_EQ(LeadingNumber("1e"), 1);
   EXPECT_EQ(LeadingNumber("3.."), 3);
+}
+
+TEST(LeadingNumberTest, OutOfRangeGoesTheWayOfDigitsAndExponentTogether) {
+  const double huge = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(LeadingNumber("1e400"), huge);
+  EXPECT_EQ(LeadingNumber("-1e400"), -huge);
+  EXPECT_EQ(LeadingNumber("1e-400"), 0);
+  // Many digits with a small negative exponent are still far too large.
+  EXPECT_EQ(LeadingNumber("1" + QByteArray(400, '0') + "e-10"), huge);
+  EXPECT_EQ(LeadingNumber("-1" + QByteArray(400, '0') + "D-5"), -huge);
+  // Many zeros after the point with a large exponent are still far too small.
+  EXPECT_EQ(LeadingNumber("0." + QByteArray(400, '0') + "1e10"), 0);
+  EXPECT_THROW(FieldNumber("1" + QByteArray(400, '0') + "e-10"), CommandError);
 }
 
 TEST(LeadingNumberTest, BlanksTabsAndLineFeedsAreSkippedAnywhere) {
