@@ -24,6 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Expect(text.isEmpty() ? !anyBack : anyBack && anyBack->size() == text.size(),
                "decryption keeps the length");
   DerivedIntegerKey(rawK2);
+  // Byte by byte, as the frame search reads the ends of candidate payloads.
+  for (qsizetype i = 0; anyBack && i < text.size(); i += 1 + i / 4) {
+    fuzz::Expect(DecryptPayloadByte(text[i], i, text.size(), rawK1, rawK2) == anyBack->at(i),
+                 "one byte deciphers as within the whole text");
+  }
 
   // The keys the server uses: k1 from 1 to 241, k2 positive. Every byte but 255 survives.
   const int32_t k1 = 1 + static_cast<int32_t>(static_cast<uint32_t>(rawK1) % 241);

@@ -132,6 +132,20 @@ TEST_F(BadInputTest, OverlongUnendedInputClosesTheConnection) {
   ExpectBystanderServed();
 }
 
+TEST_F(BadInputTest, AMebibyteOfEndMarksAfterAnEncipheredStxDoesNotStallTheServer) {
+  // Every end mark is a frame candidate whose payload deciphers to a text beginning with
+  // STX; judging each must not take time in the size of the buffer.
+  server_.settings.EncryptionEnabled = 1;
+  bystander_ = LoggedOn("ann", "PW", 23456789);
+  ASSERT_EQ(Ask(*bystander_, "RequestTheTable", {"0", "0"}).word, "Fields");
+  auto attacker = LoggedOn();
+  ASSERT_NE(attacker->SessionKey(), 0);
+  attacker->SendRaw(EncryptPayload("\x02", attacker->SessionKey(), attacker->PrivateKey()));
+  for (int i = 0; i < 17; ++i) attacker->SendRaw(QByteArray(64 * 1024, '\x03'));
+  EXPECT_TRUE(attacker->WaitForDisconnected(10000));
+  ExpectBystanderServed();
+}
+
 TEST_F(BadInputTest, MissingEmptyAndNonNumericFieldsGetErrorReplies) {
   auto client = LoggedOn();
   EXPECT_EQ(Ask(*client, "RequestTheTable").word, "ErrorDB");
