@@ -1,5 +1,7 @@
 // Field reading: a message text read field by field, each field also read as a number.
 // Fields written with LeadField and AddField must read back unchanged.
+#include <QList>
+
 #include "core/protocol/command_error.h"
 #include "core/protocol/control_chars.h"
 #include "core/protocol/leading_number.h"

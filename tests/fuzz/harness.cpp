@@ -11,7 +11,9 @@ namespace {
 
 // The fuzzer's process is the harness's to own: one application and one folder for the run.
 struct Process {
-  std::unique_ptr<QCoreApplication> app;
+  // Never destroyed: libFuzzer ends the process with exit(), after Qt's own globals are
+  // gone, and the application's destructor would touch them.
+  QCoreApplication* app = nullptr;
   std::unique_ptr<QTemporaryDir> scratch;
 };
 
@@ -29,7 +31,7 @@ void EnsureApplication() {
   static int argc = 1;
   static char name[] = "corvane-fuzz";
   static char* argv[] = {name, nullptr};
-  process.app = std::make_unique<QCoreApplication>(argc, argv);
+  process.app = new QCoreApplication(argc, argv);
 }
 
 QString ScratchDirectory() {
