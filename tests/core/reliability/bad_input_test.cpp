@@ -181,7 +181,7 @@ TEST_F(BadInputTest, SqlInSearchTextsSortOrdersAndQueryNamesStaysText) {
   Ask(*client, "CreateQuery", {"q2", "SELECT * FROM people; DROP TABLE people"});
   client = LoggedOn();
   ASSERT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
-  Ask(*client, "Next");
+  Ask(*client, "First");
   // A value holding SQL is stored as it is.
   Ask(*client, "Update", {"1", "'); DROP", "10"});
   ExpectPeopleIntact();
@@ -194,7 +194,7 @@ TEST_F(BadInputTest, DeletedDatabaseFileIsReportedAndNotCreatedAgain) {
   bystander_.reset();
   ASSERT_TRUE(QFile::remove(path_));
   auto client = LoggedOn();
-  EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "ErrorDB");
+  EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "NoDatabase");
   EXPECT_FALSE(QFile::exists(path_));
   client = LoggedOn();
   EXPECT_EQ(Ask(*client, "RequestTables", {"0"}).word, "Tables");
