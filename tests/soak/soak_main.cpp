@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -142,6 +143,9 @@ class Soak {
         const auto reply = intruder.Logon("demo", "wrong", key_);
         Count(reply);
         if (reply && reply->word == "PassDenied") ++totals_.refusedLogons;
+        // With encryption on, requests after a refused logon go enciphered with the session
+        // key 0 the slot still has.
+        intruder.SetEncryption(ClientEncryption::kEncrypted);
         const auto refused = intruder.Request("RequestTheTable", {"0", "0"});
         Count(refused);
         if (!refused || refused->word != "UserDenied") ++totals_.malformed;
