@@ -53,6 +53,7 @@ struct Totals {
   long errorReplies = 0;
   long disconnects = 0;
   long refusedLogons = 0;
+  long connectFailures = 0;
 };
 
 // What the file must hold: acknowledged rows by name with their quantity; names whose fate
@@ -170,11 +171,14 @@ class Soak {
   std::unique_ptr<CorvaneClient> Open() {
     auto client = std::make_unique<CorvaneClient>(10000);
     if (!client->Connect(QStringLiteral("127.0.0.1"), port_)) {
-      ++totals_.unanswered;
+      // All slots taken (departed clients wait for the next refresh to be reaped) or no
+      // answer from the listener.
+      ++totals_.connectFailures;
       return nullptr;
     }
     const auto logon = client->Logon("demo", "pw", key_);
     Count(logon);
+    if (!logon) std::fprintf(stderr, "no reply to Logon\n");
     if (!logon || logon->word != "Accepted") return nullptr;
     Reopen(*client);
     return client;
@@ -205,6 +209,7 @@ class Soak {
     }
     std::optional<ClientReply> reply = client.Request(command, fields);
     Count(reply);
+    if (!reply) std::fprintf(stderr, "no reply to %s\n", word);
     // An "ErrorUpdate" comes before the record it concerns.
     if (reply && reply->word == "ErrorUpdate" && command != "Sort" && command != "FindFirst" &&
         command != "FindNext") {
@@ -304,8 +309,9 @@ int Run(double minutes) {
   const Totals& t = soak.totals();
   std::printf(
       "requests %ld, unanswered %ld, malformed %ld, error replies %ld, disconnects %ld, "
-      "refused logons %ld\n",
-      t.requests, t.unanswered, t.malformed, t.errorReplies, t.disconnects, t.refusedLogons);
+      "refused logons %ld, connections without a slot %ld\n",
+      t.requests, t.unanswered, t.malformed, t.errorReplies, t.disconnects, t.refusedLogons,
+      t.connectFailures);
   std::printf(
       "rows in file %lld, in model %lld (uncertain %lld): missing %ld, wrong %ld, "
       "extra %ld; integrity %s\n",
