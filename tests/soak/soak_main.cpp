@@ -112,7 +112,7 @@ class Soak {
       Reopen(*client);
     } else if (action < 75) {
       Ask(*client, "RequestTablesWiz", {"0"});
-      Ask(*client, "RequestTheFieldsWiz", {"0"});
+      Ask(*client, "RequestTheFieldsWiz", {"0", "0"});
       const auto created = Ask(*client, "CreateQuery",
                                {"soak" + QByteArray::number(serial_),
                                 "SELECT [Name], [Qty] FROM [Stock] WHERE Qty > 500"});
@@ -203,6 +203,9 @@ class Soak {
   std::optional<ClientReply> Ask(CorvaneClient& client, const char* word,
                                  const QList<QByteArray>& fields) {
     const QByteArray command(word);
+    // After "ErrorDB" the slot is no longer logged on and the server may close it at its
+    // next refresh: the client logs on again before asking more.
+    if (loggedOff_) return std::nullopt;
     if (command == "RemoveQuery" || command == "Close") {
       client.Send(command, fields);
       return std::nullopt;
