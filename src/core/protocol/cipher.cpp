@@ -60,6 +60,16 @@ std::optional<QByteArray> DecryptPayload(const QByteArray& text, int32_t k1, int
   return out;
 }
 
+char DecryptPayloadByte(char byte, qsizetype index, qsizetype length, int32_t k1, int32_t k2) {
+  if (k1 == 0) return byte;
+  const CipherSteps steps = StepsFor(length, k1, k2);
+  // The counter runs 1..limit and starts again; with a limit below 2 it stays 1.
+  const int64_t counter = steps.limit >= 2 ? index % steps.limit + 1 : 1;
+  int64_t t = static_cast<unsigned char>(byte) - steps.m - counter;
+  if (t < 0) t += 255;
+  return (t >= 0 && t <= 255) ? static_cast<char>(t) : byte;
+}
+
 QByteArray RandomTrailer(PseudoRandom& random) {
   QByteArray trailer(4, Qt::Uninitialized);
   for (int i = 0; i < 4; ++i) {

@@ -20,6 +20,10 @@ QByteArray EncryptPayload(const QByteArray& text, int32_t k1, int32_t k2);
 // computed (k1 = 0, or a code outside 0..255) is taken over unchanged.
 std::optional<QByteArray> DecryptPayload(const QByteArray& text, int32_t k1, int32_t k2);
 
+// The byte at `index` of DecryptPayload(text, k1, k2) for a text of `length` bytes whose
+// byte at `index` is `byte`, computed alone: the cipher's counter at a position follows from
+// the position and the length. Precondition: 0 <= index < length.
+char DecryptPayloadByte(char byte, qsizetype index, qsizetype length, int32_t k1, int32_t k2);
 // Four bytes with codes 1..255 from the server's generator.
 QByteArray RandomTrailer(PseudoRandom& random);
 

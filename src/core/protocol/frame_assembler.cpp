@@ -8,11 +8,18 @@ namespace {
 
 enum class Candidate { kFrame, kPartOfPayload };
 
-Candidate JudgeCandidate(const QByteArray& payload, const RequestKeys& keys) {
-  if (!keys.enciphered || payload.isEmpty()) return Candidate::kFrame;
-  const std::optional<QByteArray> text = DecryptPayload(payload, keys.k1, keys.k2);
-  if (!text || text->isEmpty() || text->front() != kStx) return Candidate::kFrame;
-  return text->back() == kEot ? Candidate::kFrame : Candidate::kPartOfPayload;
+// The payload is the first `length` bytes of the buffer. Only the first and the last byte
+// of its deciphered text decide, and each is computed alone: copying or deciphering every
+// candidate's whole payload would make a buffer full of end marks cost time in the square
+// of its size.
+Candidate JudgeCandidate(const QByteArray& buffer, qsizetype length, const RequestKeys& keys) {
+  if (!keys.enciphered || length == 0) return Candidate::kFrame;
+  if (DecryptPayloadByte(buffer[0], 0, length, keys.k1, keys.k2) != kStx) {
+    return Candidate::kFrame;
+  }
+  return DecryptPayloadByte(buffer[length - 1], length - 1, length, keys.k1, keys.k2) == kEot
+             ? Candidate::kFrame
+             : Candidate::kPartOfPayload;
 }
 
 }  // namespace
@@ -34,7 +41,7 @@ std::optional<qsizetype> FindFrameLength(const QByteArray& buffer, qsizetype& sc
       scanFrom = p;
       return std::nullopt;
     }
-    if (JudgeCandidate(buffer.left(p), keys) == Candidate::kFrame) return length;
+    if (JudgeCandidate(buffer, p, keys) == Candidate::kFrame) return length;
     from = p + 1;
     // Candidates already rejected stay rejected: the payload before them cannot change.
     scanFrom = from;

@@ -1,5 +1,6 @@
 #include "core/protocol/leading_number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -36,6 +37,37 @@ double RadixNumber(const std::string& text, size_t pos, int base) {
   if (value <= 0xFFFF) return value > 0x7FFF ? static_cast<double>(value) - 65536.0 : value;
   return value > 0x7FFFFFFF ? static_cast<double>(value) - 4294967296.0
                             : static_cast<double>(value);
+}
+
+// The power of ten of the first significant digit of a number in the C form (sign, digits,
+// ".", digits, "e" exponent): 0 for "5", 2 for "500", -3 for "0.005e0", 397 for "1e397".
+int64_t DecimalMagnitude(const std::string& number) {
+  size_t pos = (number[0] == '+' || number[0] == '-') ? 1 : 0;
+  int64_t magnitude = -1;
+  bool significant = false;
+  for (; pos < number.size() && IsDigit(number[pos]); ++pos) {
+    significant = significant || number[pos] != '0';
+    if (significant) ++magnitude;
+  }
+  if (pos < number.size() && number[pos] == '.') {
+    for (++pos; pos < number.size() && IsDigit(number[pos]); ++pos) {
+      if (significant) continue;
+      --magnitude;
+      significant = number[pos] != '0';
+      if (significant) ++magnitude;
+    }
+  }
+  if (pos < number.size() && number[pos] == 'e') {
+    ++pos;
+    const bool negative = pos < number.size() && number[pos] == '-';
+    if (pos < number.size() && (number[pos] == '-' || number[pos] == '+')) ++pos;
+    int64_t exponent = 0;
+    for (; pos < number.size() && IsDigit(number[pos]); ++pos) {
+      exponent = std::min<int64_t>(exponent * 10 + (number[pos] - '0'), 1'000'000'000);
+    }
+    magnitude += negative ? -exponent : exponent;
+  }
+  return magnitude;
 }
 
 }  // namespace
@@ -82,8 +114,9 @@ double LeadingNumber(const QByteArray& text) {
   const char* begin = number.data() + (number[0] == '+' ? 1 : 0);
   const auto [end, error] = std::from_chars(begin, number.data() + number.size(), value);
   if (error == std::errc::result_out_of_range) {
-    // Too small gives 0; too large an infinity, which callers range-check.
-    if (number.find("e-") != std::string::npos) return 0;
+    // Too small gives 0; too large an infinity, which callers range-check. Which one it is
+    // follows from the digits and the exponent together: "1" and 400 zeros "e-10" is large.
+    if (DecimalMagnitude(number) < 0) return 0;
     const double huge = std::numeric_limits<double>::infinity();
     return number[0] == '-' ? -huge : huge;
   }

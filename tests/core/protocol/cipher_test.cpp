@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "core/protocol/pseudo_random.h"
 
 namespace corvane {
@@ -75,6 +78,23 @@ TEST(KeyedXor, IsItsOwnInverseAndMasksByPositionPlusDigitSum) {
   EXPECT_EQ(KeyedXor("", 157), QByteArray());
   // key 157 -> d = 13; first byte XOR 14, second XOR 15.
   EXPECT_EQ(KeyedXor(QByteArray("\0\0", 2), 157), QByteArray("\x0E\x0F"));
+}
+
+TEST(PayloadCipher, OneByteDeciphersAsWithinTheWholeText) {
+  QByteArray text;
+  for (int i = 0; i < 300; ++i) text.append(static_cast<char>((i * 37) % 256));
+  const std::vector<std::pair<int32_t, int32_t>> keys = {{48, 48611},  {73, 12345678},   {0, 5},
+                                                         {7, -123457}, {-3, 2147483647}, {1, 1}};
+  for (const auto& [k1, k2] : keys) {
+    for (qsizetype length : {1, 2, 15, 16, 17, 300}) {
+      const QByteArray part = text.left(length);
+      const QByteArray whole = *DecryptPayload(part, k1, k2);
+      for (qsizetype i = 0; i < length; ++i) {
+        ASSERT_EQ(DecryptPayloadByte(part[i], i, length, k1, k2), whole[i])
+            << "k1 " << k1 << " k2 " << k2 << " length " << length << " at " << i;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -85,6 +86,19 @@ TEST(FieldNumberTest, RoundsHalfToEvenWithinSixteenBits) {
   EXPECT_THROW(FieldNumber("32768"), CommandError);
   EXPECT_THROW(FieldNumber("1e300"), CommandError);
   EXPECT_THROW(FieldNumber("1e999"), CommandError);
+}
+
+TEST(LeadingNumberTest, OutOfRangeGoesTheWayOfDigitsAndExponentTogether) {
+  const double huge = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(LeadingNumber("1e400"), huge);
+  EXPECT_EQ(LeadingNumber("-1e400"), -huge);
+  EXPECT_EQ(LeadingNumber("1e-400"), 0);
+  // Many digits with a small negative exponent are still far too large.
+  EXPECT_EQ(LeadingNumber("1" + QByteArray(400, '0') + "e-10"), huge);
+  EXPECT_EQ(LeadingNumber("-1" + QByteArray(400, '0') + "D-5"), -huge);
+  // Many zeros after the point with a large exponent are still far too small.
+  EXPECT_EQ(LeadingNumber("0." + QByteArray(400, '0') + "1e10"), 0);
+  EXPECT_THROW(FieldNumber("1" + QByteArray(400, '0') + "e-10"), CommandError);
 }
 
 }  // namespace

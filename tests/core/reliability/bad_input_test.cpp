@@ -1,0 +1,270 @@
+// Bad input against a live server: malformed frames, hostile fields and database files in
+// a bad state. Each case checks what the offending client gets (a clear error reply, silence
+// or a closed connection), that a second client is served as before, and that no data is
+// lost.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <QFile>
+
+#include "core/activity/activity_log.h"
+#include "core/activity/activity_rows_model.h"
+#include "core/activity/host_identity.h"
+#include "core/db/db_session_fixture.h"
+#include "core/protocol/cipher.h"
+
+namespace corvane::testing {
+namespace {
+
+const QByteArray kEnd("\x03\x03\x03");
+
+QByteArray PlainFrame(const QByteArray& text) { return text + kEnd + "\x04"; }
+
+class BadInputTest : public DbSessionTest {
+ protected:
+  void SetUp() override {
+    DbSessionTest::SetUp();
+    MakePeople({"Ann", "Bob", "Cy"});
+    Publish({"people"});
+    bystander_ = LoggedOn("ann", "PW", 23456789);
+    ASSERT_EQ(Ask(*bystander_, "RequestTheTable", {"0", "0"}).word, "Fields");
+  }
+
+  // The second client still browses and its reads see every record.
+  void ExpectBystanderServed() {
+    ASSERT_TRUE(bystander_->IsConnected());
+    const ClientReply first = Ask(*bystander_, "First");
+    EXPECT_EQ(first.word, "Data");
+    EXPECT_EQ(first.fields.value(0), "1");
+  }
+
+  void ExpectPeopleIntact(int count = 3) {
+    EXPECT_EQ(Query(QStringLiteral("SELECT count(*) FROM people")).toInt(), count);
+    EXPECT_EQ(Query(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+  }
+
+  std::unique_ptr<CorvaneClient> Connected() {
+    auto client = std::make_unique<CorvaneClient>(3000);
+    EXPECT_TRUE(client->Connect(server_.host(), server_.port()));
+    return client;
+  }
+
+  std::unique_ptr<CorvaneClient> bystander_;
+};
+
+TEST_F(BadInputTest, TruncatedFramesWaitAndADroppedHalfFrameHarmsNoOne) {
+  auto client = LoggedOn();
+  client->SendRaw(PlainFrame("\x02Next\x04").left(6));
+  EXPECT_TRUE(Silent(*client));
+  client->Disconnect();
+  ExpectBystanderServed();
+
+  auto again = LoggedOn();
+  again->SendRaw(QByteArray("\x02Next\x04") + kEnd);  // end mark without its trailer
+  EXPECT_TRUE(Silent(*again));
+  again->SendRaw("\x04");  // the trailer completes the frame; Next without a set fails
+  const auto reply = again->ReadReply();
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->word, "ErrorDB");
+  ExpectBystanderServed();
+}
+
+TEST_F(BadInputTest, FramesWithoutStxOrWithUnknownWordsGetNoReplyAfterLogon) {
+  auto client = LoggedOn();
+  client->SendRaw(PlainFrame("Next\x04"));
+  client->SendRaw(
+      PlainFrame("\x02NoSuchCommand\x04"
+                 "1\x04"));
+  client->SendRaw(PlainFrame(""));
+  EXPECT_TRUE(Silent(*client));
+  EXPECT_TRUE(client->IsConnected());
+  // The connection still works.
+  EXPECT_EQ(Ask(*client, "RequestTables", {"0"}).word, "Tables");
+  ExpectBystanderServed();
+}
+
+TEST_F(BadInputTest, AnythingButLogonBeforeLogonIsRefused) {
+  for (const QByteArray& word : {QByteArray("RequestTheTable"), QByteArray("ThankYou"),
+                                 QByteArray("NoSuchCommand"), QByteArray("Update")}) {
+    auto client = Connected();
+    const auto reply = client->Request(word, {"0", "0"});
+    ASSERT_TRUE(reply) << word.constData();
+    EXPECT_EQ(reply->word, "UserDenied");
+  }
+  ExpectPeopleIntact();
+  ExpectBystanderServed();
+}
+
+TEST_F(BadInputTest, WrongPasswordsAndWrongKeysOpenNothing) {
+  auto wrong = Connected();
+  EXPECT_EQ(wrong->Logon("bob", "nope", 12345678)->word, "PassDenied");
+  EXPECT_EQ(wrong->Request("RequestTheTable", {"0", "0"})->word, "UserDenied");
+
+  // Right password, but requests enciphered with another private key: they read as
+  // garbage and run nothing.
+  server_.settings.EncryptionEnabled = 1;
+  bystander_ = LoggedOn("ann", "PW", 23456789);
+  ASSERT_EQ(Ask(*bystander_, "RequestTheTable", {"0", "0"}).word, "Fields");
+  auto client = LoggedOn();
+  ASSERT_NE(client->SessionKey(), 0);
+  ASSERT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
+  ASSERT_EQ(Ask(*client, "Next").word, "Data");
+  client->SetPrivateKey(87654321);
+  client->Send("Delete");
+  client->Send("Update", {"1", "Mallory", "1"});
+  client->ReadReplies(2, 500);
+  ExpectPeopleIntact();
+  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people WHERE id = 1")).toString(),
+            QStringLiteral("Ann"));
+  ExpectBystanderServed();
+}
+
+TEST_F(BadInputTest, OverlongUnendedInputClosesTheConnection) {
+  auto before = Connected();
+  before->SendRaw(QByteArray(20 * 1024, 'x'));
+  EXPECT_TRUE(before->WaitForDisconnected());
+
+  auto after = LoggedOn();
+  QByteArray mebibyte(1024 * 1024 + 1, 'y');
+  after->SendRaw(mebibyte);
+  EXPECT_TRUE(after->WaitForDisconnected(10000));
+  ExpectBystanderServed();
+}
+
+TEST_F(BadInputTest, AMebibyteOfEndMarksAfterAnEncipheredStxDoesNotStallTheServer) {
+  // Every end mark is a frame candidate whose payload deciphers to a text beginning with
+  // STX; judging each must not take time in the size of the buffer.
+  server_.settings.EncryptionEnabled = 1;
+  bystander_ = LoggedOn("ann", "PW", 23456789);
+  ASSERT_EQ(Ask(*bystander_, "RequestTheTable", {"0", "0"}).word, "Fields");
+  auto attacker = LoggedOn();
+  ASSERT_NE(attacker->SessionKey(), 0);
+  attacker->SendRaw(EncryptPayload("\x02", attacker->SessionKey(), attacker->PrivateKey()));
+  for (int i = 0; i < 17; ++i) attacker->SendRaw(QByteArray(64 * 1024, '\x03'));
+  EXPECT_TRUE(attacker->WaitForDisconnected(10000));
+  ExpectBystanderServed();
+}
+
+TEST_F(BadInputTest, MissingEmptyAndNonNumericFieldsGetErrorReplies) {
+  auto client = LoggedOn();
+  EXPECT_EQ(Ask(*client, "RequestTheTable").word, "ErrorDB");
+  client = LoggedOn();
+  EXPECT_EQ(Ask(*client, "RequestTables", {"99999"}).word, "ErrorDB");  // overflow
+  client = LoggedOn();
+  EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "7"}).word, "ErrorDB");
+  client = LoggedOn();
+  // "abc" reads as 0.
+  EXPECT_EQ(Ask(*client, "RequestTheTable", {"abc", "zero"}).word, "Fields");
+  EXPECT_EQ(Ask(*client, "Next").word, "Data");
+  // Empty values and far too many fields: the update either applies or is refused whole.
+  Ask(*client, "Update", {"", "", ""});
+  QList<QByteArray> many(100000, "9");
+  const auto reply = client->Request("Update", many);
+  ASSERT_TRUE(reply);
+  ExpectPeopleIntact();
+  ExpectBystanderServed();
+}
+
+TEST_F(BadInputTest, SqlInSearchTextsSortOrdersAndQueryNamesStaysText) {
+  auto client = LoggedOn();
+  ASSERT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
+  const QByteArray attack = "x'; DROP TABLE people; --";
+  Ask(*client, "FindFirst", {"0", attack});
+  Ask(*client, "FindFirst", {"1", "\"); DELETE FROM people; --"});
+  Ask(*client, "Sort", {"name; DROP TABLE people"});
+  client = LoggedOn();
+  Ask(*client, "RequestTablesWiz", {"0"});
+  Ask(*client, "CreateQuery", {"q]; DROP TABLE people; --", "SELECT * FROM people"});
+  client = LoggedOn();
+  Ask(*client, "RequestTablesWiz", {"0"});
+  Ask(*client, "CreateQuery", {"q2", "SELECT * FROM people; DROP TABLE people"});
+  client = LoggedOn();
+  ASSERT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
+  Ask(*client, "First");
+  // A value holding SQL is stored as it is.
+  Ask(*client, "Update", {"1", "'); DROP", "10"});
+  ExpectPeopleIntact();
+  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people WHERE id = 1")).toString(),
+            QStringLiteral("'); DROP"));
+  ExpectBystanderServed();
+}
+
+TEST_F(BadInputTest, DeletedDatabaseFileIsReportedAndNotCreatedAgain) {
+  bystander_.reset();
+  ASSERT_TRUE(QFile::remove(path_));
+  auto client = LoggedOn();
+  EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "NoDatabase");
+  EXPECT_FALSE(QFile::exists(path_));
+  client = LoggedOn();
+  EXPECT_EQ(Ask(*client, "RequestTables", {"0"}).word, "Tables");
+}
+
+TEST_F(BadInputTest, CorruptDatabaseFileIsReported) {
+  bystander_.reset();
+  {
+    QFile file(path_);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(8192, '\x5a'));
+  }
+  QFile::remove(path_ + "-wal");
+  QFile::remove(path_ + "-shm");
+  auto client = LoggedOn();
+  EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "ErrorDB");
+  client = LoggedOn();
+  EXPECT_EQ(Ask(*client, "RequestTables", {"0"}).word, "Tables");
+}
+
+TEST_F(BadInputTest, LockedDatabaseRefusesTheWriteAndKeepsTheData) {
+  auto client = LoggedOn();
+  ASSERT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
+  ASSERT_EQ(Ask(*client, "Next").word, "Data");
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.toUtf8().constData(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const QList<ClientReply> replies = [&] {
+    client->Send("Update", {"1", "Locked", "11"});
+    return client->ReadReplies(2, 15000);
+  }();
+  ASSERT_FALSE(replies.isEmpty());
+  EXPECT_EQ(replies.front().word, "ErrorUpdate");
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people WHERE id = 1")).toString(),
+            QStringLiteral("Ann"));
+  ExpectBystanderServed();
+}
+
+TEST_F(BadInputTest, ReadOnlyDatabaseRefusesWrites) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes to read-only files";
+  bystander_.reset();
+  ASSERT_TRUE(QFile::setPermissions(path_, QFile::ReadOwner));
+  auto client = LoggedOn();
+  ASSERT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
+  ASSERT_EQ(Ask(*client, "Next").word, "Data");
+  client->Send("Update", {"1", "Nobody", "11"});
+  const QList<ClientReply> replies = client->ReadReplies(2, 5000);
+  ASSERT_FALSE(replies.isEmpty());
+  EXPECT_EQ(replies.front().word, "ErrorUpdate");
+  QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner);
+  ExpectPeopleIntact();
+}
+
+TEST_F(BadInputTest, FullDiskForTheLogFileLeavesTheServerServing) {
+  if (!QFile::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full";
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), dir_.filePath("CorvaneDB.log")));
+  server_.settings.KeepLogFile = 1;
+  ActivityRowsModel rows;
+  ActivityLog log(server_.slots().Sessions(), rows, server_.settings, dir_.path(),
+                  LocalHostIdentity());
+  server_.activity.forward = [&](int slot, const QByteArray& code) { log.LogActivity(slot, code); };
+  auto client = LoggedOn();
+  ASSERT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
+  EXPECT_EQ(Ask(*client, "Next").word, "Data");
+  EXPECT_GT(rows.rowCount(), 0);
+  server_.activity.forward = nullptr;
+  ExpectBystanderServed();
+}
+
+}  // namespace
+}  // namespace corvane::testing
