@@ -12,16 +12,15 @@
 #include <QTemporaryDir>
 
 #include "process_memory.h"
+#include "support/file_bytes.h"
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
 namespace corvane::load {
 namespace {
 
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(bytes);
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  EXPECT_TRUE(corvane::testing::WriteFileBytes(path, bytes)) << path.toStdString();
 }
 
 class LoadRunTest : public ::testing::Test {
@@ -40,12 +39,12 @@ class LoadRunTest : public ::testing::Test {
     ASSERT_TRUE(dir_.isValid());
     const quint16 port = test::FreeListenPort();
     ASSERT_NE(port, 0);
-    WriteAll(Path("network.dat"), QByteArray::number(port) + "\r\n");
-    WriteAll(Path("general.dat"), "0,0,5,0," + QByteArray::number(encryption) + "\r\n1,0\r\n");
+    WriteFile(Path("network.dat"), QByteArray::number(port) + "\r\n");
+    WriteFile(Path("general.dat"), "0,0,5,0," + QByteArray::number(encryption) + "\r\n1,0\r\n");
     testing::ExecOnFile(Path("items.db"),
                         "CREATE TABLE Items (id INTEGER PRIMARY KEY, name VARCHAR(20));"
                         "INSERT INTO Items (name) VALUES ('a'), ('b'), ('c'), ('d'), ('e');");
-    WriteAll(Path("database.dat"), "\"items.db\",\"" + Path("items.db").toUtf8() + "\"\r\n");
+    WriteFile(Path("database.dat"), "\"items.db\",\"" + Path("items.db").toUtf8() + "\"\r\n");
     QProcess admin;
     admin.start(QStringLiteral(CORVANE_SERVER_PATH),
                 {QStringLiteral("--dir"), dir_.path(), QStringLiteral("--add-user"),

@@ -14,20 +14,19 @@
 #include <random>
 
 #include "client/corvane_client.h"
+#include "support/file_bytes.h"
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
 namespace corvane {
 namespace {
 
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  EXPECT_TRUE(corvane::testing::WriteFileBytes(path, bytes)) << path.toStdString();
+}
+
 using testing::ExecOnFile;
 using testing::QueryOnFile;
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(bytes);
-}
 
 class CrashDurabilityTest : public ::testing::Test {
  protected:
@@ -53,9 +52,9 @@ class CrashDurabilityTest : public ::testing::Test {
 
   void Prepare() {
     port_ = test::FreeListenPort();
-    WriteAll(Path("network.dat"), QByteArray::number(port_) + "\r\n");
+    WriteFile(Path("network.dat"), QByteArray::number(port_) + "\r\n");
     // Refresh 5 s, no log file, encryption off; multiple logons, no inactivity limit.
-    WriteAll(Path("general.dat"), "0,0,5,0,0\r\n1,0\r\n");
+    WriteFile(Path("general.dat"), "0,0,5,0,0\r\n1,0\r\n");
     QByteArray key;
     ASSERT_EQ(RunAdmin({QStringLiteral("--add-user"), QStringLiteral("demo"), QStringLiteral("pw")},
                        &key),
@@ -64,7 +63,7 @@ class CrashDurabilityTest : public ::testing::Test {
     ExecOnFile(Path("items.db"),
                QStringLiteral("CREATE TABLE Items (ItemID INTEGER PRIMARY KEY AUTOINCREMENT, "
                               "Name VARCHAR(40), Qty LONG)"));
-    WriteAll(Path("database.dat"), "\"items.db\",\"" + Path("items.db").toUtf8() + "\"\r\n");
+    WriteFile(Path("database.dat"), "\"items.db\",\"" + Path("items.db").toUtf8() + "\"\r\n");
   }
 
   void StartServer() {
