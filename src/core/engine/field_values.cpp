@@ -52,9 +52,24 @@ int64_t Whole(const FieldInfo& field, const Variant& value, int64_t low, int64_t
   return static_cast<int64_t>(d);
 }
 
+// Other ISO 8601 forms (minutes only, milliseconds, a zone), read as the wall clock they show.
+QDateTime IsoDateTime(const QString& text) {
+  if (text.size() == 10) return WallClock(QDate::fromString(text, Qt::ISODate), QTime(0, 0));
+  if (text.size() < 16 || (text[10] != QLatin1Char('T') && text[10] != QLatin1Char(' '))) {
+    return QDateTime();
+  }
+  const QDateTime zoned = QDateTime::fromString(text, Qt::ISODateWithMs);
+  if (zoned.isValid() && zoned.timeSpec() != Qt::LocalTime) {
+    return WallClock(zoned.date(), zoned.time());
+  }
+  const QDate date = QDate::fromString(text.left(10), Qt::ISODate);
+  const QTime time = QTime::fromString(text.mid(11), Qt::ISODateWithMs);
+  return date.isValid() && time.isValid() ? WallClock(date, time) : QDateTime();
+}
+
 QDateTime FromDays(double days) {
   // Day numbers count from 30 December 1899, as Basic's dates do.
-  const QDateTime base(QDate(1899, 12, 30), QTime(0, 0));
+  const QDateTime base = WallClock(QDate(1899, 12, 30), QTime(0, 0));
   return base.addMSecs(static_cast<qint64>(std::llround(days * 86400000.0)));
 }
 
@@ -122,7 +137,7 @@ Variant StoredValue(const FieldInfo& field, const Variant& value) {
         dt = value.toDateTime();
       } else if (value.kind() == Variant::Kind::kText) {
         dt = DateTimeFromStoredText(value.toText());
-        if (!dt.isValid()) dt = QDateTime::fromString(value.toText().trimmed(), Qt::ISODate);
+        if (!dt.isValid()) dt = IsoDateTime(value.toText().trimmed());
       } else if (value.kind() == Variant::Kind::kInteger || value.kind() == Variant::Kind::kReal) {
         dt = FromDays(value.toReal());
       }

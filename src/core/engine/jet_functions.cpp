@@ -120,7 +120,7 @@ QDateTime ArgDateTime(sqlite3_value* v) {
   QDateTime dt = DateTimeFromStoredText(text);
   if (!dt.isValid()) {
     const QTime t = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
-    if (t.isValid()) dt = QDateTime(QDate(1899, 12, 30), t);
+    if (t.isValid()) dt = WallClock(QDate(1899, 12, 30), t);
   }
   return dt;
 }

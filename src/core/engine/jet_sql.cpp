@@ -260,7 +260,7 @@ QString JetDateLiteral(const QString& inside) {
                       QStringLiteral("Syntax error in date in expression: #%1#.").arg(inside));
   }
   if (date.year() < 100) date = date.addYears(date.year() < 30 ? 2000 : 1900);
-  return QLatin1Char('\'') + DateTimeToStoredText(QDateTime(date, time)) + QLatin1Char('\'');
+  return QLatin1Char('\'') + DateTimeToStoredText(WallClock(date, time)) + QLatin1Char('\'');
 }
 
 QString TranslateJetSql(const QString& jet) {

@@ -122,13 +122,15 @@ QDateTime DateTimeFromStoredText(const QString& text) {
     return QDateTime();
   const QDate date(year, month, day);
   if (!date.isValid()) return QDateTime();
-  if (t.size() == 10) return QDateTime(date, QTime(0, 0));
+  if (t.size() == 10) return WallClock(date, QTime(0, 0));
   if (t[10] != QLatin1Char(' ') && t[10] != QLatin1Char('T')) return QDateTime();
   const int hour = Digits(t, 11, 2), minute = Digits(t, 14, 2), second = Digits(t, 17, 2);
   if (t[13] != QLatin1Char(':') || t[16] != QLatin1Char(':')) return QDateTime();
   const QTime time(hour, minute, second);
   if (hour < 0 || minute < 0 || second < 0 || !time.isValid()) return QDateTime();
-  return QDateTime(date, time);
+  return WallClock(date, time);
 }
+
+QDateTime WallClock(const QDate& date, const QTime& time) { return QDateTime(date, time, Qt::UTC); }
 
 }  // namespace corvane

@@ -54,4 +54,9 @@ QString DateTimeToStoredText(const QDateTime& value);
 // Reads 'YYYY-MM-DD HH:MM:SS', 'YYYY-MM-DDTHH:MM:SS' or 'YYYY-MM-DD'; invalid otherwise.
 QDateTime DateTimeFromStoredText(const QString& text);
 
+// Stored dates are wall-clock values without a zone. They are held with Qt::UTC as the zone,
+// where every date and time exists: in local time a time inside a daylight-saving gap
+// would be invalid, and arithmetic across a change would move the clock.
+QDateTime WallClock(const QDate& date, const QTime& time);
+
 }  // namespace corvane
