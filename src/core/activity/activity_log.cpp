@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <limits>
 #include <utility>
 
 #include "core/activity/activity_events.h"
@@ -30,6 +31,20 @@ bool KeepsLogFile(const ServerSettings& settings) {
   return settings.KeepLogFile && *settings.KeepLogFile == 1.0;
 }
 
+// The local time in whole seconds, which is all a row shows. Turning the system clock into
+// local time makes the C library read the zone file, so that happens once a second and not
+// once a row.
+ActivityLog::Clock WholeSecondClock() {
+  return [second = std::numeric_limits<qint64>::min(), now = QDateTime()]() mutable {
+    const qint64 current = QDateTime::currentSecsSinceEpoch();
+    if (current != second) {
+      second = current;
+      now = QDateTime::fromSecsSinceEpoch(current);
+    }
+    return now;
+  };
+}
+
 }  // namespace
 
 ActivityLog::ActivityLog(SlotActivitySource& source, ActivityRowsModel& rows,
@@ -40,7 +55,7 @@ ActivityLog::ActivityLog(SlotActivitySource& source, ActivityRowsModel& rows,
       settings_(settings),
       program_directory_(std::move(program_directory)),
       host_(std::move(host)),
-      clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); })) {}
+      clock_(clock ? std::move(clock) : WholeSecondClock()) {}
 
 QString ActivityLog::LogFilePath() const {
   return QDir(program_directory_).filePath(QStringLiteral("CorvaneDB.log"));

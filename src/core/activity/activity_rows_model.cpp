@@ -1,5 +1,7 @@
 #include "core/activity/activity_rows_model.h"
 
+#include <algorithm>
+
 namespace corvane {
 
 ActivityRowsModel::ActivityRowsModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -34,6 +36,21 @@ void ActivityRowsModel::AppendRow(const ActivityRow& row) {
   rows_.push_back(row);
   endInsertRows();
   Q_EMIT RowAppended(row);
+  DropRowsOverLimit();
+}
+
+void ActivityRowsModel::SetRowLimit(int limit) {
+  limit_ = limit < 0 ? 0 : limit;
+  DropRowsOverLimit();
+}
+
+void ActivityRowsModel::DropRowsOverLimit() {
+  if (limit_ == 0 || rowCount() <= limit_) return;
+  // The first row stays, as with "Clear Activity"; the oldest after it go.
+  const int excess = rowCount() - std::max(limit_, 1);
+  beginRemoveRows(QModelIndex(), 1, excess);
+  rows_.erase(rows_.begin() + 1, rows_.begin() + 1 + excess);
+  endRemoveRows();
 }
 
 void ActivityRowsModel::ClearActivity() {

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <vector>
+#include <deque>
 
 #include "core/activity/activity_row.h"
 
 namespace corvane {
 
-// The "Current Activity" list: every reported event, oldest first, without limit.
+// The "Current Activity" list: every reported event, oldest first, without limit unless a
+// limit is set.
 class ActivityRowsModel : public QAbstractTableModel {
   Q_OBJECT
 
@@ -26,13 +27,19 @@ class ActivityRowsModel : public QAbstractTableModel {
   // The "Clear Activity" command: removes every row but the first (normally
   // "Server Started").
   void ClearActivity();
+  // Keeps the first row and the newest `limit` - 1 after it; 0 keeps every row. The headless
+  // mode prints each row as it comes and has no list to show, so it keeps only a few.
+  void SetRowLimit(int limit);
 
  Q_SIGNALS:
   // After each appended row; a view scrolls it into view, the headless mode prints it.
   void RowAppended(const corvane::ActivityRow& row);
 
  private:
-  std::vector<ActivityRow> rows_;
+  void DropRowsOverLimit();
+
+  std::deque<ActivityRow> rows_;
+  int limit_ = 0;
 };
 
 }  // namespace corvane

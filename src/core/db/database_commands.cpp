@@ -145,7 +145,7 @@ std::vector<std::pair<QByteArray, DatabaseRow>> Rows() {
 }  // namespace
 
 DatabaseCommands::DatabaseCommands(Catalogue& catalogue, QLocale locale)
-    : catalogue_(catalogue), locale_(std::move(locale)) {}
+    : catalogue_(catalogue), formats_(locale) {}
 
 DatabaseCommands::~DatabaseCommands() {
   if (sessions_) sessions_->SetDatabaseHooks(nullptr);
@@ -156,7 +156,7 @@ void DatabaseCommands::Install(CommandDispatcher& dispatcher, SessionTable& sess
   sessions.SetDatabaseHooks(&slots_);
   for (auto& [word, row] : Rows()) {
     dispatcher.AddCommand(word, [this, row = std::move(row)](CommandContext& ctx) {
-      DatabaseScope scope{ctx, slots_.at(ctx.slot()), catalogue_, locale_};
+      DatabaseScope scope{ctx, slots_.at(ctx.slot()), catalogue_, formats_.locale, formats_};
       try {
         return row(scope);
       } catch (const EngineError& error) {

@@ -4,6 +4,7 @@
 
 #include "core/config/catalogue.h"
 #include "core/db/slot_databases.h"
+#include "core/db/value_text.h"
 
 namespace corvane {
 
@@ -27,11 +28,11 @@ class DatabaseCommands {
   void Install(CommandDispatcher& dispatcher, SessionTable& sessions);
 
   SlotDatabases& Slots() { return slots_; }
-  const QLocale& locale() const { return locale_; }
+  const QLocale& locale() const { return formats_.locale; }
 
  private:
   Catalogue& catalogue_;
-  QLocale locale_;
+  RegionalFormats formats_;
   SlotDatabases slots_;
   SessionTable* sessions_ = nullptr;
 };

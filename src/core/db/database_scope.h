@@ -7,6 +7,7 @@
 
 #include "core/config/catalogue.h"
 #include "core/db/slot_databases.h"
+#include "core/db/value_text.h"
 #include "core/protocol/command_context.h"
 
 namespace corvane {
@@ -19,6 +20,7 @@ struct DatabaseScope {
   SlotDatabase& slot;
   Catalogue& catalogue;
   const QLocale& locale;
+  const RegionalFormats& formats;  // of `locale`
 
   SlotSession& session() { return command.session(); }
   Recordset& Set() { return slot.Set(); }

@@ -90,7 +90,7 @@ QByteArray ScanForText(const QString& text, int16_t mode, DatabaseScope& scope) 
   while (true) {
     for (int i = 0; i < rs.FieldCount(); ++i) {
       const QString value =
-          FieldValueText(rs.Value(i), rs.Fields()[i], scope.locale).trimmed().toUpper();
+          FieldValueText(rs.Value(i), rs.Fields()[i], scope.formats).trimmed().toUpper();
       if (mode == 1 ? value == key : value.contains(key)) {
         return FoundReply(scope, static_cast<int16_t>(i + 1));
       }

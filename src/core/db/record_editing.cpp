@@ -64,7 +64,7 @@ void UpdateRecord(DatabaseScope& scope) {
     std::vector<std::optional<QString>> shown(rs.FieldCount());
     for (int i = 0; i < rs.FieldCount(); ++i) {
       try {
-        shown[i] = FieldValueText(rs.Value(i), rs.Fields()[i], scope.locale);
+        shown[i] = FieldValueText(rs.Value(i), rs.Fields()[i], scope.formats);
       } catch (const std::exception&) {
       }
     }

@@ -21,7 +21,7 @@ QByteArray ValueFields(DatabaseScope& scope) {
   values.reserve(rs.FieldCount());
   for (int i = 0; i < rs.FieldCount(); ++i) {
     values.push_back(rs.Value(i));
-    text += AddField(ToWindows1252(FieldValueText(values.back(), rs.Fields()[i], scope.locale)));
+    text += AddField(ToWindows1252(FieldValueText(values.back(), rs.Fields()[i], scope.formats)));
   }
   scope.slot.RememberSent(rs.AbsolutePosition(), std::move(values));
   return text;
@@ -49,7 +49,7 @@ QByteArray QueryDataReply(DatabaseScope& scope) {
     for (int i = 0; i < rs.FieldCount(); ++i) text += AddField({});
   } else {
     for (int i = 0; i < rs.FieldCount(); ++i) {
-      text += AddField(ToWindows1252(FieldValueText(rs.Value(i), rs.Fields()[i], scope.locale)));
+      text += AddField(ToWindows1252(FieldValueText(rs.Value(i), rs.Fields()[i], scope.formats)));
     }
   }
   const QByteArray reply = scope.command.Frame(text);

@@ -59,10 +59,9 @@ QString TimeFormat(const QLocale& locale, QLocale::FormatType type) {
   return kept.trimmed();
 }
 
-QString NumberText(double value, int digits, const QLocale& locale) {
-  QLocale plain = locale;
-  plain.setNumberOptions(QLocale::OmitGroupSeparator);
-  return WireSafe(plain.toString(value, 'g', digits));
+QLocale WithoutGroupSeparators(QLocale locale) {
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  return locale;
 }
 
 bool StripSign(QString& s, const QString& sign) {
@@ -79,18 +78,44 @@ bool StripSign(QString& s, const QString& sign) {
   return false;
 }
 
+// "date time", the two parts read apart at each blank that could divide them.
+// QLocale::toDateTime reads in local time, where a time inside a daylight-saving gap does
+// not exist and the whole text would be refused.
+std::optional<QDateTime> DateAndTime(const QString& s, const QString& dateFormat,
+                                     const QString& timeFormat, const QLocale& locale) {
+  for (qsizetype i = s.indexOf(QLatin1Char(' ')); i > 0; i = s.indexOf(QLatin1Char(' '), i + 1)) {
+    const QDate day = locale.toDate(s.left(i), dateFormat);
+    if (!day.isValid()) continue;
+    const QTime clock = locale.toTime(s.mid(i + 1), timeFormat);
+    if (clock.isValid()) return WallClock(day, clock);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
+
+RegionalFormats::RegionalFormats(const QLocale& regional)
+    : locale(regional),
+      plainNumbers(WithoutGroupSeparators(regional)),
+      shortDate(ShortDateFormat(regional)),
+      longTime(TimeFormat(regional, QLocale::LongFormat)),
+      shortTime(TimeFormat(regional, QLocale::ShortFormat)) {}
 
 QString CurrencyText(double value, const QLocale& locale) {
   return WireSafe(locale.toCurrencyString(value));
 }
 
+QString GeneralDateText(const QDateTime& value, const RegionalFormats& formats) {
+  const QTime clock = value.time();
+  const QDate day = value.date();
+  if (day == kZeroDate) return formats.locale.toString(clock, formats.longTime);
+  const QString date = formats.locale.toString(day, formats.shortDate);
+  if (clock == QTime(0, 0)) return date;
+  return date + QLatin1Char(' ') + formats.locale.toString(clock, formats.longTime);
+}
+
 QString GeneralDateText(const QDateTime& value, const QLocale& locale) {
-  const QString time = locale.toString(value.time(), TimeFormat(locale, QLocale::LongFormat));
-  if (value.date() == kZeroDate) return time;
-  const QString date = locale.toString(value.date(), ShortDateFormat(locale));
-  if (value.time() == QTime(0, 0)) return date;
-  return date + QLatin1Char(' ') + time;
+  return GeneralDateText(value, RegionalFormats(locale));
 }
 
 std::optional<double> RegionalNumber(const QString& text, const QLocale& locale) {
@@ -139,28 +164,33 @@ std::optional<double> RegionalNumber(const QString& text, const QLocale& locale)
 std::optional<QDateTime> RegionalDate(const QString& text, const QLocale& locale) {
   const QString s = WireSafe(text.trimmed());
   if (s.isEmpty()) return std::nullopt;
-  const QString longTime = TimeFormat(locale, QLocale::LongFormat);
-  const QString shortTime = TimeFormat(locale, QLocale::ShortFormat);
-  const QStringList dateFormats{ShortDateFormat(locale),
+  const RegionalFormats formats(locale);
+  const QString& longTime = formats.longTime;
+  const QString& shortTime = formats.shortTime;
+  const QStringList dateFormats{formats.shortDate,
                                 WireSafe(locale.dateFormat(QLocale::ShortFormat)),
                                 QStringLiteral("yyyy-MM-dd")};
   const QStringList timeFormats{longTime, shortTime, QStringLiteral("HH:mm:ss")};
   for (const QString& date : dateFormats) {
     for (const QString& time : timeFormats) {
-      const QDateTime both = locale.toDateTime(s, date + QLatin1Char(' ') + time);
-      if (both.isValid()) return both;
+      if (auto both = DateAndTime(s, date, time, locale)) return both;
     }
     const QDate day = locale.toDate(s, date);
-    if (day.isValid()) return QDateTime(day, QTime(0, 0));
+    if (day.isValid()) return WallClock(day, QTime(0, 0));
   }
   for (const QString& time : timeFormats) {
     const QTime clock = locale.toTime(s, time);
-    if (clock.isValid()) return QDateTime(kZeroDate, clock);
+    if (clock.isValid()) return WallClock(kZeroDate, clock);
   }
   return std::nullopt;
 }
 
 QString FieldValueText(const Variant& value, const FieldInfo& field, const QLocale& locale) {
+  return FieldValueText(value, field, RegionalFormats(locale));
+}
+
+QString FieldValueText(const Variant& value, const FieldInfo& field,
+                       const RegionalFormats& formats) {
   switch (field.type) {
     case FieldType::kText:
     case FieldType::kMemo:
@@ -177,13 +207,15 @@ QString FieldValueText(const Variant& value, const FieldInfo& field, const QLoca
     case FieldType::kSingle:
     case FieldType::kDouble:
       if (value.isNull() || value.isEmpty()) return QStringLiteral("0");
-      return NumberText(value.toReal(), field.type == FieldType::kSingle ? 7 : 15, locale);
+      return WireSafe(formats.plainNumbers.toString(value.toReal(), 'g',
+                                                    field.type == FieldType::kSingle ? 7 : 15));
     case FieldType::kCurrency:
-      return value.isNull() || value.isEmpty() ? QString() : CurrencyText(value.toReal(), locale);
+      return value.isNull() || value.isEmpty() ? QString()
+                                               : CurrencyText(value.toReal(), formats.locale);
     case FieldType::kDateTime: {
       if (value.isNull() || value.isEmpty()) return QString();
       const QDateTime when = value.toDateTime();
-      return when.isValid() ? GeneralDateText(when, locale) : value.toText();
+      return when.isValid() ? GeneralDateText(when, formats) : value.toText();
     }
     default:
       return QString();
@@ -228,9 +260,9 @@ Variant FieldValueFromText(const QString& text, const FieldInfo& field, const QL
     }
     case FieldType::kDateTime: {
       if (const std::optional<QDateTime> when = RegionalDate(text, locale)) return Variant(*when);
-      QDateTime now = QDateTime::currentDateTime();
-      now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
-      return Variant(now);
+      const QDateTime now = QDateTime::currentDateTime();
+      const QTime time = now.time();
+      return Variant(WallClock(now.date(), QTime(time.hour(), time.minute(), time.second())));
     }
     default:
       return Variant();

@@ -14,7 +14,21 @@ namespace corvane {
 // settings the server runs under (`locale`); a value written by FieldValueText is read
 // back unchanged by FieldValueFromText in every locale.
 
+// The regional formats of value texts, worked out once for a locale: reading them from the
+// locale for every value sent would cost more than the value itself.
+struct RegionalFormats {
+  explicit RegionalFormats(const QLocale& locale);
+
+  QLocale locale;
+  QLocale plainNumbers;  // the locale without group separators
+  QString shortDate;     // with four-digit years
+  QString longTime;      // without the time zone
+  QString shortTime;     // without the time zone
+};
+
 // The wire text of a value of `field`. Throws CommandError 94 for a Null Yes/No value.
+QString FieldValueText(const Variant& value, const FieldInfo& field,
+                       const RegionalFormats& formats);
 QString FieldValueText(const Variant& value, const FieldInfo& field, const QLocale& locale);
 
 // The value to assign for a wire text; Empty means "leave the field alone".
@@ -32,6 +46,7 @@ std::optional<QDateTime> RegionalDate(const QString& text, const QLocale& locale
 QString CurrencyText(double value, const QLocale& locale);
 // The general date form: short date, long time; the date alone at midnight, the time
 // alone on the zero date.
+QString GeneralDateText(const QDateTime& value, const RegionalFormats& formats);
 QString GeneralDateText(const QDateTime& value, const QLocale& locale);
 
 }  // namespace corvane

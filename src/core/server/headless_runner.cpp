@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
+#include <QTimer>
 
 #include "core/activity/activity_row.h"
 #include "core/server/instance_lock.h"
@@ -12,6 +13,9 @@
 
 namespace corvane {
 namespace {
+
+constexpr int kHeadlessActivityRows = 100;
+constexpr int kHeadlessFlushMs = 100;
 
 // Without an operator at a screen, messages go to the error stream and a shutdown
 // request is already the operator's confirmation.
@@ -71,8 +75,19 @@ int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err) {
 
   StreamPrompts prompts(err);
   ServerInstance server(programDir, prompts);
+  // Rows go to standard output as they come; nobody looks at the list itself.
+  server.ActivityRows().SetRowLimit(kHeadlessActivityRows);
+  // Written out within a moment instead of one write per row, which under load would cost
+  // a system call per request.
+  QTimer flushTimer;
+  flushTimer.setSingleShot(true);
+  flushTimer.setInterval(kHeadlessFlushMs);
+  QObject::connect(&flushTimer, &QTimer::timeout, [&out] { out.flush(); });
   QObject::connect(&server.ActivityRows(), &ActivityRowsModel::RowAppended,
-                   [&out](const ActivityRow& row) { out << ActivityLineText(row) << Qt::endl; });
+                   [&out, &flushTimer](const ActivityRow& row) {
+                     out << ActivityLineText(row) << '\n';
+                     if (!flushTimer.isActive()) flushTimer.start();
+                   });
 
   const StartupBranch branch = server.RunStartup();
   if (branch != StartupBranch::kReady) {
@@ -88,7 +103,9 @@ int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err) {
     QCoreApplication::exit(0);
   });
   server.LoadMainWindow();
-  return QCoreApplication::exec();
+  const int code = QCoreApplication::exec();
+  out.flush();
+  return code;
 }
 
 }  // namespace corvane

@@ -39,8 +39,29 @@ TEST(ActivityRowsModel, AnnouncesEveryAppendedRowAndClearingKeepsTheFirst) {
     for (int i = 0; i < count; ++i) cleared.AppendRow(RowNamed(QString::number(i)));
     cleared.ClearActivity();
     EXPECT_EQ(cleared.rowCount(), count == 0 ? 0 : 1) << count;
-    if (count > 0) EXPECT_EQ(cleared.Row(0).event, "0");
+    if (count > 0) {
+      EXPECT_EQ(cleared.Row(0).event, "0");
+    }
   }
+}
+
+TEST(ActivityRowsModel, ALimitKeepsTheFirstAndTheNewestRowsButAnnouncesEvery) {
+  ActivityRowsModel model;
+  int announced = 0;
+  QObject::connect(&model, &ActivityRowsModel::RowAppended, [&] { ++announced; });
+  for (int i = 0; i < 10; ++i) model.AppendRow(RowNamed(QString::number(i)));
+  model.SetRowLimit(4);
+  ASSERT_EQ(model.rowCount(), 4);
+  EXPECT_EQ(model.Row(0).event, "0");
+  EXPECT_EQ(model.Row(1).event, "7");
+  model.AppendRow(RowNamed("10"));
+  ASSERT_EQ(model.rowCount(), 4);
+  EXPECT_EQ(model.Row(1).event, "8");
+  EXPECT_EQ(model.Row(3).event, "10");
+  EXPECT_EQ(announced, 11);
+  model.SetRowLimit(0);
+  for (int i = 0; i < 10; ++i) model.AppendRow(RowNamed("more"));
+  EXPECT_EQ(model.rowCount(), 14);
 }
 
 TEST(ActivityLineText, JoinsColumnsWithFiveSpaces) {

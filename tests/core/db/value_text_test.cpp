@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <cmath>
+#include <ctime>
 
+#include "core/engine/field_values.h"
 #include "core/protocol/command_error.h"
 #include "core/protocol/windows1252.h"
 
@@ -53,9 +56,9 @@ TEST(ValueTextTest, CurrencyFollowsTheRegionalFormatAndComesBackUnchanged) {
 }
 
 TEST(ValueTextTest, DatesUseTheGeneralDateFormAndComeBackUnchanged) {
-  const QDateTime afternoon(QDate(2026, 12, 6), QTime(15, 4, 5));
-  const QDateTime midnight(QDate(2026, 1, 2), QTime(0, 0));
-  const QDateTime timeOnly(QDate(1899, 12, 30), QTime(8, 30, 0));
+  const QDateTime afternoon = WallClock(QDate(2026, 12, 6), QTime(15, 4, 5));
+  const QDateTime midnight = WallClock(QDate(2026, 1, 2), QTime(0, 0));
+  const QDateTime timeOnly = WallClock(QDate(1899, 12, 30), QTime(8, 30, 0));
   EXPECT_EQ(FieldValueText(Variant(afternoon), Field(FieldType::kDateTime), kUs),
             QStringLiteral("12/6/2026 3:04:05 PM"));
   EXPECT_EQ(FieldValueText(Variant(afternoon), Field(FieldType::kDateTime), kGerman),
@@ -75,7 +78,49 @@ TEST(ValueTextTest, DatesUseTheGeneralDateFormAndComeBackUnchanged) {
   // A text that is no date stores the current date and time.
   const QDateTime now =
       FieldValueFromText(QString(), Field(FieldType::kDateTime), kUs).toDateTime();
-  EXPECT_LE(qAbs(now.secsTo(QDateTime::currentDateTime())), 2);
+  EXPECT_LE(qAbs(now.secsTo(WallClock(QDate::currentDate(), QTime::currentTime()))), 2);
+}
+
+// Sets the process's time zone for one test and puts the old one back.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone)
+      : old_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
+    qputenv("TZ", zone);
+    tzset();
+  }
+  ~ScopedTimeZone() {
+    if (had_) {
+      qputenv("TZ", old_);
+    } else {
+      qunsetenv("TZ");
+    }
+    tzset();
+  }
+
+ private:
+  QByteArray old_;
+  bool had_;
+};
+
+TEST(ValueTextTest, DatesAreWallClockValuesThatExistInEveryTimeZone) {
+  if (!QFile::exists(QStringLiteral("/usr/share/zoneinfo/Europe/Berlin"))) {
+    GTEST_SKIP() << "no time zone data";
+  }
+  ScopedTimeZone berlin("Europe/Berlin");
+  // 02:30 on 29 March 2020 never happened on Berlin's clocks, but a stored value may say it.
+  const QDateTime gap = DateTimeFromStoredText(QStringLiteral("2020-03-29 02:30:00"));
+  ASSERT_TRUE(gap.isValid());
+  EXPECT_EQ(FieldValueText(Variant(gap), Field(FieldType::kDateTime), kGerman),
+            QStringLiteral("29.03.2020 02:30:00"));
+  const Variant typed = FieldValueFromText(QStringLiteral("29.03.2020 02:30:00"),
+                                           Field(FieldType::kDateTime), kGerman);
+  EXPECT_EQ(DateTimeToStoredText(typed.toDateTime()), QStringLiteral("2020-03-29 02:30:00"));
+  // Day numbers count whole days of 24 hours on the wall clock, across the change too.
+  FieldInfo date = Field(FieldType::kDateTime);
+  EXPECT_EQ(StoredValue(date, Variant(43921.5)).toText(), QStringLiteral("2020-03-31 12:00:00"));
+  EXPECT_EQ(StoredValue(date, Variant(QStringLiteral("2020-03-29T02:30"))).toText(),
+            QStringLiteral("2020-03-29 02:30:00"));
 }
 
 TEST(ValueTextTest, NumbersUseTheRegionalDecimalSeparatorAndComeBackUnchanged) {

@@ -33,11 +33,12 @@ bool AccessPublisher::NeedsImport(const QString& location) {
 PublishedAccess AccessPublisher::Prepare(const QString& accessPath) {
   PublishedAccess result = PrepareAccessDatabase(programDir_, accessPath, translate_);
   if (result.ok && result.imported) {
-    QString note = QStringLiteral("%1: %2").arg(QFileInfo(accessPath).fileName(),
-                                               result.report.Summary());
+    QString note =
+        QStringLiteral("%1: %2").arg(QFileInfo(accessPath).fileName(), result.report.Summary());
     if (!result.earlierImports.isEmpty()) {
-      note += QStringLiteral(" The file changed; earlier imports with the clients' changes are "
-                             "kept: ") +
+      note += QStringLiteral(
+                  " The file changed; earlier imports with the clients' changes are "
+                  "kept: ") +
               result.earlierImports.join(QStringLiteral(", "));
     }
     notes_.LogNote(-1, note);

@@ -11,8 +11,8 @@ namespace corvane {
 // Rewrites a saved query's Jet SQL for SQLite; nullopt when it cannot.
 using JetSqlTranslator = std::function<std::optional<QString>(const QString& jetSql)>;
 
-// A translation of names only: [names] become "names", the rest is left as it is. Refuses SQL with & or # outside literals, which SQLite would read
-// differently (a bitwise and) or not at all.
+// A translation of names only: [names] become "names", the rest is left as it is. Refuses SQL with
+// & or # outside literals, which SQLite would read differently (a bitwise and) or not at all.
 std::optional<QString> TranslateBracketsOnly(const QString& jetSql);
 
 // One row of MSysQueries, the table in which Access keeps a saved query in parts.
