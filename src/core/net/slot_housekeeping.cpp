@@ -28,7 +28,7 @@ const StatusTexts& SlotServer::RefreshStatus() {
     const SlotSession& session = sessions_.at(slot);
     if (session.SlotUserName.isEmpty()) {
       // Not logged on by now: dropped without a word.
-      sockets_[slot]->Close();
+      if (sockets_[slot]->ConnectedMs() >= limits_.logonGraceMs) sockets_[slot]->Close();
       continue;
     }
     ++count;

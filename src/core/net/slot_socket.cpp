@@ -57,6 +57,7 @@ void SlotSocket::AttachVirtual(const QString& peerAddress, quint16 localPort, Fr
   virtualPeer_ = peerAddress;
   localPort_ = localPort;
   state_ = kSocketConnected;
+  connectedSince_.start();
 }
 
 void SlotSocket::MarkPeerClosed() {
@@ -98,6 +99,7 @@ void SlotSocket::OnNewConnection() {
   ++serial_;
   localPort_ = connection->localPort();
   state_ = kSocketConnected;
+  connectedSince_.start();
   connect(connection, &QTcpSocket::readyRead, this, &SlotSocket::OnReadyRead);
   connect(connection, &QTcpSocket::disconnected, this, &SlotSocket::OnPeerGone);
   connect(connection, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {

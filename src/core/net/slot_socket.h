@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -44,6 +45,8 @@ class SlotSocket : public QObject {
   void MarkPeerClosed();
   // Tells this connection of the slot from earlier and later ones.
   quint64 ConnectionSerial() const { return serial_; }
+  // Milliseconds since the current connection came in.
+  qint64 ConnectedMs() const { return connectedSince_.elapsed(); }
   bool IsVirtual() const { return static_cast<bool>(virtualSink_); }
 
  Q_SIGNALS:
@@ -65,6 +68,7 @@ class SlotSocket : public QObject {
   QPointer<QTcpSocket> connection_;
   QTimer reservationTimer_;
   quint64 serial_ = 0;
+  QElapsedTimer connectedSince_;
   FrameSink virtualSink_;
   QString virtualPeer_;
 };

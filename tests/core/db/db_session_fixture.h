@@ -101,7 +101,8 @@ class DbSessionTest : public ::testing::Test {
   QLocale locale_{QLocale::English, QLocale::UnitedStates};
   QTemporaryDir dir_;
   QString path_;
-  test::TestServer server_;
+  // Refreshes drop connections without a logon at once, so tests need not wait for it.
+  test::TestServer server_{ConnectionLimits{.logonGraceMs = 0}};
 };
 
 }  // namespace corvane::testing

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QThread>
+
 #include "client/corvane_client.h"
 #include "client/event_wait.h"
 #include "core/net/socket_state.h"
@@ -13,7 +15,14 @@ QByteArray PlainFrame(const QByteArray& text) { return text + "\x03\x03\x03\x04"
 
 class SessionTest : public ::testing::Test {
  protected:
-  explicit SessionTest(const ConnectionLimits& limits = {}) : server_(limits) {}
+  explicit SessionTest(const ConnectionLimits& limits = WithoutGrace()) : server_(limits) {}
+
+  // The refresh drops a connection without a logon at once.
+  static ConnectionLimits WithoutGrace() {
+    ConnectionLimits limits;
+    limits.logonGraceMs = 0;
+    return limits;
+  }
 
   void SetUp() override {
     server_.catalogue.published = {{"Orders.mdb", "/data/Orders.mdb"},
@@ -237,6 +246,34 @@ TEST_F(SessionTest, DisconnectAllAndShutdown) {
   EXPECT_EQ(server_.slots().RefreshStatus().status, "Status: Closed");
   server_.slots().StartListening();
   EXPECT_EQ(server_.slots().ListenerState(), kSocketListening);
+}
+
+class GraceSessionTest : public SessionTest {
+ protected:
+  static ConnectionLimits ShortGrace() {
+    ConnectionLimits limits;
+    limits.logonGraceMs = 400;
+    return limits;
+  }
+  GraceSessionTest() : SessionTest(ShortGrace()) {}
+};
+
+TEST_F(GraceSessionTest, ARefreshRightAfterAClientConnectedLeavesItTimeToLogOn) {
+  auto late = Connected();
+  ASSERT_TRUE(WaitUntil([&] { return server_.slots().ConnectedCount() == 1; }, 3000));
+  server_.slots().RefreshStatus();
+  EXPECT_EQ(server_.slots().ConnectedCount(), 1);
+  const auto reply = late->Logon("bob", "secret", 12345678);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->word, "Accepted");
+
+  // Past the grace, a connection that never logged on goes at the next refresh.
+  auto silent = Connected();
+  ASSERT_TRUE(WaitUntil([&] { return server_.slots().ConnectedCount() == 2; }, 3000));
+  QThread::msleep(450);
+  EXPECT_EQ(server_.slots().RefreshStatus().users, "Users: 1");
+  EXPECT_TRUE(silent->WaitForDisconnected(3000));
+  EXPECT_EQ(server_.slots().ConnectedCount(), 1);
 }
 
 class LimitedSessionTest : public SessionTest {

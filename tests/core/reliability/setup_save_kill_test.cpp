@@ -29,13 +29,16 @@ struct SavedSetup {
 
 // Two setups that differ in every file; ALICE is in both.
 SavedSetup SetupA(const QString& dir) {
-  return {5000, 5, {{QStringLiteral("First"), dir + QStringLiteral("/x.db")}},
+  return {5000,
+          5,
+          {{QStringLiteral("First"), dir + QStringLiteral("/x.db")}},
           {{QStringLiteral("ALICE"), QStringLiteral("pa"), QStringLiteral("11111111")},
            {QStringLiteral("BOB"), QStringLiteral("pb"), QStringLiteral("22222222")}}};
 }
 
 SavedSetup SetupB(const QString& dir) {
-  return {6000, 9,
+  return {6000,
+          9,
           {{QStringLiteral("First"), dir + QStringLiteral("/x.db")},
            {QStringLiteral("Second"), dir + QStringLiteral("/y.db")}},
           {{QStringLiteral("ALICE"), QStringLiteral("pa"), QStringLiteral("11111111")},
