@@ -164,12 +164,27 @@ void ActivityLog::AddRow(const ActivityRow& row) {
 void ActivityLog::AppendToLogFile(const ActivityRow& row) {
   QFile file(LogFilePath());
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append, kLogFilePermissions)) return;
+  KeepPrivate(file);
   file.write(ToWindows1252(ActivityLineText(row)) + "\r\n");
 }
 
 bool ActivityLog::ClearLogFile() {
   QFile file(LogFilePath());
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate, kLogFilePermissions);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, kLogFilePermissions)) return false;
+  KeepPrivate(file);
+  return true;
+}
+
+// The mode given at creation does not reach a log file that was already there (made by
+// another tool, or copied in); it is narrowed once per run. Later changes are the
+// operator's own.
+void ActivityLog::KeepPrivate(QFile& file) {
+  if (logModeChecked_) return;
+  logModeChecked_ = true;
+  if (file.permissions() &
+      ~(kLogFilePermissions | QFileDevice::ReadUser | QFileDevice::WriteUser)) {
+    file.setPermissions(kLogFilePermissions);
+  }
 }
 
 }  // namespace corvane

@@ -6,6 +6,8 @@
 #include <QString>
 #include <functional>
 
+class QFile;
+
 #include "core/activity/activity_note_sink.h"
 #include "core/activity/activity_reporter.h"
 #include "core/activity/activity_row.h"
@@ -45,6 +47,7 @@ class ActivityLog : public ActivityReporter, public ActivityNoteSink {
   void AppendToLogFile(const ActivityRow& row);
   void AddRow(const ActivityRow& row);
   void Stamp(ActivityRow& row);
+  void KeepPrivate(QFile& file);
 
   SlotActivitySource& source_;
   ActivityRowsModel& rows_;
@@ -52,6 +55,7 @@ class ActivityLog : public ActivityReporter, public ActivityNoteSink {
   QString program_directory_;
   HostIdentity host_;
   Clock clock_;
+  bool logModeChecked_ = false;
   // The texts of the last stamp: rows come in bursts, many within one second.
   QDate stampDate_;
   QTime stampSecond_;

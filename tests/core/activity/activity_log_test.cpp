@@ -155,6 +155,19 @@ TEST_F(ActivityLogTest, LogFileIsWrittenOnlyWhileKeepLogFileIsOne) {
   EXPECT_EQ(LogBytes().count('\n'), 2);
 }
 
+TEST_F(ActivityLogTest, ALogFileOthersCouldReadIsMadePrivate) {
+  QFile existing(log_.LogFilePath());
+  ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+  existing.close();
+  ASSERT_TRUE(existing.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                      QFileDevice::ReadGroup | QFileDevice::ReadOther));
+  settings_.KeepLogFile = 1;
+  log_.LogActivity(kSlot, "Logon");
+  EXPECT_EQ(QFile(log_.LogFilePath()).permissions() & 0x7077,
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  EXPECT_EQ(LogBytes().count('\n'), 1);
+}
+
 TEST_F(ActivityLogTest, ClientTextCannotForgeLogLines) {
   settings_.KeepLogFile = 1;
   source_.user = "x\r\nServer Shutdown";
