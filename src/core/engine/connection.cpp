@@ -14,6 +14,12 @@ namespace {
 // The server has one thread: a locked file must fail soon, not hang it.
 constexpr int kBusyTimeoutMs = 1000;
 constexpr int kPageCacheKiB = 256;
+constexpr int kSortMemoryKiB = 2000;  // SQLite's default cache size
+
+void SetCacheKiB(sqlite3* db, int kib) {
+  const QByteArray sql = "PRAGMA cache_size=" + QByteArray::number(-kib);
+  sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+}
 
 }  // namespace
 
@@ -55,7 +61,7 @@ std::shared_ptr<Connection> Connection::Open(const QString& path) {
     c->Execute(QStringLiteral("PRAGMA foreign_keys=ON"));
     // Every client has a connection of its own: a smaller page cache than SQLite's 2 MiB
     // keeps a hundred of them small. The operating system caches the file anyway.
-    c->Execute(QStringLiteral("PRAGMA cache_size=%1").arg(-kPageCacheKiB));
+    SetCacheKiB(c->db_, kPageCacheKiB);
     RegisterJetFunctions(c->db_);
   } catch (...) {
     c->Close();
@@ -183,6 +189,14 @@ Connection::TimeLimit::~TimeLimit() { connection_.deadline_ = previous_; }
 int Connection::Progress(void* self) {
   auto* c = static_cast<Connection*>(self);
   return c->deadline_ != 0 && QDateTime::currentMSecsSinceEpoch() >= c->deadline_ ? 1 : 0;
+}
+
+Connection::SortMemory::SortMemory(Connection& connection) : connection_(connection) {
+  if (connection_.db_) SetCacheKiB(connection_.db_, kSortMemoryKiB);
+}
+
+Connection::SortMemory::~SortMemory() {
+  if (connection_.db_) SetCacheKiB(connection_.db_, kPageCacheKiB);
 }
 
 void Connection::RegisterSet(Recordset* set) { sets_.push_back(set); }

@@ -55,6 +55,19 @@ class Connection {
   };
   void SetClientWorkLimit(int milliseconds) { clientWorkLimitMs_ = milliseconds; }
 
+  // While one lives, SQLite may sort in as much memory as its own default allows: it sorts
+  // in memory as large as the page cache, which each connection otherwise keeps small.
+  class SortMemory {
+   public:
+    explicit SortMemory(Connection& connection);
+    ~SortMemory();
+    SortMemory(const SortMemory&) = delete;
+    SortMemory& operator=(const SortMemory&) = delete;
+
+   private:
+    Connection& connection_;
+  };
+
   void RegisterSet(Recordset* set);
   void UnregisterSet(Recordset* set);
   // Names for the engine's temporary tables of this connection.

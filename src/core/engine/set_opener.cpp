@@ -239,6 +239,7 @@ bool LooksLikeSql(const QString& text) {
 std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<Connection>& connection,
                                         const QString& sqliteSql, const QString& name) {
   const Connection::TimeLimit limit(*connection);
+  const Connection::SortMemory sortMemory(*connection);
   std::map<QString, std::optional<TableInfo>> tables;
   QString singleTable;
   std::vector<FieldInfo> fields;
