@@ -3,12 +3,8 @@
 namespace corvane {
 namespace {
 
-QString WithoutControlCharacters(QString text) {
-  for (QChar& c : text) {
-    if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char(' ');
-  }
-  return text;
-}
+// Turned into blanks, so that a client's text cannot start a line of its own in the log.
+bool IsControlCharacter(QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; }
 
 }  // namespace
 
@@ -36,11 +32,23 @@ const QString& ActivityColumnText(const ActivityRow& row, int column) {
 }
 
 QString ActivityLineText(const ActivityRow& row) {
-  QStringList columns;
+  // Built in one buffer: this runs for every request the server answers.
+  static constexpr QLatin1String kSeparator("     ");
+  qsizetype size = kSeparator.size() * (kActivityColumnCount - 1);
   for (int column = 0; column < kActivityColumnCount; ++column) {
-    columns.append(WithoutControlCharacters(ActivityColumnText(row, column)));
+    size += ActivityColumnText(row, column).size();
   }
-  return columns.join(QStringLiteral("     "));
+  QString line;
+  line.reserve(size);
+  for (int column = 0; column < kActivityColumnCount; ++column) {
+    if (column > 0) line += kSeparator;
+    const qsizetype start = line.size();
+    line += ActivityColumnText(row, column);
+    for (QChar* c = line.data() + start; c != line.data() + line.size(); ++c) {
+      if (IsControlCharacter(*c)) *c = QLatin1Char(' ');
+    }
+  }
+  return line;
 }
 
 }  // namespace corvane

@@ -99,7 +99,14 @@ RegionalFormats::RegionalFormats(const QLocale& regional)
       plainNumbers(WithoutGroupSeparators(regional)),
       shortDate(ShortDateFormat(regional)),
       longTime(TimeFormat(regional, QLocale::LongFormat)),
-      shortTime(TimeFormat(regional, QLocale::ShortFormat)) {}
+      shortTime(TimeFormat(regional, QLocale::ShortFormat)),
+      quickNumbers(QuickNumberStyleOf(regional)) {
+  // AM/PM texts with a narrow no-break space would need the wire's stand-in.
+  const QString markers = regional.amText() + regional.pmText();
+  if (markers.contains(QChar(kNarrowNoBreakSpace))) return;
+  quickShortDate = QuickDateTimeFormat::Compile(shortDate, regional);
+  quickLongTime = QuickDateTimeFormat::Compile(longTime, regional);
+}
 
 QString CurrencyText(double value, const QLocale& locale) {
   return WireSafe(locale.toCurrencyString(value));
@@ -108,10 +115,15 @@ QString CurrencyText(double value, const QLocale& locale) {
 QString GeneralDateText(const QDateTime& value, const RegionalFormats& formats) {
   const QTime clock = value.time();
   const QDate day = value.date();
-  if (day == kZeroDate) return formats.locale.toString(clock, formats.longTime);
-  const QString date = formats.locale.toString(day, formats.shortDate);
+  const auto timeText = [&] {
+    return formats.quickLongTime ? formats.quickLongTime->Format(clock)
+                                 : formats.locale.toString(clock, formats.longTime);
+  };
+  if (day == kZeroDate) return timeText();
+  const QString date = formats.quickShortDate ? formats.quickShortDate->Format(day)
+                                              : formats.locale.toString(day, formats.shortDate);
   if (clock == QTime(0, 0)) return date;
-  return date + QLatin1Char(' ') + formats.locale.toString(clock, formats.longTime);
+  return date + QLatin1Char(' ') + timeText();
 }
 
 QString GeneralDateText(const QDateTime& value, const QLocale& locale) {
@@ -205,10 +217,15 @@ QString FieldValueText(const Variant& value, const FieldInfo& field,
       return value.isNull() || value.isEmpty() ? QStringLiteral("0")
                                                : QString::number(value.toInteger());
     case FieldType::kSingle:
-    case FieldType::kDouble:
+    case FieldType::kDouble: {
       if (value.isNull() || value.isEmpty()) return QStringLiteral("0");
-      return WireSafe(formats.plainNumbers.toString(value.toReal(), 'g',
-                                                    field.type == FieldType::kSingle ? 7 : 15));
+      const int digits = field.type == FieldType::kSingle ? 7 : 15;
+      const double number = value.toReal();
+      if (formats.quickNumbers) {
+        if (auto text = QuickNumberText(number, digits, *formats.quickNumbers)) return *text;
+      }
+      return WireSafe(formats.plainNumbers.toString(number, 'g', digits));
+    }
     case FieldType::kCurrency:
       return value.isNull() || value.isEmpty() ? QString()
                                                : CurrencyText(value.toReal(), formats.locale);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <optional>
 
+#include "core/db/quick_format.h"
 #include "core/engine/field_type.h"
 #include "core/engine/variant.h"
 
@@ -24,6 +25,10 @@ struct RegionalFormats {
   QString shortDate;     // with four-digit years
   QString longTime;      // without the time zone
   QString shortTime;     // without the time zone
+  // The same, written without QLocale where the locale allows it.
+  std::optional<QuickNumberStyle> quickNumbers;
+  std::optional<QuickDateTimeFormat> quickShortDate;
+  std::optional<QuickDateTimeFormat> quickLongTime;
 };
 
 // The wire text of a value of `field`. Throws CommandError 94 for a Null Yes/No value.
