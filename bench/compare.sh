@@ -176,7 +176,9 @@ shell_ms() {
   printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { printf "%.1f", v[int((NR + 1) / 2)] * 1000 }'
 }
 shell_scan=$(shell_ms big "SELECT rowid FROM big;")
-shell_sort=$(shell_ms big "SELECT rowid FROM big ORDER BY name;")
+# The server sorts text regardless of case, as Jet does (COLLATE NOCASE on every ORDER BY
+# term); the shell is asked for the same order.
+shell_sort=$(shell_ms big "SELECT rowid FROM big ORDER BY name COLLATE NOCASE;")
 shell_like=$(shell_ms big "SELECT rowid FROM big WHERE id LIKE '999999%';")
 
 # Summary.
@@ -213,7 +215,7 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
   echo "| $big_rows records | Server, median ms | sqlite3 shell, median ms | Ratio | Goal |"
   echo "|---|---|---|---|---|"
   echo "| \"RequestTheTable\" / SELECT rowid | $open_ms | $shell_scan | $(ratio "$open_ms" "$shell_scan") | ≤ 1.5 |"
-  echo "| \"Sort\" name / ORDER BY name | $sort_ms | $shell_sort | $(ratio "$sort_ms" "$shell_sort") | ≤ 2 |"
+  echo "| \"Sort\" name / ORDER BY name COLLATE NOCASE | $sort_ms | $shell_sort | $(ratio "$sort_ms" "$shell_sort") | ≤ 2 |"
   echo "| \"FindFirst\" 0 999999 / id LIKE '999999%' | $find_ms | $shell_like | $(ratio "$find_ms" "$shell_like") | ≤ 2 |"
   echo
   before=$(value rss_before_kib <"$memory")

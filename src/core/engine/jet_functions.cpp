@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 #include <cmath>
+#include <string>
+#include <string_view>
 
 #include "core/engine/jet_like.h"
 #include "core/engine/statement.h"
@@ -49,9 +51,48 @@ double LeadingValue(const QString& text) {
   return digits.left(i).toDouble();
 }
 
+bool IsAsciiText(const char* data, int length) {
+  for (int i = 0; i < length; ++i) {
+    if (static_cast<unsigned char>(data[i]) >= 0x80) return false;
+  }
+  return true;
+}
+
+// A Like pattern as kept with its statement between rows.
+struct LikePattern {
+  QString text;
+  std::string ascii;  // the bytes, when the pattern is ASCII
+  bool isAscii = false;
+};
+
 void Like(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0]) || IsNull(argv[1])) return sqlite3_result_null(ctx);
-  sqlite3_result_int(ctx, JetLikeMatch(ArgText(argv[0]), ArgText(argv[1])) ? 1 : 0);
+  // A find or a query compares every row with the same pattern: it is read once per
+  // statement and kept with it.
+  const auto* pattern = static_cast<const LikePattern*>(sqlite3_get_auxdata(ctx, 0));
+  if (!pattern) {
+    auto* made = new LikePattern;
+    const char* data = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int length = sqlite3_value_bytes(argv[0]);
+    made->text = ArgText(argv[0]);
+    made->isAscii = data != nullptr && IsAsciiText(data, length);
+    if (made->isAscii) made->ascii.assign(data, static_cast<size_t>(length));
+    sqlite3_set_auxdata(ctx, 0, made, [](void* kept) { delete static_cast<LikePattern*>(kept); });
+    pattern = static_cast<const LikePattern*>(sqlite3_get_auxdata(ctx, 0));
+    if (!pattern) {  // not kept (out of memory): read it for this row alone
+      return sqlite3_result_int(ctx, JetLikeMatch(ArgText(argv[0]), ArgText(argv[1])) ? 1 : 0);
+    }
+  }
+  const char* value = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+  const int length = sqlite3_value_bytes(argv[1]);
+  bool matched;
+  if (pattern->isAscii && value != nullptr && IsAsciiText(value, length)) {
+    matched =
+        JetLikeMatchAscii(pattern->ascii, std::string_view(value, static_cast<size_t>(length)));
+  } else {
+    matched = JetLikeMatch(pattern->text, ArgText(argv[1]));
+  }
+  sqlite3_result_int(ctx, matched ? 1 : 0);
 }
 
 template <QString (QString::*Method)() const&>

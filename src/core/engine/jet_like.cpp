@@ -1,40 +1,49 @@
 #include "core/engine/jet_like.h"
 
-#include <vector>
+#include <string_view>
 
 namespace corvane {
 
 namespace {
 
+QChar Fold(QChar c) { return c.toCaseFolded(); }
+bool IsDigit(QChar c) { return c.isDigit(); }
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Over QString, or over ASCII bytes where both texts are ASCII (the same answers, without
+// decoding every value a find or a query compares).
+template <typename Text, typename Char>
 struct Matcher {
-  const QString& p;
-  const QString& s;
+  const Text& p;
+  const Text& s;
+  const int pn = static_cast<int>(p.size());
+  const int sn = static_cast<int>(s.size());
 
   // Reads the bracket at p[pi] ('['); returns the index after ']' or -1 when unclosed.
-  int MatchBracket(int pi, QChar c, bool* matched) const {
+  int MatchBracket(int pi, Char c, bool* matched) const {
     int i = pi + 1;
     bool negate = false;
-    if (i < p.size() && p[i] == QLatin1Char('!')) {
+    if (i < pn && p[i] == Char('!')) {
       negate = true;
       ++i;
     }
     bool any = false;
-    const QChar lc = c.toCaseFolded();
+    const Char lc = Fold(c);
     bool first = true;
-    while (i < p.size() && (p[i] != QLatin1Char(']') || first)) {
+    while (i < pn && (p[i] != Char(']') || first)) {
       first = false;
-      const QChar lo = p[i];
-      if (i + 2 < p.size() && p[i + 1] == QLatin1Char('-') && p[i + 2] != QLatin1Char(']')) {
-        const QChar hi = p[i + 2];
-        if ((c >= lo && c <= hi) || (lc >= lo.toCaseFolded() && lc <= hi.toCaseFolded()))
-          any = true;
+      const Char lo = p[i];
+      if (i + 2 < pn && p[i + 1] == Char('-') && p[i + 2] != Char(']')) {
+        const Char hi = p[i + 2];
+        if ((c >= lo && c <= hi) || (lc >= Fold(lo) && lc <= Fold(hi))) any = true;
         i += 3;
       } else {
-        if (lo.toCaseFolded() == lc) any = true;
+        if (Fold(lo) == lc) any = true;
         ++i;
       }
     }
-    if (i >= p.size()) return -1;
+    if (i >= pn) return -1;
     *matched = negate ? !any : any;
     return i + 1;
   }
@@ -42,28 +51,28 @@ struct Matcher {
   bool Match() const {
     // Iterative wildcard match with backtracking to the last '*'.
     int pi = 0, si = 0, starP = -1, starS = 0;
-    while (si < s.size()) {
-      if (pi < p.size()) {
-        const QChar pc = p[pi];
-        if (pc == QLatin1Char('*')) {
+    while (si < sn) {
+      if (pi < pn) {
+        const Char pc = p[pi];
+        if (pc == Char('*')) {
           starP = pi++;
           starS = si;
           continue;
         }
         bool ok = false;
         int next = pi + 1;
-        if (pc == QLatin1Char('?')) {
+        if (pc == Char('?')) {
           ok = true;
-        } else if (pc == QLatin1Char('#')) {
-          ok = s[si].isDigit();
-        } else if (pc == QLatin1Char('[')) {
+        } else if (pc == Char('#')) {
+          ok = IsDigit(s[si]);
+        } else if (pc == Char('[')) {
           next = MatchBracket(pi, s[si], &ok);
           if (next < 0) {  // an unclosed bracket stands for itself
             ok = s[si] == pc;
             next = pi + 1;
           }
         } else {
-          ok = pc.toCaseFolded() == s[si].toCaseFolded();
+          ok = Fold(pc) == Fold(s[si]);
         }
         if (ok) {
           pi = next;
@@ -75,15 +84,19 @@ struct Matcher {
       pi = starP + 1;
       si = ++starS;
     }
-    while (pi < p.size() && p[pi] == QLatin1Char('*')) ++pi;
-    return pi == p.size();
+    while (pi < pn && p[pi] == Char('*')) ++pi;
+    return pi == pn;
   }
 };
 
 }  // namespace
 
 bool JetLikeMatch(const QString& pattern, const QString& text) {
-  return Matcher{pattern, text}.Match();
+  return Matcher<QString, QChar>{pattern, text}.Match();
+}
+
+bool JetLikeMatchAscii(std::string_view pattern, std::string_view text) {
+  return Matcher<std::string_view, char>{pattern, text}.Match();
 }
 
 }  // namespace corvane

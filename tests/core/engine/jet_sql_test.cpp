@@ -1,5 +1,8 @@
 #include "core/engine/jet_sql.h"
 
+#include <random>
+#include <string>
+
 #include "core/engine/jet_like.h"
 #include "engine_fixture.h"
 
@@ -73,6 +76,23 @@ TEST(JetLikeTest, JetWildcards) {
   EXPECT_TRUE(JetLikeMatch(QStringLiteral("*"), QString()));
   EXPECT_TRUE(JetLikeMatch(QStringLiteral("100%"), QStringLiteral("100%")));  // % is plain
   EXPECT_FALSE(JetLikeMatch(QStringLiteral("1_0"), QStringLiteral("100")));   // _ is plain
+}
+
+TEST(JetLikeTest, AsciiBytesMatchAsTheTextsDo) {
+  std::mt19937 random(3);
+  const std::string alphabet = "aAbBzZ09*?#[]!-x";
+  const auto draw = [&](int length) {
+    std::string text;
+    for (int i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+    return text;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::string pattern = draw(static_cast<int>(random() % 7));
+    const std::string text = draw(static_cast<int>(random() % 7));
+    ASSERT_EQ(JetLikeMatchAscii(pattern, text),
+              JetLikeMatch(QString::fromStdString(pattern), QString::fromStdString(text)))
+        << pattern << " / " << text;
+  }
 }
 
 class JetQueryTest : public EngineTest {
