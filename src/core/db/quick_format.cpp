@@ -117,8 +117,7 @@ std::optional<QuickDateTimeFormat> QuickDateTimeFormat::Compile(const QString& f
       case 'A':
       case 'a': {
         if (run > 1) return std::nullopt;
-        const bool pair =
-            i + 1 < format.size() && format[i + 1].toLower() == QLatin1Char('p');
+        const bool pair = i + 1 < format.size() && format[i + 1].toLower() == QLatin1Char('p');
         // "Ap" and "aP" keep the locale's own case; left to QLocale.
         if (pair && format[i + 1].isUpper() != c.isUpper()) return std::nullopt;
         part.field = Field::kAmPm;
@@ -187,9 +186,9 @@ QString QuickDateTimeFormat::Format(const QDate& date, const QTime& time) const 
         AppendNumber(out, date.year(), 4);
         break;
       case Field::kHour: {
-        const int hour = time.hour();
-        AppendNumber(out, !twelveHour_ ? hour : hour == 0 ? 12 : hour > 12 ? hour - 12 : hour,
-                     minDigits);
+        int hour = time.hour();
+        if (twelveHour_) hour = hour == 0 ? 12 : hour > 12 ? hour - 12 : hour;
+        AppendNumber(out, hour, minDigits);
         break;
       }
       case Field::kHour24:

@@ -26,14 +26,24 @@ class QuickDateTimeFormat {
 
  private:
   enum class Field {
-    kText, kDay, kDayName, kMonth, kMonthName, kYear2, kYear4,
-    kHour, kHour24, kMinute, kSecond, kAmPm
+    kText,
+    kDay,
+    kDayName,
+    kMonth,
+    kMonthName,
+    kYear2,
+    kYear4,
+    kHour,
+    kHour24,
+    kMinute,
+    kSecond,
+    kAmPm
   };
   struct Part {
     Field field = Field::kText;
     bool twoDigits = false;
-    QString text;    // literal text; the AM text for the AM/PM marker
-    QString pmText;  // the PM text for the AM/PM marker
+    QString text;       // literal text; the AM text for the AM/PM marker
+    QString pmText;     // the PM text for the AM/PM marker
     QStringList names;  // month names January first, or day names Monday first
   };
 

@@ -27,8 +27,7 @@ TEST(QuickFormatTest, DatesAndTimesMatchQLocaleInEveryLocale) {
     if (formats.quickShortDate) {
       ++quickLocales;
       for (const QDate& date : dates) {
-        EXPECT_EQ(formats.quickShortDate->Format(date),
-                  locale.toString(date, formats.shortDate))
+        EXPECT_EQ(formats.quickShortDate->Format(date), locale.toString(date, formats.shortDate))
             << name << " " << formats.shortDate.toStdString();
       }
     }
@@ -65,9 +64,9 @@ TEST(QuickFormatTest, FormatsWithNamesOrOtherLettersAreLeftToQLocale) {
 
 TEST(QuickFormatTest, NumbersMatchQLocaleOrAreLeftToIt) {
   std::mt19937_64 random(5);
-  for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
-                                QLocale(QLocale::German, QLocale::Germany),
-                                QLocale(QLocale::French, QLocale::France)}) {
+  for (const QLocale& locale :
+       {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+        QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::French, QLocale::France)}) {
     QLocale plain = locale;
     plain.setNumberOptions(QLocale::OmitGroupSeparator);
     const std::optional<QuickNumberStyle> point = QuickNumberStyleOf(locale);
