@@ -10,7 +10,7 @@
 #include <memory>
 #include <random>
 
-#include "core/engine/database.h"
+#include "engine/database.h"
 
 namespace corvane {
 namespace {

@@ -27,7 +27,7 @@ extern "C" {
 #include <mdbtools.h>
 }
 
-#include "core/config/access/access_import.h"
+#include "access/access_import.h"
 
 namespace corvane {
 namespace {

@@ -12,8 +12,9 @@
 #include <chrono>
 #include <cstring>
 
-#include "core/protocol/cipher.h"
-#include "core/protocol/control_chars.h"
+#include "base/text_scramble.h"
+#include "wire/cipher.h"
+#include "wire/control_chars.h"
 #include "request_plan.h"
 
 namespace corvane::load {

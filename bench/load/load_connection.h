@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "client/client_frames.h"
-#include "core/protocol/pseudo_random.h"
+#include "base/pseudo_random.h"
 
 namespace corvane::load {
 

@@ -1,6 +1,6 @@
 #include "request_plan.h"
 
-#include "core/protocol/control_chars.h"
+#include "wire/control_chars.h"
 
 namespace corvane::load {
 namespace {

@@ -10,8 +10,8 @@
 #include <cstdio>
 
 #include "client/corvane_client.h"
-#include "core/protocol/printable_bytes.h"
-#include "core/protocol/windows1252.h"
+#include "base/printable_bytes.h"
+#include "base/windows1252.h"
 
 namespace {
 

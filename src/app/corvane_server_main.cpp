@@ -3,8 +3,8 @@
 #include <QTextStream>
 #include <cstdio>
 
-#include "core/server/command_line.h"
-#include "core/server/headless_runner.h"
+#include "server/command_line.h"
+#include "server/headless_runner.h"
 #include "gui/server/desktop_controller.h"
 
 namespace {

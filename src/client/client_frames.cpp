@@ -1,7 +1,7 @@
 #include "client/client_frames.h"
 
-#include "core/protocol/cipher.h"
-#include "core/protocol/control_chars.h"
+#include "wire/cipher.h"
+#include "wire/control_chars.h"
 
 namespace corvane {
 

@@ -4,9 +4,10 @@
 #include <QTcpSocket>
 
 #include "client/event_wait.h"
-#include "core/net/address_text.h"
-#include "core/protocol/cipher.h"
-#include "core/protocol/control_chars.h"
+#include "wire/address_text.h"
+#include "base/text_scramble.h"
+#include "wire/cipher.h"
+#include "wire/control_chars.h"
 
 namespace corvane {
 namespace {

@@ -1,7 +1,8 @@
 // The cipher family: the payload cipher with keys from the input (any value, as a stored key
 // or a stale session key may be), the mirror and the keyed XOR. Checks the round trips the
 // protocol and the user store depend on.
-#include "core/protocol/cipher.h"
+#include "base/text_scramble.h"
+#include "wire/cipher.h"
 #include "harness.h"
 
 using namespace corvane;

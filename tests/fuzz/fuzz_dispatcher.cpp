@@ -12,16 +12,17 @@
 #include <QDir>
 #include <QFile>
 
-#include "core/config/catalogue.h"
-#include "core/config/server_settings.h"
-#include "core/db/database_commands.h"
-#include "core/protocol/cipher.h"
-#include "core/protocol/command_dispatcher.h"
-#include "core/protocol/control_chars.h"
-#include "core/protocol/frame_assembler.h"
-#include "core/protocol/frame_codec.h"
-#include "core/protocol/message_fields.h"
-#include "core/protocol/session_table.h"
+#include "base/catalogue.h"
+#include "base/server_settings.h"
+#include "commands/database_commands.h"
+#include "base/text_scramble.h"
+#include "wire/cipher.h"
+#include "commands/command_dispatcher.h"
+#include "wire/control_chars.h"
+#include "wire/frame_assembler.h"
+#include "wire/frame_codec.h"
+#include "wire/message_fields.h"
+#include "commands/session_table.h"
 #include "harness.h"
 #include "support/protocol_fakes.h"
 

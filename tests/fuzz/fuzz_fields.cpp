@@ -2,10 +2,10 @@
 // Fields written with LeadField and AddField must read back unchanged.
 #include <QList>
 
-#include "core/protocol/command_error.h"
-#include "core/protocol/control_chars.h"
-#include "core/protocol/leading_number.h"
-#include "core/protocol/message_fields.h"
+#include "protocol/command_error.h"
+#include "wire/control_chars.h"
+#include "base/leading_number.h"
+#include "wire/message_fields.h"
 #include "harness.h"
 
 using namespace corvane;

@@ -2,11 +2,11 @@
 // The first byte picks the slot's state; the rest is what arrived. Checks that the frame
 // search gives the same answer whether the bytes came at once or in two pieces, and that
 // every frame it cuts can be unwrapped and read field by field without a fault.
-#include "core/config/server_settings.h"
-#include "core/protocol/command_error.h"
-#include "core/protocol/frame_assembler.h"
-#include "core/protocol/frame_codec.h"
-#include "core/protocol/message_fields.h"
+#include "base/server_settings.h"
+#include "protocol/command_error.h"
+#include "wire/frame_assembler.h"
+#include "wire/frame_codec.h"
+#include "wire/message_fields.h"
 #include "harness.h"
 
 using namespace corvane;

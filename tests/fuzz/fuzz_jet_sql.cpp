@@ -3,9 +3,9 @@
 // empty database, must not fault SQLite either.
 #include <sqlite3.h>
 
-#include "core/engine/engine_error.h"
-#include "core/engine/jet_sql.h"
-#include "core/protocol/windows1252.h"
+#include "engine/engine_error.h"
+#include "engine/jet_sql.h"
+#include "base/windows1252.h"
 #include "harness.h"
 
 using namespace corvane;

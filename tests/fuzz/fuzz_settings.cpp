@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QFile>
 
-#include "core/config/sequential_records.h"
-#include "core/config/settings_files.h"
+#include "config/sequential_records.h"
+#include "config/settings_files.h"
 #include "harness.h"
 
 using namespace corvane;

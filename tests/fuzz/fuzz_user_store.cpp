@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QFile>
 
-#include "core/config/registry_store.h"
-#include "core/config/store_scramble.h"
-#include "core/config/user_list_model.h"
-#include "core/config/user_store.h"
+#include "config/registry_store.h"
+#include "config/store_scramble.h"
+#include "config/user_list_model.h"
+#include "config/user_store.h"
 #include "harness.h"
 
 using namespace corvane;

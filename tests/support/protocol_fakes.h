@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/activity/activity_note_sink.h"
-#include "core/activity/activity_reporter.h"
-#include "core/protocol/user_directory.h"
+#include "activity/activity_note_sink.h"
+#include "activity/activity_reporter.h"
+#include "config/user_directory.h"
 
 namespace corvane::test {
 

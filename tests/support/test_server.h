@@ -7,12 +7,12 @@
 #include <QString>
 #include <memory>
 
-#include "core/config/catalogue.h"
-#include "core/config/server_settings.h"
-#include "core/db/database_commands.h"
-#include "core/net/connection_limits.h"
-#include "core/net/slot_server.h"
-#include "core/protocol/pseudo_random.h"
+#include "base/catalogue.h"
+#include "base/server_settings.h"
+#include "commands/database_commands.h"
+#include "transport/tcp/connection_limits.h"
+#include "server/slot_server.h"
+#include "base/pseudo_random.h"
 #include "support/protocol_fakes.h"
 
 namespace corvane::test {

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "core/config/database_check_ui.h"
+#include "config/database_check_ui.h"
 #include "gui/config/checking_window.h"
 
 namespace corvane {

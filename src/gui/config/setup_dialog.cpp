@@ -13,7 +13,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
-#include "core/server/server_instance.h"
+#include "server/server_instance.h"
 #include "gui/config/setup_form.h"
 #include "gui/config/setup_layout.h"
 #include "gui/config/shell_launch.h"

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "core/config/user_list_model.h"
+#include "config/user_list_model.h"
 #include "gui/config/setup_controls.h"
 #include "gui/config/user_editor.h"
 

@@ -10,11 +10,11 @@
 #include <cmath>
 #include <limits>
 
-#include "core/config/user_list_model.h"
-#include "core/protocol/leading_number.h"
-#include "core/protocol/windows1252.h"
-#include "core/server/server_instance.h"
-#include "core/web/web_address.h"
+#include "config/user_list_model.h"
+#include "base/leading_number.h"
+#include "base/windows1252.h"
+#include "server/server_instance.h"
+#include "transport/web/web_address.h"
 
 namespace corvane {
 namespace {

@@ -16,7 +16,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "core/config/user_list_model.h"
+#include "config/user_list_model.h"
 
 namespace corvane {
 namespace {

@@ -1,8 +1,8 @@
 #include "gui/config/user_checks.h"
 
-#include "core/config/user_list_model.h"
-#include "core/config/user_store.h"
-#include "core/protocol/windows1252.h"
+#include "config/user_list_model.h"
+#include "config/user_store.h"
+#include "base/windows1252.h"
 
 namespace corvane {
 namespace {

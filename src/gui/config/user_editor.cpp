@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "core/config/user_list_model.h"
-#include "core/config/user_store.h"
-#include "core/server/operator_prompts.h"
+#include "config/user_list_model.h"
+#include "config/user_store.h"
+#include "server/operator_prompts.h"
 #include "gui/config/window_order.h"
 
 namespace corvane {

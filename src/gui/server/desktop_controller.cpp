@@ -7,9 +7,9 @@
 #include <QSessionManager>
 #include <QTextStream>
 
-#include "core/server/instance_lock.h"
-#include "core/server/server_instance.h"
-#include "core/server/termination_signals.h"
+#include "server/instance_lock.h"
+#include "server/server_instance.h"
+#include "server/termination_signals.h"
 #include "gui/config/checking_window.h"
 #include "gui/config/setup_dialog.h"
 #include "gui/desktop/about_window.h"

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <memory>
 
-#include "core/server/startup_branch.h"
+#include "server/startup_branch.h"
 #include "gui/config/checking_progress.h"
 #include "gui/desktop/desktop_links.h"
 

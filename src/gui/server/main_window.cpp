@@ -13,7 +13,7 @@
 #include <QTreeView>
 #include <cmath>
 
-#include "core/server/server_instance.h"
+#include "server/server_instance.h"
 #include "gui/desktop/tray_icon.h"
 
 namespace corvane {

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/server/operator_prompts.h"
+#include "server/operator_prompts.h"
 
 namespace corvane {
 

@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "core/server/command_line.h"
+#include "server/command_line.h"
 #include "support/access_fixtures.h"
 
 namespace corvane {

@@ -11,7 +11,7 @@ extern "C" {
 #include <mdbtools.h>
 }
 
-#include "core/config/access/access_import.h"
+#include "access/access_import.h"
 #include "support/access_fixtures.h"
 
 namespace corvane {

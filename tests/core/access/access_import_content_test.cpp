@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "core/config/access/access_import.h"
+#include "access/access_import.h"
 #include "support/access_fixtures.h"
 
 namespace corvane {

@@ -10,7 +10,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "core/config/access/access_import.h"
+#include "access/access_import.h"
 #include "support/access_fixtures.h"
 
 namespace corvane {

@@ -1,5 +1,5 @@
 // Publishing an Access file imports it once into databases/ and reuses the result.
-#include "core/config/access/access_publish.h"
+#include "config/access_publish.h"
 
 #include <gtest/gtest.h>
 

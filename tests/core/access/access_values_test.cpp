@@ -1,5 +1,5 @@
 // Decoding of Access values that mdbtools leaves to its callers.
-#include "core/config/access/access_values.h"
+#include "access/access_values.h"
 
 #include <gtest/gtest.h>
 

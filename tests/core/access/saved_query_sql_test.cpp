@@ -1,5 +1,5 @@
 // Saved select queries rebuilt from their MSysQueries rows.
-#include "core/config/access/saved_query_sql.h"
+#include "access/saved_query_sql.h"
 
 #include <gtest/gtest.h>
 

@@ -5,10 +5,10 @@
 #include <QTemporaryDir>
 #include <algorithm>
 
-#include "core/config/access/access_import.h"
-#include "core/config/access/saved_query_translation.h"
-#include "core/engine/database.h"
-#include "core/engine/engine_error.h"
+#include "access/access_import.h"
+#include "access/saved_query_translation.h"
+#include "engine/database.h"
+#include "engine/engine_error.h"
 #include "support/access_fixtures.h"
 
 namespace corvane {

@@ -1,4 +1,4 @@
-#include "core/activity/activity_log.h"
+#include "activity/activity_log.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
-#include "core/activity/activity_timestamp.h"
-#include "core/protocol/windows1252.h"
+#include "activity/activity_timestamp.h"
+#include "base/windows1252.h"
 #include "fake_slot_activity_source.h"
 
 namespace corvane {

@@ -1,11 +1,11 @@
-#include "core/activity/activity_rows_model.h"
+#include "activity/activity_rows_model.h"
 
 #include <gtest/gtest.h>
 
 #include <QHostAddress>
 
-#include "core/activity/activity_timestamp.h"
-#include "core/activity/host_identity.h"
+#include "activity/activity_timestamp.h"
+#include "activity/host_identity.h"
 
 namespace corvane {
 namespace {

@@ -4,8 +4,8 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
-#include "core/activity/activity_log.h"
-#include "core/activity/activity_timestamp.h"
+#include "activity/activity_log.h"
+#include "activity/activity_timestamp.h"
 #include "fake_slot_activity_source.h"
 
 namespace corvane {

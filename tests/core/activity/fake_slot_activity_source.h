@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <stdexcept>
 
-#include "core/activity/slot_activity_source.h"
+#include "activity/slot_activity_source.h"
 
 namespace corvane {
 

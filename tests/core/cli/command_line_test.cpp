@@ -1,14 +1,14 @@
-#include "core/server/command_line.h"
+#include "server/command_line.h"
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include "core/config/registry_store.h"
-#include "core/config/store_scramble.h"
-#include "core/config/user_list_model.h"
-#include "core/config/user_store.h"
+#include "config/registry_store.h"
+#include "config/store_scramble.h"
+#include "config/user_list_model.h"
+#include "config/user_store.h"
 
 namespace corvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/config/atomic_file.h"
+#include "config/atomic_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/config/database_check.h"
+#include "config/database_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/config/sequential_records.h"
+#include "config/sequential_records.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/config/settings_files.h"
+#include "config/settings_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "core/activity/activity_log.h"
-#include "core/activity/activity_rows_model.h"
+#include "activity/activity_log.h"
+#include "activity/activity_rows_model.h"
 #include "db_session_fixture.h"
 
 namespace corvane::testing {

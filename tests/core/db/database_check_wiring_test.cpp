@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "core/server/server_instance.h"
+#include "server/server_instance.h"
 #include "support/file_bytes.h"
 #include "support/sqlite_files.h"
 

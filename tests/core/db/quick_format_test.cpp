@@ -1,4 +1,4 @@
-#include "core/db/quick_format.h"
+#include "commands/quick_format.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "core/db/value_text.h"
+#include "commands/value_text.h"
 
 namespace corvane {
 namespace {

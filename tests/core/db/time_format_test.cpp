@@ -6,7 +6,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-#include "core/db/value_text.h"
+#include "commands/value_text.h"
 
 namespace corvane {
 namespace {

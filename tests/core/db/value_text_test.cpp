@@ -1,4 +1,4 @@
-#include "core/db/value_text.h"
+#include "commands/value_text.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <cmath>
 #include <ctime>
 
-#include "core/engine/field_values.h"
-#include "core/protocol/command_error.h"
-#include "core/protocol/windows1252.h"
+#include "engine/field_values.h"
+#include "protocol/command_error.h"
+#include "base/windows1252.h"
 
 namespace corvane {
 namespace {

@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "core/engine/database.h"
-#include "core/engine/engine_error.h"
+#include "engine/database.h"
+#include "engine/engine_error.h"
 #include "support/sqlite_files.h"
 
 namespace corvane::testing {

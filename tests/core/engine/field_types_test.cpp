@@ -1,6 +1,6 @@
 #include <QDateTime>
 
-#include "core/engine/field_type.h"
+#include "engine/field_type.h"
 #include "engine_fixture.h"
 
 namespace corvane::testing {

@@ -1,9 +1,9 @@
-#include "core/engine/jet_sql.h"
+#include "engine/jet_sql.h"
 
 #include <random>
 #include <string>
 
-#include "core/engine/jet_like.h"
+#include "engine/jet_like.h"
 #include "engine_fixture.h"
 
 namespace corvane::testing {

@@ -1,4 +1,4 @@
-#include "core/engine/recordset.h"
+#include "engine/recordset.h"
 
 #include <sqlite3.h>
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/protocol/cipher.h"
+#include "wire/cipher.h"
 
 namespace corvane {
 namespace {

@@ -1,8 +1,8 @@
-#include "core/net/current_users_model.h"
+#include "server/current_users_model.h"
 
 #include <gtest/gtest.h>
 
-#include "core/protocol/printable_bytes.h"
+#include "base/printable_bytes.h"
 
 namespace corvane {
 namespace {

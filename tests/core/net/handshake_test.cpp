@@ -6,7 +6,7 @@
 
 #include "client/corvane_client.h"
 #include "client/event_wait.h"
-#include "core/net/socket_state.h"
+#include "transport/tcp/socket_state.h"
 #include "support/test_server.h"
 
 namespace corvane {

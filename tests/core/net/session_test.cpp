@@ -4,8 +4,9 @@
 
 #include "client/corvane_client.h"
 #include "client/event_wait.h"
-#include "core/net/socket_state.h"
-#include "core/protocol/cipher.h"
+#include "transport/tcp/socket_state.h"
+#include "base/text_scramble.h"
+#include "wire/cipher.h"
 #include "support/test_server.h"
 
 namespace corvane {

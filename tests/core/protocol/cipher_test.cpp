@@ -1,11 +1,12 @@
-#include "core/protocol/cipher.h"
+#include "base/text_scramble.h"
+#include "wire/cipher.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
-#include "core/protocol/pseudo_random.h"
+#include "base/pseudo_random.h"
 
 namespace corvane {
 namespace {

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "core/protocol/cipher.h"
-#include "core/protocol/command_dispatcher.h"
-#include "core/protocol/logon_check.h"
+#include "base/text_scramble.h"
+#include "wire/cipher.h"
+#include "commands/command_dispatcher.h"
+#include "commands/logon_check.h"
 #include "support/protocol_fakes.h"
 
 namespace corvane {

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "core/protocol/cipher.h"
-#include "core/protocol/command_error.h"
-#include "core/protocol/frame_assembler.h"
-#include "core/protocol/frame_codec.h"
-#include "core/protocol/pseudo_random.h"
+#include "base/text_scramble.h"
+#include "wire/cipher.h"
+#include "protocol/command_error.h"
+#include "wire/frame_assembler.h"
+#include "wire/frame_codec.h"
+#include "base/pseudo_random.h"
 
 namespace corvane {
 namespace {

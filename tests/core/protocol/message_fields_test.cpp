@@ -1,4 +1,4 @@
-#include "core/protocol/message_fields.h"
+#include "wire/message_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/protocol/command_error.h"
-#include "core/protocol/leading_number.h"
+#include "protocol/command_error.h"
+#include "base/leading_number.h"
 
 namespace corvane {
 namespace {

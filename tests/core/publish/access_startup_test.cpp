@@ -1,7 +1,7 @@
 // Access files named in database.dat are imported at start-up and served from the import.
 #include <QFileInfo>
 
-#include "core/engine/database.h"
+#include "engine/database.h"
 #include "publish_fixture.h"
 #include "support/sqlite_files.h"
 

@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "core/config/user_list_model.h"
-#include "core/server/server_instance.h"
+#include "config/user_list_model.h"
+#include "server/server_instance.h"
 #include "support/access_fixtures.h"
 
 namespace corvane::testing {

@@ -8,11 +8,11 @@
 
 #include <QFile>
 
-#include "core/activity/activity_log.h"
-#include "core/activity/activity_rows_model.h"
-#include "core/activity/host_identity.h"
+#include "activity/activity_log.h"
+#include "activity/activity_rows_model.h"
+#include "activity/host_identity.h"
 #include "core/db/db_session_fixture.h"
-#include "core/protocol/cipher.h"
+#include "wire/cipher.h"
 
 namespace corvane::testing {
 namespace {

@@ -10,10 +10,10 @@
 #include <QTemporaryDir>
 #include <random>
 
-#include "core/config/registry_store.h"
-#include "core/config/settings_files.h"
-#include "core/config/user_list_model.h"
-#include "core/config/user_store.h"
+#include "config/registry_store.h"
+#include "config/settings_files.h"
+#include "config/user_list_model.h"
+#include "config/user_store.h"
 #include "support/file_bytes.h"
 #include "support/sqlite_files.h"
 

@@ -1,4 +1,4 @@
-#include "core/config/autostart_entry.h"
+#include "config/autostart_entry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/config/private_key.h"
+#include "config/private_key.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/config/registry_store.h"
+#include "config/registry_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

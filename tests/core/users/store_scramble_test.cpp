@@ -1,4 +1,4 @@
-#include "core/config/store_scramble.h"
+#include "config/store_scramble.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/config/user_list_model.h"
+#include "config/user_list_model.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "core/config/user_store.h"
+#include "config/user_store.h"
 
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "core/config/registry_store.h"
-#include "core/config/store_scramble.h"
-#include "core/config/user_list_model.h"
+#include "config/registry_store.h"
+#include "config/store_scramble.h"
+#include "config/user_list_model.h"
 
 namespace corvane {
 namespace {

@@ -1,7 +1,7 @@
 #include <QCoreApplication>
 #include <QTcpSocket>
 
-#include "core/net/socket_state.h"
+#include "transport/tcp/socket_state.h"
 #include "core/web/web_fixture.h"
 
 namespace corvane::testing {

@@ -7,7 +7,7 @@
 #include <QJsonObject>
 
 #include "core/db/db_session_fixture.h"
-#include "core/web/web_api.h"
+#include "transport/web/web_api.h"
 
 namespace corvane::testing {
 

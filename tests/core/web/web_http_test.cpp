@@ -8,8 +8,8 @@
 #include <QTimer>
 
 #include "core/db/db_session_fixture.h"
-#include "core/web/web_routes.h"
-#include "core/web/web_server.h"
+#include "transport/web/web_routes.h"
+#include "transport/web/web_server.h"
 
 namespace corvane::testing {
 namespace {

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "core/config/settings_files.h"
-#include "core/config/web_settings_file.h"
+#include "config/settings_files.h"
+#include "config/web_settings_file.h"
 
 namespace corvane {
 namespace {

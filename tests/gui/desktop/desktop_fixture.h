@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "client/corvane_client.h"
-#include "core/config/settings_files.h"
-#include "core/config/user_list_model.h"
-#include "core/server/server_instance.h"
+#include "config/settings_files.h"
+#include "config/user_list_model.h"
+#include "server/server_instance.h"
 #include "gui/desktop/tray_icon.h"
 #include "gui/server/desktop_controller.h"
 #include "gui/server/main_window.h"

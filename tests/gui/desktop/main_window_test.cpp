@@ -7,7 +7,7 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "core/net/connection_limits.h"
+#include "transport/tcp/connection_limits.h"
 #include "desktop_fixture.h"
 
 namespace corvane::test {

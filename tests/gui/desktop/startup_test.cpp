@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QTest>
 
-#include "core/server/instance_lock.h"
+#include "server/instance_lock.h"
 #include "desktop_fixture.h"
 #include "gui/config/setup_dialog.h"
 

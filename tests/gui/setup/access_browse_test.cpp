@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include "core/activity/activity_rows_model.h"
+#include "activity/activity_rows_model.h"
 #include "setup_fixture.h"
 #include "support/access_fixtures.h"
 #include "support/test_server.h"

@@ -18,9 +18,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/config/user_list_model.h"
-#include "core/server/operator_prompts.h"
-#include "core/server/server_instance.h"
+#include "config/user_list_model.h"
+#include "server/operator_prompts.h"
+#include "server/server_instance.h"
 #include "gui/config/setup_dialog.h"
 
 namespace corvane {

@@ -1,7 +1,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "core/config/web_settings_file.h"
+#include "config/web_settings_file.h"
 #include "setup_fixture.h"
 #include "support/test_server.h"
 

@@ -1,0 +1,20 @@
+# corvane_library(TARGET FOLDER [LINKS targets...])
+#
+# One layer of the program: a static library of every source under src/FOLDER. Its headers
+# are included as "FOLDER/name.h", and a library sees only the headers of itself and of the
+# libraries it links: each one's include root holds nothing but a link to its own folder.
+# A header of a higher layer is therefore not found, and the link graph is the layering.
+function(corvane_library target folder)
+  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
+  set(source_dir ${PROJECT_SOURCE_DIR}/src/${folder})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${source_dir}/*.cpp ${source_dir}/*.h)
+  add_library(${target} STATIC ${sources})
+  set(root ${PROJECT_BINARY_DIR}/layers/${target})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  if(NOT EXISTS ${root}/${folder})
+    file(CREATE_LINK ${source_dir} ${root}/${folder} SYMBOLIC)
+  endif()
+  target_include_directories(${target} PUBLIC ${root})
+  target_link_libraries(${target} PUBLIC ${ARG_LINKS})
+endfunction()

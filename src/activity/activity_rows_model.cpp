@@ -1,0 +1,64 @@
+#include "activity/activity_rows_model.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+ActivityRowsModel::ActivityRowsModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int ActivityRowsModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ActivityRowsModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kActivityColumnCount;
+}
+
+QVariant ActivityRowsModel::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() ||
+      index.column() >= kActivityColumnCount) {
+    return {};
+  }
+  return ActivityColumnText(Row(index.row()), index.column());
+}
+
+QVariant ActivityRowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
+      section >= kActivityColumnCount) {
+    return QAbstractTableModel::headerData(section, orientation, role);
+  }
+  return ActivityColumnCaptions().at(section);
+}
+
+void ActivityRowsModel::AppendRow(const ActivityRow& row) {
+  const int index = rowCount();
+  beginInsertRows(QModelIndex(), index, index);
+  rows_.push_back(row);
+  endInsertRows();
+  Q_EMIT RowAppended(row);
+  DropRowsOverLimit();
+}
+
+void ActivityRowsModel::SetRowLimit(int limit) {
+  limit_ = limit < 0 ? 0 : limit;
+  DropRowsOverLimit();
+}
+
+void ActivityRowsModel::DropRowsOverLimit() {
+  if (limit_ == 0 || rowCount() <= limit_) return;
+  // The first row stays, as with "Clear Activity"; the oldest after it go.
+  const int excess = rowCount() - std::max(limit_, 1);
+  beginRemoveRows(QModelIndex(), 1, excess);
+  rows_.erase(rows_.begin() + 1, rows_.begin() + 1 + excess);
+  endRemoveRows();
+}
+
+void ActivityRowsModel::ClearActivity() {
+  const int count = rowCount();
+  if (count < 2) return;
+  beginRemoveRows(QModelIndex(), 1, count - 1);
+  rows_.resize(1);
+  endRemoveRows();
+}
+
+}  // namespace corvane

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/database.h"
+#include "engine/recordset.h"
+#include "engine/variant.h"
+#include "commands/slot_database_hooks.h"
+#include "protocol/slot_session.h"
+
+namespace corvane {
+
+// The database side of one slot: its open database, the set of records it browses, the
+// record it was last sent and the query it created itself.
+class SlotDatabase {
+ public:
+  Database* database() const { return database_.get(); }
+  Recordset* recordset() const { return recordset_.get(); }
+  // The open database or set; CommandError 91 when there is none, as for an object that
+  // was never set.
+  Database& Db() const;
+  Recordset& Set() const;
+
+  // A new database replaces the old one and everything opened on it.
+  void SetDatabase(std::unique_ptr<Database> database);
+  void SetRecordset(std::unique_ptr<Recordset> recordset);
+  // Closes the set (kept, so that using it fails as for any closed set).
+  void CloseRecordset();
+  // Closes the database and the set; never fails.
+  void Close();
+
+  // The record last sent in a "Data" or "Found" reply: its position in the set and its
+  // values as sent. An update is checked against them.
+  void RememberSent(int64_t position, std::vector<Variant> values);
+  void ForgetSent();
+  int64_t sentPosition() const { return sentPosition_; }
+  const std::vector<Variant>& sentValues() const { return sentValues_; }
+
+  // The stored query this slot created in its open database and has not saved: the only
+  // one it may delete again.
+  const QString& createdQuery() const { return createdQuery_; }
+  void SetCreatedQuery(const QString& name) { createdQuery_ = name; }
+
+ private:
+  std::unique_ptr<Database> database_;
+  std::unique_ptr<Recordset> recordset_;
+  int64_t sentPosition_ = -1;
+  std::vector<Variant> sentValues_;
+  QString createdQuery_;
+};
+
+// The database side of all slots; what the housekeeping and the activity rows read of it.
+class SlotDatabases : public SlotDatabaseHooks {
+ public:
+  SlotDatabase& at(int slot) { return slots_[slot]; }
+
+  void CloseSlotDatabase(int slot) override;
+  QString DatabaseEngineName(int slot) const override;
+  QString RecordsetName(int slot) const override;
+  QString CurrentRecordNumber(int slot) override;
+  QString RecordCountText(int slot) override;
+
+ private:
+  std::array<SlotDatabase, kSlotCount> slots_;
+};
+
+// "0" for an empty set, otherwise the 1-based position of the current record.
+QString CurrentRecordNumber(Recordset& rs);
+// The exact number of records; counting leaves the first record current.
+QString RecordCountText(Recordset& rs);
+
+}  // namespace corvane

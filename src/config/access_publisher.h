@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include "activity/activity_note_sink.h"
+#include "config/access_publish.h"
+#include "access/saved_query_sql.h"
+#include "base/catalogue.h"
+#include "config/database_check_ui.h"
+
+namespace corvane {
+
+// Serves published Access files from SQLite databases imported from them. The published
+// list keeps naming the Access file (database.dat and the setup dialog show it); the
+// entry's servedLocation names the database the server opens instead. The Access file
+// itself is only ever read.
+class AccessPublisher {
+ public:
+  AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, ActivityNoteSink& notes,
+                  JetSqlTranslator translate = TranslateSavedQuery);
+
+  // Whether the file is served through an import: an Access file by its first bytes, or
+  // by its name unless it is an SQLite database already.
+  static bool NeedsImport(const QString& location);
+
+  // Imports the file unless the unchanged file was imported before. A real import is
+  // written to the activity list with the file's name and the report's summary.
+  PublishedAccess Prepare(const QString& accessPath);
+
+  // Points every Access entry at its imported database, importing where needed. An entry
+  // whose file cannot be imported is told to the operator as a "Database Error" and
+  // withdrawn, like a database the check cannot read.
+  void PrepareList(PublishedList& published);
+
+ private:
+  QString programDir_;
+  DatabaseErrorPrompt& errors_;
+  ActivityNoteSink& notes_;
+  JetSqlTranslator translate_;
+};
+
+}  // namespace corvane

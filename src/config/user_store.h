@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+#include "config/autostart_entry.h"
+#include "config/user_directory.h"
+
+namespace corvane {
+
+class RegistryStore;
+class UserListModel;
+struct UserRecord;
+
+// Registry keys of the user store.
+inline constexpr char UserKeyPath[] = "Software\\Morvat\\U1";
+inline constexpr char MorvatKeyPath[] = "Software\\Morvat";
+// Legacy slot keys are this followed by the slot number 1 to 5.
+inline constexpr char LegacySlotKeyPrefix[] = "Software\\Morvat\\P";
+
+// Readers take a value through a buffer of this many bytes (legacy values: one more).
+inline constexpr int UserValueBufferSize = 255;
+inline constexpr int LegacyValueBufferSize = 256;
+
+// The users, one registry value each: the name is StoreScramble(user name), the data
+// StoreScramble(password + ":" + private key). Texts are Windows-1252 in the store.
+// Every operation opens the registry, works and closes it again.
+class UserStore : public UserDirectory {
+ public:
+  // The run-at-startup entry is this executable's, for this program directory.
+  UserStore(RegistryStore& registry, const QString& programDir);
+  UserStore(RegistryStore& registry, const AutostartEntry& autostart);
+
+  // Fills the list from the store in store order; true when at least one user was loaded.
+  // A value whose data cannot be read is still listed, with empty password and key.
+  bool LoadUsers(UserListModel& users);
+  // Writes every listed user; creates nothing for an empty list. Sets UsersSaved.
+  void SaveUsers(const UserListModel& users);
+  // Deletes every stored user whose name matches no list item exactly.
+  void RemoveStaleUsers(const UserListModel& users);
+  // Deletes the user stored under exactly this name; false when the user key is missing.
+  bool DeleteUser(const QString& name);
+  // Looks the name up in upper case; a value too long for the buffer reads as absent.
+  bool UserExists(const QString& name);
+  // Imports legacy users first, once.
+  bool HasUsers() override;
+  std::optional<QByteArray> ReadLogonRecord(const QByteArray& userName) override;
+  bool LegacyUsersPresent();
+  // Copies the users of the legacy slot keys into the user key and deletes the slot keys.
+  void ImportLegacyUsers();
+  void SetRunAtStartup(bool enable);
+
+  // Set by SaveUsers; the setup dialog clears it before saving and waits for it.
+  bool UsersSaved() const { return usersSaved_; }
+  void ResetUsersSaved() { usersSaved_ = false; }
+
+  // The private key a new user gets; empty until renewed once.
+  const QString& NextPrivateKey() const { return nextPrivateKey_; }
+  void RenewNextPrivateKey();
+
+  // Upper case as the lookups apply it: letter by letter, a letter kept when its upper
+  // case is not a Windows-1252 character.
+  static QString UpperCase(const QString& text);
+  // True when the record can be stored and read back whole: its scrambled name and data
+  // hold no NUL, and the name and the data each leave room for a NUL in the buffer.
+  static bool RecordFits(const UserRecord& user);
+
+ private:
+  RegistryStore& registry_;
+  AutostartEntry autostart_;
+  bool usersSaved_ = false;
+  QString nextPrivateKey_;
+};
+
+}  // namespace corvane

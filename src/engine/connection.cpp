@@ -1,0 +1,208 @@
+#include "engine/connection.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#include "engine/jet_functions.h"
+#include "engine/recordset.h"
+#include "engine/sqlite_error.h"
+
+namespace corvane {
+
+namespace {
+
+// The server has one thread: a locked file must fail soon, not hang it.
+constexpr int kBusyTimeoutMs = 1000;
+constexpr int kPageCacheKiB = 256;
+constexpr int kSortMemoryKiB = 2000;  // SQLite's default cache size
+
+void SetCacheKiB(sqlite3* db, int kib) {
+  const QByteArray sql = "PRAGMA cache_size=" + QByteArray::number(-kib);
+  sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+}
+
+}  // namespace
+
+QString QuoteName(const QString& name) {
+  QString quoted = name;
+  quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+std::shared_ptr<Connection> Connection::Open(const QString& path) {
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.exists() || !info.isFile()) {
+    throw EngineError(engine_error::kFileNotFound,
+                      QStringLiteral("The file '%1' was not found.").arg(path));
+  }
+  std::shared_ptr<Connection> c(new Connection(path));
+  const QByteArray name = path.toUtf8();
+  // One thread uses every connection, so the connection's own mutex is not needed.
+  int rc = sqlite3_open_v2(name.constData(), &c->db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  if (rc != SQLITE_OK) {
+    EngineError error = SqliteError(c->db_, rc);
+    sqlite3_close(c->db_);
+    c->db_ = nullptr;
+    throw error;
+  }
+  sqlite3_extended_result_codes(c->db_, 1);
+  sqlite3_busy_timeout(c->db_, kBusyTimeoutMs);
+  try {
+    // Reading the catalogue proves the file is a database before anything else.
+    c->Execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    try {
+      c->Execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+    } catch (const EngineError& e) {
+      // A write-protected file stays readable in its own journal mode.
+      if (e.number() != engine_error::kReadOnly) throw;
+    }
+    c->Execute(QStringLiteral("PRAGMA synchronous=FULL"));
+    c->Execute(QStringLiteral("PRAGMA foreign_keys=ON"));
+    // Every client has a connection of its own: a smaller page cache than SQLite's 2 MiB
+    // keeps a hundred of them small. The operating system caches the file anyway.
+    SetCacheKiB(c->db_, kPageCacheKiB);
+    RegisterJetFunctions(c->db_);
+  } catch (...) {
+    c->Close();
+    throw;
+  }
+  sqlite3_set_authorizer(c->db_, &Connection::Authorize, c.get());
+  sqlite3_progress_handler(c->db_, 10000, &Connection::Progress, c.get());
+  return c;
+}
+
+Connection::~Connection() { Close(); }
+
+sqlite3* Connection::handle() const {
+  if (!db_) {
+    throw EngineError(engine_error::kClosed, QStringLiteral("The database is closed."));
+  }
+  return db_;
+}
+
+void Connection::Close() {
+  // Closing a set unregisters it, so work on a copy.
+  const std::vector<Recordset*> sets = sets_;
+  for (Recordset* set : sets) set->Close();
+  sets_.clear();
+  if (db_) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+}
+
+Statement Connection::Prepare(const QString& sql) {
+  sqlite3* db = handle();
+  const QByteArray text = sql.toUtf8();
+  sqlite3_stmt* stmt = nullptr;
+  const int rc = sqlite3_prepare_v2(db, text.constData(), text.size(), &stmt, nullptr);
+  if (rc != SQLITE_OK) throw SqliteError(db, rc);
+  return Statement(stmt);
+}
+
+void Connection::Execute(const QString& sql) {
+  Statement stmt = Prepare(sql);
+  while (stmt.Step()) {
+  }
+}
+
+Statement Connection::PrepareConfined(const QString& sql) {
+  sqlite3* db = handle();
+  const QByteArray text = sql.toUtf8();
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  guard_ = Guard::kConfined;
+  int rc = sqlite3_prepare_v2(db, text.constData(), text.size(), &stmt, &tail);
+  Statement result(stmt);
+  if (rc == SQLITE_OK && tail && *tail) {
+    // Anything after the statement must be blanks, semicolons or comments.
+    sqlite3_stmt* more = nullptr;
+    const char* end = text.constData() + text.size();
+    while (rc == SQLITE_OK && tail < end) {
+      const char* next = nullptr;
+      rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &more, &next);
+      if (more) {
+        sqlite3_finalize(more);
+        guard_ = Guard::kEngine;
+        throw EngineError(engine_error::kReadOnly,
+                          QStringLiteral("Only one statement is allowed here."));
+      }
+      if (next == tail) break;
+      tail = next;
+    }
+  }
+  guard_ = Guard::kEngine;
+  if (rc != SQLITE_OK) throw SqliteError(db, rc);
+  if (!result.valid()) {
+    throw EngineError(engine_error::kSyntaxError,
+                      QStringLiteral("Syntax error in expression (the text is empty)."));
+  }
+  if (!sqlite3_stmt_readonly(result.get()) || result.ColumnCount() == 0) {
+    throw EngineError(engine_error::kReadOnly, QStringLiteral("The statement is not "
+                                                              "allowed here: a query "
+                                                              "may only read."));
+  }
+  return result;
+}
+
+void Connection::ExecuteCopy(const QString& sql, const QString& tempTable) {
+  copyTarget_ = tempTable.toUtf8();
+  guard_ = Guard::kCopy;
+  try {
+    Statement stmt = Prepare(sql);
+    guard_ = Guard::kEngine;
+    while (stmt.Step()) {
+    }
+  } catch (...) {
+    guard_ = Guard::kEngine;
+    throw;
+  }
+}
+
+int Connection::Authorize(void* self, int action, const char* first, const char*,
+                          const char* database, const char*) {
+  const auto* c = static_cast<const Connection*>(self);
+  if (c->guard_ == Guard::kEngine) return SQLITE_OK;
+  if (c->guard_ == Guard::kCopy && action == SQLITE_INSERT && first && database &&
+      qstrcmp(database, "temp") == 0 && c->copyTarget_ == first)
+    return SQLITE_OK;
+  switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_READ:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+      return SQLITE_OK;
+    default:
+      return SQLITE_DENY;
+  }
+}
+
+Connection::TimeLimit::TimeLimit(Connection& connection)
+    : connection_(connection), previous_(connection.deadline_) {
+  const qint64 deadline = QDateTime::currentMSecsSinceEpoch() + connection.clientWorkLimitMs_;
+  if (previous_ == 0 || deadline < previous_) connection_.deadline_ = deadline;
+}
+
+Connection::TimeLimit::~TimeLimit() { connection_.deadline_ = previous_; }
+
+int Connection::Progress(void* self) {
+  auto* c = static_cast<Connection*>(self);
+  return c->deadline_ != 0 && QDateTime::currentMSecsSinceEpoch() >= c->deadline_ ? 1 : 0;
+}
+
+Connection::SortMemory::SortMemory(Connection& connection) : connection_(connection) {
+  if (connection_.db_) SetCacheKiB(connection_.db_, kSortMemoryKiB);
+}
+
+Connection::SortMemory::~SortMemory() {
+  if (connection_.db_) SetCacheKiB(connection_.db_, kPageCacheKiB);
+}
+
+void Connection::RegisterSet(Recordset* set) { sets_.push_back(set); }
+
+void Connection::UnregisterSet(Recordset* set) { std::erase(sets_, set); }
+
+QString Connection::NewTempName() { return QStringLiteral("corvane_set_%1").arg(++tempCounter_); }
+
+}  // namespace corvane

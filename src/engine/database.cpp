@@ -1,0 +1,129 @@
+#include "engine/database.h"
+
+#include "engine/connection.h"
+#include "engine/engine_error.h"
+#include "engine/jet_sql.h"
+#include "engine/select_shape.h"
+#include "engine/set_opener.h"
+#include "engine/table_info.h"
+
+namespace corvane {
+
+namespace {
+
+// SQLite's own tables (sqlite_sequence, sqlite_stat1, ...). The engine keeps its working
+// tables in the connection's temporary schema, never in the file.
+bool IsSystemTable(const QString& name) {
+  return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
+}
+
+QString StripTrailingSemicolons(QString sql) {
+  sql = sql.trimmed();
+  while (sql.endsWith(QLatin1Char(';'))) sql = sql.chopped(1).trimmed();
+  return sql;
+}
+
+}  // namespace
+
+QueryDef::QueryDef(std::shared_ptr<Connection> connection, QString name, QString sql)
+    : connection_(std::move(connection)), name_(std::move(name)), sql_(std::move(sql)) {}
+
+std::unique_ptr<Recordset> QueryDef::OpenRecordset(int) const {
+  if (!name_.isEmpty()) return OpenSet(connection_, name_);
+  return OpenQuerySet(connection_, sql_, QLatin1String(Recordset::kTemporaryName));
+}
+
+std::unique_ptr<Database> OpenDatabase(const QString& path) {
+  return std::make_unique<Database>(Connection::Open(path));
+}
+
+Database::Database(std::shared_ptr<Connection> connection)
+    : connection_(std::move(connection)), name_(connection_->path()) {}
+
+Database::~Database() { Close(); }
+
+bool Database::isOpen() const { return connection_->isOpen(); }
+
+void Database::Close() { connection_->Close(); }
+
+void Database::SetQueryTimeLimit(int milliseconds) {
+  connection_->SetClientWorkLimit(milliseconds);
+}
+
+std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source, int) {
+  connection_->handle();  // throws when closed
+  return OpenSet(connection_, source);
+}
+
+QueryDef Database::CreateQueryDef(const QString& name, const QString& jetSql) {
+  connection_->handle();
+  const QString sql = StripTrailingSemicolons(TranslateJetSql(jetSql));
+  // Refuses anything but one reading statement before it is stored.
+  connection_->PrepareConfined(sql);
+  if (name.isEmpty()) return QueryDef(connection_, QString(), sql);
+  {
+    Statement taken = connection_->Prepare(
+        QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE"));
+    taken.Bind(1, Variant(name));
+    if (taken.Step()) {
+      throw EngineError(engine_error::kAlreadyExists,
+                        QStringLiteral("An object named '%1' already exists.").arg(name));
+    }
+  }
+  connection_->Execute(QStringLiteral("CREATE VIEW %1 AS %2\n").arg(QuoteName(name), sql));
+  return QueryDef(connection_, name, sql);
+}
+
+std::vector<QueryDef> Database::QueryDefs() const {
+  Statement list = connection_->Prepare(
+      QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'view' ORDER BY rowid"));
+  std::vector<QueryDef> result;
+  while (list.Step()) {
+    result.emplace_back(connection_, list.ColumnText(0), ViewSelectText(list.ColumnText(1)));
+  }
+  return result;
+}
+
+void Database::DeleteQueryDef(const QString& name) {
+  Statement find = connection_->Prepare(QStringLiteral(
+      "SELECT name FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
+  find.Bind(1, Variant(name));
+  if (!find.Step()) {
+    throw EngineError(engine_error::kItemNotFound,
+                      QStringLiteral("There is no query named '%1'.").arg(name));
+  }
+  const QString stored = find.ColumnText(0);
+  find.Finalize();
+  connection_->Execute(QStringLiteral("DROP VIEW %1").arg(QuoteName(stored)));
+}
+
+std::vector<TableDef> Database::TableDefs() const {
+  Statement list = connection_->Prepare(
+      QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"));
+  std::vector<QString> names;
+  while (list.Step()) names.push_back(list.ColumnText(0));
+  list.Finalize();
+  std::vector<TableDef> result;
+  for (const QString& name : names) {
+    TableDef def;
+    def.name = name;
+    def.attributes = IsSystemTable(name) ? kSystemTableAttributes : kUserTableAttributes;
+    if (const std::optional<TableInfo> info = LoadTableInfo(*connection_, name)) {
+      for (const TableInfo::Column& c : info->columns) {
+        if (!c.hidden) def.fields.push_back(info->Field(c, c.name));
+      }
+    }
+    result.push_back(std::move(def));
+  }
+  return result;
+}
+
+TableDef Database::TableDefByName(const QString& name) const {
+  for (TableDef& def : TableDefs()) {
+    if (def.name.compare(name, Qt::CaseInsensitive) == 0) return std::move(def);
+  }
+  throw EngineError(engine_error::kItemNotFound,
+                    QStringLiteral("There is no table named '%1'.").arg(name));
+}
+
+}  // namespace corvane

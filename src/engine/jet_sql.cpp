@@ -1,0 +1,434 @@
+#include "engine/jet_sql.h"
+
+#include <QDateTime>
+#include <map>
+#include <vector>
+
+#include "engine/engine_error.h"
+#include "engine/sql_tokens.h"
+#include "engine/variant.h"
+
+namespace corvane {
+
+namespace {
+
+using Kind = SqlToken::Kind;
+
+QString SqlString(const QString& jetString) {
+  const QChar q = jetString[0];
+  QString inner = jetString.mid(1, jetString.size() - 2);
+  if (q == QLatin1Char('"')) inner.replace(QLatin1String("\"\""), QLatin1String("\""));
+  inner.replace(QLatin1Char('\''), QLatin1String("''"));
+  return QLatin1Char('\'') + inner + QLatin1Char('\'');
+}
+
+QString SqlName(const SqlToken& token) {
+  QString name = UnquotedName(token);
+  name.replace(QLatin1Char('"'), QLatin1String("\"\""));
+  return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+// Output pieces; blanks are kept so that the text reads as the client wrote it.
+struct Piece {
+  Kind kind;
+  QString text;
+};
+
+int PrevSolid(const std::vector<Piece>& out, int from) {
+  for (int i = from; i >= 0; --i) {
+    if (out[i].kind != Kind::kSpace && out[i].kind != Kind::kComment) return i;
+  }
+  return -1;
+}
+
+// Start index of the operand that ends at out[end].
+int OperandStart(const std::vector<Piece>& out, int end) {
+  if (end < 0) return -1;
+  int i = end;
+  if (out[i].kind == Kind::kSymbol && out[i].text == QLatin1String(")")) {
+    int depth = 0;
+    for (; i >= 0; --i) {
+      if (out[i].kind != Kind::kSymbol) continue;
+      if (out[i].text == QLatin1String(")")) ++depth;
+      if (out[i].text == QLatin1String("(") && --depth == 0) break;
+    }
+    if (i < 0) return -1;
+    const int before = PrevSolid(out, i - 1);
+    if (before >= 0 && out[before].kind == Kind::kName) i = before;
+  }
+  // a.b chains
+  while (true) {
+    const int dot = PrevSolid(out, i - 1);
+    if (dot < 0 || out[dot].kind != Kind::kSymbol || out[dot].text != QLatin1String(".")) break;
+    const int name = PrevSolid(out, dot - 1);
+    if (name < 0) break;
+    i = name;
+  }
+  return i;
+}
+
+bool IsPiece(const Piece& p, Kind kind, const char* text) {
+  return p.kind == kind && p.text.compare(QLatin1String(text), Qt::CaseInsensitive) == 0;
+}
+
+// Jet compares and sorts texts without regard to case: a text literal compared with
+// =, <>, <, > and every ORDER BY term get SQLite's NOCASE collation (kept portable, so
+// that stored queries stay readable by other SQLite programs).
+void CompareTextWithoutCase(std::vector<Piece>& out) {
+  const Piece collate{Kind::kName, QStringLiteral(" COLLATE NOCASE")};
+  std::vector<Piece> result;
+  result.reserve(out.size() + 8);
+  for (size_t i = 0; i < out.size(); ++i) {
+    result.push_back(out[i]);
+    if (out[i].kind != Kind::kString) continue;
+    const int before = PrevSolid(out, static_cast<int>(i) - 1);
+    if (before < 0 || out[before].kind != Kind::kSymbol) continue;
+    for (const char* op : {"=", "<>", "!=", "<", ">", "<=", ">="}) {
+      if (out[before].text == QLatin1String(op)) {
+        result.push_back(collate);
+        break;
+      }
+    }
+  }
+  out = std::move(result);
+
+  // ORDER BY terms: end at ',' or where the clause ends at the same depth.
+  result.clear();
+  std::vector<int> orderDepths;  // depths at which an ORDER BY clause is open
+  int depth = 0;
+  int lastSolid = -1;  // index in result of the term's last solid piece
+  auto closeTerm = [&]() {
+    if (lastSolid < 0) return;
+    int at = lastSolid;
+    if (IsPiece(result[at], Kind::kName, "ASC") || IsPiece(result[at], Kind::kName, "DESC"))
+      at = PrevSolid(result, at - 1);
+    if (at >= 0) result.insert(result.begin() + at + 1, collate);
+    lastSolid = -1;
+  };
+  for (size_t i = 0; i < out.size(); ++i) {
+    const Piece& p = out[i];
+    const bool inOrder = !orderDepths.empty() && orderDepths.back() == depth;
+    if (inOrder) {
+      const bool endsClause =
+          (p.kind == Kind::kSymbol &&
+           (p.text == QLatin1String(")") || p.text == QLatin1String(";"))) ||
+          (p.kind == Kind::kName &&
+           (p.text.startsWith(QLatin1String("LIMIT"), Qt::CaseInsensitive) ||
+            IsPiece(p, Kind::kName, "UNION") || IsPiece(p, Kind::kName, "EXCEPT") ||
+            IsPiece(p, Kind::kName, "INTERSECT")));
+      if (endsClause || (p.kind == Kind::kSymbol && p.text == QLatin1String(","))) closeTerm();
+      if (endsClause) orderDepths.pop_back();
+    }
+    if (p.kind == Kind::kSymbol && p.text == QLatin1String("(")) ++depth;
+    if (p.kind == Kind::kSymbol && p.text == QLatin1String(")")) --depth;
+    result.push_back(p);
+    if (IsPiece(p, Kind::kName, "BY")) {
+      const int before = PrevSolid(result, static_cast<int>(result.size()) - 2);
+      if (before >= 0 && IsPiece(result[before], Kind::kName, "ORDER")) {
+        orderDepths.push_back(depth);
+        lastSolid = -1;
+        continue;
+      }
+    }
+    if (!orderDepths.empty() && orderDepths.back() == depth && p.kind != Kind::kSpace &&
+        p.kind != Kind::kComment && !(p.kind == Kind::kSymbol && p.text == QLatin1String(",")))
+      lastSolid = static_cast<int>(result.size()) - 1;
+  }
+  if (!orderDepths.empty()) closeTerm();
+  out = std::move(result);
+}
+
+bool EndsOperand(const Piece& p) {
+  if (p.kind == Kind::kSymbol) {
+    for (const char* b : {",", "(", ")", "=", "<", ">", "<=", ">=", "<>", "!=", "==", ";", "&"}) {
+      if (p.text == QLatin1String(b)) return true;
+    }
+    return false;
+  }
+  if (p.kind != Kind::kName) return false;
+  for (const char* w : {"AND",   "OR",    "NOT", "LIKE",   "BETWEEN", "IN",   "IS",   "SELECT",
+                        "FROM",  "WHERE", "AS",  "THEN",   "ELSE",    "WHEN", "END",  "ON",
+                        "ORDER", "GROUP", "BY",  "HAVING", "ASC",     "DESC", "CASE", "LIMIT"}) {
+    if (p.text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0) return true;
+  }
+  return false;
+}
+
+// Jet's & binds more loosely than arithmetic, SQLite's || more tightly, and & reads
+// Null as the empty text: each operand of & becomes ifnull(operand, '') around ||.
+void WrapConcatenation(std::vector<Piece>& out) {
+  const int n = static_cast<int>(out.size());
+  std::vector<int> opens(n, 0), closes(n, 0);
+  bool any = false;
+  auto solid = [&](int j) { return out[j].kind != Kind::kSpace && out[j].kind != Kind::kComment; };
+  for (int at = 0; at < n; ++at) {
+    if (out[at].kind != Kind::kSymbol || out[at].text != QLatin1String("&")) continue;
+    any = true;
+    int start = -1, leftEnd = -1;
+    for (int j = at - 1, depth = 0; j >= 0; --j) {
+      const Piece& p = out[j];
+      if (p.kind == Kind::kSymbol && p.text == QLatin1String(")")) {
+        ++depth;
+      } else if (p.kind == Kind::kSymbol && p.text == QLatin1String("(") && depth > 0) {
+        --depth;
+      } else if (depth == 0 && EndsOperand(p)) {
+        break;
+      }
+      if (solid(j)) {
+        start = j;
+        if (leftEnd < 0) leftEnd = j;
+      }
+    }
+    int rightStart = -1, end = -1;
+    for (int j = at + 1, depth = 0; j < n; ++j) {
+      const Piece& p = out[j];
+      if (p.kind == Kind::kSymbol && p.text == QLatin1String("(")) {
+        ++depth;
+      } else if (p.kind == Kind::kSymbol && p.text == QLatin1String(")") && depth > 0) {
+        --depth;
+      } else if (depth == 0 && EndsOperand(p)) {
+        break;
+      }
+      if (solid(j)) {
+        end = j;
+        if (rightStart < 0) rightStart = j;
+      }
+    }
+    if (start < 0 || end < 0) {
+      throw EngineError(engine_error::kSyntaxError,
+                        QStringLiteral("Syntax error in expression: '&' needs two operands."));
+    }
+    // An operand between two & is wrapped once.
+    opens[start] = 1;
+    closes[leftEnd] = 1;
+    opens[rightStart] = 1;
+    closes[end] = 1;
+  }
+  if (!any) return;
+  std::vector<Piece> wrapped;
+  for (int i = 0; i < n; ++i) {
+    if (opens[i]) wrapped.push_back({Kind::kName, QStringLiteral("ifnull(")});
+    if (out[i].kind == Kind::kSymbol && out[i].text == QLatin1String("&")) {
+      wrapped.push_back({Kind::kSymbol, QStringLiteral("||")});
+    } else {
+      wrapped.push_back(out[i]);
+    }
+    if (closes[i]) wrapped.push_back({Kind::kSymbol, QStringLiteral(", '')")});
+  }
+  out = std::move(wrapped);
+}
+
+}  // namespace
+
+QString JetDateLiteral(const QString& inside) {
+  const QString t = inside.trimmed();
+  static const char* kDateForms[] = {"M/d/yyyy",   "M/d/yy",      "yyyy-M-d",    "yyyy/M/d",
+                                     "d-MMM-yyyy", "MMM d, yyyy", "MMMM d, yyyy"};
+  static const char* kTimeForms[] = {"H:mm:ss",   "H:mm",   "h:mm:ss AP", "h:mm AP",
+                                     "h:mm:ssAP", "h:mmAP", "h AP"};
+  QString datePart = t, timePart;
+  const int blank = t.indexOf(QLatin1Char(' '));
+  QDate date;
+  QTime time(0, 0);
+  for (const char* f : kDateForms) {
+    date = QDate::fromString(t, QLatin1String(f));
+    if (date.isValid()) break;
+  }
+  if (!date.isValid() && blank > 0) {
+    datePart = t.left(blank);
+    timePart = t.mid(blank + 1).trimmed();
+    for (const char* f : kDateForms) {
+      date = QDate::fromString(datePart, QLatin1String(f));
+      if (date.isValid()) break;
+    }
+    time = QTime();
+    for (const char* f : kTimeForms) {
+      time = QTime::fromString(timePart.toUpper(), QLatin1String(f));
+      if (time.isValid()) break;
+    }
+  }
+  if (!date.isValid() && blank < 0) {
+    // A time only: Jet's day zero.
+    for (const char* f : kTimeForms) {
+      time = QTime::fromString(t.toUpper(), QLatin1String(f));
+      if (time.isValid()) break;
+    }
+    if (time.isValid()) date = QDate(1899, 12, 30);
+  }
+  if (!date.isValid() || !time.isValid()) {
+    throw EngineError(engine_error::kSyntaxError,
+                      QStringLiteral("Syntax error in date in expression: #%1#.").arg(inside));
+  }
+  if (date.year() < 100) date = date.addYears(date.year() < 30 ? 2000 : 1900);
+  return QLatin1Char('\'') + DateTimeToStoredText(WallClock(date, time)) + QLatin1Char('\'');
+}
+
+QString TranslateJetSql(const QString& jet) {
+  const std::vector<SqlToken> tokens = TokenizeSql(jet, SqlDialect::kJet);
+  std::vector<Piece> out;
+  out.reserve(tokens.size());
+  std::map<int, QString> pendingLimit;  // paren depth -> LIMIT n of its SELECT TOP n
+  std::vector<int> intDivAt;            // output indexes of '\' to rewrite
+  int depth = 0;
+  auto flushLimit = [&](int atDepth) {
+    auto it = pendingLimit.find(atDepth);
+    if (it == pendingLimit.end()) return;
+    out.push_back({Kind::kSpace, QStringLiteral(" ")});
+    out.push_back({Kind::kName, QStringLiteral("LIMIT ") + it->second});
+    pendingLimit.erase(it);
+  };
+  auto nextSolid = [&](size_t from) -> int {
+    for (size_t k = from; k < tokens.size(); ++k) {
+      if (!tokens[k].isBlank()) return static_cast<int>(k);
+    }
+    return -1;
+  };
+
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    const SqlToken& t = tokens[i];
+    const int next = nextSolid(i + 1);
+    const bool callFollows = next >= 0 && tokens[next].isSymbol("(");
+    const int prev = PrevSolid(out, static_cast<int>(out.size()) - 1);
+    const bool afterDot =
+        prev >= 0 && out[prev].kind == Kind::kSymbol && out[prev].text == QLatin1String(".");
+    switch (t.kind) {
+      case Kind::kString:
+        out.push_back({Kind::kString, SqlString(t.text)});
+        break;
+      case Kind::kQuotedName:
+        out.push_back({Kind::kQuotedName, SqlName(t)});
+        break;
+      case Kind::kDate:
+        out.push_back({Kind::kDate, JetDateLiteral(t.text.mid(1, t.text.size() - 2))});
+        break;
+      case Kind::kName:
+        if (afterDot) {
+          out.push_back({Kind::kName, t.text});
+        } else if (t.isWord("DISTINCTROW")) {
+          // Over one table DISTINCTROW changes nothing; drop it with its blank.
+          if (next >= 0) i = next - 1;
+        } else if (t.isWord("TOP") && prev >= 0 &&
+                   (out[prev].text.compare(QLatin1String("SELECT"), Qt::CaseInsensitive) == 0 ||
+                    out[prev].text.compare(QLatin1String("DISTINCT"), Qt::CaseInsensitive) == 0 ||
+                    out[prev].text.compare(QLatin1String("ALL"), Qt::CaseInsensitive) == 0) &&
+                   next >= 0 && tokens[next].kind == Kind::kNumber) {
+          const int after = nextSolid(next + 1);
+          if (after >= 0 && tokens[after].isWord("PERCENT")) {
+            throw EngineError(engine_error::kSyntaxError,
+                              QStringLiteral("TOP n PERCENT is not supported."));
+          }
+          pendingLimit[depth] = tokens[next].text;
+          i = next;
+          if (i + 1 < tokens.size() && tokens[i + 1].kind == Kind::kSpace) ++i;
+        } else if ((t.isWord("TRUE") || t.isWord("YES")) && !callFollows) {
+          out.push_back({Kind::kNumber, QStringLiteral("1")});
+        } else if ((t.isWord("FALSE") || t.isWord("NO")) && !callFollows) {
+          out.push_back({Kind::kNumber, QStringLiteral("0")});
+        } else if (t.isWord("MOD")) {
+          out.push_back({Kind::kSymbol, QStringLiteral("%")});
+        } else if (t.isWord("LEFT") && callFollows) {
+          out.push_back({Kind::kName, QStringLiteral("jet_left")});
+        } else if (t.isWord("RIGHT") && callFollows) {
+          out.push_back({Kind::kName, QStringLiteral("jet_right")});
+        } else {
+          out.push_back({Kind::kName, t.text});
+        }
+        break;
+      case Kind::kSymbol:
+        if (t.text == QLatin1String("(")) {
+          ++depth;
+          out.push_back({Kind::kSymbol, t.text});
+        } else if (t.text == QLatin1String(")")) {
+          flushLimit(depth);
+          if (depth > 0) --depth;
+          out.push_back({Kind::kSymbol, t.text});
+        } else if (t.text == QLatin1String(";")) {
+          flushLimit(depth);
+          out.push_back({Kind::kSymbol, t.text});
+        } else if (t.text == QLatin1String("&")) {
+          out.push_back({Kind::kSymbol, t.text});  // becomes || below
+        } else if (t.text == QLatin1String("!") && prev >= 0 &&
+                   (out[prev].kind == Kind::kName || out[prev].kind == Kind::kQuotedName) &&
+                   next >= 0 &&
+                   (tokens[next].kind == Kind::kName || tokens[next].kind == Kind::kQuotedName)) {
+          out.push_back({Kind::kSymbol, QStringLiteral(".")});
+        } else if (t.text == QLatin1String("\\")) {
+          out.push_back({Kind::kSymbol, t.text});
+        } else {
+          out.push_back({Kind::kSymbol, t.text});
+        }
+        break;
+      default:
+        out.push_back({t.kind, t.text});
+        break;
+    }
+  }
+  // Limits still pending belong to the outermost SELECT; put them before a final ';'.
+  if (!pendingLimit.empty()) {
+    int end = static_cast<int>(out.size());
+    while (end > 0 &&
+           (out[end - 1].kind == Kind::kSpace || out[end - 1].kind == Kind::kComment ||
+            (out[end - 1].kind == Kind::kSymbol && out[end - 1].text == QLatin1String(";"))))
+      --end;
+    std::vector<Piece> tail(out.begin() + end, out.end());
+    out.erase(out.begin() + end, out.end());
+    for (auto& [d, n] : pendingLimit) {
+      out.push_back({Kind::kSpace, QStringLiteral(" ")});
+      out.push_back({Kind::kName, QStringLiteral("LIMIT ") + n});
+    }
+    out.insert(out.end(), tail.begin(), tail.end());
+  }
+
+  CompareTextWithoutCase(out);
+  WrapConcatenation(out);
+  for (int k = 0; k < static_cast<int>(out.size()); ++k) {
+    if (out[k].kind == Kind::kSymbol && out[k].text == QLatin1String("\\")) intDivAt.push_back(k);
+  }
+
+  // a \ b -> jet_intdiv(a, b), right to left so that indexes stay valid.
+  for (auto it = intDivAt.rbegin(); it != intDivAt.rend(); ++it) {
+    const int at = *it;
+    const int leftEnd = PrevSolid(out, at - 1);
+    const int leftStart = OperandStart(out, leftEnd);
+    int rightStart = at + 1;
+    while (rightStart < static_cast<int>(out.size()) &&
+           (out[rightStart].kind == Kind::kSpace || out[rightStart].kind == Kind::kComment))
+      ++rightStart;
+    int rightEnd = rightStart;
+    if (rightEnd < static_cast<int>(out.size()) && out[rightEnd].kind == Kind::kSymbol &&
+        (out[rightEnd].text == QLatin1String("-") || out[rightEnd].text == QLatin1String("+")))
+      ++rightEnd;
+    if (leftStart < 0 || rightEnd >= static_cast<int>(out.size())) {
+      throw EngineError(engine_error::kSyntaxError,
+                        QStringLiteral("Syntax error in expression: '\\' needs two operands."));
+    }
+    // Name followed by a call, or a parenthesised group.
+    int k = rightEnd;
+    int probe = k + 1;
+    while (probe < static_cast<int>(out.size()) && out[probe].kind == Kind::kSpace) ++probe;
+    const bool isCall = out[k].kind == Kind::kName && probe < static_cast<int>(out.size()) &&
+                        out[probe].kind == Kind::kSymbol && out[probe].text == QLatin1String("(");
+    if (isCall) k = probe;
+    if (out[k].kind == Kind::kSymbol && out[k].text == QLatin1String("(")) {
+      int d = 0;
+      for (; k < static_cast<int>(out.size()); ++k) {
+        if (out[k].kind != Kind::kSymbol) continue;
+        if (out[k].text == QLatin1String("(")) ++d;
+        if (out[k].text == QLatin1String(")") && --d == 0) break;
+      }
+    }
+    rightEnd = std::min<int>(k, static_cast<int>(out.size()) - 1);
+    QString left, right;
+    for (int j = leftStart; j <= leftEnd; ++j) left += out[j].text;
+    for (int j = rightStart; j <= rightEnd; ++j) right += out[j].text;
+    out.erase(out.begin() + leftStart, out.begin() + rightEnd + 1);
+    out.insert(out.begin() + leftStart,
+               {Kind::kName, QStringLiteral("jet_intdiv(%1, %2)").arg(left, right)});
+  }
+
+  QString result;
+  for (const Piece& p : out) result += p.text;
+  return result;
+}
+
+}  // namespace corvane

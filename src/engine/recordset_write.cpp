@@ -1,0 +1,275 @@
+// Editing, adding and deleting records of a set.
+#include <QSet>
+
+#include "engine/connection.h"
+#include "engine/engine_error.h"
+#include "engine/field_values.h"
+#include "engine/recordset.h"
+
+namespace corvane {
+
+namespace {
+
+// Runs one write inside a savepoint and keeps it only when exactly one row changed.
+class SingleRowWrite {
+ public:
+  explicit SingleRowWrite(Connection& c) : c_(c) {
+    c_.Execute(QStringLiteral("SAVEPOINT corvane_write"));
+  }
+  ~SingleRowWrite() {
+    if (!done_) Undo();
+  }
+  // Steps the statement; returns the number of rows it changed (kept only when 1).
+  int Run(Statement& stmt) {
+    stmt.Step();
+    const int changed = sqlite3_changes(c_.handle());
+    if (changed == 1) {
+      c_.Execute(QStringLiteral("RELEASE corvane_write"));
+      done_ = true;
+    }
+    return changed;
+  }
+
+ private:
+  void Undo() {
+    try {
+      c_.Execute(QStringLiteral("ROLLBACK TO corvane_write"));
+      c_.Execute(QStringLiteral("RELEASE corvane_write"));
+    } catch (const EngineError&) {
+    }
+  }
+  Connection& c_;
+  bool done_ = false;
+};
+
+EngineError TooManyRows(int changed) {
+  return EngineError(engine_error::kGeneric,
+                     QStringLiteral("The change was refused: it would have changed %1 "
+                                    "records instead of one.")
+                         .arg(changed));
+}
+
+}  // namespace
+
+void Recordset::SetValue(int i, const Variant& value) {
+  CheckOpen();
+  if (i < 0 || i >= FieldCount()) {
+    throw EngineError(engine_error::kItemNotFound,
+                      QStringLiteral("There is no field number %1.").arg(i));
+  }
+  if (editMode_ == EditMode::kNone) {
+    throw EngineError(engine_error::kNoEditInProgress,
+                      QStringLiteral("Call Edit or AddNew before changing a value."));
+  }
+  if (value.isEmpty()) return;
+  const FieldInfo& field = fields_[i];
+  if (editMode_ == EditMode::kEdit && field.autoNumber()) {
+    throw EngineError(engine_error::kNotUpdatableField,
+                      QStringLiteral("The field '%1' cannot be changed.").arg(field.name));
+  }
+  buffer_[i] = ShownValue(field, StoredValue(field, value));
+  dirty_[i] = true;
+}
+
+void Recordset::Edit() {
+  CheckWritable();
+  CheckCurrent();
+  buffer_ = values_;
+  dirty_.assign(fields_.size(), false);
+  editMode_ = EditMode::kEdit;
+}
+
+void Recordset::AddNew() {
+  CheckWritable();
+  buffer_.assign(fields_.size(), Variant::Null());
+  dirty_.assign(fields_.size(), false);
+  editMode_ = EditMode::kAdd;
+}
+
+void Recordset::CancelUpdate() {
+  CheckOpen();
+  editMode_ = EditMode::kNone;
+}
+
+void Recordset::Update(int, bool) {
+  CheckWritable();
+  if (editMode_ == EditMode::kNone) {
+    throw EngineError(engine_error::kNoEditInProgress,
+                      QStringLiteral("Nothing to save: call Edit or AddNew first."));
+  }
+  if (editMode_ == EditMode::kEdit) {
+    SaveEdit();
+  } else {
+    SaveNew();
+  }
+}
+
+void Recordset::SaveEdit() {
+  CheckCurrent();
+  const QString table = QuoteName(source_.table);
+  QStringList sets;
+  std::vector<int> setFields;
+  QSet<QString> assigned;
+  for (int i = FieldCount() - 1; i >= 0; --i) {  // the later of two same columns wins
+    if (!dirty_[i]) continue;
+    const QString column = fields_[i].sourceField.toLower();
+    if (assigned.contains(column)) continue;
+    assigned.insert(column);
+    setFields.push_back(i);
+  }
+  if (setFields.empty()) {
+    editMode_ = EditMode::kNone;
+    return;
+  }
+  int p = 0;
+  for (int i : setFields) {
+    sets << QStringLiteral("%1 = ?%2").arg(QuoteName(fields_[i].sourceField), QString::number(++p));
+  }
+  const int keyParam = ++p;
+  QStringList same;
+  for (int i = 0; i < FieldCount(); ++i) {
+    same
+        << QStringLiteral("%1 IS ?%2").arg(QuoteName(fields_[i].sourceField), QString::number(++p));
+  }
+  Statement stmt = connection_->Prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4")
+                                            .arg(table, sets.join(QStringLiteral(", ")),
+                                                 source_.KeyWhere(keyParam),
+                                                 same.join(QStringLiteral(" AND "))));
+  p = 0;
+  int64_t newKey = keys_[position_];
+  for (int i : setFields) {
+    const Variant stored = StoredValue(fields_[i], buffer_[i]);
+    stmt.Bind(++p, stored);
+    if (fields_[i].autoNumber() && !stored.isNull()) newKey = stored.toInteger();
+  }
+  stmt.Bind(++p, Variant(keys_[position_]));
+  for (int i = 0; i < FieldCount(); ++i) stmt.BindValue(++p, original_[i]);
+
+  SingleRowWrite write(*connection_);
+  const int changed = write.Run(stmt);
+  if (changed > 1) throw TooManyRows(changed);
+  if (changed == 0) {
+    Statement exists = connection_->Prepare(
+        QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(table, source_.KeyWhere(1)));
+    exists.Bind(1, Variant(keys_[position_]));
+    if (!exists.Step()) {
+      throw EngineError(engine_error::kRecordDeleted,
+                        QStringLiteral("The record was deleted by another user."));
+    }
+    throw EngineError(engine_error::kChangedByOther,
+                      QStringLiteral("Another user changed this record after you read it; "
+                                     "your changes were not saved. Read the record again "
+                                     "and repeat them."));
+  }
+  keys_[position_] = newKey;
+  StoreKeyValues(false);
+  editMode_ = EditMode::kNone;
+  Fetch();
+}
+
+void Recordset::SaveNew() {
+  const QString table = QuoteName(source_.table);
+  QStringList columns, values;
+  std::vector<int> bound;
+  QSet<QString> assigned;
+  for (int i = FieldCount() - 1; i >= 0; --i) {
+    const QString column = fields_[i].sourceField.toLower();
+    if (assigned.contains(column)) continue;
+    if (dirty_[i]) {
+      assigned.insert(column);
+      bound.push_back(i);
+      columns << QuoteName(fields_[i].sourceField);
+      values << QStringLiteral("?%1").arg(bound.size());
+    }
+  }
+  // A COUNTER column that SQLite does not number itself takes the next free number.
+  for (int i = 0; i < FieldCount(); ++i) {
+    const QString column = fields_[i].sourceField.toLower();
+    if (!fields_[i].autoNumber() || assigned.contains(column)) continue;
+    if (!source_.keyName.isEmpty() &&
+        QuoteName(fields_[i].sourceField).compare(source_.keyName, Qt::CaseInsensitive) == 0)
+      continue;
+    assigned.insert(column);
+    columns << QuoteName(fields_[i].sourceField);
+    values << QStringLiteral("(SELECT ifnull(max(%1), 0) + 1 FROM %2)")
+                  .arg(QuoteName(fields_[i].sourceField), table);
+  }
+  const QString sql = columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                              .arg(table, columns.join(QStringLiteral(", ")),
+                                                   values.join(QStringLiteral(", ")));
+  Statement stmt = connection_->Prepare(sql);
+  int p = 0;
+  for (int i : bound) stmt.Bind(++p, StoredValue(fields_[i], buffer_[i]));
+  SingleRowWrite write(*connection_);
+  const int changed = write.Run(stmt);
+  if (changed != 1) throw TooManyRows(changed);
+  if (source_.keyTable.isEmpty()) {
+    keys_.push_back(sqlite3_last_insert_rowid(connection_->handle()));
+  } else {
+    StoreKeyValues(true);
+  }
+  editMode_ = EditMode::kNone;
+  if (cursor_ == Cursor::kEof) position_ = static_cast<int64_t>(keys_.size());
+}
+
+void Recordset::StoreKeyValues(bool isNew) {
+  if (source_.keyTable.isEmpty()) return;
+  std::vector<Variant> values;
+  bool changed = isNew;
+  for (const QString& column : source_.keyColumns) {
+    Variant value = Variant::Null();
+    for (int i = 0; i < FieldCount(); ++i) {
+      if (fields_[i].sourceField.compare(column, Qt::CaseInsensitive) != 0) continue;
+      if (dirty_[i]) {
+        value = StoredValue(fields_[i], buffer_[i]);
+        changed = true;
+      } else if (!isNew) {
+        value = VariantFromValue(original_[i]);
+      }
+    }
+    values.push_back(value);
+  }
+  if (!changed) return;
+  QStringList columns, params, assignments;
+  for (int k = 0; k < static_cast<int>(values.size()); ++k) {
+    columns << QStringLiteral("corvane_pk%1").arg(k + 1);
+    params << QStringLiteral("?%1").arg(k + 1);
+    assignments << columns.last() + QStringLiteral(" = ") + params.last();
+  }
+  const QString table = QStringLiteral("temp.") + QuoteName(source_.keyTable);
+  Statement stmt =
+      isNew ? connection_->Prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(table, columns.join(QStringLiteral(", ")),
+                                            params.join(QStringLiteral(", "))))
+            : connection_->Prepare(QStringLiteral("UPDATE %1 SET %2 WHERE corvane_key = ?%3")
+                                       .arg(table, assignments.join(QStringLiteral(", ")),
+                                            QString::number(values.size() + 1)));
+  int p = 0;
+  for (const Variant& v : values) stmt.Bind(++p, v);
+  if (!isNew) stmt.Bind(++p, Variant(keys_[position_]));
+  stmt.Step();
+  if (isNew) keys_.push_back(sqlite3_last_insert_rowid(connection_->handle()));
+}
+
+void Recordset::Delete() {
+  CheckWritable();
+  CheckCurrent();
+  Statement stmt = connection_->Prepare(
+      QStringLiteral("DELETE FROM %1 WHERE %2").arg(QuoteName(source_.table), source_.KeyWhere(1)));
+  stmt.Bind(1, Variant(keys_[position_]));
+  SingleRowWrite write(*connection_);
+  const int changed = write.Run(stmt);
+  if (changed > 1) throw TooManyRows(changed);
+  if (changed == 0) {
+    throw EngineError(engine_error::kRecordDeleted,
+                      QStringLiteral("The record was deleted by another user."));
+  }
+  keys_.erase(keys_.begin() + position_);
+  editMode_ = EditMode::kNone;
+  ClearOriginal();
+  values_.clear();
+  cursor_ = Cursor::kDeleted;
+}
+
+}  // namespace corvane

@@ -1,0 +1,230 @@
+#include "server/command_line.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+#include <algorithm>
+
+#include "access/access_import.h"
+#include "config/private_key.h"
+#include "config/registry_store.h"
+#include "config/user_list_model.h"
+#include "config/user_store.h"
+#include "base/windows1252.h"
+
+namespace corvane {
+namespace {
+
+struct OptionSpec {
+  const char* name;
+  const char* argumentNames;  // for messages
+  int minArguments;
+  int maxArguments;    // arguments beyond the minimum are taken while they are no option
+  AdminAction action;  // None for the options that only set something
+};
+
+const OptionSpec Options[] = {
+    {"--dir", "DIR", 1, 1, AdminAction::None},
+    {"--headless", "", 0, 0, AdminAction::None},
+    {"--add-user", "NAME PASSWORD", 2, 2, AdminAction::AddUser},
+    {"--list-users", "", 0, 0, AdminAction::ListUsers},
+    {"--remove-user", "NAME", 1, 1, AdminAction::RemoveUser},
+    {"--import-access", "FILE [OUT]", 1, 2, AdminAction::ImportAccess},
+    {"--help", "", 0, 0, AdminAction::Help},
+    {"-h", "", 0, 0, AdminAction::Help},
+    {"--version", "", 0, 0, AdminAction::Version},
+};
+
+const OptionSpec* FindOption(const QString& argument) {
+  for (const OptionSpec& option : Options) {
+    if (argument == QLatin1String(option.name)) return &option;
+  }
+  return nullptr;
+}
+
+// Trims blanks only, the way the user editor and the logon trim.
+QString TrimBlanks(const QString& text) {
+  qsizetype begin = 0;
+  qsizetype end = text.size();
+  while (begin < end && text[begin] == u' ') ++begin;
+  while (end > begin && text[end - 1] == u' ') --end;
+  return text.mid(begin, end - begin);
+}
+
+bool IsWindows1252(const QString& text) { return FromWindows1252(ToWindows1252(text)) == text; }
+
+// Adds a user the way the user editor does: name and password trimmed and in upper case,
+// a fresh private key; the store is loaded first so that every other user stays.
+int AddUser(UserStore& store, const QString& rawName, const QString& rawPassword, QTextStream& out,
+            QTextStream& err) {
+  const QString name = UserStore::UpperCase(TrimBlanks(rawName));
+  const QString password = UserStore::UpperCase(TrimBlanks(rawPassword));
+  if (name.isEmpty()) {
+    err << "RemoteHost name is required.\n";
+    return 1;
+  }
+  if (password.isEmpty()) {
+    err << "Password is required.\n";
+    return 1;
+  }
+  if (store.UserExists(name)) {
+    err << "User already exists.\n";
+    return 1;
+  }
+  const UserRecord user{name, password, MakePrivateKey()};
+  // A user that could not be read back whole could never log on.
+  if (!IsWindows1252(name) || !IsWindows1252(password) || !UserStore::RecordFits(user)) {
+    err << "The user name or password cannot be stored: use fewer or other characters.\n";
+    return 1;
+  }
+  UserListModel users;
+  store.LoadUsers(users);
+  users.Append(user);
+  store.SaveUsers(users);
+  if (!store.UserExists(name)) {
+    err << "The user could not be saved.\n";
+    return 1;
+  }
+  out << user.privateKey << '\n';
+  return 0;
+}
+
+int ListUsers(UserStore& store, QTextStream& out) {
+  UserListModel users;
+  store.LoadUsers(users);
+  for (const UserRecord& user : users.Users()) out << user.name << '\t' << user.privateKey << '\n';
+  return 0;
+}
+
+// Converts an Access file into SQLite; OUT defaults to the file's name with ".sqlite"
+// beside it.
+int ImportAccess(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+  const QString source = arguments.at(0);
+  QString target = arguments.value(1);
+  if (target.isEmpty()) {
+    const QFileInfo info(source);
+    target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".sqlite"));
+  }
+  const AccessImportResult result = ImportAccessDatabase(source, target);
+  if (!result.ok) {
+    err << result.error << '\n';
+    return 1;
+  }
+  for (const QString& line : result.report.Lines()) out << line << '\n';
+  out << "Written to " << target << '\n';
+  return 0;
+}
+
+int RemoveUser(UserStore& store, const QString& name, QTextStream& err) {
+  UserListModel users;
+  store.LoadUsers(users);
+  const bool stored = std::any_of(users.Users().begin(), users.Users().end(),
+                                  [&](const UserRecord& user) { return user.name == name; });
+  if (!stored || !store.DeleteUser(name)) {
+    err << "No such user: " << name << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
+  ParsedCommandLine parsed;
+  CommandLineOptions& options = parsed.options;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const OptionSpec* option = FindOption(arguments[i]);
+    if (!option) {
+      parsed.error = QStringLiteral("Unknown option: %1").arg(arguments[i]);
+      return parsed;
+    }
+    QStringList values;
+    while (values.size() < option->maxArguments && i + 1 < arguments.size() &&
+           (values.size() < option->minArguments || !arguments[i + 1].startsWith(u'-'))) {
+      values.append(arguments[++i]);
+    }
+    if (values.size() < option->minArguments) {
+      parsed.error =
+          QStringLiteral("%1 needs %2").arg(QLatin1String(option->name), option->argumentNames);
+      return parsed;
+    }
+    if (option->action != AdminAction::None) {
+      if (options.action != AdminAction::None) {
+        parsed.error = QStringLiteral("Only one action may be given.");
+        return parsed;
+      }
+      options.action = option->action;
+      options.actionArguments = values;
+    } else if (qstrcmp(option->name, "--dir") == 0) {
+      options.programDir = values.first();
+    } else {
+      options.headless = true;
+    }
+  }
+  return parsed;
+}
+
+QString UsageText() {
+  return QStringLiteral(
+      "Usage: corvane-server [--dir DIR] [--headless] [ACTION]\n"
+      "\n"
+      "Options:\n"
+      "  --dir DIR                   program directory holding the settings files, the\n"
+      "                              log, the user store and the lock (default: the\n"
+      "                              executable's folder)\n"
+      "  --headless                  run without windows\n"
+      "\n"
+      "Actions:\n"
+      "  --add-user NAME PASSWORD    add a user and print its private key\n"
+      "  --list-users                list the users and their private keys\n"
+      "  --remove-user NAME          remove the user of exactly that name\n"
+      "  --import-access FILE [OUT]  convert a Microsoft Access file into the SQLite\n"
+      "                              database OUT (default: FILE's name with .sqlite)\n"
+      "                              and show what was imported\n"
+      "  --help                      show this text\n"
+      "  --version                   show the program's name and version\n");
+}
+
+QString ProgramDirectory(const CommandLineOptions& options, const QString& defaultProgramDir) {
+  if (options.programDir.isEmpty()) return defaultProgramDir;
+  return QDir::cleanPath(QFileInfo(options.programDir).absoluteFilePath());
+}
+
+int RunAdminAction(const CommandLineOptions& options, const QString& defaultProgramDir,
+                   QTextStream& out, QTextStream& err) {
+  switch (options.action) {
+    case AdminAction::None:
+      return 0;
+    case AdminAction::Help:
+      out << UsageText();
+      return 0;
+    case AdminAction::Version:
+      out << "Corvane Database Server\nVersion 5.0\n";
+      return 0;
+    case AdminAction::ImportAccess:
+      return ImportAccess(options.actionArguments, out, err);
+    default:
+      break;
+  }
+  const QString programDir = ProgramDirectory(options, defaultProgramDir);
+  if (!QFileInfo(programDir).isDir()) {
+    err << "No such program directory: " << programDir << '\n';
+    return 1;
+  }
+  RegistryStore registry(programDir);
+  UserStore store(registry, programDir);
+  store.HasUsers();  // brings in the users of the legacy layout, as start-up does
+  const QStringList& arguments = options.actionArguments;
+  switch (options.action) {
+    case AdminAction::AddUser:
+      return AddUser(store, arguments.at(0), arguments.at(1), out, err);
+    case AdminAction::ListUsers:
+      return ListUsers(store, out);
+    case AdminAction::RemoveUser:
+      return RemoveUser(store, arguments.at(0), err);
+    default:
+      return 0;
+  }
+}
+
+}  // namespace corvane

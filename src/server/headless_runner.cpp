@@ -1,0 +1,111 @@
+#include "server/headless_runner.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QTimer>
+
+#include "activity/activity_row.h"
+#include "server/instance_lock.h"
+#include "server/server_instance.h"
+#include "server/termination_signals.h"
+
+namespace corvane {
+namespace {
+
+constexpr int kHeadlessActivityRows = 100;
+constexpr int kHeadlessFlushMs = 100;
+
+// Without an operator at a screen, messages go to the error stream and a shutdown
+// request is already the operator's confirmation.
+class StreamPrompts : public OperatorPrompts {
+ public:
+  explicit StreamPrompts(QTextStream& err) : err_(err) {}
+  bool ConfirmOkCancel(const QString&, const QString&, Icon) override { return true; }
+  void ShowMessage(const QString& text, const QString& title, Icon) override {
+    QString flat = text;
+    flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    err_ << title << ": " << flat.simplified() << Qt::endl;
+  }
+
+ private:
+  QTextStream& err_;
+};
+
+}  // namespace
+
+QString MissingSetupText(int branch, const QString& programDir) {
+  const QDir dir(programDir);
+  switch (static_cast<StartupBranch>(branch)) {
+    case StartupBranch::kNetworkMissing:
+      return QStringLiteral(
+                 "No listening port is set: %1 is missing or holds 0.\n"
+                 "Write the port number on the first line of that file (for example 5000),\n"
+                 "or set it on the Network tab of the desktop setup dialog.\n")
+          .arg(dir.filePath(QStringLiteral("network.dat")));
+    case StartupBranch::kUsersMissing:
+      return QStringLiteral(
+                 "No user is defined in %1.\n"
+                 "Add one with: corvane-server --dir %2 --add-user NAME PASSWORD\n")
+          .arg(dir.filePath(QStringLiteral("registry.db")), programDir);
+    case StartupBranch::kDatabasesMissing:
+      return QStringLiteral(
+                 "No database is published: %1 is missing.\n"
+                 "Write one line per database into it, for example\n"
+                 "  \"sample.db\",\"/full/path/sample.db\"\n"
+                 "or publish one on the Database tab of the desktop setup dialog.\n")
+          .arg(dir.filePath(QStringLiteral("database.dat")));
+    case StartupBranch::kReady:
+      break;
+  }
+  return {};
+}
+
+int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err) {
+  if (!QFileInfo(programDir).isDir()) {
+    err << "corvane-server: the program directory " << programDir << " does not exist" << Qt::endl;
+    return 1;
+  }
+  InstanceLock lock(programDir);
+  if (!lock.TryAcquire()) {
+    err << "corvane-server: another server is already running in " << programDir << Qt::endl;
+    return 1;
+  }
+
+  StreamPrompts prompts(err);
+  ServerInstance server(programDir, prompts);
+  // Rows go to standard output as they come; nobody looks at the list itself.
+  server.ActivityRows().SetRowLimit(kHeadlessActivityRows);
+  // Written out within a moment instead of one write per row, which under load would cost
+  // a system call per request.
+  QTimer flushTimer;
+  flushTimer.setSingleShot(true);
+  flushTimer.setInterval(kHeadlessFlushMs);
+  QObject::connect(&flushTimer, &QTimer::timeout, [&out] { out.flush(); });
+  QObject::connect(&server.ActivityRows(), &ActivityRowsModel::RowAppended,
+                   [&out, &flushTimer](const ActivityRow& row) {
+                     out << ActivityLineText(row) << '\n';
+                     if (!flushTimer.isActive()) flushTimer.start();
+                   });
+
+  const StartupBranch branch = server.RunStartup();
+  if (branch != StartupBranch::kReady) {
+    err << MissingSetupText(static_cast<int>(branch), programDir);
+    err.flush();
+    return 2;
+  }
+
+  TerminationSignals termination;
+  QObject::connect(&termination, &TerminationSignals::terminationRequested, &server, [&server] {
+    server.SaveSettingsFiles();
+    server.Unload();
+    QCoreApplication::exit(0);
+  });
+  server.LoadMainWindow();
+  const int code = QCoreApplication::exec();
+  out.flush();
+  return code;
+}
+
+}  // namespace corvane

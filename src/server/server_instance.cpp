@@ -1,0 +1,155 @@
+#include "server/server_instance.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <climits>
+
+#include "config/database_check.h"
+
+namespace corvane {
+namespace {
+
+constexpr int kFirstRefreshMs = 5000;
+constexpr int kKeySeedMs = 5000;
+constexpr int kInactivityMs = 60000;
+constexpr int16_t kStartKeySeed = 157;
+
+}  // namespace
+
+ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& prompts,
+                               HostIdentity host, QObject* parent)
+    : QObject(parent),
+      programDir_(programDir),
+      prompts_(prompts),
+      files_(programDir),
+      registry_(programDir),
+      users_(registry_, programDir),
+      slots_(settings_, catalogue_, users_, forwarding_, random_, &forwarding_),
+      activity_(slots_.Sessions(), activityRows_, settings_, programDir, std::move(host)),
+      databaseCommands_(catalogue_, QLocale::system()),
+      databaseErrorPrompt_(prompts),
+      accessPublisher_(programDir, databaseErrorPrompt_, activity_),
+      webFile_(programDir) {
+  databaseCommands_.Install(slots_.Dispatcher(), slots_.Sessions());
+  forwarding_.Attach(&activity_, &activity_);
+  connect(&slots_, &SlotServer::StatusRefreshed, this, &ServerInstance::StatusRefreshed);
+  connect(&slots_, &SlotServer::ListenerError, this, &ServerInstance::OnListenerError);
+  connect(&refreshTimer_, &QTimer::timeout, this, &ServerInstance::OnRefreshTick);
+  connect(&keySeedTimer_, &QTimer::timeout, this, &ServerInstance::OnKeySeedTick);
+  connect(&inactivityTimer_, &QTimer::timeout, this, &ServerInstance::OnInactivityTick);
+}
+
+ServerInstance::~ServerInstance() { forwarding_.Attach(nullptr, nullptr); }
+
+StartupBranch ServerInstance::RunStartup() {
+  files_.LoadGeneralSettings(settings_);
+  webFile_.Load(settings_);
+  if (!files_.LoadNetworkSettings(settings_)) return StartupBranch::kNetworkMissing;
+  if (!users_.HasUsers()) return StartupBranch::kUsersMissing;
+  if (!files_.LoadDatabaseList(catalogue_.published)) return StartupBranch::kDatabasesMissing;
+  RunDatabaseCheck();
+  return StartupBranch::kReady;
+}
+
+void ServerInstance::LoadMainWindow() {
+  slots_.Sessions().SetKeySeed(kStartKeySeed);
+  files_.LoadWindowPlacement(settings_);
+  slots_.StartListening();
+  slots_.RefreshStatus();
+  activity_.LogActivity(0, "ServerStart");
+  ApplyWebSetting();
+  refreshTimer_.start(kFirstRefreshMs);
+  keySeedTimer_.start(kKeySeedMs);
+  inactivityTimer_.start(kInactivityMs);
+}
+
+bool ServerInstance::ConfirmExit() {
+  const int connected = slots_.ConnectedCount();
+  if (connected > 0) {
+    const QString text = QStringLiteral("Are you sure you want to exit?\r\rYou have ") +
+                         QString::number(connected) + QStringLiteral(" user(s)  connected.") +
+                         QString(25, QLatin1Char(' '));
+    return prompts_.ConfirmOkCancel(text, QStringLiteral("Disconnect Users"),
+                                    OperatorPrompts::Icon::Critical);
+  }
+  return prompts_.ConfirmOkCancel(
+      QStringLiteral("Are you sure you want to exit?") + QString(10, QLatin1Char(' ')),
+      QStringLiteral("Shutdown CorvaneDB Server"), OperatorPrompts::Icon::Question);
+}
+
+void ServerInstance::SaveSettingsFiles() {
+  files_.SaveDatabaseList(catalogue_.published);
+  files_.SaveNetworkSettings(settings_);
+  files_.SaveGeneralSettings(settings_);
+  webFile_.Save(settings_);
+}
+
+void ServerInstance::ApplyWebSetting() {
+  web_.reset();
+  if (!WebPortUsable(settings_.WebPort)) return;
+  web_ = std::make_unique<WebServer>(slots_, settings_, programDir_, &forwarding_);
+  if (!web_->Start(static_cast<quint16>(settings_.WebPort))) web_.reset();
+}
+
+void ServerInstance::Unload() {
+  refreshTimer_.stop();
+  keySeedTimer_.stop();
+  inactivityTimer_.stop();
+  slots_.CloseEverySlot();
+  files_.SaveWindowPlacement(settings_);
+  slots_.CloseAllSlots();
+  slots_.CloseListener();
+  web_.reset();
+  activity_.LogActivity(0, "ServerShutdown");
+}
+
+void ServerInstance::RunDatabaseCheck() {
+  accessPublisher_.PrepareList(catalogue_.published);
+  // Every published database has its lists, even when the check cannot fill them.
+  catalogue_.tableLists.assign(catalogue_.published.size(), {});
+  catalogue_.queryLists.assign(catalogue_.published.size(), {});
+  DatabaseCheck check(catalogue_, engine_, *checkProgress_, databaseErrorPrompt_);
+  check.Run();
+}
+
+void ServerInstance::SetDatabaseCheckProgress(DatabaseCheckProgress* progress) {
+  checkProgress_ = progress ? progress : &silentProgress_;
+}
+
+void ServerInstance::OnRefreshTick() {
+  slots_.RefreshStatus();
+  // An interval of 0 or less switches the refresh timer off, as a zero interval always
+  // has; the operator can still refresh by hand.
+  if (settings_.RefreshRate > 0) {
+    const qint64 interval = qint64{settings_.RefreshRate} * 1000;
+    refreshTimer_.start(static_cast<int>(std::min<qint64>(interval, INT_MAX)));
+  } else {
+    refreshTimer_.stop();
+  }
+}
+
+void ServerInstance::OnListenerError(const QString& description) {
+  // One box at a time: errors that arrive while it is open are not stacked up.
+  if (listenerErrorShown_) return;
+  listenerErrorShown_ = true;
+  prompts_.ShowMessage(QStringLiteral("Main Socket has experienced an error.\r\r") + description,
+                       QStringLiteral("Corvane Database"), OperatorPrompts::Icon::Critical);
+  listenerErrorShown_ = false;
+}
+
+void ServerInstance::OnKeySeedTick() { slots_.RenewKeySeed(); }
+
+void ServerInstance::OnInactivityTick() {
+  if (!slots_.CheckInactivity()) inactivityTimer_.stop();
+}
+
+void ServerInstance::ApplyInactivitySetting() {
+  if (settings_.InactivityLimit == 0) {
+    inactivityTimer_.stop();
+    return;
+  }
+  slots_.ResetIdleCounts();
+  inactivityTimer_.start(kInactivityMs);
+}
+
+}  // namespace corvane

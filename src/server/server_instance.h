@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+#include "activity/activity_log.h"
+#include "activity/activity_rows_model.h"
+#include "activity/host_identity.h"
+#include "config/access_publisher.h"
+#include "base/catalogue.h"
+#include "config/database_check_ui.h"
+#include "config/registry_store.h"
+#include "base/server_settings.h"
+#include "config/settings_files.h"
+#include "config/user_store.h"
+#include "config/web_settings_file.h"
+#include "commands/database_commands.h"
+#include "engine/database.h"
+#include "server/slot_server.h"
+#include "base/pseudo_random.h"
+#include "server/database_check_hosts.h"
+#include "server/forwarding_activity.h"
+#include "server/operator_prompts.h"
+#include "server/startup_branch.h"
+#include "transport/web/web_server.h"
+
+namespace corvane {
+
+// One running server: its settings, catalogue, users, activity log, slots and timers,
+// and the start-up and shutdown sequences that the desktop and the headless mode share.
+// Everything lives here, never in process globals, so several servers can run in one
+// process (the tests do).
+class ServerInstance : public QObject {
+  Q_OBJECT
+
+ public:
+  ServerInstance(const QString& programDir, OperatorPrompts& prompts,
+                 HostIdentity host = LocalHostIdentity(), QObject* parent = nullptr);
+  ~ServerInstance() override;
+
+  // Loads general.dat, web.dat and network.dat, asks the user store for users and loads
+  // database.dat; when everything is present the database check fills the catalogue.
+  StartupBranch RunStartup();
+
+  // The main window's load: key seed 157, saved placement, listener, first refresh,
+  // "ServerStart", timers running.
+  void LoadMainWindow();
+
+  // The exit question with the number of connected sockets; true when confirmed.
+  bool ConfirmExit();
+  // Writes database.dat, network.dat, general.dat and web.dat, in that order.
+  void SaveSettingsFiles();
+  // Closes every slot's database and socket, writes User.dat from the placement held in
+  // the settings, closes the listener and reports "ServerShutdown".
+  void Unload();
+
+  // Starts the web access on WebPort (stopping it first), or keeps it off when the port is
+  // 0; its note in the activity list tells the operator how it runs.
+  void ApplyWebSetting();
+  void StopWebAccess() { web_.reset(); }
+  // The web access; nullptr while it is off.
+  WebServer* Web() { return web_.get(); }
+
+  // Runs the database check over the published list, rebuilding the table and query lists;
+  // unreadable databases are reported through Prompts() and withdrawn. Published Access
+  // files are first imported into databases/ (once; an unchanged file keeps its database)
+  // and served from there.
+  void RunDatabaseCheck();
+  // Where the check shows its progress (nothing by default); nullptr restores that.
+  void SetDatabaseCheckProgress(DatabaseCheckProgress* progress);
+
+  const QString& ProgramDir() const { return programDir_; }
+  ServerSettings& Settings() { return settings_; }
+  Catalogue& CatalogueLists() { return catalogue_; }
+  SettingsFiles& Files() { return files_; }
+  UserStore& Users() { return users_; }
+  ActivityLog& Activity() { return activity_; }
+  ActivityRowsModel& ActivityRows() { return activityRows_; }
+  SlotServer& Slots() { return slots_; }
+  OperatorPrompts& Prompts() { return prompts_; }
+  DatabaseCommands& Databases() { return databaseCommands_; }
+  AccessPublisher& AccessDatabases() { return accessPublisher_; }
+
+  // The refresh timer's tick: refresh, then wait RefreshRate seconds for the next one.
+  void OnRefreshTick();
+  void OnKeySeedTick();
+  void OnInactivityTick();
+  // Applies a changed inactivity setting: counts restart and the check runs, or stops.
+  void ApplyInactivitySetting();
+  void OnListenerError(const QString& description);
+
+ Q_SIGNALS:
+  void StatusRefreshed();
+
+ private:
+  QString programDir_;
+  OperatorPrompts& prompts_;
+  ServerSettings settings_;
+  Catalogue catalogue_;
+  SettingsFiles files_;
+  RegistryStore registry_;
+  UserStore users_;
+  PseudoRandom random_;
+  ActivityRowsModel activityRows_;
+  ForwardingActivity forwarding_;
+  SlotServer slots_;
+  ActivityLog activity_;
+  DBEngine engine_;
+  DatabaseCommands databaseCommands_;
+  SilentCheckProgress silentProgress_;
+  DatabaseCheckProgress* checkProgress_ = &silentProgress_;
+  PromptedDatabaseError databaseErrorPrompt_;
+  AccessPublisher accessPublisher_;
+  QTimer refreshTimer_;     // Timer1
+  QTimer keySeedTimer_;     // Timer2
+  QTimer inactivityTimer_;  // Timer3
+  bool listenerErrorShown_ = false;
+  WebSettingsFile webFile_;
+  // Last: its sessions are slots, ended before the slots go.
+  std::unique_ptr<WebServer> web_;
+};
+
+}  // namespace corvane

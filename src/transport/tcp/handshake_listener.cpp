@@ -1,0 +1,93 @@
+#include "transport/tcp/handshake_listener.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include "transport/tcp/socket_state.h"
+#include "wire/control_chars.h"
+#include "wire/message_fields.h"
+
+namespace corvane {
+
+HandshakeListener::HandshakeListener(std::function<quint16()> reserveSlot, int holdLimitMs,
+                                     QObject* parent)
+    : QObject(parent), reserveSlot_(std::move(reserveSlot)), holdLimitMs_(holdLimitMs) {
+  holdTimer_.setSingleShot(true);
+  connect(&holdTimer_, &QTimer::timeout, this, &HandshakeListener::FinishHandshake);
+}
+
+HandshakeListener::~HandshakeListener() {
+  delete handshake_;
+  delete server_;
+}
+
+bool HandshakeListener::Listen(quint16 port) {
+  Close();
+  auto* server = new QTcpServer(this);
+  // Connections beyond the one in hand wait in the system's queue until it is done.
+  server->setMaxPendingConnections(1);
+  if (!server->listen(QHostAddress::Any, port)) {
+    server->deleteLater();
+    return false;
+  }
+  server_ = server;
+  localPort_ = server->serverPort();
+  state_ = kSocketListening;
+  connect(server, &QTcpServer::newConnection, this, &HandshakeListener::OnNewConnection);
+  connect(server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
+    if (server_) Q_EMIT ListenerError(server_->errorString());
+  });
+  return true;
+}
+
+void HandshakeListener::Close() {
+  holdTimer_.stop();
+  if (handshake_) {
+    handshake_->disconnect(this);
+    handshake_->abort();
+    handshake_->deleteLater();
+    handshake_ = nullptr;
+  }
+  if (server_) {
+    server_->disconnect(this);
+    server_->close();
+    server_->deleteLater();
+    server_ = nullptr;
+  }
+  state_ = kSocketClosed;
+}
+
+void HandshakeListener::OnNewConnection() {
+  if (!server_ || handshake_) return;
+  QTcpSocket* connection = server_->nextPendingConnection();
+  if (!connection) return;
+  server_->pauseAccepting();
+  connection->setParent(this);
+  handshake_ = connection;
+  state_ = kSocketConnected;
+  const quint16 port = reserveSlot_ ? reserveSlot_() : 0;
+  connection->write(PkNewEnd(QByteArray::number(port) + kEot));
+  // Whatever the client sends here is of no interest.
+  connect(connection, &QTcpSocket::readyRead, connection, [connection] { connection->readAll(); });
+  connect(connection, &QTcpSocket::disconnected, this, &HandshakeListener::FinishHandshake);
+  holdTimer_.start(holdLimitMs_);
+  if (connection->state() != QAbstractSocket::ConnectedState) FinishHandshake();
+}
+
+void HandshakeListener::FinishHandshake() {
+  holdTimer_.stop();
+  if (handshake_) {
+    handshake_->disconnect(this);
+    handshake_->abort();
+    handshake_->deleteLater();
+    handshake_ = nullptr;
+  }
+  if (!server_) return;
+  state_ = kSocketListening;
+  server_->resumeAccepting();
+  if (server_->hasPendingConnections()) {
+    QMetaObject::invokeMethod(this, &HandshakeListener::OnNewConnection, Qt::QueuedConnection);
+  }
+}
+
+}  // namespace corvane

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <functional>
+
+#include "base/server_settings.h"
+#include "transport/web/web_sessions.h"
+#include "transport/web/web_slot_channel.h"
+
+namespace corvane {
+
+class SlotServer;
+
+// What the browser is answered: the HTTP status, the JSON body and, when the session
+// begins or ends, the new cookie value (empty to clear it).
+struct WebAnswer {
+  int status = 200;
+  QJsonObject body;
+  std::optional<QString> sessionToken;
+};
+
+// The JSON interface of the web client. A browser logs on and then runs the client
+// protocol's commands on its own slot; each command's replies come back as word and fields.
+// Nothing else is accepted: no logon through "run", no command word outside the client's.
+class WebApi {
+ public:
+  WebApi(SlotServer& slots, const ServerSettings& settings, quint16 localPort,
+         std::function<qint64()> nowMs);
+
+  // {"user", "password"}: opens a slot and logs on through it.
+  WebAnswer Logon(const QString& address, const QJsonObject& request);
+  // Ends the token's session and frees its slot.
+  WebAnswer Logoff(const QString& token);
+  // {"loggedOn", "user"}.
+  WebAnswer Session(const QString& token);
+  // {"commands": [{"command", "fields": [...]}, ...]} -> {"replies": [[{"word",
+  // "fields"}, ...], ...], "loggedOn"}. Running stops at the first command after which the
+  // slot no longer holds its logon.
+  WebAnswer Run(const QString& token, const QJsonObject& request);
+
+  // The slot of a live session, or -1.
+  int SlotOf(const QString& token);
+  // Frees every web slot (the web access stops).
+  void EndAllSessions();
+
+  static constexpr int kMostCommandsPerRequest = 120;
+
+ private:
+  WebSlotChannel channel_;
+  SlotServer& slots_;
+  quint16 localPort_;
+  WebSessionTable sessions_;
+  LogonThrottle throttle_;
+};
+
+}  // namespace corvane

@@ -1,0 +1,109 @@
+#include "transport/web/web_server.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QHttpServerResponse>
+#include <QJsonDocument>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QTcpServer>
+
+#include "wire/address_text.h"
+#include "transport/web/web_routes.h"
+
+namespace corvane {
+
+WebServer::WebServer(SlotServer& slots, const ServerSettings& settings, QString programDir,
+                     ActivityNoteSink* notes, QObject* parent)
+    : QAbstractHttpServer(parent),
+      slots_(slots),
+      settings_(settings),
+      programDir_(std::move(programDir)),
+      notes_(notes) {}
+
+WebServer::~WebServer() { Stop(); }
+
+QString WebServer::CertificatePath(const QString& programDir) {
+  return QDir(programDir).filePath(QStringLiteral("web-cert.pem"));
+}
+
+QString WebServer::KeyPath(const QString& programDir) {
+  return QDir(programDir).filePath(QStringLiteral("web-key.pem"));
+}
+
+void WebServer::Note(const QString& text) {
+  if (notes_) notes_->LogNote(0, text);
+}
+
+bool WebServer::SetUpTls() {
+  QFile certFile(CertificatePath(programDir_));
+  QFile keyFile(KeyPath(programDir_));
+  if (!certFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly)) return false;
+  const QList<QSslCertificate> chain = QSslCertificate::fromData(certFile.readAll());
+  const QByteArray keyBytes = keyFile.readAll();
+  QSslKey key(keyBytes, QSsl::Rsa, QSsl::Pem);
+  if (key.isNull()) key = QSslKey(keyBytes, QSsl::Ec, QSsl::Pem);
+  if (chain.isEmpty() || key.isNull()) return false;
+  QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+  config.setLocalCertificateChain(chain);
+  config.setPrivateKey(key);
+  sslSetup(config);
+  return true;
+}
+
+bool WebServer::Start(quint16 port, const QHostAddress& address) {
+  Stop();
+  const bool wantTls =
+      QFileInfo::exists(CertificatePath(programDir_)) || QFileInfo::exists(KeyPath(programDir_));
+  if (wantTls && !SetUpTls()) {
+    // Never fall back to plain HTTP when the operator meant HTTPS.
+    Note(
+        QStringLiteral("Web Access not started: web-cert.pem and web-key.pem must both hold "
+                       "a readable PEM certificate and key."));
+    return false;
+  }
+  const quint16 bound = listen(address, port);
+  if (bound == 0) {
+    Note(QStringLiteral("Web Access not started: port %1 cannot be listened on.").arg(port));
+    return false;
+  }
+  listening_ = true;
+  secure_ = wantTls;
+  port_ = bound;
+  api_ = std::make_unique<WebApi>(slots_, settings_, bound,
+                                  [] { return QDateTime::currentMSecsSinceEpoch(); });
+  if (secure_) {
+    Note(QStringLiteral("Web Access on port %1 over HTTPS.").arg(bound));
+  } else {
+    Note(QStringLiteral("Web Access on port %1 over plain HTTP: passwords and data travel "
+                        "unencrypted. Put web-cert.pem and web-key.pem in the program "
+                        "folder to use HTTPS.")
+             .arg(bound));
+  }
+  return true;
+}
+
+void WebServer::Stop() {
+  if (api_) api_->EndAllSessions();
+  api_.reset();
+  for (QTcpServer* server : servers()) server->close();
+  listening_ = false;
+  port_ = 0;
+}
+
+bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+  if (!api_) return false;
+  QHttpServerResponse response = AnswerRequest(*api_, request, secure_);
+  response.write(makeResponder(request, socket));
+  return true;
+}
+
+void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
+  makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
+}
+
+}  // namespace corvane

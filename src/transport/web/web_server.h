@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QAbstractHttpServer>
+#include <QString>
+#include <memory>
+
+#include "activity/activity_note_sink.h"
+#include "base/server_settings.h"
+#include "transport/web/web_api.h"
+
+class QTcpServer;
+
+namespace corvane {
+
+class SlotServer;
+
+// The web access: serves the web client's pages (compiled in as resources) and its JSON
+// interface on one port, over HTTPS when the program directory holds web-cert.pem and
+// web-key.pem. Each logged-on browser is a client slot of the slot server.
+class WebServer : public QAbstractHttpServer {
+  Q_OBJECT
+
+ public:
+  WebServer(SlotServer& slots, const ServerSettings& settings, QString programDir,
+            ActivityNoteSink* notes, QObject* parent = nullptr);
+  ~WebServer() override;
+
+  // Listens on `port` of `address`, telling the operator in the activity list how; false
+  // (with a note) when the port cannot be used or the certificate files cannot be read.
+  bool Start(quint16 port, const QHostAddress& address = QHostAddress::Any);
+  // Stops listening and frees the web slots.
+  void Stop();
+  bool Listening() const { return listening_; }
+  bool Secure() const { return secure_; }
+  quint16 Port() const { return port_; }
+
+  // The files that turn on HTTPS.
+  static QString CertificatePath(const QString& programDir);
+  static QString KeyPath(const QString& programDir);
+
+  // The largest request body accepted.
+  static constexpr qsizetype kMostBodyBytes = 1 << 20;
+
+ protected:
+  bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+  void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+ private:
+  bool SetUpTls();
+  void Note(const QString& text);
+
+  SlotServer& slots_;
+  const ServerSettings& settings_;
+  QString programDir_;
+  ActivityNoteSink* notes_;
+  std::unique_ptr<WebApi> api_;
+  bool listening_ = false;
+  bool secure_ = false;
+  quint16 port_ = 0;
+};
+
+}  // namespace corvane
