@@ -17,16 +17,6 @@ namespace {
 constexpr QFileDevice::Permissions kLogFilePermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
-// Runs one step of building a row; a step that fails leaves its text empty.
-template <typename Step>
-QString Guarded(Step step) {
-  try {
-    return step();
-  } catch (...) {
-    return QString();
-  }
-}
-
 bool KeepsLogFile(const ServerSettings& settings) {
   return settings.KeepLogFile && *settings.KeepLogFile == 1.0;
 }
@@ -47,58 +37,50 @@ ActivityLog::Clock WholeSecondClock() {
 
 }  // namespace
 
-ActivityLog::ActivityLog(SlotActivitySource& source, ActivityRowsModel& rows,
-                         const ServerSettings& settings, QString program_directory,
-                         HostIdentity host, Clock clock)
-    : source_(source),
-      rows_(rows),
+ActivityLog::ActivityLog(ActivityRowsModel& rows, const ServerSettings& settings,
+                         QString programDirectory, HostIdentity host, Clock clock)
+    : rows_(rows),
       settings_(settings),
-      program_directory_(std::move(program_directory)),
+      programDirectory_(std::move(programDirectory)),
       host_(std::move(host)),
       clock_(clock ? std::move(clock) : WholeSecondClock()) {}
 
 QString ActivityLog::LogFilePath() const {
-  return QDir(program_directory_).filePath(QStringLiteral("CorvaneDB.log"));
+  return QDir(programDirectory_).filePath(QStringLiteral("CorvaneDB.log"));
 }
 
-ActivityRow ActivityLog::BuildRow(int slot, const QByteArray& code) {
+ActivityRow ActivityLog::BuildRow(const ActivityEntry& entry) {
   ActivityRow row;
-  const ActivityEvent* event = FindActivityEvent(code);
+  const ActivityEvent* event = FindActivityEvent(entry.code);
   if (event == nullptr) return row;  // an unknown code gives a row with every column empty
 
   row.event = QString::fromLatin1(event->event_text);
   if (event->with_error) {
-    row.event += Guarded([&] {
-      return QString::number(source_.LastErrorNumber()) + QStringLiteral("  ") +
-             source_.LastErrorText();
-    });
+    row.event += QString::number(entry.errorNumber) + QStringLiteral("  ") + entry.errorText;
   }
-  const auto value = [&](ActivityValue kind) {
-    return Guarded([&]() -> QString {
-      switch (kind) {
-        case ActivityValue::kNone:
-          return QString();
-        case ActivityValue::kHostName:
-          return host_.host_name;
-        case ActivityValue::kHostAddress:
-          return QStringLiteral("IP Address: ") + host_.ip_address;
-        case ActivityValue::kUsersDisconnected:
-          return QStringLiteral("Users Disconnected:  ") + QString::number(slot);
-        case ActivityValue::kUser:
-          return source_.SlotUserName(slot);
-        case ActivityValue::kRemoteAddress:
-          return QStringLiteral("Remote IP: ") + source_.SlotRemoteAddress(slot);
-        case ActivityValue::kDatabase:
-          return source_.DatabaseEngineName(slot);
-        case ActivityValue::kRecordset:
-          return source_.RecordsetName(slot);
-        case ActivityValue::kPosition:
-          return source_.CurrentRecordNumber(slot);
-        case ActivityValue::kCount:
-          return source_.RecordCountText(slot);
-      }
-      return QString();
-    });
+  const auto value = [&](ActivityValue kind) -> QString {
+    switch (kind) {
+      case ActivityValue::kNone:
+        return QString();
+      case ActivityValue::kHostName:
+        return host_.host_name;
+      case ActivityValue::kHostAddress:
+        return QStringLiteral("IP Address: ") + host_.ip_address;
+      case ActivityValue::kUsersDisconnected:
+        return QStringLiteral("Users Disconnected:  ") + QString::number(entry.slot);
+      case ActivityValue::kUser:
+        return entry.user;
+      case ActivityValue::kRemoteAddress:
+        return QStringLiteral("Remote IP: ") + entry.remoteAddress;
+      case ActivityValue::kDatabase:
+        return entry.database;
+      case ActivityValue::kRecordset:
+        return entry.recordset;
+      case ActivityValue::kPosition:
+      case ActivityValue::kCount:
+        return entry.record;
+    }
+    return QString();
   };
   row.user = value(event->user);
   row.database = value(event->database);
@@ -109,9 +91,7 @@ ActivityRow ActivityLog::BuildRow(int slot, const QByteArray& code) {
   // letter; the rest is the name worth showing. A query the client composed has no name
   // of its own, so the slot's table/query name stands for it.
   if (row.table_query.startsWith(QStringLiteral("~sq_"))) row.table_query.remove(0, 5);
-  if (row.table_query == QStringLiteral("#Temporary QueryDef#")) {
-    row.table_query = Guarded([&] { return source_.SlotObjectName(slot); });
-  }
+  if (row.table_query == QStringLiteral("#Temporary QueryDef#")) row.table_query = entry.object;
 
   Stamp(row);
   return row;
@@ -137,19 +117,26 @@ void ActivityLog::Stamp(ActivityRow& row) {
   row.time = stampTimeText_;
 }
 
-void ActivityLog::LogActivity(int slot, const QByteArray& code) {
+void ActivityLog::LogActivity(const ActivityEntry& entry) {
   try {
-    AddRow(BuildRow(slot, code));
+    AddRow(BuildRow(entry));
   } catch (...) {
     // Reporting an event must never disturb the work that reported it.
   }
 }
 
-void ActivityLog::LogNote(int slot, const QString& text) {
+void ActivityLog::LogServerEvent(const QByteArray& code, int count) {
+  ActivityEntry entry;
+  entry.code = code;
+  entry.slot = count;
+  LogActivity(entry);
+}
+
+void ActivityLog::LogNote(const QString& text, const QString& user) {
   try {
     ActivityRow row;
     row.event = text;
-    row.user = Guarded([&] { return source_.SlotUserName(slot); });
+    row.user = user;
     Stamp(row);
     AddRow(row);
   } catch (...) {

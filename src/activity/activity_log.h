@@ -8,12 +8,10 @@
 
 class QFile;
 
-#include "activity/activity_note_sink.h"
 #include "activity/activity_reporter.h"
 #include "activity/activity_row.h"
 #include "activity/activity_rows_model.h"
 #include "activity/host_identity.h"
-#include "activity/slot_activity_source.h"
 #include "base/server_settings.h"
 
 namespace corvane {
@@ -22,37 +20,36 @@ namespace corvane {
 // a line of "CorvaneDB.log" in the program's directory. Reporting never fails: a slot
 // fact that cannot be read leaves its column empty, and a log file that cannot be
 // written is skipped.
-class ActivityLog : public ActivityReporter, public ActivityNoteSink {
+class ActivityLog : public ActivityReporter {
  public:
   using Clock = std::function<QDateTime()>;
 
   // `settings` is read at every event, so a changed "Keep Log File" applies at once.
   // Without a clock the local time is used.
-  ActivityLog(SlotActivitySource& source, ActivityRowsModel& rows, const ServerSettings& settings,
-              QString program_directory, HostIdentity host, Clock clock = {});
+  ActivityLog(ActivityRowsModel& rows, const ServerSettings& settings, QString programDirectory,
+              HostIdentity host, Clock clock = {});
 
-  // `slot` is a count for "SetupRun" and unused for "ServerStart" and "ServerShutdown".
-  void LogActivity(int slot, const QByteArray& code) override;
-
-  // A free-text row: the note in the "Event" column, the slot's user (when the slot number
-  // names one), and the date and time.
-  void LogNote(int slot, const QString& text) override;
+  void LogActivity(const ActivityEntry& entry) override;
+  // A free-text row: the note, the user it concerns, and the date and time.
+  void LogNote(const QString& text, const QString& user = {}) override;
+  // An event of the server itself: "ServerStart", "ServerShutdown", or "SetupRun" with the
+  // number of users the setup disconnected.
+  void LogServerEvent(const QByteArray& code, int count = 0);
 
   QString LogFilePath() const;
   // Empties the log file, creating it when missing. False when that fails.
   bool ClearLogFile();
 
  private:
-  ActivityRow BuildRow(int slot, const QByteArray& code);
+  ActivityRow BuildRow(const ActivityEntry& entry);
   void AppendToLogFile(const ActivityRow& row);
   void AddRow(const ActivityRow& row);
   void Stamp(ActivityRow& row);
   void KeepPrivate(QFile& file);
 
-  SlotActivitySource& source_;
   ActivityRowsModel& rows_;
   const ServerSettings& settings_;
-  QString program_directory_;
+  QString programDirectory_;
   HostIdentity host_;
   Clock clock_;
   bool logModeChecked_ = false;

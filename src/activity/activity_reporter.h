@@ -1,15 +1,19 @@
 #pragma once
 
-#include <QByteArray>
+#include <QString>
+
+#include "activity/activity_entry.h"
 
 namespace corvane {
 
-// The one entry for every reportable event: a slot number (a count for "SetupRun")
-// and an event code word such as "Logon" or "ErrorOpen". Never fails its caller.
+// The one entry for every reportable event, and for free-text notes (why a connection was
+// cut, how web access runs). Never fails its caller.
 class ActivityReporter {
  public:
   virtual ~ActivityReporter() = default;
-  virtual void LogActivity(int slot, const QByteArray& code) = 0;
+  virtual void LogActivity(const ActivityEntry& entry) = 0;
+  // The note in the "Event" column, with the user it concerns, if any.
+  virtual void LogNote(const QString& text, const QString& user = {}) = 0;
 };
 
 }  // namespace corvane

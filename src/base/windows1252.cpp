@@ -43,4 +43,8 @@ QByteArray ToWindows1252(const QString& text) {
   return bytes;
 }
 
+QString Windows1252Form(const QString& text) { return FromWindows1252(ToWindows1252(text)); }
+
+bool FitsWindows1252(const QString& text) { return Windows1252Form(text) == text; }
+
 }  // namespace corvane

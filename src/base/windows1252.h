@@ -13,4 +13,9 @@ QString FromWindows1252(const QByteArray& bytes);
 // Characters outside Windows-1252 become '?'.
 QByteArray ToWindows1252(const QString& text);
 
+// The text as a Windows-1252 reader sees it: characters outside the code page as '?'.
+QString Windows1252Form(const QString& text);
+// True when every character of the text has a Windows-1252 form.
+bool FitsWindows1252(const QString& text);
+
 }  // namespace corvane

@@ -3,9 +3,9 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 
-#include "client/event_wait.h"
-#include "wire/address_text.h"
+#include "base/address_text.h"
 #include "base/text_scramble.h"
+#include "client/event_wait.h"
 #include "wire/cipher.h"
 #include "wire/control_chars.h"
 

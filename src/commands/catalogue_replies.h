@@ -1,29 +1,22 @@
 #pragma once
 
-#include <QByteArray>
+#include <QString>
 #include <cstdint>
+#include <optional>
 
 #include "base/catalogue.h"
+#include "protocol/request.h"
 
 namespace corvane {
 
-class CommandContext;
-
-// Reply texts (not yet framed) of the lists a client may ask for. A database number without
-// lists throws CommandError.
-QByteArray DatabaseListText(const Catalogue& catalogue);  // empty when nothing is published
-QByteArray TableListText(const Catalogue& catalogue, int16_t n);
-QByteArray WizardTableListText(const Catalogue& catalogue, int16_t n);
-QByteArray QueryListText(const Catalogue& catalogue, int16_t n);
+// The lists a client may ask for. A database number without lists throws CommandError.
+// Nothing is published: no reply at all.
+std::optional<Reply> DatabaseListReply(const Catalogue& catalogue);
+Reply TableListReply(const Catalogue& catalogue, int16_t n);
+Reply WizardTableListReply(const Catalogue& catalogue, int16_t n);
+Reply QueryListReply(const Catalogue& catalogue, int16_t n);
 
 // A saved query's name as clients see it: "~sq_" and the character after it dropped.
-QByteArray ClientQueryName(const QByteArray& name);
-
-// The framed replies for the context's slot; DatabaseListReply is empty (no reply at all)
-// when no database is published.
-QByteArray DatabaseListReply(CommandContext& ctx);
-QByteArray TableListReply(int16_t n, CommandContext& ctx);
-QByteArray WizardTableListReply(int16_t n, CommandContext& ctx);
-QByteArray QueryListReply(int16_t n, CommandContext& ctx);
+QString ClientQueryName(const QString& name);
 
 }  // namespace corvane

@@ -1,20 +1,33 @@
 #include "commands/command_context.h"
 
-#include "wire/frame_codec.h"
+#include "engine/engine_error.h"
+#include "protocol/command_error.h"
 
 namespace corvane {
 
-QByteArray CommandContext::Frame(const QByteArray& text) {
-  return FrameReply(text, session(), services_.settings, services_.random);
+CaughtError CurrentError() {
+  try {
+    throw;
+  } catch (const EngineError& e) {
+    return {e.number(), e.description()};
+  } catch (const CommandError& e) {
+    return {e.number(), e.description()};
+  } catch (const std::exception& e) {
+    return {51, QString::fromLocal8Bit(e.what())};
+  }
 }
 
-bool CommandContext::Send(const QByteArray& frame) {
-  if (frame.isEmpty()) return false;
-  return services_.host.SendToSlot(frame, slot_);
+void CommandContext::LogError(const QByteArray& code, const CaughtError& error) {
+  ActivityEntry entry = slot_.Activity(code);
+  entry.errorNumber = error.number;
+  entry.errorText = error.description;
+  out_.events.push_back(std::move(entry));
 }
 
-void CommandContext::Reply(const QByteArray& word) { Send(Frame(LeadField(word))); }
-
-void CommandContext::Log(const QByteArray& code) { services_.activity.LogActivity(slot_, code); }
+void CommandContext::ErrorReply(const QByteArray& replyWord, const QByteArray& eventWord,
+                                const CaughtError& error) {
+  Send(Reply{replyWord, {error.description}, false});
+  LogError(eventWord, error);
+}
 
 }  // namespace corvane

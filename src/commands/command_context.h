@@ -1,36 +1,87 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <vector>
 
-#include "wire/message_fields.h"
-#include "commands/protocol_services.h"
+#include "activity/activity_entry.h"
+#include "base/catalogue.h"
+#include "base/server_settings.h"
+#include "commands/client_slot.h"
+#include "commands/replies.h"
+#include "commands/value_text.h"
+#include "config/user_directory.h"
+#include "protocol/field_reader.h"
+#include "protocol/request.h"
 
 namespace corvane {
 
-// One command being carried out for one slot: the slot, its session, the request's fields
-// after the command word, and the server's objects.
+// What a command may know of the other slots.
+class SlotDirectory {
+ public:
+  virtual ~SlotDirectory() = default;
+  // True when a slot other than `slot` holds this user name.
+  virtual bool UserNameInUse(const QString& userName, int slot) const = 0;
+};
+
+// The server's objects that the commands work with; all owned elsewhere.
+struct CommandServices {
+  const ServerSettings& settings;
+  // "SaveQuery" extends the query lists.
+  Catalogue& catalogue;
+  UserDirectory& users;
+  const SlotDirectory& slots;
+  // The session key the next accepted logon gets.
+  const int16_t& keySeed;
+  // The regional formats of value texts.
+  const RegionalFormats& formats;
+};
+
+// Number and description of an error being handled.
+struct CaughtError {
+  int32_t number = 0;
+  QString description;
+};
+// The error being handled; call only inside a catch block.
+CaughtError CurrentError();
+
+// One request being carried out for one slot: the slot, the request's fields after the
+// command word, the server's objects, and what the request produced so far.
 class CommandContext {
  public:
-  CommandContext(int slot, QByteArray rest, ProtocolServices& services)
-      : slot_(slot), fields_(std::move(rest)), services_(services) {}
+  CommandContext(ClientSlot& slot, const Request& request, CommandServices& services, Replies& out)
+      : slot_(slot), fields_(request.fields), services_(services), out_(out) {}
 
-  int slot() const { return slot_; }
-  SlotSession& session() { return services_.sessions.at(slot_); }
-  FieldCursor& fields() { return fields_; }
-  ProtocolServices& services() { return services_; }
+  ClientSlot& slot() { return slot_; }
+  SlotSession& session() { return slot_.session; }
+  SlotDatabase& database() { return slot_.database; }
+  FieldReader& fields() { return fields_; }
+  CommandServices& services() { return services_; }
+  Catalogue& catalogue() { return services_.catalogue; }
+  const RegionalFormats& formats() const { return services_.formats; }
+  const QLocale& locale() const { return services_.formats.locale; }
+  // The slot's open set; error 91 when there is none.
+  Recordset& Set() { return slot_.database.Set(); }
+  Replies& out() { return out_; }
 
-  // The reply frame for this slot under the encryption setting.
-  QByteArray Frame(const QByteArray& text);
-  // Sends an already framed reply; the empty text sends nothing.
-  bool Send(const QByteArray& frame);
-  // Sends the reply word alone.
-  void Reply(const QByteArray& word);
-  void Log(const QByteArray& code);
+  void Send(Reply reply) { out_.replies.push_back(std::move(reply)); }
+  // The reply word alone.
+  void SendWord(const QByteArray& word) { out_.replies.push_back(Reply{word, {}, false}); }
+  // The event with the slot's facts as they are now.
+  void Log(const QByteArray& code) { out_.events.push_back(slot_.Activity(code)); }
+  void LogError(const QByteArray& code, const CaughtError& error);
+
+  // The common error path of the database routines: the reply word with the description,
+  // then the error event.
+  void ErrorReply(const QByteArray& replyWord, const QByteArray& eventWord,
+                  const CaughtError& error);
 
  private:
-  int slot_;
-  FieldCursor fields_;
-  ProtocolServices& services_;
+  ClientSlot& slot_;
+  FieldReader fields_;
+  CommandServices& services_;
+  Replies& out_;
 };
 
 }  // namespace corvane

@@ -4,8 +4,6 @@
 
 #include "engine/database.h"
 #include "protocol/command_error.h"
-#include "wire/message_fields.h"
-#include "base/windows1252.h"
 
 namespace corvane {
 namespace {
@@ -25,59 +23,57 @@ const QString& ListEntry(const std::vector<QStringList>& lists, int16_t d, int16
 }
 
 // "NoDatabase" when nothing is at the published location; the slot stays as it was.
-bool DatabaseFileExists(DatabaseScope& scope, const QString& location) {
+bool DatabaseFileExists(CommandContext& ctx, const QString& location) {
   if (QFileInfo(location).isFile()) return true;
-  scope.command.Reply("NoDatabase");
+  ctx.SendWord("NoDatabase");
   return false;
 }
 
-// The open error: the reply, the slot's texts cleared, then the error recorded and
-// reported.
-void OpenFailed(DatabaseScope& scope, const QByteArray& eventWord, const CaughtError& error) {
-  CommandContext& ctx = scope.command;
-  ctx.Send(ctx.Frame(LeadField("ErrorDB") + AddField(ToWindows1252(error.description))));
-  ClearSlotText(scope.session());
-  ctx.services().sessions.SetLastError(error.number, error.description);
-  ctx.Log(eventWord);
+// The open error: the reply, the slot's texts cleared, then the error reported.
+void OpenFailed(CommandContext& ctx, const QByteArray& eventWord, const CaughtError& error) {
+  ctx.Send(Reply{"ErrorDB", {error.description}, false});
+  ClearSlotText(ctx.session());
+  ctx.LogError(eventWord, error);
 }
 
 }  // namespace
 
-bool OpenTableOrQuery(DatabaseScope& scope, OpenMode mode) {
-  FieldCursor& fields = scope.command.fields();
+bool OpenTableOrQuery(CommandContext& ctx, OpenMode mode) {
+  FieldReader& fields = ctx.fields();
   const int16_t d = FieldNumber(fields.Next());
   const int16_t t = FieldNumber(fields.Next());
-  const PublishedDatabase& item = PublishedItem(scope.catalogue, d);
-  if (!DatabaseFileExists(scope, item.ServedPath())) return false;
-  const QString object = ListEntry(
-      mode == OpenMode::kTable ? scope.catalogue.tableLists : scope.catalogue.queryLists, d, t);
-  scope.session().SlotDatabaseName = item.name;
-  scope.session().SlotObjectName = object;
-  scope.slot.Close();
+  const Catalogue& catalogue = ctx.catalogue();
+  const PublishedDatabase& item = PublishedItem(catalogue, d);
+  if (!DatabaseFileExists(ctx, item.ServedPath())) return false;
+  const QString object =
+      ListEntry(mode == OpenMode::kTable ? catalogue.tableLists : catalogue.queryLists, d, t);
+  ctx.session().SlotDatabaseName = item.name;
+  ctx.session().SlotObjectName = object;
+  SlotDatabase& slot = ctx.database();
+  slot.Close();
   try {
-    scope.slot.SetDatabase(OpenDatabase(item.ServedPath()));
-    scope.slot.SetRecordset(scope.slot.Db().OpenRecordset(object, 2));
-    Recordset& rs = scope.Set();
-    rs.SetLockEdits(false);
+    slot.SetDatabase(OpenDatabase(item.ServedPath()));
+    slot.SetRecordset(slot.Db().OpenRecordset(object));
+    Recordset& rs = ctx.Set();
     if (rs.RecordCount() > 0 && rs.Updatable()) rs.Edit();
     return true;
   } catch (...) {
-    OpenFailed(scope, "ErrorOpen", CurrentError());
+    OpenFailed(ctx, "ErrorOpen", CurrentError());
     return false;
   }
 }
 
-bool OpenWizardDatabase(int16_t d, DatabaseScope& scope) {
-  const PublishedDatabase& item = PublishedItem(scope.catalogue, d);
-  if (!DatabaseFileExists(scope, item.ServedPath())) return false;
-  scope.session().SlotDatabaseName = item.name;
-  scope.session().SlotObjectName.clear();
-  scope.slot.Close();
+bool OpenWizardDatabase(int16_t d, CommandContext& ctx) {
+  const PublishedDatabase& item = PublishedItem(ctx.catalogue(), d);
+  if (!DatabaseFileExists(ctx, item.ServedPath())) return false;
+  ctx.session().SlotDatabaseName = item.name;
+  ctx.session().SlotObjectName.clear();
+  ctx.database().Close();
   try {
-    scope.slot.SetDatabase(OpenDatabase(item.ServedPath()));
+    ctx.database().SetDatabase(OpenDatabase(item.ServedPath()));
     return true;
   } catch (...) {
-    OpenFailed(scope, "ErrorQuery", CurrentError());
+    OpenFailed(ctx, "ErrorQuery", CurrentError());
     return false;
   }
 }

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "commands/database_scope.h"
+#include "commands/command_context.h"
 
 namespace corvane {
 
@@ -11,9 +11,9 @@ enum class OpenMode { kTable = 0, kQuery = 1 };
 // Opens table or saved query t of published database d (both read from the request) as
 // the slot's set, replacing what the slot had open. False when the client was answered
 // "NoDatabase" (the slot keeps what it had) or "ErrorDB" (the slot's texts are cleared).
-bool OpenTableOrQuery(DatabaseScope& scope, OpenMode mode);
+bool OpenTableOrQuery(CommandContext& ctx, OpenMode mode);
 
 // Opens published database d for the query wizard, without a set of records.
-bool OpenWizardDatabase(int16_t d, DatabaseScope& scope);
+bool OpenWizardDatabase(int16_t d, CommandContext& ctx);
 
 }  // namespace corvane

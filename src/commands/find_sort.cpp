@@ -3,8 +3,6 @@
 #include "commands/record_replies.h"
 #include "commands/value_text.h"
 #include "engine/engine_error.h"
-#include "wire/message_fields.h"
-#include "base/windows1252.h"
 
 namespace corvane {
 namespace {
@@ -25,13 +23,13 @@ QString Criterion(const FieldInfo& field, const QString& text, Pattern pattern) 
 
 enum class FindStart { kFirst, kNext };
 
-void FindMatch(DatabaseScope& scope, FindStart start) {
-  FieldCursor& fields = scope.command.fields();
+void FindMatch(CommandContext& ctx, FindStart start) {
+  FieldReader& fields = ctx.fields();
   const int16_t mode = FieldNumber(fields.Next());
-  const QString text = FromWindows1252(fields.Next());
+  const QString text = fields.Next();
   Recordset* rs = nullptr;
   try {
-    rs = &scope.Set();
+    rs = &ctx.Set();
     Pattern pattern = mode == 0 ? Pattern::kBeginsWith : Pattern::kExact;
     while (true) {
       for (int i = 0; i < rs->FieldCount(); ++i) {
@@ -43,18 +41,18 @@ void FindMatch(DatabaseScope& scope, FindStart start) {
           rs->FindNext(criterion);
         }
         if (!rs->NoMatch()) {
-          scope.command.Send(FoundReply(scope, static_cast<int16_t>(i + 1)));
-          scope.command.Log("Retrieve");
+          ctx.Send(FoundReply(ctx, static_cast<int16_t>(i + 1)));
+          ctx.Log("Retrieve");
           return;
         }
       }
       if (pattern != Pattern::kBeginsWith) break;
       pattern = Pattern::kEndsWith;
     }
-    scope.command.Reply("NoMatch");
+    ctx.SendWord("NoMatch");
   } catch (const EngineError& error) {
     if (error.number() != engine_error::kUnknownName || !rs) {
-      DatabaseErrorReply(scope, "ErrorUpdate", "ErrorFind", {error.number(), error.description()});
+      ctx.ErrorReply("ErrorUpdate", "ErrorFind", {error.number(), error.description()});
       return;
     }
     // A name the engine does not know: look through the values as the client sees them.
@@ -64,57 +62,57 @@ void FindMatch(DatabaseScope& scope, FindStart start) {
     } else {
       rs->MoveNext();
     }
-    const QByteArray found = ScanForText(text, mode, scope);
-    if (found.isEmpty()) {
-      scope.command.Reply("NoMatch");
+    std::optional<Reply> found = ScanForText(text, mode, ctx);
+    if (!found) {
+      ctx.SendWord("NoMatch");
     } else {
-      scope.command.Send(found);
-      scope.command.Log("Retrieve");
+      ctx.Send(std::move(*found));
+      ctx.Log("Retrieve");
     }
   } catch (...) {
-    DatabaseErrorReply(scope, "ErrorUpdate", "ErrorFind", CurrentError());
+    ctx.ErrorReply("ErrorUpdate", "ErrorFind", CurrentError());
   }
 }
 
 }  // namespace
 
-void FindFirstMatch(DatabaseScope& scope) { FindMatch(scope, FindStart::kFirst); }
+void FindFirstMatch(CommandContext& ctx) { FindMatch(ctx, FindStart::kFirst); }
 
-void FindNextMatch(DatabaseScope& scope) { FindMatch(scope, FindStart::kNext); }
+void FindNextMatch(CommandContext& ctx) { FindMatch(ctx, FindStart::kNext); }
 
-QByteArray ScanForText(const QString& text, int16_t mode, DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
+std::optional<Reply> ScanForText(const QString& text, int16_t mode, CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
   const QString key = text.trimmed().toUpper();
-  if (rs.RecordCount() <= 0) return {};
+  if (rs.RecordCount() <= 0) return std::nullopt;
   const int64_t start = rs.AbsolutePosition();
   while (true) {
     for (int i = 0; i < rs.FieldCount(); ++i) {
       const QString value =
-          FieldValueText(rs.Value(i), rs.Fields()[i], scope.formats).trimmed().toUpper();
+          FieldValueText(rs.Value(i), rs.Fields()[i], ctx.formats()).trimmed().toUpper();
       if (mode == 1 ? value == key : value.contains(key)) {
-        return FoundReply(scope, static_cast<int16_t>(i + 1));
+        return FoundReply(ctx, static_cast<int16_t>(i + 1));
       }
     }
     rs.MoveNext();
     if (rs.Eof()) {
       rs.SetAbsolutePosition(start);
-      return {};
+      return std::nullopt;
     }
   }
 }
 
-void SortRecords(const QString& sortText, DatabaseScope& scope) {
+void SortRecords(const QString& sortText, CommandContext& ctx) {
   try {
-    const QString sql = QStringLiteral("SELECT * FROM [") + scope.session().SlotObjectName +
+    const QString sql = QStringLiteral("SELECT * FROM [") + ctx.session().SlotObjectName +
                         QStringLiteral("] ORDER BY ") + sortText + QStringLiteral(";");
-    scope.slot.CloseRecordset();
-    const QueryDef query = scope.slot.Db().CreateQueryDef(QString(), sql);
-    scope.slot.SetRecordset(query.OpenRecordset(2));
-    scope.Set().MoveFirst();
-    scope.command.Log("Sort");
-    scope.command.Send(RecordDataReply(scope));
+    ctx.database().CloseRecordset();
+    const QueryDef query = ctx.database().Db().CreateQueryDef(QString(), sql);
+    ctx.database().SetRecordset(query.OpenRecordset());
+    ctx.Set().MoveFirst();
+    ctx.Log("Sort");
+    ctx.Send(RecordDataReply(ctx));
   } catch (...) {
-    DatabaseErrorReply(scope, "ErrorUpdate", "ErrorSort", CurrentError());
+    ctx.ErrorReply("ErrorUpdate", "ErrorSort", CurrentError());
   }
 }
 

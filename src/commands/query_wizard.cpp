@@ -1,66 +1,63 @@
 #include "commands/query_wizard.h"
 
 #include "protocol/command_error.h"
-#include "wire/message_fields.h"
-#include "base/windows1252.h"
 
 namespace corvane {
 
-QByteArray WizardFieldsReply(DatabaseScope& scope) {
-  FieldCursor& fields = scope.command.fields();
+Reply WizardFieldsReply(CommandContext& ctx) {
+  FieldReader& fields = ctx.fields();
   const int16_t d = FieldNumber(fields.Next());
   const int16_t t = FieldNumber(fields.Next());
-  const std::vector<QStringList>& lists = scope.catalogue.tableLists;
+  const std::vector<QStringList>& lists = ctx.catalogue().tableLists;
   if (d < 0 || static_cast<size_t>(d) >= lists.size() || t < 0 || t >= lists[d].size()) {
     throw CommandError::SubscriptOutOfRange();
   }
-  const TableDef table = scope.slot.Db().TableDefByName(lists[d][t]);
-  QByteArray text = LeadField("FieldsWiz");
-  for (const FieldInfo& field : table.fields) text += AddField(ToWindows1252(field.name));
-  return scope.command.Frame(text);
+  const TableDef table = ctx.database().Db().TableDefByName(lists[d][t]);
+  Reply reply{"FieldsWiz", {}, false};
+  for (const FieldInfo& field : table.fields) reply.fields.append(field.name);
+  return reply;
 }
 
-bool CreateClientQuery(DatabaseScope& scope) {
-  FieldCursor& fields = scope.command.fields();
-  const QString name = FromWindows1252(fields.Next());
-  const QString sql = FromWindows1252(fields.Next());
+bool CreateClientQuery(CommandContext& ctx) {
+  FieldReader& fields = ctx.fields();
+  const QString name = fields.Next();
+  const QString sql = fields.Next();
   try {
-    Database& db = scope.slot.Db();
+    SlotDatabase& slot = ctx.database();
+    Database& db = slot.Db();
     db.CreateQueryDef(name, sql);
-    scope.slot.SetCreatedQuery(name);
-    scope.slot.SetRecordset(db.OpenRecordset(name, 2));
-    scope.session().SlotObjectName = name;
-    scope.command.Send(CreatedQueryFieldsReply(scope));
+    slot.SetCreatedQuery(name);
+    slot.SetRecordset(db.OpenRecordset(name));
+    ctx.session().SlotObjectName = name;
+    ctx.Send(CreatedQueryFieldsReply(ctx));
     return true;
   } catch (...) {
-    DatabaseErrorReply(scope, "ErrorDB", "ErrorQueryCreate", CurrentError());
+    ctx.ErrorReply("ErrorDB", "ErrorQueryCreate", CurrentError());
     return false;
   }
 }
 
-QByteArray CreatedQueryFieldsReply(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
+Reply CreatedQueryFieldsReply(CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
   rs.MoveLast();
-  QByteArray text =
-      LeadField("FieldsCreateQuery") + AddField(QByteArray::number(rs.AbsolutePosition() + 1));
-  for (const FieldInfo& field : rs.Fields()) text += AddField(ToWindows1252(field.name));
-  const QByteArray reply = scope.command.Frame(text);
+  Reply reply{"FieldsCreateQuery", {QString::number(rs.AbsolutePosition() + 1)}, false};
+  for (const FieldInfo& field : rs.Fields()) reply.fields.append(field.name);
   rs.MoveFirst();
   return reply;
 }
 
-void SaveClientQuery(DatabaseScope& scope) {
-  const int16_t d = FieldNumber(scope.command.fields().Next());
-  std::vector<QStringList>& lists = scope.catalogue.queryLists;
+void SaveClientQuery(CommandContext& ctx) {
+  const int16_t d = FieldNumber(ctx.fields().Next());
+  std::vector<QStringList>& lists = ctx.catalogue().queryLists;
   if (d < 0 || static_cast<size_t>(d) >= lists.size()) throw CommandError::SubscriptOutOfRange();
-  const QString name = scope.Set().Name();
+  SlotDatabase& slot = ctx.database();
+  const QString name = slot.Set().Name();
   lists[d].append(name);
-  if (scope.slot.createdQuery().compare(name, Qt::CaseInsensitive) == 0)
-    scope.slot.SetCreatedQuery(QString());
+  if (slot.createdQuery().compare(name, Qt::CaseInsensitive) == 0) slot.SetCreatedQuery(QString());
 }
 
-void RemoveClientQuery(DatabaseScope& scope) {
-  SlotDatabase& slot = scope.slot;
+void RemoveClientQuery(CommandContext& ctx) {
+  SlotDatabase& slot = ctx.database();
   try {
     const QString name = slot.recordset() ? slot.recordset()->Name() : QString();
     slot.CloseRecordset();

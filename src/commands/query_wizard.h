@@ -2,26 +2,26 @@
 
 #include <QByteArray>
 
-#include "commands/database_scope.h"
+#include "commands/command_context.h"
 
 namespace corvane {
 
 // "FieldsWiz" and the field names of table t of database d (both read from the request)
 // in the database the wizard opened.
-QByteArray WizardFieldsReply(DatabaseScope& scope);
+Reply WizardFieldsReply(CommandContext& ctx);
 
 // Stores the client's query (name and SQL read from the request), opens it as the slot's
 // set and sends CreatedQueryFieldsReply; "ErrorDB" when that fails.
-bool CreateClientQuery(DatabaseScope& scope);
+bool CreateClientQuery(CommandContext& ctx);
 // "FieldsCreateQuery", record count, field names; the first record is current after.
-QByteArray CreatedQueryFieldsReply(DatabaseScope& scope);
+Reply CreatedQueryFieldsReply(CommandContext& ctx);
 // Keeps the slot's query: its name joins the query list of database d (read from the
 // request) and the slot may no longer delete it.
-void SaveClientQuery(DatabaseScope& scope);
+void SaveClientQuery(CommandContext& ctx);
 
 // "RemoveQuery" and the clean-up of a failed "SendQueryData": closes the set and the
 // database, deleting the query only when this slot created it and has not saved it.
 // Never fails.
-void RemoveClientQuery(DatabaseScope& scope);
+void RemoveClientQuery(CommandContext& ctx);
 
 }  // namespace corvane

@@ -2,10 +2,9 @@
 
 #include <optional>
 
+#include "base/windows1252.h"
 #include "commands/value_text.h"
 #include "engine/engine_error.h"
-#include "wire/message_fields.h"
-#include "base/windows1252.h"
 
 namespace corvane {
 namespace {
@@ -19,19 +18,19 @@ EngineError ChangedSinceSent() {
 
 // Makes the record the client was last sent current again: a find that matched nothing
 // or a move that bounced off an end may have moved the cursor since.
-void GoToSentRecord(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
-  const int64_t sent = scope.slot.sentPosition();
+void GoToSentRecord(CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
+  const int64_t sent = ctx.database().sentPosition();
   if (sent < 0 || sent >= rs.RecordCount()) return;
   if (rs.AbsolutePosition() != sent) rs.SetAbsolutePosition(sent);
 }
 
 // The record as the client saw it is no longer what is stored: someone saved a change
 // after it was sent, and the set has read that change since.
-void CheckUnchangedSinceSent(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
-  const std::vector<Variant>& sent = scope.slot.sentValues();
-  if (scope.slot.sentPosition() < 0 || rs.AbsolutePosition() != scope.slot.sentPosition()) {
+void CheckUnchangedSinceSent(CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
+  const std::vector<Variant>& sent = ctx.database().sentValues();
+  if (ctx.database().sentPosition() < 0 || rs.AbsolutePosition() != ctx.database().sentPosition()) {
     return;
   }
   if (static_cast<int>(sent.size()) != rs.FieldCount()) return;
@@ -53,76 +52,77 @@ void ShowStoredRecord(Recordset& rs) {
 
 }  // namespace
 
-void UpdateRecord(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
+void UpdateRecord(CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
   if (rs.RecordCount() == 0) return;
   try {
-    GoToSentRecord(scope);
-    CheckUnchangedSinceSent(scope);
+    GoToSentRecord(ctx);
+    CheckUnchangedSinceSent(ctx);
     // A value text the client sends back as it received it leaves the field alone, so
-    // that regional formats that round (money, times) never change stored values.
+    // that regional formats that round (money, times) never change stored values, and
+    // characters the client could only be shown as '?' are not replaced by '?'.
     std::vector<std::optional<QString>> shown(rs.FieldCount());
     for (int i = 0; i < rs.FieldCount(); ++i) {
       try {
-        shown[i] = FieldValueText(rs.Value(i), rs.Fields()[i], scope.formats);
+        shown[i] = Windows1252Form(FieldValueText(rs.Value(i), rs.Fields()[i], ctx.formats()));
       } catch (const std::exception&) {
       }
     }
     rs.Edit();
-    FieldCursor& fields = scope.command.fields();
+    FieldReader& fields = ctx.fields();
     for (int i = 0; i < rs.FieldCount(); ++i) {
-      const QString text = FromWindows1252(fields.Next());
+      const QString text = fields.Next();
       const FieldInfo& field = rs.Fields()[i];
       if (field.autoNumber() || (shown[i] && *shown[i] == text)) continue;
-      rs.SetValue(i, FieldValueFromText(text, field, scope.locale));
+      rs.SetValue(i, FieldValueFromText(text, field, ctx.locale()));
     }
-    rs.Update(1, false);
-    scope.command.Log("Update");
+    rs.Update();
+    ctx.Log("Update");
   } catch (...) {
     const CaughtError error = CurrentError();
     ShowStoredRecord(rs);
-    DatabaseErrorReply(scope, "ErrorUpdate", "ErrorUpdate", error);
+    ctx.ErrorReply("ErrorUpdate", "ErrorUpdate", error);
   }
 }
 
-void AddRecord(DatabaseScope& scope) {
+void AddRecord(CommandContext& ctx) {
   Recordset* rs = nullptr;
   try {
-    rs = &scope.Set();
+    rs = &ctx.Set();
     if (rs->RecordCount() > 0) rs->MoveLast();
     rs->AddNew();
-    FieldCursor& fields = scope.command.fields();
+    FieldReader& fields = ctx.fields();
     for (int i = 0; i < rs->FieldCount(); ++i) {
-      QString text = FromWindows1252(fields.Next());
+      QString text = fields.Next();
       const FieldInfo& field = rs->Fields()[i];
       if (field.autoNumber()) continue;
       if (field.type == FieldType::kText && field.size > 0 && text.size() > field.size) {
         text.truncate(field.size);
       }
-      rs->SetValue(i, FieldValueFromText(text, field, scope.locale));
+      rs->SetValue(i, FieldValueFromText(text, field, ctx.locale()));
     }
-    rs->Update(1, false);
+    rs->Update();
     rs->MoveLast();
-    scope.command.Log("Add");
+    ctx.Log("Add");
   } catch (...) {
     const CaughtError error = CurrentError();
     if (rs) ShowStoredRecord(*rs);
-    DatabaseErrorReply(scope, "ErrorUpdate", "ErrorAdd", error);
+    ctx.ErrorReply("ErrorUpdate", "ErrorAdd", error);
   }
 }
 
-void DeleteRecord(DatabaseScope& scope) {
+void DeleteRecord(CommandContext& ctx) {
   try {
-    Recordset& rs = scope.Set();
-    GoToSentRecord(scope);
+    Recordset& rs = ctx.Set();
+    GoToSentRecord(ctx);
     rs.Delete();
     if (rs.RecordCount() > 0) {
       rs.MovePrevious();
       if (rs.Bof()) rs.MoveNext();
     }
-    scope.command.Log("Delete");
+    ctx.Log("Delete");
   } catch (...) {
-    DatabaseErrorReply(scope, "ErrorUpdate", "ErrorDelete", CurrentError());
+    ctx.ErrorReply("ErrorUpdate", "ErrorDelete", CurrentError());
   }
 }
 

@@ -1,120 +1,114 @@
 #include "commands/record_replies.h"
 
 #include "commands/value_text.h"
-#include "wire/message_fields.h"
-#include "base/windows1252.h"
 
 namespace corvane {
 namespace {
 
-// The value texts of the current record, each followed by EOT; empty values for an empty
-// set. Remembers the record as sent.
-QByteArray ValueFields(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
-  QByteArray text;
+// The value texts of the current record after `head`; empty values for an empty set.
+// Remembers the record as sent.
+Reply ValueReply(CommandContext& ctx, QByteArray word, QStringList head) {
+  Recordset& rs = ctx.Set();
+  Reply reply{std::move(word), std::move(head), false};
+  const int count = rs.FieldCount();
+  reply.fields.reserve(reply.fields.size() + count);
   if (rs.RecordCount() == 0) {
-    for (int i = 0; i < rs.FieldCount(); ++i) text += AddField({});
-    scope.slot.ForgetSent();
-    return text;
+    for (int i = 0; i < count; ++i) reply.fields.append(QString());
+    ctx.database().ForgetSent();
+    return reply;
   }
   std::vector<Variant> values;
-  values.reserve(rs.FieldCount());
-  for (int i = 0; i < rs.FieldCount(); ++i) {
+  values.reserve(count);
+  for (int i = 0; i < count; ++i) {
     values.push_back(rs.Value(i));
-    text += AddField(ToWindows1252(FieldValueText(values.back(), rs.Fields()[i], scope.formats)));
+    reply.fields.append(FieldValueText(values.back(), rs.Fields()[i], ctx.formats()));
   }
-  scope.slot.RememberSent(rs.AbsolutePosition(), std::move(values));
-  return text;
+  ctx.database().RememberSent(rs.AbsolutePosition(), std::move(values));
+  return reply;
 }
 
 }  // namespace
 
-QByteArray FieldListReply(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
-  QByteArray text = LeadField("Fields") + AddField(RecordCountText(rs).toLatin1());
-  for (const FieldInfo& field : rs.Fields()) text += AddField(ToWindows1252(field.name));
-  return scope.command.Frame(text);
+Reply FieldListReply(CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
+  Reply reply{"Fields", {RecordCountText(rs)}, false};
+  for (const FieldInfo& field : rs.Fields()) reply.fields.append(field.name);
+  return reply;
 }
 
-QByteArray RecordDataReply(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
-  const QByteArray number = CurrentRecordNumber(rs).toLatin1();
-  return scope.command.Frame(LeadField("Data") + AddField(number) + ValueFields(scope));
+Reply RecordDataReply(CommandContext& ctx) {
+  return ValueReply(ctx, "Data", {CurrentRecordNumber(ctx.Set())});
 }
 
-QByteArray QueryDataReply(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
-  QByteArray text = LeadField("QueryData");
+Reply QueryDataReply(CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
+  Reply reply{"QueryData", {}, false};
   if (rs.RecordCount() == 0) {
-    for (int i = 0; i < rs.FieldCount(); ++i) text += AddField({});
+    for (int i = 0; i < rs.FieldCount(); ++i) reply.fields.append(QString());
   } else {
     for (int i = 0; i < rs.FieldCount(); ++i) {
-      text += AddField(ToWindows1252(FieldValueText(rs.Value(i), rs.Fields()[i], scope.formats)));
+      reply.fields.append(FieldValueText(rs.Value(i), rs.Fields()[i], ctx.formats()));
     }
   }
-  const QByteArray reply = scope.command.Frame(text);
   rs.MoveNext();
   return reply;
 }
 
-QByteArray FoundReply(DatabaseScope& scope, int16_t fieldNumber) {
-  Recordset& rs = scope.Set();
-  const QByteArray number = CurrentRecordNumber(rs).toLatin1();
-  return scope.command.Frame(LeadField("Found") + AddField(QByteArray::number(fieldNumber)) +
-                             AddField(number) + ValueFields(scope));
+Reply FoundReply(CommandContext& ctx, int16_t fieldNumber) {
+  return ValueReply(ctx, "Found", {QString::number(fieldNumber), CurrentRecordNumber(ctx.Set())});
 }
 
-bool BrowseFirst(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
+bool BrowseFirst(CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
   if (rs.RecordCount() == 0) {
-    scope.command.Reply("BOF");
+    ctx.SendWord("BOF");
     return false;
   }
   rs.MoveFirst();
-  scope.command.Send(RecordDataReply(scope));
+  ctx.Send(RecordDataReply(ctx));
   return true;
 }
 
-bool BrowseLast(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
+bool BrowseLast(CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
   if (rs.RecordCount() == 0) {
-    scope.command.Reply("EOF");
+    ctx.SendWord("EOF");
     return false;
   }
   rs.MoveLast();
-  scope.command.Send(RecordDataReply(scope));
+  ctx.Send(RecordDataReply(ctx));
   return true;
 }
 
-bool BrowseNext(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
+bool BrowseNext(CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
   if (rs.RecordCount() == 0) {
-    scope.command.Reply("EOF");
+    ctx.SendWord("EOF");
     return false;
   }
   rs.MoveNext();
   if (rs.Eof()) {
-    scope.command.Reply("EOF");
+    ctx.SendWord("EOF");
     rs.MoveLast();
     return false;
   }
-  scope.command.Send(RecordDataReply(scope));
+  ctx.Send(RecordDataReply(ctx));
   return true;
 }
 
-bool BrowsePrevious(DatabaseScope& scope) {
-  Recordset& rs = scope.Set();
+bool BrowsePrevious(CommandContext& ctx) {
+  Recordset& rs = ctx.Set();
   if (rs.RecordCount() == 0) {
-    scope.command.Reply("BOF");
+    ctx.SendWord("BOF");
     return false;
   }
   rs.MovePrevious();
   if (rs.Bof()) {
-    scope.command.Reply("BOF");
+    ctx.SendWord("BOF");
     rs.MoveFirst();
     return false;
   }
-  scope.command.Send(RecordDataReply(scope));
+  ctx.Send(RecordDataReply(ctx));
   return true;
 }
 

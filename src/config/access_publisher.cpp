@@ -18,7 +18,7 @@ bool IsSqliteDatabase(const QString& path) {
 }  // namespace
 
 AccessPublisher::AccessPublisher(QString programDir, DatabaseErrorPrompt& errors,
-                                 ActivityNoteSink& notes, JetSqlTranslator translate)
+                                 ActivityReporter& notes, JetSqlTranslator translate)
     : programDir_(std::move(programDir)),
       errors_(errors),
       notes_(notes),
@@ -41,7 +41,7 @@ PublishedAccess AccessPublisher::Prepare(const QString& accessPath) {
                   "kept: ") +
               result.earlierImports.join(QStringLiteral(", "));
     }
-    notes_.LogNote(-1, note);
+    notes_.LogNote(note);
   }
   return result;
 }

@@ -2,10 +2,10 @@
 
 #include <QString>
 
-#include "activity/activity_note_sink.h"
-#include "config/access_publish.h"
 #include "access/saved_query_sql.h"
+#include "activity/activity_reporter.h"
 #include "base/catalogue.h"
+#include "config/access_publish.h"
 #include "config/database_check_ui.h"
 
 namespace corvane {
@@ -16,7 +16,7 @@ namespace corvane {
 // itself is only ever read.
 class AccessPublisher {
  public:
-  AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, ActivityNoteSink& notes,
+  AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, ActivityReporter& notes,
                   JetSqlTranslator translate = TranslateSavedQuery);
 
   // Whether the file is served through an import: an Access file by its first bytes, or
@@ -35,7 +35,7 @@ class AccessPublisher {
  private:
   QString programDir_;
   DatabaseErrorPrompt& errors_;
-  ActivityNoteSink& notes_;
+  ActivityReporter& notes_;
   JetSqlTranslator translate_;
 };
 

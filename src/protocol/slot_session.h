@@ -11,13 +11,9 @@ inline constexpr int kSlotCount = 100;
 
 inline bool IsSlotNumber(int slot) { return slot >= 0 && slot < kSlotCount; }
 
-// Everything the server keeps about one client slot besides its socket and its database.
+// The session record of one client slot: everything the server keeps about it besides its
+// connection and its database.
 struct SlotSession {
-  // Received bytes not yet dispatched.
-  QByteArray ReceiveBuffer;
-  // Where the search for the next frame end may resume: the bytes before it hold no
-  // complete end mark.
-  qsizetype ReceiveScanFrom = 0;
   // A connection was just accepted and its first message is not yet dispatched.
   bool FreshConnection = false;
   // Only a slot whose logon on its current connection was accepted runs commands other

@@ -24,14 +24,11 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
       files_(programDir),
       registry_(programDir),
       users_(registry_, programDir),
-      slots_(settings_, catalogue_, users_, forwarding_, random_, &forwarding_),
-      activity_(slots_.Sessions(), activityRows_, settings_, programDir, std::move(host)),
-      databaseCommands_(catalogue_, QLocale::system()),
+      activity_(activityRows_, settings_, programDir, std::move(host)),
+      slots_(settings_, catalogue_, users_, activity_, random_, QLocale::system()),
       databaseErrorPrompt_(prompts),
       accessPublisher_(programDir, databaseErrorPrompt_, activity_),
       webFile_(programDir) {
-  databaseCommands_.Install(slots_.Dispatcher(), slots_.Sessions());
-  forwarding_.Attach(&activity_, &activity_);
   connect(&slots_, &SlotServer::StatusRefreshed, this, &ServerInstance::StatusRefreshed);
   connect(&slots_, &SlotServer::ListenerError, this, &ServerInstance::OnListenerError);
   connect(&refreshTimer_, &QTimer::timeout, this, &ServerInstance::OnRefreshTick);
@@ -39,7 +36,7 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
   connect(&inactivityTimer_, &QTimer::timeout, this, &ServerInstance::OnInactivityTick);
 }
 
-ServerInstance::~ServerInstance() { forwarding_.Attach(nullptr, nullptr); }
+ServerInstance::~ServerInstance() = default;
 
 StartupBranch ServerInstance::RunStartup() {
   files_.LoadGeneralSettings(settings_);
@@ -52,11 +49,11 @@ StartupBranch ServerInstance::RunStartup() {
 }
 
 void ServerInstance::LoadMainWindow() {
-  slots_.Sessions().SetKeySeed(kStartKeySeed);
+  slots_.SetKeySeed(kStartKeySeed);
   files_.LoadWindowPlacement(settings_);
   slots_.StartListening();
   slots_.RefreshStatus();
-  activity_.LogActivity(0, "ServerStart");
+  activity_.LogServerEvent("ServerStart");
   ApplyWebSetting();
   refreshTimer_.start(kFirstRefreshMs);
   keySeedTimer_.start(kKeySeedMs);
@@ -87,7 +84,7 @@ void ServerInstance::SaveSettingsFiles() {
 void ServerInstance::ApplyWebSetting() {
   web_.reset();
   if (!WebPortUsable(settings_.WebPort)) return;
-  web_ = std::make_unique<WebServer>(slots_, settings_, programDir_, &forwarding_);
+  web_ = std::make_unique<WebServer>(slots_, programDir_, &activity_);
   if (!web_->Start(static_cast<quint16>(settings_.WebPort))) web_.reset();
 }
 
@@ -95,12 +92,11 @@ void ServerInstance::Unload() {
   refreshTimer_.stop();
   keySeedTimer_.stop();
   inactivityTimer_.stop();
-  slots_.CloseEverySlot();
+  slots_.FreeEverySlot(FreeReason::kShutdown);
   files_.SaveWindowPlacement(settings_);
-  slots_.CloseAllSlots();
   slots_.CloseListener();
   web_.reset();
-  activity_.LogActivity(0, "ServerShutdown");
+  activity_.LogServerEvent("ServerShutdown");
 }
 
 void ServerInstance::RunDatabaseCheck() {

@@ -8,21 +8,19 @@
 #include "activity/activity_log.h"
 #include "activity/activity_rows_model.h"
 #include "activity/host_identity.h"
-#include "config/access_publisher.h"
 #include "base/catalogue.h"
+#include "base/pseudo_random.h"
+#include "base/server_settings.h"
+#include "config/access_publisher.h"
 #include "config/database_check_ui.h"
 #include "config/registry_store.h"
-#include "base/server_settings.h"
 #include "config/settings_files.h"
 #include "config/user_store.h"
 #include "config/web_settings_file.h"
-#include "commands/database_commands.h"
 #include "engine/database.h"
-#include "server/slot_server.h"
-#include "base/pseudo_random.h"
 #include "server/database_check_hosts.h"
-#include "server/forwarding_activity.h"
 #include "server/operator_prompts.h"
+#include "server/slot_server.h"
 #include "server/startup_branch.h"
 #include "transport/web/web_server.h"
 
@@ -80,7 +78,6 @@ class ServerInstance : public QObject {
   ActivityRowsModel& ActivityRows() { return activityRows_; }
   SlotServer& Slots() { return slots_; }
   OperatorPrompts& Prompts() { return prompts_; }
-  DatabaseCommands& Databases() { return databaseCommands_; }
   AccessPublisher& AccessDatabases() { return accessPublisher_; }
 
   // The refresh timer's tick: refresh, then wait RefreshRate seconds for the next one.
@@ -104,11 +101,9 @@ class ServerInstance : public QObject {
   UserStore users_;
   PseudoRandom random_;
   ActivityRowsModel activityRows_;
-  ForwardingActivity forwarding_;
-  SlotServer slots_;
   ActivityLog activity_;
+  SlotServer slots_;
   DBEngine engine_;
-  DatabaseCommands databaseCommands_;
   SilentCheckProgress silentProgress_;
   DatabaseCheckProgress* checkProgress_ = &silentProgress_;
   PromptedDatabaseError databaseErrorPrompt_;

@@ -1,6 +1,6 @@
-// The status refresh, the timers' work and the ways all slots are closed at once.
+// The status refresh, the timers' work and the ways all slots are freed at once.
+#include "protocol/socket_state.h"
 #include "server/slot_server.h"
-#include "transport/tcp/socket_state.h"
 
 namespace corvane {
 namespace {
@@ -13,9 +13,9 @@ constexpr int kCrowdedUserCount = 99;
 void SlotServer::ReapClosingSlots() {
   // A connection that failed is as gone as one its peer closed; left alone, its user name
   // would keep that user out while multiple logons are not allowed.
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    const int state = sockets_[slot]->State();
-    if (state == kSocketPeerClosing || state == kSocketError) FreeClosedSlot(slot);
+  for (const auto& slot : slots_) {
+    const int state = slot->State();
+    if (state == kSocketPeerClosing || state == kSocketError) slot->Free(FreeReason::kPeerClosed);
   }
 }
 
@@ -23,23 +23,17 @@ const StatusTexts& SlotServer::RefreshStatus() {
   ReapClosingSlots();
   currentUsers_.Clear();
   int count = 0;
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    if (sockets_[slot]->State() != kSocketConnected) continue;
-    const SlotSession& session = sessions_.at(slot);
-    if (session.SlotUserName.isEmpty()) {
+  for (const auto& slot : slots_) {
+    if (slot->State() != kSocketConnected) continue;
+    if (slot->session.SlotUserName.isEmpty()) {
       // Not logged on by now: dropped without a word.
-      if (sockets_[slot]->ConnectedMs() >= limits_.logonGraceMs) sockets_[slot]->Close();
+      if (slot->transport().ConnectedMs() >= limits_.logonGraceMs) {
+        slot->Free(FreeReason::kNoLogon);
+      }
       continue;
     }
     ++count;
-    CurrentUserRow row;
-    row.localPort = QString::number(sockets_[slot]->LocalPort());
-    row.user = session.SlotUserName;
-    row.remoteAddress = session.SlotRemoteAddress;
-    row.database = session.SlotDatabaseName;
-    row.object = session.SlotObjectName;
-    row.slot = slot;
-    currentUsers_.AddRow(row);
+    currentUsers_.AddRow(slot->UsersListRow());
   }
   status_.status = QStringLiteral("Status: ") + SocketStateText(listener_.State());
   if (count >= kCrowdedUserCount) status_.status += QStringLiteral("   Maximum Users Allowed");
@@ -53,61 +47,41 @@ bool SlotServer::AnyClientConnected() const { return ConnectedCount() > 0; }
 
 int SlotServer::ConnectedCount() const {
   int count = 0;
-  for (const SlotSocket* socket : sockets_) count += socket->State() == kSocketConnected ? 1 : 0;
+  for (const auto& slot : slots_) count += slot->State() == kSocketConnected ? 1 : 0;
   return count;
 }
 
-void SlotServer::CloseAllSlots() {
-  for (SlotSocket* socket : sockets_) {
-    if (socket->State() != kSocketClosed) socket->Close();
-  }
-}
-
-void SlotServer::DisconnectAllSlots() {
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    sockets_[slot]->Close();
-    ClearSlotText(sessions_.at(slot));
-  }
+void SlotServer::FreeEverySlot(FreeReason reason) {
+  for (const auto& slot : slots_) slot->Free(reason);
   currentUsers_.Clear();
-}
-
-void SlotServer::CloseEverySlot() {
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    sessions_.CloseSlotDatabase(slot);
-    sockets_[slot]->Close();
-  }
 }
 
 void SlotServer::RenewKeySeed() {
   int16_t seed = 0;
   while (seed == 0) seed = static_cast<int16_t>(random_.Next() * 127.0);
-  sessions_.SetKeySeed(seed);
+  keySeed_ = seed;
 }
 
 bool SlotServer::CheckInactivity() {
   const int limit = settings_.InactivityLimit;
   if (limit == 0) return false;
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    SlotSession& session = sessions_.at(slot);
+  for (const auto& slot : slots_) {
+    SlotSession& session = slot->session;
     if (session.IdleMinutes < limit) {
       ++session.IdleMinutes;
       continue;
     }
-    if (sockets_[slot]->State() == kSocketConnected) {
-      sockets_[slot]->Close();
-      activity_.LogActivity(slot, "Logoff");
+    const int state = slot->State();
+    if (state == kSocketConnected || state == kSocketPeerClosing || state == kSocketError) {
+      slot->Free(FreeReason::kInactive);
     }
-    sessions_.CloseSlotDatabase(slot);
-    session.ReceiveBuffer.clear();
-    session.ReceiveScanFrom = 0;
-    ClearSlotText(session);
     session.IdleMinutes = 0;
   }
   return true;
 }
 
 void SlotServer::ResetIdleCounts() {
-  for (int slot = 0; slot < kSlotCount; ++slot) sessions_.at(slot).IdleMinutes = 0;
+  for (const auto& slot : slots_) slot->session.IdleMinutes = 0;
 }
 
 }  // namespace corvane

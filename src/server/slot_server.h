@@ -1,23 +1,24 @@
 #pragma once
 
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <array>
 #include <memory>
 
-#include "activity/activity_note_sink.h"
 #include "activity/activity_reporter.h"
 #include "base/catalogue.h"
+#include "base/pseudo_random.h"
 #include "base/server_settings.h"
+#include "commands/client_slot.h"
+#include "commands/current_users_model.h"
+#include "commands/dispatcher.h"
+#include "commands/value_text.h"
+#include "config/user_directory.h"
 #include "transport/tcp/connection_limits.h"
-#include "server/current_users_model.h"
 #include "transport/tcp/handshake_listener.h"
 #include "transport/tcp/slot_socket.h"
-#include "commands/command_dispatcher.h"
-#include "base/pseudo_random.h"
-#include "commands/session_table.h"
-#include "commands/slot_host.h"
-#include "config/user_directory.h"
+#include "transport/web/web_slot_host.h"
 
 namespace corvane {
 
@@ -28,15 +29,16 @@ struct StatusTexts {
   QString users;   // "Users: " + the number of logged-on slots
 };
 
-// The listener, the 100 client slots with their sockets and sessions, the dispatcher, and the
+// The listener, the 100 client slots with their sockets, the dispatcher, and the
 // housekeeping over them. Everything runs on the thread that owns it. The timers are the
 // owner's: it calls RefreshStatus, RenewKeySeed and CheckInactivity on their ticks.
-class SlotServer : public QObject, private SlotHost {
+class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   Q_OBJECT
 
  public:
-  SlotServer(const ServerSettings& settings, const Catalogue& catalogue, UserDirectory& users,
-             ActivityReporter& activity, PseudoRandom& random, ActivityNoteSink* notes = nullptr,
+  // `locale` gives the regional formats of value texts (the system's in a running server).
+  SlotServer(const ServerSettings& settings, Catalogue& catalogue, UserDirectory& users,
+             ActivityReporter& activity, PseudoRandom& random, const QLocale& locale,
              const ConnectionLimits& limits = {}, QObject* parent = nullptr);
   ~SlotServer() override;
 
@@ -49,29 +51,26 @@ class SlotServer : public QObject, private SlotHost {
   quint16 ListenerPort() const { return listener_.LocalPort(); }
 
   // --- Slots ---
-  // The socket of slot 0..99; nullptr outside.
-  SlotSocket* SocketOfSlot(int slot) const;
+  // Precondition: IsSlotNumber(slot).
+  ClientSlot& Slot(int slot) { return *slots_[slot]; }
   int SlotState(int slot) const;
   // The lowest slot that is neither connected nor listening, or -1. A slot whose previous
   // connection is still waiting to be reaped is freed first.
   int FindFreeSlot();
-  bool SendToSlot(const QByteArray& frame, int slot) override;
+  // Carries out one request of the slot: its replies go to the slot's transport and its
+  // events to the activity list.
+  void Serve(ClientSlot& slot, const Request& request);
 
-  // --- Virtual connections (web sessions) ---
-  // Gives the lowest free slot to a connection without a TCP socket whose replies go to
-  // `sink`; -1 when every slot is in use. The slot then awaits its logon like a freshly
-  // accepted connection.
-  int OpenVirtualSlot(const QString& peerAddress, quint16 localPort, SlotSocket::FrameSink sink);
-  // Dispatches one whole request frame of a connected slot, as if it had arrived on its
-  // socket.
-  void DispatchToSlot(const QByteArray& frame, int slot);
-  // The peer of a virtual slot left: the slot is freed at once ("Logoff").
-  void EndVirtualSlot(int slot);
+  // --- Web sessions ---
+  int OpenSlot(SlotTransport& connection) override;
+  void Serve(int slot, const Request& request) override;
+  void EndSlot(int slot) override;
+  bool LoggedOn(int slot, const SlotTransport& connection) const override;
+  QString UserName(int slot) const override;
 
-  SessionTable& Sessions() { return sessions_; }
-  CommandDispatcher& Dispatcher() { return dispatcher_; }
   CurrentUsersModel& CurrentUsers() { return currentUsers_; }
   const StatusTexts& Status() const { return status_; }
+  const RegionalFormats& Formats() const { return formats_; }
 
   // --- Housekeeping ---
   // Frees every slot whose peer closed or whose connection failed: "Logoff" for each.
@@ -81,15 +80,12 @@ class SlotServer : public QObject, private SlotHost {
   const StatusTexts& RefreshStatus();
   bool AnyClientConnected() const;
   int ConnectedCount() const;
-  // Closes every slot socket that is not Closed.
-  void CloseAllSlots();
-  // The setup command's disconnection: closes every slot socket and clears its texts.
-  void DisconnectAllSlots();
-  // Shutdown: closes every slot's database and socket.
-  void CloseEverySlot();
+  // Frees every slot (closing reservations too) for `reason`.
+  void FreeEverySlot(FreeReason reason);
 
   // --- Timer work ---
-  int16_t KeySeed() const { return sessions_.KeySeed(); }
+  int16_t KeySeed() const { return keySeed_; }
+  void SetKeySeed(int16_t seed) { keySeed_ = seed; }
   // Draws the next key seed, 1..126.
   void RenewKeySeed();
   // One minute of the inactivity check. False when InactivityLimit is 0: the caller then
@@ -103,28 +99,23 @@ class SlotServer : public QObject, private SlotHost {
   void ListenerError(const QString& description);
 
  private:
-  void AddCurrentUserRow(int slot) override;
+  bool UserNameInUse(const QString& userName, int slot) const override;
   quint16 ReserveSlot();
-  void OnAccepted(int slot);
-  void OnDataArrived(int slot, const QByteArray& data);
-  void DispatchCompleteFrames(int slot);
-  void DropOverfullSlot(int slot);
-  // Closes the socket and the database, empties the buffer, reports "Logoff", clears the
-  // texts.
-  void FreeClosedSlot(int slot);
 
   const ServerSettings& settings_;
   UserDirectory& users_;
   ActivityReporter& activity_;
   PseudoRandom& random_;
-  ActivityNoteSink* notes_;
   ConnectionLimits limits_;
-  SessionTable sessions_;
-  ProtocolServices services_;
-  CommandDispatcher dispatcher_;
+  RegionalFormats formats_;
+  // The next session key to hand out: 157 until the first renewal, then 1..126.
+  int16_t keySeed_ = 157;
   CurrentUsersModel currentUsers_;
+  CommandServices services_;
+  Dispatcher dispatcher_;
   HandshakeListener listener_;
-  std::array<SlotSocket*, kSlotCount> sockets_{};
+  std::array<std::unique_ptr<SlotSocket>, kSlotCount> sockets_;
+  std::array<std::unique_ptr<ClientSlot>, kSlotCount> slots_;
   StatusTexts status_;
 };
 

@@ -1,12 +1,10 @@
 #include "wire/frame_codec.h"
 
-#include "wire/cipher.h"
 #include "protocol/command_error.h"
+#include "wire/cipher.h"
 #include "wire/control_chars.h"
 
 namespace corvane {
-
-bool MessageComplete(const QByteArray& text) { return text.contains(FrameEndMark()); }
 
 QByteArray FrameReply(const QByteArray& text, const SlotSession& session,
                       const ServerSettings& settings, PseudoRandom& random) {

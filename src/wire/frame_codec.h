@@ -12,9 +12,6 @@ class PseudoRandom;
 // Only the value 1 of the setting turns encryption on.
 inline bool EncryptionOn(const ServerSettings& settings) { return settings.EncryptionEnabled == 1; }
 
-// True when the text holds ETX ETX ETX anywhere.
-bool MessageComplete(const QByteArray& text);
-
 // The frame of a reply for the slot: enciphered with the slot's session key and private key
 // and closed by ETX ETX ETX and four random characters when encryption is on; otherwise the
 // text, ETX ETX ETX and EOT.

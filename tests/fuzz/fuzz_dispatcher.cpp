@@ -12,19 +12,12 @@
 #include <QDir>
 #include <QFile>
 
-#include "base/catalogue.h"
-#include "base/server_settings.h"
-#include "commands/database_commands.h"
 #include "base/text_scramble.h"
-#include "wire/cipher.h"
-#include "commands/command_dispatcher.h"
-#include "wire/control_chars.h"
-#include "wire/frame_assembler.h"
-#include "wire/frame_codec.h"
-#include "wire/message_fields.h"
-#include "commands/session_table.h"
 #include "harness.h"
-#include "support/protocol_fakes.h"
+#include "support/slot_harness.h"
+#include "wire/cipher.h"
+#include "wire/control_chars.h"
+#include "wire/frame_codec.h"
 
 using namespace corvane;
 
@@ -62,83 +55,45 @@ bool IntegrityOk(const QString& path) {
 
 bool WholeMessage(const QByteArray& text) { return text.startsWith(kStx) && text.endsWith(kEot); }
 
-// The wire of both slots; checks each reply as it is sent.
-class CheckingHost : public SlotHost {
- public:
-  explicit CheckingHost(const SessionTable& sessions) : sessions_(sessions) {}
+// One server's slots, as a running server holds them; every reply is checked as it is sent.
+struct World {
+  test::SlotHarness slots;
 
-  bool SendToSlot(const QByteArray& frame, int slot) override {
-    if (frame.isEmpty()) return true;
+  World() {
+    slots.users.Add("BOB", "SECRET:12345678");
+    slots.users.Add("ANN", "pw:23456789");
+    slots.catalogue.published = {{QStringLiteral("sample.db"), WorkPath()}};
+    slots.catalogue.tableLists = {
+        {QStringLiteral("Customers"), QStringLiteral("Products"), QStringLiteral("Orders")}};
+    slots.catalogue.queryLists = {
+        {QStringLiteral("Products In Stock"), QStringLiteral("Customers In London")}};
+    slots.checkFrame = [this](int slot, const QByteArray& frame) { Check(slot, frame); };
+  }
+
+  void Check(int slot, const QByteArray& frame) {
     const bool plainEnd = frame.endsWith(FrameEndMark() + kEot);
     const bool cipherEnd = frame.size() >= 7 && frame.mid(frame.size() - 7, 3) == FrameEndMark();
     fuzz::Expect(plainEnd || cipherEnd, "a reply frame ends with its end mark and trailer");
-    const SlotSession& session = sessions_.at(slot);
-    if (plainEnd && WholeMessage(frame.chopped(4))) return true;
+    const SlotSession& session = slots.Slot(slot).session;
+    if (plainEnd && WholeMessage(frame.chopped(4))) return;
     const QByteArray payload = frame.chopped(7);
     for (int32_t k1 : {int32_t{ReplyKey}, int32_t{session.SessionKey}}) {
       const std::optional<QByteArray> text = DecryptPayload(payload, k1, session.SlotKey);
-      if (text && WholeMessage(*text)) return true;
+      if (text && WholeMessage(*text)) return;
     }
     fuzz::Fail("a reply that is no whole message");
   }
-  void AddCurrentUserRow(int) override {}
-
- private:
-  const SessionTable& sessions_;
-};
-
-// One server's objects, as a running server holds them.
-struct World {
-  ServerSettings settings;
-  Catalogue catalogue;
-  test::FakeUserDirectory users;
-  test::RecordingActivity activity;
-  PseudoRandom random;
-  SessionTable sessions;
-  CheckingHost host{sessions};
-  ProtocolServices services{settings, catalogue, users, activity, random, sessions, host};
-  CommandDispatcher dispatcher{services};
-  DatabaseCommands commands{catalogue, QLocale(QLocale::English, QLocale::UnitedStates)};
-
-  World() {
-    users.Add("BOB", "SECRET:12345678");
-    users.Add("ANN", "pw:23456789");
-    catalogue.published = {{QStringLiteral("sample.db"), WorkPath()}};
-    catalogue.tableLists = {
-        {QStringLiteral("Customers"), QStringLiteral("Products"), QStringLiteral("Orders")}};
-    catalogue.queryLists = {
-        {QStringLiteral("Products In Stock"), QStringLiteral("Customers In London")}};
-    commands.Install(dispatcher, sessions);
-  }
 
   QByteArray Frame(const QByteArray& text, int slot) {
-    const SlotSession& session = sessions.at(slot);
-    const RequestKeys keys = RequestKeysFor(session, settings);
+    const RequestKeys keys = RequestKeysFor(slots.Slot(slot).session, slots.settings);
     if (!keys.enciphered) return text + FrameEndMark() + kEot;
-    return EncryptPayload(text, keys.k1, keys.k2) + FrameEndMark() + RandomTrailer(random);
-  }
-
-  // As the slot server does: append, then hand over every complete frame.
-  void Receive(const QByteArray& bytes, int slot) {
-    SlotSession& session = sessions.at(slot);
-    session.ReceiveBuffer += bytes;
-    while (!session.ReceiveBuffer.isEmpty()) {
-      const std::optional<qsizetype> length = FindFrameLength(
-          session.ReceiveBuffer, session.ReceiveScanFrom, RequestKeysFor(session, settings),
-          RequestTrailerLength(session, settings));
-      if (!length) break;
-      const QByteArray frame = session.ReceiveBuffer.left(*length);
-      session.ReceiveBuffer.remove(0, *length);
-      session.ReceiveScanFrom = 0;
-      dispatcher.DispatchCommand(frame, slot);
-    }
-    if (session.ReceiveBuffer.size() > 64 * 1024) session.ReceiveBuffer.clear();
+    return EncryptPayload(text, keys.k1, keys.k2) + FrameEndMark() + RandomTrailer(slots.random);
   }
 
   void Request(const QList<QByteArray>& fields, int slot) {
     QByteArray text(1, kStx);
     for (const QByteArray& field : fields) text += field + kEot;
-    Receive(Frame(text, slot), slot);
+    slots.Receive(slot, Frame(text, slot));
   }
 };
 
@@ -157,10 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t flags = input.Byte();
   {
     World world;
-    world.settings.EncryptionEnabled = (flags & 1) ? 1 : 0;
-    world.settings.AllowMultipleLogons = (flags & 4) ? 1 : 0;
+    world.slots.settings.EncryptionEnabled = (flags & 1) ? 1 : 0;
+    world.slots.settings.AllowMultipleLogons = (flags & 4) ? 1 : 0;
     for (int slot : {0, 1}) {
-      world.sessions.at(slot).FreshConnection = true;
+      world.slots.Accept(slot);
       if (!(flags & 2)) {
         world.Request(
             {"Logon", slot ? "ANN" : "bob", MirrorText(slot ? "pw" : "secret"), "127.0.0.1"}, slot);
@@ -174,13 +129,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         line.remove(0, 1);
       }
       if (line.startsWith('!')) {
-        world.Receive(line.mid(1), slot);
+        world.slots.Receive(slot, line.mid(1));
       } else {
         world.Request(line.split('|'), slot);
       }
     }
-    world.sessions.CloseSlotDatabase(0);
-    world.sessions.CloseSlotDatabase(1);
   }
   fuzz::Expect(IntegrityOk(WorkPath()), "the database file stays sound");
   return 0;

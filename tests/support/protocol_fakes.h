@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "activity/activity_note_sink.h"
 #include "activity/activity_reporter.h"
 #include "config/user_directory.h"
 
@@ -35,13 +34,14 @@ class FakeUserDirectory : public UserDirectory {
 };
 
 // Every event and note in the order they were reported.
-class RecordingActivity : public ActivityReporter, public ActivityNoteSink {
+class RecordingActivity : public ActivityReporter {
  public:
-  void LogActivity(int slot, const QByteArray& code) override {
-    events.push_back({slot, code});
-    if (forward) forward(slot, code);
+  void LogActivity(const ActivityEntry& entry) override {
+    events.push_back({entry.slot, entry.code});
+    entries.push_back(entry);
+    if (forward) forward(entry);
   }
-  void LogNote(int slot, const QString& text) override { notes.push_back({slot, text}); }
+  void LogNote(const QString& text, const QString& user) override { notes.push_back({user, text}); }
 
   int Count(const QByteArray& code) const {
     int n = 0;
@@ -49,9 +49,11 @@ class RecordingActivity : public ActivityReporter, public ActivityNoteSink {
     return n;
   }
   std::vector<std::pair<int, QByteArray>> events;
-  std::vector<std::pair<int, QString>> notes;
+  std::vector<ActivityEntry> entries;
+  // Notes as (user, text).
+  std::vector<std::pair<QString, QString>> notes;
   // Also given every event as it is reported (a real activity log, say).
-  std::function<void(int, const QByteArray&)> forward;
+  std::function<void(const ActivityEntry&)> forward;
 };
 
 }  // namespace corvane::test

@@ -17,23 +17,22 @@ quint16 FreeListenPort() {
   return 0;
 }
 
-TestServer::TestServer(const ConnectionLimits& limits) {
+TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale) : limits_(limits) {
   settings.AllowMultipleLogons = 1;
   users.Add("BOB", "SECRET:12345678");
   users.Add("ANN", "pw:23456789");
+  UseLocale(locale);
+}
+
+void TestServer::UseLocale(const QLocale& locale) {
+  server_.reset();
   server_ =
-      std::make_unique<SlotServer>(settings, catalogue, users, activity, random, &activity, limits);
+      std::make_unique<SlotServer>(settings, catalogue, users, activity, random, locale, limits_);
 }
 
 TestServer::~TestServer() {
-  server_->CloseEverySlot();
+  server_->FreeEverySlot(FreeReason::kShutdown);
   server_->CloseListener();
-}
-
-DatabaseCommands& TestServer::EnableDatabaseCommands(const QLocale& locale) {
-  databaseCommands_ = std::make_unique<DatabaseCommands>(catalogue, locale);
-  databaseCommands_->Install(server_->Dispatcher(), server_->Sessions());
-  return *databaseCommands_;
 }
 
 bool TestServer::Start() {

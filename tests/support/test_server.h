@@ -8,12 +8,11 @@
 #include <memory>
 
 #include "base/catalogue.h"
-#include "base/server_settings.h"
-#include "commands/database_commands.h"
-#include "transport/tcp/connection_limits.h"
-#include "server/slot_server.h"
 #include "base/pseudo_random.h"
+#include "base/server_settings.h"
+#include "server/slot_server.h"
 #include "support/protocol_fakes.h"
+#include "transport/tcp/connection_limits.h"
 
 namespace corvane::test {
 
@@ -22,14 +21,14 @@ quint16 FreeListenPort();
 
 class TestServer {
  public:
-  explicit TestServer(const ConnectionLimits& limits = {});
+  explicit TestServer(const ConnectionLimits& limits = {},
+                      const QLocale& locale = QLocale(QLocale::English, QLocale::UnitedStates));
   ~TestServer();
 
+  // The regional formats of value texts, before Start.
+  void UseLocale(const QLocale& locale);
   // Listens on a free port; false when that failed.
   bool Start();
-  // Adds the database commands, working on `catalogue` with the given regional formats.
-  DatabaseCommands& EnableDatabaseCommands(const QLocale& locale = QLocale(QLocale::English,
-                                                                           QLocale::UnitedStates));
   SlotServer& slots() { return *server_; }
   quint16 port() const { return static_cast<quint16>(settings.ListenPort); }
   QString host() const { return QStringLiteral("127.0.0.1"); }
@@ -41,8 +40,8 @@ class TestServer {
   PseudoRandom random;
 
  private:
+  ConnectionLimits limits_;
   std::unique_ptr<SlotServer> server_;
-  std::unique_ptr<DatabaseCommands> databaseCommands_;
 };
 
 }  // namespace corvane::test

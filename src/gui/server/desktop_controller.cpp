@@ -7,9 +7,6 @@
 #include <QSessionManager>
 #include <QTextStream>
 
-#include "server/instance_lock.h"
-#include "server/server_instance.h"
-#include "server/termination_signals.h"
 #include "gui/config/checking_window.h"
 #include "gui/config/setup_dialog.h"
 #include "gui/desktop/about_window.h"
@@ -17,6 +14,9 @@
 #include "gui/desktop/tray_icon.h"
 #include "gui/server/main_window.h"
 #include "gui/server/message_box_prompts.h"
+#include "server/instance_lock.h"
+#include "server/server_instance.h"
+#include "server/termination_signals.h"
 
 namespace corvane {
 
@@ -131,11 +131,11 @@ void DesktopController::RunSetupCommand() {
                                            OperatorPrompts::Icon::Critical)) {
       return;
     }
-    slots.DisconnectAllSlots();
+    slots.FreeEverySlot(FreeReason::kDisconnectAll);
     QCoreApplication::processEvents();
     if (unloaded_) return;
   }
-  server_.Activity().LogActivity(disconnected, "SetupRun");
+  server_.Activity().LogServerEvent("SetupRun", disconnected);
   slots.CurrentUsers().Clear();
   // No new clients while the setup is open; saving it starts the listener again.
   slots.CloseListener();

@@ -3,7 +3,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include "transport/tcp/socket_state.h"
+#include "protocol/socket_state.h"
 #include "wire/control_chars.h"
 #include "wire/message_fields.h"
 

@@ -6,12 +6,22 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include "wire/address_text.h"
-#include "transport/tcp/socket_state.h"
+#include "base/address_text.h"
+#include "base/printable_bytes.h"
+#include "protocol/socket_state.h"
+#include "wire/request_codec.h"
 
 namespace corvane {
+namespace {
 
-SlotSocket::SlotSocket(QObject* parent) : QObject(parent) {
+// How many bytes of an overfull buffer the activity note shows.
+constexpr qsizetype kNotedBytes = 40;
+
+}  // namespace
+
+SlotSocket::SlotSocket(SlotSession& session, const ServerSettings& settings, PseudoRandom& random,
+                       const ConnectionLimits& limits, QObject* parent)
+    : QObject(parent), session_(session), settings_(settings), random_(random), limits_(limits) {
   reservationTimer_.setSingleShot(true);
   connect(&reservationTimer_, &QTimer::timeout, this, &SlotSocket::OnReservationTimeout);
 }
@@ -22,11 +32,10 @@ SlotSocket::~SlotSocket() {
 }
 
 QString SlotSocket::PeerAddress() const {
-  if (virtualSink_) return virtualPeer_;
   return connection_ ? AddressText(connection_->peerAddress()) : QString();
 }
 
-bool SlotSocket::Listen(quint16 port, int reservationLimitMs) {
+bool SlotSocket::Listen(quint16 port) {
   Close();
   auto* server = new QTcpServer(this);
   if (!server->listen(QHostAddress::Any, port)) {
@@ -37,7 +46,7 @@ bool SlotSocket::Listen(quint16 port, int reservationLimitMs) {
   localPort_ = server->serverPort();
   state_ = kSocketListening;
   connect(server, &QTcpServer::newConnection, this, &SlotSocket::OnNewConnection);
-  reservationTimer_.start(reservationLimitMs);
+  reservationTimer_.start(limits_.reservationLimitMs);
   return true;
 }
 
@@ -45,35 +54,19 @@ void SlotSocket::Close() {
   reservationTimer_.stop();
   DropServer();
   DropConnection();
-  virtualSink_ = nullptr;
-  virtualPeer_.clear();
+  DiscardPendingInput();
   state_ = kSocketClosed;
 }
 
-void SlotSocket::AttachVirtual(const QString& peerAddress, quint16 localPort, FrameSink sink) {
-  Close();
-  ++serial_;
-  virtualSink_ = std::move(sink);
-  virtualPeer_ = peerAddress;
-  localPort_ = localPort;
-  state_ = kSocketConnected;
-  connectedSince_.start();
+void SlotSocket::DiscardPendingInput() { reader_.Clear(); }
+
+void SlotSocket::Send(const Reply& reply) {
+  if (state_ != kSocketConnected || !connection_) return;
+  SendBytes(EncodeReply(reply, session_, settings_, random_));
 }
 
-void SlotSocket::MarkPeerClosed() {
-  if (virtualSink_ && state_ == kSocketConnected) state_ = kSocketPeerClosing;
-}
-
-bool SlotSocket::Send(const QByteArray& bytes) {
-  if (state_ != kSocketConnected) return false;
-  if (virtualSink_) {
-    // A copy: the sink may close this slot while it runs.
-    const FrameSink sink = virtualSink_;
-    if (!bytes.isEmpty()) sink(bytes);
-    return true;
-  }
-  if (!connection_) return false;
-  if (bytes.isEmpty()) return true;
+void SlotSocket::SendBytes(const QByteArray& bytes) {
+  if (bytes.isEmpty()) return;
   // A reply written at once, when nothing waits before it, spares the event loop a round of
   // write notifications per request. What the system does not take, and anything after a
   // failed write, goes through the socket's own buffer, which reports errors as usual.
@@ -84,7 +77,6 @@ bool SlotSocket::Send(const QByteArray& bytes) {
     if (n > 0) sent = n;
   }
   if (sent < bytes.size()) connection_->write(bytes.constData() + sent, bytes.size() - sent);
-  return true;
 }
 
 void SlotSocket::OnNewConnection() {
@@ -96,17 +88,17 @@ void SlotSocket::OnNewConnection() {
   reservationTimer_.stop();
   connection->setParent(this);
   connection_ = connection;
-  ++serial_;
   localPort_ = connection->localPort();
   state_ = kSocketConnected;
   connectedSince_.start();
+  DiscardPendingInput();
   connect(connection, &QTcpSocket::readyRead, this, &SlotSocket::OnReadyRead);
   connect(connection, &QTcpSocket::disconnected, this, &SlotSocket::OnPeerGone);
   connect(connection, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
     if (state_ != kSocketConnected) return;
     state_ = error == QAbstractSocket::RemoteHostClosedError ? kSocketPeerClosing : kSocketError;
   });
-  Q_EMIT Accepted();
+  if (handlers_.accepted) handlers_.accepted();
   // Bytes that came with the connection.
   if (connection_ && connection_->bytesAvailable() > 0) OnReadyRead();
 }
@@ -114,7 +106,30 @@ void SlotSocket::OnNewConnection() {
 void SlotSocket::OnReadyRead() {
   if (!connection_) return;
   const QByteArray data = connection_->readAll();
-  if (!data.isEmpty()) Q_EMIT DataArrived(data);
+  if (data.isEmpty()) return;
+  reader_.Append(data);
+  DispatchCompleteFrames();
+}
+
+void SlotSocket::DispatchCompleteFrames() {
+  // Frames are handed over one at a time: each may change how the next one is read.
+  while (state_ == kSocketConnected) {
+    const std::optional<Request> request = reader_.Next(session_, settings_);
+    if (!request) break;
+    if (handlers_.request) handlers_.request(*request);
+  }
+  const qsizetype limit =
+      session_.LogonAccepted ? limits_.receiveLimitAfterLogon : limits_.receiveLimitBeforeLogon;
+  if (state_ == kSocketConnected && reader_.PendingSize() > limit) {
+    const QString note =
+        QStringLiteral(
+            "Connection closed: %1 bytes received without a complete message "
+            "(limit %2) from %3; first bytes: %4")
+            .arg(reader_.PendingSize())
+            .arg(limit)
+            .arg(PeerAddress(), PrintableBytes(reader_.Pending().left(kNotedBytes)));
+    if (handlers_.overfull) handlers_.overfull(note);
+  }
 }
 
 void SlotSocket::OnPeerGone() {
@@ -124,7 +139,6 @@ void SlotSocket::OnPeerGone() {
 void SlotSocket::OnReservationTimeout() {
   if (state_ != kSocketListening) return;
   Close();
-  Q_EMIT ReservationExpired();
 }
 
 // Objects are released with deleteLater: Close may run inside their own signal handlers.

@@ -8,69 +8,80 @@
 #include <QTimer>
 #include <functional>
 
+#include "base/pseudo_random.h"
+#include "base/server_settings.h"
+#include "protocol/slot_session.h"
+#include "protocol/slot_transport.h"
+#include "transport/tcp/connection_limits.h"
+#include "wire/request_reader.h"
+
 class QTcpServer;
 class QTcpSocket;
 
 namespace corvane {
 
-// The socket of one client slot: listening on its announced port while reserved, then the
-// one accepted connection. It reports the state numbers of SocketState; a connection whose
-// peer closed stays "peer closing" (8) until the slot is closed.
-class SlotSocket : public QObject {
+// The TCP socket of one client slot: listening on its announced port while reserved, then
+// the one accepted connection. It assembles the frames that arrive, reads each as a request
+// with the keys the slot's session expects, and writes replies as frames. It reports the
+// state numbers of SocketState; a connection whose peer closed stays "peer closing" (8)
+// until the slot is freed.
+class SlotSocket : public QObject, public SlotTransport {
   Q_OBJECT
 
  public:
-  explicit SlotSocket(QObject* parent = nullptr);
-  ~SlotSocket() override;
+  struct Handlers {
+    // A client connected to the reserved port.
+    std::function<void()> accepted;
+    // One whole request; it is carried out before the next frame is read, since its
+    // outcome may change how that one is read.
+    std::function<void(const Request&)> request;
+    // More arrived than a slot may hold without a complete frame; the text says what.
+    std::function<void(const QString& note)> overfull;
+  };
 
-  int State() const { return state_; }
+  SlotSocket(SlotSession& session, const ServerSettings& settings, PseudoRandom& random,
+             const ConnectionLimits& limits, QObject* parent = nullptr);
+  ~SlotSocket() override;
+  void SetHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
+
+  int State() const override { return state_; }
   // The port last listened on or connected through.
-  quint16 LocalPort() const { return localPort_; }
+  quint16 LocalPort() const override { return localPort_; }
   // The peer's address as text ("127.0.0.1" also for IPv4 clients of a dual-stack socket).
-  QString PeerAddress() const;
+  QString PeerAddress() const override;
+  qint64 ConnectedMs() const override { return connectedSince_.elapsed(); }
 
   // Listens on all interfaces (port 0: the platform chooses); closes first when needed.
-  // Gives up listening after `reservationLimitMs` without a connection. False when the port
-  // cannot be listened on; the socket is Closed then.
-  bool Listen(quint16 port, int reservationLimitMs);
-  void Close();
-  // Queues the bytes when connected; false otherwise.
-  bool Send(const QByteArray& bytes);
-
-  // A connection without a TCP socket of its own (a web session): it is Connected at once,
-  // and what the slot sends goes to `sink`. Closing the slot ends it like any connection.
-  using FrameSink = std::function<void(const QByteArray&)>;
-  void AttachVirtual(const QString& peerAddress, quint16 localPort, FrameSink sink);
-  // The virtual connection's peer left: the slot is then reaped as one whose peer closed.
-  void MarkPeerClosed();
-  // Tells this connection of the slot from earlier and later ones.
-  quint64 ConnectionSerial() const { return serial_; }
-  // Milliseconds since the current connection came in.
-  qint64 ConnectedMs() const { return connectedSince_.elapsed(); }
-  bool IsVirtual() const { return static_cast<bool>(virtualSink_); }
-
- Q_SIGNALS:
-  void Accepted();
-  void DataArrived(const QByteArray& data);
-  void ReservationExpired();
+  // Gives up listening after the reservation limit without a connection. False when the
+  // port cannot be listened on; the socket is Closed then.
+  bool Listen(quint16 port);
+  void Close() override;
+  void Send(const Reply& reply) override;
+  void DiscardPendingInput() override;
 
  private:
   void OnNewConnection();
   void OnReadyRead();
+  void DispatchCompleteFrames();
+  void SendBytes(const QByteArray& bytes);
   void OnPeerGone();
   void OnReservationTimeout();
   void DropServer();
   void DropConnection();
 
+  SlotSession& session_;
+  const ServerSettings& settings_;
+  PseudoRandom& random_;
+  ConnectionLimits limits_;
+  Handlers handlers_;
   int state_ = 0;
   quint16 localPort_ = 0;
   QPointer<QTcpServer> server_;
   QPointer<QTcpSocket> connection_;
   QTimer reservationTimer_;
-  quint64 serial_ = 0;
   QElapsedTimer connectedSince_;
-  FrameSink virtualSink_;
-  QString virtualPeer_;
+  // Received bytes not yet carried out.
+  RequestReader reader_;
 };
 
 }  // namespace corvane

@@ -1,45 +1,13 @@
 #include "transport/web/web_api.h"
 
 #include <QJsonArray>
-#include <QSet>
 
-#include "server/slot_server.h"
-#include "transport/tcp/socket_state.h"
-#include "base/text_scramble.h"
-#include "wire/cipher.h"
 #include "base/windows1252.h"
+#include "protocol/command_words.h"
+#include "protocol/socket_state.h"
 
 namespace corvane {
 namespace {
-
-// The client's commands; "Logon" goes through its own call.
-const QSet<QByteArray>& ClientCommandWords() {
-  static const QSet<QByteArray> words = {"ThankYou",
-                                         "RequestTables",
-                                         "RequestQuery",
-                                         "RequestTheTable",
-                                         "RequestTheQuery",
-                                         "SendTheData",
-                                         "Blank",
-                                         "First",
-                                         "Last",
-                                         "Next",
-                                         "Prev",
-                                         "Close",
-                                         "Update",
-                                         "Add",
-                                         "Delete",
-                                         "FindFirst",
-                                         "FindNext",
-                                         "Sort",
-                                         "RequestTablesWiz",
-                                         "RequestTheFieldsWiz",
-                                         "CreateQuery",
-                                         "SendQueryData",
-                                         "SaveQuery",
-                                         "RemoveQuery"};
-  return words;
-}
 
 WebAnswer Refusal(int status, const QString& error) {
   WebAnswer answer;
@@ -48,32 +16,39 @@ WebAnswer Refusal(int status, const QString& error) {
   return answer;
 }
 
-// A field must not hold the protocol's structure characters: STX, ETX and EOT would cut or
-// end the message, and the byte 0xFF does not survive the cipher.
-std::optional<QByteArray> WireField(const QJsonValue& value) {
-  if (!value.isString()) return std::nullopt;
-  const QByteArray bytes = ToWindows1252(value.toString());
-  for (const char c : bytes) {
-    if (c == '\x02' || c == '\x03' || c == '\x04' || c == '\xFF') return std::nullopt;
+// Why a field cannot be carried out, or nothing when it can. Handhelds read every text in
+// Windows-1252, and STX, ETX and EOT structure their messages: a text that holds anything
+// else could not be shown to them as it was stored.
+std::optional<QString> FieldProblem(const QString& text) {
+  for (const QChar c : text) {
+    if (c == QChar(0x02) || c == QChar(0x03) || c == QChar(0x04)) {
+      return QStringLiteral("Invalid procedure call or argument");
+    }
   }
-  return bytes;
+  if (!FitsWindows1252(text)) {
+    return QStringLiteral(
+        "A text holds a character that cannot be stored (only Windows-1252 "
+        "characters can).");
+  }
+  return std::nullopt;
 }
 
-QJsonObject ReplyObject(const WebReply& reply) {
-  QJsonArray fields;
-  for (const QByteArray& field : reply.fields) fields.append(FromWindows1252(field));
-  return {{QStringLiteral("word"), FromWindows1252(reply.word)},
-          {QStringLiteral("fields"), fields}};
+QJsonObject ReplyObject(const Reply& reply) {
+  return {{QStringLiteral("word"), QString::fromLatin1(reply.word)},
+          {QStringLiteral("fields"), QJsonArray::fromStringList(reply.fields)}};
 }
 
 }  // namespace
 
-WebApi::WebApi(SlotServer& slots, const ServerSettings& settings, quint16 localPort,
-               std::function<qint64()> nowMs)
-    : channel_(slots, settings),
-      slots_(slots),
-      localPort_(localPort),
-      throttle_(std::move(nowMs)) {}
+WebApi::WebApi(WebSlotHost& slots, quint16 localPort, std::function<qint64()> nowMs)
+    : slots_(slots), localPort_(localPort), throttle_(std::move(nowMs)) {}
+
+WebApi::~WebApi() { EndAllSessions(); }
+
+std::vector<Reply> WebApi::Serve(const WebSession& session, const Request& request) {
+  slots_.Serve(session.slot, request);
+  return session.connection->TakeReplies();
+}
 
 WebAnswer WebApi::Logon(const QString& address, const QJsonObject& request) {
   const qint64 wait = throttle_.WaitMs(address);
@@ -83,47 +58,48 @@ WebAnswer WebApi::Logon(const QString& address, const QJsonObject& request) {
     answer.body.insert(QStringLiteral("waitSeconds"), static_cast<double>((wait + 999) / 1000));
     return answer;
   }
-  const std::optional<QByteArray> user = WireField(request.value(QStringLiteral("user")));
-  const std::optional<QByteArray> password = WireField(request.value(QStringLiteral("password")));
-  if (!user || !password || user->trimmed().isEmpty()) {
+  const QJsonValue user = request.value(QStringLiteral("user"));
+  const QJsonValue password = request.value(QStringLiteral("password"));
+  if (!user.isString() || !password.isString() || user.toString().trimmed().isEmpty() ||
+      FieldProblem(user.toString()) || FieldProblem(password.toString())) {
     return Refusal(400, QStringLiteral("UserDenied"));
   }
-  const int slot = channel_.Open(address, localPort_);
-  if (slot < 0) return Refusal(503, QStringLiteral("Maximum Users Allowed"));
-  const std::vector<WebReply> replies =
-      channel_.Run(slot, "Logon", {*user, MirrorText(*password), ToWindows1252(address)});
+  std::erase_if(
+      lost_, [](const WebSession& gone) { return gone.connection->State() != kSocketConnected; });
+  WebSession session{-1, std::make_shared<WebConnection>(address, localPort_)};
+  session.slot = slots_.OpenSlot(*session.connection);
+  if (session.slot < 0) return Refusal(503, QStringLiteral("Maximum Users Allowed"));
+  const std::vector<Reply> replies =
+      Serve(session,
+            Request{CommandWord(Command::kLogon), {user.toString(), password.toString(), address}});
   const QByteArray word = replies.empty() ? QByteArray("UserDenied") : replies.front().word;
   if (word != "Accepted") {
-    slots_.EndVirtualSlot(slot);
+    slots_.EndSlot(session.slot);
     if (word != "MultipleUsers") throttle_.Failed(address);
-    return Refusal(word == "MultipleUsers" ? 409 : 401, FromWindows1252(word));
+    return Refusal(word == "MultipleUsers" ? 409 : 401, QString::fromLatin1(word));
   }
   throttle_.Succeeded(address);
   WebAnswer answer;
-  answer.sessionToken = sessions_.Create(slot, slots_.SocketOfSlot(slot)->ConnectionSerial());
+  answer.sessionToken = sessions_.Create(session.slot, session.connection);
   answer.body.insert(QStringLiteral("loggedOn"), true);
-  answer.body.insert(QStringLiteral("user"), slots_.Sessions().at(slot).SlotUserName);
+  answer.body.insert(QStringLiteral("user"), slots_.UserName(session.slot));
   return answer;
 }
 
 int WebApi::SlotOf(const QString& token) {
   const std::optional<WebSession> session = sessions_.Find(token);
   if (!session) return -1;
-  const SlotSocket* socket = slots_.SocketOfSlot(session->slot);
-  // The slot may have been closed (inactivity, the setup's disconnection, a failed
-  // command) and even handed to another client since.
-  if (socket && socket->IsVirtual() && socket->State() == kSocketConnected &&
-      socket->ConnectionSerial() == session->connectionSerial &&
-      slots_.Sessions().at(session->slot).LogonAccepted) {
-    return session->slot;
-  }
+  // The slot may have been freed (inactivity, the setup's disconnection, a failed command)
+  // and even handed to another client since.
+  if (slots_.LoggedOn(session->slot, *session->connection)) return session->slot;
+  if (session->connection->State() == kSocketConnected) lost_.push_back(*session);
   sessions_.Remove(token);
   return -1;
 }
 
 WebAnswer WebApi::Logoff(const QString& token) {
   const int slot = SlotOf(token);
-  if (slot >= 0) slots_.EndVirtualSlot(slot);
+  if (slot >= 0) slots_.EndSlot(slot);
   sessions_.Remove(token);
   WebAnswer answer;
   answer.body.insert(QStringLiteral("loggedOn"), false);
@@ -135,44 +111,47 @@ WebAnswer WebApi::Session(const QString& token) {
   const int slot = SlotOf(token);
   WebAnswer answer;
   answer.body.insert(QStringLiteral("loggedOn"), slot >= 0);
-  if (slot >= 0) {
-    answer.body.insert(QStringLiteral("user"), slots_.Sessions().at(slot).SlotUserName);
-  }
+  if (slot >= 0) answer.body.insert(QStringLiteral("user"), slots_.UserName(slot));
   return answer;
 }
 
 WebAnswer WebApi::Run(const QString& token, const QJsonObject& request) {
-  const int slot = SlotOf(token);
-  if (slot < 0) {
+  if (SlotOf(token) < 0) {
     WebAnswer answer = Refusal(401, QStringLiteral("Not logged on"));
     answer.body.insert(QStringLiteral("loggedOn"), false);
     return answer;
   }
+  const WebSession session = *sessions_.Find(token);
   const QJsonArray commands = request.value(QStringLiteral("commands")).toArray();
   if (commands.isEmpty() || commands.size() > kMostCommandsPerRequest) {
     return Refusal(400, QStringLiteral("Invalid procedure call or argument"));
   }
   // Everything is checked before anything runs, so a bad request changes nothing.
-  std::vector<std::pair<QByteArray, QList<QByteArray>>> parsed;
+  std::vector<Request> parsed;
   for (const QJsonValue& value : commands) {
     const QJsonObject command = value.toObject();
-    const QByteArray word = command.value(QStringLiteral("command")).toString().toLatin1();
-    if (!ClientCommandWords().contains(word)) {
+    Request one;
+    one.word = command.value(QStringLiteral("command")).toString().toLatin1();
+    const std::optional<Command> known = CommandOfWord(one.word);
+    if (!known || *known == Command::kLogon) {
       return Refusal(400, QStringLiteral("Unknown command"));
     }
-    QList<QByteArray> fields;
     for (const QJsonValue& field : command.value(QStringLiteral("fields")).toArray()) {
-      const std::optional<QByteArray> bytes = WireField(field);
-      if (!bytes) return Refusal(400, QStringLiteral("Invalid procedure call or argument"));
-      fields.append(*bytes);
+      if (!field.isString()) {
+        return Refusal(400, QStringLiteral("Invalid procedure call or argument"));
+      }
+      if (const std::optional<QString> problem = FieldProblem(field.toString())) {
+        return Refusal(400, *problem);
+      }
+      one.fields.append(field.toString());
     }
-    parsed.emplace_back(word, fields);
+    parsed.push_back(std::move(one));
   }
   QJsonArray replies;
   bool loggedOn = true;
-  for (const auto& [word, fields] : parsed) {
+  for (const Request& one : parsed) {
     QJsonArray these;
-    for (const WebReply& reply : channel_.Run(slot, word, fields)) these.append(ReplyObject(reply));
+    for (const Reply& reply : Serve(session, one)) these.append(ReplyObject(reply));
     replies.append(these);
     loggedOn = SlotOf(token) >= 0;
     if (!loggedOn) break;
@@ -186,12 +165,12 @@ WebAnswer WebApi::Run(const QString& token, const QJsonObject& request) {
 
 void WebApi::EndAllSessions() {
   sessions_.RemoveIf([this](const WebSession& session) {
-    const SlotSocket* socket = slots_.SocketOfSlot(session.slot);
-    if (socket && socket->IsVirtual() && socket->ConnectionSerial() == session.connectionSerial) {
-      slots_.EndVirtualSlot(session.slot);
-    }
+    lost_.push_back(session);
     return true;
   });
+  for (const WebSession& session : std::exchange(lost_, {})) {
+    if (session.connection->State() == kSocketConnected) slots_.EndSlot(session.slot);
+  }
 }
 
 }  // namespace corvane

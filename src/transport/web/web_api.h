@@ -4,14 +4,13 @@
 #include <QJsonObject>
 #include <QString>
 #include <functional>
+#include <optional>
+#include <vector>
 
-#include "base/server_settings.h"
 #include "transport/web/web_sessions.h"
-#include "transport/web/web_slot_channel.h"
+#include "transport/web/web_slot_host.h"
 
 namespace corvane {
-
-class SlotServer;
 
 // What the browser is answered: the HTTP status, the JSON body and, when the session
 // begins or ends, the new cookie value (empty to clear it).
@@ -26,8 +25,11 @@ struct WebAnswer {
 // Nothing else is accepted: no logon through "run", no command word outside the client's.
 class WebApi {
  public:
-  WebApi(SlotServer& slots, const ServerSettings& settings, quint16 localPort,
-         std::function<qint64()> nowMs);
+  WebApi(WebSlotHost& slots, quint16 localPort, std::function<qint64()> nowMs);
+  // Frees the slots of the sessions still open.
+  ~WebApi();
+  WebApi(const WebApi&) = delete;
+  WebApi& operator=(const WebApi&) = delete;
 
   // {"user", "password"}: opens a slot and logs on through it.
   WebAnswer Logon(const QString& address, const QJsonObject& request);
@@ -48,10 +50,15 @@ class WebApi {
   static constexpr int kMostCommandsPerRequest = 120;
 
  private:
-  WebSlotChannel channel_;
-  SlotServer& slots_;
+  // The replies of one request carried out on the session's slot.
+  std::vector<Reply> Serve(const WebSession& session, const Request& request);
+
+  WebSlotHost& slots_;
   quint16 localPort_;
   WebSessionTable sessions_;
+  // Sessions that lost their logon (a failed command) while their slot is still open: the
+  // slot is let go at the next status refresh, or when web access stops.
+  std::vector<WebSession> lost_;
   LogonThrottle throttle_;
 };
 

@@ -5,7 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "wire/address_text.h"
+#include "base/address_text.h"
 #include "transport/web/web_api.h"
 #include "transport/web/web_server.h"
 

@@ -12,16 +12,15 @@
 #include <QSslKey>
 #include <QTcpServer>
 
-#include "wire/address_text.h"
+#include "base/address_text.h"
 #include "transport/web/web_routes.h"
 
 namespace corvane {
 
-WebServer::WebServer(SlotServer& slots, const ServerSettings& settings, QString programDir,
-                     ActivityNoteSink* notes, QObject* parent)
+WebServer::WebServer(WebSlotHost& slots, QString programDir, ActivityReporter* notes,
+                     QObject* parent)
     : QAbstractHttpServer(parent),
       slots_(slots),
-      settings_(settings),
       programDir_(std::move(programDir)),
       notes_(notes) {}
 
@@ -36,7 +35,7 @@ QString WebServer::KeyPath(const QString& programDir) {
 }
 
 void WebServer::Note(const QString& text) {
-  if (notes_) notes_->LogNote(0, text);
+  if (notes_) notes_->LogNote(text);
 }
 
 bool WebServer::SetUpTls() {
@@ -74,8 +73,8 @@ bool WebServer::Start(quint16 port, const QHostAddress& address) {
   listening_ = true;
   secure_ = wantTls;
   port_ = bound;
-  api_ = std::make_unique<WebApi>(slots_, settings_, bound,
-                                  [] { return QDateTime::currentMSecsSinceEpoch(); });
+  api_ =
+      std::make_unique<WebApi>(slots_, bound, [] { return QDateTime::currentMSecsSinceEpoch(); });
   if (secure_) {
     Note(QStringLiteral("Web Access on port %1 over HTTPS.").arg(bound));
   } else {

@@ -4,15 +4,13 @@
 #include <QString>
 #include <memory>
 
-#include "activity/activity_note_sink.h"
-#include "base/server_settings.h"
+#include "activity/activity_reporter.h"
 #include "transport/web/web_api.h"
+#include "transport/web/web_slot_host.h"
 
 class QTcpServer;
 
 namespace corvane {
-
-class SlotServer;
 
 // The web access: serves the web client's pages (compiled in as resources) and its JSON
 // interface on one port, over HTTPS when the program directory holds web-cert.pem and
@@ -21,8 +19,8 @@ class WebServer : public QAbstractHttpServer {
   Q_OBJECT
 
  public:
-  WebServer(SlotServer& slots, const ServerSettings& settings, QString programDir,
-            ActivityNoteSink* notes, QObject* parent = nullptr);
+  WebServer(WebSlotHost& slots, QString programDir, ActivityReporter* notes,
+            QObject* parent = nullptr);
   ~WebServer() override;
 
   // Listens on `port` of `address`, telling the operator in the activity list how; false
@@ -49,10 +47,9 @@ class WebServer : public QAbstractHttpServer {
   bool SetUpTls();
   void Note(const QString& text);
 
-  SlotServer& slots_;
-  const ServerSettings& settings_;
+  WebSlotHost& slots_;
   QString programDir_;
-  ActivityNoteSink* notes_;
+  ActivityReporter* notes_;
   std::unique_ptr<WebApi> api_;
   bool listening_ = false;
   bool secure_ = false;

@@ -13,7 +13,7 @@ constexpr qsizetype kPruneFrom = 1000;
 
 }  // namespace
 
-QString WebSessionTable::Create(int slot, quint64 connectionSerial) {
+QString WebSessionTable::Create(int slot, std::shared_ptr<WebConnection> connection) {
   QString token;
   do {
     token.clear();
@@ -22,7 +22,7 @@ QString WebSessionTable::Create(int slot, quint64 connectionSerial) {
           QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
     }
   } while (sessions_.contains(token));
-  sessions_.insert(token, WebSession{slot, connectionSerial});
+  sessions_.insert(token, WebSession{slot, std::move(connection)});
   return token;
 }
 

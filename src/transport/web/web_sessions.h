@@ -3,7 +3,10 @@
 #include <QHash>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
+
+#include "transport/web/web_connection.h"
 
 namespace corvane {
 
@@ -11,13 +14,14 @@ namespace corvane {
 // browser logged on with.
 struct WebSession {
   int slot = -1;
-  quint64 connectionSerial = 0;
+  // The slot's transport while the browser holds it.
+  std::shared_ptr<WebConnection> connection;
 };
 
 class WebSessionTable {
  public:
   // A new token of 64 hexadecimal digits from the system's random source.
-  QString Create(int slot, quint64 connectionSerial);
+  QString Create(int slot, std::shared_ptr<WebConnection> connection);
   std::optional<WebSession> Find(const QString& token) const;
   void Remove(const QString& token);
   // Removes every session for which `gone` is true.

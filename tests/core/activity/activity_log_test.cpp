@@ -9,12 +9,25 @@
 
 #include "activity/activity_timestamp.h"
 #include "base/windows1252.h"
-#include "fake_slot_activity_source.h"
 
 namespace corvane {
 namespace {
 
-constexpr int kSlot = FakeSlotActivitySource::kSlot;
+constexpr int kSlot = 3;
+
+// The facts of a slot with a table open, as a command reports them.
+ActivityEntry Entry(const QByteArray& code) {
+  ActivityEntry entry;
+  entry.code = code;
+  entry.slot = kSlot;
+  entry.user = "PETE";
+  entry.remoteAddress = "10.0.0.7";
+  entry.database = "/data/sales.db";
+  entry.recordset = "Orders";
+  entry.object = "Orders";
+  entry.record = "12";
+  return entry;
+}
 
 class ActivityLogTest : public ::testing::Test {
  protected:
@@ -40,53 +53,44 @@ class ActivityLogTest : public ::testing::Test {
   }
 
   QTemporaryDir dir_;
-  FakeSlotActivitySource source_;
   ActivityRowsModel rows_;
   ServerSettings settings_;
-  ActivityLog log_{
-      source_, rows_, settings_, dir_.path(), HostIdentity{"ATLAS", "192.168.1.20"}, [this] {
-        return kNow;
-      }};
+  ActivityLog log_{rows_, settings_, dir_.path(), HostIdentity{"ATLAS", "192.168.1.20"},
+                   [this] { return kNow; }};
 };
 
 TEST_F(ActivityLogTest, SessionEventsNameUserAndAddressServerEventsTheHost) {
   const struct {
-    int slot;
     QByteArray code;
     ActivityRow row;
   } cases[] = {
-      {kSlot, "Logon", Expected("New User", "PETE", "Remote IP: 10.0.0.7")},
-      {kSlot, "PassDenied", Expected("Password Denied", "PETE", "Remote IP: 10.0.0.7")},
-      {kSlot, "Logoff", Expected("User Logoff", "PETE", "Remote IP: 10.0.0.7")},
-      {57, "ServerStart", Expected("Server Started", "ATLAS", "IP Address: 192.168.1.20")},
-      {0, "ServerShutdown", Expected("Server Shutdown", "ATLAS", "IP Address: 192.168.1.20")},
-      {4, "SetupRun", Expected("Setup Run", "ATLAS", "Users Disconnected:  4")},
+      {"Logon", Expected("New User", "PETE", "Remote IP: 10.0.0.7")},
+      {"PassDenied", Expected("Password Denied", "PETE", "Remote IP: 10.0.0.7")},
+      {"Logoff", Expected("User Logoff", "PETE", "Remote IP: 10.0.0.7")},
   };
   for (const auto& c : cases) {
-    log_.LogActivity(c.slot, c.code);
+    log_.LogActivity(Entry(c.code));
     EXPECT_EQ(LastRow(), c.row) << c.code.constData();
   }
-  EXPECT_TRUE(source_.calls.isEmpty());  // no cursor is touched for these events
+  log_.LogServerEvent("ServerStart");
+  EXPECT_EQ(LastRow(), Expected("Server Started", "ATLAS", "IP Address: 192.168.1.20"));
+  log_.LogServerEvent("ServerShutdown");
+  EXPECT_EQ(LastRow(), Expected("Server Shutdown", "ATLAS", "IP Address: 192.168.1.20"));
+  log_.LogServerEvent("SetupRun", 4);
+  EXPECT_EQ(LastRow(), Expected("Setup Run", "ATLAS", "Users Disconnected:  4"));
 }
 
-TEST_F(ActivityLogTest, RecordEventsShowPositionOrCount) {
-  log_.LogActivity(kSlot, "Database");
+TEST_F(ActivityLogTest, RecordAndErrorEvents) {
+  log_.LogActivity(Entry("Database"));
   EXPECT_EQ(LastRow(), Expected("Retreived Database", "PETE", "/data/sales.db", "Orders", "12"));
-  log_.LogActivity(kSlot, "Sort");
-  EXPECT_EQ(LastRow(), Expected("Table Sorted", "PETE", "/data/sales.db", "Orders", "40"));
-  log_.LogActivity(kSlot, "Query");
-  EXPECT_EQ(LastRow().event, "Query Created");
-  EXPECT_EQ(LastRow().record, "40");
-  EXPECT_EQ(source_.calls, QStringList({"position", "count", "count"}));
-}
-
-TEST_F(ActivityLogTest, ErrorEventsAppendNumberTwoSpacesAndText) {
-  source_.error_number = 3022;
-  source_.error_text = "Duplicate key";
-  log_.LogActivity(kSlot, "ErrorUpdate");
+  ActivityEntry error = Entry("ErrorUpdate");
+  error.errorNumber = 3022;
+  error.errorText = "Duplicate key";
+  log_.LogActivity(error);
   EXPECT_EQ(LastRow(), Expected("Update Error: 3022  Duplicate key", "PETE", "/data/sales.db",
                                 "Orders", "12"));
-  log_.LogActivity(kSlot, "ErrorCommand");
+  error.code = "ErrorCommand";
+  log_.LogActivity(error);
   EXPECT_EQ(LastRow(),
             Expected("Receive Data Error: 3022  Duplicate key", "PETE", "/data/sales.db"));
 }
@@ -97,28 +101,24 @@ TEST_F(ActivityLogTest, EngineQueryNamesAreShortenedOrReplaced) {
       {"#Temporary QueryDef#", "Orders"}, {"~sq_c#Temporary QueryDef#", "Orders"},
       {"Invoices", "Invoices"},
   };
-  source_.object = "Orders";
   for (const auto& [name, shown] : cases) {
-    source_.recordset = name;
-    log_.LogActivity(kSlot, "Retrieve");
+    ActivityEntry entry = Entry("Retrieve");
+    entry.recordset = name;
+    log_.LogActivity(entry);
     EXPECT_EQ(LastRow().table_query, shown) << name.toStdString();
   }
 }
 
-TEST_F(ActivityLogTest, SlotWithoutFactsAndFailingStepsLeaveColumnsEmpty) {
-  log_.LogActivity(99, "Close");
-  EXPECT_EQ(LastRow(), Expected("Closed Database", "", ""));
-  log_.LogActivity(-1, "Add");
-  EXPECT_EQ(LastRow(), Expected("Added Record", "", ""));
-
-  source_.throw_on_database = true;
-  log_.LogActivity(kSlot, "Delete");
-  EXPECT_EQ(LastRow(), Expected("Deleted Record", "PETE", "", "Orders", "12"));
+TEST_F(ActivityLogTest, NotesShowTheirTextAndUser) {
+  log_.LogNote("Web Access on port 8080 over HTTP.");
+  EXPECT_EQ(LastRow(), Expected("Web Access on port 8080 over HTTP.", "", ""));
+  log_.LogNote("Connection closed", "PETE");
+  EXPECT_EQ(LastRow().user, "PETE");
 }
 
 TEST_F(ActivityLogTest, UnknownCodeGivesAnEmptyRowAndThirtySpacesAndClearingEmpties) {
   settings_.KeepLogFile = 1;
-  log_.LogActivity(kSlot, "logon");  // codes compare exactly
+  log_.LogActivity(Entry("logon"));  // codes compare exactly
   EXPECT_EQ(LastRow(), ActivityRow());
   EXPECT_EQ(LogBytes(), QByteArray(30, ' ') + "\r\n");
   // Clearing empties the file, or creates it.
@@ -130,16 +130,18 @@ TEST_F(ActivityLogTest, UnknownCodeGivesAnEmptyRowAndThirtySpacesAndClearingEmpt
 }
 
 TEST_F(ActivityLogTest, LogFileIsWrittenOnlyWhileKeepLogFileIsOne) {
-  log_.LogActivity(kSlot, "Logon");
+  log_.LogActivity(Entry("Logon"));
   EXPECT_EQ(LogBytes(), QByteArray("<missing>"));
   settings_.KeepLogFile = 2;
-  log_.LogActivity(kSlot, "Logon");
+  log_.LogActivity(Entry("Logon"));
   EXPECT_EQ(LogBytes(), QByteArray("<missing>"));
 
   settings_.KeepLogFile = 1;
-  source_.user = QString::fromUtf8("Jos\u00e9");
-  log_.LogActivity(kSlot, "Logon");
-  log_.LogActivity(kSlot, "Logoff");
+  ActivityEntry jose = Entry("Logon");
+  jose.user = QString::fromUtf8("Jos\u00e9");
+  log_.LogActivity(jose);
+  jose.code = "Logoff";
+  log_.LogActivity(jose);
   const QByteArray date = ToWindows1252(ActivityDateText(kNow.date(), QLocale::system()));
   const QByteArray time = ToWindows1252(ActivityTimeText(kNow.time(), QLocale::system()));
   const QByteArray tail =
@@ -151,7 +153,7 @@ TEST_F(ActivityLogTest, LogFileIsWrittenOnlyWhileKeepLogFileIsOne) {
             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
   settings_.KeepLogFile.reset();
-  log_.LogActivity(kSlot, "Logon");
+  log_.LogActivity(Entry("Logon"));
   EXPECT_EQ(LogBytes().count('\n'), 2);
 }
 
@@ -162,7 +164,7 @@ TEST_F(ActivityLogTest, ALogFileOthersCouldReadIsMadePrivate) {
   ASSERT_TRUE(existing.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                       QFileDevice::ReadGroup | QFileDevice::ReadOther));
   settings_.KeepLogFile = 1;
-  log_.LogActivity(kSlot, "Logon");
+  log_.LogActivity(Entry("Logon"));
   EXPECT_EQ(QFile(log_.LogFilePath()).permissions() & 0x7077,
             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   EXPECT_EQ(LogBytes().count('\n'), 1);
@@ -170,8 +172,9 @@ TEST_F(ActivityLogTest, ALogFileOthersCouldReadIsMadePrivate) {
 
 TEST_F(ActivityLogTest, ClientTextCannotForgeLogLines) {
   settings_.KeepLogFile = 1;
-  source_.user = "x\r\nServer Shutdown";
-  log_.LogActivity(kSlot, "UserDenied");
+  ActivityEntry forged = Entry("UserDenied");
+  forged.user = "x\r\nServer Shutdown";
+  log_.LogActivity(forged);
   EXPECT_EQ(LastRow().user, "x\r\nServer Shutdown");  // the list shows what was sent
   EXPECT_EQ(LogBytes().count('\n'), 1);
   EXPECT_TRUE(LogBytes().startsWith("User Denied     x  Server Shutdown     "));
@@ -179,12 +182,11 @@ TEST_F(ActivityLogTest, ClientTextCannotForgeLogLines) {
 
 TEST(ActivityLogFile, UnwritableLogFileStillAddsTheRow) {
   QTemporaryDir dir;
-  FakeSlotActivitySource source;
   ActivityRowsModel rows;
   ServerSettings settings;
   settings.KeepLogFile = 1;
-  ActivityLog log(source, rows, settings, dir.filePath("gone"), HostIdentity{"H", "1.2.3.4"});
-  log.LogActivity(kSlot, "Logon");
+  ActivityLog log(rows, settings, dir.filePath("gone"), HostIdentity{"H", "1.2.3.4"});
+  log.LogActivity(Entry("Logon"));
   ASSERT_EQ(rows.rowCount(), 1);
   EXPECT_EQ(rows.Row(0).event, "New User");
   EXPECT_FALSE(rows.Row(0).date.isEmpty());

@@ -11,11 +11,9 @@ class ActivityRowsTest : public DbSessionTest {
  protected:
   void SetUp() override {
     DbSessionTest::SetUp();
-    log_ = std::make_unique<ActivityLog>(server_.slots().Sessions(), rows_, server_.settings,
-                                         dir_.path(), HostIdentity{"HOST", "10.0.0.1"});
-    server_.activity.forward = [this](int slot, const QByteArray& code) {
-      log_->LogActivity(slot, code);
-    };
+    log_ = std::make_unique<ActivityLog>(rows_, server_.settings, dir_.path(),
+                                         HostIdentity{"HOST", "10.0.0.1"});
+    server_.activity.forward = [this](const ActivityEntry& entry) { log_->LogActivity(entry); };
     MakePeople({"Ann", "Bob", "Cy"});
     Publish({QStringLiteral("people")});
   }

@@ -85,8 +85,8 @@ TEST_F(BrowseTest, DeletedFileAnswersNoDatabaseAndKeepsThePreviousDatabase) {
   EXPECT_TRUE(Silent(*client));
   EXPECT_EQ(Ask(*client, "SendTheData").fields.value(2), "Bob");
   EXPECT_EQ(Ask(*client, "RequestTablesWiz", {"1"}).word, "NoDatabase");
-  EXPECT_EQ(server_.slots().Sessions().at(0).SlotDatabaseName, "shop.db");
-  EXPECT_EQ(server_.slots().Sessions().at(0).SlotObjectName, "people");
+  EXPECT_EQ(server_.slots().Slot(0).session.SlotDatabaseName, "shop.db");
+  EXPECT_EQ(server_.slots().Slot(0).session.SlotObjectName, "people");
 }
 
 TEST_F(BrowseTest, UnopenableTableIsAnOpenErrorAndLeavesNoSet) {
@@ -97,7 +97,7 @@ TEST_F(BrowseTest, UnopenableTableIsAnOpenErrorAndLeavesNoSet) {
   EXPECT_EQ(reply.word, "ErrorDB");
   EXPECT_FALSE(reply.fields.value(0).isEmpty());
   EXPECT_EQ(Events("ErrorOpen"), 1);
-  EXPECT_TRUE(server_.slots().Sessions().at(0).SlotUserName.isEmpty());
+  EXPECT_TRUE(server_.slots().Slot(0).session.SlotUserName.isEmpty());
   // Commands without an open set are answered by the dispatcher.
   const int errors = Events("ErrorCommand");
   client = LoggedOn();
@@ -109,15 +109,16 @@ TEST_F(BrowseTest, UnopenableTableIsAnOpenErrorAndLeavesNoSet) {
 
 TEST_F(BrowseTest, CloseReportsFirstThenClosesAndSendsNothing) {
   auto client = Browsing({"Ann"});
-  SessionTable& sessions = server_.slots().Sessions();
-  EXPECT_EQ(sessions.DatabaseEngineName(0), path_);
-  EXPECT_EQ(sessions.RecordsetName(0), "people");
-  EXPECT_EQ(sessions.CurrentRecordNumber(0), "1");
+  ClientSlot& slot = server_.slots().Slot(0);
+  const ActivityEntry open = slot.Activity("Close");
+  EXPECT_EQ(open.database, path_);
+  EXPECT_EQ(open.recordset, "people");
+  EXPECT_EQ(open.record, "1");
   client->Send("Close");
   EXPECT_TRUE(Silent(*client));
   EXPECT_EQ(Events("Close"), 1);
-  EXPECT_TRUE(sessions.DatabaseEngineName(0).isEmpty());
-  EXPECT_TRUE(sessions.at(0).SlotDatabaseName.isEmpty());
+  EXPECT_TRUE(slot.Activity("Close").database.isEmpty());
+  EXPECT_TRUE(slot.session.SlotDatabaseName.isEmpty());
   // Close without a database still reports and sends nothing.
   client->Send("Close");
   EXPECT_TRUE(Silent(*client));

@@ -29,7 +29,7 @@ class DbSessionTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
     path_ = dir_.filePath(QStringLiteral("shop.db"));
-    server_.EnableDatabaseCommands(locale_);
+    server_.UseLocale(locale_);
     ASSERT_TRUE(server_.Start());
   }
 

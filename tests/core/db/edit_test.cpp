@@ -26,6 +26,17 @@ TEST_F(EditTest, UpdateSkipsTheAutoNumberAndWritesTheOtherFields) {
   EXPECT_EQ(Query(QStringLiteral("SELECT age FROM people WHERE id = 2")).toInt(), 0);
 }
 
+TEST_F(EditTest, AValueShownWithQuestionMarksIsNotOverwrittenByThem) {
+  auto client = Browsing({"Ann", "Bob"});
+  Exec(QString::fromUtf8("UPDATE people SET name = '\u65e5\u672c' WHERE id = 2"));
+  const ClientReply shown = Ask(*client, "Next");
+  EXPECT_EQ(shown.fields.value(2), "??");
+  // The record sent back as received, with a new age: the name stays as stored.
+  Ask(*client, "Update", {"2", "??", "33"});
+  EXPECT_EQ(NameOf(2), QString::fromUtf8("\u65e5\u672c"));
+  EXPECT_EQ(Query(QStringLiteral("SELECT age FROM people WHERE id = 2")).toInt(), 33);
+}
+
 TEST_F(EditTest, UpdateOnAnEmptyTableAddsTheRecord) {
   auto client = Browsing({});
   EXPECT_EQ(Ask(*client, "Update", {"", "Alexandrina", "5"}).text,
@@ -74,7 +85,7 @@ TEST_F(EditTest, TheSecondOfTwoClientsEditingTheSameRecordSeesTheConflict) {
   // Refused with the record as it now stands, with the other client's change.
   ExpectRefusedUpdate(*second, {"1", "Annie", "11"}, Message({"Data", "1", "1", "Anna", "10"}));
   EXPECT_EQ(NameOf(1), "Anna");
-  EXPECT_EQ(server_.slots().Sessions().LastErrorNumber(), 3197);
+  EXPECT_EQ(server_.activity.entries.back().errorNumber, 3197);
   // Having seen it, the second client can edit again.
   EXPECT_EQ(Ask(*second, "Update", {"1", "Annie", "11"}).fields.value(2), "Annie");
   EXPECT_EQ(NameOf(1), "Annie");

@@ -1,4 +1,6 @@
+#include "client/event_wait.h"
 #include "db_session_fixture.h"
+#include "protocol/socket_state.h"
 
 namespace corvane::testing {
 namespace {
@@ -39,7 +41,7 @@ class QueryWizardTest : public DbSessionTest {
 
 TEST_F(QueryWizardTest, ThreeRecordsAreStreamedThenTheQueryIsSaved) {
   EXPECT_EQ(Ask(*client_, "RequestTablesWiz", {"0"}).text, Message({"TablesWiz", "items"}));
-  EXPECT_TRUE(server_.slots().Sessions().at(0).SlotObjectName.isEmpty());
+  EXPECT_TRUE(server_.slots().Slot(0).session.SlotObjectName.isEmpty());
   EXPECT_EQ(Ask(*client_, "RequestTheFieldsWiz", {"0", "0"}).text,
             Message({"FieldsWiz", "id", "label", "qty"}));
   EXPECT_EQ(
@@ -74,8 +76,8 @@ TEST_F(QueryWizardTest, RemoveDeletesOnlyTheSlotsOwnQuery) {
   client_->Send("RemoveQuery");
   EXPECT_TRUE(Silent(*client_));
   EXPECT_FALSE(StoredQuery(QStringLiteral("Mine")));
-  EXPECT_TRUE(server_.slots().Sessions().DatabaseEngineName(0).isEmpty());
-  EXPECT_TRUE(server_.slots().Sessions().at(0).SlotDatabaseName.isEmpty());
+  EXPECT_TRUE(server_.slots().Slot(0).Activity("Close").database.isEmpty());
+  EXPECT_TRUE(server_.slots().Slot(0).session.SlotDatabaseName.isEmpty());
   // The operator's query opened by the client stays.
   Ask(*client_, "RequestTheQuery", {"0", "0"});
   client_->Send("RemoveQuery");
@@ -84,6 +86,17 @@ TEST_F(QueryWizardTest, RemoveDeletesOnlyTheSlotsOwnQuery) {
   // Without anything open nothing happens.
   client_->Send("RemoveQuery");
   EXPECT_TRUE(Silent(*client_));
+}
+
+TEST_F(QueryWizardTest, AClientThatLeavesWhileComposingLeavesNoQueryBehind) {
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  Ask(*client_, "CreateQuery", {"Draft", "SELECT * FROM items WHERE qty = 7"});
+  ASSERT_TRUE(StoredQuery(QStringLiteral("Draft")));
+  client_->Disconnect();
+  ASSERT_TRUE(WaitUntil([&] { return server_.slots().SlotState(0) == kSocketPeerClosing; }, 3000));
+  server_.slots().RefreshStatus();
+  EXPECT_FALSE(StoredQuery(QStringLiteral("Draft")));
+  EXPECT_EQ(Events("Logoff"), 1);
 }
 
 TEST_F(QueryWizardTest, AFailedStreamCleansUpOnlyTheSlotsOwnQuery) {
@@ -96,7 +109,7 @@ TEST_F(QueryWizardTest, AFailedStreamCleansUpOnlyTheSlotsOwnQuery) {
   client_->Send("SendQueryData");
   EXPECT_TRUE(Silent(*client_));
   EXPECT_TRUE(StoredQuery(QStringLiteral("flagged")));
-  EXPECT_TRUE(server_.slots().Sessions().DatabaseEngineName(0).isEmpty());
+  EXPECT_TRUE(server_.slots().Slot(0).Activity("Close").database.isEmpty());
   EXPECT_EQ(Events("ErrorCommand"), 0);
   // The slot's texts are cleared, its logon with them: it logs on again.
   client_ = LoggedOn();

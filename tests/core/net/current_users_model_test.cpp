@@ -1,4 +1,4 @@
-#include "server/current_users_model.h"
+#include "commands/current_users_model.h"
 
 #include <gtest/gtest.h>
 

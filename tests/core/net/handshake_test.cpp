@@ -6,7 +6,7 @@
 
 #include "client/corvane_client.h"
 #include "client/event_wait.h"
-#include "transport/tcp/socket_state.h"
+#include "protocol/socket_state.h"
 #include "support/test_server.h"
 
 namespace corvane {
@@ -32,8 +32,8 @@ TEST(HandshakeTest, ClientsGetTheLowestFreeSlots) {
   // Each slot listens on its port before the port is announced.
   EXPECT_EQ(server.slots().SlotState(0), kSocketListening);
   EXPECT_EQ(server.slots().SlotState(1), kSocketListening);
-  EXPECT_EQ(server.slots().SocketOfSlot(0)->LocalPort(), *firstPort);
-  EXPECT_EQ(server.slots().SocketOfSlot(1)->LocalPort(), *secondPort);
+  EXPECT_EQ(server.slots().Slot(0).transport().LocalPort(), *firstPort);
+  EXPECT_EQ(server.slots().Slot(1).transport().LocalPort(), *secondPort);
   ASSERT_TRUE(first.ConnectToSlot(server.host(), *firstPort));
   ASSERT_TRUE(second.ConnectToSlot(server.host(), *secondPort));
   ASSERT_TRUE(WaitUntil([&] { return server.slots().ConnectedCount() == 2; }, 3000));
@@ -121,7 +121,8 @@ TEST(HandshakeTest, ReservedSlotNobodyConnectsToIsFreed) {
 TEST(ListenerTest, StartsOnlyWithUsersAndReportsItsState) {
   test::TestServer server;
   test::FakeUserDirectory none;
-  SlotServer empty(server.settings, server.catalogue, none, server.activity, server.random);
+  SlotServer empty(server.settings, server.catalogue, none, server.activity, server.random,
+                   QLocale::c());
   server.settings.ListenPort = static_cast<int16_t>(test::FreeListenPort());
   empty.StartListening();
   EXPECT_EQ(empty.ListenerState(), kSocketClosed);

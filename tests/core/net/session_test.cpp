@@ -2,12 +2,12 @@
 
 #include <QThread>
 
+#include "base/text_scramble.h"
 #include "client/corvane_client.h"
 #include "client/event_wait.h"
-#include "transport/tcp/socket_state.h"
-#include "base/text_scramble.h"
-#include "wire/cipher.h"
+#include "protocol/socket_state.h"
 #include "support/test_server.h"
+#include "wire/cipher.h"
 
 namespace corvane {
 namespace {
@@ -63,7 +63,7 @@ TEST_F(SessionTest, AcceptedLogonWithEncryptionOff) {
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].user, "bob");
   EXPECT_EQ(rows[0].remoteAddress, "192.168.1.20");
-  EXPECT_EQ(rows[0].localPort, QString::number(server_.slots().SocketOfSlot(0)->LocalPort()));
+  EXPECT_EQ(rows[0].localPort, QString::number(server_.slots().Slot(0).transport().LocalPort()));
   EXPECT_EQ(rows[0].slot, 0);
   // Later traffic is plain.
   const auto list = client->Request("ThankYou");
@@ -206,7 +206,7 @@ TEST_F(SessionTest, DroppedConnectionIsReapedWithLogoff) {
   EXPECT_EQ(server_.slots().SlotState(0), kSocketClosed);
   ASSERT_FALSE(server_.activity.events.empty());
   EXPECT_EQ(server_.activity.events.back(), std::make_pair(0, QByteArray("Logoff")));
-  EXPECT_EQ(server_.slots().Sessions().at(0).SlotUserName, "");
+  EXPECT_EQ(server_.slots().Slot(0).session.SlotUserName, "");
 }
 
 TEST_F(SessionTest, InactiveClientIsDisconnected) {
@@ -238,9 +238,9 @@ TEST_F(SessionTest, DisconnectAllAndShutdown) {
   auto b = Connected();
   ASSERT_TRUE(WaitUntil([&] { return server_.slots().ConnectedCount() == 2; }, 3000));
   EXPECT_TRUE(server_.slots().AnyClientConnected());
-  server_.slots().DisconnectAllSlots();
+  server_.slots().FreeEverySlot(FreeReason::kDisconnectAll);
   EXPECT_EQ(server_.slots().ConnectedCount(), 0);
-  EXPECT_EQ(server_.slots().Sessions().at(0).SlotUserName, "");
+  EXPECT_EQ(server_.slots().Slot(0).session.SlotUserName, "");
   EXPECT_TRUE(a->WaitForDisconnected(3000));
   EXPECT_TRUE(b->WaitForDisconnected(3000));
   server_.slots().CloseListener();
@@ -293,7 +293,7 @@ TEST_F(LimitedSessionTest, ClientPastTheReceiveLimitIsCut) {
   stranger->SendRaw(QByteArray(65, 'x'));
   EXPECT_TRUE(stranger->WaitForDisconnected(3000));
   ASSERT_EQ(server_.activity.notes.size(), 1u);
-  EXPECT_EQ(server_.activity.notes[0].first, 0);
+  EXPECT_EQ(server_.activity.notes[0].first, "");  // not logged on: no user
   EXPECT_TRUE(server_.activity.notes[0].second.contains("127.0.0.1"));
   EXPECT_TRUE(server_.activity.notes[0].second.contains("xxxx"));
   EXPECT_EQ(server_.activity.Count("Logoff"), 1);

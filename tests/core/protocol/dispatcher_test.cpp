@@ -1,27 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "base/text_scramble.h"
+#include "commands/logon.h"
+#include "support/slot_harness.h"
 #include "wire/cipher.h"
-#include "commands/command_dispatcher.h"
-#include "commands/logon_check.h"
-#include "support/protocol_fakes.h"
 
 namespace corvane {
 namespace {
 
 const QByteArray kEnd("\x03\x03\x03");
-
-// Records what would go on each slot's wire.
-class RecordingHost : public SlotHost {
- public:
-  bool SendToSlot(const QByteArray& frame, int slot) override {
-    sent.push_back({slot, frame});
-    return true;
-  }
-  void AddCurrentUserRow(int slot) override { userRows.push_back(slot); }
-  std::vector<std::pair<int, QByteArray>> sent;
-  std::vector<int> userRows;
-};
 
 QByteArray Message(std::initializer_list<QByteArray> fields) {
   QByteArray text("\x02");
@@ -29,6 +16,7 @@ QByteArray Message(std::initializer_list<QByteArray> fields) {
   return text;
 }
 
+// The wire bytes of every reply, compared as the clients read them.
 class DispatcherTest : public ::testing::Test {
  protected:
   DispatcherTest() {
@@ -38,27 +26,25 @@ class DispatcherTest : public ::testing::Test {
     users_.Add("PAD", " PW :34567890");
   }
 
+  SlotSession& session(int slot) { return harness_.Slot(slot).session; }
+
   // A connection was just accepted on the slot.
-  void Accept(int slot) {
-    SlotSession& session = sessions_.at(slot);
-    session.FreshConnection = true;
-    session.LogonAccepted = false;
-  }
+  void Accept(int slot) { harness_.Accept(slot); }
 
   // Sends a request the way a client does: the first one with the logon keys, later ones by
   // the encryption setting.
   void Send(int slot, std::initializer_list<QByteArray> fields) {
     const QByteArray text = Message(fields);
-    const SlotSession& session = sessions_.at(slot);
+    const SlotSession& s = session(slot);
     QByteArray frame;
-    if (session.FreshConnection) {
+    if (s.FreshConnection) {
       frame = EncryptPayload(text, 48, LogonKey) + kEnd + "\x01\x02\x03\x04";
     } else if (settings_.EncryptionEnabled == 1) {
-      frame = EncryptPayload(text, session.SessionKey, session.SlotKey) + kEnd + "wxyz";
+      frame = EncryptPayload(text, s.SessionKey, s.SlotKey) + kEnd + "wxyz";
     } else {
       frame = text + kEnd + "\x04";
     }
-    dispatcher_.DispatchCommand(frame, slot);
+    harness_.Receive(slot, frame);
   }
 
   void Logon(int slot, const QByteArray& user, const QByteArray& password) {
@@ -68,50 +54,54 @@ class DispatcherTest : public ::testing::Test {
 
   // The last frame sent, deciphered with the given keys.
   QByteArray LastReply(int32_t k1, int32_t k2) {
-    if (host_.sent.empty()) return {};
-    const QByteArray frame = host_.sent.back().second;
+    if (sent_.empty()) return {};
+    const QByteArray frame = sent_.back().second;
     return *DecryptPayload(frame.left(frame.size() - 7), k1, k2);
   }
   QByteArray LastPlainReply() {
-    if (host_.sent.empty()) return {};
-    const QByteArray frame = host_.sent.back().second;
+    if (sent_.empty()) return {};
+    const QByteArray frame = sent_.back().second;
     EXPECT_TRUE(frame.endsWith(QByteArray("\x03\x03\x03\x04")));
     return frame.left(frame.size() - 4);
   }
+  std::vector<int> UsersListSlots() const {
+    std::vector<int> slots;
+    for (const CurrentUserRow& row : harness_.usersList.Rows()) slots.push_back(row.slot);
+    return slots;
+  }
+  int32_t LastErrorNumber() const { return activity_.entries.back().errorNumber; }
 
-  ServerSettings settings_;
-  Catalogue catalogue_;
-  test::FakeUserDirectory users_;
-  test::RecordingActivity activity_;
-  PseudoRandom random_;
-  SessionTable sessions_;
-  RecordingHost host_;
-  ProtocolServices services_{settings_, catalogue_, users_, activity_, random_, sessions_, host_};
-  CommandDispatcher dispatcher_{services_};
+  test::SlotHarness harness_;
+  ServerSettings& settings_ = harness_.settings;
+  Catalogue& catalogue_ = harness_.catalogue;
+  test::FakeUserDirectory& users_ = harness_.users;
+  test::RecordingActivity& activity_ = harness_.activity;
+  int16_t& keySeed_ = harness_.keySeed;
+  std::vector<std::pair<int, QByteArray>>& sent_ = harness_.sent;
 };
 
 TEST_F(DispatcherTest, AcceptedLogonWithEncryptionOff) {
   Logon(3, "bob", "secret");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "000"}));
-  const SlotSession& session = sessions_.at(3);
+  const SlotSession& session = this->session(3);
   EXPECT_EQ(session.SlotUserName, "bob");
   EXPECT_EQ(session.SlotRemoteAddress, "10.0.0.3");
   EXPECT_EQ(session.SlotKey, 12345678);
   EXPECT_EQ(session.SessionKey, 0);
   EXPECT_TRUE(session.LogonAccepted);
   EXPECT_FALSE(session.FreshConnection);
-  EXPECT_EQ(host_.userRows, std::vector<int>{3});
+  EXPECT_EQ(UsersListSlots(), std::vector<int>{3});
   EXPECT_EQ(activity_.events.back(), std::make_pair(3, QByteArray("Logon")));
   EXPECT_EQ(users_.lookups.back(), "BOB");
 }
 
 TEST_F(DispatcherTest, AcceptedLogonWithEncryptionHandsOutPaddedKey) {
   settings_.EncryptionEnabled = 1;
-  sessions_.SetKeySeed(7);
+  keySeed_ = 7;
   Logon(0, "bob", "secret");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "007"}));
-  EXPECT_EQ(sessions_.at(0).SessionKey, 7);
-  sessions_.SetKeySeed(157);
+  EXPECT_EQ(session(0).SessionKey, 7);
+  keySeed_ = 157;
   Logon(1, "ann", "pw");
   EXPECT_EQ(LastReply(ReplyKey, 23456789), Message({"Accepted", "157"}));
   // Later requests and replies use the session key and the private key.
@@ -123,16 +113,16 @@ TEST_F(DispatcherTest, AcceptedLogonWithEncryptionHandsOutPaddedKey) {
 TEST_F(DispatcherTest, UnknownUserIsDeniedWithTheLogonKeyWrongPasswordWithTheUsers) {
   Logon(5, "carl", "x");
   EXPECT_EQ(LastReply(ReplyKey, LogonKey), Message({"UserDenied"}));
-  EXPECT_EQ(sessions_.at(5).SlotUserName, "");
-  EXPECT_EQ(sessions_.at(5).SlotRemoteAddress, "10.0.0.5");
-  EXPECT_TRUE(host_.userRows.empty());
+  EXPECT_EQ(session(5).SlotUserName, "");
+  EXPECT_EQ(session(5).SlotRemoteAddress, "10.0.0.5");
+  EXPECT_TRUE(UsersListSlots().empty());
   EXPECT_EQ(activity_.events.back(), std::make_pair(5, QByteArray("UserDenied")));
   // A wrong password keeps the name and key.
   Logon(2, "bob", "wrong");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"PassDenied"}));
-  EXPECT_EQ(sessions_.at(2).SlotUserName, "bob");
-  EXPECT_EQ(sessions_.at(2).SlotKey, 12345678);
-  EXPECT_FALSE(sessions_.at(2).LogonAccepted);
+  EXPECT_EQ(session(2).SlotUserName, "bob");
+  EXPECT_EQ(session(2).SlotKey, 12345678);
+  EXPECT_FALSE(session(2).LogonAccepted);
   EXPECT_EQ(activity_.Count("PassDenied"), 1);
 }
 
@@ -154,7 +144,7 @@ TEST_F(DispatcherTest, MultipleLogonRuleComparesNamesExactly) {
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "000"}));
   Logon(5, "bob", "secret");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"MultipleUsers"}));
-  EXPECT_EQ(sessions_.at(5).SlotUserName, "");
+  EXPECT_EQ(session(5).SlotUserName, "");
   EXPECT_EQ(activity_.Count("MultipleUsers"), 1);
   // A slot denied its password still counts.
   Logon(7, "ann", "bad");
@@ -171,78 +161,78 @@ TEST_F(DispatcherTest, LoggingOnAgainOnTheSameConnection) {
   // A refused logon ends the accepted one...
   Send(3, {"Logon", "bbo", MirrorText("secret"), "a"});
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"UserDenied"}));
-  EXPECT_FALSE(sessions_.at(3).LogonAccepted);
-  host_.sent.clear();
+  EXPECT_FALSE(session(3).LogonAccepted);
+  sent_.clear();
   Send(3, {"ThankYou"});
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"UserDenied"}));
   // ...and the slot's own name does not stand in the way of logging on again.
   Logon(3, "bob", "secret");
   Send(3, {"Logon", "bob", MirrorText("secret"), "a"});
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "000"}));
-  EXPECT_TRUE(sessions_.at(3).LogonAccepted);
+  EXPECT_TRUE(session(3).LogonAccepted);
 }
 
 TEST_F(DispatcherTest, CommandsBeforeAnAcceptedLogonAreRefused) {
   catalogue_.published = {{"a.mdb", "/x/a.mdb"}};
   Accept(8);
-  sessions_.at(8).ReceiveBuffer = "pipelined rest";
   Send(8, {"ThankYou"});
   EXPECT_EQ(LastReply(ReplyKey, LogonKey), Message({"UserDenied"}));
-  EXPECT_TRUE(sessions_.at(8).ReceiveBuffer.isEmpty());
+  // What else the client sent with it is dropped.
+  EXPECT_EQ(harness_.Discarded(8), 1);
   EXPECT_EQ(activity_.events.back(), std::make_pair(8, QByteArray("UserDenied")));
   // Not fresh any more, still not logged on: refused again, with the slot's key.
-  host_.sent.clear();
+  sent_.clear();
   Send(8, {"Bogus"});
-  ASSERT_EQ(host_.sent.size(), 1u);
+  ASSERT_EQ(sent_.size(), 1u);
   EXPECT_EQ(LastReply(ReplyKey, LogonKey), Message({"UserDenied"}));
   // After a refused logon the slot is not logged on either.
   Logon(9, "bob", "wrong");
-  host_.sent.clear();
+  sent_.clear();
   Send(9, {"ThankYou"});
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"UserDenied"}));
-  EXPECT_EQ(sessions_.at(9).SlotUserName, "");
+  EXPECT_EQ(session(9).SlotUserName, "");
 }
 
 TEST_F(DispatcherTest, UnknownWordAfterLogonIsIgnoredButCountsAsActivity) {
   Logon(1, "bob", "secret");
-  sessions_.at(1).IdleMinutes = 4;
-  host_.sent.clear();
+  session(1).IdleMinutes = 4;
+  sent_.clear();
   activity_.events.clear();
   Send(1, {"NoSuchCommand", "x"});
-  EXPECT_TRUE(host_.sent.empty());
+  EXPECT_TRUE(sent_.empty());
   EXPECT_TRUE(activity_.events.empty());
-  EXPECT_EQ(sessions_.at(1).IdleMinutes, 0);
+  EXPECT_EQ(session(1).IdleMinutes, 0);
 }
 
 TEST_F(DispatcherTest, ErrorIsAnsweredAndLeavesTheFirstMessageFresh) {
   Accept(4);
   Send(4, {"Logon", "bob"});
   EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Invalid procedure call or argument"}));
-  EXPECT_TRUE(sessions_.at(4).FreshConnection);
-  EXPECT_EQ(sessions_.LastErrorNumber(), 5);
+  EXPECT_TRUE(session(4).FreshConnection);
+  EXPECT_EQ(LastErrorNumber(), 5);
   EXPECT_EQ(activity_.events.back(), std::make_pair(4, QByteArray("ErrorCommand")));
   // The stored key that is no number.
   Logon(5, "odd", "pw");
   EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Type mismatch"}));
-  EXPECT_EQ(sessions_.LastErrorNumber(), 13);
+  EXPECT_EQ(LastErrorNumber(), 13);
 }
 
 TEST_F(DispatcherTest, ErrorAfterLogonClearsTheSlotTexts) {
   Logon(2, "bob", "secret");
-  sessions_.at(2).IdleMinutes = 3;
+  session(2).IdleMinutes = 3;
   Send(2, {"RequestTables"});
   EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Invalid procedure call or argument"}));
-  EXPECT_EQ(sessions_.at(2).SlotUserName, "");
-  EXPECT_FALSE(sessions_.at(2).LogonAccepted);
+  EXPECT_EQ(session(2).SlotUserName, "");
+  EXPECT_FALSE(session(2).LogonAccepted);
   // No end-of-dispatch step on the error path.
-  EXPECT_EQ(sessions_.at(2).IdleMinutes, 3);
+  EXPECT_EQ(session(2).IdleMinutes, 3);
 }
 
 TEST_F(DispatcherTest, CatalogueReplies) {
   Logon(0, "bob", "secret");
-  host_.sent.clear();
+  sent_.clear();
   Send(0, {"ThankYou"});  // no published database: no reply
-  EXPECT_TRUE(host_.sent.empty());
+  EXPECT_TRUE(sent_.empty());
   catalogue_.published = {{"a.mdb", "/x/a.mdb"}, {"b.mdb", "/x/b.mdb"}};
   catalogue_.tableLists = {{"T0"}, {}, {}, {"Orders", "Items"}};
   catalogue_.queryLists = {{"~sq_xNamed", "~sq_", "q~sq_y", "~sq", "Plain"}};
@@ -262,21 +252,6 @@ TEST_F(DispatcherTest, CatalogueReplies) {
   Logon(0, "bob", "secret");
   Send(0, {"RequestTables", "-1"});
   EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Subscript out of range"}));
-}
-
-TEST_F(DispatcherTest, AddedRowsRunInOrderAfterTheSessionRows) {
-  int runs = 0;
-  dispatcher_.AddCommand("Ping", [&](CommandContext& ctx) {
-    ++runs;
-    ctx.Reply("Pong");
-    return CommandEnd::kLeaveAtOnce;
-  });
-  Logon(0, "bob", "secret");
-  sessions_.at(0).IdleMinutes = 2;
-  Send(0, {"Ping"});
-  EXPECT_EQ(runs, 1);
-  EXPECT_EQ(LastPlainReply(), Message({"Pong"}));
-  EXPECT_EQ(sessions_.at(0).IdleMinutes, 2);
 }
 
 TEST(IssueSessionKeyTest, KeyTextAndSessionKey) {

@@ -6,47 +6,55 @@
 #include <utility>
 #include <vector>
 
-#include "protocol/command_error.h"
 #include "base/leading_number.h"
+#include "protocol/command_error.h"
+#include "protocol/field_reader.h"
+#include "wire/request_codec.h"
 
 namespace corvane {
 namespace {
 
-TEST(NextFieldTest, CursorReadsFieldsUpToTheEndMarker) {
-  FieldCursor cursor(QByteArray("\x02Sort\x04\x04\x03\x04"));
-  EXPECT_EQ(cursor.Next(), "Sort");
-  EXPECT_EQ(cursor.Next(), "");  // an empty field is a field
-  EXPECT_EQ(cursor.FieldRest(), QByteArray("\x04"));
-  EXPECT_THROW(cursor.Next(), CommandError);
+using Fields = QList<QByteArray>;
+
+TEST(SplitMessageTest, FieldsRunUpToTheEndMarker) {
+  EXPECT_EQ(SplitMessage("\x02Sort\x04\x04\x03\x04"), Fields({"Sort", ""}));
+  EXPECT_EQ(SplitMessage("\x02"
+                         "a\x04"
+                         "bc\x04"
+                         "d\x04\x03\x04"),
+            Fields({"a", "bc", "d"}));
   // A field beginning with ETX ends the message.
-  FieldCursor early(QByteArray("\x02Logon\x04\x03more\x04\x03\x04"));
-  EXPECT_EQ(early.Next(), "Logon");
-  EXPECT_THROW(early.Next(), CommandError);
+  EXPECT_EQ(SplitMessage("\x02Logon\x04\x03more\x04\x03\x04"), Fields({"Logon"}));
+  // The first character is passed over whatever it is; a last field without its EOT runs
+  // into the end marker.
+  EXPECT_EQ(SplitMessage("xNext\x04\x03\x04"), Fields({"Next"}));
+  EXPECT_EQ(SplitMessage("\x02Next\x04tail\x03\x04"), Fields({"Next", "tail\x03"}));
 }
 
-TEST(NextFieldTest, SeveralFieldsInOrder) {
-  QByteArray rest;
-  EXPECT_EQ(NextField(QByteArray("\x02"
-                                 "a\x04"
-                                 "bc\x04"
-                                 "d\x04\x03\x04"),
-                      rest),
-            "a");
-  EXPECT_EQ(NextField(rest, rest), "bc");
-  EXPECT_EQ(NextField(rest, rest), "d");
-  EXPECT_EQ(rest, QByteArray("\x04"));
+TEST(SplitMessageTest, NothingWithoutAnyEot) {
+  EXPECT_FALSE(SplitMessage(QByteArray()));
+  EXPECT_FALSE(SplitMessage("\x02word"));
+  EXPECT_FALSE(SplitMessage("\x04"));
 }
 
-TEST(NextFieldTest, FailsWithoutAnyEot) {
-  QByteArray rest;
-  EXPECT_THROW(NextField(QByteArray(), rest), CommandError);
-  EXPECT_THROW(NextField(QByteArray("\x02word"), rest), CommandError);
-  try {
-    NextField(QByteArray("x"), rest);
-  } catch (const CommandError& error) {
-    EXPECT_EQ(error.number(), 5);
-    EXPECT_EQ(error.description(), "Invalid procedure call or argument");
-  }
+TEST(DecodeRequestTest, TextsAreWindows1252AndTheLogonPasswordIsMirroredBack) {
+  ServerSettings settings;
+  SlotSession session;
+  const Request request = DecodeRequest(
+      "\x02Logon\x04J\xf6rg\x04"
+      "H\x3a\x39\x04"
+      "10.1.1.1\x04\x03\x03\x03\x04",
+      session, settings);
+  EXPECT_FALSE(request.malformed);
+  EXPECT_EQ(request.word, "Logon");
+  EXPECT_EQ(request.fields, QStringList({QString::fromUtf8("J\u00f6rg"), "S:0", "10.1.1.1"}));
+  // Other commands' fields are taken as they are.
+  EXPECT_EQ(DecodeRequest("\x02Sort\x04H9\x04\x03\x03\x03\x04", session, settings).fields,
+            QStringList({"H9"}));
+  // A frame shorter than its trailer, an empty enciphered payload: no word at all.
+  EXPECT_TRUE(DecodeRequest("ab", session, settings).malformed);
+  session.FreshConnection = true;
+  EXPECT_TRUE(DecodeRequest("\x03\x03\x03wxyz", session, settings).malformed);
 }
 
 TEST(FieldBuildersTest, LayoutOfRepliesAndRedirect) {

@@ -62,7 +62,7 @@ TEST_F(AccessSessionTest, AClientBrowsesAndUpdatesTheImportedDatabase) {
   ASSERT_TRUE(query);
   EXPECT_NE(query->word, "ErrorDB") << query->fields.value(0).constData();
   client->Disconnect();
-  server->Slots().CloseAllSlots();
+  server->Slots().FreeEverySlot(FreeReason::kShutdown);
   server->Slots().CloseListener();
 }
 

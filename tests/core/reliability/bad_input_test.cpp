@@ -255,9 +255,8 @@ TEST_F(BadInputTest, FullDiskForTheLogFileLeavesTheServerServing) {
   ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), dir_.filePath("CorvaneDB.log")));
   server_.settings.KeepLogFile = 1;
   ActivityRowsModel rows;
-  ActivityLog log(server_.slots().Sessions(), rows, server_.settings, dir_.path(),
-                  LocalHostIdentity());
-  server_.activity.forward = [&](int slot, const QByteArray& code) { log.LogActivity(slot, code); };
+  ActivityLog log(rows, server_.settings, dir_.path(), LocalHostIdentity());
+  server_.activity.forward = [&](const ActivityEntry& entry) { log.LogActivity(entry); };
   auto client = LoggedOn();
   ASSERT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
   EXPECT_EQ(Ask(*client, "Next").word, "Data");

@@ -1,8 +1,8 @@
 #include <QCoreApplication>
 #include <QTcpSocket>
 
-#include "transport/tcp/socket_state.h"
 #include "core/web/web_fixture.h"
+#include "protocol/socket_state.h"
 
 namespace corvane::testing {
 namespace {
@@ -15,7 +15,7 @@ TEST_F(WebApiTest, LogonTakesASlotShownAmongCurrentUsers) {
   server_.slots().RefreshStatus();
   ASSERT_EQ(server_.slots().CurrentUsers().rowCount(), 1);
   EXPECT_EQ(server_.slots().Status().users, QStringLiteral("Users: 1"));
-  const SlotSession& session = server_.slots().Sessions().at(0);
+  const SlotSession& session = server_.slots().Slot(0).session;
   EXPECT_EQ(session.SlotUserName, QStringLiteral("bob"));
   EXPECT_EQ(session.SlotRemoteAddress, QStringLiteral("192.0.2.7"));
   EXPECT_EQ(Events("Logon"), 1);
@@ -72,7 +72,7 @@ TEST_F(WebApiTest, BrowsesAndSavesThroughTheClientCommands) {
   EXPECT_EQ(Query(QStringLiteral("SELECT name || age FROM people WHERE id = 3")).toString(),
             QStringLiteral("Cyd31"));
   server_.slots().RefreshStatus();
-  EXPECT_EQ(server_.slots().Sessions().at(0).SlotObjectName, QStringLiteral("people"));
+  EXPECT_EQ(server_.slots().Slot(0).session.SlotObjectName, QStringLiteral("people"));
 }
 
 TEST_F(WebApiTest, AddsDeletesFindsSortsAndQueries) {
@@ -108,6 +108,15 @@ TEST_F(WebApiTest, AddsDeletesFindsSortsAndQueries) {
                   .contains(QStringLiteral("Older")));
 }
 
+TEST_F(WebApiTest, TheLastCharacterOfTheCodePageIsAnOrdinaryCharacter) {
+  const QString token = LogOn();
+  RunOne(token, QStringLiteral("RequestTheTable"), {"0", "0"});
+  const QString name = QStringLiteral("Zo\u00ff");
+  EXPECT_EQ(RunOne(token, QStringLiteral("Update"), {"1", name, "10"}),
+            QStringList{QStringLiteral("Data|1|1|Zo\u00ff|10")});
+  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people WHERE id = 1")).toString(), name);
+}
+
 TEST_F(WebApiTest, WebAndTcpClientsSeeEachOthersSavedChanges) {
   const QString token = LogOn();
   auto tcp = LoggedOn("ann", "pw", 23456789);
@@ -135,6 +144,10 @@ TEST_F(WebApiTest, OnlyTheClientCommandsWithCleanFieldsRun) {
   EXPECT_EQ(last_.status, 400);
   Run(token, {});
   EXPECT_EQ(last_.status, 400);
+  // A text a handheld could not be shown is refused, saying why.
+  Run(token, {Command("FindFirst", {"0", QStringLiteral("\u65e5\u672c")})});
+  EXPECT_EQ(last_.status, 400);
+  EXPECT_TRUE(last_.body.value(QStringLiteral("error")).toString().contains("Windows-1252"));
   // Nothing of a refused request ran.
   EXPECT_EQ(server_.activity.events.size(), events);
   EXPECT_EQ(RunOne(QStringLiteral("0123abcd"), QStringLiteral("ThankYou")), QStringList());
@@ -145,7 +158,7 @@ TEST_F(WebApiTest, OnlyTheClientCommandsWithCleanFieldsRun) {
 
 TEST_F(WebApiTest, ASessionEndsWithItsSlot) {
   const QString first = LogOn();
-  server_.slots().DisconnectAllSlots();
+  server_.slots().FreeEverySlot(FreeReason::kDisconnectAll);
   EXPECT_EQ(RunOne(first, QStringLiteral("ThankYou")), QStringList());
   EXPECT_EQ(last_.status, 401);
   EXPECT_FALSE(last_.body.value(QStringLiteral("loggedOn")).toBool());
@@ -212,7 +225,7 @@ TEST_F(WebApiTest, WorksWithEncryptionOn) {
   server_.slots().RenewKeySeed();
   const QString token = LogOn();
   ASSERT_FALSE(token.isEmpty());
-  EXPECT_NE(server_.slots().Sessions().at(0).SessionKey, 0);
+  EXPECT_NE(server_.slots().Slot(0).session.SessionKey, 0);
   EXPECT_EQ(RunOne(token, QStringLiteral("RequestTheTable"), {"0", "0"}),
             QStringList{"Fields|3|id|name|age"});
   EXPECT_EQ(RunOne(token, QStringLiteral("Last")), QStringList{"Data|3|3|Cy|30"});

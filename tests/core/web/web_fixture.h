@@ -17,8 +17,7 @@ class WebApiTest : public DbSessionTest {
     DbSessionTest::SetUp();
     MakePeople({QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
     Publish({QStringLiteral("people")});
-    api_ =
-        std::make_unique<WebApi>(server_.slots(), server_.settings, 8080, [this] { return now_; });
+    api_ = std::make_unique<WebApi>(server_.slots(), 8080, [this] { return now_; });
   }
   void TearDown() override { api_.reset(); }
 

@@ -36,8 +36,7 @@ class WebHttpTest : public DbSessionTest {
   }
 
   bool StartWeb() {
-    web_ = std::make_unique<WebServer>(server_.slots(), server_.settings, dir_.path(),
-                                       &server_.activity);
+    web_ = std::make_unique<WebServer>(server_.slots(), dir_.path(), &server_.activity);
     return web_->Start(0, QHostAddress::LocalHost);
   }
 
@@ -126,7 +125,7 @@ TEST_F(WebHttpTest, LogonSetsAStrictCookieThatCarriesTheSession) {
           R"({"loggedOn":true,"replies":[[{"fields":["2","id","name","age"],"word":"Fields"}],)"
           R"([{"fields":["2","2","Bob","20"],"word":"Data"}]]})"));
   // The browser's address is the slot's remote address.
-  EXPECT_EQ(server_.slots().Sessions().at(0).SlotRemoteAddress, QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(server_.slots().Slot(0).session.SlotRemoteAddress, QStringLiteral("127.0.0.1"));
 
   // Forms of other sites cannot post JSON.
   EXPECT_EQ(Send(QStringLiteral("/api/run"), R"({"commands":[{"command":"First"}]})", "text/plain")

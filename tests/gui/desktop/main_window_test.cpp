@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "transport/tcp/connection_limits.h"
 #include "desktop_fixture.h"
+#include "transport/tcp/connection_limits.h"
 
 namespace corvane::test {
 namespace {
@@ -74,8 +74,8 @@ TEST_F(DesktopTest, ClearActivityKeepsTheFirstRow) {
   QAction* clear = Window().findChild<QAction*>("mClearActivity");
   clear->trigger();  // one row: nothing to do
   ASSERT_EQ(server_->ActivityRows().rowCount(), 1);
-  server_->Activity().LogActivity(0, "ServerStart");
-  server_->Activity().LogActivity(0, "ServerStart");
+  server_->Activity().LogServerEvent("ServerStart");
+  server_->Activity().LogServerEvent("ServerStart");
   clear->trigger();
   ASSERT_EQ(server_->ActivityRows().rowCount(), 1);
   EXPECT_EQ(server_->ActivityRows().Row(0).event, "Server Started");

@@ -72,7 +72,7 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListener) {
   Find<QComboBox>("Combo1")->setEditText("25");
   Find<QComboBox>("Combo2")->setEditText("45");
   AddBrowsedDatabase(Databases(), "/data/c.sqlite");
-  server_->Slots().Sessions().at(7).IdleMinutes = 9;
+  server_->Slots().Slot(7).session.IdleMinutes = 9;
   SelectUser(0);
   PressKey(Users(), Qt::Key_Delete);  // ANN goes, answered OK
 
@@ -89,7 +89,7 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListener) {
   EXPECT_EQ(s.AllowMultipleLogons, 0);
   EXPECT_EQ(s.RefreshRate, 25);
   EXPECT_EQ(s.InactivityLimit, 45);
-  EXPECT_EQ(server_->Slots().Sessions().at(7).IdleMinutes, 0);  // counting starts afresh
+  EXPECT_EQ(server_->Slots().Slot(7).session.IdleMinutes, 0);  // counting starts afresh
   const PublishedList expected = {
       {"a.db", "/data/a.db"}, {"b.mdb", "/data/b.mdb"}, {"c.sqlite", "/data/c.sqlite"}};
   EXPECT_EQ(server_->CatalogueLists().published, expected);

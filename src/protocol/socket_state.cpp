@@ -1,4 +1,4 @@
-#include "transport/tcp/socket_state.h"
+#include "protocol/socket_state.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "commands/slot_databases.h"
+#include "commands/slot_database.h"
 
 #include "engine/engine_error.h"
 #include "protocol/command_error.h"
@@ -45,6 +45,18 @@ void SlotDatabase::Close() {
   ForgetSent();
 }
 
+void SlotDatabase::Release() {
+  try {
+    if (database_ && database_->isOpen() && !createdQuery_.isEmpty()) {
+      if (recordset_) recordset_->Close();
+      database_->DeleteQueryDef(createdQuery_);
+    }
+  } catch (const std::exception&) {
+    // Leaving must not fail; the query stays, as it would have before.
+  }
+  Close();
+}
+
 void SlotDatabase::RememberSent(int64_t position, std::vector<Variant> values) {
   sentPosition_ = position;
   sentValues_ = std::move(values);
@@ -53,40 +65,6 @@ void SlotDatabase::RememberSent(int64_t position, std::vector<Variant> values) {
 void SlotDatabase::ForgetSent() {
   sentPosition_ = -1;
   sentValues_.clear();
-}
-
-void SlotDatabases::CloseSlotDatabase(int slot) {
-  if (IsSlotNumber(slot)) slots_[slot].Close();
-}
-
-QString SlotDatabases::DatabaseEngineName(int slot) const {
-  if (!IsSlotNumber(slot)) return {};
-  const Database* db = slots_[slot].database();
-  return db && db->isOpen() ? db->Name() : QString();
-}
-
-QString SlotDatabases::RecordsetName(int slot) const {
-  if (!IsSlotNumber(slot)) return {};
-  const Recordset* rs = slots_[slot].recordset();
-  return rs && rs->isOpen() ? rs->Name() : QString();
-}
-
-QString SlotDatabases::CurrentRecordNumber(int slot) {
-  if (!IsSlotNumber(slot) || !slots_[slot].recordset()) return {};
-  try {
-    return corvane::CurrentRecordNumber(*slots_[slot].recordset());
-  } catch (const std::exception&) {
-    return {};
-  }
-}
-
-QString SlotDatabases::RecordCountText(int slot) {
-  if (!IsSlotNumber(slot) || !slots_[slot].recordset()) return {};
-  try {
-    return corvane::RecordCountText(*slots_[slot].recordset());
-  } catch (const std::exception&) {
-    return {};
-  }
 }
 
 QString CurrentRecordNumber(Recordset& rs) {

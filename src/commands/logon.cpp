@@ -1,14 +1,10 @@
-#include "commands/logon_check.h"
+#include "commands/logon.h"
 
 #include <cmath>
 
-#include "config/store_scramble.h"
-#include "base/text_scramble.h"
-#include "wire/cipher.h"
-#include "commands/command_context.h"
-#include "protocol/command_error.h"
-#include "wire/frame_codec.h"
 #include "base/windows1252.h"
+#include "config/store_scramble.h"
+#include "protocol/command_error.h"
 
 namespace corvane {
 namespace {
@@ -43,10 +39,10 @@ int32_t PrivateKeyNumber(const QByteArray& text) {
 
 LogonOutcome CheckLogon(CommandContext& ctx) {
   SlotSession& session = ctx.session();
-  FieldCursor& fields = ctx.fields();
-  const QByteArray user = fields.Next();
-  const QByteArray password = MirrorText(fields.Next());
-  session.SlotRemoteAddress = FromWindows1252(fields.Next());
+  FieldReader& fields = ctx.fields();
+  const QByteArray user = ToWindows1252(fields.Next());
+  const QByteArray password = ToWindows1252(fields.Next());
+  session.SlotRemoteAddress = fields.Next();
 
   const std::optional<QByteArray> record = ctx.services().users.ReadLogonRecord(UpperCase(user));
   if (!record) return {false, "UserDenied"};
@@ -56,16 +52,13 @@ LogonOutcome CheckLogon(CommandContext& ctx) {
   const QString userName = FromWindows1252(user);
   // The slot's own name does not count: a client logging on again on its connection is not
   // a second logon.
-  if (SettingValue(ctx.services().settings.AllowMultipleLogons) == 0) {
-    for (int i = 0; i < kSlotCount; ++i) {
-      if (i != ctx.slot() && ctx.services().sessions.at(i).SlotUserName == userName) {
-        return {false, "MultipleUsers"};
-      }
-    }
+  if (SettingValue(ctx.services().settings.AllowMultipleLogons) == 0 &&
+      ctx.services().slots.UserNameInUse(userName, ctx.slot().number())) {
+    return {false, "MultipleUsers"};
   }
   session.SlotUserName = userName;
   if (UpperCase(TrimBlanks(password)) != UpperCase(storedPassword)) return {false, "PassDenied"};
-  ctx.services().host.AddCurrentUserRow(ctx.slot());
+  ctx.slot().ShowInUsersList();
   return {true, {}};
 }
 
@@ -81,19 +74,19 @@ QByteArray IssueSessionKey(SlotSession& session, const ServerSettings& settings,
 void RunLogonCommand(CommandContext& ctx) {
   const LogonOutcome outcome = CheckLogon(ctx);
   SlotSession& session = ctx.session();
-  QByteArray text;
+  Reply reply{outcome.denialCode, {}, true};
   if (outcome.accepted) {
     session.LogonAccepted = true;
-    text = LeadField("Accepted") + AddField(IssueSessionKey(session, ctx.services().settings,
-                                                            ctx.services().sessions.KeySeed()));
+    reply.word = "Accepted";
+    reply.fields.append(QString::fromLatin1(
+        IssueSessionKey(session, ctx.services().settings, ctx.services().keySeed)));
     ctx.Log("Logon");
   } else {
     // A refused logon ends whatever logon the connection held before.
     session.LogonAccepted = false;
-    text = LeadField(outcome.denialCode);
     ctx.Log(outcome.denialCode);
   }
-  ctx.Send(FrameLogonReply(text, session, ctx.services().random));
+  ctx.Send(std::move(reply));
 }
 
 }  // namespace corvane

@@ -1,4 +1,4 @@
-#include "wire/address_text.h"
+#include "base/address_text.h"
 
 namespace corvane {
 

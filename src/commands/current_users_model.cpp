@@ -1,4 +1,4 @@
-#include "server/current_users_model.h"
+#include "commands/current_users_model.h"
 
 namespace corvane {
 
@@ -51,6 +51,16 @@ void CurrentUsersModel::AddRow(const CurrentUserRow& row) {
   beginInsertRows({}, at, at);
   rows_.push_back(row);
   endInsertRows();
+}
+
+void CurrentUsersModel::RemoveSlot(int slot) {
+  for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
+    if (rows_[i].slot != slot) continue;
+    beginRemoveRows({}, i, i);
+    rows_.erase(rows_.begin() + i);
+    endRemoveRows();
+    return;
+  }
 }
 
 }  // namespace corvane

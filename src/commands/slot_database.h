@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -9,8 +8,6 @@
 #include "engine/database.h"
 #include "engine/recordset.h"
 #include "engine/variant.h"
-#include "commands/slot_database_hooks.h"
-#include "protocol/slot_session.h"
 
 namespace corvane {
 
@@ -32,6 +29,9 @@ class SlotDatabase {
   void CloseRecordset();
   // Closes the database and the set; never fails.
   void Close();
+  // Closes like Close, removing first the query this slot created and did not save: a
+  // client that leaves in the middle of composing a query leaves nothing behind.
+  void Release();
 
   // The record last sent in a "Data" or "Found" reply: its position in the set and its
   // values as sent. An update is checked against them.
@@ -51,21 +51,6 @@ class SlotDatabase {
   int64_t sentPosition_ = -1;
   std::vector<Variant> sentValues_;
   QString createdQuery_;
-};
-
-// The database side of all slots; what the housekeeping and the activity rows read of it.
-class SlotDatabases : public SlotDatabaseHooks {
- public:
-  SlotDatabase& at(int slot) { return slots_[slot]; }
-
-  void CloseSlotDatabase(int slot) override;
-  QString DatabaseEngineName(int slot) const override;
-  QString RecordsetName(int slot) const override;
-  QString CurrentRecordNumber(int slot) override;
-  QString RecordCountText(int slot) override;
-
- private:
-  std::array<SlotDatabase, kSlotCount> slots_;
 };
 
 // "0" for an empty set, otherwise the 1-based position of the current record.

@@ -35,6 +35,8 @@ class CurrentUsersModel : public QAbstractTableModel {
 
   void Clear();
   void AddRow(const CurrentUserRow& row);
+  // Removes the slot's row, if it has one.
+  void RemoveSlot(int slot);
   const std::vector<CurrentUserRow>& Rows() const { return rows_; }
 
  private:

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+
+#include "activity/activity_entry.h"
+#include "activity/activity_reporter.h"
+#include "commands/current_users_model.h"
+#include "commands/replies.h"
+#include "commands/slot_database.h"
+#include "protocol/slot_session.h"
+#include "protocol/slot_transport.h"
+
+namespace corvane {
+
+// Why a slot is freed; it decides whether the activity list shows a "User Logoff" row.
+enum class FreeReason {
+  kPeerClosed,     // the client closed its connection, or the connection failed
+  kOverfull,       // the client sent more than a slot may hold without a whole message
+  kInactive,       // the inactivity limit was reached
+  kClientLeft,     // a web session ended
+  kNoLogon,        // no logon came in time: dropped without a word
+  kDisconnectAll,  // the operator's setup disconnected everyone
+  kShutdown,       // the server ends
+};
+
+// One client slot: how it is reached (its transport), its session record and its database
+// side. Free is the only way a slot's client is let go.
+class ClientSlot {
+ public:
+  ClientSlot(int number, ActivityReporter& activity, CurrentUsersModel& usersList);
+  // The slot's own socket, which serves it unless a web session holds it; set once, before
+  // the slot is used.
+  void SetOwnTransport(SlotTransport& own);
+  ClientSlot(const ClientSlot&) = delete;
+  ClientSlot& operator=(const ClientSlot&) = delete;
+
+  int number() const { return number_; }
+  SlotTransport& transport() const { return *transport_; }
+  int State() const { return transport_->State(); }
+  // Counts the connections the slot has served; a late answer for an earlier one is
+  // recognised by it.
+  quint64 generation() const { return generation_; }
+
+  SlotSession session;
+  SlotDatabase database;
+
+  // A connection came in on the slot: a fresh session that must log on first. A web
+  // session brings its own transport; a TCP connection uses the slot's own socket.
+  void Begin();
+  void Begin(SlotTransport& transport);
+
+  // Lets the slot's client go: the connection (or reservation) is closed and its pending
+  // input forgotten, the database and set closed (an unsaved query of the client removed),
+  // the "User Logoff" row reported where the reason calls for one, the "Current Users" row
+  // removed and the display texts cleared. Afterwards the slot is free.
+  void Free(FreeReason reason);
+
+  // What a request of the slot produced: its replies go to the slot's transport, its events
+  // to the activity list.
+  void Deliver(const Replies& out);
+
+  // The slot's facts for an activity row of `code`, taken now. The record column holds the
+  // current record's number or the record count, as the event shows it.
+  ActivityEntry Activity(const QByteArray& code) const;
+  // The slot's row of the "Current Users" list.
+  CurrentUserRow UsersListRow() const;
+  // An accepted logon puts the slot on the "Current Users" list.
+  void ShowInUsersList();
+
+ private:
+  int number_;
+  SlotTransport* own_ = nullptr;
+  SlotTransport* transport_ = nullptr;
+  ActivityReporter& activity_;
+  CurrentUsersModel& usersList_;
+  quint64 generation_ = 0;
+};
+
+}  // namespace corvane

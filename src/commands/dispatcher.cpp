@@ -1,0 +1,51 @@
+#include "commands/dispatcher.h"
+
+#include "commands/catalogue_replies.h"
+#include "commands/command_table.h"
+#include "engine/engine_error.h"
+#include "protocol/command_error.h"
+
+namespace corvane {
+
+Dispatcher::Dispatcher(CommandServices& services)
+    : services_(services), handlers_(CommandHandlers()) {}
+
+Replies Dispatcher::Execute(ClientSlot& slot, const Request& request) {
+  Replies out;
+  SlotSession& session = slot.session;
+  try {
+    if (request.malformed) throw CommandError::InvalidArgument();
+    CommandContext ctx(slot, request, services_, out);
+    const std::optional<Command> command = CommandOfWord(request.word);
+    // Only a connection whose logon was accepted may do more than log on.
+    if (command != Command::kLogon && !session.LogonAccepted) {
+      Refuse(ctx);
+    } else if (command) {
+      if (handlers_[static_cast<int>(*command)](ctx) == CommandEnd::kLeaveAtOnce) return out;
+    }
+  } catch (...) {
+    AnswerError(slot, out, CurrentError());
+    return out;
+  }
+  session.FreshConnection = false;
+  session.IdleMinutes = 0;
+  return out;
+}
+
+void Dispatcher::Refuse(CommandContext& ctx) {
+  ctx.Send(Reply{"UserDenied", {}, true});
+  ctx.out().discardPendingInput = true;
+  ctx.Log("UserDenied");
+  ClearSlotText(ctx.session());
+}
+
+void Dispatcher::AnswerError(ClientSlot& slot, Replies& out, const CaughtError& error) {
+  out.replies.push_back(Reply{"ErrorDB", {error.description}, false});
+  ClearSlotText(slot.session);
+  ActivityEntry entry = slot.Activity("ErrorCommand");
+  entry.errorNumber = error.number;
+  entry.errorText = error.description;
+  out.events.push_back(std::move(entry));
+}
+
+}  // namespace corvane

@@ -1,0 +1,22 @@
+#include "protocol/field_reader.h"
+
+#include <cmath>
+
+#include "base/leading_number.h"
+#include "base/windows1252.h"
+#include "protocol/command_error.h"
+
+namespace corvane {
+
+QString FieldReader::Next() {
+  if (next_ >= fields_.size()) throw CommandError::InvalidArgument();
+  return fields_[next_++];
+}
+
+int16_t FieldNumber(const QString& field) {
+  const double rounded = std::nearbyint(LeadingNumber(ToWindows1252(field)));
+  if (!(rounded >= -32768.0 && rounded <= 32767.0)) throw CommandError::Overflow();
+  return static_cast<int16_t>(rounded);
+}
+
+}  // namespace corvane

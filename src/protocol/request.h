@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace corvane {
+
+// One request of a client as its transport read it: the command word and the fields after
+// it, as texts. How they travelled (framed and enciphered bytes, JSON) is the transport's
+// business.
+struct Request {
+  QByteArray word;  // compared exactly
+  QStringList fields;
+  // The transport could not read a command word at all (a frame shorter than its
+  // trailer, an empty enciphered payload, no field end).
+  bool malformed = false;
+};
+
+// One reply to a client: its word and fields.
+struct Reply {
+  QByteArray word;
+  QStringList fields;
+  // Belongs to the logon exchange (the logon's answer, a refusal): enciphered with the
+  // protocol's fixed reply key whatever the encryption setting.
+  bool logonExchange = false;
+};
+
+}  // namespace corvane

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include "protocol/request.h"
+#include "protocol/slot_transport.h"
+
+namespace corvane {
+
+// What the web access asks of the server's client slots. Each logged-on browser holds one
+// slot through its own connection object.
+class WebSlotHost {
+ public:
+  virtual ~WebSlotHost() = default;
+  // Gives the lowest free slot to the connection; -1 when every slot is in use. The slot
+  // then awaits its logon like a freshly accepted connection.
+  virtual int OpenSlot(SlotTransport& connection) = 0;
+  // Carries out one request on the slot; its replies go to the slot's connection.
+  virtual void Serve(int slot, const Request& request) = 0;
+  // The browser left: the slot is freed ("User Logoff").
+  virtual void EndSlot(int slot) = 0;
+  // Whether the slot still belongs to this connection and holds an accepted logon.
+  virtual bool LoggedOn(int slot, const SlotTransport& connection) const = 0;
+  virtual QString UserName(int slot) const = 0;
+};
+
+}  // namespace corvane

@@ -1,0 +1,72 @@
+#include "support/slot_harness.h"
+
+#include "protocol/socket_state.h"
+#include "wire/request_codec.h"
+#include "wire/request_reader.h"
+
+namespace corvane::test {
+
+class SlotHarness::Transport : public SlotTransport {
+ public:
+  Transport(int slot, SlotHarness& harness) : slot_(slot), harness_(harness) {}
+  int State() const override { return kSocketConnected; }
+  void Send(const Reply& reply) override {
+    const QByteArray frame =
+        EncodeReply(reply, harness_.Slot(slot_).session, harness_.settings, harness_.random);
+    if (harness_.checkFrame) harness_.checkFrame(slot_, frame);
+    harness_.sent.push_back({slot_, frame});
+  }
+  void Close() override { reader.Clear(); }
+  void DiscardPendingInput() override {
+    reader.Clear();
+    ++discarded;
+  }
+  QString PeerAddress() const override { return QStringLiteral("127.0.0.1"); }
+  quint16 LocalPort() const override { return 0; }
+  qint64 ConnectedMs() const override { return 0; }
+
+  RequestReader reader;
+  int discarded = 0;
+
+ private:
+  int slot_;
+  SlotHarness& harness_;
+};
+
+SlotHarness::SlotHarness(const QLocale& locale)
+    : formats_(locale),
+      services_{settings, catalogue, users, *this, keySeed, formats_},
+      dispatcher_(services_) {
+  for (int n = 0; n < kSlotCount; ++n) {
+    slots_[n] = std::make_unique<ClientSlot>(n, activity, usersList);
+    transports_[n] = std::make_unique<Transport>(n, *this);
+    slots_[n]->SetOwnTransport(*transports_[n]);
+  }
+}
+
+SlotHarness::~SlotHarness() {
+  for (const auto& slot : slots_) slot->Free(FreeReason::kShutdown);
+}
+
+void SlotHarness::Receive(int n, const QByteArray& bytes) {
+  RequestReader& reader = transports_[n]->reader;
+  reader.Append(bytes);
+  while (std::optional<Request> request = reader.Next(slots_[n]->session, settings)) {
+    Serve(n, *request);
+  }
+}
+
+void SlotHarness::Serve(int n, const Request& request) {
+  slots_[n]->Deliver(dispatcher_.Execute(*slots_[n], request));
+}
+
+int SlotHarness::Discarded(int n) const { return transports_[n]->discarded; }
+
+bool SlotHarness::UserNameInUse(const QString& userName, int slot) const {
+  for (const auto& other : slots_) {
+    if (other->number() != slot && other->session.SlotUserName == userName) return true;
+  }
+  return false;
+}
+
+}  // namespace corvane::test
