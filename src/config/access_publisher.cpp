@@ -18,11 +18,8 @@ bool IsSqliteDatabase(const QString& path) {
 }  // namespace
 
 AccessPublisher::AccessPublisher(QString programDir, DatabaseErrorPrompt& errors,
-                                 ActivityNoteSink& notes, JetSqlTranslator translate)
-    : programDir_(std::move(programDir)),
-      errors_(errors),
-      notes_(notes),
-      translate_(std::move(translate)) {}
+                                 ActivityNoteSink& notes)
+    : programDir_(std::move(programDir)), errors_(errors), notes_(notes) {}
 
 bool AccessPublisher::NeedsImport(const QString& location) {
   if (HasAccessSignature(location)) return true;
@@ -31,7 +28,7 @@ bool AccessPublisher::NeedsImport(const QString& location) {
 }
 
 PublishedAccess AccessPublisher::Prepare(const QString& accessPath) {
-  PublishedAccess result = PrepareAccessDatabase(programDir_, accessPath, translate_);
+  PublishedAccess result = PrepareAccessDatabase(programDir_, accessPath, child_);
   if (result.ok && result.imported) {
     QString note =
         QStringLiteral("%1: %2").arg(QFileInfo(accessPath).fileName(), result.report.Summary());

@@ -2,11 +2,11 @@
 
 #include <QString>
 
+#include "access/conversion_child.h"
 #include "activity/activity_note_sink.h"
-#include "config/access_publish.h"
-#include "access/saved_query_sql.h"
 #include "base/catalogue.h"
 #include "config/database_check_ui.h"
+#include "config/imported_databases.h"
 
 namespace corvane {
 
@@ -16,8 +16,11 @@ namespace corvane {
 // itself is only ever read.
 class AccessPublisher {
  public:
-  AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, ActivityNoteSink& notes,
-                  JetSqlTranslator translate = TranslateSavedQuery);
+  AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, ActivityNoteSink& notes);
+
+  // The program and time limit of the conversions; by default this executable with the
+  // generous limit.
+  void SetConversionChild(ConversionChild child) { child_ = std::move(child); }
 
   // Whether the file is served through an import: an Access file by its first bytes, or
   // by its name unless it is an SQLite database already.
@@ -36,7 +39,7 @@ class AccessPublisher {
   QString programDir_;
   DatabaseErrorPrompt& errors_;
   ActivityNoteSink& notes_;
-  JetSqlTranslator translate_;
+  ConversionChild child_;
 };
 
 }  // namespace corvane
