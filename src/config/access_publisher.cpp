@@ -17,9 +17,8 @@ bool IsSqliteDatabase(const QString& path) {
 
 }  // namespace
 
-AccessPublisher::AccessPublisher(QString programDir, DatabaseErrorPrompt& errors,
-                                 ActivityNoteSink& notes)
-    : programDir_(std::move(programDir)), errors_(errors), notes_(notes) {}
+AccessPublisher::AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, NoteWriter note)
+    : programDir_(std::move(programDir)), errors_(errors), note_(std::move(note)) {}
 
 bool AccessPublisher::NeedsImport(const QString& location) {
   if (HasAccessSignature(location)) return true;
@@ -38,7 +37,7 @@ PublishedAccess AccessPublisher::Prepare(const QString& accessPath) {
                   "kept: ") +
               result.earlierImports.join(QStringLiteral(", "));
     }
-    notes_.LogNote(-1, note);
+    note_(note);
   }
   return result;
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "access/conversion_child.h"
-#include "activity/activity_note_sink.h"
 #include "base/catalogue.h"
 #include "config/database_check_ui.h"
 #include "config/imported_databases.h"
@@ -16,7 +16,10 @@ namespace corvane {
 // itself is only ever read.
 class AccessPublisher {
  public:
-  AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, ActivityNoteSink& notes);
+  // Takes a line for the activity list.
+  using NoteWriter = std::function<void(const QString& note)>;
+
+  AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, NoteWriter note);
 
   // The program and time limit of the conversions; by default this executable with the
   // generous limit.
@@ -38,7 +41,7 @@ class AccessPublisher {
  private:
   QString programDir_;
   DatabaseErrorPrompt& errors_;
-  ActivityNoteSink& notes_;
+  NoteWriter note_;
   ConversionChild child_;
 };
 

@@ -28,7 +28,8 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
       activity_(slots_.Sessions(), activityRows_, settings_, programDir, std::move(host)),
       databaseCommands_(catalogue_, QLocale::system()),
       databaseErrorPrompt_(prompts),
-      accessPublisher_(programDir, databaseErrorPrompt_, activity_),
+      accessPublisher_(programDir, databaseErrorPrompt_,
+                       [this](const QString& note) { activity_.LogNote(-1, note); }),
       webFile_(programDir) {
   databaseCommands_.Install(slots_.Dispatcher(), slots_.Sessions());
   forwarding_.Attach(&activity_, &activity_);
