@@ -2,27 +2,19 @@
 
 #include <QString>
 
-#include "access/access_import_report.h"
-#include "access/saved_query_sql.h"
-#include "access/saved_query_translation.h"
+#include "access/access_import_result.h"
+#include "access/conversion_child.h"
 
 namespace corvane {
 
-struct AccessImportResult {
-  bool ok = false;
-  QString error;  // a sentence naming the file; empty when ok
-  AccessImportReport report;
-};
-
 // Converts an Access file (.mdb of Jet 3 or 4, .accdb) into the SQLite database
-// `target`. The reading runs in a child process, so that a damaged file that upsets the
-// reader can never take the server down, and the database is written under a temporary
-// name and renamed into place only when complete: a failed import leaves nothing behind
-// and an older `target` untouched. The Access file is only read. Saved select queries
-// become views through `translate`; one that it refuses, or whose view does not open, is
-// skipped and named in the report.
+// `target`. The conversion runs in a child process (see ConvertInChild), so that a damaged
+// file that upsets the reader can never take the server down, and the database is written
+// under a temporary name and renamed into place only when complete: a failed import leaves
+// nothing behind and an older `target` untouched. The Access file is only read. Saved
+// select queries become views through the engine's Jet SQL translation.
 AccessImportResult ImportAccessDatabase(const QString& source, const QString& target,
-                                        const JetSqlTranslator& translate = TranslateSavedQuery);
+                                        const ConversionChild& child = {});
 
 // Why the file cannot be imported before any reading starts (missing, unreadable,
 // locked by another program, not an Access database); empty when it looks importable.

@@ -17,12 +17,8 @@ bool IsSqliteDatabase(const QString& path) {
 
 }  // namespace
 
-AccessPublisher::AccessPublisher(QString programDir, DatabaseErrorPrompt& errors,
-                                 ActivityReporter& notes, JetSqlTranslator translate)
-    : programDir_(std::move(programDir)),
-      errors_(errors),
-      notes_(notes),
-      translate_(std::move(translate)) {}
+AccessPublisher::AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, NoteWriter note)
+    : programDir_(std::move(programDir)), errors_(errors), note_(std::move(note)) {}
 
 bool AccessPublisher::NeedsImport(const QString& location) {
   if (HasAccessSignature(location)) return true;
@@ -31,7 +27,7 @@ bool AccessPublisher::NeedsImport(const QString& location) {
 }
 
 PublishedAccess AccessPublisher::Prepare(const QString& accessPath) {
-  PublishedAccess result = PrepareAccessDatabase(programDir_, accessPath, translate_);
+  PublishedAccess result = PrepareAccessDatabase(programDir_, accessPath, child_);
   if (result.ok && result.imported) {
     QString note =
         QStringLiteral("%1: %2").arg(QFileInfo(accessPath).fileName(), result.report.Summary());
@@ -41,7 +37,7 @@ PublishedAccess AccessPublisher::Prepare(const QString& accessPath) {
                   "kept: ") +
               result.earlierImports.join(QStringLiteral(", "));
     }
-    notes_.LogNote(note);
+    note_(note);
   }
   return result;
 }

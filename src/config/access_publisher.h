@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
-#include "access/saved_query_sql.h"
-#include "activity/activity_reporter.h"
+#include "access/conversion_child.h"
 #include "base/catalogue.h"
-#include "config/access_publish.h"
 #include "config/database_check_ui.h"
+#include "config/imported_databases.h"
 
 namespace corvane {
 
@@ -16,8 +16,14 @@ namespace corvane {
 // itself is only ever read.
 class AccessPublisher {
  public:
-  AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, ActivityReporter& notes,
-                  JetSqlTranslator translate = TranslateSavedQuery);
+  // Takes a line for the activity list.
+  using NoteWriter = std::function<void(const QString& note)>;
+
+  AccessPublisher(QString programDir, DatabaseErrorPrompt& errors, NoteWriter note);
+
+  // The program and time limit of the conversions; by default this executable with the
+  // generous limit.
+  void SetConversionChild(ConversionChild child) { child_ = std::move(child); }
 
   // Whether the file is served through an import: an Access file by its first bytes, or
   // by its name unless it is an SQLite database already.
@@ -35,8 +41,8 @@ class AccessPublisher {
  private:
   QString programDir_;
   DatabaseErrorPrompt& errors_;
-  ActivityReporter& notes_;
-  JetSqlTranslator translate_;
+  NoteWriter note_;
+  ConversionChild child_;
 };
 
 }  // namespace corvane

@@ -16,9 +16,8 @@ constexpr int kBusyTimeoutMs = 1000;
 constexpr int kPageCacheKiB = 256;
 constexpr int kSortMemoryKiB = 2000;  // SQLite's default cache size
 
-void SetCacheKiB(sqlite3* db, int kib) {
-  const QByteArray sql = "PRAGMA cache_size=" + QByteArray::number(-kib);
-  sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+void SetCacheKiB(SqliteDatabase& db, int kib) {
+  db.Execute("PRAGMA cache_size=" + QByteArray::number(-kib));
 }
 
 }  // namespace
@@ -36,18 +35,16 @@ std::shared_ptr<Connection> Connection::Open(const QString& path) {
                       QStringLiteral("The file '%1' was not found.").arg(path));
   }
   std::shared_ptr<Connection> c(new Connection(path));
-  const QByteArray name = path.toUtf8();
   // One thread uses every connection, so the connection's own mutex is not needed.
-  int rc = sqlite3_open_v2(name.constData(), &c->db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  const int rc = c->db_.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
   if (rc != SQLITE_OK) {
-    EngineError error = SqliteError(c->db_, rc);
-    sqlite3_close(c->db_);
-    c->db_ = nullptr;
+    EngineError error = SqliteError(c->db_.get(), rc);
+    c->db_.Close();
     throw error;
   }
-  sqlite3_extended_result_codes(c->db_, 1);
-  sqlite3_busy_timeout(c->db_, kBusyTimeoutMs);
+  sqlite3* db = c->db_.get();
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
   try {
     // Reading the catalogue proves the file is a database before anything else.
     c->Execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
@@ -62,23 +59,23 @@ std::shared_ptr<Connection> Connection::Open(const QString& path) {
     // Every client has a connection of its own: a smaller page cache than SQLite's 2 MiB
     // keeps a hundred of them small. The operating system caches the file anyway.
     SetCacheKiB(c->db_, kPageCacheKiB);
-    RegisterJetFunctions(c->db_);
+    RegisterJetFunctions(db);
   } catch (...) {
     c->Close();
     throw;
   }
-  sqlite3_set_authorizer(c->db_, &Connection::Authorize, c.get());
-  sqlite3_progress_handler(c->db_, 10000, &Connection::Progress, c.get());
+  sqlite3_set_authorizer(db, &Connection::Authorize, c.get());
+  sqlite3_progress_handler(db, 10000, &Connection::Progress, c.get());
   return c;
 }
 
 Connection::~Connection() { Close(); }
 
 sqlite3* Connection::handle() const {
-  if (!db_) {
+  if (!db_.isOpen()) {
     throw EngineError(engine_error::kClosed, QStringLiteral("The database is closed."));
   }
-  return db_;
+  return db_.get();
 }
 
 void Connection::Close() {
@@ -86,19 +83,15 @@ void Connection::Close() {
   const std::vector<Recordset*> sets = sets_;
   for (Recordset* set : sets) set->Close();
   sets_.clear();
-  if (db_) {
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
-  }
+  db_.Close();
 }
 
 Statement Connection::Prepare(const QString& sql) {
   sqlite3* db = handle();
-  const QByteArray text = sql.toUtf8();
-  sqlite3_stmt* stmt = nullptr;
-  const int rc = sqlite3_prepare_v2(db, text.constData(), text.size(), &stmt, nullptr);
+  SqliteStatement stmt;
+  const int rc = stmt.Prepare(db, sql.toUtf8());
   if (rc != SQLITE_OK) throw SqliteError(db, rc);
-  return Statement(stmt);
+  return Statement(std::move(stmt));
 }
 
 void Connection::Execute(const QString& sql) {
@@ -110,20 +103,18 @@ void Connection::Execute(const QString& sql) {
 Statement Connection::PrepareConfined(const QString& sql) {
   sqlite3* db = handle();
   const QByteArray text = sql.toUtf8();
-  sqlite3_stmt* stmt = nullptr;
+  SqliteStatement first;
   const char* tail = nullptr;
   guard_ = Guard::kConfined;
-  int rc = sqlite3_prepare_v2(db, text.constData(), text.size(), &stmt, &tail);
-  Statement result(stmt);
+  int rc = first.Prepare(db, text, &tail);
   if (rc == SQLITE_OK && tail && *tail) {
     // Anything after the statement must be blanks, semicolons or comments.
-    sqlite3_stmt* more = nullptr;
     const char* end = text.constData() + text.size();
     while (rc == SQLITE_OK && tail < end) {
+      SqliteStatement more;
       const char* next = nullptr;
-      rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &more, &next);
-      if (more) {
-        sqlite3_finalize(more);
+      rc = more.Prepare(db, QByteArrayView(tail, end - tail), &next);
+      if (more.valid()) {
         guard_ = Guard::kEngine;
         throw EngineError(engine_error::kReadOnly,
                           QStringLiteral("Only one statement is allowed here."));
@@ -132,13 +123,14 @@ Statement Connection::PrepareConfined(const QString& sql) {
       tail = next;
     }
   }
+  Statement result(std::move(first));
   guard_ = Guard::kEngine;
   if (rc != SQLITE_OK) throw SqliteError(db, rc);
   if (!result.valid()) {
     throw EngineError(engine_error::kSyntaxError,
                       QStringLiteral("Syntax error in expression (the text is empty)."));
   }
-  if (!sqlite3_stmt_readonly(result.get()) || result.ColumnCount() == 0) {
+  if (!result.sqlite().IsReadOnly() || result.ColumnCount() == 0) {
     throw EngineError(engine_error::kReadOnly, QStringLiteral("The statement is not "
                                                               "allowed here: a query "
                                                               "may only read."));
@@ -192,11 +184,11 @@ int Connection::Progress(void* self) {
 }
 
 Connection::SortMemory::SortMemory(Connection& connection) : connection_(connection) {
-  if (connection_.db_) SetCacheKiB(connection_.db_, kSortMemoryKiB);
+  if (connection_.db_.isOpen()) SetCacheKiB(connection_.db_, kSortMemoryKiB);
 }
 
 Connection::SortMemory::~SortMemory() {
-  if (connection_.db_) SetCacheKiB(connection_.db_, kPageCacheKiB);
+  if (connection_.db_.isOpen()) SetCacheKiB(connection_.db_, kPageCacheKiB);
 }
 
 void Connection::RegisterSet(Recordset* set) { sets_.push_back(set); }

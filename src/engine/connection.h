@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/sqlite_database.h"
 #include "engine/statement.h"
 
 namespace corvane {
@@ -24,7 +25,7 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   const QString& path() const { return path_; }
-  bool isOpen() const { return db_ != nullptr; }
+  bool isOpen() const { return db_.isOpen(); }
   sqlite3* handle() const;  // throws when closed
 
   // Closes every set opened on this connection, then the file.
@@ -79,7 +80,7 @@ class Connection {
   static int Authorize(void* self, int action, const char*, const char*, const char*, const char*);
 
   QString path_;
-  sqlite3* db_ = nullptr;
+  SqliteDatabase db_;
   enum class Guard { kEngine, kConfined, kCopy };
   Guard guard_ = Guard::kEngine;
   QByteArray copyTarget_;

@@ -90,11 +90,10 @@ void Recordset::LoadKeys() {
     }
   }
   Statement keys = connection_->Prepare(source_.keySql);
-  sqlite3_stmt* stmt = keys.get();
+  SqliteStatement& stmt = keys.sqlite();
   const int column = source_.keyColumn;
   int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-    keys_.push_back(sqlite3_column_int64(stmt, column));
+  while ((rc = stmt.Step()) == SQLITE_ROW) keys_.push_back(stmt.ColumnInteger(column));
   if (rc != SQLITE_DONE) throw SqliteError(connection_->handle(), rc);
   if (keys_.capacity() > keys_.size() + keys_.size() / 8) keys_.shrink_to_fit();
 }
@@ -118,7 +117,7 @@ void Recordset::Fetch() {
   values_.reserve(n);
   original_.reserve(n);
   for (int i = 0; i < n; ++i) {
-    sqlite3_value* raw = sqlite3_column_value(fetch_.get(), i);
+    sqlite3_value* raw = fetch_.sqlite().ColumnValue(i);
     original_.push_back(sqlite3_value_dup(raw));
     values_.push_back(ShownValue(fields_[i], VariantFromValue(raw)));
   }

@@ -42,9 +42,9 @@ void Recordset::Find(const QString& criterion, int64_t from) {
       connection_->PrepareConfined(QStringLiteral("SELECT %1 FROM %2 WHERE (%3\n)")
                                        .arg(source_.findKey, source_.findFrom, condition));
   std::vector<int64_t> matches;
-  sqlite3_stmt* raw = stmt.get();
+  SqliteStatement& rows = stmt.sqlite();
   int rc;
-  while ((rc = sqlite3_step(raw)) == SQLITE_ROW) matches.push_back(sqlite3_column_int64(raw, 0));
+  while ((rc = rows.Step()) == SQLITE_ROW) matches.push_back(rows.ColumnInteger(0));
   if (rc != SQLITE_DONE) throw SqliteError(connection_->handle(), rc);
   std::sort(matches.begin(), matches.end());
   noMatch_ = true;

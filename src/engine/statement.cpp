@@ -2,8 +2,8 @@
 
 #include <QStringDecoder>
 
-#include "engine/sqlite_error.h"
 #include "base/windows1252.h"
+#include "engine/sqlite_error.h"
 
 namespace corvane {
 
@@ -27,85 +27,51 @@ QString DecodeStoredText(const char* data, int length) {
   return FromWindows1252(QByteArray(data, length));
 }
 
-Statement::~Statement() { Finalize(); }
-
-Statement& Statement::operator=(Statement&& other) noexcept {
-  if (this != &other) {
-    Finalize();
-    stmt_ = other.stmt_;
-    other.stmt_ = nullptr;
-  }
-  return *this;
-}
-
-void Statement::Finalize() {
-  if (stmt_) sqlite3_finalize(stmt_);
-  stmt_ = nullptr;
-}
-
 void Statement::Bind(int index, const Variant& value) {
   int rc = SQLITE_OK;
   switch (value.kind()) {
     case Variant::Kind::kEmpty:
     case Variant::Kind::kNull:
-      rc = sqlite3_bind_null(stmt_, index);
+      rc = stmt_.BindNull(index);
       break;
     case Variant::Kind::kBoolean:
     case Variant::Kind::kInteger:
-      rc = sqlite3_bind_int64(stmt_, index, value.toInteger());
+      rc = stmt_.BindInteger(index, value.toInteger());
       break;
     case Variant::Kind::kReal:
-      rc = sqlite3_bind_double(stmt_, index, value.toReal());
+      rc = stmt_.BindReal(index, value.toReal());
       break;
-    case Variant::Kind::kBlob: {
-      const QByteArray b = value.toBlob();
-      rc = sqlite3_bind_blob64(stmt_, index, b.constData(), b.size(), SQLITE_TRANSIENT);
+    case Variant::Kind::kBlob:
+      rc = stmt_.BindBlob(index, value.toBlob());
       break;
-    }
     case Variant::Kind::kText:
-    case Variant::Kind::kDateTime: {
-      const QByteArray t = value.toText().toUtf8();
-      rc =
-          sqlite3_bind_text64(stmt_, index, t.constData(), t.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    case Variant::Kind::kDateTime:
+      rc = stmt_.BindText(index, value.toText().toUtf8());
       break;
-    }
   }
-  if (rc != SQLITE_OK) throw SqliteError(sqlite3_db_handle(stmt_), rc);
+  if (rc != SQLITE_OK) throw SqliteError(stmt_.database(), rc);
 }
 
 void Statement::BindValue(int index, const sqlite3_value* value) {
-  const int rc = sqlite3_bind_value(stmt_, index, value);
-  if (rc != SQLITE_OK) throw SqliteError(sqlite3_db_handle(stmt_), rc);
-}
-
-void Statement::Reset() {
-  sqlite3_reset(stmt_);
-  sqlite3_clear_bindings(stmt_);
+  const int rc = stmt_.BindValue(index, value);
+  if (rc != SQLITE_OK) throw SqliteError(stmt_.database(), rc);
 }
 
 bool Statement::Step() {
-  const int rc = sqlite3_step(stmt_);
+  const int rc = stmt_.Step();
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
-  EngineError error = SqliteError(sqlite3_db_handle(stmt_), rc);
-  sqlite3_reset(stmt_);
+  EngineError error = SqliteError(stmt_.database(), rc);
+  stmt_.Reset();
   throw error;
 }
 
-int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
-
-QString Statement::ColumnName(int index) const {
-  return QString::fromUtf8(sqlite3_column_name(stmt_, index));
-}
-
 QString Statement::ColumnText(int index) const {
-  const char* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
-  return DecodeStoredText(data, sqlite3_column_bytes(stmt_, index));
+  const char* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), index));
+  return DecodeStoredText(data, sqlite3_column_bytes(stmt_.get(), index));
 }
 
-Variant Statement::Column(int index) const {
-  return VariantFromValue(sqlite3_column_value(stmt_, index));
-}
+Variant Statement::Column(int index) const { return VariantFromValue(stmt_.ColumnValue(index)); }
 
 Variant VariantFromValue(sqlite3_value* value) {
   switch (sqlite3_value_type(value)) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include "base/sqlite_statement.h"
 #include "engine/variant.h"
 
 namespace corvane {
@@ -12,36 +13,33 @@ namespace corvane {
 // Windows-1252 that other programs wrote.
 QString DecodeStoredText(const char* data, int length);
 
-// An owned prepared statement. Errors of stepping become EngineError.
+// The engine's view of a prepared statement: values bound and read as Variants, failures
+// thrown as EngineErrors with the numbers clients know.
 class Statement {
  public:
   Statement() = default;
-  explicit Statement(sqlite3_stmt* stmt) : stmt_(stmt) {}
-  ~Statement();
-  Statement(Statement&& other) noexcept : stmt_(other.stmt_) { other.stmt_ = nullptr; }
-  Statement& operator=(Statement&& other) noexcept;
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
+  explicit Statement(SqliteStatement stmt) : stmt_(std::move(stmt)) {}
 
-  bool valid() const { return stmt_ != nullptr; }
-  sqlite3_stmt* get() const { return stmt_; }
-  void Finalize();
+  bool valid() const { return stmt_.valid(); }
+  sqlite3_stmt* get() const { return stmt_.get(); }
+  // For loops over many rows that read plain columns without the engine's checks.
+  SqliteStatement& sqlite() { return stmt_; }
+  void Finalize() { stmt_.Finalize(); }
 
   void Bind(int index, const Variant& value);  // 1-based
   void BindValue(int index, const sqlite3_value* value);
-  void Reset();
+  void Reset() { stmt_.Reset(); }
   // Steps once: true while a row is available; throws on failure.
   bool Step();
 
-  int ColumnCount() const;
+  int ColumnCount() const { return stmt_.ColumnCount(); }
   Variant Column(int index) const;
-  int64_t ColumnInteger(int index) const { return sqlite3_column_int64(stmt_, index); }
+  int64_t ColumnInteger(int index) const { return stmt_.ColumnInteger(index); }
   QString ColumnText(int index) const;
-  int ColumnType(int index) const { return sqlite3_column_type(stmt_, index); }
-  QString ColumnName(int index) const;
+  QString ColumnName(int index) const { return stmt_.ColumnName(index); }
 
  private:
-  sqlite3_stmt* stmt_ = nullptr;
+  SqliteStatement stmt_;
 };
 
 // Reads a stored value as a Variant (text decoded, never dropped).

@@ -5,12 +5,14 @@
 #include <QTextStream>
 #include <algorithm>
 
+#include "access/access_conversion.h"
 #include "access/access_import.h"
+#include "access/conversion_child.h"
+#include "base/windows1252.h"
 #include "config/private_key.h"
 #include "config/registry_store.h"
 #include "config/user_list_model.h"
 #include "config/user_store.h"
-#include "base/windows1252.h"
 
 namespace corvane {
 namespace {
@@ -30,6 +32,7 @@ const OptionSpec Options[] = {
     {"--list-users", "", 0, 0, AdminAction::ListUsers},
     {"--remove-user", "NAME", 1, 1, AdminAction::RemoveUser},
     {"--import-access", "FILE [OUT]", 1, 2, AdminAction::ImportAccess},
+    {kImportReportOption, "FILE", 1, 1, AdminAction::None},
     {"--help", "", 0, 0, AdminAction::Help},
     {"-h", "", 0, 0, AdminAction::Help},
     {"--version", "", 0, 0, AdminAction::Version},
@@ -97,15 +100,26 @@ int ListUsers(UserStore& store, QTextStream& out) {
 }
 
 // Converts an Access file into SQLite; OUT defaults to the file's name with ".sqlite"
-// beside it.
-int ImportAccess(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+// beside it. With a report file this process is the child of an import: it converts
+// here and hands the result over.
+int ImportAccess(const QStringList& arguments, const QString& reportPath, QTextStream& out,
+                 QTextStream& err) {
   const QString source = arguments.at(0);
   QString target = arguments.value(1);
   if (target.isEmpty()) {
     const QFileInfo info(source);
     target = info.dir().filePath(info.completeBaseName() + QStringLiteral(".sqlite"));
   }
-  const AccessImportResult result = ImportAccessDatabase(source, target);
+  AccessImportResult result;
+  if (reportPath.isEmpty()) {
+    result = ImportAccessDatabase(source, target);
+  } else {
+    result = ConvertAccessFile(source, target);
+    if (!WriteConversionResult(reportPath, result)) {
+      err << "The result cannot be written to " << reportPath << ".\n";
+      return 1;
+    }
+  }
   if (!result.ok) {
     err << result.error << '\n';
     return 1;
@@ -157,10 +171,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
       options.actionArguments = values;
     } else if (qstrcmp(option->name, "--dir") == 0) {
       options.programDir = values.first();
+    } else if (qstrcmp(option->name, kImportReportOption) == 0) {
+      options.importReport = values.first();
     } else {
       options.headless = true;
     }
   }
+  if (!options.importReport.isEmpty() && options.action != AdminAction::ImportAccess)
+    parsed.error =
+        QStringLiteral("%1 goes with --import-access.").arg(QLatin1String(kImportReportOption));
   return parsed;
 }
 
@@ -173,6 +192,9 @@ QString UsageText() {
       "                              log, the user store and the lock (default: the\n"
       "                              executable's folder)\n"
       "  --headless                  run without windows\n"
+      "  --import-report FILE        with --import-access: convert in this process, straight\n"
+      "                              into OUT, and write the result for the program that\n"
+      "                              started it to FILE (the server runs its imports so)\n"
       "\n"
       "Actions:\n"
       "  --add-user NAME PASSWORD    add a user and print its private key\n"
@@ -202,7 +224,7 @@ int RunAdminAction(const CommandLineOptions& options, const QString& defaultProg
       out << "Corvane Database Server\nVersion 5.0\n";
       return 0;
     case AdminAction::ImportAccess:
-      return ImportAccess(options.actionArguments, out, err);
+      return ImportAccess(options.actionArguments, options.importReport, out, err);
     default:
       break;
   }

@@ -15,6 +15,8 @@ struct CommandLineOptions {
   bool headless = false;
   AdminAction action = AdminAction::None;
   QStringList actionArguments;  // the action's own arguments, in order
+  // --import-report: an import started by another process hands its result over here.
+  QString importReport;
 };
 
 struct ParsedCommandLine {

@@ -27,7 +27,8 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
       activity_(activityRows_, settings_, programDir, std::move(host)),
       slots_(settings_, catalogue_, users_, activity_, random_, QLocale::system()),
       databaseErrorPrompt_(prompts),
-      accessPublisher_(programDir, databaseErrorPrompt_, activity_),
+      accessPublisher_(programDir, databaseErrorPrompt_,
+                       [this](const QString& note) { activity_.LogNote(note); }),
       webFile_(programDir) {
   connect(&slots_, &SlotServer::StatusRefreshed, this, &ServerInstance::StatusRefreshed);
   connect(&slots_, &SlotServer::ListenerError, this, &ServerInstance::OnListenerError);

@@ -4,7 +4,10 @@
 
 #include <QApplication>
 
+#include "support/conversion_child_guard.h"
+
 int main(int argc, char** argv) {
+  if (corvane::test::StartedAsConversionChild(argc, argv)) return 2;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

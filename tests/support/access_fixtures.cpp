@@ -23,6 +23,8 @@ QString FixtureDir() {
 
 QString Fixture(const QString& name) { return FixtureDir() + QLatin1Char('/') + name; }
 
+ConversionChild ServerConversion() { return {QStringLiteral(CORVANE_SERVER_PATH)}; }
+
 namespace {
 
 MdbHandle* OpenReference(const QString& path) {

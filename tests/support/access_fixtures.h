@@ -8,12 +8,17 @@
 #include <QVariant>
 #include <vector>
 
+#include "access/conversion_child.h"
+
 namespace corvane::access_test {
 
 // The folder of the third-party Access fixtures: $CORVANE_ACCESS_FIXTURES, else
 // ../shared/data/access beside the source tree. Empty when absent.
 QString FixtureDir();
 QString Fixture(const QString& name);
+
+// Conversions run by the built corvane-server: a test executable has no --import-access.
+ConversionChild ServerConversion();
 
 #define SKIP_WITHOUT_FIXTURES()                                                      \
   if (::corvane::access_test::FixtureDir().isEmpty())                                \

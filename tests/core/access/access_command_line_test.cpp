@@ -41,6 +41,18 @@ TEST(ImportAccessOption, TakesAFileAndAnOptionalOutput) {
   EXPECT_TRUE(UsageText().contains("--import-access FILE [OUT]"));
 }
 
+TEST(ImportAccessOption, AReportFileGoesOnlyWithAnImport) {
+  const ParsedCommandLine child =
+      ParseCommandLine({"--import-access", "a.mdb", "b.part", "--import-report", "r"});
+  ASSERT_TRUE(child.Ok()) << child.error.toStdString();
+  EXPECT_EQ(child.options.actionArguments, QStringList({"a.mdb", "b.part"}));
+  EXPECT_EQ(child.options.importReport, "r");
+  EXPECT_FALSE(ParseCommandLine({"--import-report", "r"}).Ok());
+  EXPECT_FALSE(ParseCommandLine({"--list-users", "--import-report", "r"}).Ok());
+  EXPECT_FALSE(ParseCommandLine({"--import-access", "a.mdb", "--import-report"}).Ok());
+  EXPECT_TRUE(UsageText().contains("--import-report FILE"));
+}
+
 TEST(ImportAccessProcess, PrintsTheReportAndWritesTheDatabase) {
   SKIP_WITHOUT_FIXTURES();
   QTemporaryDir dir;

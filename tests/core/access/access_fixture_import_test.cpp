@@ -120,7 +120,8 @@ TEST_P(FixtureImportTest, TablesColumnsTypesRowsAndValuesMatchMdbtools) {
   const QString source = Fixture(GetParam());
   QTemporaryDir dir;
   const QString target = dir.filePath("out.sqlite");
-  const AccessImportResult result = ImportAccessDatabase(source, target);
+  const AccessImportResult result =
+      ImportAccessDatabase(source, target, access_test::ServerConversion());
   ASSERT_TRUE(result.ok) << result.error.toStdString();
   SqliteFile db(target);
   ASSERT_TRUE(db.ok());
@@ -167,7 +168,8 @@ TEST(FixtureImport, CalculatedColumnKeepsItsResults) {
   SKIP_WITHOUT_FIXTURES();
   QTemporaryDir dir;
   const QString target = dir.filePath("bad.sqlite");
-  ASSERT_TRUE(ImportAccessDatabase(Fixture("badDb.accdb"), target).ok);
+  ASSERT_TRUE(
+      ImportAccessDatabase(Fixture("badDb.accdb"), target, access_test::ServerConversion()).ok);
   SqliteFile db(target);
   QStringList values;
   for (const auto& row : db.Query("SELECT eee FROM Tabella1 ORDER BY rowid"))

@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "access/access_import.h"
+#include "access/access_conversion.h"
 #include "support/access_fixtures.h"
 
 namespace corvane {
@@ -20,7 +20,8 @@ class AccessImportContentTest : public ::testing::Test {
   AccessImportResult Import(const QString& fixture,
                             const JetSqlTranslator& translate = TranslateBracketsOnly) {
     path_ = dir_.filePath(fixture + ".sqlite");
-    return ImportAccessDatabase(Fixture(fixture), path_, translate);
+    QFile::remove(path_);  // the conversion writes only new databases
+    return ConvertAccessFile(Fixture(fixture), path_, translate);
   }
   QStringList Column(const SqliteFile& db, const QString& sql) {
     QStringList values;

@@ -1,4 +1,5 @@
-// Files that cannot be imported give a sentence naming the file and leave nothing behind.
+// Files that cannot be imported, and conversions that go wrong in the child process, give
+// a sentence naming the file and leave nothing behind.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,7 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <chrono>
 
+#include "access/access_conversion.h"
 #include "access/access_import.h"
 #include "support/access_fixtures.h"
 
@@ -17,6 +20,7 @@ namespace corvane {
 namespace {
 
 using access_test::Fixture;
+using access_test::ServerConversion;
 
 class AccessImportFailureTest : public ::testing::Test {
  protected:
@@ -35,8 +39,25 @@ class AccessImportFailureTest : public ::testing::Test {
   // Everything in the output folder.
   QStringList Leftovers() const { return QDir(out_.path()).entryList(QDir::Files); }
 
-  void ExpectFailure(const QString& source, const QString& wording) {
-    const AccessImportResult result = ImportAccessDatabase(source, out_.filePath("db.sqlite"));
+  // A stand-in for the converting program that misbehaves: a shell script, given
+  // "--import-access SOURCE TARGET --import-report REPORT" like the real one.
+  ConversionChild Script(const QString& body,
+                         std::chrono::milliseconds timeLimit = std::chrono::milliseconds(0)) {
+    const QString path = Write("reader.sh", "#!/bin/sh\n" + body.toUtf8() + "\n");
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return {path, timeLimit};
+  }
+  // A file with an Access file's first bytes, which is handed to the child to read.
+  QString LooksLikeAccess() {
+    QByteArray bytes(4096, '\0');
+    bytes.replace(4, 15, "Standard Jet DB");
+    return Write("looks.mdb", bytes);
+  }
+
+  void ExpectFailure(const QString& source, const QString& wording,
+                     const ConversionChild& child = ServerConversion()) {
+    const AccessImportResult result =
+        ImportAccessDatabase(source, out_.filePath("db.sqlite"), child);
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.error.contains(source)) << result.error.toStdString();
     EXPECT_TRUE(result.error.contains(wording)) << result.error.toStdString();
@@ -64,25 +85,28 @@ TEST_F(AccessImportFailureTest, DamagedFilesAreReportedAsDamaged) {
   ExpectFailure(Write("scrambled.mdb", scrambled), "is damaged");
 }
 
-TEST_F(AccessImportFailureTest, AFaultInTheReaderEndsOnlyTheImport) {
-  SKIP_WITHOUT_FIXTURES();
-  // The reader runs in a child process: even an abort there is a reported failure.
-  const auto crash = [](const QString&) -> std::optional<QString> { ::abort(); };
-  const AccessImportResult result =
-      ImportAccessDatabase(Fixture("badDb.accdb"), out_.filePath("db.sqlite"), crash);
-  EXPECT_FALSE(result.ok);
-  EXPECT_TRUE(result.error.contains("badDb.accdb is damaged")) << result.error.toStdString();
-  EXPECT_EQ(Leftovers(), QStringList());
+TEST_F(AccessImportFailureTest, AChildThatCrashesEndsOnlyTheImport) {
+  ExpectFailure(LooksLikeAccess(), "is damaged: reading it stopped with a fault in the reader",
+                Script("printf partial > \"$3\"; kill -SEGV $$"));
 }
 
-TEST_F(AccessImportFailureTest, AReaderThatCallsExitEndsOnlyTheImport) {
-  SKIP_WITHOUT_FIXTURES();
-  const auto quit = [](const QString&) -> std::optional<QString> { std::exit(0); };
-  const AccessImportResult result =
-      ImportAccessDatabase(Fixture("badDb.accdb"), out_.filePath("db.sqlite"), quit);
-  EXPECT_FALSE(result.ok);
-  EXPECT_TRUE(result.error.contains("badDb.accdb is damaged")) << result.error.toStdString();
-  EXPECT_EQ(Leftovers(), QStringList());
+TEST_F(AccessImportFailureTest, AChildStillReadingAtTheTimeLimitIsKilled) {
+  ExpectFailure(LooksLikeAccess(),
+                "is damaged: reading it stopped because the reader did not finish",
+                Script("printf partial > \"$3\"; exec sleep 600", std::chrono::milliseconds(300)));
+}
+
+TEST_F(AccessImportFailureTest, AChildThatGivesNoResultEndsOnlyTheImport) {
+  const QString source = LooksLikeAccess();
+  ExpectFailure(source, "is damaged: reading it stopped unexpectedly",
+                Script("printf partial > \"$3\"; exit 0"));
+  ExpectFailure(source, "is damaged: reading it stopped unexpectedly",
+                Script("printf 'no result' > \"$5\"; exit 0"));
+}
+
+TEST_F(AccessImportFailureTest, AProgramThatCannotStartReadsNothing) {
+  ExpectFailure(LooksLikeAccess(), "cannot be imported: no reader process",
+                ConversionChild{dir_.filePath("absent-program")});
 }
 
 TEST_F(AccessImportFailureTest, AFailedImportKeepsTheEarlierDatabase) {
@@ -92,11 +116,27 @@ TEST_F(AccessImportFailureTest, AFailedImportKeepsTheEarlierDatabase) {
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
     earlier.write("earlier");
   }
-  EXPECT_FALSE(ImportAccessDatabase(Write("x.mdb", "nonsense"), target).ok);
+  EXPECT_FALSE(ImportAccessDatabase(Write("x.mdb", "nonsense"), target, ServerConversion()).ok);
   QFile earlier(target);
   ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
   EXPECT_EQ(earlier.readAll(), "earlier");
   EXPECT_EQ(Leftovers(), QStringList{"db.sqlite"});
+}
+
+TEST_F(AccessImportFailureTest, TheConversionNeverWritesIntoAnExistingFile) {
+  SKIP_WITHOUT_FIXTURES();
+  const QString target = out_.filePath("db.sqlite");
+  {
+    QFile earlier(target);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier");
+  }
+  const AccessImportResult result = ConvertAccessFile(Fixture("weirdObjectNames.mdb"), target);
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(result.error.contains("exists already")) << result.error.toStdString();
+  QFile earlier(target);
+  ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+  EXPECT_EQ(earlier.readAll(), "earlier");
 }
 
 TEST_F(AccessImportFailureTest, AFileLockedByAnotherProgramIsNotRead) {
@@ -124,7 +164,7 @@ TEST_F(AccessImportFailureTest, AFileLockedByAnotherProgramIsNotRead) {
   ::waitpid(holder, nullptr, 0);
   ::close(ready[0]);
   ::close(ready[1]);
-  EXPECT_TRUE(ImportAccessDatabase(path, out_.filePath("db.sqlite")).ok);
+  EXPECT_TRUE(ImportAccessDatabase(path, out_.filePath("db.sqlite"), ServerConversion()).ok);
 }
 
 TEST_F(AccessImportFailureTest, PartsLeftByADeadImportAreRemoved) {
@@ -139,7 +179,9 @@ TEST_F(AccessImportFailureTest, PartsLeftByADeadImportAreRemoved) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   }
-  ASSERT_TRUE(ImportAccessDatabase(Fixture("weirdObjectNames.mdb"), out_.filePath("db.sqlite")).ok);
+  ASSERT_TRUE(ImportAccessDatabase(Fixture("weirdObjectNames.mdb"), out_.filePath("db.sqlite"),
+                                   ServerConversion())
+                  .ok);
   EXPECT_EQ(Leftovers(), QStringList({"db.sqlite", QFileInfo(live).fileName()}));
 }
 
@@ -147,7 +189,7 @@ TEST_F(AccessImportFailureTest, TheAccessFileItselfIsNeverTheTarget) {
   SKIP_WITHOUT_FIXTURES();
   const QByteArray bytes = FixtureBytes("weirdObjectNames.mdb");
   const QString path = Write("self.mdb", bytes);
-  const AccessImportResult result = ImportAccessDatabase(path, path);
+  const AccessImportResult result = ImportAccessDatabase(path, path, ServerConversion());
   EXPECT_FALSE(result.ok);
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));

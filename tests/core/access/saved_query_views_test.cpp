@@ -32,7 +32,8 @@ TEST(SavedQueryViewsTest, EveryTranslatableQueryOpensThroughTheEngine) {
   QTemporaryDir dir;
   const QString path = dir.filePath("bad.sqlite");
   // The default translation is the engine's, which knows Jet's & (Null as no text).
-  const AccessImportResult result = ImportAccessDatabase(access_test::Fixture("badDb.accdb"), path);
+  const AccessImportResult result = ImportAccessDatabase(access_test::Fixture("badDb.accdb"), path,
+                                                         access_test::ServerConversion());
   ASSERT_TRUE(result.ok) << result.error.toStdString();
   QStringList imported = result.report.queries;
   imported.sort();
@@ -59,8 +60,8 @@ TEST(SavedQueryViewsTest, TheSelectQueryOfAQueryFixtureReadsItsTable) {
   SKIP_WITHOUT_FIXTURES();
   QTemporaryDir dir;
   const QString path = dir.filePath("queries.sqlite");
-  const AccessImportResult result =
-      ImportAccessDatabase(access_test::Fixture("queryTestV2003.mdb"), path);
+  const AccessImportResult result = ImportAccessDatabase(access_test::Fixture("queryTestV2003.mdb"),
+                                                         path, access_test::ServerConversion());
   ASSERT_TRUE(result.ok) << result.error.toStdString();
   ASSERT_EQ(result.report.queries, QStringList{"SelectQuery"});
   std::unique_ptr<Database> db = DBEngine().OpenDatabase(path);

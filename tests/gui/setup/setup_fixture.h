@@ -19,9 +19,10 @@
 #include <vector>
 
 #include "config/user_list_model.h"
+#include "gui/config/setup_dialog.h"
 #include "server/operator_prompts.h"
 #include "server/server_instance.h"
-#include "gui/config/setup_dialog.h"
+#include "support/access_fixtures.h"
 
 namespace corvane {
 
@@ -67,6 +68,7 @@ class SetupFixture : public ::testing::Test {
     qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toUtf8());
     server_ = std::make_unique<ServerInstance>(dir_.path(), prompts_,
                                                HostIdentity{"TESTHOST", "127.0.0.1"});
+    server_->AccessDatabases().SetConversionChild(access_test::ServerConversion());
   }
   ~SetupFixture() override {
     dialog_.reset();

@@ -1,4 +1,4 @@
-#include "config/access_publish.h"
+#include "config/imported_databases.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>
@@ -78,7 +78,7 @@ QString ImportedDatabasePath(const QString& programDir, const QString& accessPat
 }
 
 PublishedAccess PrepareAccessDatabase(const QString& programDir, const QString& accessPath,
-                                      const JetSqlTranslator& translate) {
+                                      const ConversionChild& child) {
   PublishedAccess result;
   result.databasePath = ImportedDatabasePath(programDir, accessPath);
   const SourceStamp now = CurrentStamp(accessPath);
@@ -90,8 +90,7 @@ PublishedAccess PrepareAccessDatabase(const QString& programDir, const QString& 
     result.ok = true;
     return result;
   }
-  const AccessImportResult import =
-      ImportAccessDatabase(accessPath, result.databasePath, translate);
+  const AccessImportResult import = ImportAccessDatabase(accessPath, result.databasePath, child);
   result.report = import.report;
   if (!import.ok) {
     result.error = import.error;

@@ -1,13 +1,13 @@
-#include "access/access_importer.h"
+#include "access/access_conversion.h"
 
-#include <sqlite3.h>
-
-#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
 #include "access/access_file.h"
 #include "access/access_table_plan.h"
+#include "base/sqlite_database.h"
+#include "base/sqlite_statement.h"
 #include "engine/jet_functions.h"
 
 namespace corvane {
@@ -24,75 +24,63 @@ class SqliteFailure {
 class Writer {
  public:
   explicit Writer(const QString& path) {
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc != SQLITE_OK) throw SqliteFailure(Message());
+    if (db_.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) != SQLITE_OK)
+      throw SqliteFailure(db_.ErrorMessage());
     // Translated queries call the Jet functions the engine provides; a view over them
     // must open here as it will through the engine.
-    RegisterJetFunctions(db_);
+    RegisterJetFunctions(db_.get());
   }
-  ~Writer() { sqlite3_close(db_); }
-  sqlite3* db() const { return db_; }
-  QString Message() const {
-    return db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("out of memory");
-  }
+  QString Message() const { return db_.ErrorMessage(); }
   void Execute(const QString& sql) {
-    char* message = nullptr;
-    if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-      const QString text = QString::fromUtf8(message ? message : "error");
-      sqlite3_free(message);
-      throw SqliteFailure(text);
-    }
+    if (db_.Execute(sql.toUtf8()) != SQLITE_OK) throw SqliteFailure(Message());
   }
-  // Prepares a statement; nullptr and *error when SQLite refuses it.
-  sqlite3_stmt* Prepare(const QString& sql, QString* error) {
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(db_, utf8.constData(), static_cast<int>(utf8.size()), &stmt, nullptr) !=
-        SQLITE_OK) {
+  // Prepares a statement; an invalid one and *error when SQLite refuses it.
+  SqliteStatement Prepare(const QString& sql, QString* error) {
+    SqliteStatement stmt;
+    if (stmt.Prepare(db_.get(), sql.toUtf8()) != SQLITE_OK) {
       if (error) *error = Message();
-      sqlite3_finalize(stmt);
-      return nullptr;
     }
     return stmt;
   }
   // Whether a reading statement prepares and gives its first row (or none) without error.
   bool Opens(const QString& sql, QString* error) {
-    sqlite3_stmt* stmt = Prepare(sql, error);
-    if (!stmt) return false;
-    const bool isReading = sqlite3_stmt_readonly(stmt) != 0 && sqlite3_column_count(stmt) > 0;
-    const int rc = isReading ? sqlite3_step(stmt) : SQLITE_MISUSE;
-    if (!isReading) {
+    SqliteStatement stmt = Prepare(sql, error);
+    if (!stmt.valid()) return false;
+    if (!stmt.IsReadOnly() || stmt.ColumnCount() == 0) {
       *error = QStringLiteral("it is no SELECT statement");
-    } else if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-      *error = Message();
+      return false;
     }
-    sqlite3_finalize(stmt);
-    return isReading && (rc == SQLITE_ROW || rc == SQLITE_DONE);
+    const int rc = stmt.Step();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+      *error = Message();
+      return false;
+    }
+    return true;
   }
 
  private:
-  sqlite3* db_ = nullptr;
+  SqliteDatabase db_;
 };
 
-void Bind(sqlite3_stmt* stmt, int index, const AccessValue& value) {
+// The row's values stay unchanged until the statement has been stepped and reset, so
+// SQLite reads them where they are.
+void Bind(SqliteStatement& stmt, int index, const AccessValue& value) {
+  constexpr SqliteStatement::Bytes kInPlace = SqliteStatement::Bytes::kBorrowed;
   switch (value.kind) {
     case AccessValue::Kind::kNull:
-      sqlite3_bind_null(stmt, index);
+      stmt.BindNull(index);
       break;
     case AccessValue::Kind::kInteger:
-      sqlite3_bind_int64(stmt, index, value.integer);
+      stmt.BindInteger(index, value.integer);
       break;
     case AccessValue::Kind::kReal:
-      sqlite3_bind_double(stmt, index, value.real);
+      stmt.BindReal(index, value.real);
       break;
     case AccessValue::Kind::kText:
-      sqlite3_bind_text(stmt, index, value.bytes.constData(), static_cast<int>(value.bytes.size()),
-                        SQLITE_STATIC);
+      stmt.BindText(index, value.bytes, kInPlace);
       break;
     case AccessValue::Kind::kBlob:
-      sqlite3_bind_blob(stmt, index, value.bytes.constData(), static_cast<int>(value.bytes.size()),
-                        SQLITE_STATIC);
+      stmt.BindBlob(index, value.bytes, kInPlace);
       break;
   }
 }
@@ -217,10 +205,10 @@ class Importer {
     }
     usedNames_.insert(name.toLower());
     QString error;
-    sqlite3_stmt* insert = writer_.Prepare(plan.insert, &error);
+    SqliteStatement insert = writer_.Prepare(plan.insert, &error);
     qint64 rows = 0;
-    bool read = insert != nullptr;
-    if (insert) {
+    bool read = insert.valid();
+    if (read) {
       read = file_.ForEachRow(name, [&](const std::vector<AccessValue>& row) {
         for (size_t i = 0; i < plan.columns.size(); ++i) {
           const AccessValue& value = row[plan.columns[i]];
@@ -229,8 +217,8 @@ class Importer {
             ++report_.datesKeptAsNumbers;
           Bind(insert, static_cast<int>(i) + 1, value);
         }
-        const int rc = sqlite3_step(insert);
-        sqlite3_reset(insert);
+        const int rc = insert.Step();
+        insert.Reset();
         if (rc != SQLITE_DONE) {
           error = QStringLiteral("row %1: %2").arg(rows + 1).arg(writer_.Message());
           return false;
@@ -238,7 +226,6 @@ class Importer {
         ++rows;
         return true;
       });
-      sqlite3_finalize(insert);
     }
     if (!read || !error.isEmpty()) {
       writer_.Execute(QStringLiteral("DROP TABLE %1").arg(SqlName(name)));
@@ -349,26 +336,31 @@ class Importer {
 
 }  // namespace
 
-AccessImportOutcome ImportAccessFileInProcess(const QString& source, const QString& target,
-                                              const JetSqlTranslator& translate) {
-  AccessImportOutcome outcome;
-  outcome.report.source = source;
+AccessImportResult ConvertAccessFile(const QString& source, const QString& target,
+                                     const JetSqlTranslator& translate) {
+  AccessImportResult result;
+  result.report.source = source;
   QString error;
   const std::unique_ptr<AccessFile> file = AccessFile::Open(source, &error);
   if (!file) {
-    outcome.error = error;
-    return outcome;
+    result.error = error;
+    return result;
   }
-  outcome.report.format = file->formatName();
+  result.report.format = file->formatName();
+  // Tables added to a database that is already there would mix with what it holds.
+  if (QFileInfo::exists(target)) {
+    result.error = QStringLiteral("%1 could not be written: it exists already.").arg(target);
+    return result;
+  }
   try {
     Writer writer(target);
-    Importer(*file, writer, outcome.report, translate).Run();
+    Importer(*file, writer, result.report, translate).Run();
   } catch (const SqliteFailure& failure) {
-    outcome.error = QStringLiteral("%1 could not be written: %2").arg(target, failure.message);
-    return outcome;
+    result.error = QStringLiteral("%1 could not be written: %2").arg(target, failure.message);
+    return result;
   }
-  outcome.ok = true;
-  return outcome;
+  result.ok = true;
+  return result;
 }
 
 }  // namespace corvane

@@ -1,5 +1,5 @@
 // Publishing an Access file imports it once into databases/ and reuses the result.
-#include "config/access_publish.h"
+#include "config/imported_databases.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +29,9 @@ class AccessPublishTest : public ::testing::Test {
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     return path;
   }
+  PublishedAccess Prepare(const QString& accessPath) {
+    return PrepareAccessDatabase(program_.path(), accessPath, access_test::ServerConversion());
+  }
   static qlonglong Rows(const QString& database) {
     return SqliteFile(database).Value("SELECT count(*) FROM \"19 MB 01 BEZAHLT ???\"").toLongLong();
   }
@@ -39,7 +42,7 @@ class AccessPublishTest : public ::testing::Test {
 };
 
 TEST_F(AccessPublishTest, ImportsOnceIntoDatabasesAndKeepsClientChanges) {
-  const PublishedAccess first = PrepareAccessDatabase(program_.path(), source_);
+  const PublishedAccess first = Prepare(source_);
   ASSERT_TRUE(first.ok) << first.error.toStdString();
   EXPECT_TRUE(first.imported);
   EXPECT_EQ(QFileInfo(first.databasePath).absolutePath(),
@@ -51,7 +54,7 @@ TEST_F(AccessPublishTest, ImportsOnceIntoDatabasesAndKeepsClientChanges) {
   // A client adds a row; publishing the unchanged file again keeps it.
   SqliteFile(first.databasePath)
       .Query("INSERT INTO \"19 MB 01 BEZAHLT ???\" (TextField) VALUES ('x')");
-  const PublishedAccess again = PrepareAccessDatabase(program_.path(), source_);
+  const PublishedAccess again = Prepare(source_);
   ASSERT_TRUE(again.ok);
   EXPECT_FALSE(again.imported);
   EXPECT_EQ(again.databasePath, first.databasePath);
@@ -60,7 +63,7 @@ TEST_F(AccessPublishTest, ImportsOnceIntoDatabasesAndKeepsClientChanges) {
 }
 
 TEST_F(AccessPublishTest, AChangedFileIsImportedAgain) {
-  const PublishedAccess first = PrepareAccessDatabase(program_.path(), source_);
+  const PublishedAccess first = Prepare(source_);
   ASSERT_TRUE(first.ok);
   SqliteFile(first.databasePath)
       .Query("INSERT INTO \"19 MB 01 BEZAHLT ???\" (TextField) VALUES ('x')");
@@ -69,7 +72,7 @@ TEST_F(AccessPublishTest, AChangedFileIsImportedAgain) {
   ASSERT_TRUE(file.setFileTime(QFileInfo(source_).lastModified().addSecs(60),
                                QFileDevice::FileModificationTime));
   file.close();
-  const PublishedAccess second = PrepareAccessDatabase(program_.path(), source_);
+  const PublishedAccess second = Prepare(source_);
   ASSERT_TRUE(second.ok);
   EXPECT_TRUE(second.imported);
   // A new file, so that sessions on the old one are never disturbed; the old one, with
@@ -82,8 +85,8 @@ TEST_F(AccessPublishTest, AChangedFileIsImportedAgain) {
 
 TEST_F(AccessPublishTest, SameNamesInOtherFoldersGetTheirOwnDatabase) {
   const QString other = Copy("testUnicodeCompV2003.mdb", "elsewhere/Customers.mdb");
-  const PublishedAccess a = PrepareAccessDatabase(program_.path(), source_);
-  const PublishedAccess b = PrepareAccessDatabase(program_.path(), other);
+  const PublishedAccess a = Prepare(source_);
+  const PublishedAccess b = Prepare(other);
   ASSERT_TRUE(a.ok && b.ok);
   EXPECT_NE(a.databasePath, b.databasePath);
   EXPECT_EQ(b.report.tables.at(0).name, "Table");
@@ -95,7 +98,7 @@ TEST_F(AccessPublishTest, AFileThatCannotBeImportedPublishesNothing) {
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write("not a database");
   file.close();
-  const PublishedAccess result = PrepareAccessDatabase(program_.path(), bogus);
+  const PublishedAccess result = Prepare(bogus);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.error, bogus + " is not a Microsoft Access database.");
   EXPECT_FALSE(QFileInfo::exists(result.databasePath));

@@ -4,8 +4,7 @@
 #include <QStringList>
 
 #include "access/access_import_report.h"
-#include "access/saved_query_sql.h"
-#include "access/saved_query_translation.h"
+#include "access/conversion_child.h"
 
 namespace corvane {
 
@@ -29,8 +28,9 @@ struct PublishedAccess {
 // Makes an Access file publishable: imports it into "databases/" unless the database
 // there was made from the file at its present size and modification time, in which case
 // that database (with the clients' changes since) is kept. A changed file gets a new
-// database under a new name and the older ones are removed.
+// database under a new name; the older ones stay, named in earlierImports. `child` runs
+// the conversion.
 PublishedAccess PrepareAccessDatabase(const QString& programDir, const QString& accessPath,
-                                      const JetSqlTranslator& translate = TranslateSavedQuery);
+                                      const ConversionChild& child = {});
 
 }  // namespace corvane

@@ -1,0 +1,130 @@
+// The one owner of SQLite handles: values round-trip as they were bound, NULL stays apart
+// from empty text and blobs, and handles change hands without being freed twice.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "base/sqlite_database.h"
+#include "base/sqlite_statement.h"
+
+namespace corvane {
+namespace {
+
+class SqliteWrapperTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(db_.Open(dir_.filePath("w.db"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE),
+              SQLITE_OK);
+    ASSERT_EQ(db_.Execute("CREATE TABLE t (v)"), SQLITE_OK);
+  }
+  SqliteStatement Prepared(const char* sql) {
+    SqliteStatement stmt;
+    EXPECT_EQ(stmt.Prepare(db_.get(), sql), SQLITE_OK) << db_.ErrorMessage().toStdString();
+    return stmt;
+  }
+  // Stores one value through `bind` and reads back its type and bytes.
+  template <typename Bind>
+  std::pair<QByteArray, QByteArray> RoundTrip(Bind bind) {
+    EXPECT_EQ(db_.Execute("DELETE FROM t"), SQLITE_OK);
+    SqliteStatement insert = Prepared("INSERT INTO t VALUES (?1)");
+    EXPECT_EQ(bind(insert), SQLITE_OK);
+    EXPECT_EQ(insert.Step(), SQLITE_DONE);
+    SqliteStatement select = Prepared("SELECT typeof(v), v FROM t");
+    EXPECT_EQ(select.Step(), SQLITE_ROW);
+    return {select.ColumnBytes(0), select.ColumnBytes(1)};
+  }
+
+  QTemporaryDir dir_;
+  SqliteDatabase db_;
+};
+
+TEST_F(SqliteWrapperTest, NullStaysApartFromEmptyTextAndBlobs) {
+  const auto null = RoundTrip([](SqliteStatement& s) { return s.BindNull(1); });
+  EXPECT_EQ(null.first, "null");
+  EXPECT_TRUE(null.second.isNull());
+
+  for (const QByteArray& empty : {QByteArray(), QByteArray("")}) {
+    const auto text = RoundTrip([&](SqliteStatement& s) { return s.BindText(1, empty); });
+    EXPECT_EQ(text.first, "text");
+    EXPECT_FALSE(text.second.isNull());
+    EXPECT_TRUE(text.second.isEmpty());
+    const auto blob = RoundTrip([&](SqliteStatement& s) { return s.BindBlob(1, empty); });
+    EXPECT_EQ(blob.first, "blob");
+    EXPECT_FALSE(blob.second.isNull());
+  }
+}
+
+TEST_F(SqliteWrapperTest, ValuesAreBoundNeverSpliced) {
+  const QByteArray hostile("x'); DROP TABLE t; --\0tail", 25);
+  EXPECT_EQ(RoundTrip([&](SqliteStatement& s) { return s.BindText(1, hostile); }).second, hostile);
+  EXPECT_EQ(RoundTrip([&](SqliteStatement& s) {
+              return s.BindBlob(1, hostile, SqliteStatement::Bytes::kBorrowed);
+            }).second,
+            hostile);
+  EXPECT_EQ(RoundTrip([](SqliteStatement& s) { return s.BindInteger(1, INT64_MIN); }).first,
+            "integer");
+  SqliteStatement count = Prepared("SELECT count(*) FROM t");
+  ASSERT_EQ(count.Step(), SQLITE_ROW);
+  EXPECT_EQ(count.ColumnInteger(0), 1);
+}
+
+TEST_F(SqliteWrapperTest, ResetRunsAgainWithEveryParameterNull) {
+  SqliteStatement insert = Prepared("INSERT INTO t VALUES (?1)");
+  insert.BindInteger(1, 7);
+  ASSERT_EQ(insert.Step(), SQLITE_DONE);
+  insert.Reset();
+  ASSERT_EQ(insert.Step(), SQLITE_DONE);
+  SqliteStatement select = Prepared("SELECT v FROM t ORDER BY rowid");
+  ASSERT_EQ(select.Step(), SQLITE_ROW);
+  EXPECT_EQ(select.ColumnInteger(0), 7);
+  ASSERT_EQ(select.Step(), SQLITE_ROW);
+  EXPECT_TRUE(select.ColumnBytes(0).isNull());
+  EXPECT_EQ(select.Step(), SQLITE_DONE);
+}
+
+TEST_F(SqliteWrapperTest, RefusedAndEmptySqlLeaveNoStatement) {
+  SqliteStatement stmt = Prepared("SELECT 1");
+  EXPECT_NE(stmt.Prepare(db_.get(), "SELEKT 1"), SQLITE_OK);
+  EXPECT_FALSE(stmt.valid());
+  EXPECT_TRUE(db_.ErrorMessage().contains("syntax error")) << db_.ErrorMessage().toStdString();
+  EXPECT_EQ(stmt.Step(), SQLITE_MISUSE);
+
+  const char* tail = nullptr;
+  const QByteArray two("SELECT 1; SELECT 2");
+  ASSERT_EQ(stmt.Prepare(db_.get(), two, &tail), SQLITE_OK);
+  EXPECT_STREQ(tail, " SELECT 2");
+  ASSERT_EQ(stmt.Prepare(db_.get(), " -- only a comment"), SQLITE_OK);
+  EXPECT_FALSE(stmt.valid());
+}
+
+TEST_F(SqliteWrapperTest, HandlesChangeHandsOnce) {
+  SqliteStatement first = Prepared("SELECT 5");
+  SqliteStatement second(std::move(first));
+  EXPECT_FALSE(first.valid());
+  SqliteStatement third;
+  third = std::move(second);
+  ASSERT_EQ(third.Step(), SQLITE_ROW);
+  EXPECT_EQ(third.ColumnInteger(0), 5);
+
+  // A connection closed while a statement is still held is freed with the statement.
+  SqliteDatabase moved(std::move(db_));
+  EXPECT_FALSE(db_.isOpen());
+  ASSERT_TRUE(moved.isOpen());
+  SqliteStatement held;
+  ASSERT_EQ(held.Prepare(moved.get(), "SELECT count(*) FROM t"), SQLITE_OK);
+  moved.Close();
+  EXPECT_FALSE(moved.isOpen());
+  held.Finalize();
+}
+
+TEST(SqliteDatabaseTest, AFailedOpenSaysWhy) {
+  QTemporaryDir dir;
+  SqliteDatabase db;
+  EXPECT_EQ(db.Open(dir.filePath("missing/x.db"), SQLITE_OPEN_READWRITE), SQLITE_CANTOPEN);
+  EXPECT_FALSE(db.ErrorMessage().isEmpty());
+  db.Close();
+  EXPECT_FALSE(db.isOpen());
+}
+
+}  // namespace
+}  // namespace corvane
