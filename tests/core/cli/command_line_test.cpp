@@ -101,6 +101,19 @@ TEST_F(AdminActionTest, UserThatCouldNotBeReadBackIsRefused) {
   EXPECT_TRUE(out_.isEmpty());
 }
 
+TEST_F(AdminActionTest, PasswordWithAColonIsRefusedAndNothingIsStored) {
+  // Stored, "A:B:KEY" would split at the first colon: the user could never log on.
+  EXPECT_EQ(Run({"--add-user", "bob", "a:b"}), 1);
+  EXPECT_EQ(err_, "The password cannot hold \":\": use other characters.\n");
+  EXPECT_TRUE(out_.isEmpty());
+  EXPECT_FALSE(RegistryStore(dir_.path()).KeyExists(UserKeyPath));
+  ASSERT_EQ(Run({"--add-user", "bob", "ab"}), 0);
+  EXPECT_EQ(Run({"--add-user", "ann", ":"}), 1);
+  EXPECT_EQ(Run({"--list-users"}), 0);
+  EXPECT_TRUE(out_.startsWith("BOB\t")) << out_.toStdString();
+  EXPECT_EQ(out_.count('\n'), 1);
+}
+
 TEST_F(AdminActionTest, MissingProgramDirectoryFails) {
   EXPECT_EQ(Run({"--dir", dir_.filePath("missing"), "--list-users"}), 1);
   EXPECT_FALSE(err_.isEmpty());
