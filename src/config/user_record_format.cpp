@@ -26,4 +26,9 @@ bool RecordFits(const UserRecord& user) {
          data.size() < UserValueBufferSize;
 }
 
+LogonRecord ParseLogonRecord(const QByteArray& record) {
+  const UserData data = SplitUserData(record);
+  return {FromWindows1252(data.password), PrivateKeyToNumber(data.privateKey)};
+}
+
 }  // namespace corvane

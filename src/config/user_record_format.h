@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "config/private_key.h"
 #include "config/user_record.h"
 
 namespace corvane {
@@ -32,5 +33,15 @@ QByteArray StoredUserData(const QString& password, const QString& privateKey);
 // True when the record can be stored and read back whole: its scrambled name and data
 // hold no NUL, and the name and the data each leave room for a NUL in the buffer.
 bool RecordFits(const UserRecord& user);
+
+// A stored record as the logon uses it.
+struct LogonRecord {
+  QString password;  // as stored
+  KeyNumber key;     // the private key's number, or why the stored text gave none
+  bool operator==(const LogonRecord&) const = default;
+};
+
+// Reads an unscrambled record as the logon takes it.
+LogonRecord ParseLogonRecord(const QByteArray& record);
 
 }  // namespace corvane

@@ -86,6 +86,12 @@ bool UserStore::HasUsers() {
   return registry_.EnumValueName(UserKey, 0).has_value();
 }
 
+std::optional<LogonRecord> UserStore::FindLogonUser(const QByteArray& userName) {
+  const std::optional<QByteArray> record = ReadLogonRecord(userName);
+  if (!record) return std::nullopt;
+  return ParseLogonRecord(*record);
+}
+
 std::optional<QByteArray> UserStore::ReadLogonRecord(const QByteArray& userName) {
   const QByteArray storedName = StoreScramble(LookupName(FromWindows1252(userName)));
   const std::optional<QByteArray> buffer =

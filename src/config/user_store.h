@@ -45,6 +45,7 @@ class UserStore : public UserDirectory {
   bool UserExists(const QString& name);
   // Imports legacy users first, once.
   bool HasUsers() override;
+  std::optional<LogonRecord> FindLogonUser(const QByteArray& userName) override;
   std::optional<QByteArray> ReadLogonRecord(const QByteArray& userName) override;
   bool LegacyUsersPresent();
   // Copies the users of the legacy slot keys into the user key and deletes the slot keys.

@@ -114,6 +114,15 @@ TEST_F(AdminActionTest, PasswordWithAColonIsRefusedAndNothingIsStored) {
   EXPECT_EQ(out_.count('\n'), 1);
 }
 
+TEST_F(AdminActionTest, NameWithoutAnUpperCaseInTheCodePageIsFoundAsTyped) {
+  ASSERT_EQ(Run({"--add-user", QStringLiteral("\u00b5ser"), "pw"}), 0) << err_.toStdString();
+  RegistryStore registry(dir_.path());
+  UserStore store(registry, dir_.path());
+  EXPECT_EQ(store.FindLogonUser("\xb5ser"), (LogonRecord{"PW", {out_.trimmed().toInt()}}));
+  EXPECT_EQ(Run({"--add-user", QStringLiteral("\u00b5SER"), "pw"}), 1);
+  EXPECT_EQ(err_, "User already exists.\n");
+}
+
 TEST_F(AdminActionTest, MissingProgramDirectoryFails) {
   EXPECT_EQ(Run({"--dir", dir_.filePath("missing"), "--list-users"}), 1);
   EXPECT_FALSE(err_.isEmpty());

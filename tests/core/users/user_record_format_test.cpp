@@ -29,5 +29,18 @@ TEST(UserRecordFormat, RecordFitsOnlyWhenItReadsBackWhole) {
   EXPECT_FALSE(RecordFits({nulName, "P", "12345678"}));
 }
 
+TEST(UserRecordFormat, LogonRecordSplitsAtTheFirstColonAndReadsTheKeyAsANumber) {
+  EXPECT_EQ(ParseLogonRecord("SECRET:12345678"),
+            (LogonRecord{"SECRET", {12345678, KeyNumberFault::kNone}}));
+  // The password keeps its blanks and its case; the key's blanks are trimmed.
+  EXPECT_EQ(ParseLogonRecord(" pw : 34567890 "),
+            (LogonRecord{" pw ", {34567890, KeyNumberFault::kNone}}));
+  EXPECT_EQ(ParseLogonRecord("\xb5PW:1"), (LogonRecord{QStringLiteral("\u00b5PW"), {1}}));
+  // Without a colon, or with a second one, there is no key number.
+  EXPECT_EQ(ParseLogonRecord("NOCOLON"), (LogonRecord{"", {0, KeyNumberFault::kNotANumber}}));
+  EXPECT_EQ(ParseLogonRecord("A:B:1"), (LogonRecord{"A", {0, KeyNumberFault::kNotANumber}}));
+  EXPECT_EQ(ParseLogonRecord(QByteArray()).key.fault, KeyNumberFault::kNotANumber);
+}
+
 }  // namespace
 }  // namespace corvane

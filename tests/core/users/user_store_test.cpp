@@ -68,6 +68,7 @@ TEST_F(UserStoreTest, WithoutTheUserKeyNothingIsFoundAndNothingIsCreated) {
   EXPECT_FALSE(store_.UserExists("BOB"));
   EXPECT_FALSE(store_.UserExists(""));
   EXPECT_FALSE(store_.ReadLogonRecord("BOB"));
+  EXPECT_FALSE(store_.FindLogonUser("BOB"));
   EXPECT_FALSE(store_.DeleteUser("BOB"));
   store_.RemoveStaleUsers(list);
   EXPECT_FALSE(QFileInfo::exists(registry_.FilePath()));
@@ -81,6 +82,7 @@ TEST_F(UserStoreTest, RecordIsStoredAsOneScrambledValue) {
   EXPECT_EQ(Load(), (QList<UserRecord>{{"BOB", "SECRET", "12345678"}}));
   EXPECT_TRUE(store_.HasUsers());
   EXPECT_EQ(store_.ReadLogonRecord("BOB"), QByteArray("SECRET:12345678"));
+  EXPECT_EQ(store_.FindLogonUser("bob"), (LogonRecord{"SECRET", {12345678}}));
 }
 
 TEST_F(UserStoreTest, LookupsUpperCaseTheNameButDeletionAndTheStoreDoNot) {
@@ -100,16 +102,16 @@ TEST_F(UserStoreTest, LookupsUpperCaseTheNameButDeletionAndTheStoreDoNot) {
   EXPECT_EQ(LoadedNames(), QStringList{"alice"});
 }
 
-TEST_F(UserStoreTest, LookupsUpperCaseWithinTheCodePage) {
+TEST_F(UserStoreTest, LogonLookupUpperCasesWithinTheCodePageAndSplitsTheRecord) {
   Save({{QStringLiteral("JOS\u00c9"), "PW", "33333333"},
         {QStringLiteral("\u00b5SER"), QStringLiteral("\u00b5PW"), "44444444"}});
   EXPECT_EQ(registry_.ValueNames(UserKey)->first(), StoreScramble("JOS\xc9"));
-  EXPECT_EQ(store_.ReadLogonRecord("jos\xe9"), QByteArray("PW:33333333"));
+  EXPECT_EQ(store_.FindLogonUser("jos\xe9"), (LogonRecord{"PW", {33333333}}));
   // The micro sign has no upper case in the code page: the name is found as typed.
-  EXPECT_EQ(store_.ReadLogonRecord("\xb5ser"), QByteArray("\xb5PW:44444444"));
+  EXPECT_EQ(store_.FindLogonUser("\xb5ser"), (LogonRecord{QStringLiteral("\u00b5PW"), {44444444}}));
   EXPECT_TRUE(store_.UserExists(QStringLiteral("\u00b5ser")));
-  EXPECT_FALSE(store_.ReadLogonRecord("?SER"));
-  EXPECT_FALSE(store_.ReadLogonRecord("\xb5SER "));
+  EXPECT_FALSE(store_.FindLogonUser("?SER"));
+  EXPECT_FALSE(store_.FindLogonUser("\xb5SER "));
 }
 
 TEST_F(UserStoreTest, RemovingNeighboursRemovesBoth) {
@@ -154,10 +156,13 @@ TEST_F(UserStoreTest, RecordsWithoutColonOrFillingTheBuffer) {
   PutRaw("LONG", QByteArray(256, 'x'));  // too long for the buffer: reads as absent
   EXPECT_EQ(Load(), (QList<UserRecord>{{"BOB", "", ""}, {"FULL", "", ""}, {"LONG", "", ""}}));
   EXPECT_EQ(store_.ReadLogonRecord("BOB"), QByteArray("NOCOLON"));
+  EXPECT_EQ(store_.FindLogonUser("BOB"), (LogonRecord{"", {0, KeyNumberFault::kNotANumber}}));
   EXPECT_TRUE(store_.UserExists("FULL"));
   EXPECT_EQ(store_.ReadLogonRecord("FULL"), QByteArray());
+  EXPECT_EQ(store_.FindLogonUser("FULL"), (LogonRecord{"", {0, KeyNumberFault::kNotANumber}}));
   EXPECT_FALSE(store_.UserExists("LONG"));
   EXPECT_FALSE(store_.ReadLogonRecord("LONG"));
+  EXPECT_FALSE(store_.FindLogonUser("LONG"));
 }
 
 class LegacyImportTest : public UserStoreTest {
