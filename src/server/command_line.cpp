@@ -111,13 +111,22 @@ int ImportAccess(const QStringList& arguments, QTextStream& out, QTextStream& er
   return 0;
 }
 
-int RemoveUser(UserStore& store, const QString& name, QTextStream& err) {
+// Whether the store lists a user of exactly this name.
+bool IsListed(UserStore& store, const QString& name) {
   UserListModel users;
   store.LoadUsers(users);
-  const bool stored = std::any_of(users.Users().begin(), users.Users().end(),
-                                  [&](const UserRecord& user) { return user.name == name; });
-  if (!stored || !store.DeleteUser(name)) {
+  return std::any_of(users.Users().begin(), users.Users().end(),
+                     [&](const UserRecord& user) { return user.name == name; });
+}
+
+int RemoveUser(UserStore& store, const QString& name, QTextStream& err) {
+  if (!IsListed(store, name) || !store.DeleteUser(name)) {
     err << "No such user: " << name << '\n';
+    return 1;
+  }
+  // The deletion itself says only whether the user key was there.
+  if (IsListed(store, name)) {
+    err << "The user could not be removed.\n";
     return 1;
   }
   return 0;

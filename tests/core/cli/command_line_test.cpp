@@ -123,6 +123,19 @@ TEST_F(AdminActionTest, NameWithoutAnUpperCaseInTheCodePageIsFoundAsTyped) {
   EXPECT_EQ(err_, "User already exists.\n");
 }
 
+TEST_F(AdminActionTest, RemovalThatLeavesTheUserListedIsAFailure) {
+  // A name whose scrambled form holds a NUL, as a legacy import may have written it: the
+  // list shows it cut at the NUL, and deleting that shorter name removes nothing.
+  const QByteArray name = QByteArray(49, 'N') + '?';
+  RegistryStore registry(dir_.path());
+  ASSERT_TRUE(registry.CreateKey(UserKeyPath));
+  ASSERT_TRUE(registry.SetValue(UserKeyPath, StoreScramble(name), StoreScramble("PW:1")));
+  ASSERT_EQ(Run({"--list-users"}), 0);
+  ASSERT_EQ(out_, QString(49, u'N') + "\t1\n");
+  EXPECT_EQ(Run({"--remove-user", QString(49, u'N')}), 1);
+  EXPECT_EQ(err_, "The user could not be removed.\n");
+}
+
 TEST_F(AdminActionTest, MissingProgramDirectoryFails) {
   EXPECT_EQ(Run({"--dir", dir_.filePath("missing"), "--list-users"}), 1);
   EXPECT_FALSE(err_.isEmpty());
