@@ -3,6 +3,8 @@
 #include <QRandomGenerator>
 #include <cmath>
 
+#include "config/user_rules.h"
+
 namespace corvane {
 
 QString PrivateKeyFromDraws(const std::array<double, 8>& draws) {
@@ -21,6 +23,18 @@ QString MakePrivateKey() {
   std::array<double, 8> draws{};
   for (double& draw : draws) draw = QRandomGenerator::system()->generateDouble();
   return PrivateKeyFromDraws(draws);
+}
+
+KeyNumber PrivateKeyToNumber(const QByteArray& text) {
+  bool ok = false;
+  const double value = TrimBlanks(text).toDouble(&ok);
+  if (!ok) return {0, KeyNumberFault::kNotANumber};
+  const double rounded = std::nearbyint(value);
+  // Written so that NaN fails too.
+  if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
+    return {0, KeyNumberFault::kOutOfRange};
+  }
+  return {static_cast<int32_t>(rounded), KeyNumberFault::kNone};
 }
 
 }  // namespace corvane

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <array>
+#include <cstdint>
 
 namespace corvane {
 
@@ -13,5 +15,19 @@ QString PrivateKeyFromDraws(const std::array<double, 8>& draws);
 // A fresh eight-digit private key. The draws come from the system's secure generator:
 // the key is a shared secret, so it must not be predictable from earlier keys.
 QString MakePrivateKey();
+
+// Why a stored key text gave no number; the logon answers each with its own error.
+enum class KeyNumberFault { kNone, kNotANumber, kOutOfRange };
+
+struct KeyNumber {
+  int32_t value = 0;  // 0 unless fault is kNone
+  KeyNumberFault fault = KeyNumberFault::kNone;
+  bool Ok() const { return fault == KeyNumberFault::kNone; }
+  bool operator==(const KeyNumber&) const = default;
+};
+
+// The number a stored key text stands for, converted like any number text: blanks
+// trimmed, rounded half to even, and within 32 bits.
+KeyNumber PrivateKeyToNumber(const QByteArray& text);
 
 }  // namespace corvane

@@ -4,15 +4,9 @@
 #include <QList>
 #include <QString>
 
-namespace corvane {
+#include "config/user_record.h"
 
-// One user as the setup dialog lists it and the user store keeps it.
-struct UserRecord {
-  QString name;        // the "Remote Host" name
-  QString password;    // the item's tag: kept, never shown
-  QString privateKey;  // eight digits
-  bool operator==(const UserRecord&) const = default;
-};
+namespace corvane {
 
 // The setup dialog's user list, the only in-memory copy of the user store: column 0 is
 // the name ("Remote Host"), column 1 the private key ("Private Key").

@@ -2,11 +2,12 @@
 
 #include <QSet>
 
+#include "base/windows1252.h"
 #include "config/private_key.h"
 #include "config/registry_store.h"
 #include "config/store_scramble.h"
 #include "config/user_list_model.h"
-#include "base/windows1252.h"
+#include "config/user_rules.h"
 
 namespace corvane {
 namespace {
@@ -15,10 +16,6 @@ const QByteArray UserKey(UserKeyPath);
 
 // A name the registry hands out ends at its first NUL, like the text in a name buffer.
 QByteArray NameBeforeNul(const QByteArray& storedName) { return StripAtNul(storedName + '\0'); }
-
-QByteArray StoredData(const QString& password, const QString& privateKey) {
-  return StoreScramble(ToWindows1252(password) + ':' + ToWindows1252(privateKey));
-}
 
 // A failed read leaves the buffer as it was prepared: all NUL, hence the empty text.
 QByteArray ReadBuffer(const std::optional<QByteArray>& buffer, int size) {
@@ -41,8 +38,9 @@ bool UserStore::LoadUsers(UserListModel& users) {
     const QByteArray name = StoreUnscramble(NameBeforeNul(storedName));
     const QByteArray data = ReadBuffer(
         registry_.QueryValue(UserKey, storedName, UserValueBufferSize), UserValueBufferSize);
-    users.Append({FromWindows1252(name), FromWindows1252(BeforeColon(data)),
-                  FromWindows1252(AfterColon(data))});
+    const UserData parts = SplitUserData(data);
+    users.Append({FromWindows1252(name), FromWindows1252(parts.password),
+                  FromWindows1252(parts.privateKey)});
   }
   return users.Count() > 0;
 }
@@ -50,8 +48,8 @@ bool UserStore::LoadUsers(UserListModel& users) {
 void UserStore::SaveUsers(const UserListModel& users) {
   if (users.Count() > 0 && registry_.CreateKey(UserKey)) {
     for (const UserRecord& user : users.Users()) {
-      registry_.SetValue(UserKey, StoreScramble(ToWindows1252(user.name)),
-                         StoredData(user.password, user.privateKey));
+      registry_.SetValue(UserKey, StoredUserName(user.name),
+                         StoredUserData(user.password, user.privateKey));
     }
   }
   usersSaved_ = true;
@@ -74,13 +72,12 @@ void UserStore::RemoveStaleUsers(const UserListModel& users) {
 
 bool UserStore::DeleteUser(const QString& name) {
   if (!registry_.KeyExists(UserKey)) return false;
-  registry_.DeleteValue(UserKey, StoreScramble(ToWindows1252(name)));
+  registry_.DeleteValue(UserKey, StoredUserName(name));
   return true;
 }
 
 bool UserStore::UserExists(const QString& name) {
-  return registry_
-      .QueryValue(UserKey, StoreScramble(ToWindows1252(UpperCase(name))), UserValueBufferSize)
+  return registry_.QueryValue(UserKey, StoreScramble(LookupName(name)), UserValueBufferSize)
       .has_value();
 }
 
@@ -89,8 +86,14 @@ bool UserStore::HasUsers() {
   return registry_.EnumValueName(UserKey, 0).has_value();
 }
 
+std::optional<LogonRecord> UserStore::FindLogonUser(const QByteArray& userName) {
+  const std::optional<QByteArray> record = ReadLogonRecord(userName);
+  if (!record) return std::nullopt;
+  return ParseLogonRecord(*record);
+}
+
 std::optional<QByteArray> UserStore::ReadLogonRecord(const QByteArray& userName) {
-  const QByteArray storedName = StoreScramble(ToWindows1252(UpperCase(FromWindows1252(userName))));
+  const QByteArray storedName = StoreScramble(LookupName(FromWindows1252(userName)));
   const std::optional<QByteArray> buffer =
       registry_.QueryValue(UserKey, storedName, UserValueBufferSize);
   if (!buffer) return std::nullopt;
@@ -114,7 +117,8 @@ void UserStore::ImportLegacyUsers() {
     const QByteArray password = read("K2");
     const QByteArray privateKey = read("K4");
     if (name != "Available") {
-      registry_.SetValue(UserKey, StoreScramble(name), StoreScramble(password + ':' + privateKey));
+      registry_.SetValue(UserKey, StoreScramble(name),
+                         StoreScramble(JoinUserData({password, privateKey})));
     }
   }
   // Deleting every slot key makes the import run only once.
@@ -126,21 +130,5 @@ void UserStore::ImportLegacyUsers() {
 void UserStore::SetRunAtStartup(bool enable) { autostart_.SetRunAtStartup(enable); }
 
 void UserStore::RenewNextPrivateKey() { nextPrivateKey_ = MakePrivateKey(); }
-
-QString UserStore::UpperCase(const QString& text) {
-  QString upper = text;
-  for (QChar& c : upper) {
-    const QChar candidate = c.toUpper();
-    if (candidate != c && ToWindows1252(QString(candidate)) != "?") c = candidate;
-  }
-  return upper;
-}
-
-bool UserStore::RecordFits(const UserRecord& user) {
-  const QByteArray name = StoreScramble(ToWindows1252(user.name));
-  const QByteArray data = StoredData(user.password, user.privateKey);
-  return !name.contains('\0') && !data.contains('\0') && name.size() < UserValueBufferSize &&
-         data.size() < UserValueBufferSize;
-}
 
 }  // namespace corvane

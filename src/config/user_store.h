@@ -6,12 +6,12 @@
 
 #include "config/autostart_entry.h"
 #include "config/user_directory.h"
+#include "config/user_record_format.h"
 
 namespace corvane {
 
 class RegistryStore;
 class UserListModel;
-struct UserRecord;
 
 // Registry keys of the user store.
 inline constexpr char UserKeyPath[] = "Software\\Morvat\\U1";
@@ -19,12 +19,11 @@ inline constexpr char MorvatKeyPath[] = "Software\\Morvat";
 // Legacy slot keys are this followed by the slot number 1 to 5.
 inline constexpr char LegacySlotKeyPrefix[] = "Software\\Morvat\\P";
 
-// Readers take a value through a buffer of this many bytes (legacy values: one more).
-inline constexpr int UserValueBufferSize = 255;
+// Readers of the legacy values take them through a buffer of this many bytes, one more
+// than UserValueBufferSize.
 inline constexpr int LegacyValueBufferSize = 256;
 
-// The users, one registry value each: the name is StoreScramble(user name), the data
-// StoreScramble(password + ":" + private key). Texts are Windows-1252 in the store.
+// The users, one registry value each, as config/user_record_format.h lays them out.
 // Every operation opens the registry, works and closes it again.
 class UserStore : public UserDirectory {
  public:
@@ -41,10 +40,12 @@ class UserStore : public UserDirectory {
   void RemoveStaleUsers(const UserListModel& users);
   // Deletes the user stored under exactly this name; false when the user key is missing.
   bool DeleteUser(const QString& name);
-  // Looks the name up in upper case; a value too long for the buffer reads as absent.
+  // Looks the name up in upper case (UserUpperCase); a value too long for the buffer reads
+  // as absent.
   bool UserExists(const QString& name);
   // Imports legacy users first, once.
   bool HasUsers() override;
+  std::optional<LogonRecord> FindLogonUser(const QByteArray& userName) override;
   std::optional<QByteArray> ReadLogonRecord(const QByteArray& userName) override;
   bool LegacyUsersPresent();
   // Copies the users of the legacy slot keys into the user key and deletes the slot keys.
@@ -58,13 +59,6 @@ class UserStore : public UserDirectory {
   // The private key a new user gets; empty until renewed once.
   const QString& NextPrivateKey() const { return nextPrivateKey_; }
   void RenewNextPrivateKey();
-
-  // Upper case as the lookups apply it: letter by letter, a letter kept when its upper
-  // case is not a Windows-1252 character.
-  static QString UpperCase(const QString& text);
-  // True when the record can be stored and read back whole: its scrambled name and data
-  // hold no NUL, and the name and the data each leave room for a NUL in the buffer.
-  static bool RecordFits(const UserRecord& user);
 
  private:
   RegistryStore& registry_;

@@ -12,6 +12,7 @@
 #include "config/private_key.h"
 #include "config/registry_store.h"
 #include "config/user_list_model.h"
+#include "config/user_rules.h"
 #include "config/user_store.h"
 
 namespace corvane {
@@ -45,23 +46,12 @@ const OptionSpec* FindOption(const QString& argument) {
   return nullptr;
 }
 
-// Trims blanks only, the way the user editor and the logon trim.
-QString TrimBlanks(const QString& text) {
-  qsizetype begin = 0;
-  qsizetype end = text.size();
-  while (begin < end && text[begin] == u' ') ++begin;
-  while (end > begin && text[end - 1] == u' ') --end;
-  return text.mid(begin, end - begin);
-}
-
-bool IsWindows1252(const QString& text) { return FromWindows1252(ToWindows1252(text)) == text; }
-
 // Adds a user the way the user editor does: name and password trimmed and in upper case,
 // a fresh private key; the store is loaded first so that every other user stays.
 int AddUser(UserStore& store, const QString& rawName, const QString& rawPassword, QTextStream& out,
             QTextStream& err) {
-  const QString name = UserStore::UpperCase(TrimBlanks(rawName));
-  const QString password = UserStore::UpperCase(TrimBlanks(rawPassword));
+  const QString name = EnteredForm(rawName);
+  const QString password = EnteredForm(rawPassword);
   if (name.isEmpty()) {
     err << "RemoteHost name is required.\n";
     return 1;
@@ -76,9 +66,16 @@ int AddUser(UserStore& store, const QString& rawName, const QString& rawPassword
   }
   const UserRecord user{name, password, MakePrivateKey()};
   // A user that could not be read back whole could never log on.
-  if (!IsWindows1252(name) || !IsWindows1252(password) || !UserStore::RecordFits(user)) {
-    err << "The user name or password cannot be stored: use fewer or other characters.\n";
-    return 1;
+  switch (JudgeStorable(user)) {
+    case StoreVerdict::kStorable:
+      break;
+    case StoreVerdict::kPasswordHasColon:
+      err << "The password cannot hold \":\": use other characters.\n";
+      return 1;
+    case StoreVerdict::kNameUnstorable:
+    case StoreVerdict::kPasswordUnstorable:
+      err << "The user name or password cannot be stored: use fewer or other characters.\n";
+      return 1;
   }
   UserListModel users;
   store.LoadUsers(users);
@@ -129,13 +126,22 @@ int ImportAccess(const QStringList& arguments, const QString& reportPath, QTextS
   return 0;
 }
 
-int RemoveUser(UserStore& store, const QString& name, QTextStream& err) {
+// Whether the store lists a user of exactly this name.
+bool IsListed(UserStore& store, const QString& name) {
   UserListModel users;
   store.LoadUsers(users);
-  const bool stored = std::any_of(users.Users().begin(), users.Users().end(),
-                                  [&](const UserRecord& user) { return user.name == name; });
-  if (!stored || !store.DeleteUser(name)) {
+  return std::any_of(users.Users().begin(), users.Users().end(),
+                     [&](const UserRecord& user) { return user.name == name; });
+}
+
+int RemoveUser(UserStore& store, const QString& name, QTextStream& err) {
+  if (!IsListed(store, name) || !store.DeleteUser(name)) {
     err << "No such user: " << name << '\n';
+    return 1;
+  }
+  // The deletion itself says only whether the user key was there.
+  if (IsListed(store, name)) {
+    err << "The user could not be removed.\n";
     return 1;
   }
   return 0;

@@ -24,6 +24,8 @@ void AskEverything(UserStore& users, const QByteArray& name) {
   users.HasUsers();
   users.ReadLogonRecord("BOB");
   users.ReadLogonRecord(name);
+  users.FindLogonUser("BOB");
+  users.FindLogonUser(name);
   users.UserExists(QStringLiteral("BOB"));
   UserListModel list;
   users.LoadUsers(list);
@@ -55,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   StoreUnscramble(StripAtNul(value));
   BeforeColon(value);
   AfterColon(value);
+  ParseLogonRecord(value);
   fuzz::Expect(StoreUnscramble(StoreScramble(value)) == value, "scrambling is undone");
 
   const QByteArray keyPath =

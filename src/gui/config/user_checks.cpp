@@ -1,8 +1,6 @@
 #include "gui/config/user_checks.h"
 
-#include "config/user_list_model.h"
-#include "config/user_store.h"
-#include "base/windows1252.h"
+#include "config/user_rules.h"
 
 namespace corvane {
 namespace {
@@ -11,23 +9,13 @@ QString CorvaneTitle() { return QStringLiteral("Corvane Database"); }
 
 QString Spaces(int count) { return QString(count, QLatin1Char(' ')); }
 
-bool HasOneByteForm(const QString& text) { return FromWindows1252(ToWindows1252(text)) == text; }
-
 }  // namespace
-
-QString TrimSpaces(const QString& text) {
-  qsizetype begin = 0;
-  qsizetype end = text.size();
-  while (begin < end && text.at(begin) == QLatin1Char(' ')) ++begin;
-  while (end > begin && text.at(end - 1) == QLatin1Char(' ')) --end;
-  return text.mid(begin, end - begin);
-}
 
 std::optional<UserCheckFailure> CheckUserEntry(
     const UserEntry& entry, bool adding, bool nameChanged,
     const std::function<bool(const QString&)>& userExists) {
-  const QString name = TrimSpaces(entry.name);
-  const QString password = TrimSpaces(entry.password);
+  const QString name = TrimBlanks(entry.name);
+  const QString password = TrimBlanks(entry.password);
   if (name.isEmpty()) {
     return UserCheckFailure{QStringLiteral("RemoteHost name is required.") + Spaces(10),
                             QStringLiteral("Enter Remote Host"), UserField::kName};
@@ -50,21 +38,22 @@ std::optional<UserCheckFailure> CheckUserEntry(
 }
 
 std::optional<UserCheckFailure> CheckStorable(const UserRecord& user) {
-  const UserRecord nameOnly{user.name, QString(), user.privateKey};
-  if (!HasOneByteForm(user.name) || !UserStore::RecordFits(nameOnly)) {
-    return UserCheckFailure{
-        QStringLiteral("This Remote Host name cannot be stored: it is too long or holds a "
-                       "character the user store cannot keep.\r\rEnter a shorter name."),
-        CorvaneTitle(), UserField::kName};
+  switch (JudgeStorable(user)) {
+    case StoreVerdict::kStorable:
+      return std::nullopt;
+    case StoreVerdict::kNameUnstorable:
+      return UserCheckFailure{
+          QStringLiteral("This Remote Host name cannot be stored: it is too long or holds a "
+                         "character the user store cannot keep.\r\rEnter a shorter name."),
+          CorvaneTitle(), UserField::kName};
+    case StoreVerdict::kPasswordHasColon:
+    case StoreVerdict::kPasswordUnstorable:
+      break;
   }
-  if (!HasOneByteForm(user.password) || user.password.contains(QLatin1Char(':')) ||
-      !UserStore::RecordFits(user)) {
-    return UserCheckFailure{
-        QStringLiteral("This password cannot be stored: it is too long or holds a character "
-                       "the user store cannot keep, such as \":\".\r\rEnter another password."),
-        CorvaneTitle(), UserField::kPassword};
-  }
-  return std::nullopt;
+  return UserCheckFailure{
+      QStringLiteral("This password cannot be stored: it is too long or holds a character "
+                     "the user store cannot keep, such as \":\".\r\rEnter another password."),
+      CorvaneTitle(), UserField::kPassword};
 }
 
 }  // namespace corvane

@@ -28,9 +28,6 @@ struct UserEntry {
   QString confirm;
 };
 
-// Removes leading and trailing blanks (spaces only, as the editor always has).
-QString TrimSpaces(const QString& text);
-
 // The editor's four tests in their order, stopping at the first failure: name given,
 // password given (for a new user the mask is no password), both password boxes equal,
 // name not already stored. A new user is always tested for a clash; an edited one only
@@ -39,9 +36,8 @@ std::optional<UserCheckFailure> CheckUserEntry(
     const UserEntry& entry, bool adding, bool nameChanged,
     const std::function<bool(const QString&)>& userExists);
 
-// Whether the finished record would read back from the store exactly as it is listed:
-// every character has a one-byte form, the scrambled name and data hold no NUL and fit
-// the readers' buffer, and the password holds no ":" (which splits password from key).
+// Whether the finished record would read back from the store exactly as it is listed
+// (see JudgeStorable): a failure names the name box or the password box.
 std::optional<UserCheckFailure> CheckStorable(const UserRecord& user);
 
 }  // namespace corvane

@@ -12,9 +12,10 @@
 #include <QVBoxLayout>
 
 #include "config/user_list_model.h"
+#include "config/user_rules.h"
 #include "config/user_store.h"
-#include "server/operator_prompts.h"
 #include "gui/config/window_order.h"
+#include "server/operator_prompts.h"
 
 namespace corvane {
 namespace {
@@ -155,8 +156,8 @@ bool UserEditor::SaveNewUser() {
   // The candidate is renewed only after the setup dialog has been active for a moment;
   // a user added sooner still gets a key of its own, never an empty one.
   if (store_.NextPrivateKey().isEmpty()) store_.RenewNextPrivateKey();
-  const UserRecord user{UserStore::UpperCase(TrimSpaces(entry.name)),
-                        UserStore::UpperCase(TrimSpaces(entry.password)), store_.NextPrivateKey()};
+  const UserRecord user{EnteredForm(entry.name), EnteredForm(entry.password),
+                        store_.NextPrivateKey()};
   if (auto failure = CheckStorable(user)) {
     Report(*failure);
     return false;
@@ -178,8 +179,8 @@ bool UserEditor::SaveEditedUser() {
   if (!editedUser_.isValid()) return true;
   const int row = editedUser_.row();
   UserRecord user = users_.At(row);
-  user.name = UserStore::UpperCase(TrimSpaces(entry.name));
-  if (passwordChanged_) user.password = UserStore::UpperCase(TrimSpaces(entry.password));
+  user.name = EnteredForm(entry.name);
+  if (passwordChanged_) user.password = EnteredForm(entry.password);
   if (auto failure = CheckStorable(user)) {
     Report(*failure);
     return false;

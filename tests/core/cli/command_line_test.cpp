@@ -101,6 +101,41 @@ TEST_F(AdminActionTest, UserThatCouldNotBeReadBackIsRefused) {
   EXPECT_TRUE(out_.isEmpty());
 }
 
+TEST_F(AdminActionTest, PasswordWithAColonIsRefusedAndNothingIsStored) {
+  // Stored, "A:B:KEY" would split at the first colon: the user could never log on.
+  EXPECT_EQ(Run({"--add-user", "bob", "a:b"}), 1);
+  EXPECT_EQ(err_, "The password cannot hold \":\": use other characters.\n");
+  EXPECT_TRUE(out_.isEmpty());
+  EXPECT_FALSE(RegistryStore(dir_.path()).KeyExists(UserKeyPath));
+  ASSERT_EQ(Run({"--add-user", "bob", "ab"}), 0);
+  EXPECT_EQ(Run({"--add-user", "ann", ":"}), 1);
+  EXPECT_EQ(Run({"--list-users"}), 0);
+  EXPECT_TRUE(out_.startsWith("BOB\t")) << out_.toStdString();
+  EXPECT_EQ(out_.count('\n'), 1);
+}
+
+TEST_F(AdminActionTest, NameWithoutAnUpperCaseInTheCodePageIsFoundAsTyped) {
+  ASSERT_EQ(Run({"--add-user", QStringLiteral("\u00b5ser"), "pw"}), 0) << err_.toStdString();
+  RegistryStore registry(dir_.path());
+  UserStore store(registry, dir_.path());
+  EXPECT_EQ(store.FindLogonUser("\xb5ser"), (LogonRecord{"PW", {out_.trimmed().toInt()}}));
+  EXPECT_EQ(Run({"--add-user", QStringLiteral("\u00b5SER"), "pw"}), 1);
+  EXPECT_EQ(err_, "User already exists.\n");
+}
+
+TEST_F(AdminActionTest, RemovalThatLeavesTheUserListedIsAFailure) {
+  // A name whose scrambled form holds a NUL, as a legacy import may have written it: the
+  // list shows it cut at the NUL, and deleting that shorter name removes nothing.
+  const QByteArray name = QByteArray(49, 'N') + '?';
+  RegistryStore registry(dir_.path());
+  ASSERT_TRUE(registry.CreateKey(UserKeyPath));
+  ASSERT_TRUE(registry.SetValue(UserKeyPath, StoreScramble(name), StoreScramble("PW:1")));
+  ASSERT_EQ(Run({"--list-users"}), 0);
+  ASSERT_EQ(out_, QString(49, u'N') + "\t1\n");
+  EXPECT_EQ(Run({"--remove-user", QString(49, u'N')}), 1);
+  EXPECT_EQ(err_, "The user could not be removed.\n");
+}
+
 TEST_F(AdminActionTest, MissingProgramDirectoryFails) {
   EXPECT_EQ(Run({"--dir", dir_.filePath("missing"), "--list-users"}), 1);
   EXPECT_FALSE(err_.isEmpty());

@@ -53,5 +53,22 @@ TEST(PrivateKey, FreshKeysAreEightDigitsWithEveryDigitInUse) {
     EXPECT_TRUE(seen[0].contains(digit)) << digit.toLatin1();
 }
 
+TEST(PrivateKeyToNumber, ConvertsLikeANumberTextWithinThirtyTwoBits) {
+  EXPECT_EQ(PrivateKeyToNumber("12345678"), (KeyNumber{12345678, KeyNumberFault::kNone}));
+  EXPECT_EQ(PrivateKeyToNumber("  01234567 "), (KeyNumber{1234567}));
+  // Rounded half to even, as every number text converts.
+  EXPECT_EQ(PrivateKeyToNumber("2.5"), (KeyNumber{2}));
+  EXPECT_EQ(PrivateKeyToNumber("3.5"), (KeyNumber{4}));
+  EXPECT_EQ(PrivateKeyToNumber("-2147483648"), (KeyNumber{-2147483647 - 1}));
+  EXPECT_EQ(PrivateKeyToNumber("2147483647.4"), (KeyNumber{2147483647}));
+  EXPECT_EQ(PrivateKeyToNumber("2147483647.5").fault, KeyNumberFault::kOutOfRange);
+  EXPECT_EQ(PrivateKeyToNumber("-2147483649").fault, KeyNumberFault::kOutOfRange);
+  EXPECT_EQ(PrivateKeyToNumber("1e10").fault, KeyNumberFault::kOutOfRange);
+  // Anything else that is no number is refused.
+  EXPECT_EQ(PrivateKeyToNumber("").fault, KeyNumberFault::kNotANumber);
+  EXPECT_EQ(PrivateKeyToNumber("12a").fault, KeyNumberFault::kNotANumber);
+  EXPECT_EQ(PrivateKeyToNumber("notanumber").fault, KeyNumberFault::kNotANumber);
+}
+
 }  // namespace
 }  // namespace corvane

@@ -68,6 +68,7 @@ TEST_F(UserStoreTest, WithoutTheUserKeyNothingIsFoundAndNothingIsCreated) {
   EXPECT_FALSE(store_.UserExists("BOB"));
   EXPECT_FALSE(store_.UserExists(""));
   EXPECT_FALSE(store_.ReadLogonRecord("BOB"));
+  EXPECT_FALSE(store_.FindLogonUser("BOB"));
   EXPECT_FALSE(store_.DeleteUser("BOB"));
   store_.RemoveStaleUsers(list);
   EXPECT_FALSE(QFileInfo::exists(registry_.FilePath()));
@@ -81,6 +82,7 @@ TEST_F(UserStoreTest, RecordIsStoredAsOneScrambledValue) {
   EXPECT_EQ(Load(), (QList<UserRecord>{{"BOB", "SECRET", "12345678"}}));
   EXPECT_TRUE(store_.HasUsers());
   EXPECT_EQ(store_.ReadLogonRecord("BOB"), QByteArray("SECRET:12345678"));
+  EXPECT_EQ(store_.FindLogonUser("bob"), (LogonRecord{"SECRET", {12345678}}));
 }
 
 TEST_F(UserStoreTest, LookupsUpperCaseTheNameButDeletionAndTheStoreDoNot) {
@@ -100,15 +102,16 @@ TEST_F(UserStoreTest, LookupsUpperCaseTheNameButDeletionAndTheStoreDoNot) {
   EXPECT_EQ(LoadedNames(), QStringList{"alice"});
 }
 
-TEST_F(UserStoreTest, UpperCaseStaysWithinTheCodePage) {
-  EXPECT_EQ(UserStore::UpperCase(QStringLiteral("jos\u00e9 \u00ff")),
-            QStringLiteral("JOS\u00c9 \u0178"));
-  // No single upper-case letter in Windows-1252: kept as it is.
-  EXPECT_EQ(UserStore::UpperCase(QStringLiteral("stra\u00dfe \u00b5")),
-            QStringLiteral("STRA\u00dfE \u00b5"));
-  Save({{QStringLiteral("JOS\u00c9"), "PW", "33333333"}});
-  EXPECT_EQ(store_.ReadLogonRecord("jos\xe9"), QByteArray("PW:33333333"));
-  EXPECT_EQ(registry_.ValueNames(UserKey), QList<QByteArray>{StoreScramble("JOS\xc9")});
+TEST_F(UserStoreTest, LogonLookupUpperCasesWithinTheCodePageAndSplitsTheRecord) {
+  Save({{QStringLiteral("JOS\u00c9"), "PW", "33333333"},
+        {QStringLiteral("\u00b5SER"), QStringLiteral("\u00b5PW"), "44444444"}});
+  EXPECT_EQ(registry_.ValueNames(UserKey)->first(), StoreScramble("JOS\xc9"));
+  EXPECT_EQ(store_.FindLogonUser("jos\xe9"), (LogonRecord{"PW", {33333333}}));
+  // The micro sign has no upper case in the code page: the name is found as typed.
+  EXPECT_EQ(store_.FindLogonUser("\xb5ser"), (LogonRecord{QStringLiteral("\u00b5PW"), {44444444}}));
+  EXPECT_TRUE(store_.UserExists(QStringLiteral("\u00b5ser")));
+  EXPECT_FALSE(store_.FindLogonUser("?SER"));
+  EXPECT_FALSE(store_.FindLogonUser("\xb5SER "));
 }
 
 TEST_F(UserStoreTest, RemovingNeighboursRemovesBoth) {
@@ -153,23 +156,13 @@ TEST_F(UserStoreTest, RecordsWithoutColonOrFillingTheBuffer) {
   PutRaw("LONG", QByteArray(256, 'x'));  // too long for the buffer: reads as absent
   EXPECT_EQ(Load(), (QList<UserRecord>{{"BOB", "", ""}, {"FULL", "", ""}, {"LONG", "", ""}}));
   EXPECT_EQ(store_.ReadLogonRecord("BOB"), QByteArray("NOCOLON"));
+  EXPECT_EQ(store_.FindLogonUser("BOB"), (LogonRecord{"", {0, KeyNumberFault::kNotANumber}}));
   EXPECT_TRUE(store_.UserExists("FULL"));
   EXPECT_EQ(store_.ReadLogonRecord("FULL"), QByteArray());
+  EXPECT_EQ(store_.FindLogonUser("FULL"), (LogonRecord{"", {0, KeyNumberFault::kNotANumber}}));
   EXPECT_FALSE(store_.UserExists("LONG"));
   EXPECT_FALSE(store_.ReadLogonRecord("LONG"));
-}
-
-TEST_F(UserStoreTest, RecordFitsOnlyWhenItReadsBackWhole) {
-  // 'A' mirrors to 'Z', which meets its own code as the mask at position 77: a 'B' there.
-  const QString password = QString(76, u'A') + u'B' + QString(168, u'A');
-  EXPECT_TRUE(UserStore::RecordFits({"BOB", password, "12345678"}));          // 254 bytes
-  EXPECT_FALSE(UserStore::RecordFits({"BOB", password + u'A', "12345678"}));  // 255 bytes
-  EXPECT_FALSE(UserStore::RecordFits({QString(255, u'N'), "P", "12345678"}));
-  EXPECT_FALSE(UserStore::RecordFits({"BOB", QString(76, u'A') + u'A', "12345678"}));
-  // '?' is its own mirror and meets its own code as the mask at position 50.
-  const QString nulName = QString(49, u'N') + u'?';
-  ASSERT_TRUE(StoreScramble(nulName.toLatin1()).contains('\0'));
-  EXPECT_FALSE(UserStore::RecordFits({nulName, "P", "12345678"}));
+  EXPECT_FALSE(store_.FindLogonUser("LONG"));
 }
 
 class LegacyImportTest : public UserStoreTest {
