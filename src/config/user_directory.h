@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QString>
 #include <optional>
 
 #include "config/user_record_format.h"
@@ -13,14 +13,11 @@ class UserDirectory {
   virtual ~UserDirectory() = default;
   // True when at least one user is stored (imports legacy users first).
   virtual bool HasUsers() = 0;
-  // The logon's direct read of the user a client names, in Windows-1252 and in any case:
-  // the record stored under the name's upper case (UserUpperCase), read through the fixed
-  // 255-byte buffer and split into the stored password and the private key's number.
-  // nullopt when the store, the user or a record that fits the buffer is missing.
-  virtual std::optional<LogonRecord> FindLogonUser(const QByteArray& userName) = 0;
-  // The same read with the record left as stored ("PASSWORD:KEY"). Kept until the logon
-  // reads through FindLogonUser.
-  virtual std::optional<QByteArray> ReadLogonRecord(const QByteArray& userName) = 0;
+  // The logon's direct read of the user a client names, in any case: the record stored
+  // under the name's upper case (UserUpperCase), read through the fixed 255-byte buffer
+  // and split into the stored password and the private key's number. nullopt when the
+  // store, the user or a record that fits the buffer is missing.
+  virtual std::optional<LogonRecord> FindLogonUser(const QString& userName) = 0;
 };
 
 }  // namespace corvane

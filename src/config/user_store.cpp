@@ -86,14 +86,14 @@ bool UserStore::HasUsers() {
   return registry_.EnumValueName(UserKey, 0).has_value();
 }
 
-std::optional<LogonRecord> UserStore::FindLogonUser(const QByteArray& userName) {
-  const std::optional<QByteArray> record = ReadLogonRecord(userName);
+std::optional<LogonRecord> UserStore::FindLogonUser(const QString& userName) {
+  const std::optional<QByteArray> record = ReadStoredRecord(userName);
   if (!record) return std::nullopt;
   return ParseLogonRecord(*record);
 }
 
-std::optional<QByteArray> UserStore::ReadLogonRecord(const QByteArray& userName) {
-  const QByteArray storedName = StoreScramble(LookupName(FromWindows1252(userName)));
+std::optional<QByteArray> UserStore::ReadStoredRecord(const QString& userName) {
+  const QByteArray storedName = StoreScramble(LookupName(userName));
   const std::optional<QByteArray> buffer =
       registry_.QueryValue(UserKey, storedName, UserValueBufferSize);
   if (!buffer) return std::nullopt;

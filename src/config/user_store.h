@@ -45,8 +45,9 @@ class UserStore : public UserDirectory {
   bool UserExists(const QString& name);
   // Imports legacy users first, once.
   bool HasUsers() override;
-  std::optional<LogonRecord> FindLogonUser(const QByteArray& userName) override;
-  std::optional<QByteArray> ReadLogonRecord(const QByteArray& userName) override;
+  std::optional<LogonRecord> FindLogonUser(const QString& userName) override;
+  // The record stored for the user as it is kept ("PASSWORD:KEY"), unscrambled.
+  std::optional<QByteArray> ReadStoredRecord(const QString& userName);
   bool LegacyUsersPresent();
   // Copies the users of the legacy slot keys into the user key and deletes the slot keys.
   void ImportLegacyUsers();

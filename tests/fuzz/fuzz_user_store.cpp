@@ -22,8 +22,8 @@ namespace {
 
 void AskEverything(UserStore& users, const QByteArray& name) {
   users.HasUsers();
-  users.ReadLogonRecord("BOB");
-  users.ReadLogonRecord(name);
+  users.ReadStoredRecord("BOB");
+  users.ReadStoredRecord(name);
   users.FindLogonUser("BOB");
   users.FindLogonUser(name);
   users.UserExists(QStringLiteral("BOB"));

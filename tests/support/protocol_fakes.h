@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "activity/activity_reporter.h"
-#include "base/windows1252.h"
 #include "config/user_directory.h"
 #include "config/user_rules.h"
 
@@ -24,20 +23,14 @@ class FakeUserDirectory : public UserDirectory {
  public:
   void Add(const QByteArray& upperName, const QByteArray& record) { records_[upperName] = record; }
   bool HasUsers() override { return !records_.isEmpty(); }
-  std::optional<LogonRecord> FindLogonUser(const QByteArray& userName) override {
+  std::optional<LogonRecord> FindLogonUser(const QString& userName) override {
     lookups.push_back(userName);
-    auto it = records_.find(LookupName(FromWindows1252(userName)));
+    auto it = records_.find(LookupName(userName));
     if (it == records_.end()) return std::nullopt;
     return ParseLogonRecord(*it);
   }
-  std::optional<QByteArray> ReadLogonRecord(const QByteArray& userName) override {
-    lookups.push_back(userName);
-    auto it = records_.find(userName);
-    if (it == records_.end()) return std::nullopt;
-    return *it;
-  }
   // The names asked for, as given.
-  std::vector<QByteArray> lookups;
+  std::vector<QString> lookups;
 
  private:
   QMap<QByteArray, QByteArray> records_;

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "base/windows1252.h"
 #include "config/registry_store.h"
 #include "config/store_scramble.h"
 #include "config/user_list_model.h"
@@ -80,7 +81,7 @@ TEST_F(AdminActionTest, AddedUserIsTrimmedUpperCasedAndReadableAtLogon) {
   ASSERT_EQ(key.size(), 8);
   RegistryStore registry(dir_.path());
   UserStore store(registry, dir_.path());
-  EXPECT_EQ(store.ReadLogonRecord("bob"), "SECRET:" + key.toLatin1());
+  EXPECT_EQ(store.ReadStoredRecord("bob"), "SECRET:" + key.toLatin1());
 }
 
 TEST_F(AdminActionTest, EmptyNameOrPasswordIsRefused) {
@@ -118,7 +119,8 @@ TEST_F(AdminActionTest, NameWithoutAnUpperCaseInTheCodePageIsFoundAsTyped) {
   ASSERT_EQ(Run({"--add-user", QStringLiteral("\u00b5ser"), "pw"}), 0) << err_.toStdString();
   RegistryStore registry(dir_.path());
   UserStore store(registry, dir_.path());
-  EXPECT_EQ(store.FindLogonUser("\xb5ser"), (LogonRecord{"PW", {out_.trimmed().toInt()}}));
+  EXPECT_EQ(store.FindLogonUser(FromWindows1252("\xb5ser")),
+            (LogonRecord{"PW", {out_.trimmed().toInt()}}));
   EXPECT_EQ(Run({"--add-user", QStringLiteral("\u00b5SER"), "pw"}), 1);
   EXPECT_EQ(err_, "User already exists.\n");
 }

@@ -24,6 +24,7 @@ class DispatcherTest : public ::testing::Test {
     users_.Add("ANN", "pw:23456789");
     users_.Add("ODD", "pw:notanumber");
     users_.Add("PAD", " PW :34567890");
+    users_.Add("\xb5SER", "\xb5PW:45678901");
   }
 
   SlotSession& session(int slot) { return harness_.Slot(slot).session; }
@@ -92,7 +93,7 @@ TEST_F(DispatcherTest, AcceptedLogonWithEncryptionOff) {
   EXPECT_FALSE(session.FreshConnection);
   EXPECT_EQ(UsersListSlots(), std::vector<int>{3});
   EXPECT_EQ(activity_.events.back(), std::make_pair(3, QByteArray("Logon")));
-  EXPECT_EQ(users_.lookups.back(), "BOB");
+  EXPECT_EQ(users_.lookups.back(), "bob");
 }
 
 TEST_F(DispatcherTest, AcceptedLogonWithEncryptionHandsOutPaddedKey) {
@@ -135,6 +136,14 @@ TEST_F(DispatcherTest, PasswordIgnoresCaseAndSurroundingBlanksOfTheReceivedOne) 
   EXPECT_EQ(LastReply(ReplyKey, 34567890), Message({"PassDenied"}));
   Logon(2, "pad", " PW ");
   EXPECT_EQ(LastReply(ReplyKey, 34567890), Message({"PassDenied"}));
+}
+
+TEST_F(DispatcherTest, NamesAndPasswordsAreUpperCasedWithinTheCodePage) {
+  // "\u00b5" has no upper case in Windows-1252: it stays as it is, as the store keeps it.
+  Logon(0, "\xb5ser", "\xb5pw");
+  EXPECT_EQ(LastReply(ReplyKey, 45678901), Message({"Accepted", "000"}));
+  Logon(1, "?SER", "?PW");
+  EXPECT_EQ(LastReply(ReplyKey, LogonKey), Message({"UserDenied"}));
 }
 
 TEST_F(DispatcherTest, MultipleLogonRuleComparesNamesExactly) {

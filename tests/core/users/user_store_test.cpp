@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "base/windows1252.h"
 #include "config/registry_store.h"
 #include "config/store_scramble.h"
 #include "config/user_list_model.h"
@@ -67,7 +68,7 @@ TEST_F(UserStoreTest, WithoutTheUserKeyNothingIsFoundAndNothingIsCreated) {
   EXPECT_EQ(list.Count(), 0);
   EXPECT_FALSE(store_.UserExists("BOB"));
   EXPECT_FALSE(store_.UserExists(""));
-  EXPECT_FALSE(store_.ReadLogonRecord("BOB"));
+  EXPECT_FALSE(store_.ReadStoredRecord("BOB"));
   EXPECT_FALSE(store_.FindLogonUser("BOB"));
   EXPECT_FALSE(store_.DeleteUser("BOB"));
   store_.RemoveStaleUsers(list);
@@ -81,7 +82,7 @@ TEST_F(UserStoreTest, RecordIsStoredAsOneScrambledValue) {
             StoreScramble("SECRET:12345678"));
   EXPECT_EQ(Load(), (QList<UserRecord>{{"BOB", "SECRET", "12345678"}}));
   EXPECT_TRUE(store_.HasUsers());
-  EXPECT_EQ(store_.ReadLogonRecord("BOB"), QByteArray("SECRET:12345678"));
+  EXPECT_EQ(store_.ReadStoredRecord("BOB"), QByteArray("SECRET:12345678"));
   EXPECT_EQ(store_.FindLogonUser("bob"), (LogonRecord{"SECRET", {12345678}}));
 }
 
@@ -89,7 +90,7 @@ TEST_F(UserStoreTest, LookupsUpperCaseTheNameButDeletionAndTheStoreDoNot) {
   Save({{"BOB", "PW", "11111111"}});
   EXPECT_TRUE(store_.UserExists("bob"));
   EXPECT_TRUE(store_.UserExists("Bob"));
-  EXPECT_EQ(store_.ReadLogonRecord("bob"), QByteArray("PW:11111111"));
+  EXPECT_EQ(store_.ReadStoredRecord("bob"), QByteArray("PW:11111111"));
   EXPECT_FALSE(store_.UserExists(" BOB"));  // the caller trims
   EXPECT_TRUE(store_.DeleteUser("bob"));    // the key opened; nothing matched
   EXPECT_TRUE(store_.UserExists("BOB"));
@@ -98,7 +99,7 @@ TEST_F(UserStoreTest, LookupsUpperCaseTheNameButDeletionAndTheStoreDoNot) {
   // A name stored in lower case is listed but not found by the lookups.
   Save({{"alice", "PW", "22222222"}});
   EXPECT_FALSE(store_.UserExists("alice"));
-  EXPECT_FALSE(store_.ReadLogonRecord("alice"));
+  EXPECT_FALSE(store_.ReadStoredRecord("alice"));
   EXPECT_EQ(LoadedNames(), QStringList{"alice"});
 }
 
@@ -106,12 +107,13 @@ TEST_F(UserStoreTest, LogonLookupUpperCasesWithinTheCodePageAndSplitsTheRecord) 
   Save({{QStringLiteral("JOS\u00c9"), "PW", "33333333"},
         {QStringLiteral("\u00b5SER"), QStringLiteral("\u00b5PW"), "44444444"}});
   EXPECT_EQ(registry_.ValueNames(UserKey)->first(), StoreScramble("JOS\xc9"));
-  EXPECT_EQ(store_.FindLogonUser("jos\xe9"), (LogonRecord{"PW", {33333333}}));
+  EXPECT_EQ(store_.FindLogonUser(FromWindows1252("jos\xe9")), (LogonRecord{"PW", {33333333}}));
   // The micro sign has no upper case in the code page: the name is found as typed.
-  EXPECT_EQ(store_.FindLogonUser("\xb5ser"), (LogonRecord{QStringLiteral("\u00b5PW"), {44444444}}));
+  EXPECT_EQ(store_.FindLogonUser(FromWindows1252("\xb5ser")),
+            (LogonRecord{QStringLiteral("\u00b5PW"), {44444444}}));
   EXPECT_TRUE(store_.UserExists(QStringLiteral("\u00b5ser")));
   EXPECT_FALSE(store_.FindLogonUser("?SER"));
-  EXPECT_FALSE(store_.FindLogonUser("\xb5SER "));
+  EXPECT_FALSE(store_.FindLogonUser(FromWindows1252("\xb5SER ")));
 }
 
 TEST_F(UserStoreTest, RemovingNeighboursRemovesBoth) {
@@ -155,13 +157,13 @@ TEST_F(UserStoreTest, RecordsWithoutColonOrFillingTheBuffer) {
   PutRaw("FULL", QByteArray(255, 'x'));  // no room left for a NUL: reads empty
   PutRaw("LONG", QByteArray(256, 'x'));  // too long for the buffer: reads as absent
   EXPECT_EQ(Load(), (QList<UserRecord>{{"BOB", "", ""}, {"FULL", "", ""}, {"LONG", "", ""}}));
-  EXPECT_EQ(store_.ReadLogonRecord("BOB"), QByteArray("NOCOLON"));
+  EXPECT_EQ(store_.ReadStoredRecord("BOB"), QByteArray("NOCOLON"));
   EXPECT_EQ(store_.FindLogonUser("BOB"), (LogonRecord{"", {0, KeyNumberFault::kNotANumber}}));
   EXPECT_TRUE(store_.UserExists("FULL"));
-  EXPECT_EQ(store_.ReadLogonRecord("FULL"), QByteArray());
+  EXPECT_EQ(store_.ReadStoredRecord("FULL"), QByteArray());
   EXPECT_EQ(store_.FindLogonUser("FULL"), (LogonRecord{"", {0, KeyNumberFault::kNotANumber}}));
   EXPECT_FALSE(store_.UserExists("LONG"));
-  EXPECT_FALSE(store_.ReadLogonRecord("LONG"));
+  EXPECT_FALSE(store_.ReadStoredRecord("LONG"));
   EXPECT_FALSE(store_.FindLogonUser("LONG"));
 }
 
@@ -189,8 +191,8 @@ TEST_F(LegacyImportTest, FirstCheckImportsTheUsedSlotsOnceAndDeletesAllSlotKeys)
   EXPECT_TRUE(registry_.KeyExists(MorvatKeyPath));
   EXPECT_FALSE(store_.LegacyUsersPresent());
   // A lower-case legacy name is kept but not found at logon.
-  EXPECT_FALSE(store_.ReadLogonRecord("carol"));
-  EXPECT_EQ(store_.ReadLogonRecord("ann"), QByteArray("PW1:11111111"));
+  EXPECT_FALSE(store_.ReadStoredRecord("carol"));
+  EXPECT_EQ(store_.ReadStoredRecord("ann"), QByteArray("PW1:11111111"));
   // The import runs once: users removed after it stay removed.
   Save({{"ANN", "PW1", "11111111"}});
   EXPECT_TRUE(store_.HasUsers());
