@@ -38,15 +38,15 @@ ActivityLog::Clock WholeSecondClock() {
 }  // namespace
 
 ActivityLog::ActivityLog(ActivityRowsModel& rows, const ServerSettings& settings,
-                         QString programDirectory, HostIdentity host, Clock clock)
+                         QString programDir, HostIdentity host, Clock clock)
     : rows_(rows),
       settings_(settings),
-      programDirectory_(std::move(programDirectory)),
+      programDir_(std::move(programDir)),
       host_(std::move(host)),
       clock_(clock ? std::move(clock) : WholeSecondClock()) {}
 
 QString ActivityLog::LogFilePath() const {
-  return QDir(programDirectory_).filePath(QStringLiteral("CorvaneDB.log"));
+  return QDir(programDir_).filePath(QStringLiteral("CorvaneDB.log"));
 }
 
 ActivityRow ActivityLog::BuildRow(const ActivityEntry& entry) {

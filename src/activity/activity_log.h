@@ -26,7 +26,7 @@ class ActivityLog : public ActivityReporter {
 
   // `settings` is read at every event, so a changed "Keep Log File" applies at once.
   // Without a clock the local time is used.
-  ActivityLog(ActivityRowsModel& rows, const ServerSettings& settings, QString programDirectory,
+  ActivityLog(ActivityRowsModel& rows, const ServerSettings& settings, QString programDir,
               HostIdentity host, Clock clock = {});
 
   void LogActivity(const ActivityEntry& entry) override;
@@ -49,7 +49,7 @@ class ActivityLog : public ActivityReporter {
 
   ActivityRowsModel& rows_;
   const ServerSettings& settings_;
-  QString programDirectory_;
+  QString programDir_;
   HostIdentity host_;
   Clock clock_;
   bool logModeChecked_ = false;

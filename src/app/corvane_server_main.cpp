@@ -3,9 +3,9 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "gui/server/desktop_controller.h"
 #include "server/command_line.h"
 #include "server/headless_runner.h"
-#include "gui/server/desktop_controller.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Corvane Database Server"));
     QApplication::setDesktopFileName(QStringLiteral("corvane-server"));
     return corvane::RunDesktop(
-        corvane::ProgramDirectory(parsed.options, QCoreApplication::applicationDirPath()));
+        corvane::ChosenProgramDir(parsed.options, QCoreApplication::applicationDirPath()));
   }
 
   QCoreApplication app(argc, argv);
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   }
   if (parsed.options.action == corvane::AdminAction::None) {
     return corvane::RunHeadless(
-        corvane::ProgramDirectory(parsed.options, QCoreApplication::applicationDirPath()), out,
+        corvane::ChosenProgramDir(parsed.options, QCoreApplication::applicationDirPath()), out,
         err);
   }
   return corvane::RunAdminAction(parsed.options, QCoreApplication::applicationDirPath(), out, err);

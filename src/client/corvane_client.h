@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "client/client_frames.h"
 #include "base/pseudo_random.h"
+#include "client/client_frames.h"
 
 class QTcpSocket;
 
@@ -67,8 +67,6 @@ class CorvaneClient {
   int32_t PrivateKey() const { return privateKey_; }
   void SetPrivateKey(int32_t key) { privateKey_ = key; }
   int timeoutMs() const { return timeoutMs_; }
-  // Bytes received and not yet read as a reply.
-  const QByteArray& PendingBytes() const { return received_; }
 
  private:
   bool EncipherRequests() const;

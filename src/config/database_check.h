@@ -14,8 +14,7 @@ namespace corvane {
 // followed by CheckQueries.
 class DatabaseCheck {
  public:
-  DatabaseCheck(Catalogue& catalogue, const DBEngine& engine, DatabaseCheckProgress& progress,
-                DatabaseErrorPrompt& prompt);
+  DatabaseCheck(Catalogue& catalogue, DatabaseCheckProgress& progress, DatabaseErrorPrompt& prompt);
 
   void Run() {
     CheckTables();
@@ -43,7 +42,6 @@ class DatabaseCheck {
   void CheckDatabase(Pass pass, size_t d);
 
   Catalogue& catalogue_;
-  const DBEngine& engine_;
   DatabaseCheckProgress& progress_;
   DatabaseErrorPrompt& prompt_;
   QStringList removeLater_;

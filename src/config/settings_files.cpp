@@ -65,11 +65,10 @@ class GeneralLine {
 
 }  // namespace
 
-SettingsFiles::SettingsFiles(QString program_directory)
-    : program_directory_(std::move(program_directory)) {}
+SettingsFiles::SettingsFiles(QString programDir) : programDir_(std::move(programDir)) {}
 
 QString SettingsFiles::FilePath(const char* name) const {
-  return QDir(program_directory_).filePath(QString::fromLatin1(name));
+  return QDir(programDir_).filePath(QString::fromLatin1(name));
 }
 
 QString SettingsFiles::UserFilePath() const { return FilePath("User.dat"); }

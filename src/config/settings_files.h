@@ -14,7 +14,7 @@ namespace corvane {
 // previous file whole; a save that fails leaves the previous file as it was.
 class SettingsFiles {
  public:
-  explicit SettingsFiles(QString program_directory);
+  explicit SettingsFiles(QString programDir);
 
   // True when User.dat exists and was read whole. A User.dat that cannot be opened or
   // read changes nothing and gives false, so the window is centred instead.
@@ -47,7 +47,7 @@ class SettingsFiles {
  private:
   QString FilePath(const char* name) const;
 
-  QString program_directory_;
+  QString programDir_;
 };
 
 }  // namespace corvane

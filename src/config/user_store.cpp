@@ -52,7 +52,6 @@ void UserStore::SaveUsers(const UserListModel& users) {
                          StoredUserData(user.password, user.privateKey));
     }
   }
-  usersSaved_ = true;
 }
 
 void UserStore::RemoveStaleUsers(const UserListModel& users) {

@@ -34,7 +34,7 @@ class UserStore : public UserDirectory {
   // Fills the list from the store in store order; true when at least one user was loaded.
   // A value whose data cannot be read is still listed, with empty password and key.
   bool LoadUsers(UserListModel& users);
-  // Writes every listed user; creates nothing for an empty list. Sets UsersSaved.
+  // Writes every listed user; creates nothing for an empty list.
   void SaveUsers(const UserListModel& users);
   // Deletes every stored user whose name matches no list item exactly.
   void RemoveStaleUsers(const UserListModel& users);
@@ -53,10 +53,6 @@ class UserStore : public UserDirectory {
   void ImportLegacyUsers();
   void SetRunAtStartup(bool enable);
 
-  // Set by SaveUsers; the setup dialog clears it before saving and waits for it.
-  bool UsersSaved() const { return usersSaved_; }
-  void ResetUsersSaved() { usersSaved_ = false; }
-
   // The private key a new user gets; empty until renewed once.
   const QString& NextPrivateKey() const { return nextPrivateKey_; }
   void RenewNextPrivateKey();
@@ -64,7 +60,6 @@ class UserStore : public UserDirectory {
  private:
   RegistryStore& registry_;
   AutostartEntry autostart_;
-  bool usersSaved_ = false;
   QString nextPrivateKey_;
 };
 

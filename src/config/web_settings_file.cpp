@@ -10,11 +10,10 @@
 
 namespace corvane {
 
-WebSettingsFile::WebSettingsFile(QString programDirectory)
-    : programDirectory_(std::move(programDirectory)) {}
+WebSettingsFile::WebSettingsFile(QString programDir) : programDir_(std::move(programDir)) {}
 
 QString WebSettingsFile::FilePath() const {
-  return QDir(programDirectory_).filePath(QStringLiteral("web.dat"));
+  return QDir(programDir_).filePath(QStringLiteral("web.dat"));
 }
 
 bool WebSettingsFile::Load(ServerSettings& settings) const {

@@ -10,7 +10,7 @@ namespace corvane {
 // network.dat. Without the file, or with a port of 0, web access is off.
 class WebSettingsFile {
  public:
-  explicit WebSettingsFile(QString programDirectory);
+  explicit WebSettingsFile(QString programDir);
 
   // Reads WebPort; true when the file exists, was read and the port is usable (1..65535).
   // A missing or unreadable file sets WebPort to 0.
@@ -21,7 +21,7 @@ class WebSettingsFile {
   QString FilePath() const;
 
  private:
-  QString programDirectory_;
+  QString programDir_;
 };
 
 // True when the port is one a listener can use.

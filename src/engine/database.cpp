@@ -28,7 +28,7 @@ QString StripTrailingSemicolons(QString sql) {
 QueryDef::QueryDef(std::shared_ptr<Connection> connection, QString name, QString sql)
     : connection_(std::move(connection)), name_(std::move(name)), sql_(std::move(sql)) {}
 
-std::unique_ptr<Recordset> QueryDef::OpenRecordset(int) const {
+std::unique_ptr<Recordset> QueryDef::OpenRecordset() const {
   if (!name_.isEmpty()) return OpenSet(connection_, name_);
   return OpenQuerySet(connection_, sql_, QLatin1String(Recordset::kTemporaryName));
 }
@@ -50,7 +50,7 @@ void Database::SetQueryTimeLimit(int milliseconds) {
   connection_->SetClientWorkLimit(milliseconds);
 }
 
-std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source, int) {
+std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source) {
   connection_->handle();  // throws when closed
   return OpenSet(connection_, source);
 }

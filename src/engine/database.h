@@ -29,9 +29,8 @@ class QueryDef {
  public:
   QueryDef(std::shared_ptr<Connection> connection, QString name, QString sql);
   const QString& Name() const { return name_; }
-  const QString& Sql() const { return sql_; }  // SQLite's dialect
   // A dynaset over the query; a temporary query's set is named "#Temporary QueryDef#".
-  std::unique_ptr<Recordset> OpenRecordset(int type = 2) const;
+  std::unique_ptr<Recordset> OpenRecordset() const;
 
  private:
   std::shared_ptr<Connection> connection_;
@@ -53,7 +52,7 @@ class Database {
   void Close();
 
   // A table or stored query by name, or the client's Jet SQL; always a dynaset.
-  std::unique_ptr<Recordset> OpenRecordset(const QString& source, int type = 2);
+  std::unique_ptr<Recordset> OpenRecordset(const QString& source);
   // Named: checks the client's Jet SELECT and stores it at once as a query (error 3012
   // when the name is taken). Empty name: a temporary query, nothing stored.
   QueryDef CreateQueryDef(const QString& name, const QString& jetSql);
@@ -75,13 +74,5 @@ class Database {
 // Opens an existing database file shared and writable (3024 when there is no file,
 // 3343 when it is no database, 3260 when it is locked).
 std::unique_ptr<Database> OpenDatabase(const QString& path);
-
-// The entry point callers hold, one per server.
-class DBEngine {
- public:
-  std::unique_ptr<Database> OpenDatabase(const QString& path) const {
-    return corvane::OpenDatabase(path);
-  }
-};
 
 }  // namespace corvane

@@ -25,8 +25,6 @@ int32_t FieldTypeSize(FieldType type) {
   }
 }
 
-bool IsTextType(FieldType type) { return type == FieldType::kText || type == FieldType::kMemo; }
-
 FieldType FieldTypeFromDeclared(const QString& declared, int32_t* size) {
   static const QRegularExpression kShape(QStringLiteral(
       "^\\s*([A-Za-z_][A-Za-z0-9_ ]*?)\\s*(?:\\(\\s*(\\d+)\\s*(?:,\\s*\\d+\\s*)?\\))?\\s*$"));

@@ -48,6 +48,4 @@ FieldType FieldTypeFromDeclared(const QString& declared, int32_t* size);
 // Natural byte size of a type (0 for variable-length ones).
 int32_t FieldTypeSize(FieldType type);
 
-bool IsTextType(FieldType type);
-
 }  // namespace corvane

@@ -58,8 +58,6 @@ class Recordset {
 
   const QString& Name() const { return name_; }
   bool Updatable() const { return !source_.table.isEmpty(); }
-  bool LockEdits() const { return lockEdits_; }
-  void SetLockEdits(bool value) { lockEdits_ = value; }  // saving is always optimistic
   bool isOpen() const { return open_; }
   void Close();
 
@@ -82,9 +80,8 @@ class Recordset {
 
   void Edit();
   void AddNew();
-  // Saves the edit or the new record; type 1 is a regular update, force is not
-  // supported (a conflict is always reported).
-  void Update(int type = 1, bool force = false);
+  // Saves the edit or the new record; a conflict is always reported.
+  void Update();
   void CancelUpdate();
   void Delete();
 
@@ -115,7 +112,6 @@ class Recordset {
   SetSource source_;
   std::vector<FieldInfo> fields_;
   bool open_ = true;
-  bool lockEdits_ = true;
 
   std::vector<int64_t> keys_;
   int64_t position_ = 0;

@@ -91,7 +91,7 @@ void Recordset::CancelUpdate() {
   editMode_ = EditMode::kNone;
 }
 
-void Recordset::Update(int, bool) {
+void Recordset::Update() {
   CheckWritable();
   if (editMode_ == EditMode::kNone) {
     throw EngineError(engine_error::kNoEditInProgress,

@@ -213,7 +213,7 @@ QString UsageText() {
       "  --version                   show the program's name and version\n");
 }
 
-QString ProgramDirectory(const CommandLineOptions& options, const QString& defaultProgramDir) {
+QString ChosenProgramDir(const CommandLineOptions& options, const QString& defaultProgramDir) {
   if (options.programDir.isEmpty()) return defaultProgramDir;
   return QDir::cleanPath(QFileInfo(options.programDir).absoluteFilePath());
 }
@@ -234,7 +234,7 @@ int RunAdminAction(const CommandLineOptions& options, const QString& defaultProg
     default:
       break;
   }
-  const QString programDir = ProgramDirectory(options, defaultProgramDir);
+  const QString programDir = ChosenProgramDir(options, defaultProgramDir);
   if (!QFileInfo(programDir).isDir()) {
     err << "No such program directory: " << programDir << '\n';
     return 1;

@@ -31,7 +31,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments);
 QString UsageText();
 
 // The program directory the options name: --dir made absolute, else the default.
-QString ProgramDirectory(const CommandLineOptions& options, const QString& defaultProgramDir);
+QString ChosenProgramDir(const CommandLineOptions& options, const QString& defaultProgramDir);
 
 // Runs the options' admin action and returns the process's exit code: 0 on success, 1 when
 // the action failed. Results go to `out`, errors to `err`.

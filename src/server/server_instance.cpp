@@ -105,12 +105,56 @@ void ServerInstance::RunDatabaseCheck() {
   // Every published database has its lists, even when the check cannot fill them.
   catalogue_.tableLists.assign(catalogue_.published.size(), {});
   catalogue_.queryLists.assign(catalogue_.published.size(), {});
-  DatabaseCheck check(catalogue_, engine_, *checkProgress_, databaseErrorPrompt_);
+  DatabaseCheck check(catalogue_, *checkProgress_, databaseErrorPrompt_);
   check.Run();
 }
 
 void ServerInstance::SetDatabaseCheckProgress(DatabaseCheckProgress* progress) {
   checkProgress_ = progress ? progress : &silentProgress_;
+}
+
+void ServerInstance::DisconnectAllClients() { slots_.FreeEverySlot(FreeReason::kDisconnectAll); }
+
+void ServerInstance::BeginSetup(int disconnected) {
+  activity_.LogServerEvent("SetupRun", disconnected);
+  slots_.CurrentUsers().Clear();
+  slots_.CloseListener();
+  web_.reset();
+}
+
+void ServerInstance::ApplySetup(const SetupValues& values) {
+  const ServerSettings& v = values.settings;
+  settings_.ListenPort = v.ListenPort;
+  settings_.WebPort = v.WebPort;
+  settings_.RunAtStartup = v.RunAtStartup;
+  settings_.RunMinimized = v.RunMinimized;
+  settings_.KeepLogFile = v.KeepLogFile;
+  settings_.EncryptionEnabled = v.EncryptionEnabled;
+  settings_.AllowMultipleLogons = v.AllowMultipleLogons;
+  settings_.InactivityLimit = v.InactivityLimit;
+  settings_.RefreshRate = v.RefreshRate;
+  catalogue_.published = values.published;
+  ApplyInactivitySetting();
+  users_.SetRunAtStartup(SettingValue(settings_.RunAtStartup) != 0);
+  users_.SaveUsers(values.users);
+  users_.RemoveStaleUsers(values.users);
+}
+
+void ServerInstance::EndSetup() {
+  slots_.StartListening();
+  // The web port may have changed; web access starts again on it, or stays off.
+  ApplyWebSetting();
+}
+
+PublishedAccess ServerInstance::PrepareAccessDatabase(const QString& path) {
+  return accessPublisher_.Prepare(path);
+}
+
+void ServerInstance::RecordWindowPlacement(double top, double left, int32_t width, double height) {
+  settings_.WindowTop = top;
+  settings_.WindowLeft = left;
+  settings_.WindowWidth = width;
+  settings_.WindowHeight = height;
 }
 
 void ServerInstance::OnRefreshTick() {

@@ -20,6 +20,7 @@
 #include "engine/database.h"
 #include "server/database_check_hosts.h"
 #include "server/operator_prompts.h"
+#include "server/setup_values.h"
 #include "server/slot_server.h"
 #include "server/startup_branch.h"
 #include "transport/web/web_server.h"
@@ -57,9 +58,25 @@ class ServerInstance : public QObject {
   // Starts the web access on WebPort (stopping it first), or keeps it off when the port is
   // 0; its note in the activity list tells the operator how it runs.
   void ApplyWebSetting();
-  void StopWebAccess() { web_.reset(); }
   // The web access; nullptr while it is off.
   WebServer* Web() { return web_.get(); }
+
+  // --- The setup ---
+  // The connected clients, as the exit and setup questions count them.
+  int ConnectedCount() const { return slots_.ConnectedCount(); }
+  // The setup's disconnection: every slot is freed, reservations included.
+  void DisconnectAllClients();
+  // The setup opens: "Setup Run" with the number of users it disconnected, and no new
+  // client (TCP or web) until EndSetup.
+  void BeginSetup(int disconnected);
+  // "&Save": takes the options, the port and the published list, applies the inactivity
+  // setting and the run-at-startup entry, and writes the users (removing those no longer
+  // listed). The database check (RunDatabaseCheck) follows.
+  void ApplySetup(const SetupValues& values);
+  // The setup closed, saved or not: the listener and the web access start again.
+  void EndSetup();
+  // Makes an Access file publishable (imports it unless an unchanged import is there).
+  PublishedAccess PrepareAccessDatabase(const QString& path);
 
   // Runs the database check over the published list, rebuilding the table and query lists;
   // unreadable databases are reported through Prompts() and withdrawn. Published Access
@@ -69,29 +86,47 @@ class ServerInstance : public QObject {
   // Where the check shows its progress (nothing by default); nullptr restores that.
   void SetDatabaseCheckProgress(DatabaseCheckProgress* progress);
 
+  // --- The main window ---
+  // The placement saved in User.dat, read into the settings; false without one.
+  bool LoadWindowPlacement() { return files_.LoadWindowPlacement(settings_); }
+  // The window's placement in twips, written to User.dat at the unload.
+  void RecordWindowPlacement(double top, double left, int32_t width, double height);
+  void RefreshStatus() { slots_.RefreshStatus(); }
+  const StatusTexts& Status() const { return slots_.Status(); }
+  // "Clear Activity": every row but the first.
+  void ClearActivity() { activityRows_.ClearActivity(); }
+  QString LogFilePath() const { return activity_.LogFilePath(); }
+  bool ClearLogFile() { return activity_.ClearLogFile(); }
+
+  // --- What the windows show ---
   const QString& ProgramDir() const { return programDir_; }
-  ServerSettings& Settings() { return settings_; }
-  Catalogue& CatalogueLists() { return catalogue_; }
-  SettingsFiles& Files() { return files_; }
-  UserStore& Users() { return users_; }
-  ActivityLog& Activity() { return activity_; }
+  const ServerSettings& Settings() const { return settings_; }
+  const Catalogue& CatalogueLists() const { return catalogue_; }
   ActivityRowsModel& ActivityRows() { return activityRows_; }
-  SlotServer& Slots() { return slots_; }
+  CurrentUsersModel& CurrentUsers() { return slots_.CurrentUsers(); }
+  // The users as stored and the next user's key; saving goes through ApplySetup.
+  UserStore& Users() { return users_; }
   OperatorPrompts& Prompts() { return prompts_; }
-  AccessPublisher& AccessDatabases() { return accessPublisher_; }
+  ActivityLog& Activity() { return activity_; }
+  SlotServer& Slots() { return slots_; }
+  // The program the Access imports run in (tests give the built server).
+  void SetConversionChild(const ConversionChild& child) {
+    accessPublisher_.SetConversionChild(child);
+  }
 
   // The refresh timer's tick: refresh, then wait RefreshRate seconds for the next one.
   void OnRefreshTick();
   void OnKeySeedTick();
   void OnInactivityTick();
-  // Applies a changed inactivity setting: counts restart and the check runs, or stops.
-  void ApplyInactivitySetting();
   void OnListenerError(const QString& description);
 
  Q_SIGNALS:
   void StatusRefreshed();
 
  private:
+  // Applies a changed inactivity setting: counts restart and the check runs, or stops.
+  void ApplyInactivitySetting();
+
   QString programDir_;
   OperatorPrompts& prompts_;
   ServerSettings settings_;
@@ -103,7 +138,6 @@ class ServerInstance : public QObject {
   ActivityRowsModel activityRows_;
   ActivityLog activity_;
   SlotServer slots_;
-  DBEngine engine_;
   SilentCheckProgress silentProgress_;
   DatabaseCheckProgress* checkProgress_ = &silentProgress_;
   PromptedDatabaseError databaseErrorPrompt_;

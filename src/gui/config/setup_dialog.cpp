@@ -13,12 +13,12 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
-#include "server/server_instance.h"
 #include "gui/config/setup_form.h"
 #include "gui/config/setup_layout.h"
 #include "gui/config/shell_launch.h"
 #include "gui/config/user_editor.h"
 #include "gui/config/window_order.h"
+#include "server/server_instance.h"
 
 namespace corvane {
 namespace {
@@ -36,7 +36,6 @@ SetupDialog::SetupDialog(ServerInstance& server, QWidget* parent)
   controls_ = BuildSetupLayout(this, &users_);
   keyTimer_.setInterval(kKeyRenewalMs);
   connect(&keyTimer_, &QTimer::timeout, this, [this] { server_.Users().RenewNextPrivateKey(); });
-  databaseCheck_ = [this] { server_.RunDatabaseCheck(); };
   ConnectControls();
   FillSetupDialog(controls_, server_, users_);
 }
@@ -93,10 +92,6 @@ void SetupDialog::FocusMe() {
   }
 }
 
-void SetupDialog::SetDatabaseCheck(std::function<void()> check) {
-  databaseCheck_ = std::move(check);
-}
-
 void SetupDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (!centered_) {
@@ -149,15 +144,14 @@ void SetupDialog::Save() {
   done_ = true;
   hide();
   QPointer<SetupDialog> self(this);
-  server_.Users().ResetUsersSaved();
-  SaveSetup(controls_, server_, users_);
-  // Pending events (sockets among them) run at least once before the check.
-  do {
-    QCoreApplication::processEvents();
-    if (!self) return;
-  } while (!server_.Users().UsersSaved());
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  if (databaseCheck_) databaseCheck_();
+  // The check may ask the operator about a database; the program may end meanwhile.
+  server_.ApplySetup(SetupValuesFrom(controls_, server_.Settings(), users_));
+  if (databaseCheck_) {
+    databaseCheck_();
+  } else {
+    server_.RunDatabaseCheck();
+  }
   QApplication::restoreOverrideCursor();
   if (!self) return;
   Finish();
@@ -174,9 +168,7 @@ void SetupDialog::reject() { Cancel(); }
 
 void SetupDialog::Finish() {
   keyTimer_.stop();
-  server_.Slots().StartListening();
-  // The web port may have changed; web access starts again on it, or stays off.
-  server_.ApplyWebSetting();
+  server_.EndSetup();
   if (editor_) {
     editor_->disconnect(this);
     editor_->hide();
@@ -205,7 +197,7 @@ void SetupDialog::Browse() {
 bool SetupDialog::ImportChosenAccessFile(const QString& path) {
   // The operator waits for the import here, so that "&Save" publishes at once.
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const PublishedAccess access = server_.AccessDatabases().Prepare(path);
+  const PublishedAccess access = server_.PrepareAccessDatabase(path);
   QApplication::restoreOverrideCursor();
   SetDialogTopmost(this, false);
   if (access.ok) {
@@ -246,7 +238,7 @@ void SetupDialog::RemoveSelectedUser() {
 // --- General and Network tabs ---
 
 void SetupDialog::ViewLogFile() {
-  OpenWithDefaultViewer(server_.Activity().LogFilePath());
+  OpenWithDefaultViewer(server_.LogFilePath());
   controls_.checks[SetupControls::kKeepLogFile]->setFocus();
 }
 
@@ -256,7 +248,7 @@ void SetupDialog::ClearLogFile() {
           QStringLiteral("Are you sure you want to clear the log file?") +
               QString(10, QLatin1Char(' ')),
           QStringLiteral("Clear Log File"), OperatorPrompts::Icon::Question)) {
-    server_.Activity().ClearLogFile();
+    server_.ClearLogFile();
   }
   SetDialogTopmost(this, true);
   controls_.checks[SetupControls::kKeepLogFile]->setFocus();

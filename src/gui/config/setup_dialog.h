@@ -36,13 +36,12 @@ class SetupDialog : public QDialog {
   // Puts the focus on the first control of the current tab.
   void FocusMe();
 
-  // The database check that "&Save" runs before restarting the listener. By default the
-  // server's own; the main window passes one that shows the progress window around it.
-  void SetDatabaseCheck(std::function<void()> check);
+  // The database check that "&Save" runs once the setup is applied: the server's own unless
+  // another is given.
+  void SetDatabaseCheck(std::function<void()> check) { databaseCheck_ = std::move(check); }
 
   // The folder the file-open dialog starts in; the last one a database was chosen from.
   const QString& LastBrowseFolder() const { return lastBrowseFolder_; }
-  void SetLastBrowseFolder(const QString& folder) { lastBrowseFolder_ = folder; }
 
   // The user editor while it is open, else nullptr.
   UserEditor* OpenUserEditor() const { return editor_; }

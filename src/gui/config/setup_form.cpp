@@ -10,9 +10,9 @@
 #include <cmath>
 #include <limits>
 
-#include "config/user_list_model.h"
 #include "base/leading_number.h"
 #include "base/windows1252.h"
+#include "config/user_list_model.h"
 #include "server/server_instance.h"
 #include "transport/web/web_address.h"
 
@@ -88,16 +88,17 @@ void ApplyCheckBoxRules(const SetupControls& c) {
   c.minutesLabel->setEnabled(disconnect);
 }
 
-void SaveSetup(const SetupControls& c, ServerInstance& server, const UserListModel& users) {
-  ServerSettings& s = server.Settings();
+SetupValues SetupValuesFrom(const SetupControls& c, const ServerSettings& current,
+                            const UserListModel& users) {
+  SetupValues values{current, {}, users};
+  ServerSettings& s = values.settings;
   if (const auto port = LeadingInt16(c.port->text())) s.ListenPort = *port;
   if (const auto webPort = LeadingInt32(c.webPort->text());
       webPort && *webPort >= 0 && *webPort <= 65535) {
     s.WebPort = *webPort;
   }
 
-  PublishedList& published = server.CatalogueLists().published;
-  published.clear();
+  PublishedList& published = values.published;
   for (int row = 0; row < c.databases->topLevelItemCount(); ++row) {
     const QTreeWidgetItem* item = c.databases->topLevelItem(row);
     published.push_back({item->text(0), item->text(1)});
@@ -114,14 +115,8 @@ void SaveSetup(const SetupControls& c, ServerInstance& server, const UserListMod
   } else if (const auto minutes = LeadingInt16(c.minutes->currentText())) {
     s.InactivityLimit = *minutes;
   }
-  // Counts restart from 0 and the minute check runs, or it stops for a limit of 0.
-  server.ApplyInactivitySetting();
-
   if (const auto rate = LeadingInt32(c.refreshRate->currentText())) s.RefreshRate = *rate;
-
-  server.Users().SetRunAtStartup(SettingValue(s.RunAtStartup) != 0);
-  server.Users().SaveUsers(users);
-  server.Users().RemoveStaleUsers(users);
+  return values;
 }
 
 QStringList PublishableDatabaseFilters() {

@@ -6,13 +6,13 @@
 #include <optional>
 
 #include "gui/config/setup_controls.h"
+#include "server/setup_values.h"
 
 class QTreeWidget;
 
 namespace corvane {
 
 class ServerInstance;
-class UserListModel;
 
 // The fill and save of the setup dialog: copies between the server's settings, published
 // list and user store and the dialog's controls.
@@ -28,10 +28,10 @@ void ShowWebAddress(const SetupControls& controls, const QString& programDir);
 // minutes box and its label.
 void ApplyCheckBoxRules(const SetupControls& controls);
 
-// Copies the controls into the settings and the published list, applies the inactivity
-// setting and the run-at-startup entry, and writes the users to the store. A value that
-// cannot be converted or does not fit keeps the setting it was meant for.
-void SaveSetup(const SetupControls& controls, ServerInstance& server, const UserListModel& users);
+// What the controls hold, for "&Save": a value that cannot be converted or does not fit
+// keeps the setting it was meant for (taken from `current`).
+SetupValues SetupValuesFrom(const SetupControls& controls, const ServerSettings& current,
+                            const UserListModel& users);
 
 // Lists the chosen file: its name with extension, and its full path. Nothing checks for
 // duplicates. Returns the new item's row, or -1 for an empty path.

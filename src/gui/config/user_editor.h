@@ -35,7 +35,6 @@ class UserEditor : public QDialog {
 
   bool AddingUser() const { return addingUser_; }
   bool NameChanged() const { return nameChanged_; }
-  bool PasswordChanged() const { return passwordChanged_; }
 
  public Q_SLOTS:
   void reject() override;

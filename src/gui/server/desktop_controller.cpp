@@ -119,10 +119,8 @@ void DesktopController::OnSetupFinished() {
 }
 
 void DesktopController::RunSetupCommand() {
-  SlotServer& slots = server_.Slots();
-  int disconnected = 0;
-  if (slots.AnyClientConnected()) {
-    disconnected = slots.ConnectedCount();
+  const int disconnected = server_.ConnectedCount();
+  if (disconnected > 0) {
     const QString text = QStringLiteral("You have ") + QString::number(disconnected) +
                          QStringLiteral(
                              " user(s)  connected.\r\rWould you like to disconnect "
@@ -131,15 +129,12 @@ void DesktopController::RunSetupCommand() {
                                            OperatorPrompts::Icon::Critical)) {
       return;
     }
-    slots.FreeEverySlot(FreeReason::kDisconnectAll);
+    server_.DisconnectAllClients();
     QCoreApplication::processEvents();
     if (unloaded_) return;
   }
-  server_.Activity().LogServerEvent("SetupRun", disconnected);
-  slots.CurrentUsers().Clear();
-  // No new clients while the setup is open; saving it starts the listener again.
-  slots.CloseListener();
-  server_.StopWebAccess();
+  // No new clients while the setup is open; closing it starts the listener again.
+  server_.BeginSetup(disconnected);
   OpenSetup(-1);
 }
 

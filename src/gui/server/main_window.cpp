@@ -13,8 +13,8 @@
 #include <QTreeView>
 #include <cmath>
 
-#include "server/server_instance.h"
 #include "gui/desktop/tray_icon.h"
+#include "server/server_instance.h"
 
 namespace corvane {
 namespace {
@@ -75,7 +75,7 @@ MainWindow::MainWindow(ServerInstance& server, TrayIcon& tray, QWidget* parent)
   }
   setStatusBar(bar);
 
-  connect(&server_.Slots(), &SlotServer::StatusRefreshed, this, &MainWindow::ShowStatusTexts);
+  connect(&server_, &ServerInstance::StatusRefreshed, this, &MainWindow::ShowStatusTexts);
   connect(&server_.ActivityRows(), &ActivityRowsModel::RowAppended, activityList_,
           [this] { activityList_->scrollToBottom(); });
 }
@@ -126,13 +126,13 @@ void MainWindow::BuildLists() {
   activityList_ = ReportList(QStringLiteral("whList"), &server_.ActivityRows(), frame1_);
   frame2_ = new QGroupBox(QStringLiteral(" Current Users "), central);
   frame2_->setObjectName(QStringLiteral("Frame2"));
-  usersList_ = ReportList(QStringLiteral("ListView1"), &server_.Slots().CurrentUsers(), frame2_);
+  usersList_ = ReportList(QStringLiteral("ListView1"), &server_.CurrentUsers(), frame2_);
   setCentralWidget(central);
 }
 
 void MainWindow::Load() {
   loaded_ = false;
-  const bool placed = server_.Files().LoadWindowPlacement(server_.Settings());
+  const bool placed = server_.LoadWindowPlacement();
   const ServerSettings& settings = server_.Settings();
   if (!isMinimized() && !isMaximized()) {
     if (placed) {
@@ -153,9 +153,9 @@ void MainWindow::Load() {
   ShowStatusTexts();
 }
 
-void MainWindow::ClearActivity() { server_.ActivityRows().ClearActivity(); }
+void MainWindow::ClearActivity() { server_.ClearActivity(); }
 
-void MainWindow::RefreshStatus() { server_.Slots().RefreshStatus(); }
+void MainWindow::RefreshStatus() { server_.RefreshStatus(); }
 
 QString MainWindow::PanelText(int panel) const {
   if (panel < 1 || panel > 3) return {};
@@ -163,7 +163,7 @@ QString MainWindow::PanelText(int panel) const {
 }
 
 void MainWindow::ShowStatusTexts() {
-  const StatusTexts& status = server_.Slots().Status();
+  const StatusTexts& status = server_.Status();
   panels_[0]->setText(status.status);
   panels_[1]->setText(status.port);
   panels_[2]->setText(status.users);
@@ -236,11 +236,8 @@ void MainWindow::RestoreFromTray() {
 
 void MainWindow::RecordPlacement() {
   if (windowState() != Qt::WindowNoState) return;
-  ServerSettings& settings = server_.Settings();
-  settings.WindowTop = Twips(y());
-  settings.WindowLeft = Twips(x());
-  settings.WindowWidth = static_cast<int32_t>(Twips(width()));
-  settings.WindowHeight = Twips(height());
+  server_.RecordWindowPlacement(Twips(y()), Twips(x()), static_cast<int32_t>(Twips(width())),
+                                Twips(height()));
 }
 
 void MainWindow::ApplyLayout() {

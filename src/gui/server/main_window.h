@@ -26,7 +26,6 @@ class MainWindow : public QMainWindow {
   // The load sequence: the saved placement (or the centre of the screen), then the core's
   // load: listener, first refresh, "ServerStart", timers.
   void Load();
-  bool Loaded() const { return loaded_; }
 
   // Writes the placement into the settings when the window is in the normal state.
   void RecordPlacement();

@@ -41,7 +41,7 @@ TEST(SavedQueryViewsTest, EveryTranslatableQueryOpensThroughTheEngine) {
   for (const auto& skipped : result.report.skipped)
     EXPECT_NE(skipped.kind, "query") << skipped.name.toStdString();
 
-  std::unique_ptr<Database> db = DBEngine().OpenDatabase(path);
+  std::unique_ptr<Database> db = OpenDatabase(path);
   QStringList listed;
   for (const QueryDef& query : db->QueryDefs()) listed << query.Name();
   listed.sort();
@@ -64,7 +64,7 @@ TEST(SavedQueryViewsTest, TheSelectQueryOfAQueryFixtureReadsItsTable) {
                                                          path, access_test::ServerConversion());
   ASSERT_TRUE(result.ok) << result.error.toStdString();
   ASSERT_EQ(result.report.queries, QStringList{"SelectQuery"});
-  std::unique_ptr<Database> db = DBEngine().OpenDatabase(path);
+  std::unique_ptr<Database> db = OpenDatabase(path);
   // The query joins the three tables on col1 and col2 and asks for col2 = 'foo', which
   // Jet compares without regard to case.
   for (const char* name : {"Table1", "Table2", "Table3"}) {

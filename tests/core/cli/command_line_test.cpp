@@ -50,12 +50,12 @@ TEST(ParseCommandLine, RejectsWhatItDoesNotUnderstand) {
 }
 
 TEST(ProgramDirectory, DefaultsToTheGivenFolderAndMakesDirAbsolute) {
-  EXPECT_EQ(ProgramDirectory({}, "/opt/corvane"), "/opt/corvane");
+  EXPECT_EQ(ChosenProgramDir({}, "/opt/corvane"), "/opt/corvane");
   CommandLineOptions options;
   options.programDir = "/srv/data/";
-  EXPECT_EQ(ProgramDirectory(options, "/opt/corvane"), "/srv/data");
+  EXPECT_EQ(ChosenProgramDir(options, "/opt/corvane"), "/srv/data");
   options.programDir = "relative";
-  EXPECT_TRUE(ProgramDirectory(options, "/opt/corvane").startsWith('/'));
+  EXPECT_TRUE(ChosenProgramDir(options, "/opt/corvane").startsWith('/'));
 }
 
 class AdminActionTest : public ::testing::Test {

@@ -55,10 +55,9 @@ class DatabaseCheckTest : public ::testing::Test {
 
   QTemporaryDir dir_;
   Catalogue catalogue_;
-  DBEngine engine_;
   RecordingProgress progress_;
   RecordingPrompt prompt_;
-  DatabaseCheck check_{catalogue_, engine_, progress_, prompt_};
+  DatabaseCheck check_{catalogue_, progress_, prompt_};
 };
 
 TEST_F(DatabaseCheckTest, ListsUserTablesAndPlainQueriesThatOpen) {

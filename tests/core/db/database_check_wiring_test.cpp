@@ -22,7 +22,7 @@ class RecordingPrompts : public OperatorPrompts {
   bool critical = true;
 };
 
-TEST(DatabaseCheckWiringTest, TheCheckRebuildsTheListsAndWithdrawsUnreadableDatabases) {
+TEST(DatabaseCheckWiringTest, ASavedSetupRebuildsTheListsAndWithdrawsUnreadableDatabases) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString good = QDir(dir.path()).filePath(QStringLiteral("good.db"));
@@ -34,10 +34,12 @@ TEST(DatabaseCheckWiringTest, TheCheckRebuildsTheListsAndWithdrawsUnreadableData
 
   RecordingPrompts prompts;
   ServerInstance server(dir.path(), prompts, HostIdentity{"HOST", "10.0.0.1"});
-  Catalogue& catalogue = server.CatalogueLists();
-  catalogue.published = {{QStringLiteral("bad.db"), bad}, {QStringLiteral("good.db"), good}};
-  catalogue.queryLists = {{QStringLiteral("stale")}};
+  UserListModel noUsers;
+  server.ApplySetup({server.Settings(),
+                     {{QStringLiteral("bad.db"), bad}, {QStringLiteral("good.db"), good}},
+                     noUsers});
   server.RunDatabaseCheck();
+  const Catalogue& catalogue = server.CatalogueLists();
   ASSERT_EQ(catalogue.published.size(), 1u);
   EXPECT_EQ(catalogue.published[0].name, "good.db");
   EXPECT_EQ(catalogue.tableLists, (std::vector<QStringList>{{"a", "b"}}));

@@ -53,7 +53,7 @@ TEST_F(QueryDefTest, TemporaryQueryIsNotStored) {
   auto db = Open();
   QueryDef sort =
       db->CreateQueryDef(QString(), QStringLiteral("SELECT * FROM [people] ORDER BY name;"));
-  auto rs = sort.OpenRecordset(2);
+  auto rs = sort.OpenRecordset();
   EXPECT_EQ(rs->Name(), QStringLiteral("#Temporary QueryDef#"));
   EXPECT_TRUE(rs->Updatable());  // a sort of a table
   EXPECT_EQ(rs->Value(1).toText(), QStringLiteral("Ann"));

@@ -82,7 +82,7 @@ TEST_F(RecordsetTest, AddedRecordIsAppendedAtTheEndOfTheSet) {
   rs->AddNew();
   rs->SetValue(1, Variant(QStringLiteral("Abe")));  // would sort first
   rs->SetValue(2, Variant(5));
-  rs->Update(1, false);
+  rs->Update();
   EXPECT_EQ(rs->RecordCount(), 3);
   EXPECT_EQ(rs->Value(1).toText(), QStringLiteral("Ann"));  // cursor did not move
   rs->MoveLast();

@@ -76,7 +76,7 @@ class PublishTest : public ::testing::Test {
   std::unique_ptr<ServerInstance> StartedServer() {
     auto server = std::make_unique<ServerInstance>(program_.path(), prompts_,
                                                    HostIdentity{"HOST", "127.0.0.1"});
-    server->AccessDatabases().SetConversionChild(access_test::ServerConversion());
+    server->SetConversionChild(access_test::ServerConversion());
     UserListModel users;
     users.Append({QStringLiteral("ANN"), QStringLiteral("PW1"), QStringLiteral("12345678")});
     server->Users().SaveUsers(users);

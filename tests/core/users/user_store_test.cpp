@@ -125,14 +125,10 @@ TEST_F(UserStoreTest, RemovingNeighboursRemovesBoth) {
 }
 
 TEST_F(UserStoreTest, SavingAnEmptyListRemovesEveryUserButCreatesNoKey) {
-  EXPECT_FALSE(store_.UsersSaved());
   store_.SaveUsers(UserListModel());
-  EXPECT_TRUE(store_.UsersSaved());
   EXPECT_FALSE(registry_.KeyExists(UserKey));
   Save({{"A", "1", "1"}, {"B", "2", "2"}});
-  store_.ResetUsersSaved();
   Save({});
-  EXPECT_TRUE(store_.UsersSaved());
   EXPECT_FALSE(store_.HasUsers());
   UserListModel list;
   EXPECT_FALSE(store_.LoadUsers(list));

@@ -19,8 +19,8 @@ class AccessBrowseTest : public SetupFixture {
   void SetUp() override {
     SKIP_WITHOUT_FIXTURES();
     ASSERT_TRUE(QDir().mkpath(dir_.filePath("sources")));
-    server_->Settings().ListenPort = static_cast<int16_t>(FreeListenPort());
     StoreUsers({{"ANN", "PW1", "12345678"}});
+    Configure([](ServerSettings& s) { s.ListenPort = static_cast<int16_t>(FreeListenPort()); });
   }
   void TearDown() override {
     if (server_) server_->Slots().CloseListener();

@@ -45,15 +45,17 @@ class SetupScreenshots : public SetupFixture {
 };
 
 TEST_F(SetupScreenshots, EveryTabAndAUserEditorMessage) {
-  ServerSettings& s = server_->Settings();
-  s.ListenPort = 5000;
-  s.RefreshRate = 5;
-  s.KeepLogFile = 1;
-  s.EncryptionEnabled = 1;
-  s.AllowMultipleLogons = 1;
-  s.InactivityLimit = 15;
-  server_->CatalogueLists().published = {{"sample.db", "/srv/corvane/sample.db"}};
   StoreUsers({{"DEMO", "DEMO", "40713958"}, {"HANDHELD2", "PW", "71302846"}});
+  Configure(
+      [](ServerSettings& s) {
+        s.ListenPort = 5000;
+        s.RefreshRate = 5;
+        s.KeepLogFile = 1;
+        s.EncryptionEnabled = 1;
+        s.AllowMultipleLogons = 1;
+        s.InactivityLimit = 15;
+      },
+      PublishedList{{"sample.db", "/srv/corvane/sample.db"}});
 
   SetupDialog& dialog = OpenDialog();
   dialog.show();

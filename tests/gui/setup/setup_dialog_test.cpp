@@ -16,15 +16,17 @@ constexpr int kListening = 2;
 class SetupDialogTest : public SetupFixture {
  protected:
   void SetUp() override {
-    ServerSettings& s = server_->Settings();
-    s.ListenPort = 4321;
-    s.RunMinimized = 1;
-    s.RefreshRate = 10;
-    s.KeepLogFile = 1;
-    s.EncryptionEnabled = 1;
-    s.InactivityLimit = 15;
-    server_->CatalogueLists().published = {{"a.db", "/data/a.db"}, {"b.mdb", "/data/b.mdb"}};
     StoreUsers({{"ANN", "PW1", "12345678"}, {"BOB", "PW2", "23456789"}});
+    Configure(
+        [](ServerSettings& s) {
+          s.ListenPort = 4321;
+          s.RunMinimized = 1;
+          s.RefreshRate = 10;
+          s.KeepLogFile = 1;
+          s.EncryptionEnabled = 1;
+          s.InactivityLimit = 15;
+        },
+        PublishedList{{"a.db", "/data/a.db"}, {"b.mdb", "/data/b.mdb"}});
   }
 };
 
@@ -62,7 +64,8 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListener) {
   int checks = 0;
   dialog.SetDatabaseCheck([&] {
     ++checks;
-    EXPECT_EQ(server_->Users().UsersSaved(), true);  // the check runs after the users are written
+    // The check runs once the users are written.
+    EXPECT_EQ(StoredUsers(), (QList<UserRecord>{{"BOB", "PW2", "23456789"}}));
   });
   dialog.show();
 
@@ -103,7 +106,7 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListener) {
 }
 
 TEST_F(SetupDialogTest, CancelAndTheCloseBoxKeepTheStoreButRestartTheListener) {
-  server_->Settings().ListenPort = static_cast<int16_t>(FreeListenPort());
+  Configure([](ServerSettings& s) { s.ListenPort = static_cast<int16_t>(FreeListenPort()); });
   for (bool closeBox : {false, true}) {
     SetupDialog& dialog = OpenDialog();
     dialog.show();
@@ -156,7 +159,7 @@ TEST_F(SetupDialogTest, DeleteAsksFirstAndCancelKeepsTheItem) {
 }
 
 TEST_F(SetupDialogTest, LogButtonsFollowKeepLogFileAndClearAsks) {
-  server_->Settings().KeepLogFile = 0;
+  Configure([](ServerSettings& s) { s.KeepLogFile = 0; });
   OpenDialog();
   auto* view = Find<QPushButton>("cmdLog_0");
   auto* clear = Find<QPushButton>("cmdLog_1");
@@ -166,7 +169,7 @@ TEST_F(SetupDialogTest, LogButtonsFollowKeepLogFileAndClearAsks) {
   EXPECT_TRUE(view->isEnabled());
   EXPECT_TRUE(clear->isEnabled());
 
-  const QString log = server_->Activity().LogFilePath();
+  const QString log = server_->LogFilePath();
   {
     QFile file(log);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -190,7 +193,7 @@ TEST_F(SetupDialogTest, LogButtonsFollowKeepLogFileAndClearAsks) {
 }
 
 TEST_F(SetupDialogTest, MinutesFollowDisconnectOnInactivityAndSaveZeroWhenOff) {
-  server_->Settings().InactivityLimit = 0;
+  Configure([](ServerSettings& s) { s.InactivityLimit = 0; });
   OpenDialog();
   auto* minutes = Find<QComboBox>("Combo2");
   auto* label = Find<QLabel>("lblMins");

@@ -15,7 +15,9 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "config/user_list_model.h"
@@ -68,7 +70,7 @@ class SetupFixture : public ::testing::Test {
     qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toUtf8());
     server_ = std::make_unique<ServerInstance>(dir_.path(), prompts_,
                                                HostIdentity{"TESTHOST", "127.0.0.1"});
-    server_->AccessDatabases().SetConversionChild(access_test::ServerConversion());
+    server_->SetConversionChild(access_test::ServerConversion());
   }
   ~SetupFixture() override {
     dialog_.reset();
@@ -78,6 +80,16 @@ class SetupFixture : public ::testing::Test {
     } else {
       qputenv("XDG_CONFIG_HOME", savedConfigHome_);
     }
+  }
+
+  // Changes the running server's settings (and published list) as a saved setup would.
+  void Configure(const std::function<void(ServerSettings&)>& change,
+                 std::optional<PublishedList> published = std::nullopt) {
+    ServerSettings settings = server_->Settings();
+    change(settings);
+    UserListModel users;
+    server_->Users().LoadUsers(users);
+    server_->ApplySetup({settings, published.value_or(server_->CatalogueLists().published), users});
   }
 
   void StoreUsers(const QList<UserRecord>& users) {

@@ -12,13 +12,13 @@ class WebAccessFrameTest : public SetupFixture {
  protected:
   void SetUp() override {
     StoreUsers({{"ANN", "PW1", "12345678"}});
-    server_->Settings().ListenPort = 4321;
+    Configure([](ServerSettings& s) { s.ListenPort = 4321; });
   }
   QLabel* Address() { return Find<QLabel>("lblWebAddress"); }
 };
 
 TEST_F(WebAccessFrameTest, ShowsThePortAndTheAddressAsALink) {
-  server_->Settings().WebPort = 8088;
+  Configure([](ServerSettings& s) { s.WebPort = 8088; });
   OpenDialog();
   EXPECT_EQ(Find<QLineEdit>("txtWebPort")->text(), "8088");
   EXPECT_TRUE(Address()->text().startsWith("<a href=\"http://"));
