@@ -76,8 +76,9 @@ for name in "${targets[@]}"; do
   scratch=$(mktemp -d)
   build-fuzz/tests/fuzz/corvane_fuzz_$name "$scratch" "$corpus" -max_total_time="$seconds" \
     "${limits[@]}" -artifact_prefix="$findings/" \
-    -print_final_stats=1 2>&1 | grep -E '^(#[0-9]+ +DONE|stat::|==[0-9]+==ERROR|SUMMARY|INFO: Seed)' || true
-  build-fuzz/tests/fuzz/corvane_fuzz_$name -merge=1 "${limits[@]}" "$corpus" "$scratch" \
-    2>/dev/null | tail -n1 || true
+    -print_final_stats=1 2>&1 |
+    grep -E '^(#[0-9]+[[:space:]]+DONE|stat::|==[0-9]+==ERROR|SUMMARY|INFO: Seed|Test unit written)' || true
+  build-fuzz/tests/fuzz/corvane_fuzz_$name -merge=1 "${limits[@]}" "$corpus" "$scratch" 2>&1 |
+    grep -E '^MERGE-OUTER: [0-9]+ new files' || true
   rm -rf "$scratch"
 done
