@@ -2,15 +2,10 @@
 // or a stale session key may be), the mirror and the keyed XOR. Checks the round trips the
 // protocol and the user store depend on.
 #include "base/text_scramble.h"
-#include "wire/cipher.h"
 #include "harness.h"
+#include "wire/cipher.h"
 
 using namespace corvane;
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::EnsureApplication();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::InputReader input(data, size);

@@ -12,11 +12,6 @@
 
 using namespace corvane;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::EnsureApplication();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::InputReader input(data, size);
   const uint8_t mode = input.Byte();

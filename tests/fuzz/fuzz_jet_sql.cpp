@@ -3,9 +3,9 @@
 // empty database, must not fault SQLite either.
 #include <sqlite3.h>
 
+#include "base/windows1252.h"
 #include "engine/engine_error.h"
 #include "engine/jet_sql.h"
-#include "base/windows1252.h"
 #include "harness.h"
 
 using namespace corvane;
@@ -24,11 +24,6 @@ sqlite3* Database() {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::EnsureApplication();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::InputReader input(data, size);

@@ -10,11 +10,6 @@
 
 using namespace corvane;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::EnsureApplication();
-  return 0;
-}
-
 namespace {
 
 void WriteFile(const QString& path, const QByteArray& bytes) {

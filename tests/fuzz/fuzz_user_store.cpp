@@ -13,11 +13,6 @@
 
 using namespace corvane;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::EnsureApplication();
-  return 0;
-}
-
 namespace {
 
 void AskEverything(UserStore& users, const QByteArray& name) {

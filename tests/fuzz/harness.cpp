@@ -22,8 +22,7 @@ Process& TheProcess() {
   return process;
 }
 
-}  // namespace
-
+// Creates the QCoreApplication once for the whole run.
 void EnsureApplication() {
   Process& process = TheProcess();
   if (process.app) return;
@@ -33,6 +32,11 @@ void EnsureApplication() {
   static char* argv[] = {name, nullptr};
   process.app = new QCoreApplication(argc, argv);
 }
+
+}  // namespace
+
+// Weak, so that a target's own definition replaces it at link time.
+[[gnu::weak]] void SetUpTarget() {}
 
 QString ScratchDirectory() {
   Process& process = TheProcess();
@@ -46,3 +50,10 @@ void Fail(const char* what) {
 }
 
 }  // namespace corvane::fuzz
+
+// libFuzzer calls this once before the first input, and so does replay_main.cpp.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  corvane::fuzz::EnsureApplication();
+  corvane::fuzz::SetUpTarget();
+  return 0;
+}

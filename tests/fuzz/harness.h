@@ -1,7 +1,8 @@
 #pragma once
 
-// What the fuzz targets share: the Qt application some code paths expect, a folder for the
-// files a target writes, and a reader that cuts a fuzz input into the parts a target needs.
+// What the fuzz targets share: LLVMFuzzerInitialize (defined in harness.cpp, which creates
+// the Qt application some code paths expect), a folder for the files a target writes, and a
+// reader that cuts a fuzz input into the parts a target needs.
 
 #include <QByteArray>
 #include <QString>
@@ -10,8 +11,9 @@
 
 namespace corvane::fuzz {
 
-// Creates the QCoreApplication once for the whole run.
-void EnsureApplication();
+// Work a target does once before its first input, with the application already there.
+// The harness's default does nothing; a target that needs more defines its own.
+void SetUpTarget();
 
 // A private folder that lives as long as the process.
 QString ScratchDirectory();
