@@ -4,6 +4,10 @@
 #
 #   bench/compare.sh [BUILD_DIR]        (default build/; configured and built when needed)
 #
+# With BEFORE_SERVER set to another build's corvane-server (an earlier commit, say), "Next"
+# at 50 clients also runs on that server and on this one in turn, three rounds each, and the
+# summary compares their server CPU per request, measured in the same minutes.
+#
 # Environment: RUN_SECONDS (measured seconds per run, default 3), CLIENTS (default
 # 1,10,50,99), REPEATS (requests per large-table figure, default 5), SERVER_CPU (0),
 # CLIENT_CPU (1), CORVANE_PORT (15731), REDIS_PORT (16379).
@@ -95,10 +99,11 @@ printf '"small.db","%s"\r\n"big.db","%s"\r\n' "$work/small.db" "$work/big.db" \
   >"$server_dir/database.dat"
 key=$("$server_exe" --dir "$server_dir" --add-user BENCH BENCH)
 
-# $1: 1 = encryption on, 0 = off. Log file off, several logons per user, no idle limit.
+# $1: 1 = encryption on, 0 = off; $2: the server program (this build's by default). Log file
+# off, several logons per user, no idle limit.
 start_server() {
   printf '0,0,5,0,%s\r\n1,0\r\n' "$1" >"$server_dir/general.dat"
-  taskset -c "$server_cpu" "$server_exe" --headless --dir "$server_dir" \
+  taskset -c "$server_cpu" "${2:-$server_exe}" --headless --dir "$server_dir" \
     >/dev/null 2>"$work/server.err" &
   server_pid=$!
   wait_for_port "$port"
@@ -157,6 +162,20 @@ for encryption in 1 0; do
   fi
   stop_server
 done
+
+# Before and after: the same "Next" load on both servers, alternately.
+before_after="$work/before-after.txt"
+: >"$before_after"
+if [ -n "${BEFORE_SERVER:-}" ]; then
+  for round in 1 2 3; do
+    for which in before after; do
+      if [ "$which" = before ]; then start_server 1 "$BEFORE_SERVER"; else start_server 1; fi
+      bench --workload next --database 0 --clients 50 --seconds "$run_seconds" |
+        sed "s/^/server=$which round=$round /" | tee -a "$before_after"
+      stop_server
+    done
+  done
+fi
 
 # Memory: a fresh server, 99 clients each holding the large table open.
 start_server 0
@@ -218,6 +237,18 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
   echo "| \"Sort\" name / ORDER BY name COLLATE NOCASE | $sort_ms | $shell_sort | $(ratio "$sort_ms" "$shell_sort") | ≤ 2 |"
   echo "| \"FindFirst\" 0 999999 / id LIKE '999999%' | $find_ms | $shell_like | $(ratio "$find_ms" "$shell_like") | ≤ 2 |"
   echo
+  if [ -s "$before_after" ]; then
+    median_cpu() {
+      grep "^server=$1 " "$before_after" | sed -n 's/.* server_cpu_us=\([^ ]*\).*/\1/p' | sort -n |
+        awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+    }
+    cpu_before=$(median_cpu before)
+    cpu_after=$(median_cpu after)
+    echo "\"Next\" at 50 clients, encryption on, server CPU per request (median of 3 runs each," \
+      "alternating): before $cpu_before µs, after $cpu_after µs, ratio" \
+      "$(ratio "$cpu_after" "$cpu_before")"
+    echo
+  fi
   before=$(value rss_before_kib <"$memory")
   open=$(value rss_open_kib <"$memory")
   awk -v b="$before" -v o="$open" -v n="$big_rows" 'BEGIN {
