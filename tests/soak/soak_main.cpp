@@ -26,7 +26,7 @@
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 constexpr int kClients = 99;
@@ -265,7 +265,7 @@ class Soak {
 int Run(double minutes) {
   QTemporaryDir temp;
   const QString dir = temp.path();
-  const quint16 port = test::FreeListenPort();
+  const quint16 port = FreeListenPort();
   WriteAll(dir + "/network.dat", QByteArray::number(port) + "\r\n");
   WriteAll(dir + "/general.dat", "0,0,5,0,1\r\n1,0\r\n");  // encryption on
   QProcess admin;
@@ -275,8 +275,8 @@ int Run(double minutes) {
   admin.waitForFinished(10000);
   const int32_t key = admin.readAllStandardOutput().trimmed().toInt();
   const QString db = dir + "/stock.db";
-  testing::ExecOnFile(db, QStringLiteral("CREATE TABLE Stock (ItemID INTEGER PRIMARY KEY "
-                                         "AUTOINCREMENT, Name VARCHAR(40), Qty LONG)"));
+  ExecOnFile(db, QStringLiteral("CREATE TABLE Stock (ItemID INTEGER PRIMARY KEY "
+                                "AUTOINCREMENT, Name VARCHAR(40), Qty LONG)"));
   WriteAll(dir + "/database.dat", "\"stock.db\",\"" + db.toUtf8() + "\"\r\n");
 
   QProcess server;
@@ -333,8 +333,7 @@ int Run(double minutes) {
   for (auto it = inFile.cbegin(); it != inFile.cend(); ++it) {
     if (!model.rows.contains(it.key()) && !model.uncertain.contains(it.key())) ++extra;
   }
-  const QString integrity =
-      testing::QueryOnFile(db, QStringLiteral("PRAGMA integrity_check")).toString();
+  const QString integrity = QueryOnFile(db, QStringLiteral("PRAGMA integrity_check")).toString();
 
   const Totals& t = soak.totals();
   std::printf(
@@ -359,10 +358,10 @@ int Run(double minutes) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const double minutes = argc > 1 ? QByteArray(argv[1]).toDouble() : 10.0;
-  return corvane::Run(minutes > 0 ? minutes : 10.0);
+  return corvane::test::Run(minutes > 0 ? minutes : 10.0);
 }

@@ -8,7 +8,7 @@ extern "C" {
 #include <mdbtools.h>
 }
 
-namespace corvane::access_test {
+namespace corvane::test {
 
 QString FixtureDir() {
   QStringList candidates;
@@ -133,4 +133,4 @@ QVariant SqliteFile::Value(const QString& sql) const {
   return rows.empty() || rows.front().empty() ? QVariant() : rows.front().front();
 }
 
-}  // namespace corvane::access_test
+}  // namespace corvane::test

@@ -10,7 +10,7 @@
 
 #include "access/conversion_child.h"
 
-namespace corvane::access_test {
+namespace corvane::test {
 
 // The folder of the third-party Access fixtures: $CORVANE_ACCESS_FIXTURES, else
 // ../shared/data/access beside the source tree. Empty when absent.
@@ -21,7 +21,7 @@ QString Fixture(const QString& name);
 ConversionChild ServerConversion();
 
 #define SKIP_WITHOUT_FIXTURES()                                                      \
-  if (::corvane::access_test::FixtureDir().isEmpty())                                \
+  if (::corvane::test::FixtureDir().isEmpty())                                       \
   GTEST_SKIP() << "Access fixtures not found: set CORVANE_ACCESS_FIXTURES or place " \
                   "them in ../shared/data/access"
 
@@ -55,4 +55,4 @@ class SqliteFile {
   sqlite3* db_ = nullptr;
 };
 
-}  // namespace corvane::access_test
+}  // namespace corvane::test

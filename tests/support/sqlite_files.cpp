@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-namespace corvane::testing {
+namespace corvane::test {
 
 namespace {
 
@@ -59,4 +59,4 @@ QVariant QueryOnFile(const QString& path, const QString& sql) {
   return result;
 }
 
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QVariant>
 
-namespace corvane::testing {
+namespace corvane::test {
 
 // Runs SQL statements straight on a database file (created when missing), outside the
 // engine, so that tests set up and inspect real files independently of what they test.
@@ -13,4 +13,4 @@ void ExecOnFile(const QString& path, const QString& sql);
 // or no row.
 QVariant QueryOnFile(const QString& path, const QString& sql);
 
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -9,7 +9,7 @@
 #include "server/command_line.h"
 #include "support/access_fixtures.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 struct ServerRun {
@@ -57,8 +57,7 @@ TEST(ImportAccessProcess, PrintsTheReportAndWritesTheDatabase) {
   SKIP_WITHOUT_FIXTURES();
   QTemporaryDir dir;
   const QString out = dir.filePath("unicode.sqlite");
-  const ServerRun run =
-      Server({"--import-access", access_test::Fixture("testUnicodeCompV2003.mdb"), out});
+  const ServerRun run = Server({"--import-access", Fixture("testUnicodeCompV2003.mdb"), out});
   EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
   EXPECT_TRUE(run.out.startsWith("Imported 1 table (8 rows) and 0 queries.\nTable Table: 8 rows\n"))
       << run.out.toStdString();
@@ -69,7 +68,7 @@ TEST(ImportAccessProcess, WithoutOutputWritesBesideTheFile) {
   SKIP_WITHOUT_FIXTURES();
   QTemporaryDir dir;
   const QString copy = dir.filePath("Names.mdb");
-  ASSERT_TRUE(QFile::copy(access_test::Fixture("weirdObjectNames.mdb"), copy));
+  ASSERT_TRUE(QFile::copy(Fixture("weirdObjectNames.mdb"), copy));
   EXPECT_EQ(Server({"--import-access", copy}).exitCode, 0);
   EXPECT_TRUE(QFileInfo::exists(dir.filePath("Names.sqlite")));
 }
@@ -89,4 +88,4 @@ TEST(ImportAccessProcess, AnUnreadableFileFailsWithAMessage) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

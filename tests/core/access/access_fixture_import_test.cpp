@@ -14,16 +14,10 @@ extern "C" {
 #include "access/access_import.h"
 #include "support/access_fixtures.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
-using access_test::Fixture;
-using access_test::ReferenceRead;
-using access_test::ReferenceTable;
-using access_test::ReferenceTableNames;
-using access_test::SqliteFile;
-
-QString ExpectedDeclaredType(const access_test::ReferenceColumn& column, bool jet3) {
+QString ExpectedDeclaredType(const ReferenceColumn& column, bool jet3) {
   switch (column.type) {
     case MDB_BOOL:
       return "YESNO";
@@ -120,8 +114,7 @@ TEST_P(FixtureImportTest, TablesColumnsTypesRowsAndValuesMatchMdbtools) {
   const QString source = Fixture(GetParam());
   QTemporaryDir dir;
   const QString target = dir.filePath("out.sqlite");
-  const AccessImportResult result =
-      ImportAccessDatabase(source, target, access_test::ServerConversion());
+  const AccessImportResult result = ImportAccessDatabase(source, target, ServerConversion());
   ASSERT_TRUE(result.ok) << result.error.toStdString();
   SqliteFile db(target);
   ASSERT_TRUE(db.ok());
@@ -168,8 +161,7 @@ TEST(FixtureImport, CalculatedColumnKeepsItsResults) {
   SKIP_WITHOUT_FIXTURES();
   QTemporaryDir dir;
   const QString target = dir.filePath("bad.sqlite");
-  ASSERT_TRUE(
-      ImportAccessDatabase(Fixture("badDb.accdb"), target, access_test::ServerConversion()).ok);
+  ASSERT_TRUE(ImportAccessDatabase(Fixture("badDb.accdb"), target, ServerConversion()).ok);
   SqliteFile db(target);
   QStringList values;
   for (const auto& row : db.Query("SELECT eee FROM Tabella1 ORDER BY rowid"))
@@ -188,4 +180,4 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureImportTest,
                          });
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -9,11 +9,8 @@
 #include "access/access_conversion.h"
 #include "support/access_fixtures.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
-
-using access_test::Fixture;
-using access_test::SqliteFile;
 
 class AccessImportContentTest : public ::testing::Test {
  protected:
@@ -204,4 +201,4 @@ TEST_F(AccessImportContentTest, TheAccessFileIsOnlyRead) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -16,11 +16,8 @@
 #include "access/access_import.h"
 #include "support/access_fixtures.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
-
-using access_test::Fixture;
-using access_test::ServerConversion;
 
 class AccessImportFailureTest : public ::testing::Test {
  protected:
@@ -197,4 +194,4 @@ TEST_F(AccessImportFailureTest, TheAccessFileItselfIsNeverTheTarget) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

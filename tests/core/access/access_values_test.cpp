@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 QString Jet4(const QByteArray& bytes) {
@@ -77,4 +77,4 @@ TEST(AccessValues, GuidCurrencyAndNumbers) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

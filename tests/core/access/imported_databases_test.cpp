@@ -10,16 +10,13 @@
 
 #include "support/access_fixtures.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
-
-using access_test::Fixture;
-using access_test::SqliteFile;
 
 class AccessPublishTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (access_test::FixtureDir().isEmpty()) GTEST_SKIP() << "Access fixtures not found";
+    if (FixtureDir().isEmpty()) GTEST_SKIP() << "Access fixtures not found";
     source_ = Copy("weirdObjectNames.mdb", "data/Customers.mdb");
   }
   QString Copy(const QString& fixture, const QString& relative) {
@@ -30,7 +27,7 @@ class AccessPublishTest : public ::testing::Test {
     return path;
   }
   PublishedAccess Prepare(const QString& accessPath) {
-    return PrepareAccessDatabase(program_.path(), accessPath, access_test::ServerConversion());
+    return PrepareAccessDatabase(program_.path(), accessPath, ServerConversion());
   }
   static qlonglong Rows(const QString& database) {
     return SqliteFile(database).Value("SELECT count(*) FROM \"19 MB 01 BEZAHLT ???\"").toLongLong();
@@ -113,4 +110,4 @@ TEST(AccessFileName, ByExtension) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

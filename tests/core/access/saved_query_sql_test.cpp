@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 SavedQueryRow Row(int attribute, const QString& expression, int flag = 0, const QString& name1 = {},
@@ -85,4 +85,4 @@ TEST(BracketTranslation, NamesBecomeQuotedAndLiteralsStay) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -11,7 +11,7 @@
 #include "engine/engine_error.h"
 #include "support/access_fixtures.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 TEST(SavedQueryTranslationTest, UsesTheEngineDialectAndRefusesWhatItCannotRead) {
@@ -32,8 +32,8 @@ TEST(SavedQueryViewsTest, EveryTranslatableQueryOpensThroughTheEngine) {
   QTemporaryDir dir;
   const QString path = dir.filePath("bad.sqlite");
   // The default translation is the engine's, which knows Jet's & (Null as no text).
-  const AccessImportResult result = ImportAccessDatabase(access_test::Fixture("badDb.accdb"), path,
-                                                         access_test::ServerConversion());
+  const AccessImportResult result =
+      ImportAccessDatabase(Fixture("badDb.accdb"), path, ServerConversion());
   ASSERT_TRUE(result.ok) << result.error.toStdString();
   QStringList imported = result.report.queries;
   imported.sort();
@@ -60,8 +60,8 @@ TEST(SavedQueryViewsTest, TheSelectQueryOfAQueryFixtureReadsItsTable) {
   SKIP_WITHOUT_FIXTURES();
   QTemporaryDir dir;
   const QString path = dir.filePath("queries.sqlite");
-  const AccessImportResult result = ImportAccessDatabase(access_test::Fixture("queryTestV2003.mdb"),
-                                                         path, access_test::ServerConversion());
+  const AccessImportResult result =
+      ImportAccessDatabase(Fixture("queryTestV2003.mdb"), path, ServerConversion());
   ASSERT_TRUE(result.ok) << result.error.toStdString();
   ASSERT_EQ(result.report.queries, QStringList{"SelectQuery"});
   std::unique_ptr<Database> db = OpenDatabase(path);
@@ -78,4 +78,4 @@ TEST(SavedQueryViewsTest, TheSelectQueryOfAQueryFixtureReadsItsTable) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -10,7 +10,7 @@
 #include "activity/activity_timestamp.h"
 #include "base/windows1252.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 constexpr int kSlot = 3;
@@ -194,4 +194,4 @@ TEST(ActivityLogFile, UnwritableLogFileStillAddsTheRow) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

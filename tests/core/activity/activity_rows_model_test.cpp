@@ -7,7 +7,7 @@
 #include "activity/activity_timestamp.h"
 #include "activity/host_identity.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 ActivityRow RowNamed(const QString& event) { return {event, "U", "D", "T", "1", "d", "t"}; }
@@ -90,4 +90,4 @@ TEST(HostIdentity, NamesThisComputer) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -7,7 +7,7 @@
 #include "activity/activity_log.h"
 #include "activity/activity_timestamp.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 TEST(ActivityStampTest, EachRowShowsTheSecondAndDayItWasLoggedIn) {
@@ -49,4 +49,4 @@ TEST(ActivityStampTest, EachRowShowsTheSecondAndDayItWasLoggedIn) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

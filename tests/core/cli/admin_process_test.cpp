@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 struct Result {
@@ -86,4 +86,4 @@ TEST_F(AdminProcessTest, HelpAndVersion) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -11,7 +11,7 @@
 #include "config/user_list_model.h"
 #include "config/user_store.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 TEST(ParseCommandLine, ReadsDirectoryAndAction) {
@@ -156,4 +156,4 @@ TEST_F(AdminActionTest, LegacyUsersAreImportedFirst) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

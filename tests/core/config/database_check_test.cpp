@@ -7,7 +7,7 @@
 #include "support/file_bytes.h"
 #include "support/sqlite_files.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 struct RecordingProgress : DatabaseCheckProgress {
@@ -145,4 +145,4 @@ TEST_F(DatabaseCheckTest, NoPublishedDatabaseTouchesNoList) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

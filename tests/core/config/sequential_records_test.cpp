@@ -6,7 +6,7 @@
 
 #include "support/scoped_default_locale.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 TEST(SequentialWriter, WritesQuotedTextNumbersAndNothing) {
@@ -119,4 +119,4 @@ TEST(SequentialReader, SkipRestOfLineStopsAtTheNextLine) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

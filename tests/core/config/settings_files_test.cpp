@@ -10,7 +10,7 @@
 #include "support/file_bytes.h"
 #include "support/scoped_default_locale.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 class SettingsFilesTest : public ::testing::Test {
@@ -18,9 +18,9 @@ class SettingsFilesTest : public ::testing::Test {
   QString PathOf(const char* name) const { return QDir(dir_.path()).filePath(name); }
 
   void Put(const char* name, const QByteArray& bytes) const {
-    ASSERT_TRUE(testing::WriteFileBytes(PathOf(name), bytes));
+    ASSERT_TRUE(WriteFileBytes(PathOf(name), bytes));
   }
-  QByteArray Get(const char* name) const { return testing::ReadFileBytes(PathOf(name)); }
+  QByteArray Get(const char* name) const { return ReadFileBytes(PathOf(name)); }
 
   // A real file for database.dat entries to point at.
   QString MakeDatabase(const char* name) const {
@@ -234,4 +234,4 @@ TEST_F(SettingsFilesTest, SavesReplaceFilesWithoutLeavingTemporaries) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -2,7 +2,7 @@
 #include "activity/activity_rows_model.h"
 #include "db_session_fixture.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 // The rows the activity list shows for the database commands, built at the moment each
@@ -62,4 +62,4 @@ TEST_F(ActivityRowsTest, BrowsingEditingSortingErrorAndQueryRows) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -2,7 +2,7 @@
 
 #include "db_session_fixture.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 class BrowseTest : public DbSessionTest {};
@@ -126,4 +126,4 @@ TEST_F(BrowseTest, CloseReportsFirstThenClosesAndSendsNothing) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

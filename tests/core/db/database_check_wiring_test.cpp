@@ -8,7 +8,7 @@
 #include "support/file_bytes.h"
 #include "support/sqlite_files.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 class RecordingPrompts : public OperatorPrompts {
@@ -51,4 +51,4 @@ TEST(DatabaseCheckWiringTest, ASavedSetupRebuildsTheListsAndWithdrawsUnreadableD
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -13,7 +13,7 @@
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 
 inline QByteArray Stx() { return QByteArray(1, '\x02'); }
 inline QByteArray Eot() { return QByteArray(1, '\x04'); }
@@ -102,7 +102,7 @@ class DbSessionTest : public ::testing::Test {
   QTemporaryDir dir_;
   QString path_;
   // Refreshes drop connections without a logon at once, so tests need not wait for it.
-  test::TestServer server_{ConnectionLimits{.logonGraceMs = 0}};
+  TestServer server_{ConnectionLimits{.logonGraceMs = 0}};
 };
 
-}  // namespace corvane::testing
+}  // namespace corvane::test

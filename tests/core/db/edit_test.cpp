@@ -1,6 +1,6 @@
 #include "db_session_fixture.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 class EditTest : public DbSessionTest {
@@ -117,4 +117,4 @@ TEST_F(EditTest, UpdateAfterAFailedFindWritesTheRecordTheClientSees) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -1,6 +1,6 @@
 #include "db_session_fixture.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 class FindSortTest : public DbSessionTest {
@@ -85,4 +85,4 @@ TEST_F(FindSortTest, SortOrdersTheOpenedTableAgainEachTime) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

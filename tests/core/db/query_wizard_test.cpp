@@ -2,7 +2,7 @@
 #include "db_session_fixture.h"
 #include "protocol/socket_state.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 class QueryWizardTest : public DbSessionTest {
@@ -140,4 +140,4 @@ TEST_F(QueryWizardTest, DuplicateNamesBadSqlAndUnknownTablesAreRefused) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -8,7 +8,7 @@
 
 #include "commands/value_text.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 // The quick texts must be QLocale's own, character for character, in every locale that
@@ -102,4 +102,4 @@ TEST(QuickFormatTest, NumbersMatchQLocaleOrAreLeftToIt) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -1,6 +1,6 @@
 #include "db_session_fixture.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 // Money and dates as clients see them under two regional settings, and records sent back
@@ -63,4 +63,4 @@ TEST_P(RegionalSessionTest, ChangedTextsAreReadUnderTheRegionalSettings) {
 INSTANTIATE_TEST_SUITE_P(Locales, RegionalSessionTest, ::testing::Values("en_US", "de_DE"));
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

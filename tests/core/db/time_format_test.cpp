@@ -8,7 +8,7 @@
 
 #include "commands/value_text.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 QString ExpectedTime(const QTime& time, const QLocale& locale) {
@@ -44,4 +44,4 @@ TEST(TimeFormatTest, ZoneLettersInsideWordsOrQuotesStay) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

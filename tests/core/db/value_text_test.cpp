@@ -6,11 +6,11 @@
 #include <cmath>
 #include <ctime>
 
+#include "base/windows1252.h"
 #include "engine/field_values.h"
 #include "protocol/command_error.h"
-#include "base/windows1252.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 FieldInfo Field(FieldType type, int32_t size = 0) {
@@ -178,4 +178,4 @@ TEST(ValueTextTest, RegionalNumbersAcceptSymbolsSignsAndGrouping) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

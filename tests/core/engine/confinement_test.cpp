@@ -2,7 +2,7 @@
 // them may change data or reach other files.
 #include "engine_fixture.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 using namespace engine_error;
@@ -80,4 +80,4 @@ TEST_F(ConfinementTest, EndlessQueryIsStoppedInsteadOfHangingTheServer) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -9,7 +9,7 @@
 #include "engine/engine_error.h"
 #include "support/sqlite_files.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 
 // A fresh database file in a temporary folder, set up and inspected with plain SQLite.
 class EngineTest : public ::testing::Test {
@@ -49,4 +49,4 @@ inline int32_t ErrorNumber(const std::function<void()>& action) {
   return 0;
 }
 
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -3,7 +3,7 @@
 #include "engine/field_type.h"
 #include "engine_fixture.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 using namespace engine_error;
@@ -153,4 +153,4 @@ TEST_F(StoredTypesTest, SingleByteTextIsReadAsWindows1252) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -1,6 +1,6 @@
 #include "engine_fixture.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 using namespace engine_error;
@@ -66,4 +66,4 @@ TEST_F(FindTest, UnknownNamesAndBadSyntaxAreDistinguished) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -6,7 +6,7 @@
 #include "engine/jet_like.h"
 #include "engine_fixture.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 using namespace engine_error;
@@ -175,4 +175,4 @@ TEST_F(JetQueryTest, LikeTopAndBooleansFilterRecords) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -1,6 +1,6 @@
 #include "engine_fixture.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 using namespace engine_error;
@@ -132,4 +132,4 @@ TEST_F(QueryDefTest, SetsOverStoredQueriesFollowTheirShape) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -5,7 +5,7 @@
 #include "engine_fixture.h"
 #include "support/file_bytes.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 using namespace engine_error;
@@ -286,4 +286,4 @@ TEST_F(RecordsetTest, SaveFailsSoonWhenAnotherWriterHoldsTheFile) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -5,12 +5,12 @@
 #include "client/event_wait.h"
 #include "support/test_server.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 // Runs the command-line client against the in-process server; the server keeps serving
 // while the test waits for the process.
-QString RunClient(test::TestServer& server, const QStringList& arguments, int* exitCode) {
+QString RunClient(TestServer& server, const QStringList& arguments, int* exitCode) {
   QProcess process;
   QStringList all{"--host",    server.host(), "--port", QString::number(server.port()),
                   "--timeout", "2000"};
@@ -22,7 +22,7 @@ QString RunClient(test::TestServer& server, const QStringList& arguments, int* e
 }
 
 TEST(ClientCliTest, RunsASequenceOfCommandsAndEndsARefusedLogonWithItsOwnCode) {
-  test::TestServer server;
+  TestServer server;
   server.catalogue.published = {{"Orders.mdb", "/data/Orders.mdb"}};
   server.catalogue.tableLists = {{"Customers", "Parts"}};
   ASSERT_TRUE(server.Start());
@@ -43,4 +43,4 @@ TEST(ClientCliTest, RunsASequenceOfCommandsAndEndsARefusedLogonWithItsOwnCode) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

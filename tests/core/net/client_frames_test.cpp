@@ -4,7 +4,7 @@
 
 #include "wire/cipher.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 TEST(ClientFramesTest, RedirectMessage) {
@@ -55,4 +55,4 @@ TEST(ClientFramesTest, EncipheredFrameFindsItsKeys) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -4,7 +4,7 @@
 
 #include "base/printable_bytes.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 TEST(CurrentUsersModelTest, ColumnsRowsAndSlotTag) {
@@ -30,4 +30,4 @@ TEST(PrintableBytesTest, ControlCharactersByName) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -9,7 +9,7 @@
 #include "protocol/socket_state.h"
 #include "support/test_server.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 ConnectionLimits ShortLimits() {
@@ -20,7 +20,7 @@ ConnectionLimits ShortLimits() {
 }
 
 TEST(HandshakeTest, ClientsGetTheLowestFreeSlots) {
-  test::TestServer server;
+  TestServer server;
   ASSERT_TRUE(server.Start());
   CorvaneClient first(3000);
   CorvaneClient second(3000);
@@ -43,7 +43,7 @@ TEST(HandshakeTest, ClientsGetTheLowestFreeSlots) {
 }
 
 TEST(HandshakeTest, FreedSlotIsHandedOutAgain) {
-  test::TestServer server;
+  TestServer server;
   ASSERT_TRUE(server.Start());
   CorvaneClient a(3000), b(3000), c(3000);
   ASSERT_TRUE(a.Connect(server.host(), server.port()));
@@ -59,7 +59,7 @@ TEST(HandshakeTest, FreedSlotIsHandedOutAgain) {
 TEST(HandshakeTest, FullServerAnswersPortZeroAndKeepsItsClients) {
   ConnectionLimits limits;
   limits.logonGraceMs = 0;  // the refresh below drops the client without a logon
-  test::TestServer server(limits);
+  TestServer server(limits);
   ASSERT_TRUE(server.Start());
   std::vector<std::unique_ptr<CorvaneClient>> clients;
   for (int i = 0; i < 100; ++i) {
@@ -83,7 +83,7 @@ TEST(HandshakeTest, FullServerAnswersPortZeroAndKeepsItsClients) {
 }
 
 TEST(HandshakeTest, ClientHoldingItsFirstConnectionIsCutAfterTheBound) {
-  test::TestServer server(ShortLimits());
+  TestServer server(ShortLimits());
   server.catalogue.published = {{"a.mdb", "/data/a.mdb"}};
   ASSERT_TRUE(server.Start());
   CorvaneClient client(3000);
@@ -110,7 +110,7 @@ TEST(HandshakeTest, ClientHoldingItsFirstConnectionIsCutAfterTheBound) {
 }
 
 TEST(HandshakeTest, ReservedSlotNobodyConnectsToIsFreed) {
-  test::TestServer server(ShortLimits());
+  TestServer server(ShortLimits());
   ASSERT_TRUE(server.Start());
   CorvaneClient client(3000);
   ASSERT_TRUE(client.RequestSlotPort(server.host(), server.port()));
@@ -119,11 +119,11 @@ TEST(HandshakeTest, ReservedSlotNobodyConnectsToIsFreed) {
 }
 
 TEST(ListenerTest, StartsOnlyWithUsersAndReportsItsState) {
-  test::TestServer server;
-  test::FakeUserDirectory none;
+  TestServer server;
+  FakeUserDirectory none;
   SlotServer empty(server.settings, server.catalogue, none, server.activity, server.random,
                    QLocale::c());
-  server.settings.ListenPort = static_cast<int16_t>(test::FreeListenPort());
+  server.settings.ListenPort = static_cast<int16_t>(FreeListenPort());
   empty.StartListening();
   EXPECT_EQ(empty.ListenerState(), kSocketClosed);
   EXPECT_EQ(empty.RefreshStatus().status, "Status: Closed");
@@ -149,4 +149,4 @@ TEST(SocketStateTextTest, TextsOfTheStates) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -9,7 +9,7 @@
 #include "support/test_server.h"
 #include "wire/cipher.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 QByteArray PlainFrame(const QByteArray& text) { return text + "\x03\x03\x03\x04"; }
@@ -49,7 +49,7 @@ class SessionTest : public ::testing::Test {
     return client;
   }
 
-  test::TestServer server_;
+  TestServer server_;
 };
 
 TEST_F(SessionTest, AcceptedLogonWithEncryptionOff) {
@@ -309,4 +309,4 @@ TEST_F(LimitedSessionTest, ClientPastTheReceiveLimitIsCut) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -1,4 +1,3 @@
-#include "base/text_scramble.h"
 #include "wire/cipher.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +6,9 @@
 #include <vector>
 
 #include "base/pseudo_random.h"
+#include "base/text_scramble.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 QByteArray AllCodesBelow255() {
@@ -99,4 +99,4 @@ TEST(PayloadCipher, OneByteDeciphersAsWithinTheWholeText) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

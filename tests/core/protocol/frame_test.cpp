@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "base/pseudo_random.h"
 #include "base/text_scramble.h"
-#include "wire/cipher.h"
 #include "protocol/command_error.h"
+#include "wire/cipher.h"
 #include "wire/frame_assembler.h"
 #include "wire/frame_codec.h"
-#include "base/pseudo_random.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 const QByteArray kEnd("\x03\x03\x03");
@@ -199,4 +199,4 @@ TEST(ProtocolExampleTest, LogonExchangeBytes) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -11,7 +11,7 @@
 #include "protocol/field_reader.h"
 #include "wire/request_codec.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 using Fields = QList<QByteArray>;
@@ -110,4 +110,4 @@ TEST(LeadingNumberTest, OutOfRangeGoesTheWayOfDigitsAndExponentTogether) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

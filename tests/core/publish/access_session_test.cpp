@@ -5,7 +5,7 @@
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 class AccessSessionTest : public PublishTest {
@@ -23,7 +23,7 @@ TEST_F(AccessSessionTest, AClientBrowsesAndUpdatesTheImportedDatabase) {
   const QString mdb = CopyFixture("testUnicodeCompV2003.mdb", "Unicode.mdb");
   const QString queries = CopyFixture("queryTestV2003.mdb", "Queries.mdb");
   const QByteArray original = Bytes(mdb);
-  const quint16 port = test::FreeListenPort();
+  const quint16 port = FreeListenPort();
   ASSERT_NE(port, 0);
   WriteSetup({mdb, queries}, port);
   auto server = StartedServer();
@@ -67,4 +67,4 @@ TEST_F(AccessSessionTest, AClientBrowsesAndUpdatesTheImportedDatabase) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -5,7 +5,7 @@
 #include "publish_fixture.h"
 #include "support/sqlite_files.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 using AccessStartupTest = PublishTest;
@@ -46,7 +46,7 @@ TEST_F(AccessStartupTest, AnAccessFileIsServedFromItsImportUnderItsOwnName) {
 
 TEST_F(AccessStartupTest, ADamagedAccessFileIsWithdrawnWithOneDatabaseError) {
   // The signature of an Access file and then nothing of one.
-  QByteArray damaged = Bytes(access_test::Fixture("test2V2003.mdb")).left(4096);
+  QByteArray damaged = Bytes(Fixture("test2V2003.mdb")).left(4096);
   damaged.replace(2048, 2048, QByteArray(2048, '\xAB'));
   const QString broken = WriteSource("Broken.mdb", damaged);
   const QString good = CopyFixture("weirdObjectNames.mdb", "Good.mdb");
@@ -93,13 +93,13 @@ TEST(AccessPublisherTest, OnlyAccessFilesGoThroughAnImport) {
   EXPECT_FALSE(AccessPublisher::NeedsImport(sqliteNamedMdb));
   EXPECT_FALSE(AccessPublisher::NeedsImport(dir.filePath("missing.db")));
   EXPECT_TRUE(AccessPublisher::NeedsImport(dir.filePath("missing.accdb")));
-  if (!access_test::FixtureDir().isEmpty()) {
+  if (!FixtureDir().isEmpty()) {
     // An Access file is known by its first bytes, whatever its name.
     const QString renamed = dir.filePath("data.bin");
-    ASSERT_TRUE(QFile::copy(access_test::Fixture("test2V1997.mdb"), renamed));
+    ASSERT_TRUE(QFile::copy(Fixture("test2V1997.mdb"), renamed));
     EXPECT_TRUE(AccessPublisher::NeedsImport(renamed));
   }
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

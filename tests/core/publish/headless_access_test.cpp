@@ -8,7 +8,7 @@
 #include "publish_fixture.h"
 #include "support/test_server.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 class HeadlessAccessTest : public PublishTest {
@@ -37,7 +37,7 @@ class HeadlessAccessTest : public PublishTest {
 
 TEST_F(HeadlessAccessTest, AnAccessFileInDatabaseDatIsImportedAndServed) {
   const QString mdb = CopyFixture("testUnicodeCompV2003.mdb", "Unicode.mdb");
-  const quint16 port = test::FreeListenPort();
+  const quint16 port = FreeListenPort();
   ASSERT_NE(port, 0);
   WriteSetup({mdb}, port);
   QProcess admin;
@@ -71,4 +71,4 @@ TEST_F(HeadlessAccessTest, AnAccessFileInDatabaseDatIsImportedAndServed) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

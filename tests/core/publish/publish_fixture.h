@@ -15,7 +15,7 @@
 #include "server/server_instance.h"
 #include "support/access_fixtures.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 
 class RecordingPrompts : public OperatorPrompts {
  public:
@@ -42,7 +42,7 @@ class PublishTest : public ::testing::Test {
   // A writable copy of a fixture among the operator's files.
   QString CopyFixture(const QString& fixture, const QString& name) {
     const QString path = QDir(sources_.path()).filePath(name);
-    EXPECT_TRUE(QFile::copy(access_test::Fixture(fixture), path)) << fixture.toStdString();
+    EXPECT_TRUE(QFile::copy(Fixture(fixture), path)) << fixture.toStdString();
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     return path;
   }
@@ -76,7 +76,7 @@ class PublishTest : public ::testing::Test {
   std::unique_ptr<ServerInstance> StartedServer() {
     auto server = std::make_unique<ServerInstance>(program_.path(), prompts_,
                                                    HostIdentity{"HOST", "127.0.0.1"});
-    server->SetConversionChild(access_test::ServerConversion());
+    server->SetConversionChild(ServerConversion());
     UserListModel users;
     users.Append({QStringLiteral("ANN"), QStringLiteral("PW1"), QStringLiteral("12345678")});
     server->Users().SaveUsers(users);
@@ -97,4 +97,4 @@ class PublishTest : public ::testing::Test {
   RecordingPrompts prompts_;
 };
 
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -14,7 +14,7 @@
 #include "core/db/db_session_fixture.h"
 #include "wire/cipher.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 const QByteArray kEnd("\x03\x03\x03");
@@ -266,4 +266,4 @@ TEST_F(BadInputTest, FullDiskForTheLogFileLeavesTheServerServing) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -18,15 +18,12 @@
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
-  EXPECT_TRUE(corvane::testing::WriteFileBytes(path, bytes)) << path.toStdString();
+  EXPECT_TRUE(WriteFileBytes(path, bytes)) << path.toStdString();
 }
-
-using testing::ExecOnFile;
-using testing::QueryOnFile;
 
 class CrashDurabilityTest : public ::testing::Test {
  protected:
@@ -51,7 +48,7 @@ class CrashDurabilityTest : public ::testing::Test {
   }
 
   void Prepare() {
-    port_ = test::FreeListenPort();
+    port_ = FreeListenPort();
     WriteFile(Path("network.dat"), QByteArray::number(port_) + "\r\n");
     // Refresh 5 s, no log file, encryption off; multiple logons, no inactivity limit.
     WriteFile(Path("general.dat"), "0,0,5,0,0\r\n1,0\r\n");
@@ -177,4 +174,4 @@ TEST_F(CrashDurabilityTest, UserStoreStaysSoundWhenSavesAreKilled) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -17,7 +17,7 @@
 #include "support/file_bytes.h"
 #include "support/sqlite_files.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 struct SavedSetup {
@@ -66,7 +66,7 @@ TEST(SetupSaveKillTest, SettingsFilesAndUserStoreSurviveSigkillDuringSaves) {
   ASSERT_TRUE(temp.isValid());
   const QString dir = temp.path();
   for (const char* name : {"/x.db", "/y.db"}) {
-    ASSERT_TRUE(testing::WriteFileBytes(dir + QLatin1String(name), "stand-in"));
+    ASSERT_TRUE(WriteFileBytes(dir + QLatin1String(name), "stand-in"));
   }
   const SavedSetup a = SetupA(dir), b = SetupB(dir);
   SaveSetup(dir, a);
@@ -99,10 +99,10 @@ TEST(SetupSaveKillTest, SettingsFilesAndUserStoreSurviveSigkillDuringSaves) {
 
     // The store is sound; ALICE, in both setups, is always there and readable; nobody
     // else appears than the setups' users.
-    EXPECT_EQ(testing::QueryOnFile(dir + QStringLiteral("/registry.db"),
-                                   QStringLiteral("PRAGMA integrity_check"))
-                  .toString(),
-              QStringLiteral("ok"));
+    EXPECT_EQ(
+        QueryOnFile(dir + QStringLiteral("/registry.db"), QStringLiteral("PRAGMA integrity_check"))
+            .toString(),
+        QStringLiteral("ok"));
     RegistryStore registry(dir);
     UserStore store(registry, dir);
     UserListModel users;
@@ -118,4 +118,4 @@ TEST(SetupSaveKillTest, SettingsFilesAndUserStoreSurviveSigkillDuringSaves) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

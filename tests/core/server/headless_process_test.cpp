@@ -16,11 +16,8 @@
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
-
-using testing::ReadFileBytes;
-using testing::WriteFileBytes;
 
 class HeadlessServerTest : public ::testing::Test {
  protected:
@@ -45,12 +42,12 @@ class HeadlessServerTest : public ::testing::Test {
   }
 
   void PrepareComplete() {
-    port_ = test::FreeListenPort();
+    port_ = FreeListenPort();
     WriteFileBytes(Path("network.dat"), QByteArray::number(port_) + "\r\n");
     key_ = RunAdmin({QStringLiteral("--add-user"), QStringLiteral("demo"), QStringLiteral("pw")});
     // The demo's sample database, and a published file that is no database: reported and
     // withdrawn at start-up.
-    testing::ExecOnFile(
+    ExecOnFile(
         Path("sample.db"),
         QString::fromUtf8(ReadFileBytes(QStringLiteral(CORVANE_SOURCE_DIR "/data/sample.sql"))));
     WriteFileBytes(Path("broken.db"), QByteArray(4096, 'x'));
@@ -187,4 +184,4 @@ TEST_F(HeadlessServerTest, ServesPrintsRowsAndShutsDownCleanlyOnSigterm) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

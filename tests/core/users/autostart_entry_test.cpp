@@ -8,10 +8,8 @@
 
 #include "support/file_bytes.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
-
-using testing::ReadFileBytes;
 
 QByteArray ExecLine(const QByteArray& text) {
   for (const QByteArray& line : text.split('\n')) {
@@ -52,7 +50,7 @@ TEST_F(AutostartEntryTest, AddedOnceKeptAndRemoved) {
 TEST_F(AutostartEntryTest, ExistingEntryIsNeverRewritten) {
   AutostartEntry moved("/srv/elsewhere", Places("/new/place/corvane-server"));
   QDir().mkpath(dir_.filePath("config/autostart"));
-  ASSERT_TRUE(testing::WriteFileBytes(moved.FilePath(), "old entry"));
+  ASSERT_TRUE(WriteFileBytes(moved.FilePath(), "old entry"));
   moved.SetRunAtStartup(true);
   EXPECT_EQ(ReadFileBytes(moved.FilePath()), "old entry");
 }
@@ -87,4 +85,4 @@ TEST(AutostartPlaces, FollowsXdgConfigHome) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

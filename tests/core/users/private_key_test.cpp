@@ -4,7 +4,7 @@
 
 #include <QSet>
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 // The draw that gives x = r * 32765 exactly enough to round to x.
@@ -71,4 +71,4 @@ TEST(PrivateKeyToNumber, ConvertsLikeANumberTextWithinThirtyTwoBits) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

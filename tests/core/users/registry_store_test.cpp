@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 const QByteArray Key("Software\\Morvat\\U1");
@@ -142,4 +142,4 @@ TEST_F(RegistryStoreTest, KeyWithSubkeysOrMissingValueIsNotDeleted) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 TEST(StoreScramble, MirrorsThenXorsWithTheStoreKeyAndRoundTripsEveryByte) {
@@ -40,4 +40,4 @@ TEST(ColonSplit, SplitsAtTheFirstColonOnly) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 TEST(UserListModel, ShowsNameAndKeyAndKeepsThePasswordAsTag) {
@@ -18,4 +18,4 @@ TEST(UserListModel, ShowsNameAndKeyAndKeepsThePasswordAsTag) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -4,7 +4,7 @@
 
 #include "config/store_scramble.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 TEST(UserRecordFormat, WritesTheScrambledNameAndRecord) {
@@ -43,4 +43,4 @@ TEST(UserRecordFormat, LogonRecordSplitsAtTheFirstColonAndReadsTheKeyAsANumber) 
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

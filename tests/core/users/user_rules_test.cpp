@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 TEST(UserRules, TrimmingRemovesBlanksOnlyInTextAndInBytes) {
@@ -52,4 +52,4 @@ TEST(UserRules, JudgesTheNameFirstThenTheColonThenThePassword) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -10,7 +10,7 @@
 #include "config/store_scramble.h"
 #include "config/user_list_model.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 const QByteArray UserKey(UserKeyPath);
@@ -216,4 +216,4 @@ TEST_F(UserStoreTest, NextPrivateKeyIsEmptyUntilRenewedAndRunAtStartupIsTheAutos
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

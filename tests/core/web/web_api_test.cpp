@@ -4,7 +4,7 @@
 #include "core/web/web_fixture.h"
 #include "protocol/socket_state.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 TEST_F(WebApiTest, LogonTakesASlotShownAmongCurrentUsers) {
@@ -250,4 +250,4 @@ TEST_F(WebApiTest, WebSessionsCountTowardTheHundredSlots) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

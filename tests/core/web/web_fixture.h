@@ -9,7 +9,7 @@
 #include "core/db/db_session_fixture.h"
 #include "transport/web/web_api.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 
 class WebApiTest : public DbSessionTest {
  protected:
@@ -64,4 +64,4 @@ class WebApiTest : public DbSessionTest {
   std::unique_ptr<WebApi> api_;
 };
 
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -11,7 +11,7 @@
 #include "transport/web/web_routes.h"
 #include "transport/web/web_server.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 struct HttpResult {
@@ -195,4 +195,4 @@ TEST(WebCookie, OnlyAHexadecimalSessionTokenIsRead) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

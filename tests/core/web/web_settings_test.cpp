@@ -6,7 +6,7 @@
 #include "config/settings_files.h"
 #include "config/web_settings_file.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 QByteArray FileBytes(const QString& path) {
@@ -57,4 +57,4 @@ TEST(WebSettingsFile, AbsentZeroOrUnusablePortsMeanOff) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

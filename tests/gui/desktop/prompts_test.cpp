@@ -9,7 +9,7 @@
 #include "gui/desktop/tray_icon.h"
 #include "gui/server/message_box_prompts.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 // Runs `inspect` on the message box once it is up, then presses `button` in it.
@@ -74,4 +74,4 @@ TEST(TrayIconTest, TipAndDoubleClickOnly) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

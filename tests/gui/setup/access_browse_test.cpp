@@ -50,7 +50,7 @@ class AccessBrowseTest : public SetupFixture {
 
 TEST_F(AccessBrowseTest, TheImportReportIsShownAndSavePublishesWithoutImportingAgain) {
   const QString mdb = Source("Unicode.mdb");
-  ASSERT_TRUE(QFile::copy(access_test::Fixture("testUnicodeCompV2003.mdb"), mdb));
+  ASSERT_TRUE(QFile::copy(Fixture("testUnicodeCompV2003.mdb"), mdb));
   SetupDialog& dialog = OpenDialog();
   dialog.show();
   BrowseTo(mdb);

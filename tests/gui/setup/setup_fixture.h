@@ -70,7 +70,7 @@ class SetupFixture : public ::testing::Test {
     qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toUtf8());
     server_ = std::make_unique<ServerInstance>(dir_.path(), prompts_,
                                                HostIdentity{"TESTHOST", "127.0.0.1"});
-    server_->SetConversionChild(access_test::ServerConversion());
+    server_->SetConversionChild(ServerConversion());
   }
   ~SetupFixture() override {
     dialog_.reset();
