@@ -15,6 +15,7 @@
 #include "access/access_conversion.h"
 #include "access/access_import.h"
 #include "support/access_fixtures.h"
+#include "support/file_bytes.h"
 
 namespace corvane::test {
 namespace {
@@ -23,17 +24,9 @@ class AccessImportFailureTest : public ::testing::Test {
  protected:
   QString Write(const QString& name, const QByteArray& bytes) {
     const QString path = dir_.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
     return path;
   }
-  QByteArray FixtureBytes(const QString& name) {
-    QFile file(Fixture(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    return file.readAll();
-  }
-  // Everything in the output folder.
   QStringList Leftovers() const { return QDir(out_.path()).entryList(QDir::Files); }
 
   // A stand-in for the converting program that misbehaves: a shell script, given
@@ -65,17 +58,14 @@ class AccessImportFailureTest : public ::testing::Test {
   QTemporaryDir out_;
 };
 
-TEST_F(AccessImportFailureTest, MissingFolderTextAndEmptyFilesAreNoAccessDatabases) {
+TEST_F(AccessImportFailureTest, MissingFoldersTextEmptyAndDamagedFilesAreNamedAsSuch) {
   ExpectFailure(dir_.filePath("absent.mdb"), "does not exist");
   ExpectFailure(dir_.path(), "is not a file");
   ExpectFailure(Write("notes.mdb", "just some text, not a database\n"),
                 "is not a Microsoft Access database");
   ExpectFailure(Write("empty.accdb", QByteArray()), "is not a Microsoft Access database");
-}
-
-TEST_F(AccessImportFailureTest, DamagedFilesAreReportedAsDamaged) {
   SKIP_WITHOUT_FIXTURES();
-  const QByteArray original = FixtureBytes("test2V2003.mdb");
+  const QByteArray original = ReadFileBytes(Fixture("test2V2003.mdb"));
   ExpectFailure(Write("short.mdb", original.left(5000)), "is damaged");
   QByteArray scrambled = original;
   for (qsizetype i = 4096; i < scrambled.size(); ++i) scrambled[i] = char((i * 7919) >> 3);
@@ -106,39 +96,26 @@ TEST_F(AccessImportFailureTest, AProgramThatCannotStartReadsNothing) {
                 ConversionChild{dir_.filePath("absent-program")});
 }
 
-TEST_F(AccessImportFailureTest, AFailedImportKeepsTheEarlierDatabase) {
-  const QString target = out_.filePath("db.sqlite");
-  {
-    QFile earlier(target);
-    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-    earlier.write("earlier");
-  }
-  EXPECT_FALSE(ImportAccessDatabase(Write("x.mdb", "nonsense"), target, ServerConversion()).ok);
-  QFile earlier(target);
-  ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
-  EXPECT_EQ(earlier.readAll(), "earlier");
-  EXPECT_EQ(Leftovers(), QStringList{"db.sqlite"});
-}
-
-TEST_F(AccessImportFailureTest, TheConversionNeverWritesIntoAnExistingFile) {
+TEST_F(AccessImportFailureTest, NothingThatIsThereIsEverOverwritten) {
   SKIP_WITHOUT_FIXTURES();
+  // A failed import keeps the earlier database; the conversion never writes into a file
+  // that exists; the Access file is never its own target.
   const QString target = out_.filePath("db.sqlite");
-  {
-    QFile earlier(target);
-    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-    earlier.write("earlier");
-  }
-  const AccessImportResult result = ConvertAccessFile(Fixture("weirdObjectNames.mdb"), target);
-  EXPECT_FALSE(result.ok);
-  EXPECT_TRUE(result.error.contains("exists already")) << result.error.toStdString();
-  QFile earlier(target);
-  ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
-  EXPECT_EQ(earlier.readAll(), "earlier");
+  ASSERT_TRUE(WriteFileBytes(target, "earlier"));
+  EXPECT_FALSE(ImportAccessDatabase(Write("x.mdb", "nonsense"), target, ServerConversion()).ok);
+  const AccessImportResult converted = ConvertAccessFile(Fixture("weirdObjectNames.mdb"), target);
+  EXPECT_TRUE(converted.error.contains("exists already")) << converted.error.toStdString();
+  EXPECT_EQ(ReadFileBytes(target), "earlier");
+  EXPECT_EQ(Leftovers(), QStringList{"db.sqlite"});
+  const QByteArray bytes = ReadFileBytes(Fixture("weirdObjectNames.mdb"));
+  const QString self = Write("self.mdb", bytes);
+  EXPECT_FALSE(ImportAccessDatabase(self, self, ServerConversion()).ok);
+  EXPECT_EQ(ReadFileBytes(self), bytes);
 }
 
 TEST_F(AccessImportFailureTest, AFileLockedByAnotherProgramIsNotRead) {
   SKIP_WITHOUT_FIXTURES();
-  const QString path = Write("locked.mdb", FixtureBytes("weirdObjectNames.mdb"));
+  const QString path = Write("locked.mdb", ReadFileBytes(Fixture("weirdObjectNames.mdb")));
   int ready[2];
   ASSERT_EQ(::pipe(ready), 0);
   const pid_t holder = ::fork();
@@ -172,25 +149,12 @@ TEST_F(AccessImportFailureTest, PartsLeftByADeadImportAreRemoved) {
   ::waitpid(gone, nullptr, 0);
   const QString stale = out_.filePath(QStringLiteral("db.sqlite.part%1").arg(gone));
   const QString live = out_.filePath(QStringLiteral("db.sqlite.part%1").arg(::getppid()));
-  for (const QString& path : {stale, stale + "-journal", live}) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  }
+  for (const QString& path : {stale, stale + "-journal", live})
+    ASSERT_TRUE(WriteFileBytes(path, ""));
   ASSERT_TRUE(ImportAccessDatabase(Fixture("weirdObjectNames.mdb"), out_.filePath("db.sqlite"),
                                    ServerConversion())
                   .ok);
   EXPECT_EQ(Leftovers(), QStringList({"db.sqlite", QFileInfo(live).fileName()}));
-}
-
-TEST_F(AccessImportFailureTest, TheAccessFileItselfIsNeverTheTarget) {
-  SKIP_WITHOUT_FIXTURES();
-  const QByteArray bytes = FixtureBytes("weirdObjectNames.mdb");
-  const QString path = Write("self.mdb", bytes);
-  const AccessImportResult result = ImportAccessDatabase(path, path, ServerConversion());
-  EXPECT_FALSE(result.ok);
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  EXPECT_EQ(file.readAll(), bytes);
 }
 
 }  // namespace

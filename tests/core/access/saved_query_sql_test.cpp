@@ -66,13 +66,6 @@ TEST(SavedQuerySql, QueriesThatCannotBeRebuiltSayWhy) {
   EXPECT_TRUE(SelectSqlFromRows({Row(6, "x")}).sql.isEmpty());
 }
 
-TEST(SavedQuerySql, ActionKindsFromObjectFlags) {
-  EXPECT_EQ(ActionQueryKind(0), QString());
-  EXPECT_EQ(ActionQueryKind(0x30), "Update");
-  EXPECT_EQ(ActionQueryKind(0x80), "Union");
-  EXPECT_EQ(ActionQueryKind(0x70), "Pass-through");
-}
-
 TEST(BracketTranslation, NamesBecomeQuotedAndLiteralsStay) {
   EXPECT_EQ(TranslateBracketsOnly("SELECT [a b].[c\"d] FROM [a b] WHERE x = '[no]'"),
             "SELECT \"a b\".\"c\"\"d\" FROM \"a b\" WHERE x = '[no]'");
