@@ -1,3 +1,5 @@
+// The record format of the settings files: quoted texts, numbers and empty fields across
+// commas and line ends.
 #include "config/sequential_records.h"
 
 #include <gtest/gtest.h>
@@ -9,39 +11,24 @@
 namespace corvane::test {
 namespace {
 
-TEST(SequentialWriter, WritesQuotedTextNumbersAndNothing) {
+TEST(SequentialRecords, NumbersUseADecimalPointWithoutExponentWhateverTheLocale) {
+  const ScopedDefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
   SequentialWriter writer;
   writer.WriteText(QString::fromUtf8("Caf\u00e9.mdb"));
   writer.WriteNumber(SettingNumber());
   writer.WriteInteger(-12);
+  for (double value : {1234.5, -0.25, -0.0, 1e20, 1e-7}) writer.WriteNumber(value);
   writer.EndRecord();
-  writer.WriteNumber(SettingNumber());
-  writer.EndRecord();
-  EXPECT_EQ(writer.bytes(), QByteArray("\"Caf\xe9.mdb\",,-12\r\n\r\n"));
-}
-
-TEST(SequentialRecords, NumbersUseADecimalPointWithoutSignOrExponentWhateverTheLocale) {
-  // Numbers in the files never follow the default locale's decimal comma.
-  const ScopedDefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
-  SequentialWriter writer;
-  writer.WriteNumber(1234.5);
-  writer.WriteNumber(7.0);
-  writer.WriteNumber(-0.25);
-  writer.WriteNumber(-0.0);
-  writer.WriteNumber(1e20);
-  writer.WriteNumber(1e-7);
-  writer.EndRecord();
-  EXPECT_EQ(writer.bytes(), QByteArray("1234.5,7,-0.25,0,100000000000000000000,0.0000001\r\n"));
-  SequentialReader reader("1234.5,1,5\r\n");
+  EXPECT_EQ(writer.bytes(),
+            "\"Caf\xe9.mdb\",,-12,1234.5,-0.25,0,100000000000000000000,0.0000001\r\n");
+  SequentialReader reader("1234.5,1\r\n");
   SettingNumber number;
   ASSERT_TRUE(reader.ReadNumber(number));
   EXPECT_EQ(number, 1234.5);
-  ASSERT_TRUE(reader.ReadNumber(number));
-  EXPECT_EQ(number, 1.0);
 }
 
 TEST(SequentialReader, ReadsFieldsAcrossCommasAndLineEnds) {
-  SequentialReader reader(" \"a, b\" ,  12 ,\r\n\"x\"\ny\r\"\xe9\"");
+  SequentialReader reader(" \"a, b\" ,  12 ,\r\n\"x\"\ny\r\"\xe9\",\r\n5,");
   QString text;
   SettingNumber number;
   int16_t small = -1;
@@ -51,39 +38,25 @@ TEST(SequentialReader, ReadsFieldsAcrossCommasAndLineEnds) {
   EXPECT_EQ(number, 12.0);
   ASSERT_TRUE(reader.ReadInt16(small));  // the empty field before the line end
   EXPECT_EQ(small, 0);
-  ASSERT_TRUE(reader.ReadText(text));
-  EXPECT_EQ(text, "x");
-  ASSERT_TRUE(reader.ReadText(text));
-  EXPECT_EQ(text, "y");
-  ASSERT_TRUE(reader.ReadText(text));
-  EXPECT_EQ(text, QString::fromUtf8("\u00e9"));
+  for (const char* expected : {"x", "y", "\xc3\xa9"}) {
+    ASSERT_TRUE(reader.ReadText(text));
+    EXPECT_EQ(text, QString::fromUtf8(expected));
+  }
+  ASSERT_TRUE(reader.ReadNumber(number));  // empty: nothing
+  EXPECT_FALSE(number.has_value());
+  ASSERT_TRUE(reader.ReadInt16(small));
+  EXPECT_EQ(small, 5);
+  EXPECT_FALSE(reader.AtEnd());  // a comma promises one more field
+  ASSERT_TRUE(reader.ReadNumber(number));
   EXPECT_TRUE(reader.AtEnd());
   EXPECT_FALSE(reader.ReadText(text));
   EXPECT_TRUE(reader.failed_past_end());
 }
 
-TEST(SequentialReader, EmptyFieldsReadAsNothingOrZero) {
-  SequentialReader reader(",\r\n5,");
-  SettingNumber number = 3.0;
-  int32_t whole = 9;
-  ASSERT_TRUE(reader.ReadNumber(number));
-  EXPECT_FALSE(number.has_value());
-  ASSERT_TRUE(reader.ReadInt32(whole));
-  EXPECT_EQ(whole, 0);
-  ASSERT_TRUE(reader.ReadInt32(whole));
-  EXPECT_EQ(whole, 5);
-  EXPECT_FALSE(reader.AtEnd());  // a comma promises one more field
-  number = 3.0;
-  ASSERT_TRUE(reader.ReadNumber(number));
-  EXPECT_FALSE(number.has_value());
-  EXPECT_TRUE(reader.AtEnd());
-}
-
-TEST(SequentialReader, IntegersRoundHalfToEvenAndFailOutOfRange) {
+TEST(SequentialReader, IntegersRoundHalfToEvenAndAFailedFieldIsConsumed) {
   SequentialReader reader("2.5,3.5,-2.5,32767,-32768,40000,-32769,abc,1e3\r\n");
   int16_t value = 0;
-  const int16_t expected[] = {2, 4, -2, 32767, -32768};
-  for (int16_t want : expected) {
+  for (int16_t want : {2, 4, -2, 32767, -32768}) {
     ASSERT_TRUE(reader.ReadInt16(value));
     EXPECT_EQ(value, want);
   }
@@ -91,23 +64,18 @@ TEST(SequentialReader, IntegersRoundHalfToEvenAndFailOutOfRange) {
     value = 77;
     EXPECT_FALSE(reader.ReadInt16(value));
     EXPECT_FALSE(reader.failed_past_end());
-    EXPECT_EQ(value, 77);  // the target keeps its value
+    EXPECT_EQ(value, 77);
   }
-  ASSERT_TRUE(reader.ReadInt16(value));  // the failing fields were consumed
+  ASSERT_TRUE(reader.ReadInt16(value));
   EXPECT_EQ(value, 1000);
 }
 
-TEST(SequentialReader, UnterminatedQuoteIsAReadError) {
-  SequentialReader reader("\"abc,def\r\n");
+TEST(SequentialReader, AnUnterminatedQuoteIsAReadErrorAndSkippingStopsAtTheNextLine) {
+  SequentialReader broken("\"abc,def\r\n");
   QString text = "kept";
-  EXPECT_FALSE(reader.ReadText(text));
+  EXPECT_FALSE(broken.ReadText(text));
   EXPECT_EQ(text, "kept");
-  EXPECT_TRUE(reader.AtEnd());
-}
-
-TEST(SequentialReader, SkipRestOfLineStopsAtTheNextLine) {
   SequentialReader reader("x,y,z\r\n7\r\n8\r\n");
-  QString text;
   int16_t number = 0;
   ASSERT_TRUE(reader.ReadText(text));
   reader.SkipRestOfLine();
