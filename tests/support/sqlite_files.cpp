@@ -70,4 +70,17 @@ QVariant QueryOnFile(const QString& path, const QString& sql) {
   return rows.empty() || rows.front().empty() ? QVariant() : rows.front().front();
 }
 
+void MakePeople(const QString& path, const QStringList& names, int nameSize) {
+  QString sql = QStringLiteral(
+                    "CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(%1), "
+                    "age SMALLINT);")
+                    .arg(nameSize);
+  for (qsizetype i = 0; i < names.size(); ++i) {
+    sql += QStringLiteral("INSERT INTO people (name, age) VALUES ('%1', %2);")
+               .arg(names[i])
+               .arg(10 * (i + 1));
+  }
+  ExecOnFile(path, sql);
+}
+
 }  // namespace corvane::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <vector>
 
@@ -17,5 +18,9 @@ std::vector<std::vector<QVariant>> RowsOnFile(const QString& path, const QString
 
 // The first column of the first row; invalid for NULL or no row.
 QVariant QueryOnFile(const QString& path, const QString& sql);
+
+// "people" (id auto-number, name VARCHAR(nameSize), age SMALLINT) holding `names` with the
+// ages 10, 20, 30 ...
+void MakePeople(const QString& path, const QStringList& names, int nameSize = 10);
 
 }  // namespace corvane::test

@@ -15,12 +15,10 @@
 
 namespace corvane::test {
 
-inline QByteArray Stx() { return QByteArray(1, '\x02'); }
-inline QByteArray Eot() { return QByteArray(1, '\x04'); }
 // STX, then each field followed by EOT: the text of a reply.
 inline QByteArray Message(const QList<QByteArray>& fields) {
-  QByteArray text = Stx();
-  for (const QByteArray& field : fields) text += field + Eot();
+  QByteArray text("\x02");
+  for (const QByteArray& field : fields) text += field + '\x04';
   return text;
 }
 
@@ -43,21 +41,9 @@ class DbSessionTest : public ::testing::Test {
     server_.catalogue.queryLists = {queries};
   }
 
-  // people: id auto-number, name VARCHAR(10), age SMALLINT; ages 10, 20, 30 ...
-  void MakePeople(const QStringList& names) {
-    Exec(
-        QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                       "name VARCHAR(10), age SMALLINT)"));
-    int age = 10;
-    for (const QString& name : names) {
-      Exec(QStringLiteral("INSERT INTO people (name, age) VALUES ('%1', %2)").arg(name).arg(age));
-      age += 10;
-    }
-  }
-
-  // MakePeople, published as the only table, opened by a logged-on client.
+  // "people" with these names, published as the only table and opened by a client.
   std::unique_ptr<CorvaneClient> Browsing(const QStringList& names) {
-    MakePeople(names);
+    MakePeople(path_, names);
     Publish({QStringLiteral("people")});
     auto client = LoggedOn();
     Ask(*client, "RequestTheTable", {"0", "0"});

@@ -25,7 +25,7 @@ class BadInputTest : public DbSessionTest {
  protected:
   void SetUp() override {
     DbSessionTest::SetUp();
-    MakePeople({"Ann", "Bob", "Cy"});
+    MakePeople(path_, {"Ann", "Bob", "Cy"});
     Publish({"people"});
     bystander_ = LoggedOn("ann", "PW", 23456789);
     ASSERT_EQ(Ask(*bystander_, "RequestTheTable", {"0", "0"}).word, "Fields");

@@ -15,7 +15,7 @@ class WebApiTest : public DbSessionTest {
  protected:
   void SetUp() override {
     DbSessionTest::SetUp();
-    MakePeople({QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
+    MakePeople(path_, {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")});
     Publish({QStringLiteral("people")});
     api_ = std::make_unique<WebApi>(server_.slots(), 8080, [this] { return now_; });
   }

@@ -31,7 +31,7 @@ class WebHttpTest : public DbSessionTest {
  protected:
   void SetUp() override {
     DbSessionTest::SetUp();
-    MakePeople({QStringLiteral("Ann"), QStringLiteral("Bob")});
+    MakePeople(path_, {QStringLiteral("Ann"), QStringLiteral("Bob")});
     Publish({QStringLiteral("people")});
   }
 
