@@ -15,10 +15,10 @@ TEST_F(DesktopTest, ExitWithoutClientsAsksTheShortQuestion) {
   Start({});
   QSignalSpy ended(desktop_.get(), &DesktopController::Ended);
   Window().findChild<QAction*>("mExit")->trigger();
-  ASSERT_EQ(prompts_.shown.size(), 1u);
-  EXPECT_EQ(prompts_.shown[0].text, "Are you sure you want to exit?" + QString(10, ' '));
-  EXPECT_EQ(prompts_.shown[0].title, "Shutdown CorvaneDB Server");
-  EXPECT_EQ(prompts_.shown[0].icon, Icon::Question);
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_EQ(prompts_.boxes[0].text, "Are you sure you want to exit?" + QString(10, ' '));
+  EXPECT_EQ(prompts_.boxes[0].title, "Shutdown CorvaneDB Server");
+  EXPECT_EQ(prompts_.boxes[0].icon, Icon::Question);
   EXPECT_FALSE(desktop_->Unloaded());
   EXPECT_TRUE(Window().isVisible());
 
@@ -38,13 +38,13 @@ TEST_F(DesktopTest, ExitWithClientsCountsEveryConnectedSocket) {
   auto loggedOn = Client(true);
   auto silent = Client(false);
   desktop_->RunExitCommand();
-  ASSERT_EQ(prompts_.shown.size(), 1u);
-  EXPECT_EQ(prompts_.shown[0].text,
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_EQ(prompts_.boxes[0].text,
             "Are you sure you want to exit?\r\rYou have 2 user(s)  "
             "connected." +
                 QString(25, ' '));
-  EXPECT_EQ(prompts_.shown[0].title, "Disconnect Users");
-  EXPECT_EQ(prompts_.shown[0].icon, Icon::Critical);
+  EXPECT_EQ(prompts_.boxes[0].title, "Disconnect Users");
+  EXPECT_EQ(prompts_.boxes[0].icon, Icon::Critical);
   // Cancel: every connection stays.
   EXPECT_EQ(server_->Slots().ConnectedCount(), 2);
   EXPECT_TRUE(loggedOn->Request("ThankYou").has_value());
@@ -60,12 +60,12 @@ TEST_F(DesktopTest, SetupCancelledKeepsTheUsersAndTheListener) {
   Start({});
   auto client = Client(true);
   Window().findChild<QAction*>("mSetup")->trigger();
-  ASSERT_EQ(prompts_.shown.size(), 1u);
-  EXPECT_EQ(prompts_.shown[0].text,
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_EQ(prompts_.boxes[0].text,
             "You have 1 user(s)  connected.\r\rWould you like to disconnect them before "
             "running setup?");
-  EXPECT_EQ(prompts_.shown[0].title, "Disconnect Users");
-  EXPECT_EQ(prompts_.shown[0].icon, Icon::Critical);
+  EXPECT_EQ(prompts_.boxes[0].title, "Disconnect Users");
+  EXPECT_EQ(prompts_.boxes[0].icon, Icon::Critical);
   EXPECT_EQ(desktop_->Setup(), nullptr);
   EXPECT_EQ(server_->Slots().ListenerState(), 2);
   EXPECT_EQ(server_->Slots().CurrentUsers().rowCount(), 1);
@@ -95,7 +95,7 @@ TEST_F(DesktopTest, SetupConfirmedDisconnectsLogsAndClosesTheListener) {
 TEST_F(DesktopTest, SetupWithoutClientsAsksNothing) {
   Start({});
   desktop_->RunSetupCommand();
-  EXPECT_TRUE(prompts_.shown.empty());
+  EXPECT_TRUE(prompts_.boxes.empty());
   EXPECT_EQ(server_->ActivityRows().Row(1).database, "Users Disconnected:  0");
   EXPECT_NE(desktop_->Setup(), nullptr);
   EXPECT_EQ(server_->Slots().ListenerState(), 0);

@@ -89,7 +89,7 @@ TEST_F(DesktopTest, SessionEndUnloadsWithoutAskingAndWritesOnlyThePlacement) {
   QFile::remove(Path("general.dat"));
   desktop_->RunSessionEnd();
   EXPECT_TRUE(desktop_->Unloaded());
-  EXPECT_TRUE(prompts_.shown.empty());
+  EXPECT_TRUE(prompts_.boxes.empty());
   EXPECT_TRUE(QFile::exists(Path("User.dat")));
   EXPECT_FALSE(QFile::exists(Path("network.dat")));
   EXPECT_FALSE(QFile::exists(Path("general.dat")));

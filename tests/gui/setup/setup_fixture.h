@@ -25,6 +25,7 @@
 #include "server/operator_prompts.h"
 #include "server/server_instance.h"
 #include "support/access_fixtures.h"
+#include "support/recording_prompts.h"
 
 namespace corvane {
 
@@ -36,31 +37,6 @@ inline void PrintTo(const UserRecord& user, std::ostream* out) {
 }  // namespace corvane
 
 namespace corvane::test {
-
-// Records every message box and answers the questions from a queue (OK when it is empty).
-class FakePrompts : public OperatorPrompts {
- public:
-  struct Box {
-    QString text;
-    QString title;
-    Icon icon;
-    bool question;
-  };
-
-  bool ConfirmOkCancel(const QString& text, const QString& title, Icon icon) override {
-    boxes.push_back({text, title, icon, true});
-    if (answers.empty()) return true;
-    const bool answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  void ShowMessage(const QString& text, const QString& title, Icon icon) override {
-    boxes.push_back({text, title, icon, false});
-  }
-
-  std::deque<bool> answers;
-  std::vector<Box> boxes;
-};
 
 class SetupFixture : public ::testing::Test {
  protected:
@@ -140,7 +116,7 @@ class SetupFixture : public ::testing::Test {
 
   QByteArray savedConfigHome_;
   QTemporaryDir dir_;
-  FakePrompts prompts_;
+  RecordingPrompts prompts_;
   std::unique_ptr<ServerInstance> server_;
   std::unique_ptr<SetupDialog> dialog_;
   int finished_ = 0;
