@@ -40,8 +40,8 @@ class BadInputTest : public DbSessionTest {
   }
 
   void ExpectPeopleIntact(int count = 3) {
-    EXPECT_EQ(Query(QStringLiteral("SELECT count(*) FROM people")).toInt(), count);
-    EXPECT_EQ(Query(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    EXPECT_EQ(Query("SELECT count(*) FROM people").toInt(), count);
+    EXPECT_EQ(Query("PRAGMA integrity_check").toString(), "ok");
   }
 
   std::unique_ptr<CorvaneClient> Connected() {
@@ -115,8 +115,7 @@ TEST_F(BadInputTest, WrongPasswordsAndWrongKeysOpenNothing) {
   client->Send("Update", {"1", "Mallory", "1"});
   client->ReadReplies(2, 500);
   ExpectPeopleIntact();
-  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people WHERE id = 1")).toString(),
-            QStringLiteral("Ann"));
+  EXPECT_EQ(Query("SELECT name FROM people WHERE id = 1").toString(), "Ann");
   ExpectBystanderServed();
 }
 
@@ -185,8 +184,7 @@ TEST_F(BadInputTest, SqlInSearchTextsSortOrdersAndQueryNamesStaysText) {
   // A value holding SQL is stored as it is.
   Ask(*client, "Update", {"1", "'); DROP", "10"});
   ExpectPeopleIntact();
-  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people WHERE id = 1")).toString(),
-            QStringLiteral("'); DROP"));
+  EXPECT_EQ(Query("SELECT name FROM people WHERE id = 1").toString(), "'); DROP");
   ExpectBystanderServed();
 }
 
@@ -222,16 +220,13 @@ TEST_F(BadInputTest, LockedDatabaseRefusesTheWriteAndKeepsTheData) {
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open(path_.toUtf8().constData(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  const QList<ClientReply> replies = [&] {
-    client->Send("Update", {"1", "Locked", "11"});
-    return client->ReadReplies(2, 15000);
-  }();
+  client->Send("Update", {"1", "Locked", "11"});
+  const QList<ClientReply> replies = client->ReadReplies(2, 15000);
   ASSERT_FALSE(replies.isEmpty());
   EXPECT_EQ(replies.front().word, "ErrorUpdate");
   sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(other);
-  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people WHERE id = 1")).toString(),
-            QStringLiteral("Ann"));
+  EXPECT_EQ(Query("SELECT name FROM people WHERE id = 1").toString(), "Ann");
   ExpectBystanderServed();
 }
 
@@ -251,8 +246,8 @@ TEST_F(BadInputTest, ReadOnlyDatabaseRefusesWrites) {
 }
 
 TEST_F(BadInputTest, FullDiskForTheLogFileLeavesTheServerServing) {
-  if (!QFile::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full";
-  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), dir_.filePath("CorvaneDB.log")));
+  if (!QFile::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  ASSERT_TRUE(QFile::link("/dev/full", dir_.filePath("CorvaneDB.log")));
   server_.settings.KeepLogFile = 1;
   ActivityRowsModel rows;
   ActivityLog log(rows, server_.settings, dir_.path(), LocalHostIdentity());
