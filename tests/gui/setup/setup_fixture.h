@@ -25,6 +25,7 @@
 #include "server/operator_prompts.h"
 #include "server/server_instance.h"
 #include "support/access_fixtures.h"
+#include "support/file_bytes.h"
 #include "support/recording_prompts.h"
 
 namespace corvane {
