@@ -43,23 +43,6 @@ class StoredTypesTest : public EngineTest {
   }
 };
 
-TEST_F(StoredTypesTest, FieldsDescribeTheTableAndTheColumnsOfAQuery) {
-  Exec("CREATE TABLE a (n INTEGER PRIMARY KEY AUTOINCREMENT, x TEXT)");
-  auto db = Open();
-  auto t = db->OpenRecordset("t");
-  const auto& f = t->Fields();
-  ASSERT_EQ(f.size(), 11u);
-  EXPECT_TRUE(f[0].autoNumber());
-  EXPECT_FALSE(f[1].autoNumber());
-  EXPECT_EQ(f[7].size, 5);
-  EXPECT_TRUE(f[9].required);
-  EXPECT_FALSE(f[10].required);  // it has a default
-  auto a = db->OpenRecordset("SELECT n AS number, x FROM a");
-  EXPECT_TRUE(a->Fields()[0].autoNumber());
-  EXPECT_EQ(a->Fields()[0].name, "number");
-  EXPECT_EQ(a->Fields()[0].sourceField, "n");
-}
-
 TEST_F(StoredTypesTest, ValuesAreStoredInTheirDeclaredForm) {
   auto db = Open();
   auto rs = db->OpenRecordset("t");

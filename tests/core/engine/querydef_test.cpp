@@ -76,22 +76,5 @@ TEST_F(QueryDefTest, SetsOverStoredQueriesFollowTheirShape) {
   EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset("broken"); }), kNoSuchObject);
 }
 
-TEST_F(QueryDefTest, TableDefsListUserTablesApartFromSystemTables) {
-  Exec(
-      "CREATE TABLE b (x INTEGER PRIMARY KEY AUTOINCREMENT, y TEXT(3));"
-      "CREATE TABLE a (z DATE); INSERT INTO b (y) VALUES ('q');"
-      "CREATE VIEW v AS SELECT * FROM a;");
-  auto db = Open();
-  QStringList user, system;
-  for (const TableDef& d : db->TableDefs()) (d.attributes == 0 ? user : system) << d.name;
-  EXPECT_EQ(user, QStringList({"b", "a"}));
-  EXPECT_EQ(system, QStringList({"sqlite_sequence"}));
-  const TableDef b = db->TableDefByName("B");
-  ASSERT_EQ(b.fields.size(), 2u);
-  EXPECT_TRUE(b.fields[0].autoNumber());
-  EXPECT_EQ(b.fields[1].size, 3);
-  EXPECT_EQ(ErrorNumber([&] { db->TableDefByName("v"); }), kItemNotFound);
-}
-
 }  // namespace
 }  // namespace corvane::test
