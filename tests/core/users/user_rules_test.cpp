@@ -1,7 +1,15 @@
-// The rules for names and passwords that the logon, the setup and the command line share.
+// The rules for users that the logon, the setup and the command line share: names and
+// passwords within the code page, the stored record that must read back whole, and the
+// private keys.
 #include "config/user_rules.h"
 
 #include <gtest/gtest.h>
+
+#include <QSet>
+
+#include "config/private_key.h"
+#include "config/store_scramble.h"
+#include "config/user_record_format.h"
 
 namespace corvane::test {
 namespace {
@@ -41,6 +49,96 @@ TEST(UserRules, JudgesTheNameFirstThenTheColonThenThePassword) {
   EXPECT_EQ(JudgeStorable({"BOB", QStringLiteral("\u03a9"), key}),
             StoreVerdict::kPasswordUnstorable);
   EXPECT_EQ(JudgeStorable({"BOB", QString(250, u'A'), key}), StoreVerdict::kPasswordUnstorable);
+}
+TEST(StoreScramble, MirrorsThenXorsWithTheStoreKeyAndRoundTripsEveryByte) {
+  // 'A' mirrors to 'Z' (0x5A); the first mask is 1 + digit sum of 157 = 14 (0x0E).
+  EXPECT_EQ(StoreScramble("A"), QByteArray("T"));
+  QByteArray text;
+  for (int code = 0; code < 256; ++code) text.append(static_cast<char>(code));
+  EXPECT_EQ(StoreUnscramble(StoreScramble(text)), text);
+  EXPECT_EQ(StoreScramble(StoreUnscramble(text)), text);
+  // A buffer read back is cut at its first NUL; one filled to the brim reads as nothing.
+  EXPECT_EQ(StripAtNul(QByteArray("abc\0def", 7)), QByteArray("abc"));
+  EXPECT_TRUE(StripAtNul("abc").isEmpty());
+}
+
+TEST(UserRecordFormat, WritesTheScrambledNameAndRecordSplitAtTheFirstColon) {
+  EXPECT_EQ(StoredUserName(QStringLiteral("JOS\u00c9")), StoreScramble("JOS\xc9"));
+  EXPECT_EQ(StoredUserData("SECRET", "12345678"), StoreScramble("SECRET:12345678"));
+  const UserData parts = SplitUserData("A:B:C");
+  EXPECT_EQ(parts.password, QByteArray("A"));
+  EXPECT_EQ(parts.privateKey, QByteArray("B:C"));
+  EXPECT_TRUE(SplitUserData("NOCOLON").password.isEmpty());
+}
+
+TEST(UserRecordFormat, RecordFitsOnlyWhenItReadsBackWhole) {
+  // 'A' mirrors to 'Z', which meets its own code as the mask at position 77: a 'B' there.
+  const QString password = QString(76, u'A') + u'B' + QString(168, u'A');
+  EXPECT_TRUE(RecordFits({"BOB", password, "12345678"}));          // 254 bytes
+  EXPECT_FALSE(RecordFits({"BOB", password + u'A', "12345678"}));  // 255 bytes
+  EXPECT_FALSE(RecordFits({QString(255, u'N'), "P", "12345678"}));
+  EXPECT_FALSE(RecordFits({"BOB", QString(76, u'A') + u'A', "12345678"}));
+  // '?' is its own mirror and meets its own code as the mask at position 50.
+  const QString nulName = QString(49, u'N') + u'?';
+  ASSERT_TRUE(StoreScramble(nulName.toLatin1()).contains('\0'));
+  EXPECT_FALSE(RecordFits({nulName, "P", "12345678"}));
+}
+
+TEST(UserRecordFormat, LogonRecordSplitsAtTheFirstColonAndReadsTheKeyAsANumber) {
+  // The password keeps its blanks and its case; the key's blanks are trimmed.
+  EXPECT_EQ(ParseLogonRecord(" pw : 34567890 "),
+            (LogonRecord{" pw ", {34567890, KeyNumberFault::kNone}}));
+  EXPECT_EQ(ParseLogonRecord("\xb5PW:1"), (LogonRecord{QStringLiteral("\u00b5PW"), {1}}));
+  // Without a colon, or with a second one, there is no key number.
+  EXPECT_EQ(ParseLogonRecord("NOCOLON"), (LogonRecord{"", {0, KeyNumberFault::kNotANumber}}));
+  EXPECT_EQ(ParseLogonRecord("A:B:1"), (LogonRecord{"A", {0, KeyNumberFault::kNotANumber}}));
+}
+// The draws that give x = r * 32765 exactly enough to round to each x.
+std::array<double, 8> Draws(std::initializer_list<int> xs) {
+  std::array<double, 8> draws{};
+  size_t i = 0;
+  for (int x : xs) draws[i++] = x / 32765.0;
+  return draws;
+}
+
+TEST(PrivateKey, EachDigitIsTheLastDigitOfItsRoundedDraw) {
+  EXPECT_EQ(PrivateKeyFromDraws(Draws({12345, 1, 22, 333, 4444, 32765, 16, 7})), "51234567");
+  // A first digit 0 becomes the draw's first digit; only a draw of 0 itself leaves it.
+  EXPECT_EQ(PrivateKeyFromDraws(Draws({32760, 10, 0, 0, 0, 0, 0, 100})), "30000000");
+  EXPECT_EQ(PrivateKeyFromDraws(Draws({20000, 0, 0, 0, 0, 0, 0, 0})), "20000000");
+  EXPECT_EQ(PrivateKeyFromDraws(Draws({0, 1, 2, 3, 4, 5, 6, 7})), "01234567");
+  // 0.4 rounds down to 0, 0.6 up to 1; the largest draw below 1 gives 32765.
+  std::array<double, 8> draws{};
+  draws.fill(0.4 / 32765.0);
+  draws[1] = 0.6 / 32765.0;
+  draws[2] = 0.9999999999;
+  EXPECT_EQ(PrivateKeyFromDraws(draws), "01500000");
+}
+
+TEST(PrivateKey, FreshKeysAreEightDigitsWithEveryDigitInUse) {
+  std::array<QSet<QChar>, 8> seen;
+  QSet<QString> keys;
+  for (int i = 0; i < 2000; ++i) {
+    const QString key = MakePrivateKey();
+    ASSERT_EQ(key.size(), 8) << key.toStdString();
+    for (int position = 0; position < 8; ++position) seen[position].insert(key[position]);
+    keys.insert(key);
+  }
+  EXPECT_GT(keys.size(), 1990);
+  // The first digit is 1 to 9 (0 needs a draw of exactly 0, one in about 65000).
+  EXPECT_GE(seen[0].size(), 9);
+  for (int position = 1; position < 8; ++position) EXPECT_EQ(seen[position].size(), 10);
+}
+
+TEST(PrivateKeyToNumber, ConvertsLikeANumberTextWithinThirtyTwoBits) {
+  EXPECT_EQ(PrivateKeyToNumber("  01234567 "), (KeyNumber{1234567}));
+  EXPECT_EQ(PrivateKeyToNumber("2.5"), (KeyNumber{2}));  // half to even
+  EXPECT_EQ(PrivateKeyToNumber("-2147483648"), (KeyNumber{-2147483647 - 1}));
+  EXPECT_EQ(PrivateKeyToNumber("2147483647.4"), (KeyNumber{2147483647}));
+  EXPECT_EQ(PrivateKeyToNumber("2147483647.5").fault, KeyNumberFault::kOutOfRange);
+  EXPECT_EQ(PrivateKeyToNumber("1e10").fault, KeyNumberFault::kOutOfRange);
+  EXPECT_EQ(PrivateKeyToNumber("").fault, KeyNumberFault::kNotANumber);
+  EXPECT_EQ(PrivateKeyToNumber("12a").fault, KeyNumberFault::kNotANumber);
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-// The setup dialog: what it shows of the running server, what Save applies, and how its
-// controls answer the operator.
-#include <QFile>
+// The setup dialog: what Save applies to the running server, what Cancel keeps, and how
+// its controls, its lists and its file chooser answer the operator.
 #include <QFileDialog>
-#include <QLabel>
+#include <QFileInfo>
 #include <QTimer>
 
+#include "config/web_settings_file.h"
 #include "gui/config/setup_form.h"
 #include "setup_fixture.h"
 #include "support/test_server.h"
@@ -23,30 +23,32 @@ class SetupDialogTest : public SetupFixture {
           s.ListenPort = 4321;
           s.RunMinimized = 1;
           s.RefreshRate = 10;
-          s.KeepLogFile = 1;
           s.EncryptionEnabled = 1;
           s.InactivityLimit = 15;
         },
         PublishedList{{"a.db", "/data/a.db"}, {"b.mdb", "/data/b.mdb"}});
   }
+  void TearDown() override { server_->Slots().CloseListener(); }
+
+  // Picks the file in the file-open dialog that "Browse" opens.
+  void BrowseTo(const QString& path) {
+    QTimer::singleShot(0, [path] {
+      auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(chooser, nullptr);
+      chooser->selectNameFilter(chooser->nameFilters().value(path.endsWith(".mdb") ? 1 : 0));
+      chooser->selectFile(path);
+      QMetaObject::invokeMethod(chooser, "accept");
+    });
+    Click("cmdBrowse");
+  }
 };
 
-TEST_F(SetupDialogTest, FillsTheControlsFromTheSettingsAndTheStore) {
-  OpenDialog();
-  EXPECT_EQ(Find<QLineEdit>("txtPort")->text(), "4321");
-  ASSERT_EQ(Databases()->topLevelItemCount(), 2);
-  EXPECT_EQ(Databases()->topLevelItem(1)->text(1), "/data/b.mdb");
-  ASSERT_EQ(UserList().Count(), 2);
-  EXPECT_EQ(UserList().At(1), (UserRecord{"BOB", "PW2", "23456789"}));
-  const bool expected[6] = {false, true, true, true, false, true};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(Check(i)->isChecked(), expected[i]) << i;
-  EXPECT_EQ(Find<QComboBox>("Combo1")->currentText(), "10");
-  EXPECT_EQ(Find<QComboBox>("Combo2")->currentText(), "15");
-}
-
-TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListener) {
+TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListenerAndWebAccess) {
   const quint16 port = FreeListenPort();
+  const quint16 webPort = FreeListenPort();
   SetupDialog& dialog = OpenDialog();
+  EXPECT_EQ(UserList().At(1), (UserRecord{"BOB", "PW2", "23456789"}));
+  EXPECT_EQ(Find<QComboBox>("Combo1")->currentText(), "10");
   int checks = 0;
   dialog.SetDatabaseCheck([&] {
     ++checks;
@@ -55,11 +57,10 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListener) {
   });
   dialog.show();
   Type(Find<QLineEdit>("txtPort"), QString::number(port));
+  Type(Find<QLineEdit>("txtWebPort"), QString::number(webPort));
   Check(0)->setChecked(true);
   Check(3)->setChecked(false);
-  Find<QComboBox>("Combo1")->setEditText("25");
   Find<QComboBox>("Combo2")->setEditText("45");
-  AddBrowsedDatabase(Databases(), "/data/c.sqlite");
   server_->Slots().Slot(7).session.IdleMinutes = 9;
   SelectUser(0);
   PressKey(Users(), Qt::Key_Delete);  // ANN goes, answered OK
@@ -71,28 +72,37 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListener) {
   const ServerSettings& s = server_->Settings();
   EXPECT_EQ(s.ListenPort, port);
   EXPECT_EQ(s.RunAtStartup, 1);
+  EXPECT_EQ(s.RunMinimized, 1);
   EXPECT_EQ(s.EncryptionEnabled, 0);
-  EXPECT_EQ(s.RefreshRate, 25);
+  EXPECT_EQ(s.RefreshRate, 10);
   EXPECT_EQ(s.InactivityLimit, 45);
   EXPECT_EQ(server_->Slots().Slot(7).session.IdleMinutes, 0);  // counting starts afresh
-  EXPECT_EQ(server_->CatalogueLists().published.back().location, "/data/c.sqlite");
   EXPECT_EQ(StoredUsers(), (QList<UserRecord>{{"BOB", "PW2", "23456789"}}));
   EXPECT_TRUE(QFile::exists(dir_.filePath("config/autostart/corvane-server.desktop")));
   EXPECT_EQ(server_->Slots().ListenerState(), kListening);
   EXPECT_EQ(server_->Slots().ListenerPort(), port);
-  // The settings files wait for the exit.
+  ASSERT_NE(server_->Web(), nullptr);
+  EXPECT_EQ(server_->Web()->Port(), webPort);
+  // The settings files wait for the exit, web.dat with them.
   EXPECT_FALSE(QFile::exists(dir_.filePath("network.dat")));
+  server_->SaveSettingsFiles();
+  ServerSettings loaded;
+  EXPECT_TRUE(WebSettingsFile(server_->ProgramDir()).Load(loaded));
+  EXPECT_EQ(loaded.WebPort, webPort);
 }
 
-TEST_F(SetupDialogTest, NumbersWithoutALeadingNumberSaveZeroAndAPortOutOfRangeKeepsTheOld) {
+TEST_F(SetupDialogTest, NumbersWithoutALeadingNumberSaveZeroAndPortsOutOfRangeKeepTheOld) {
   OpenDialog();
   Find<QComboBox>("Combo1")->setEditText("fast");
   Find<QComboBox>("Combo2")->setEditText("x15");
   Type(Find<QLineEdit>("txtPort"), "40000");
+  Type(Find<QLineEdit>("txtWebPort"), "70000");
   Click("cmdSetup_0");
   EXPECT_EQ(server_->Settings().RefreshRate, 0);
   EXPECT_EQ(server_->Settings().InactivityLimit, 0);
   EXPECT_EQ(server_->Settings().ListenPort, 4321);
+  EXPECT_EQ(server_->Settings().WebPort, 0);
+  EXPECT_EQ(server_->Web(), nullptr);
   OpenDialog();
   Type(Find<QLineEdit>("txtPort"), "none");
   Click("cmdSetup_0");
@@ -130,25 +140,16 @@ TEST_F(SetupDialogTest, DeleteAsksFirstAndCancelKeepsTheItem) {
             "Database b.mdb will be permanently removed.\r\rAre you sure you want to continue?");
   EXPECT_EQ(Databases()->topLevelItemCount(), 2);
   PressKey(Databases(), Qt::Key_Delete);
-  ASSERT_EQ(Databases()->topLevelItemCount(), 1);
-  EXPECT_EQ(Databases()->topLevelItem(0)->text(0), "a.db");
+  EXPECT_EQ(Databases()->topLevelItemCount(), 1);
   SelectUser(0);
   prompts_.answers = {false};
   PressKey(Users(), Qt::Key_Delete);
   EXPECT_TRUE(prompts_.boxes.back().text.startsWith("User ANN will be permanently removed."));
   EXPECT_EQ(UserList().Count(), 2);
-  // An empty list asks nothing.
-  Databases()->clear();
-  const size_t asked = prompts_.boxes.size();
-  PressKey(Databases(), Qt::Key_Delete);
-  EXPECT_EQ(prompts_.boxes.size(), asked);
 }
 
 TEST_F(SetupDialogTest, TheLogButtonsAndTheMinutesFollowTheirBoxes) {
-  Configure([](ServerSettings& s) {
-    s.KeepLogFile = 0;
-    s.InactivityLimit = 0;
-  });
+  Configure([](ServerSettings& s) { s.InactivityLimit = 0; });
   OpenDialog();
   auto* clear = Find<QPushButton>("cmdLog_1");
   auto* minutes = Find<QComboBox>("Combo2");
@@ -157,58 +158,63 @@ TEST_F(SetupDialogTest, TheLogButtonsAndTheMinutesFollowTheirBoxes) {
   Check(2)->click();
   Check(5)->click();
   EXPECT_TRUE(clear->isEnabled());
-  EXPECT_TRUE(Find<QPushButton>("cmdLog_0")->isEnabled());
   EXPECT_TRUE(minutes->isEnabled());
-  EXPECT_TRUE(Find<QLabel>("lblMins")->isEnabled());
-
-  // Clearing the log asks first.
+  // Clearing the log asks first, and the dialog is topmost again after the question.
   ASSERT_TRUE(WriteFileBytes(server_->LogFilePath(), "Server Started\r\n"));
   prompts_.answers = {false, true};
   clear->click();
-  EXPECT_EQ(prompts_.boxes.back().title, "Clear Log File");
   EXPECT_EQ(QFileInfo(server_->LogFilePath()).size(), 16);
   clear->click();
   EXPECT_EQ(QFileInfo(server_->LogFilePath()).size(), 0);
-  // Topmost again once the question is answered.
   EXPECT_TRUE(dialog_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-
   // Minutes typed while the box is checked are saved as 0 once it is unchecked.
   minutes->setEditText("30");
   Check(5)->click();
-  EXPECT_FALSE(minutes->isEnabled());
   Click("cmdSetup_0");
   EXPECT_EQ(server_->Settings().InactivityLimit, 0);
 }
 
-TEST_F(SetupDialogTest, BrowseAddsTheChosenFileAndRemembersItsFolder) {
-  const QString file = dir_.filePath("shop.sqlite");
-  ASSERT_TRUE(WriteFileBytes(file, ""));
+TEST_F(SetupDialogTest, BrowseListsAnSqliteFileAndImportsAnAccessFileOnce) {
+  SKIP_WITHOUT_FIXTURES();
+  ASSERT_TRUE(QDir().mkpath(dir_.filePath("sources")));
+  const QString sqlite = dir_.filePath("sources/shop.sqlite");
+  const QString broken = dir_.filePath("sources/Broken.mdb");
+  const QString mdb = dir_.filePath("sources/Unicode.mdb");
+  ASSERT_TRUE(WriteFileBytes(sqlite, "") && WriteFileBytes(broken, QByteArray(8192, '\x11')));
+  ASSERT_TRUE(QFile::copy(Fixture("testUnicodeCompV2003.mdb"), mdb));
+  Configure([](ServerSettings& s) { s.ListenPort = static_cast<int16_t>(FreeListenPort()); },
+            PublishedList{});
   SetupDialog& dialog = OpenDialog();
   dialog.show();
-  QTimer::singleShot(0, [&] {
-    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(chooser->nameFilters(), PublishableDatabaseFilters());
-    chooser->selectFile(file);
-    QMetaObject::invokeMethod(chooser, "accept");
-  });
-  Click("cmdBrowse");
-  ASSERT_EQ(Databases()->topLevelItemCount(), 3);
-  EXPECT_EQ(Databases()->topLevelItem(2)->text(0), "shop.sqlite");
-  EXPECT_EQ(Databases()->topLevelItem(2)->text(1), file);
-  EXPECT_EQ(QDir(dialog.LastBrowseFolder()), QDir(dir_.path()));
-}
+  BrowseTo(sqlite);
+  ASSERT_EQ(Databases()->topLevelItemCount(), 1);
+  EXPECT_EQ(Databases()->topLevelItem(0)->text(0), "shop.sqlite");
+  EXPECT_EQ(QDir(dialog.LastBrowseFolder()), QDir(dir_.filePath("sources")));
+  EXPECT_TRUE(prompts_.boxes.empty());
 
-TEST_F(SetupDialogTest, F1AsksForHelpFromAnyControl) {
-  SetupDialog& dialog = OpenDialog();
-  dialog.show();
-  int help = 0;
-  QObject::connect(&dialog, &SetupDialog::HelpRequested, [&] { ++help; });
-  PressKey(Users(), Qt::Key_F1);
-  PressKey(Find<QLineEdit>("txtPort"), Qt::Key_F1);
-  EXPECT_EQ(help, 2);
-  EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_TRUE(dialog.isVisible());
+  BrowseTo(broken);
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_TRUE(prompts_.boxes[0].text.startsWith("Database Error: Broken.mdb\r\r"));
+  EXPECT_TRUE(prompts_.boxes[0].text.contains("not a Microsoft Access database"));
+  EXPECT_EQ(Databases()->topLevelItemCount(), 1);
+
+  BrowseTo(mdb);
+  ASSERT_EQ(prompts_.boxes.size(), 2u);
+  EXPECT_TRUE(prompts_.boxes[1].text.startsWith(
+      "Imported 1 table (8 rows) and 0 queries.\rTable Table: 8 rows"))
+      << prompts_.boxes[1].text.toStdString();
+  ASSERT_EQ(Databases()->topLevelItemCount(), 2);
+  EXPECT_EQ(Databases()->topLevelItem(1)->text(1), mdb);
+  delete Databases()->takeTopLevelItem(0);  // the empty SQLite file has nothing to check
+  Click("cmdSetup_0");
+  const Catalogue& catalogue = server_->CatalogueLists();
+  ASSERT_EQ(catalogue.published.size(), 1u);
+  EXPECT_EQ(catalogue.published[0].location, mdb);
+  EXPECT_EQ(QFileInfo(catalogue.published[0].servedLocation).absolutePath(),
+            dir_.filePath("databases"));
+  EXPECT_EQ(catalogue.tableLists, (std::vector<QStringList>{{"Table"}}));
+  EXPECT_EQ(prompts_.boxes.size(), 2u);  // not imported again
+  EXPECT_EQ(server_->ActivityRows().rowCount(), 1);
 }
 
 }  // namespace
