@@ -1,14 +1,117 @@
-// What the main window's refresh, keys and tray icon do.
+// The main window's commands: Exit, Setup, Refresh and Help, the tray icon, and the
+// window placement kept in User.dat.
 #include <QAction>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
 #include "desktop_fixture.h"
+#include "gui/config/setup_dialog.h"
 #include "gui/desktop/desktop_links.h"
 #include "transport/tcp/connection_limits.h"
 
 namespace corvane::test {
 namespace {
+
+using Icon = OperatorPrompts::Icon;
+
+TEST_F(DesktopTest, ExitAsksFirstThenWritesTheSettingsAndEnds) {
+  Start({});
+  QSignalSpy ended(desktop_.get(), &DesktopController::Ended);
+  Window().findChild<QAction*>("mExit")->trigger();
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_EQ(prompts_.boxes[0].title, "Shutdown CorvaneDB Server");
+  EXPECT_EQ(prompts_.boxes[0].icon, Icon::Question);
+  EXPECT_FALSE(desktop_->Unloaded());  // cancelled
+  EXPECT_TRUE(Window().isVisible());
+
+  prompts_.answers = {true};
+  Window().findChild<QAction*>("mExit")->trigger();
+  EXPECT_TRUE(desktop_->Unloaded());
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_FALSE(Window().isVisible());
+  for (const char* file : {"database.dat", "network.dat", "general.dat", "User.dat"}) {
+    EXPECT_TRUE(QFile::exists(Path(file))) << file;
+  }
+  EXPECT_EQ(LastEvent(), "Server Shutdown");
+}
+
+TEST_F(DesktopTest, ExitWithClientsCountsEveryConnectedSocketAndDisconnectsThem) {
+  Start({});
+  auto loggedOn = Client(true);
+  auto silent = Client(false);
+  desktop_->RunExitCommand();
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_EQ(prompts_.boxes[0].text,
+            "Are you sure you want to exit?\r\rYou have 2 user(s)  connected." + QString(25, ' '));
+  EXPECT_EQ(prompts_.boxes[0].icon, Icon::Critical);
+  EXPECT_TRUE(loggedOn->Request("ThankYou").has_value());  // cancelled: still served
+
+  prompts_.answers = {true};
+  desktop_->RunExitCommand();
+  EXPECT_TRUE(loggedOn->WaitForDisconnected(3000));
+  EXPECT_TRUE(silent->WaitForDisconnected(3000));
+  EXPECT_EQ(server_->Slots().ListenerState(), 0);
+}
+
+TEST_F(DesktopTest, SetupWithClientsAsksAndCancelKeepsThemAndTheListener) {
+  Start({});
+  auto client = Client(true);
+  Window().findChild<QAction*>("mSetup")->trigger();
+  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  EXPECT_TRUE(prompts_.boxes[0].text.startsWith("You have 1 user(s)  connected."));
+  EXPECT_EQ(desktop_->Setup(), nullptr);
+  EXPECT_EQ(server_->Slots().ListenerState(), 2);
+  EXPECT_NE(LastEvent(), "Setup Run");
+  EXPECT_TRUE(client->IsConnected());
+}
+
+TEST_F(DesktopTest, SetupConfirmedDisconnectsLogsAndClosesTheListener) {
+  Start({});
+  auto first = Client(true);
+  auto second = Client(true);
+  prompts_.answers = {true};
+  desktop_->RunSetupCommand();
+  EXPECT_TRUE(first->WaitForDisconnected(3000));
+  EXPECT_TRUE(second->WaitForDisconnected(3000));
+  const ActivityRowsModel& rows = server_->ActivityRows();
+  EXPECT_EQ(rows.Row(rows.rowCount() - 1).event, "Setup Run");
+  EXPECT_EQ(rows.Row(rows.rowCount() - 1).database, "Users Disconnected:  2");
+  EXPECT_EQ(server_->Slots().ListenerState(), 0);
+  ASSERT_NE(desktop_->Setup(), nullptr);
+  EXPECT_TRUE(desktop_->Setup()->isVisible());
+  EXPECT_FALSE(desktop_->Setup()->isModal());
+}
+
+TEST_F(DesktopTest, PlacementIsSavedInTwipsFromTheNormalStateAndRestoredAtTheNextStart) {
+  Start({});
+  Window().move(40, 30);
+  Window().resize(800, 500);
+  QCoreApplication::processEvents();
+  Window().showMaximized();
+  QCoreApplication::processEvents();
+  Window().showMinimized();
+  QCoreApplication::processEvents();
+  prompts_.answers = {true};
+  desktop_->RunExitCommand();
+  ServerSettings saved;
+  ASSERT_TRUE(SettingsFiles(dir_.path()).LoadWindowPlacement(saved));
+  EXPECT_EQ(SettingValue(saved.WindowLeft), 40 * 15);
+  EXPECT_EQ(SettingValue(saved.WindowTop), 30 * 15);
+  EXPECT_EQ(saved.WindowWidth.value_or(0), 800 * 15);
+  EXPECT_EQ(SettingValue(saved.WindowHeight), 500 * 15);
+
+  saved.WindowLeft = 1500;
+  saved.WindowTop = 750;
+  saved.WindowWidth = 9000;
+  saved.WindowHeight = 6000;
+  SettingsFiles(dir_.path()).SaveWindowPlacement(saved);
+  desktop_.reset();
+  server_.reset();
+  Start({});
+  EXPECT_EQ(Window().pos(), QPoint(100, 50));
+  EXPECT_EQ(Window().size(), QSize(600, 400));
+}
 
 TEST_F(DesktopTest, RefreshDropsSilentConnectionsAndReportsLeavers) {
   Start({});
