@@ -1,6 +1,9 @@
-// Opening tables and queries and moving through them, byte for byte as clients read it.
+// Opening tables and queries and moving through them, byte for byte as clients read it,
+// and the facts each command reports for the activity list.
 #include <QFile>
 
+#include "activity/activity_log.h"
+#include "activity/activity_rows_model.h"
 #include "db_session_fixture.h"
 
 namespace corvane::test {
@@ -45,16 +48,6 @@ TEST_F(BrowseTest, EmptyTableHasNoRecordToMoveTo) {
   EXPECT_EQ(Events("Retrieve"), 0);
 }
 
-TEST_F(BrowseTest, SavedQueryOpensByItsNumber) {
-  MakePeople(path_, {"Ann", "Bob", "Cy"});
-  Exec("CREATE VIEW older AS SELECT name, age FROM people WHERE age > 10");
-  Publish({"people"}, {"older"});
-  auto client = LoggedOn();
-  EXPECT_EQ(Ask(*client, "RequestTheQuery", {"0", "0"}).text,
-            Message({"Fields", "2", "name", "age"}));
-  EXPECT_EQ(Ask(*client, "SendTheData").text, Message({"Data", "1", "Bob", "20"}));
-}
-
 TEST_F(BrowseTest, AMissingFileAnswersNoDatabaseAndKeepsTheOpenSet) {
   auto client = Browsing({"Ann", "Bob"});
   server_.catalogue.published.push_back({"gone.db", dir_.filePath("gone.db")});
@@ -96,6 +89,30 @@ TEST_F(BrowseTest, CloseReportsWhatWasOpenThenClosesAndSendsNothing) {
   EXPECT_TRUE(Silent(*client));
   EXPECT_EQ(Events("Close"), 2);
   EXPECT_TRUE(server_.activity.entries.back().database.isEmpty());
+}
+
+TEST_F(BrowseTest, ActivityRowsNameTheRecordOrTheCountOfTheSet) {
+  ActivityRowsModel rows;
+  ActivityLog log(rows, server_.settings, dir_.path(), HostIdentity{"HOST", "10.0.0.1"});
+  server_.activity.forward = [&log](const ActivityEntry& entry) { log.LogActivity(entry); };
+  const auto last = [&rows] {
+    const ActivityRow& row = rows.Row(rows.rowCount() - 1);
+    return QStringList{row.event, row.user, row.database, row.table_query, row.record};
+  };
+  auto client = Browsing({"Ann", "Bob", "Cy"});
+  EXPECT_EQ(last(), (QStringList{"Retreived Database", "bob", path_, "people", "1"}));
+  Ask(*client, "Add", {"", "Di", "40"});
+  EXPECT_EQ(last(), (QStringList{"Added Record", "bob", path_, "people", "4"}));
+  Ask(*client, "Sort", {"name DESC"});
+  EXPECT_EQ(last(), (QStringList{"Table Sorted", "bob", path_, "people", "4"}));
+  client->Send("Update", {"1", "Much too long a name", "10"});
+  ASSERT_EQ(client->ReadReplies(2).size(), 2);
+  EXPECT_TRUE(last()[0].startsWith("Update Error: 3163  ")) << last()[0].toStdString();
+  Ask(*client, "RequestTablesWiz", {"0"});
+  Ask(*client, "CreateQuery", {"Young", "SELECT name FROM people WHERE age < 30"});
+  Ask(*client, "SaveQuery", {"0"});
+  EXPECT_EQ(last(), (QStringList{"Query Created", "bob", path_, "Young", "2"}));
+  server_.activity.forward = nullptr;
 }
 
 }  // namespace

@@ -1,13 +1,18 @@
-// Values as the texts clients see under the regional settings, and back.
+// Values as the texts clients see under the regional settings, and back: the texts
+// themselves, the quick forms that must equal QLocale's, and records sent back unchanged.
 #include "commands/value_text.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <cmath>
+#include <cstring>
 #include <ctime>
+#include <random>
 
 #include "base/windows1252.h"
+#include "commands/quick_format.h"
+#include "db_session_fixture.h"
 #include "engine/field_values.h"
 #include "protocol/command_error.h"
 
@@ -156,6 +161,109 @@ TEST(ValueTextTest, DatesAreWallClockValuesThatExistInEveryTimeZone) {
   EXPECT_EQ(StoredValue(date, Variant(43921.5)).toText(), "2020-03-31 12:00:00");
   EXPECT_EQ(StoredValue(date, Variant(QStringLiteral("2020-03-29T02:30"))).toText(),
             "2020-03-29 02:30:00");
+}
+
+TEST(QuickFormatTest, DatesAndTimesMatchQLocaleInEveryLocale) {
+  const QDate dates[] = {QDate(2026, 12, 6), QDate(5, 1, 9), QDate(9999, 12, 31)};
+  const QTime times[] = {QTime(0, 0, 5), QTime(9, 7, 3), QTime(13, 1, 59)};
+  int quickLocales = 0;
+  const QList<QLocale> locales =
+      QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+  for (const QLocale& locale : locales) {
+    const RegionalFormats formats(locale);
+    const std::string name = locale.name().toStdString();
+    if (formats.quickShortDate) {
+      ++quickLocales;
+      for (const QDate& date : dates) {
+        EXPECT_EQ(formats.quickShortDate->Format(date), locale.toString(date, formats.shortDate))
+            << name;
+      }
+    }
+    if (formats.quickLongTime) {
+      for (const QTime& time : times) {
+        EXPECT_EQ(formats.quickLongTime->Format(time), locale.toString(time, formats.longTime))
+            << name;
+      }
+    }
+  }
+  // Most locales' short dates are numeric.
+  EXPECT_GT(quickLocales, locales.size() / 2);
+  const QLocale us(QLocale::English, QLocale::UnitedStates);
+  EXPECT_FALSE(QuickDateTimeFormat::Compile("d MMMMM yyyy", us));
+  EXPECT_FALSE(QuickDateTimeFormat::Compile("HH:mm:ss.zzz", us));
+  // Quoted text is copied, '' is a quote.
+  const auto quoted = QuickDateTimeFormat::Compile("H 'h' mm 'o''clock' ''", us);
+  ASSERT_TRUE(quoted);
+  EXPECT_EQ(quoted->Format(QTime(7, 5)), us.toString(QTime(7, 5), "H 'h' mm 'o''clock' ''"));
+}
+
+TEST(QuickFormatTest, NumbersMatchQLocaleOrAreLeftToIt) {
+  std::mt19937_64 random(5);
+  for (const QLocale& locale : {QLocale::c(), kGerman}) {
+    QLocale plain = locale;
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    const std::optional<QuickNumberStyle> style = QuickNumberStyleOf(locale);
+    ASSERT_TRUE(style) << locale.name().toStdString();
+    int quick = 0;
+    for (int i = 0; i < 20000; ++i) {
+      // Every bit pattern, or the values of money and measures.
+      const uint64_t bits = random();
+      double value =
+          static_cast<double>(bits % 100'000'000) / 4 * std::pow(10.0, int(bits % 40) - 20);
+      if (i % 3 == 0) std::memcpy(&value, &bits, sizeof value);
+      const int digits = i % 2 ? 7 : 15;
+      const double shown = digits == 7 ? static_cast<float>(value) : value;
+      if (!std::isfinite(shown)) continue;
+      if (const auto text = QuickNumberText(shown, digits, *style)) {
+        ++quick;
+        ASSERT_EQ(*text, plain.toString(shown, 'g', digits)) << shown << " " << digits;
+      }
+    }
+    EXPECT_GT(quick, 5000);
+    // Values that need rounding (where QLocale and the C++ library break ties apart) and
+    // values without digits go to QLocale.
+    EXPECT_FALSE(QuickNumberText(942395.25, 7, *style));
+    EXPECT_FALSE(QuickNumberText(0.0, 15, *style));
+  }
+  EXPECT_FALSE(QuickNumberStyleOf(QLocale(QLocale::Arabic, QLocale::Egypt)));
+}
+
+class RegionalSessionTest : public DbSessionTest {
+ protected:
+  void SetUp() override {
+    locale_ = QLocale(QLocale::German, QLocale::Germany);
+    DbSessionTest::SetUp();
+    Exec(
+        "CREATE TABLE sales (id INTEGER PRIMARY KEY AUTOINCREMENT, price CURRENCY, "
+        "sold DATETIME, rate DOUBLE, paid YESNO);"
+        "INSERT INTO sales (price, sold, rate, paid) VALUES "
+        "(1234.5678, '2026-03-04 17:05:09', 0.125, 1), (NULL, NULL, NULL, 0), "
+        "(-2.5, '2026-03-05 00:00:00', 1e20, 0)");
+    Publish({"sales"});
+    client_ = LoggedOn();
+    Ask(*client_, "RequestTheTable", {"0", "0"});
+  }
+  QString Row(int id) {
+    return Query(QStringLiteral("SELECT quote(price) || quote(sold) || quote(rate) || paid "
+                                "FROM sales WHERE id = %1")
+                     .arg(id))
+        .toString();
+  }
+  std::unique_ptr<CorvaneClient> client_;
+};
+
+TEST_F(RegionalSessionTest, RecordsSentBackUnchangedStoreTheSameValues) {
+  for (int id = 1; id <= 3; ++id) {
+    const QString before = Row(id);
+    const ClientReply shown = Ask(*client_, "SendTheData");
+    ASSERT_EQ(shown.fields.size(), 6);
+    if (id == 2) {  // a Null money or date value is the empty text
+      EXPECT_EQ(shown.fields.mid(1), (QList<QByteArray>{"2", "", "", "0", "False"}));
+    }
+    EXPECT_EQ(Ask(*client_, "Update", shown.fields.mid(1)).text, shown.text);
+    EXPECT_EQ(Row(id), before) << id;
+    Ask(*client_, "Next");
+  }
 }
 
 }  // namespace
