@@ -1,7 +1,5 @@
 // Opening tables and queries and moving through them, byte for byte as clients read it,
 // and the facts each command reports for the activity list.
-#include <QFile>
-
 #include "activity/activity_log.h"
 #include "activity/activity_rows_model.h"
 #include "db_session_fixture.h"
@@ -46,19 +44,6 @@ TEST_F(BrowseTest, EmptyTableHasNoRecordToMoveTo) {
   EXPECT_EQ(Ask(*client, "Sort", {"name"}).word, "BOF");
   EXPECT_EQ(Ask(*client, "FindFirst", {"0", "a"}).word, "BOF");
   EXPECT_EQ(Events("Retrieve"), 0);
-}
-
-TEST_F(BrowseTest, AMissingFileAnswersNoDatabaseAndKeepsTheOpenSet) {
-  auto client = Browsing({"Ann", "Bob"});
-  server_.catalogue.published.push_back({"gone.db", dir_.filePath("gone.db")});
-  server_.catalogue.tableLists.push_back({"t"});
-  server_.catalogue.queryLists.push_back({});
-  Ask(*client, "Next");
-  EXPECT_EQ(Ask(*client, "RequestTheTable", {"1", "0"}).text, Message({"NoDatabase"}));
-  EXPECT_TRUE(Silent(*client));
-  EXPECT_EQ(Ask(*client, "SendTheData").fields.value(2), "Bob");
-  EXPECT_EQ(Ask(*client, "RequestTablesWiz", {"1"}).word, "NoDatabase");
-  EXPECT_FALSE(QFile::exists(dir_.filePath("gone.db")));
 }
 
 TEST_F(BrowseTest, UnopenableTableIsAnOpenErrorAndLeavesNoSet) {

@@ -164,37 +164,24 @@ TEST(ValueTextTest, DatesAreWallClockValuesThatExistInEveryTimeZone) {
 }
 
 TEST(QuickFormatTest, DatesAndTimesMatchQLocaleInEveryLocale) {
-  const QDate dates[] = {QDate(2026, 12, 6), QDate(5, 1, 9), QDate(9999, 12, 31)};
-  const QTime times[] = {QTime(0, 0, 5), QTime(9, 7, 3), QTime(13, 1, 59)};
   int quickLocales = 0;
   const QList<QLocale> locales =
       QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
   for (const QLocale& locale : locales) {
     const RegionalFormats formats(locale);
-    const std::string name = locale.name().toStdString();
-    if (formats.quickShortDate) {
-      ++quickLocales;
-      for (const QDate& date : dates) {
-        EXPECT_EQ(formats.quickShortDate->Format(date), locale.toString(date, formats.shortDate))
-            << name;
-      }
+    for (const QDate& date : {QDate(2026, 12, 6), QDate(5, 1, 9)}) {
+      if (!formats.quickShortDate) break;
+      EXPECT_EQ(formats.quickShortDate->Format(date), locale.toString(date, formats.shortDate))
+          << locale.name().toStdString();
     }
-    if (formats.quickLongTime) {
-      for (const QTime& time : times) {
-        EXPECT_EQ(formats.quickLongTime->Format(time), locale.toString(time, formats.longTime))
-            << name;
-      }
+    for (const QTime& time : {QTime(0, 0, 5), QTime(13, 1, 59)}) {
+      if (!formats.quickLongTime) break;
+      EXPECT_EQ(formats.quickLongTime->Format(time), locale.toString(time, formats.longTime))
+          << locale.name().toStdString();
     }
+    quickLocales += formats.quickShortDate ? 1 : 0;
   }
-  // Most locales' short dates are numeric.
-  EXPECT_GT(quickLocales, locales.size() / 2);
-  const QLocale us(QLocale::English, QLocale::UnitedStates);
-  EXPECT_FALSE(QuickDateTimeFormat::Compile("d MMMMM yyyy", us));
-  EXPECT_FALSE(QuickDateTimeFormat::Compile("HH:mm:ss.zzz", us));
-  // Quoted text is copied, '' is a quote.
-  const auto quoted = QuickDateTimeFormat::Compile("H 'h' mm 'o''clock' ''", us);
-  ASSERT_TRUE(quoted);
-  EXPECT_EQ(quoted->Format(QTime(7, 5)), us.toString(QTime(7, 5), "H 'h' mm 'o''clock' ''"));
+  EXPECT_GT(quickLocales, locales.size() / 2);  // most locales' short dates are numeric
 }
 
 TEST(QuickFormatTest, NumbersMatchQLocaleOrAreLeftToIt) {
