@@ -1,13 +1,11 @@
-// The main window's commands: Exit, Setup, Refresh and Help, the tray icon, and the
-// window placement kept in User.dat.
+// The main window's commands: Exit, Setup and Refresh, the tray icon, and the window
+// placement kept in User.dat.
 #include <QAction>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTreeView>
 
 #include "desktop_fixture.h"
 #include "gui/config/setup_dialog.h"
-#include "gui/desktop/desktop_links.h"
 #include "transport/tcp/connection_limits.h"
 
 namespace corvane::test {
@@ -52,18 +50,6 @@ TEST_F(DesktopTest, ExitWithClientsCountsEveryConnectedSocketAndDisconnectsThem)
   EXPECT_TRUE(loggedOn->WaitForDisconnected(3000));
   EXPECT_TRUE(silent->WaitForDisconnected(3000));
   EXPECT_EQ(server_->Slots().ListenerState(), 0);
-}
-
-TEST_F(DesktopTest, SetupWithClientsAsksAndCancelKeepsThemAndTheListener) {
-  Start({});
-  auto client = Client(true);
-  Window().findChild<QAction*>("mSetup")->trigger();
-  ASSERT_EQ(prompts_.boxes.size(), 1u);
-  EXPECT_TRUE(prompts_.boxes[0].text.startsWith("You have 1 user(s)  connected."));
-  EXPECT_EQ(desktop_->Setup(), nullptr);
-  EXPECT_EQ(server_->Slots().ListenerState(), 2);
-  EXPECT_NE(LastEvent(), "Setup Run");
-  EXPECT_TRUE(client->IsConnected());
 }
 
 TEST_F(DesktopTest, SetupConfirmedDisconnectsLogsAndClosesTheListener) {
@@ -132,24 +118,6 @@ TEST_F(DesktopTest, RefreshDropsSilentConnectionsAndReportsLeavers) {
   Window().findChild<QAction*>("mRefresh")->trigger();
   EXPECT_EQ(LastEvent(), "User Logoff");
   EXPECT_EQ(Window().PanelText(3), "Users: 0");
-}
-
-TEST_F(DesktopTest, HelpOpensTheManualBesideTheExecutableOrInstalledAndContactTheVendor) {
-  Start({});
-  QTest::keyClick(&Window(), Qt::Key_F1);  // no manual: nothing opens
-  EXPECT_TRUE(opened_.empty());
-  const QString installed = Path("share/corvane-server/help/index.html");
-  QDir().mkpath(QFileInfo(installed).path());
-  QDir().mkpath(Path("bin"));
-  ASSERT_TRUE(QFile(installed).open(QIODevice::WriteOnly));
-  EXPECT_EQ(HelpContentsPath(Path("bin")), installed);
-  QDir().mkpath(Path("bin/help"));
-  ASSERT_TRUE(QFile(Path("bin/help/index.html")).open(QIODevice::WriteOnly));
-  QTest::keyClick(Window().findChild<QTreeView*>("whList"), Qt::Key_F1);
-  ASSERT_EQ(opened_.size(), 1u);
-  EXPECT_EQ(opened_[0], QUrl::fromLocalFile(Path("bin/help/index.html")));
-  Window().findChild<QAction*>("mContact")->trigger();
-  EXPECT_EQ(opened_.back(), QUrl("https://www.quillon.example/"));
 }
 
 TEST_F(DesktopTest, MinimizingHidesToTheTrayAndOnlyADoubleClickRestores) {

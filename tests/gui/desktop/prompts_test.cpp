@@ -1,14 +1,11 @@
-// The operator's message boxes: line breaks, buttons and the default button; and the
-// database check's window, which only the check closes.
+// The operator's message boxes: line breaks, buttons and the default button.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
-#include "gui/config/checking_window.h"
 #include "gui/server/message_box_prompts.h"
 
 namespace corvane::test {
@@ -43,18 +40,6 @@ TEST(MessageBoxPromptsTest, ConfirmDefaultsToCancelAndAMessageHasOnlyOk) {
                 QMessageBox::Ok);
   prompts.ShowMessage("Database Error: x.db\r\rnot a database", "Database Error",
                       OperatorPrompts::Icon::Critical);
-}
-
-TEST(CheckingWindowTest, StaysOnTopAndOnlyTheCheckClosesIt) {
-  CheckingWindow checking(CheckingWindow::AnimationFileIn("/nonexistent"));
-  EXPECT_TRUE(checking.windowFlags() & Qt::WindowStaysOnTopHint);
-  checking.ShowChecking();
-  EXPECT_FALSE(checking.AnimationPlaying());  // no animation file
-  EXPECT_FALSE(checking.close());
-  QTest::keyClick(&checking, Qt::Key_Escape);
-  EXPECT_TRUE(checking.isVisible());
-  checking.Unload();
-  EXPECT_FALSE(checking.isVisible());
 }
 
 }  // namespace
