@@ -6,7 +6,6 @@
 
 #include "access/access_import.h"
 #include "access/saved_query_sql.h"
-#include "access/saved_query_translation.h"
 #include "engine/database.h"
 #include "engine/engine_error.h"
 #include "support/access_fixtures.h"
@@ -83,18 +82,6 @@ TEST(BracketTranslation, NamesBecomeQuotedAndLiteralsStay) {
   EXPECT_FALSE(TranslateBracketsOnly("SELECT * FROM t WHERE d > #1/1/2000#"));
   EXPECT_FALSE(TranslateBracketsOnly("SELECT [unclosed FROM t"));
   EXPECT_FALSE(TranslateBracketsOnly("SELECT 'open"));
-}
-
-TEST(SavedQueryTranslationTest, UsesTheEngineDialectAndRefusesWhatItCannotRead) {
-  const std::optional<QString> sql =
-      TranslateSavedQuery("SELECT TOP 2 [a b] & 'x' AS c FROM [t] WHERE d = #1/2/2003#;");
-  ASSERT_TRUE(sql);
-  EXPECT_FALSE(sql->contains('[') || sql->contains('#') || sql->contains('&') || sql->endsWith(';'))
-      << sql->toStdString();
-  EXPECT_TRUE(sql->contains("2003-01-02")) << sql->toStdString();
-  EXPECT_FALSE(TranslateSavedQuery("SELECT [unclosed FROM t"));
-  EXPECT_FALSE(TranslateSavedQuery("SELECT a & FROM t"));
-  EXPECT_FALSE(TranslateSavedQuery(";"));
 }
 
 class SavedQueryViewsTest : public ::testing::Test {

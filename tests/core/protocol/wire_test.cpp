@@ -21,21 +21,6 @@
 namespace corvane::test {
 namespace {
 
-TEST(PayloadCipher, RoundTripsEveryCodeBelow255ForProtocolKeys) {
-  QByteArray text;
-  for (int code = 0; code < 255; ++code) text.append(static_cast<char>(code));
-  for (int k1 : {1, 48, 126, 157, 241}) {
-    for (int32_t k2 : {LogonKey, 12345678, 1, 254}) {
-      for (qsizetype length : {1, 15, 16, 17, 255}) {
-        const QByteArray sealed = EncryptPayload(text.left(length), k1, k2);
-        ASSERT_EQ(sealed.size(), length);
-        EXPECT_EQ(DecryptPayload(sealed, k1, k2), text.left(length))
-            << k1 << " " << k2 << " " << length;
-      }
-    }
-  }
-}
-
 TEST(PayloadCipher, EdgeCasesOfKeysAndText) {
   // Code 255 comes back as 0.
   EXPECT_EQ(DecryptPayload(EncryptPayload(QByteArray(1, '\xFF'), 73, 12345678), 73, 12345678),
@@ -145,25 +130,6 @@ TEST(UnframeRequestTest, TheFirstMessageUsesTheLogonKeysAndLaterOnesTheSetting) 
             next + "\x03\x04");
   settings.EncryptionEnabled = 2;  // only 1 means on
   EXPECT_EQ(RequestTrailerLength(session, settings), 4);
-}
-
-TEST(FindFrameLengthTest, PlainFramesArrivingInPiecesOrSeveralInOneRead) {
-  const RequestKeys plain;
-  qsizetype scan = 0;
-  QByteArray buffer("\x02Ne");
-  EXPECT_FALSE(FindFrameLength(buffer, scan, plain, 4));
-  buffer += "xt\x04\x03\x03\x03";
-  EXPECT_FALSE(FindFrameLength(buffer, scan, plain, 4));  // the trailer's EOT is missing
-  buffer += "\x04";
-  EXPECT_EQ(FindFrameLength(buffer, scan, plain, 4), buffer.size());
-  const QByteArray first = Text({"Next"}) + kEnd + "\x04";
-  const QByteArray second = Text({"Prev"}) + kEnd + "\x04";
-  scan = 0;
-  buffer = first + second + "\x02Fi";
-  EXPECT_EQ(FindFrameLength(buffer, scan, plain, 4), first.size());
-  QByteArray rest = buffer.mid(first.size());
-  scan = 0;
-  EXPECT_EQ(FindFrameLength(rest, scan, plain, 4), second.size());
 }
 
 TEST(FindFrameLengthTest, AnEncipheredFrameNeedsItsWholeTrailerWhateverItsKeys) {

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QSet>
-
 #include "config/private_key.h"
 #include "config/store_scramble.h"
 #include "config/user_record_format.h"
@@ -113,21 +111,6 @@ TEST(PrivateKey, EachDigitIsTheLastDigitOfItsRoundedDraw) {
   draws[1] = 0.6 / 32765.0;
   draws[2] = 0.9999999999;
   EXPECT_EQ(PrivateKeyFromDraws(draws), "01500000");
-}
-
-TEST(PrivateKey, FreshKeysAreEightDigitsWithEveryDigitInUse) {
-  std::array<QSet<QChar>, 8> seen;
-  QSet<QString> keys;
-  for (int i = 0; i < 2000; ++i) {
-    const QString key = MakePrivateKey();
-    ASSERT_EQ(key.size(), 8) << key.toStdString();
-    for (int position = 0; position < 8; ++position) seen[position].insert(key[position]);
-    keys.insert(key);
-  }
-  EXPECT_GT(keys.size(), 1990);
-  // The first digit is 1 to 9 (0 needs a draw of exactly 0, one in about 65000).
-  EXPECT_GE(seen[0].size(), 9);
-  for (int position = 1; position < 8; ++position) EXPECT_EQ(seen[position].size(), 10);
 }
 
 TEST(PrivateKeyToNumber, ConvertsLikeANumberTextWithinThirtyTwoBits) {

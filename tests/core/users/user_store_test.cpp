@@ -28,15 +28,6 @@ class RegistryStoreTest : public ::testing::Test {
   RegistryStore registry_{dir_.path()};
 };
 
-TEST_F(RegistryStoreTest, WithoutAFileEveryReadFailsAndNothingIsCreated) {
-  EXPECT_FALSE(registry_.KeyExists(Key));
-  EXPECT_FALSE(registry_.ValueNames(Key));
-  EXPECT_FALSE(registry_.QueryValue(Key, "a", 255));
-  EXPECT_FALSE(registry_.SetValue(Key, "a", "b"));
-  EXPECT_FALSE(registry_.DeleteKey(Key));
-  EXPECT_FALSE(QFileInfo::exists(registry_.FilePath()));
-}
-
 TEST(RegistryStoreFile, IsTheOwnersOnlyWhateverTheUmask) {
   for (mode_t mask : {0000, 0277}) {
     QTemporaryDir dir;
@@ -69,22 +60,6 @@ TEST_F(RegistryStoreTest, KeysAreCreatedWithTheKeysAboveThemAndDeletedOnlyWhenLe
   // A key created again starts empty.
   ASSERT_TRUE(registry_.CreateKey(other));
   EXPECT_EQ(Names(other), QList<QByteArray>{});
-}
-
-TEST_F(RegistryStoreTest, ValuesKeepTheOrderTheyWereFirstWrittenIn) {
-  ASSERT_TRUE(registry_.CreateKey(Key));
-  for (const char* name : {"c", "a", "b"}) ASSERT_TRUE(registry_.SetValue(Key, name, "x"));
-  EXPECT_EQ(Names(Key), (QList<QByteArray>{"c", "a", "b"}));
-  EXPECT_EQ(registry_.EnumValueName(Key, 2), QByteArray("b"));
-  EXPECT_FALSE(registry_.EnumValueName(Key, 3));
-  EXPECT_FALSE(registry_.EnumValueName(Key, -1));
-  // Overwriting keeps the place; a deleted value written again goes to the end.
-  ASSERT_TRUE(registry_.SetValue(Key, "a", "new"));
-  ASSERT_TRUE(registry_.DeleteValue(Key, "c"));
-  EXPECT_FALSE(registry_.DeleteValue(Key, "c"));
-  ASSERT_TRUE(registry_.SetValue(Key, "c", "x"));
-  EXPECT_EQ(Names(Key), (QList<QByteArray>{"a", "b", "c"}));
-  EXPECT_EQ(registry_.QueryValue(Key, "a", 3), QByteArray("new"));
 }
 
 TEST_F(RegistryStoreTest, NamesAndDataAreBytesReadIntoAFixedBuffer) {
