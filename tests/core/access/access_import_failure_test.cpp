@@ -1,8 +1,6 @@
 // Files that cannot be imported, and conversions that go wrong in the child process, give
 // a sentence naming the file and leave nothing behind.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -111,34 +109,6 @@ TEST_F(AccessImportFailureTest, NothingThatIsThereIsEverOverwritten) {
   const QString self = Write("self.mdb", bytes);
   EXPECT_FALSE(ImportAccessDatabase(self, self, ServerConversion()).ok);
   EXPECT_EQ(ReadFileBytes(self), bytes);
-}
-
-TEST_F(AccessImportFailureTest, AFileLockedByAnotherProgramIsNotRead) {
-  SKIP_WITHOUT_FIXTURES();
-  const QString path = Write("locked.mdb", ReadFileBytes(Fixture("weirdObjectNames.mdb")));
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t holder = ::fork();
-  ASSERT_GE(holder, 0);
-  if (holder == 0) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR);
-    struct flock lock = {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    const char ok = (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) ? '1' : '0';
-    [[maybe_unused]] ssize_t n = ::write(ready[1], &ok, 1);
-    ::pause();
-    ::_exit(0);
-  }
-  char ok = '0';
-  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-  ASSERT_EQ(ok, '1');
-  ExpectFailure(path, "is locked by another program");
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
-  ::close(ready[0]);
-  ::close(ready[1]);
-  EXPECT_TRUE(ImportAccessDatabase(path, out_.filePath("db.sqlite"), ServerConversion()).ok);
 }
 
 TEST_F(AccessImportFailureTest, PartsLeftByADeadImportAreRemoved) {

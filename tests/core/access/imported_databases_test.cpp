@@ -75,13 +75,5 @@ TEST_F(AccessPublishTest, ImportsOnceKeepsClientChangesAndImportsAChangedFileAfr
   EXPECT_EQ(changed.earlierImports, QStringList{first.databasePath});
 }
 
-TEST_F(AccessPublishTest, SameNamesInOtherFoldersGetTheirOwnDatabase) {
-  const PublishedAccess a = Prepare(source_);
-  const PublishedAccess b = Prepare(Copy("testUnicodeCompV2003.mdb", "elsewhere/Customers.mdb"));
-  ASSERT_TRUE(a.ok && b.ok);
-  EXPECT_NE(a.databasePath, b.databasePath);
-  EXPECT_EQ(b.report.tables.at(0).name, "Table");
-}
-
 }  // namespace
 }  // namespace corvane::test

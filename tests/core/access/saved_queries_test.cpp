@@ -18,31 +18,6 @@ SavedQueryRow Row(int attribute, const QString& expression, int flag = 0, const 
   return {order, attribute, expression, flag, name1, name2};
 }
 
-TEST(SavedQuerySql, ColumnsAliasesWhereGroupHavingAndOrder) {
-  const SavedQuerySql q = SelectSqlFromRows({
-      Row(5, {}, 0, "Orders", "o"),
-      Row(6, "o.[Customer]"),
-      Row(6, "Sum(o.Amount)", 0, "Total"),
-      Row(8, "o.Amount > 0"),
-      Row(9, "o.[Customer]"),
-      Row(10, "Sum(o.Amount) > 10"),
-      Row(11, "o.[Customer]", 0, "D"),
-  });
-  EXPECT_EQ(q.sql,
-            "SELECT o.[Customer], Sum(o.Amount) AS [Total] FROM [Orders] AS [o] WHERE o.Amount > 0 "
-            "GROUP BY o.[Customer] HAVING Sum(o.Amount) > 10 ORDER BY o.[Customer] DESC");
-}
-
-TEST(SavedQuerySql, RowsFollowTheirOrderKeyAndFlagsGiveStarDistinctAndTop) {
-  const SavedQuerySql q = SelectSqlFromRows({
-      Row(6, "B", 0, {}, {}, "\x02"),
-      Row(3, {}, 1 | 2 | 16, "5", {}, "\x00"),
-      Row(6, "A", 0, {}, {}, "\x01"),
-      Row(5, {}, 0, "T", {}, "\x00"),
-  });
-  EXPECT_EQ(q.sql, "SELECT TOP 5 DISTINCT *, A, B FROM [T]");
-}
-
 TEST(SavedQuerySql, JoinsNestAndTwoConditionsOnOnePairMerge) {
   const SavedQuerySql q = SelectSqlFromRows({
       Row(5, {}, 0, "Table1"),
