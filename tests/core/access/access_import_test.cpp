@@ -165,7 +165,7 @@ class AccessImportContentTest : public ::testing::Test {
   QString path_;
 };
 
-TEST_F(AccessImportContentTest, NullsStayNullAndBytesStayBytes) {
+TEST_F(AccessImportContentTest, NullsStayNullBytesStayBytesAndTheAutoNumberGoesOnCounting) {
   ASSERT_TRUE(Import("testIndexCodesV1997.mdb").ok);
   EXPECT_EQ(Value("SELECT count(*) FROM Table6 WHERE data IS NULL").toInt(), 7);
   // Table14 holds every single-byte code, the ones Windows-1252 leaves undefined too.
@@ -174,6 +174,11 @@ TEST_F(AccessImportContentTest, NullsStayNullAndBytesStayBytes) {
   ASSERT_TRUE(Import("test2V2003.mdb").ok);
   EXPECT_EQ(Value("SELECT typeof(RESERVED_BINARY_DATA) FROM MSP_PROJECTS").toString(), "blob");
   EXPECT_GT(Value("SELECT length(PROJ_PROP_AUTHOR) FROM MSP_PROJECTS").toInt(), 300);
+  // The AutoNumber is the row key and goes on counting.
+  ASSERT_TRUE(Import("testUnicodeCompV2003.mdb").ok);
+  const qlonglong highest = Value("SELECT max(ID) FROM \"Table\"").toLongLong();
+  ExecOnFile(path_, "INSERT INTO \"Table\" (Unicode) VALUES ('new')");
+  EXPECT_EQ(Value("SELECT ID FROM \"Table\" WHERE Unicode = 'new'").toLongLong(), highest + 1);
 }
 
 TEST_F(AccessImportContentTest, SelectQueriesBecomeViewsAndTheRestIsNamed) {
