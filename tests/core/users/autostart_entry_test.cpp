@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QTemporaryDir>
 
 #include "support/file_bytes.h"
@@ -53,17 +52,6 @@ TEST_F(AutostartEntryTest, NamesAnotherDirectoryQuotingBlanksAndReservedCharacte
   // Quoted: $ \ " get a backslash, % doubles; then every backslash doubles once more.
   EXPECT_EQ(ExecLine(entry.EntryText()),
             "Exec=\"/opt/my dir/corvane-server\" --dir \"/srv/a\\\\$b\\\\\\\\c%%d \\\\\"e\\\\\"\"");
-}
-
-TEST(AutostartPlaces, FollowsAnAbsoluteXdgConfigHome) {
-  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-  const bool wasSet = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
-  qputenv("XDG_CONFIG_HOME", "/tmp/some-config");
-  EXPECT_EQ(AutostartPlaces::ForThisProgram().autostartDir, "/tmp/some-config/autostart");
-  qputenv("XDG_CONFIG_HOME", "relative/config");
-  EXPECT_EQ(AutostartPlaces::ForThisProgram().autostartDir,
-            QDir::home().filePath(".config/autostart"));
-  wasSet ? qputenv("XDG_CONFIG_HOME", saved) : qunsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

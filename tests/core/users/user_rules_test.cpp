@@ -60,15 +60,6 @@ TEST(StoreScramble, MirrorsThenXorsWithTheStoreKeyAndRoundTripsEveryByte) {
   EXPECT_TRUE(StripAtNul("abc").isEmpty());
 }
 
-TEST(UserRecordFormat, WritesTheScrambledNameAndRecordSplitAtTheFirstColon) {
-  EXPECT_EQ(StoredUserName(QStringLiteral("JOS\u00c9")), StoreScramble("JOS\xc9"));
-  EXPECT_EQ(StoredUserData("SECRET", "12345678"), StoreScramble("SECRET:12345678"));
-  const UserData parts = SplitUserData("A:B:C");
-  EXPECT_EQ(parts.password, QByteArray("A"));
-  EXPECT_EQ(parts.privateKey, QByteArray("B:C"));
-  EXPECT_TRUE(SplitUserData("NOCOLON").password.isEmpty());
-}
-
 TEST(UserRecordFormat, RecordFitsOnlyWhenItReadsBackWhole) {
   // 'A' mirrors to 'Z', which meets its own code as the mask at position 77: a 'B' there.
   const QString password = QString(76, u'A') + u'B' + QString(168, u'A');

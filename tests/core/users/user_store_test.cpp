@@ -43,25 +43,6 @@ TEST(RegistryStoreFile, IsTheOwnersOnlyWhateverTheUmask) {
   }
 }
 
-TEST_F(RegistryStoreTest, KeysAreCreatedWithTheKeysAboveThemAndDeletedOnlyWhenLeaves) {
-  ASSERT_TRUE(registry_.CreateKey(Key));
-  EXPECT_TRUE(registry_.KeyExists("Software\\Morvat"));
-  EXPECT_FALSE(registry_.KeyExists("Software\\Morvat\\P1"));
-  EXPECT_TRUE(registry_.CreateKey(Key));  // an existing key is opened
-  EXPECT_FALSE(registry_.CreateKey("Software\\\\Morvat"));
-  EXPECT_FALSE(registry_.DeleteKey("Software\\Morvat"));     // it has a subkey
-  EXPECT_FALSE(registry_.DeleteKey("Software\\Morvat\\U"));  // a prefix is no key
-  const QByteArray other("Software\\Morvat\\P1");
-  ASSERT_TRUE(registry_.CreateKey(other));
-  ASSERT_TRUE(registry_.SetValue(Key, "K1", "user"));
-  ASSERT_TRUE(registry_.SetValue(other, "K1", "legacy"));
-  ASSERT_TRUE(registry_.DeleteKey(other));
-  EXPECT_EQ(registry_.QueryValue(Key, "K1", 4), QByteArray("user"));
-  // A key created again starts empty.
-  ASSERT_TRUE(registry_.CreateKey(other));
-  EXPECT_EQ(Names(other), QList<QByteArray>{});
-}
-
 TEST_F(RegistryStoreTest, NamesAndDataAreBytesReadIntoAFixedBuffer) {
   ASSERT_TRUE(registry_.CreateKey(Key));
   const QByteArray name("a'\0\"\xff;--", 8);
