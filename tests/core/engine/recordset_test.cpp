@@ -134,17 +134,6 @@ TEST_F(RecordsetTest, SetsOfComputedOrJoinedRowsAreReadOnly) {
   EXPECT_EQ(twice->Fields()[1].type, FieldType::kLong);  // from its values
 }
 
-TEST_F(RecordsetTest, ClosingTheDatabaseClosesItsSets) {
-  MakePeople({"Ann"});
-  auto db = Open();
-  auto rs = db->OpenRecordset("people");
-  db->Close();
-  EXPECT_EQ(ErrorNumber([&] { rs->MoveNext(); }), kClosed);
-  EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset("people"); }), kClosed);
-  db.reset();
-  EXPECT_EQ(ErrorNumber([&] { rs->RecordCount(); }), kClosed);
-}
-
 TEST_F(RecordsetTest, TableWithoutRowidIsWrittenByItsWholeKey) {
   Exec(
       "CREATE TABLE codes (grp TEXT, code TEXT, label TEXT, PRIMARY KEY (grp, code)) WITHOUT ROWID;"
@@ -224,20 +213,6 @@ TEST_F(RecordsetTest, ATemporaryQueryIsNotStoredAndItsSortOfOneTableCanBeEdited)
   EXPECT_FALSE(db->CreateQueryDef(QString(), "SELECT * FROM [Ages] ORDER BY n")
                    .OpenRecordset()
                    ->Updatable());
-}
-
-TEST_F(RecordsetTest, SetsOverStoredQueriesFollowTheirShape) {
-  MakePeople({"Ann", "Bob"});
-  Exec(
-      "CREATE VIEW counts AS SELECT count(*) AS n FROM people;"
-      "CREATE VIEW renamed(who) AS SELECT name FROM people;"
-      "CREATE VIEW broken AS SELECT * FROM gone;");
-  auto db = Open();
-  auto counts = db->OpenRecordset("counts");
-  EXPECT_FALSE(counts->Updatable());
-  EXPECT_EQ(counts->Value(0).toInteger(), 2);
-  EXPECT_EQ(db->OpenRecordset("renamed")->Fields()[0].name, "who");
-  EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset("broken"); }), kNoSuchObject);
 }
 
 }  // namespace

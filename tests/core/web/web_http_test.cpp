@@ -141,15 +141,6 @@ TEST_F(WebHttpTest, LogonSetsAStrictCookieThatCarriesTheSession) {
   EXPECT_EQ(Send("/api/logon", R"({"user":"bob","password":"secret"})").status, 429);
 }
 
-TEST_F(WebHttpTest, StopEndsTheWebSessions) {
-  ASSERT_TRUE(StartWeb());
-  Send("/api/logon", R"({"user":"bob","password":"secret"})");
-  EXPECT_EQ(server_.slots().ConnectedCount(), 1);
-  web_->Stop();
-  EXPECT_EQ(server_.slots().ConnectedCount(), 0);
-  EXPECT_FALSE(web_->Listening());
-}
-
 TEST_F(WebHttpTest, UsesHttpsWithTheCertificateFiles) {
   const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
   if (openssl.isEmpty()) GTEST_SKIP() << "openssl is not installed";

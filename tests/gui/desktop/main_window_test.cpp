@@ -1,5 +1,5 @@
-// The main window's commands: Exit, Setup and Refresh, the tray icon, and the window
-// placement kept in User.dat.
+// The main window's commands: Exit, Setup and Refresh, and the window placement kept in
+// User.dat.
 #include <QAction>
 #include <QSignalSpy>
 #include <QTest>
@@ -118,19 +118,6 @@ TEST_F(DesktopTest, RefreshDropsSilentConnectionsAndReportsLeavers) {
   Window().findChild<QAction*>("mRefresh")->trigger();
   EXPECT_EQ(LastEvent(), "User Logoff");
   EXPECT_EQ(Window().PanelText(3), "Users: 0");
-}
-
-TEST_F(DesktopTest, MinimizingHidesToTheTrayAndOnlyADoubleClickRestores) {
-  Start({});
-  Window().showMinimized();
-  EXPECT_TRUE(desktop_->Tray().Shown());
-  QTRY_VERIFY(!Window().isVisible());
-  desktop_->Tray().SimulateClick();
-  EXPECT_FALSE(Window().isVisible());
-  desktop_->Tray().SimulateDoubleClick();
-  EXPECT_TRUE(Window().isVisible());
-  EXPECT_EQ(Window().windowState(), Qt::WindowNoState);
-  EXPECT_FALSE(desktop_->Tray().Shown());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <QTimer>
 
 #include "config/web_settings_file.h"
-#include "gui/config/setup_form.h"
 #include "setup_fixture.h"
 #include "support/test_server.h"
 
@@ -89,27 +88,6 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListenerAndWebAccess)
   ServerSettings loaded;
   EXPECT_TRUE(WebSettingsFile(server_->ProgramDir()).Load(loaded));
   EXPECT_EQ(loaded.WebPort, webPort);
-}
-
-TEST_F(SetupDialogTest, NumbersWithoutALeadingNumberSaveZeroAndPortsOutOfRangeKeepTheOld) {
-  OpenDialog();
-  Find<QComboBox>("Combo1")->setEditText("fast");
-  Find<QComboBox>("Combo2")->setEditText("x15");
-  Type(Find<QLineEdit>("txtPort"), "40000");
-  Type(Find<QLineEdit>("txtWebPort"), "70000");
-  Click("cmdSetup_0");
-  EXPECT_EQ(server_->Settings().RefreshRate, 0);
-  EXPECT_EQ(server_->Settings().InactivityLimit, 0);
-  EXPECT_EQ(server_->Settings().ListenPort, 4321);
-  EXPECT_EQ(server_->Settings().WebPort, 0);
-  EXPECT_EQ(server_->Web(), nullptr);
-  OpenDialog();
-  Type(Find<QLineEdit>("txtPort"), "none");
-  Click("cmdSetup_0");
-  EXPECT_EQ(server_->Settings().ListenPort, 0);
-  EXPECT_EQ(LeadingInt16("1235.5"), 1236);
-  EXPECT_EQ(LeadingInt16("32767.5"), std::nullopt);
-  EXPECT_EQ(LeadingInt32("1E10"), std::nullopt);
 }
 
 TEST_F(SetupDialogTest, CancelAndTheCloseBoxKeepTheStoreButRestartTheListener) {

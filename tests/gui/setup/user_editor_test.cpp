@@ -113,21 +113,6 @@ TEST_F(UserEditorTest, RefusesAUserThatWouldNotReadBack) {
   EXPECT_EQ(UserList().Count(), 3);
 }
 
-TEST_F(UserEditorTest, UsersAddedBeforeTheKeyTimerTicksGetKeysOfTheirOwn) {
-  OpenDialog();  // never shown, never active: the timer has not run
-  ASSERT_TRUE(server_->Users().NextPrivateKey().isEmpty());
-  QStringList keys;
-  for (const char* name : {"eve", "fay"}) {
-    Click("cmdAddUser");
-    Enter(name, "pw", "pw");
-    keys << UserList().Users().last().privateKey;
-  }
-  ASSERT_EQ(UserList().Count(), 4);
-  EXPECT_EQ(keys[0].size(), 8);
-  EXPECT_EQ(keys[1].size(), 8);
-  EXPECT_NE(keys[0], keys[1]);
-}
-
 TEST_F(UserEditorTest, CancelChangesNothingAndNeitherDoesSavingARemovedUser) {
   DoubleClickUser(0);
   Type(Box(0), "ZED");
