@@ -61,11 +61,7 @@ QByteArray ServerProcessTest::WaitForOutput(const QByteArray& text, int timeoutM
 }
 
 std::unique_ptr<CorvaneClient> ServerProcessTest::LoggedOn() {
-  auto client = std::make_unique<CorvaneClient>(5000);
-  EXPECT_TRUE(client->Connect(QStringLiteral("127.0.0.1"), port_));
-  const auto logon = client->Logon("demo", "pw", key_);
-  EXPECT_TRUE(logon && logon->word == "Accepted");
-  return client;
+  return LoggedOnClient(port_, "demo", "pw", key_, 5000);
 }
 
 }  // namespace corvane::test

@@ -64,12 +64,9 @@ class DbSessionTest : public ::testing::Test {
   std::unique_ptr<CorvaneClient> LoggedOn(const QByteArray& user = "bob",
                                           const QByteArray& password = "secret",
                                           int32_t key = 12345678) {
-    auto client = std::make_unique<CorvaneClient>(3000);
-    EXPECT_TRUE(client->Connect(server_.host(), server_.port()));
-    const auto reply = client->Logon(user, password, key);
-    EXPECT_TRUE(reply && reply->word == "Accepted");
-    return client;
+    return LoggedOnClient(server_.port(), user, password, key);
   }
+  std::unique_ptr<CorvaneClient> Connected() { return ConnectedClient(server_.port()); }
 
   // One request and its one reply (an empty reply when none came).
   ClientReply Ask(CorvaneClient& client, const QByteArray& word,

@@ -39,18 +39,11 @@ class SessionTest : public ::testing::Test {
   }
 
   // A client with its slot connection open, not logged on.
-  std::unique_ptr<CorvaneClient> Connected() {
-    auto client = std::make_unique<CorvaneClient>(3000);
-    EXPECT_TRUE(client->Connect(server_.host(), server_.port()));
-    return client;
-  }
+  std::unique_ptr<CorvaneClient> Connected() { return ConnectedClient(server_.port()); }
   std::unique_ptr<CorvaneClient> LoggedOn(const QByteArray& user = "bob",
                                           const QByteArray& password = "secret",
                                           int32_t key = 12345678) {
-    auto client = Connected();
-    const auto reply = client->Logon(user, password, key);
-    EXPECT_TRUE(reply && reply->word == "Accepted");
-    return client;
+    return LoggedOnClient(server_.port(), user, password, key);
   }
 
   TestServer server_;

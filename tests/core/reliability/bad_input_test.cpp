@@ -44,12 +44,6 @@ class BadInputTest : public DbSessionTest {
     EXPECT_EQ(Query("PRAGMA integrity_check").toString(), "ok");
   }
 
-  std::unique_ptr<CorvaneClient> Connected() {
-    auto client = std::make_unique<CorvaneClient>(3000);
-    EXPECT_TRUE(client->Connect(server_.host(), server_.port()));
-    return client;
-  }
-
   std::unique_ptr<CorvaneClient> bystander_;
 };
 

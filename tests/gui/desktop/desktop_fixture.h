@@ -84,13 +84,7 @@ class DesktopTest : public ::testing::Test {
 
   // A client with its slot connection open; logged on as BOB when asked.
   std::unique_ptr<CorvaneClient> Client(bool logOn) {
-    auto client = std::make_unique<CorvaneClient>(3000);
-    EXPECT_TRUE(client->Connect("127.0.0.1", port_));
-    if (logOn) {
-      const auto reply = client->Logon("BOB", "SECRET", 12345678);
-      EXPECT_TRUE(reply && reply->word == "Accepted");
-    }
-    return client;
+    return logOn ? LoggedOnClient(port_, "BOB", "SECRET", 12345678) : ConnectedClient(port_);
   }
 
   QTemporaryDir dir_;
