@@ -5,8 +5,6 @@
 // resident memory stops growing after the warm-up.
 //
 //   corvane-soak [minutes]      (default 10; fractions allowed)
-#include <sqlite3.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,10 +21,12 @@
 #include <vector>
 
 #include "client/corvane_client.h"
+#include "support/file_bytes.h"
+#include "support/server_process.h"
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 constexpr int kClients = 99;
@@ -42,12 +42,6 @@ long ResidentKiB(qint64 pid) {
     if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
   }
   return -1;
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
-  file.write(bytes);
 }
 
 struct Totals {
@@ -136,9 +130,7 @@ class Soak {
       // Gone in the middle of a request: half a frame, or a whole one without waiting.
       ++totals_.disconnects;
       if (action % 2) {
-        client->SendRaw(
-            "\x02"
-            "Add\x04");
+        client->SendRaw(QByteArray("\x02") + "Add\x04");
       } else {
         model_.uncertain.insert(name);
         client->Send("Add", {"", name, "7"});
@@ -265,19 +257,14 @@ class Soak {
 int Run(double minutes) {
   QTemporaryDir temp;
   const QString dir = temp.path();
-  const quint16 port = test::FreeListenPort();
-  WriteAll(dir + "/network.dat", QByteArray::number(port) + "\r\n");
-  WriteAll(dir + "/general.dat", "0,0,5,0,1\r\n1,0\r\n");  // encryption on
-  QProcess admin;
-  admin.start(QStringLiteral(CORVANE_SERVER_PATH),
-              {QStringLiteral("--dir"), dir, QStringLiteral("--add-user"), QStringLiteral("demo"),
-               QStringLiteral("pw")});
-  admin.waitForFinished(10000);
-  const int32_t key = admin.readAllStandardOutput().trimmed().toInt();
+  const quint16 port = FreeListenPort();
+  WriteFileBytes(dir + "/network.dat", QByteArray::number(port) + "\r\n");
+  WriteFileBytes(dir + "/general.dat", "0,0,5,0,1\r\n1,0\r\n");  // encryption on
+  const int32_t key = RunServer({"--dir", dir, "--add-user", "demo", "pw"}).out.trimmed().toInt();
   const QString db = dir + "/stock.db";
-  testing::ExecOnFile(db, QStringLiteral("CREATE TABLE Stock (ItemID INTEGER PRIMARY KEY "
-                                         "AUTOINCREMENT, Name VARCHAR(40), Qty LONG)"));
-  WriteAll(dir + "/database.dat", "\"stock.db\",\"" + db.toUtf8() + "\"\r\n");
+  ExecOnFile(db, QStringLiteral("CREATE TABLE Stock (ItemID INTEGER PRIMARY KEY "
+                                "AUTOINCREMENT, Name VARCHAR(40), Qty LONG)"));
+  WriteFileBytes(dir + "/database.dat", "\"stock.db\",\"" + db.toUtf8() + "\"\r\n");
 
   QProcess server;
   server.setStandardOutputFile(QProcess::nullDevice());
@@ -310,17 +297,10 @@ int Run(double minutes) {
 
   // The file against the model.
   long missing = 0, wrong = 0, extra = 0;
-  sqlite3* handle = nullptr;
-  sqlite3_open_v2(db.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_stmt* statement = nullptr;
-  sqlite3_prepare_v2(handle, "SELECT Name, Qty FROM Stock", -1, &statement, nullptr);
   QMap<QByteArray, int> inFile;
-  while (sqlite3_step(statement) == SQLITE_ROW) {
-    inFile[reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))] =
-        sqlite3_column_int(statement, 1);
+  for (const auto& row : RowsOnFile(db, "SELECT Name, Qty FROM Stock")) {
+    inFile[row[0].toString().toUtf8()] = row[1].toInt();
   }
-  sqlite3_finalize(statement);
-  sqlite3_close(handle);
   const Model& model = soak.model();
   for (auto it = model.rows.cbegin(); it != model.rows.cend(); ++it) {
     if (model.uncertain.contains(it.key())) continue;
@@ -333,8 +313,7 @@ int Run(double minutes) {
   for (auto it = inFile.cbegin(); it != inFile.cend(); ++it) {
     if (!model.rows.contains(it.key()) && !model.uncertain.contains(it.key())) ++extra;
   }
-  const QString integrity =
-      testing::QueryOnFile(db, QStringLiteral("PRAGMA integrity_check")).toString();
+  const QString integrity = QueryOnFile(db, QStringLiteral("PRAGMA integrity_check")).toString();
 
   const Totals& t = soak.totals();
   std::printf(
@@ -359,10 +338,10 @@ int Run(double minutes) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const double minutes = argc > 1 ? QByteArray(argv[1]).toDouble() : 10.0;
-  return corvane::Run(minutes > 0 ? minutes : 10.0);
+  return corvane::test::Run(minutes > 0 ? minutes : 10.0);
 }

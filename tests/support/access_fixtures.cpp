@@ -8,7 +8,7 @@ extern "C" {
 #include <mdbtools.h>
 }
 
-namespace corvane::access_test {
+namespace corvane::test {
 
 QString FixtureDir() {
   QStringList candidates;
@@ -63,8 +63,7 @@ ReferenceTable ReferenceRead(const QString& path, const QString& name) {
     std::vector<QByteArray> buffers(table->num_cols, QByteArray(bindSize, '\0'));
     for (unsigned i = 0; i < table->num_cols; ++i) {
       auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
-      result.columns.push_back(
-          {QString::fromUtf8(col->name), col->col_type, col->col_size, col->is_long_auto != 0});
+      result.columns.push_back({QString::fromUtf8(col->name), col->col_type});
       mdb_bind_column(table, i + 1, buffers[i].data(), nullptr);
     }
     mdb_rewind_table(table);
@@ -80,57 +79,4 @@ ReferenceTable ReferenceRead(const QString& path, const QString& name) {
   return result;
 }
 
-SqliteFile::SqliteFile(const QString& path) {
-  if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READWRITE, nullptr) !=
-      SQLITE_OK) {
-    sqlite3_close(db_);
-    db_ = nullptr;
-  }
-}
-
-SqliteFile::~SqliteFile() { sqlite3_close(db_); }
-
-std::vector<std::vector<QVariant>> SqliteFile::Query(const QString& sql, QString* error) const {
-  std::vector<std::vector<QVariant>> rows;
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db_, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-    if (error) *error = QString::fromUtf8(sqlite3_errmsg(db_));
-    return rows;
-  }
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    std::vector<QVariant> row;
-    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-      switch (sqlite3_column_type(stmt, i)) {
-        case SQLITE_NULL:
-          row.emplace_back();
-          break;
-        case SQLITE_INTEGER:
-          row.emplace_back(static_cast<qlonglong>(sqlite3_column_int64(stmt, i)));
-          break;
-        case SQLITE_FLOAT:
-          row.emplace_back(sqlite3_column_double(stmt, i));
-          break;
-        case SQLITE_BLOB:
-          row.emplace_back(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt, i)),
-                                      sqlite3_column_bytes(stmt, i)));
-          break;
-        default:
-          row.emplace_back(
-              QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                                sqlite3_column_bytes(stmt, i)));
-      }
-    }
-    rows.push_back(std::move(row));
-  }
-  if (rc != SQLITE_DONE && error) *error = QString::fromUtf8(sqlite3_errmsg(db_));
-  sqlite3_finalize(stmt);
-  return rows;
-}
-
-QVariant SqliteFile::Value(const QString& sql) const {
-  const auto rows = Query(sql);
-  return rows.empty() || rows.front().empty() ? QVariant() : rows.front().front();
-}
-
-}  // namespace corvane::access_test
+}  // namespace corvane::test

@@ -1,16 +1,14 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 #include <vector>
 
 #include "access/conversion_child.h"
 
-namespace corvane::access_test {
+namespace corvane::test {
 
 // The folder of the third-party Access fixtures: $CORVANE_ACCESS_FIXTURES, else
 // ../shared/data/access beside the source tree. Empty when absent.
@@ -21,7 +19,7 @@ QString Fixture(const QString& name);
 ConversionChild ServerConversion();
 
 #define SKIP_WITHOUT_FIXTURES()                                                      \
-  if (::corvane::access_test::FixtureDir().isEmpty())                                \
+  if (::corvane::test::FixtureDir().isEmpty())                                       \
   GTEST_SKIP() << "Access fixtures not found: set CORVANE_ACCESS_FIXTURES or place " \
                   "them in ../shared/data/access"
 
@@ -29,8 +27,6 @@ ConversionChild ServerConversion();
 struct ReferenceColumn {
   QString name;
   int type = 0;
-  int size = 0;
-  bool autoNumber = false;
 };
 struct ReferenceTable {
   QString name;
@@ -40,19 +36,4 @@ struct ReferenceTable {
 QStringList ReferenceTableNames(const QString& path);
 ReferenceTable ReferenceRead(const QString& path, const QString& table);
 
-// Small read-only SQLite helper.
-class SqliteFile {
- public:
-  explicit SqliteFile(const QString& path);
-  ~SqliteFile();
-  bool ok() const { return db_ != nullptr; }
-  // Rows of a query, one QVariant per column (QByteArray for blobs, invalid for Null).
-  std::vector<std::vector<QVariant>> Query(const QString& sql, QString* error = nullptr) const;
-  QVariant Value(const QString& sql) const;
-  sqlite3* db() const { return db_; }
-
- private:
-  sqlite3* db_ = nullptr;
-};
-
-}  // namespace corvane::access_test
+}  // namespace corvane::test

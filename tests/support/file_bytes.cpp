@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-namespace corvane::testing {
+namespace corvane::test {
 
 bool WriteFileBytes(const QString& path, const QByteArray& bytes) {
   QFile file(path);
@@ -14,4 +14,4 @@ QByteArray ReadFileBytes(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-}  // namespace corvane::testing
+}  // namespace corvane::test

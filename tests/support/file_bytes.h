@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace corvane::testing {
+namespace corvane::test {
 
 // Writes `bytes` as the whole file, creating or truncating it; false when it cannot.
 bool WriteFileBytes(const QString& path, const QByteArray& bytes);
@@ -12,4 +12,4 @@ bool WriteFileBytes(const QString& path, const QByteArray& bytes);
 // from an empty one.
 QByteArray ReadFileBytes(const QString& path);
 
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-namespace corvane {
+namespace corvane::test {
 
 // Makes `locale` Qt's default locale for one scope and restores the previous one after,
 // even when an assertion leaves the test early.
@@ -17,4 +17,4 @@ class ScopedDefaultLocale {
   const QLocale previous_;  // initialised before the constructor's body changes the default
 };
 
-}  // namespace corvane
+}  // namespace corvane::test

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-namespace corvane::testing {
+namespace corvane::test {
 
 namespace {
 
@@ -16,6 +16,23 @@ sqlite3* OpenFile(const QString& path) {
   }
   sqlite3_busy_timeout(db, 1000);
   return db;
+}
+
+QVariant ColumnValue(sqlite3_stmt* stmt, int i) {
+  switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+      return {};
+    case SQLITE_INTEGER:
+      return QVariant::fromValue<qlonglong>(sqlite3_column_int64(stmt, i));
+    case SQLITE_FLOAT:
+      return sqlite3_column_double(stmt, i);
+    case SQLITE_BLOB:
+      return QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt, i)),
+                        sqlite3_column_bytes(stmt, i));
+    default:
+      return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                               sqlite3_column_bytes(stmt, i));
+  }
 }
 
 }  // namespace
@@ -30,33 +47,40 @@ void ExecOnFile(const QString& path, const QString& sql) {
   if (rc != SQLITE_OK) throw std::runtime_error("test SQL failed: " + message);
 }
 
-QVariant QueryOnFile(const QString& path, const QString& sql) {
+std::vector<std::vector<QVariant>> RowsOnFile(const QString& path, const QString& sql,
+                                              QString* error) {
   sqlite3* db = OpenFile(path);
+  std::vector<std::vector<QVariant>> rows;
   sqlite3_stmt* stmt = nullptr;
-  QVariant result;
-  if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK &&
-      sqlite3_step(stmt) == SQLITE_ROW) {
-    switch (sqlite3_column_type(stmt, 0)) {
-      case SQLITE_INTEGER:
-        result = QVariant::fromValue<qlonglong>(sqlite3_column_int64(stmt, 0));
-        break;
-      case SQLITE_FLOAT:
-        result = sqlite3_column_double(stmt, 0);
-        break;
-      case SQLITE_TEXT:
-        result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-        break;
-      case SQLITE_BLOB:
-        result = QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt, 0)),
-                            sqlite3_column_bytes(stmt, 0));
-        break;
-      default:
-        break;
-    }
+  int rc = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr);
+  while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    std::vector<QVariant> row;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) row.push_back(ColumnValue(stmt, i));
+    rows.push_back(std::move(row));
+    rc = SQLITE_OK;
   }
+  if (rc != SQLITE_DONE && error) *error = QString::fromUtf8(sqlite3_errmsg(db));
   sqlite3_finalize(stmt);
   sqlite3_close(db);
-  return result;
+  return rows;
 }
 
-}  // namespace corvane::testing
+QVariant QueryOnFile(const QString& path, const QString& sql) {
+  const auto rows = RowsOnFile(path, sql);
+  return rows.empty() || rows.front().empty() ? QVariant() : rows.front().front();
+}
+
+void MakePeople(const QString& path, const QStringList& names, int nameSize) {
+  QString sql = QStringLiteral(
+                    "CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(%1), "
+                    "age SMALLINT);")
+                    .arg(nameSize);
+  for (qsizetype i = 0; i < names.size(); ++i) {
+    sql += QStringLiteral("INSERT INTO people (name, age) VALUES ('%1', %2);")
+               .arg(names[i])
+               .arg(10 * (i + 1));
+  }
+  ExecOnFile(path, sql);
+}
+
+}  // namespace corvane::test

@@ -1,5 +1,7 @@
 #include "support/test_server.h"
 
+#include <gtest/gtest.h>
+
 #include <QTcpServer>
 #include <random>
 
@@ -15,6 +17,21 @@ quint16 FreeListenPort() {
     if (probe.listen(QHostAddress::Any, port)) return port;
   }
   return 0;
+}
+
+std::unique_ptr<CorvaneClient> ConnectedClient(quint16 port, int timeoutMs) {
+  auto client = std::make_unique<CorvaneClient>(timeoutMs);
+  EXPECT_TRUE(client->Connect(QStringLiteral("127.0.0.1"), port));
+  return client;
+}
+
+std::unique_ptr<CorvaneClient> LoggedOnClient(quint16 port, const QByteArray& user,
+                                              const QByteArray& password, int32_t key,
+                                              int timeoutMs) {
+  auto client = ConnectedClient(port, timeoutMs);
+  const auto reply = client->Logon(user, password, key);
+  EXPECT_TRUE(reply && reply->word == "Accepted") << user.constData();
+  return client;
 }
 
 TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale) : limits_(limits) {

@@ -10,6 +10,7 @@
 #include "base/catalogue.h"
 #include "base/pseudo_random.h"
 #include "base/server_settings.h"
+#include "client/corvane_client.h"
 #include "server/slot_server.h"
 #include "support/protocol_fakes.h"
 #include "transport/tcp/connection_limits.h"
@@ -18,6 +19,13 @@ namespace corvane::test {
 
 // A port below 32768 (the listening port setting is a 16-bit number) that nothing listens on.
 quint16 FreeListenPort();
+
+// A reference client with its slot connection open to the server listening on `port`.
+std::unique_ptr<CorvaneClient> ConnectedClient(quint16 port, int timeoutMs = 3000);
+// The same, logged on; the logon is expected to be accepted.
+std::unique_ptr<CorvaneClient> LoggedOnClient(quint16 port, const QByteArray& user,
+                                              const QByteArray& password, int32_t key,
+                                              int timeoutMs = 3000);
 
 class TestServer {
  public:

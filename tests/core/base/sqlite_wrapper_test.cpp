@@ -7,7 +7,7 @@
 #include "base/sqlite_database.h"
 #include "base/sqlite_statement.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 class SqliteWrapperTest : public ::testing::Test {
@@ -127,4 +127,4 @@ TEST(SqliteDatabaseTest, AFailedOpenSaysWhy) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

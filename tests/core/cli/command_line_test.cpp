@@ -1,30 +1,23 @@
+// The command line: how it is read, what the admin actions do to the user store, and the
+// server executable run as the operator runs it.
 #include "server/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include "base/windows1252.h"
 #include "config/registry_store.h"
 #include "config/store_scramble.h"
-#include "config/user_list_model.h"
 #include "config/user_store.h"
+#include "support/server_process.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
-TEST(ParseCommandLine, ReadsDirectoryAndAction) {
-  const ParsedCommandLine parsed =
-      ParseCommandLine({"--dir", "/srv/d", "--add-user", "bob", "secret"});
-  ASSERT_TRUE(parsed.Ok()) << parsed.error.toStdString();
-  EXPECT_EQ(parsed.options.programDir, "/srv/d");
-  EXPECT_EQ(parsed.options.action, AdminAction::AddUser);
-  EXPECT_EQ(parsed.options.actionArguments, (QStringList{"bob", "secret"}));
-  EXPECT_FALSE(parsed.options.headless);
-}
-
-TEST(ParseCommandLine, OptionsMayFollowTheActionAndArgumentsMayLookLikeOptions) {
+TEST(ParseCommandLine, OptionsComeInAnyOrderAndArgumentsMayLookLikeOptions) {
   ParsedCommandLine parsed = ParseCommandLine({"--list-users", "--headless", "--dir", "x"});
   ASSERT_TRUE(parsed.Ok());
   EXPECT_EQ(parsed.options.action, AdminAction::ListUsers);
@@ -32,28 +25,35 @@ TEST(ParseCommandLine, OptionsMayFollowTheActionAndArgumentsMayLookLikeOptions) 
   EXPECT_EQ(parsed.options.programDir, "x");
   parsed = ParseCommandLine({"--add-user", "bob", "--secret"});
   ASSERT_TRUE(parsed.Ok());
+  EXPECT_EQ(parsed.options.action, AdminAction::AddUser);
   EXPECT_EQ(parsed.options.actionArguments, (QStringList{"bob", "--secret"}));
-  // No arguments mean no action.
-  parsed = ParseCommandLine({});
-  ASSERT_TRUE(parsed.Ok());
-  EXPECT_EQ(parsed.options.action, AdminAction::None);
-  EXPECT_TRUE(parsed.options.programDir.isEmpty());
+  parsed = ParseCommandLine({"--import-access", "a.mdb", "b.part", "--import-report", "r"});
+  ASSERT_TRUE(parsed.Ok()) << parsed.error.toStdString();
+  EXPECT_EQ(parsed.options.action, AdminAction::ImportAccess);
+  EXPECT_EQ(parsed.options.actionArguments, QStringList({"a.mdb", "b.part"}));
+  EXPECT_EQ(parsed.options.importReport, "r");
+  EXPECT_EQ(ParseCommandLine({}).options.action, AdminAction::None);
 }
 
 TEST(ParseCommandLine, RejectsWhatItDoesNotUnderstand) {
-  EXPECT_FALSE(ParseCommandLine({"--bogus"}).Ok());
-  EXPECT_FALSE(ParseCommandLine({"stray"}).Ok());
-  EXPECT_FALSE(ParseCommandLine({"--add-user", "bob"}).Ok());
-  EXPECT_FALSE(ParseCommandLine({"--dir"}).Ok());
-  EXPECT_FALSE(ParseCommandLine({"--list-users", "--remove-user", "BOB"}).Ok());
-  EXPECT_FALSE(ParseCommandLine({"--list-users", "extra"}).Ok());
+  const std::vector<QStringList> refused = {{"--bogus"},
+                                            {"stray"},
+                                            {"--dir"},
+                                            {"--add-user", "bob"},
+                                            {"--list-users", "extra"},
+                                            {"--list-users", "--remove-user", "BOB"},
+                                            {"--import-access"},
+                                            {"--import-report", "r"},
+                                            {"--list-users", "--import-report", "r"},
+                                            {"--import-access", "a.mdb", "--import-report"}};
+  for (const QStringList& arguments : refused) {
+    EXPECT_FALSE(ParseCommandLine(arguments).Ok()) << arguments.join(' ').toStdString();
+  }
 }
 
 TEST(ProgramDirectory, DefaultsToTheGivenFolderAndMakesDirAbsolute) {
   EXPECT_EQ(ChosenProgramDir({}, "/opt/corvane"), "/opt/corvane");
   CommandLineOptions options;
-  options.programDir = "/srv/data/";
-  EXPECT_EQ(ChosenProgramDir(options, "/opt/corvane"), "/srv/data");
   options.programDir = "relative";
   EXPECT_TRUE(ChosenProgramDir(options, "/opt/corvane").startsWith('/'));
 }
@@ -69,35 +69,32 @@ class AdminActionTest : public ::testing::Test {
     QTextStream err(&err_);
     return RunAdminAction(parsed.options, dir_.path(), out, err);
   }
+  std::optional<LogonRecord> FindLogonUser(const QString& name) {
+    RegistryStore registry(dir_.path());
+    return UserStore(registry, dir_.path()).FindLogonUser(name);
+  }
 
   QTemporaryDir dir_;
   QString out_;
   QString err_;
 };
 
-TEST_F(AdminActionTest, AddedUserIsTrimmedUpperCasedAndReadableAtLogon) {
+TEST_F(AdminActionTest, AddedUserIsTrimmedUpperCasedAndFoundAtLogon) {
   ASSERT_EQ(Run({"--add-user", "  bob ", " secret  "}), 0) << err_.toStdString();
   const QString key = out_.trimmed();
   ASSERT_EQ(key.size(), 8);
-  RegistryStore registry(dir_.path());
-  UserStore store(registry, dir_.path());
-  EXPECT_EQ(store.ReadStoredRecord("bob"), "SECRET:" + key.toLatin1());
+  EXPECT_EQ(FindLogonUser("bob"), (LogonRecord{"SECRET", {key.toInt()}}));
 }
 
-TEST_F(AdminActionTest, EmptyNameOrPasswordIsRefused) {
+TEST_F(AdminActionTest, UsersThatCouldNotLogOnAreRefusedAndNothingIsStored) {
   EXPECT_EQ(Run({"--add-user", "   ", "pw"}), 1);
   EXPECT_EQ(err_, "RemoteHost name is required.\n");
   EXPECT_EQ(Run({"--add-user", "bob", "   "}), 1);
   EXPECT_EQ(err_, "Password is required.\n");
-  EXPECT_TRUE(out_.isEmpty());
-  EXPECT_EQ(Run({"--list-users"}), 0);
-  EXPECT_TRUE(out_.isEmpty());
-}
-
-TEST_F(AdminActionTest, UserThatCouldNotBeReadBackIsRefused) {
   EXPECT_EQ(Run({"--add-user", "bob", QString(250, u'A')}), 1);
   EXPECT_EQ(Run({"--add-user", QString(255, u'N'), "pw"}), 1);
   EXPECT_EQ(Run({"--add-user", QStringLiteral("\u03a9"), "pw"}), 1);
+  EXPECT_TRUE(out_.isEmpty());
   EXPECT_EQ(Run({"--list-users"}), 0);
   EXPECT_TRUE(out_.isEmpty());
 }
@@ -117,9 +114,7 @@ TEST_F(AdminActionTest, PasswordWithAColonIsRefusedAndNothingIsStored) {
 
 TEST_F(AdminActionTest, NameWithoutAnUpperCaseInTheCodePageIsFoundAsTyped) {
   ASSERT_EQ(Run({"--add-user", QStringLiteral("\u00b5ser"), "pw"}), 0) << err_.toStdString();
-  RegistryStore registry(dir_.path());
-  UserStore store(registry, dir_.path());
-  EXPECT_EQ(store.FindLogonUser(FromWindows1252("\xb5ser")),
+  EXPECT_EQ(FindLogonUser(FromWindows1252("\xb5ser")),
             (LogonRecord{"PW", {out_.trimmed().toInt()}}));
   EXPECT_EQ(Run({"--add-user", QStringLiteral("\u00b5SER"), "pw"}), 1);
   EXPECT_EQ(err_, "User already exists.\n");
@@ -138,11 +133,6 @@ TEST_F(AdminActionTest, RemovalThatLeavesTheUserListedIsAFailure) {
   EXPECT_EQ(err_, "The user could not be removed.\n");
 }
 
-TEST_F(AdminActionTest, MissingProgramDirectoryFails) {
-  EXPECT_EQ(Run({"--dir", dir_.filePath("missing"), "--list-users"}), 1);
-  EXPECT_FALSE(err_.isEmpty());
-}
-
 TEST_F(AdminActionTest, LegacyUsersAreImportedFirst) {
   RegistryStore registry(dir_.path());
   const QByteArray slot("Software\\Morvat\\P1");
@@ -155,5 +145,44 @@ TEST_F(AdminActionTest, LegacyUsersAreImportedFirst) {
   EXPECT_FALSE(registry.KeyExists(slot));
 }
 
+using AdminProcessTest = ServerProcessTest;
+
+TEST_F(AdminProcessTest, AddListDuplicateAndRemoveWithTheirExitCodes) {
+  const ServerRun added = Run({"--add-user", "bob", "secret"});
+  ASSERT_EQ(added.exitCode, 0) << added.err.constData();
+  ASSERT_TRUE(QRegularExpression("^[0-9]{8}\n$").match(added.out).hasMatch())
+      << added.out.constData();
+  struct stat status {};
+  ASSERT_EQ(::stat(QFile::encodeName(Path("registry.db")).constData(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+  const ServerRun duplicate = Run({"--add-user", "Bob", "other"});
+  EXPECT_EQ(duplicate.exitCode, 1);
+  EXPECT_TRUE(duplicate.err.contains("User already exists.")) << duplicate.err.constData();
+  EXPECT_TRUE(duplicate.out.isEmpty());
+
+  const ServerRun second = Run({"--add-user", "alice", "pw"});
+  ASSERT_EQ(second.exitCode, 0);
+  EXPECT_EQ(Run({"--list-users"}).out, "BOB\t" + added.out + "ALICE\t" + second.out);
+  EXPECT_EQ(Run({"--remove-user", "bob"}).exitCode, 1);  // the exact name only
+  EXPECT_EQ(Run({"--remove-user", "BOB"}).exitCode, 0);
+  EXPECT_EQ(Run({"--list-users"}).out, "ALICE\t" + second.out);
+  const ServerRun missing = Run({"--remove-user", "BOB"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_FALSE(missing.err.isEmpty());
+  EXPECT_EQ(RunServer({"--dir", Path("missing"), "--list-users"}).exitCode, 1);
+}
+
+TEST_F(AdminProcessTest, UnknownOptionPrintsUsageAndExitsTwoAndVersionSaysWhichServer) {
+  const ServerRun bogus = Run({"--bogus"});
+  EXPECT_EQ(bogus.exitCode, 2);
+  EXPECT_TRUE(bogus.err.contains("Usage:")) << bogus.err.constData();
+  EXPECT_TRUE(bogus.out.isEmpty());
+  EXPECT_FALSE(QFile::exists(Path("registry.db")));
+  const ServerRun version = RunServer({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "Corvane Database Server\nVersion 5.0\n");
+}
+
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 QStringList EntriesOf(const QString& folder) {
@@ -40,4 +40,4 @@ TEST(WriteFileAtomically, FailureLeavesTheOldFileAndNoTemporary) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -13,14 +13,12 @@
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 
-inline QByteArray Stx() { return QByteArray(1, '\x02'); }
-inline QByteArray Eot() { return QByteArray(1, '\x04'); }
 // STX, then each field followed by EOT: the text of a reply.
 inline QByteArray Message(const QList<QByteArray>& fields) {
-  QByteArray text = Stx();
-  for (const QByteArray& field : fields) text += field + Eot();
+  QByteArray text("\x02");
+  for (const QByteArray& field : fields) text += field + '\x04';
   return text;
 }
 
@@ -43,21 +41,9 @@ class DbSessionTest : public ::testing::Test {
     server_.catalogue.queryLists = {queries};
   }
 
-  // people: id auto-number, name VARCHAR(10), age SMALLINT; ages 10, 20, 30 ...
-  void MakePeople(const QStringList& names) {
-    Exec(
-        QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                       "name VARCHAR(10), age SMALLINT)"));
-    int age = 10;
-    for (const QString& name : names) {
-      Exec(QStringLiteral("INSERT INTO people (name, age) VALUES ('%1', %2)").arg(name).arg(age));
-      age += 10;
-    }
-  }
-
-  // MakePeople, published as the only table, opened by a logged-on client.
+  // "people" with these names, published as the only table and opened by a client.
   std::unique_ptr<CorvaneClient> Browsing(const QStringList& names) {
-    MakePeople(names);
+    MakePeople(path_, names);
     Publish({QStringLiteral("people")});
     auto client = LoggedOn();
     Ask(*client, "RequestTheTable", {"0", "0"});
@@ -78,12 +64,9 @@ class DbSessionTest : public ::testing::Test {
   std::unique_ptr<CorvaneClient> LoggedOn(const QByteArray& user = "bob",
                                           const QByteArray& password = "secret",
                                           int32_t key = 12345678) {
-    auto client = std::make_unique<CorvaneClient>(3000);
-    EXPECT_TRUE(client->Connect(server_.host(), server_.port()));
-    const auto reply = client->Logon(user, password, key);
-    EXPECT_TRUE(reply && reply->word == "Accepted");
-    return client;
+    return LoggedOnClient(server_.port(), user, password, key);
   }
+  std::unique_ptr<CorvaneClient> Connected() { return ConnectedClient(server_.port()); }
 
   // One request and its one reply (an empty reply when none came).
   ClientReply Ask(CorvaneClient& client, const QByteArray& word,
@@ -102,7 +85,7 @@ class DbSessionTest : public ::testing::Test {
   QTemporaryDir dir_;
   QString path_;
   // Refreshes drop connections without a logon at once, so tests need not wait for it.
-  test::TestServer server_{ConnectionLimits{.logonGraceMs = 0}};
+  TestServer server_{ConnectionLimits{.logonGraceMs = 0}};
 };
 
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -9,34 +9,19 @@
 #include "engine/engine_error.h"
 #include "support/sqlite_files.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 
 // A fresh database file in a temporary folder, set up and inspected with plain SQLite.
 class EngineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    path_ = dir_.filePath(QStringLiteral("test.db"));
-  }
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
   void Exec(const QString& sql) { ExecOnFile(path_, sql); }
   QVariant Query(const QString& sql) { return QueryOnFile(path_, sql); }
   std::unique_ptr<Database> Open() { return OpenDatabase(path_); }
-
-  // Creates "people" (id INTEGER PRIMARY KEY, name VARCHAR(20), age SMALLINT) with
-  // the given names, ages 10, 20, 30, ...
-  void MakePeople(const QStringList& names) {
-    Exec(
-        QStringLiteral("CREATE TABLE people (id INTEGER PRIMARY KEY, name VARCHAR(20), "
-                       "age SMALLINT)"));
-    int age = 10;
-    for (const QString& n : names) {
-      Exec(QStringLiteral("INSERT INTO people (name, age) VALUES ('%1', %2)").arg(n).arg(age));
-      age += 10;
-    }
-  }
+  void MakePeople(const QStringList& names) { test::MakePeople(path_, names, 20); }
 
   QTemporaryDir dir_;
-  QString path_;
+  QString path_ = dir_.filePath(QStringLiteral("test.db"));
 };
 
 // The number of the engine error that `action` raises; 0 when it raises none.
@@ -49,4 +34,4 @@ inline int32_t ErrorNumber(const std::function<void()>& action) {
   return 0;
 }
 
-}  // namespace corvane::testing
+}  // namespace corvane::test

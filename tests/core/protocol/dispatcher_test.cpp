@@ -5,7 +5,7 @@
 #include "support/slot_harness.h"
 #include "wire/cipher.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 const QByteArray kEnd("\x03\x03\x03");
@@ -72,11 +72,11 @@ class DispatcherTest : public ::testing::Test {
   }
   int32_t LastErrorNumber() const { return activity_.entries.back().errorNumber; }
 
-  test::SlotHarness harness_;
+  SlotHarness harness_;
   ServerSettings& settings_ = harness_.settings;
   Catalogue& catalogue_ = harness_.catalogue;
-  test::FakeUserDirectory& users_ = harness_.users;
-  test::RecordingActivity& activity_ = harness_.activity;
+  FakeUserDirectory& users_ = harness_.users;
+  RecordingActivity& activity_ = harness_.activity;
   int16_t& keySeed_ = harness_.keySeed;
   std::vector<std::pair<int, QByteArray>>& sent_ = harness_.sent;
 };
@@ -276,4 +276,4 @@ TEST(IssueSessionKeyTest, KeyTextAndSessionKey) {
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -14,7 +14,7 @@
 #include "core/db/db_session_fixture.h"
 #include "wire/cipher.h"
 
-namespace corvane::testing {
+namespace corvane::test {
 namespace {
 
 const QByteArray kEnd("\x03\x03\x03");
@@ -25,7 +25,7 @@ class BadInputTest : public DbSessionTest {
  protected:
   void SetUp() override {
     DbSessionTest::SetUp();
-    MakePeople({"Ann", "Bob", "Cy"});
+    MakePeople(path_, {"Ann", "Bob", "Cy"});
     Publish({"people"});
     bystander_ = LoggedOn("ann", "PW", 23456789);
     ASSERT_EQ(Ask(*bystander_, "RequestTheTable", {"0", "0"}).word, "Fields");
@@ -40,14 +40,8 @@ class BadInputTest : public DbSessionTest {
   }
 
   void ExpectPeopleIntact(int count = 3) {
-    EXPECT_EQ(Query(QStringLiteral("SELECT count(*) FROM people")).toInt(), count);
-    EXPECT_EQ(Query(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
-  }
-
-  std::unique_ptr<CorvaneClient> Connected() {
-    auto client = std::make_unique<CorvaneClient>(3000);
-    EXPECT_TRUE(client->Connect(server_.host(), server_.port()));
-    return client;
+    EXPECT_EQ(Query("SELECT count(*) FROM people").toInt(), count);
+    EXPECT_EQ(Query("PRAGMA integrity_check").toString(), "ok");
   }
 
   std::unique_ptr<CorvaneClient> bystander_;
@@ -115,8 +109,7 @@ TEST_F(BadInputTest, WrongPasswordsAndWrongKeysOpenNothing) {
   client->Send("Update", {"1", "Mallory", "1"});
   client->ReadReplies(2, 500);
   ExpectPeopleIntact();
-  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people WHERE id = 1")).toString(),
-            QStringLiteral("Ann"));
+  EXPECT_EQ(Query("SELECT name FROM people WHERE id = 1").toString(), "Ann");
   ExpectBystanderServed();
 }
 
@@ -185,8 +178,7 @@ TEST_F(BadInputTest, SqlInSearchTextsSortOrdersAndQueryNamesStaysText) {
   // A value holding SQL is stored as it is.
   Ask(*client, "Update", {"1", "'); DROP", "10"});
   ExpectPeopleIntact();
-  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people WHERE id = 1")).toString(),
-            QStringLiteral("'); DROP"));
+  EXPECT_EQ(Query("SELECT name FROM people WHERE id = 1").toString(), "'); DROP");
   ExpectBystanderServed();
 }
 
@@ -222,16 +214,13 @@ TEST_F(BadInputTest, LockedDatabaseRefusesTheWriteAndKeepsTheData) {
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open(path_.toUtf8().constData(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-  const QList<ClientReply> replies = [&] {
-    client->Send("Update", {"1", "Locked", "11"});
-    return client->ReadReplies(2, 15000);
-  }();
+  client->Send("Update", {"1", "Locked", "11"});
+  const QList<ClientReply> replies = client->ReadReplies(2, 15000);
   ASSERT_FALSE(replies.isEmpty());
   EXPECT_EQ(replies.front().word, "ErrorUpdate");
   sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(other);
-  EXPECT_EQ(Query(QStringLiteral("SELECT name FROM people WHERE id = 1")).toString(),
-            QStringLiteral("Ann"));
+  EXPECT_EQ(Query("SELECT name FROM people WHERE id = 1").toString(), "Ann");
   ExpectBystanderServed();
 }
 
@@ -251,8 +240,8 @@ TEST_F(BadInputTest, ReadOnlyDatabaseRefusesWrites) {
 }
 
 TEST_F(BadInputTest, FullDiskForTheLogFileLeavesTheServerServing) {
-  if (!QFile::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full";
-  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), dir_.filePath("CorvaneDB.log")));
+  if (!QFile::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  ASSERT_TRUE(QFile::link("/dev/full", dir_.filePath("CorvaneDB.log")));
   server_.settings.KeepLogFile = 1;
   ActivityRowsModel rows;
   ActivityLog log(rows, server_.settings, dir_.path(), LocalHostIdentity());
@@ -266,4 +255,4 @@ TEST_F(BadInputTest, FullDiskForTheLogFileLeavesTheServerServing) {
 }
 
 }  // namespace
-}  // namespace corvane::testing
+}  // namespace corvane::test

@@ -17,7 +17,7 @@
 #include "support/file_bytes.h"
 #include "support/sqlite_files.h"
 
-namespace corvane {
+namespace corvane::test {
 namespace {
 
 struct SavedSetup {
@@ -31,18 +31,15 @@ struct SavedSetup {
 SavedSetup SetupA(const QString& dir) {
   return {5000,
           5,
-          {{QStringLiteral("First"), dir + QStringLiteral("/x.db")}},
-          {{QStringLiteral("ALICE"), QStringLiteral("pa"), QStringLiteral("11111111")},
-           {QStringLiteral("BOB"), QStringLiteral("pb"), QStringLiteral("22222222")}}};
+          {{"First", dir + "/x.db"}},
+          {{"ALICE", "pa", "11111111"}, {"BOB", "pb", "22222222"}}};
 }
 
 SavedSetup SetupB(const QString& dir) {
   return {6000,
           9,
-          {{QStringLiteral("First"), dir + QStringLiteral("/x.db")},
-           {QStringLiteral("Second"), dir + QStringLiteral("/y.db")}},
-          {{QStringLiteral("ALICE"), QStringLiteral("pa"), QStringLiteral("11111111")},
-           {QStringLiteral("CAROL"), QStringLiteral("pc"), QStringLiteral("33333333")}}};
+          {{"First", dir + "/x.db"}, {"Second", dir + "/y.db"}},
+          {{"ALICE", "pa", "11111111"}, {"CAROL", "pc", "33333333"}}};
 }
 
 void SaveSetup(const QString& dir, const SavedSetup& setup) {
@@ -66,7 +63,7 @@ TEST(SetupSaveKillTest, SettingsFilesAndUserStoreSurviveSigkillDuringSaves) {
   ASSERT_TRUE(temp.isValid());
   const QString dir = temp.path();
   for (const char* name : {"/x.db", "/y.db"}) {
-    ASSERT_TRUE(testing::WriteFileBytes(dir + QLatin1String(name), "stand-in"));
+    ASSERT_TRUE(WriteFileBytes(dir + QLatin1String(name), "stand-in"));
   }
   const SavedSetup a = SetupA(dir), b = SetupB(dir);
   SaveSetup(dir, a);
@@ -99,10 +96,7 @@ TEST(SetupSaveKillTest, SettingsFilesAndUserStoreSurviveSigkillDuringSaves) {
 
     // The store is sound; ALICE, in both setups, is always there and readable; nobody
     // else appears than the setups' users.
-    EXPECT_EQ(testing::QueryOnFile(dir + QStringLiteral("/registry.db"),
-                                   QStringLiteral("PRAGMA integrity_check"))
-                  .toString(),
-              QStringLiteral("ok"));
+    EXPECT_EQ(QueryOnFile(dir + "/registry.db", "PRAGMA integrity_check").toString(), "ok");
     RegistryStore registry(dir);
     UserStore store(registry, dir);
     UserListModel users;
@@ -111,11 +105,11 @@ TEST(SetupSaveKillTest, SettingsFilesAndUserStoreSurviveSigkillDuringSaves) {
     for (const UserRecord& user : users.Users()) {
       const bool known = user == a.users[0] || user == a.users[1] || user == b.users[1];
       EXPECT_TRUE(known) << kill_round << " " << user.name.toStdString();
-      alice = alice || user.name == QStringLiteral("ALICE");
+      alice = alice || user.name == "ALICE";
     }
     EXPECT_TRUE(alice) << kill_round;
   }
 }
 
 }  // namespace
-}  // namespace corvane
+}  // namespace corvane::test

@@ -12,38 +12,14 @@
 #include "client/corvane_client.h"
 #include "config/settings_files.h"
 #include "config/user_list_model.h"
-#include "server/server_instance.h"
 #include "gui/desktop/tray_icon.h"
 #include "gui/server/desktop_controller.h"
 #include "gui/server/main_window.h"
+#include "server/server_instance.h"
+#include "support/recording_prompts.h"
 #include "support/test_server.h"
 
 namespace corvane::test {
-
-// Answers the operator's questions from a script (Cancel when it runs out) and keeps
-// every box that was shown.
-class ScriptedPrompts : public OperatorPrompts {
- public:
-  struct Shown {
-    QString text;
-    QString title;
-    Icon icon;
-  };
-
-  bool ConfirmOkCancel(const QString& text, const QString& title, Icon icon) override {
-    shown.push_back({text, title, icon});
-    if (answers.empty()) return false;
-    const bool answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  void ShowMessage(const QString& text, const QString& title, Icon icon) override {
-    shown.push_back({text, title, icon});
-  }
-
-  std::deque<bool> answers;
-  std::vector<Shown> shown;
-};
 
 // A program directory with the settings files asked for, a server on it and the desktop.
 class DesktopTest : public ::testing::Test {
@@ -108,18 +84,12 @@ class DesktopTest : public ::testing::Test {
 
   // A client with its slot connection open; logged on as BOB when asked.
   std::unique_ptr<CorvaneClient> Client(bool logOn) {
-    auto client = std::make_unique<CorvaneClient>(3000);
-    EXPECT_TRUE(client->Connect("127.0.0.1", port_));
-    if (logOn) {
-      const auto reply = client->Logon("BOB", "SECRET", 12345678);
-      EXPECT_TRUE(reply && reply->word == "Accepted");
-    }
-    return client;
+    return logOn ? LoggedOnClient(port_, "BOB", "SECRET", 12345678) : ConnectedClient(port_);
   }
 
   QTemporaryDir dir_;
   quint16 port_ = 0;
-  ScriptedPrompts prompts_;
+  RecordingPrompts prompts_{false};  // Cancel unless told otherwise
   std::unique_ptr<ServerInstance> server_;
   std::unique_ptr<DesktopController> desktop_;
   StartupBranch branch_{};

@@ -75,7 +75,7 @@ TEST_F(SetupScreenshots, EveryTabAndAUserEditorMessage) {
   Type(editor->findChild<QLineEdit*>("Text1_2"), "secrte");
   editor->findChild<QPushButton*>("Command1_0")->click();
   ASSERT_FALSE(prompts_.boxes.empty());
-  const FakePrompts::Box& shown = prompts_.boxes.back();
+  const RecordingPrompts::Box& shown = prompts_.boxes.back();
 
   QMessageBox box(QMessageBox::Critical, shown.title, QString(shown.text).replace('\r', '\n'),
                   QMessageBox::Ok);

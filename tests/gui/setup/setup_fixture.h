@@ -25,6 +25,8 @@
 #include "server/operator_prompts.h"
 #include "server/server_instance.h"
 #include "support/access_fixtures.h"
+#include "support/file_bytes.h"
+#include "support/recording_prompts.h"
 
 namespace corvane {
 
@@ -37,31 +39,6 @@ inline void PrintTo(const UserRecord& user, std::ostream* out) {
 
 namespace corvane::test {
 
-// Records every message box and answers the questions from a queue (OK when it is empty).
-class FakePrompts : public OperatorPrompts {
- public:
-  struct Box {
-    QString text;
-    QString title;
-    Icon icon;
-    bool question;
-  };
-
-  bool ConfirmOkCancel(const QString& text, const QString& title, Icon icon) override {
-    boxes.push_back({text, title, icon, true});
-    if (answers.empty()) return true;
-    const bool answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  void ShowMessage(const QString& text, const QString& title, Icon icon) override {
-    boxes.push_back({text, title, icon, false});
-  }
-
-  std::deque<bool> answers;
-  std::vector<Box> boxes;
-};
-
 class SetupFixture : public ::testing::Test {
  protected:
   SetupFixture() {
@@ -70,7 +47,7 @@ class SetupFixture : public ::testing::Test {
     qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toUtf8());
     server_ = std::make_unique<ServerInstance>(dir_.path(), prompts_,
                                                HostIdentity{"TESTHOST", "127.0.0.1"});
-    server_->SetConversionChild(access_test::ServerConversion());
+    server_->SetConversionChild(ServerConversion());
   }
   ~SetupFixture() override {
     dialog_.reset();
@@ -140,7 +117,7 @@ class SetupFixture : public ::testing::Test {
 
   QByteArray savedConfigHome_;
   QTemporaryDir dir_;
-  FakePrompts prompts_;
+  RecordingPrompts prompts_;
   std::unique_ptr<ServerInstance> server_;
   std::unique_ptr<SetupDialog> dialog_;
   int finished_ = 0;
