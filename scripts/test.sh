@@ -21,6 +21,8 @@ fi
 
 # sqlite3 and chromium serve the web client's browser test, which skips without them.
 scripts/deps.sh sqlite3 chromium
+# Repeated builds on a machine that kept its compiler cache take minutes, not tens.
+if command -v ccache >/dev/null; then extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
 cmake --build "$build_dir" -j2
 cd "$build_dir"
