@@ -1,6 +1,5 @@
 #include "commands/client_slot.h"
 
-#include "activity/activity_events.h"
 #include "protocol/socket_state.h"
 
 namespace corvane {
@@ -20,16 +19,6 @@ bool ReportsLogoff(FreeReason reason, int state) {
       return false;
   }
   return false;
-}
-
-// A fact that cannot be read leaves its column empty: reporting never fails.
-template <typename Read>
-QString Guarded(Read read) {
-  try {
-    return read();
-  } catch (...) {
-    return QString();
-  }
 }
 
 }  // namespace
@@ -52,6 +41,11 @@ void ClientSlot::Begin(SlotTransport& transport) {
 }
 
 void ClientSlot::Free(FreeReason reason) {
+  if (cancel_) {
+    // The worker stops at its next step; its result is dropped and its database released.
+    cancel_->store(true);
+    cancel_.reset();
+  }
   const bool logoff = ReportsLogoff(reason, transport_->State());
   transport_->Close();
   transport_ = own_;
@@ -70,27 +64,21 @@ void ClientSlot::Deliver(const Replies& out) {
   if (out.discardPendingInput) transport_->DiscardPendingInput();
 }
 
-ActivityEntry ClientSlot::Activity(const QByteArray& code) const {
-  ActivityEntry entry;
-  entry.code = code;
-  entry.slot = number_;
-  entry.user = session.SlotUserName;
-  entry.remoteAddress = session.SlotRemoteAddress;
-  entry.object = session.SlotObjectName;
-  const Database* db = database.database();
-  if (db && db->isOpen()) entry.database = db->Name();
-  Recordset* rs = database.recordset();
-  if (rs && rs->isOpen()) entry.recordset = rs->Name();
-  const ActivityEvent* event = FindActivityEvent(code);
-  if (rs && event) {
-    if (event->record == ActivityValue::kPosition) {
-      entry.record = Guarded([rs] { return CurrentRecordNumber(*rs); });
-    } else if (event->record == ActivityValue::kCount) {
-      entry.record = Guarded([rs] { return RecordCountText(*rs); });
-    }
-  }
-  return entry;
+SlotDatabase ClientSlot::BeginWork(std::shared_ptr<std::atomic<bool>> cancel) {
+  cancel_ = std::move(cancel);
+  transport_->PauseInput();
+  return std::exchange(database, SlotDatabase());
 }
+
+void ClientSlot::EndWork(SlotSession worked, SlotDatabase worked_database, bool active) {
+  cancel_.reset();
+  const int16_t idle = active ? 0 : session.IdleMinutes;
+  session = std::move(worked);
+  session.IdleMinutes = idle;
+  database = std::move(worked_database);
+}
+
+ActivityEntry ClientSlot::Activity(const QByteArray& code) { return SlotActivity(Live(), code); }
 
 CurrentUserRow ClientSlot::UsersListRow() const {
   CurrentUserRow row;
@@ -106,6 +94,16 @@ CurrentUserRow ClientSlot::UsersListRow() const {
 void ClientSlot::ShowInUsersList() {
   usersList_.RemoveSlot(number_);
   usersList_.AddRow(UsersListRow());
+}
+
+void ApplyOutcome(ClientSlot& slot, Catalogue& catalogue, const Replies& out) {
+  if (out.loggedOn) slot.ShowInUsersList();
+  if (out.savedQuery) {
+    std::vector<QStringList>& lists = catalogue.queryLists;
+    const int16_t d = out.savedQuery->database;
+    if (d >= 0 && static_cast<size_t>(d) < lists.size()) lists[d].append(out.savedQuery->name);
+  }
+  slot.Deliver(out);
 }
 
 }  // namespace corvane

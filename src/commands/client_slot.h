@@ -1,13 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "activity/activity_entry.h"
 #include "activity/activity_reporter.h"
+#include "base/catalogue.h"
 #include "commands/current_users_model.h"
 #include "commands/replies.h"
 #include "commands/slot_database.h"
+#include "commands/slot_state.h"
 #include "protocol/slot_session.h"
 #include "protocol/slot_transport.h"
 
@@ -42,27 +46,40 @@ class ClientSlot {
   // recognised by it.
   quint64 generation() const { return generation_; }
 
+  // Read and written on the event-loop thread only. While a request of the slot runs on a
+  // worker, the worker has the request's own copy of the session and the database side.
   SlotSession session;
   SlotDatabase database;
+  // The slot's own state, for a request carried out on the event-loop thread.
+  SlotState Live() { return {number_, session, database}; }
 
   // A connection came in on the slot: a fresh session that must log on first. A web
   // session brings its own transport; a TCP connection uses the slot's own socket.
   void Begin();
   void Begin(SlotTransport& transport);
 
-  // Lets the slot's client go: the connection (or reservation) is closed and its pending
-  // input forgotten, the database and set closed (an unsaved query of the client removed),
-  // the "User Logoff" row reported where the reason calls for one, the "Current Users" row
-  // removed and the display texts cleared. Afterwards the slot is free.
+  // Lets the slot's client go: work still running for it is stopped (its result is
+  // dropped), the connection (or reservation) is closed and its pending input forgotten,
+  // the database and set closed (an unsaved query of the client removed), the "User Logoff"
+  // row reported where the reason calls for one, the "Current Users" row removed and the
+  // display texts cleared. Afterwards the slot is free.
   void Free(FreeReason reason);
+
+  // --- A request running on a worker thread ---
+  bool Busy() const { return cancel_ != nullptr; }
+  // The request starts: it takes the database side along (the slot keeps an empty one)
+  // and stops when `cancel` is set. The slot reads no further input meanwhile.
+  SlotDatabase BeginWork(std::shared_ptr<std::atomic<bool>> cancel);
+  // The request is done: the session record and database side it worked on come back; a
+  // request that ended normally counts as activity.
+  void EndWork(SlotSession session, SlotDatabase database, bool active);
 
   // What a request of the slot produced: its replies go to the slot's transport, its events
   // to the activity list.
   void Deliver(const Replies& out);
 
-  // The slot's facts for an activity row of `code`, taken now. The record column holds the
-  // current record's number or the record count, as the event shows it.
-  ActivityEntry Activity(const QByteArray& code) const;
+  // The slot's facts for an activity row of `code`, taken now (see SlotActivity).
+  ActivityEntry Activity(const QByteArray& code);
   // The slot's row of the "Current Users" list.
   CurrentUserRow UsersListRow() const;
   // An accepted logon puts the slot on the "Current Users" list.
@@ -75,6 +92,13 @@ class ClientSlot {
   ActivityReporter& activity_;
   CurrentUsersModel& usersList_;
   quint64 generation_ = 0;
+  // Set while a request of the slot runs on a worker.
+  std::shared_ptr<std::atomic<bool>> cancel_;
 };
+
+// What a request of the slot produced, on the event-loop thread: the shared changes it asks
+// for (the "Current Users" row of an accepted logon, a saved query joining its database's
+// list), then its replies and events (Deliver).
+void ApplyOutcome(ClientSlot& slot, Catalogue& catalogue, const Replies& out);
 
 }  // namespace corvane

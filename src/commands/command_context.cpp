@@ -18,7 +18,7 @@ CaughtError CurrentError() {
 }
 
 void CommandContext::LogError(const QByteArray& code, const CaughtError& error) {
-  ActivityEntry entry = slot_.Activity(code);
+  ActivityEntry entry = SlotActivity(slot_, code);
   entry.errorNumber = error.number;
   entry.errorText = error.description;
   out_.events.push_back(std::move(entry));

@@ -8,8 +8,8 @@
 #include "activity/activity_entry.h"
 #include "base/catalogue.h"
 #include "base/server_settings.h"
-#include "commands/client_slot.h"
 #include "commands/replies.h"
+#include "commands/slot_state.h"
 #include "commands/value_text.h"
 #include "config/user_directory.h"
 #include "protocol/field_reader.h"
@@ -28,8 +28,6 @@ class SlotDirectory {
 // The server's objects that the commands work with; all owned elsewhere.
 struct CommandServices {
   const ServerSettings& settings;
-  // "SaveQuery" extends the query lists.
-  Catalogue& catalogue;
   UserDirectory& users;
   const SlotDirectory& slots;
   // The session key the next accepted logon gets.
@@ -46,19 +44,25 @@ struct CaughtError {
 // The error being handled; call only inside a catch block.
 CaughtError CurrentError();
 
-// One request being carried out for one slot: the slot, the request's fields after the
-// command word, the server's objects, and what the request produced so far.
+// One request being carried out for one slot: the slot's state, the request's fields after
+// the command word, the server's objects, the published databases and their lists as the
+// request sees them, and what the request produced so far.
 class CommandContext {
  public:
-  CommandContext(ClientSlot& slot, const Request& request, CommandServices& services, Replies& out)
-      : slot_(slot), fields_(request.fields), services_(services), out_(out) {}
+  CommandContext(SlotState slot, const Request& request, CommandServices& services,
+                 const Catalogue& catalogue, Replies& out)
+      : slot_(slot),
+        fields_(request.fields),
+        services_(services),
+        catalogue_(catalogue),
+        out_(out) {}
 
-  ClientSlot& slot() { return slot_; }
+  int number() const { return slot_.number; }
   SlotSession& session() { return slot_.session; }
   SlotDatabase& database() { return slot_.database; }
   FieldReader& fields() { return fields_; }
   CommandServices& services() { return services_; }
-  Catalogue& catalogue() { return services_.catalogue; }
+  const Catalogue& catalogue() const { return catalogue_; }
   const RegionalFormats& formats() const { return services_.formats; }
   const QLocale& locale() const { return services_.formats.locale; }
   // The slot's open set; error 91 when there is none.
@@ -69,7 +73,7 @@ class CommandContext {
   // The reply word alone.
   void SendWord(const QByteArray& word) { out_.replies.push_back(Reply{word, {}, false}); }
   // The event with the slot's facts as they are now.
-  void Log(const QByteArray& code) { out_.events.push_back(slot_.Activity(code)); }
+  void Log(const QByteArray& code) { out_.events.push_back(SlotActivity(slot_, code)); }
   void LogError(const QByteArray& code, const CaughtError& error);
 
   // The common error path of the database routines: the reply word with the description,
@@ -78,9 +82,10 @@ class CommandContext {
                   const CaughtError& error);
 
  private:
-  ClientSlot& slot_;
+  SlotState slot_;
   FieldReader fields_;
   CommandServices& services_;
+  const Catalogue& catalogue_;
   Replies& out_;
 };
 

@@ -10,12 +10,12 @@ namespace corvane {
 Dispatcher::Dispatcher(CommandServices& services)
     : services_(services), handlers_(CommandHandlers()) {}
 
-Replies Dispatcher::Execute(ClientSlot& slot, const Request& request) {
+Replies Dispatcher::Execute(SlotState slot, const Request& request, const Catalogue& catalogue) {
   Replies out;
   SlotSession& session = slot.session;
   try {
     if (request.malformed) throw CommandError::InvalidArgument();
-    CommandContext ctx(slot, request, services_, out);
+    CommandContext ctx(slot, request, services_, catalogue, out);
     const std::optional<Command> command = CommandOfWord(request.word);
     // Only a connection whose logon was accepted may do more than log on.
     if (command != Command::kLogon && !session.LogonAccepted) {
@@ -29,7 +29,47 @@ Replies Dispatcher::Execute(ClientSlot& slot, const Request& request) {
   }
   session.FreshConnection = false;
   session.IdleMinutes = 0;
+  out.active = true;
   return out;
+}
+
+bool Dispatcher::RunsOnWorker(const Request& request, const SlotSession& session) {
+  if (request.malformed || !session.LogonAccepted) return false;
+  const std::optional<Command> command = CommandOfWord(request.word);
+  if (!command) return false;
+  switch (*command) {
+    case Command::kLogon:
+    case Command::kThankYou:
+    case Command::kRequestTables:
+    case Command::kRequestQuery:
+      return false;
+    default:
+      return true;
+  }
+}
+
+bool Dispatcher::ReadsCatalogue(const Request& request) {
+  const std::optional<Command> command = CommandOfWord(request.word);
+  if (!command) return false;
+  switch (*command) {
+    case Command::kThankYou:
+    case Command::kRequestTables:
+    case Command::kRequestQuery:
+    case Command::kRequestTheTable:
+    case Command::kRequestTheQuery:
+    case Command::kRequestTablesWiz:
+    case Command::kRequestTheFieldsWiz:
+    case Command::kSaveQuery:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool Dispatcher::ChangesSchema(const Request& request) {
+  const std::optional<Command> command = CommandOfWord(request.word);
+  return command == Command::kCreateQuery || command == Command::kRemoveQuery ||
+         command == Command::kSendQueryData;
 }
 
 void Dispatcher::Refuse(CommandContext& ctx) {
@@ -39,10 +79,10 @@ void Dispatcher::Refuse(CommandContext& ctx) {
   ClearSlotText(ctx.session());
 }
 
-void Dispatcher::AnswerError(ClientSlot& slot, Replies& out, const CaughtError& error) {
+void Dispatcher::AnswerError(SlotState slot, Replies& out, const CaughtError& error) {
   out.replies.push_back(Reply{"ErrorDB", {error.description}, false});
   ClearSlotText(slot.session);
-  ActivityEntry entry = slot.Activity("ErrorCommand");
+  ActivityEntry entry = SlotActivity(slot, "ErrorCommand");
   entry.errorNumber = error.number;
   entry.errorText = error.description;
   out.events.push_back(std::move(entry));

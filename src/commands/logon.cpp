@@ -28,12 +28,12 @@ LogonOutcome CheckLogon(CommandContext& ctx) {
   // The slot's own name does not count: a client logging on again on its connection is not
   // a second logon.
   if (SettingValue(ctx.services().settings.AllowMultipleLogons) == 0 &&
-      ctx.services().slots.UserNameInUse(user, ctx.slot().number())) {
+      ctx.services().slots.UserNameInUse(user, ctx.number())) {
     return {false, "MultipleUsers"};
   }
   session.SlotUserName = user;
   if (!PasswordMatches(password, record->password)) return {false, "PassDenied"};
-  ctx.slot().ShowInUsersList();
+  ctx.out().loggedOn = true;
   return {true, {}};
 }
 

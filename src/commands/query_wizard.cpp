@@ -48,11 +48,11 @@ Reply CreatedQueryFieldsReply(CommandContext& ctx) {
 
 void SaveClientQuery(CommandContext& ctx) {
   const int16_t d = FieldNumber(ctx.fields().Next());
-  std::vector<QStringList>& lists = ctx.catalogue().queryLists;
+  const std::vector<QStringList>& lists = ctx.catalogue().queryLists;
   if (d < 0 || static_cast<size_t>(d) >= lists.size()) throw CommandError::SubscriptOutOfRange();
   SlotDatabase& slot = ctx.database();
   const QString name = slot.Set().Name();
-  lists[d].append(name);
+  ctx.out().savedQuery = SavedQuery{d, name};
   if (slot.createdQuery().compare(name, Qt::CaseInsensitive) == 0) slot.SetCreatedQuery(QString());
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "activity/activity_entry.h"
@@ -7,13 +10,25 @@
 
 namespace corvane {
 
-// What one request produced: the replies in the order they go out, and the activity
-// events in the order they were reported.
+// A query a client saved: it joins the query list of published database `database`.
+struct SavedQuery {
+  int16_t database = 0;
+  QString name;
+};
+
+// What one request produced: the replies in the order they go out, the activity events in
+// the order they were reported, and what changes beyond the slot's own state. Whoever owns
+// the server's shared state applies those on the event-loop thread.
 struct Replies {
   std::vector<Reply> replies;
   std::vector<ActivityEntry> events;
+  // The request ended normally: the slot counts as active.
+  bool active = false;
   // The refusal of a first message drops whatever else the client sent with it.
   bool discardPendingInput = false;
+  // An accepted logon: the slot joins the "Current Users" list.
+  bool loggedOn = false;
+  std::optional<SavedQuery> savedQuery;
 };
 
 }  // namespace corvane

@@ -25,6 +25,12 @@ Recordset& SlotDatabase::Set() const {
 void SlotDatabase::SetDatabase(std::unique_ptr<Database> database) {
   Close();
   database_ = std::move(database);
+  if (database_) database_->SetCancelFlag(cancel_);
+}
+
+void SlotDatabase::SetCancelFlag(const std::atomic<bool>* cancel) {
+  cancel_ = cancel;
+  if (database_ && database_->isOpen()) database_->SetCancelFlag(cancel);
 }
 
 void SlotDatabase::SetRecordset(std::unique_ptr<Recordset> recordset) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -40,6 +41,11 @@ class SlotDatabase {
   int64_t sentPosition() const { return sentPosition_; }
   const std::vector<Variant>& sentValues() const { return sentValues_; }
 
+  // While the flag is set, the database's statements stop at their next step (the request
+  // working on this side is no longer wanted); it applies to databases set later too.
+  // nullptr takes it away.
+  void SetCancelFlag(const std::atomic<bool>* cancel);
+
   // The stored query this slot created in its open database and has not saved: the only
   // one it may delete again.
   const QString& createdQuery() const { return createdQuery_; }
@@ -51,6 +57,7 @@ class SlotDatabase {
   int64_t sentPosition_ = -1;
   std::vector<Variant> sentValues_;
   QString createdQuery_;
+  const std::atomic<bool>* cancel_ = nullptr;
 };
 
 // "0" for an empty set, otherwise the 1-based position of the current record.

@@ -11,8 +11,9 @@ namespace corvane {
 
 namespace {
 
-// The server has one thread: a locked file must fail soon, not hang it.
-constexpr int kBusyTimeoutMs = 1000;
+// How long a writer waits for another connection's write to end. Requests run on worker
+// threads, so waiting holds up only the client that writes.
+constexpr int kBusyTimeoutMs = 5000;
 constexpr int kPageCacheKiB = 256;
 constexpr int kSortMemoryKiB = 2000;  // SQLite's default cache size
 
@@ -35,7 +36,7 @@ std::shared_ptr<Connection> Connection::Open(const QString& path) {
                       QStringLiteral("The file '%1' was not found.").arg(path));
   }
   std::shared_ptr<Connection> c(new Connection(path));
-  // One thread uses every connection, so the connection's own mutex is not needed.
+  // A connection is used by one thread at a time, so its own mutex is not needed.
   const int rc = c->db_.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
   if (rc != SQLITE_OK) {
     EngineError error = SqliteError(c->db_.get(), rc);
@@ -180,6 +181,7 @@ Connection::TimeLimit::~TimeLimit() { connection_.deadline_ = previous_; }
 
 int Connection::Progress(void* self) {
   auto* c = static_cast<Connection*>(self);
+  if (c->cancel_ && c->cancel_->load(std::memory_order_relaxed)) return 1;
   return c->deadline_ != 0 && QDateTime::currentMSecsSinceEpoch() >= c->deadline_ ? 1 : 0;
 }
 

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -56,6 +57,11 @@ class Connection {
   };
   void SetClientWorkLimit(int milliseconds) { clientWorkLimitMs_ = milliseconds; }
 
+  // While the flag is set, every statement of this connection stops with an error at its
+  // next step: another thread tells a request that its result is no longer wanted. The
+  // flag must outlive its use here; nullptr takes it away.
+  void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+
   // While one lives, SQLite may sort in as much memory as its own default allows: it sorts
   // in memory as large as the page cache, which each connection otherwise keeps small.
   class SortMemory {
@@ -88,6 +94,7 @@ class Connection {
   int tempCounter_ = 0;
   qint64 deadline_ = 0;  // ms since the epoch; 0 when no limit applies
   int clientWorkLimitMs_ = 30000;
+  const std::atomic<bool>* cancel_ = nullptr;
 };
 
 // Quotes an identifier for SQLite.

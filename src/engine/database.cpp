@@ -50,6 +50,10 @@ void Database::SetQueryTimeLimit(int milliseconds) {
   connection_->SetClientWorkLimit(milliseconds);
 }
 
+void Database::SetCancelFlag(const std::atomic<bool>* cancel) {
+  connection_->SetCancelFlag(cancel);
+}
+
 std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source) {
   connection_->handle();  // throws when closed
   return OpenSet(connection_, source);

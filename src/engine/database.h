@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -65,6 +66,8 @@ class Database {
   // How long opening a query or a find may run before it is stopped (30 s unless set):
   // the server has one thread, and a client's query must not hold it forever.
   void SetQueryTimeLimit(int milliseconds);
+  // See Connection::SetCancelFlag.
+  void SetCancelFlag(const std::atomic<bool>* cancel);
 
  private:
   std::shared_ptr<Connection> connection_;

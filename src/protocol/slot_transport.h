@@ -20,6 +20,10 @@ class SlotTransport {
   virtual void Close() = 0;
   // Forgets input received but not yet carried out (after a refusal).
   virtual void DiscardPendingInput() = 0;
+  // While a request of the slot runs elsewhere, the next one is not read: how it is read
+  // may depend on the outcome.
+  virtual void PauseInput() = 0;
+  virtual void ResumeInput() = 0;
   virtual QString PeerAddress() const = 0;
   virtual quint16 LocalPort() const = 0;
   // Milliseconds since the current connection came in.

@@ -13,6 +13,10 @@ constexpr int kFirstRefreshMs = 5000;
 constexpr int kKeySeedMs = 5000;
 constexpr int kInactivityMs = 60000;
 constexpr int16_t kStartKeySeed = 157;
+// Exit and the setup's disconnection let running requests finish for this long before they
+// stop them, then wait this long for the stopped ones.
+constexpr int kRunningWorkGraceMs = 2000;
+constexpr int kStoppedWorkWaitMs = 2000;
 
 }  // namespace
 
@@ -93,7 +97,9 @@ void ServerInstance::Unload() {
   refreshTimer_.stop();
   keySeedTimer_.stop();
   inactivityTimer_.stop();
+  slots_.WaitForWork(kRunningWorkGraceMs);
   slots_.FreeEverySlot(FreeReason::kShutdown);
+  slots_.WaitForWork(kStoppedWorkWaitMs);
   files_.SaveWindowPlacement(settings_);
   slots_.CloseListener();
   web_.reset();
@@ -113,7 +119,11 @@ void ServerInstance::SetDatabaseCheckProgress(DatabaseCheckProgress* progress) {
   checkProgress_ = progress ? progress : &silentProgress_;
 }
 
-void ServerInstance::DisconnectAllClients() { slots_.FreeEverySlot(FreeReason::kDisconnectAll); }
+void ServerInstance::DisconnectAllClients() {
+  slots_.WaitForWork(kRunningWorkGraceMs);
+  slots_.FreeEverySlot(FreeReason::kDisconnectAll);
+  slots_.WaitForWork(kStoppedWorkWaitMs);
+}
 
 void ServerInstance::BeginSetup(int disconnected) {
   activity_.LogServerEvent("SetupRun", disconnected);

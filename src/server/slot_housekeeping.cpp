@@ -66,6 +66,8 @@ bool SlotServer::CheckInactivity() {
   const int limit = settings_.InactivityLimit;
   if (limit == 0) return false;
   for (const auto& slot : slots_) {
+    // A request still running is no idleness of its client's.
+    if (slot->Busy()) continue;
     SlotSession& session = slot->session;
     if (session.IdleMinutes < limit) {
       ++session.IdleMinutes;

@@ -1,5 +1,8 @@
 #include "server/slot_server.h"
 
+#include <QThread>
+#include <algorithm>
+
 #include "protocol/socket_state.h"
 
 namespace corvane {
@@ -9,15 +12,17 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
                        const ConnectionLimits& limits, QObject* parent)
     : QObject(parent),
       settings_(settings),
+      catalogue_(catalogue),
       users_(users),
       activity_(activity),
       random_(random),
       limits_(limits),
       formats_(locale),
-      services_{settings, catalogue, users, *this, keySeed_, formats_},
+      services_{settings, users, *this, keySeed_, formats_},
       dispatcher_(services_),
       listener_([this] { return ReserveSlot(); }, limits.handshakeHoldLimitMs) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
+  workers_.setMaxThreadCount(std::max(kMinimumWorkers, QThread::idealThreadCount()));
   for (int n = 0; n < kSlotCount; ++n) {
     slots_[n] = std::make_unique<ClientSlot>(n, activity_, currentUsers_);
     ClientSlot& slot = *slots_[n];
@@ -36,7 +41,13 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
   }
 }
 
-SlotServer::~SlotServer() = default;
+SlotServer::~SlotServer() {
+  // Work still running stops at its next step; its results are not wanted any more.
+  for (const auto& slot : slots_) {
+    if (slot->Busy()) slot->Free(FreeReason::kShutdown);
+  }
+  workers_.waitForDone();
+}
 
 void SlotServer::StartListening() {
   if (!users_.HasUsers()) return;
@@ -73,8 +84,13 @@ quint16 SlotServer::ReserveSlot() {
   return sockets_[slot]->LocalPort();
 }
 
-void SlotServer::Serve(ClientSlot& slot, const Request& request) {
-  slot.Deliver(dispatcher_.Execute(slot, request));
+void SlotServer::Serve(ClientSlot& slot, const Request& request, std::function<void()> done) {
+  if (Dispatcher::RunsOnWorker(request, slot.session)) {
+    StartWork(slot, request, std::move(done));
+    return;
+  }
+  ApplyOutcome(slot, catalogue_, dispatcher_.Execute(slot.Live(), request, catalogue_));
+  if (done) done();
 }
 
 int SlotServer::OpenSlot(SlotTransport& connection) {
@@ -83,9 +99,12 @@ int SlotServer::OpenSlot(SlotTransport& connection) {
   return slot;
 }
 
-void SlotServer::Serve(int slot, const Request& request) {
-  if (!IsSlotNumber(slot) || slots_[slot]->State() != kSocketConnected) return;
-  Serve(*slots_[slot], request);
+void SlotServer::Serve(int slot, const Request& request, std::function<void()> done) {
+  if (!IsSlotNumber(slot) || slots_[slot]->State() != kSocketConnected) {
+    if (done) done();
+    return;
+  }
+  Serve(*slots_[slot], request, std::move(done));
 }
 
 void SlotServer::EndSlot(int slot) {

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QLocale>
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <QThreadPool>
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "activity/activity_reporter.h"
@@ -22,6 +27,9 @@
 
 namespace corvane {
 
+// Database work runs on at least this many worker threads (as many as there are cores).
+inline constexpr int kMinimumWorkers = 2;
+
 // The three panels of the status bar.
 struct StatusTexts {
   QString status;  // "Status: " + the listener's state text (+ "   Maximum Users Allowed")
@@ -30,8 +38,12 @@ struct StatusTexts {
 };
 
 // The listener, the 100 client slots with their sockets, the dispatcher, and the
-// housekeeping over them. Everything runs on the thread that owns it. The timers are the
-// owner's: it calls RefreshStatus, RenewKeySeed and CheckInactivity on their ticks.
+// housekeeping over them. Everything here belongs to the event-loop thread, except the
+// database work of the slots: that runs on a small pool of worker threads, one request of a
+// slot at a time (its next request is read when the previous one is done), different slots
+// in parallel. A request's results come back to the event-loop thread as a queued call. The
+// timers are the owner's: it calls RefreshStatus, RenewKeySeed and CheckInactivity on
+// their ticks.
 class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   Q_OBJECT
 
@@ -57,13 +69,14 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // The lowest slot that is neither connected nor listening, or -1. A slot whose previous
   // connection is still waiting to be reaped is freed first.
   int FindFreeSlot();
-  // Carries out one request of the slot: its replies go to the slot's transport and its
-  // events to the activity list.
-  void Serve(ClientSlot& slot, const Request& request);
+  // Carries out one request of the slot, on a worker when it does database work: its
+  // replies go to the slot's transport and its events to the activity list, then `done`
+  // runs (also when the slot was freed meanwhile).
+  void Serve(ClientSlot& slot, const Request& request, std::function<void()> done = {});
 
   // --- Web sessions ---
   int OpenSlot(SlotTransport& connection) override;
-  void Serve(int slot, const Request& request) override;
+  void Serve(int slot, const Request& request, std::function<void()> done) override;
   void EndSlot(int slot) override;
   bool LoggedOn(int slot, const SlotTransport& connection) const override;
   QString UserName(int slot) const override;
@@ -80,8 +93,12 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   const StatusTexts& RefreshStatus();
   bool AnyClientConnected() const;
   int ConnectedCount() const;
-  // Frees every slot (closing reservations too) for `reason`.
+  // Frees every slot (closing reservations too) for `reason`; work still running is stopped.
   void FreeEverySlot(FreeReason reason);
+  // Waits at most `ms` for the work running on the workers; false when some still runs.
+  // Exit and the setup's disconnection give running work a moment before stopping it.
+  bool WaitForWork(int ms);
+  int WorkerCount() const { return workers_.maxThreadCount(); }
 
   // --- Timer work ---
   int16_t KeySeed() const { return keySeed_; }
@@ -99,10 +116,18 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   void ListenerError(const QString& description);
 
  private:
+  struct Job;
   bool UserNameInUse(const QString& userName, int slot) const override;
   quint16 ReserveSlot();
+  void StartWork(ClientSlot& slot, const Request& request, std::function<void()> done);
+  void Launch(const std::shared_ptr<Job>& job);
+  // On the event-loop thread, once the worker is done.
+  void FinishWork(const std::shared_ptr<Job>& job);
+  // A freed slot's database side is closed on a worker (removing an unsaved query writes).
+  void ReleaseDatabase(SlotDatabase database);
 
   const ServerSettings& settings_;
+  Catalogue& catalogue_;
   UserDirectory& users_;
   ActivityReporter& activity_;
   PseudoRandom& random_;
@@ -117,6 +142,14 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   std::array<std::unique_ptr<SlotSocket>, kSlotCount> sockets_;
   std::array<std::unique_ptr<ClientSlot>, kSlotCount> slots_;
   StatusTexts status_;
+  // What a request that does not read the catalogue is handed.
+  const std::shared_ptr<const Catalogue> noCatalogue_ = std::make_shared<const Catalogue>();
+  // Changes of a database's schema (storing and deleting queries) run one at a time per
+  // database: the databases with such a change running, and the requests waiting for them.
+  QSet<QString> schemaBusy_;
+  QHash<QString, QList<std::shared_ptr<Job>>> schemaQueue_;
+  // Last: destroyed first, it waits for the work still running, which uses the rest.
+  QThreadPool workers_;
 };
 
 }  // namespace corvane

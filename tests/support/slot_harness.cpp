@@ -21,6 +21,9 @@ class SlotHarness::Transport : public SlotTransport {
     reader.Clear();
     ++discarded;
   }
+  // Requests are carried out as they arrive, on this thread.
+  void PauseInput() override {}
+  void ResumeInput() override {}
   QString PeerAddress() const override { return QStringLiteral("127.0.0.1"); }
   quint16 LocalPort() const override { return 0; }
   qint64 ConnectedMs() const override { return 0; }
@@ -35,7 +38,7 @@ class SlotHarness::Transport : public SlotTransport {
 
 SlotHarness::SlotHarness(const QLocale& locale)
     : formats_(locale),
-      services_{settings, catalogue, users, *this, keySeed, formats_},
+      services_{settings, users, *this, keySeed, formats_},
       dispatcher_(services_) {
   for (int n = 0; n < kSlotCount; ++n) {
     slots_[n] = std::make_unique<ClientSlot>(n, activity, usersList);
@@ -57,7 +60,8 @@ void SlotHarness::Receive(int n, const QByteArray& bytes) {
 }
 
 void SlotHarness::Serve(int n, const Request& request) {
-  slots_[n]->Deliver(dispatcher_.Execute(*slots_[n], request));
+  ClientSlot& slot = *slots_[n];
+  ApplyOutcome(slot, catalogue, dispatcher_.Execute(slot.Live(), request, catalogue));
 }
 
 int SlotHarness::Discarded(int n) const { return transports_[n]->discarded; }

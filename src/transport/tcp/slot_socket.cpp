@@ -60,6 +60,11 @@ void SlotSocket::Close() {
 
 void SlotSocket::DiscardPendingInput() { reader_.Clear(); }
 
+void SlotSocket::ResumeInput() {
+  paused_ = false;
+  DispatchCompleteFrames();
+}
+
 void SlotSocket::Send(const Reply& reply) {
   if (state_ != kSocketConnected || !connection_) return;
   SendBytes(EncodeReply(reply, session_, settings_, random_));
@@ -92,6 +97,7 @@ void SlotSocket::OnNewConnection() {
   state_ = kSocketConnected;
   connectedSince_.start();
   DiscardPendingInput();
+  paused_ = false;
   connect(connection, &QTcpSocket::readyRead, this, &SlotSocket::OnReadyRead);
   connect(connection, &QTcpSocket::disconnected, this, &SlotSocket::OnPeerGone);
   connect(connection, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
@@ -113,7 +119,7 @@ void SlotSocket::OnReadyRead() {
 
 void SlotSocket::DispatchCompleteFrames() {
   // Frames are handed over one at a time: each may change how the next one is read.
-  while (state_ == kSocketConnected) {
+  while (state_ == kSocketConnected && !paused_) {
     const std::optional<Request> request = reader_.Next(session_, settings_);
     if (!request) break;
     if (handlers_.request) handlers_.request(*request);

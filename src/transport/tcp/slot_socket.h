@@ -58,6 +58,8 @@ class SlotSocket : public QObject, public SlotTransport {
   void Close() override;
   void Send(const Reply& reply) override;
   void DiscardPendingInput() override;
+  void PauseInput() override { paused_ = true; }
+  void ResumeInput() override;
 
  private:
   void OnNewConnection();
@@ -82,6 +84,7 @@ class SlotSocket : public QObject, public SlotTransport {
   QElapsedTimer connectedSince_;
   // Received bytes not yet carried out.
   RequestReader reader_;
+  bool paused_ = false;
 };
 
 }  // namespace corvane

@@ -45,45 +45,63 @@ WebApi::WebApi(WebSlotHost& slots, quint16 localPort, std::function<qint64()> no
 
 WebApi::~WebApi() { EndAllSessions(); }
 
-std::vector<Reply> WebApi::Serve(const WebSession& session, const Request& request) {
-  slots_.Serve(session.slot, request);
-  return session.connection->TakeReplies();
-}
+struct WebApi::Running {
+  QString token;
+  WebSession session;
+  std::vector<Request> requests;
+  size_t next = 0;
+  QJsonArray replies;
+  Answer answer;
+};
 
-WebAnswer WebApi::Logon(const QString& address, const QJsonObject& request) {
+void WebApi::Logon(const QString& address, const QJsonObject& request, Answer answer) {
   const qint64 wait = throttle_.WaitMs(address);
   if (wait > 0) {
-    WebAnswer answer = Refusal(
+    WebAnswer refused = Refusal(
         429, QStringLiteral("Too many failed logons. Try again in %1 s.").arg((wait + 999) / 1000));
-    answer.body.insert(QStringLiteral("waitSeconds"), static_cast<double>((wait + 999) / 1000));
-    return answer;
+    refused.body.insert(QStringLiteral("waitSeconds"), static_cast<double>((wait + 999) / 1000));
+    answer(refused);
+    return;
   }
   const QJsonValue user = request.value(QStringLiteral("user"));
   const QJsonValue password = request.value(QStringLiteral("password"));
   if (!user.isString() || !password.isString() || user.toString().trimmed().isEmpty() ||
       FieldProblem(user.toString()) || FieldProblem(password.toString())) {
-    return Refusal(400, QStringLiteral("UserDenied"));
+    answer(Refusal(400, QStringLiteral("UserDenied")));
+    return;
   }
   std::erase_if(
       lost_, [](const WebSession& gone) { return gone.connection->State() != kSocketConnected; });
   WebSession session{-1, std::make_shared<WebConnection>(address, localPort_)};
   session.slot = slots_.OpenSlot(*session.connection);
-  if (session.slot < 0) return Refusal(503, QStringLiteral("Maximum Users Allowed"));
-  const std::vector<Reply> replies =
-      Serve(session,
-            Request{CommandWord(Command::kLogon), {user.toString(), password.toString(), address}});
+  if (session.slot < 0) {
+    answer(Refusal(503, QStringLiteral("Maximum Users Allowed")));
+    return;
+  }
+  const Request logon{
+      CommandWord(Command::kLogon), {user.toString(), password.toString(), address}, false};
+  const std::weak_ptr<int> alive = alive_;
+  slots_.Serve(session.slot, logon, [this, alive, address, session, answer = std::move(answer)] {
+    if (alive.expired()) return;
+    FinishLogon(address, session, answer);
+  });
+}
+
+void WebApi::FinishLogon(const QString& address, const WebSession& session, Answer answer) {
+  const std::vector<Reply> replies = session.connection->TakeReplies();
   const QByteArray word = replies.empty() ? QByteArray("UserDenied") : replies.front().word;
   if (word != "Accepted") {
-    slots_.EndSlot(session.slot);
+    if (session.connection->State() == kSocketConnected) slots_.EndSlot(session.slot);
     if (word != "MultipleUsers") throttle_.Failed(address);
-    return Refusal(word == "MultipleUsers" ? 409 : 401, QString::fromLatin1(word));
+    answer(Refusal(word == "MultipleUsers" ? 409 : 401, QString::fromLatin1(word)));
+    return;
   }
   throttle_.Succeeded(address);
-  WebAnswer answer;
-  answer.sessionToken = sessions_.Create(session.slot, session.connection);
-  answer.body.insert(QStringLiteral("loggedOn"), true);
-  answer.body.insert(QStringLiteral("user"), slots_.UserName(session.slot));
-  return answer;
+  WebAnswer accepted;
+  accepted.sessionToken = sessions_.Create(session.slot, session.connection);
+  accepted.body.insert(QStringLiteral("loggedOn"), true);
+  accepted.body.insert(QStringLiteral("user"), slots_.UserName(session.slot));
+  answer(accepted);
 }
 
 int WebApi::SlotOf(const QString& token) {
@@ -115,52 +133,69 @@ WebAnswer WebApi::Session(const QString& token) {
   return answer;
 }
 
-WebAnswer WebApi::Run(const QString& token, const QJsonObject& request) {
+void WebApi::Run(const QString& token, const QJsonObject& request, Answer answer) {
   if (SlotOf(token) < 0) {
-    WebAnswer answer = Refusal(401, QStringLiteral("Not logged on"));
-    answer.body.insert(QStringLiteral("loggedOn"), false);
-    return answer;
+    WebAnswer refused = Refusal(401, QStringLiteral("Not logged on"));
+    refused.body.insert(QStringLiteral("loggedOn"), false);
+    answer(refused);
+    return;
   }
-  const WebSession session = *sessions_.Find(token);
+  auto run = std::make_shared<Running>();
+  run->token = token;
+  run->session = *sessions_.Find(token);
+  run->answer = std::move(answer);
   const QJsonArray commands = request.value(QStringLiteral("commands")).toArray();
   if (commands.isEmpty() || commands.size() > kMostCommandsPerRequest) {
-    return Refusal(400, QStringLiteral("Invalid procedure call or argument"));
+    run->answer(Refusal(400, QStringLiteral("Invalid procedure call or argument")));
+    return;
   }
   // Everything is checked before anything runs, so a bad request changes nothing.
-  std::vector<Request> parsed;
   for (const QJsonValue& value : commands) {
     const QJsonObject command = value.toObject();
     Request one;
     one.word = command.value(QStringLiteral("command")).toString().toLatin1();
     const std::optional<Command> known = CommandOfWord(one.word);
     if (!known || *known == Command::kLogon) {
-      return Refusal(400, QStringLiteral("Unknown command"));
+      run->answer(Refusal(400, QStringLiteral("Unknown command")));
+      return;
     }
     for (const QJsonValue& field : command.value(QStringLiteral("fields")).toArray()) {
       if (!field.isString()) {
-        return Refusal(400, QStringLiteral("Invalid procedure call or argument"));
+        run->answer(Refusal(400, QStringLiteral("Invalid procedure call or argument")));
+        return;
       }
       if (const std::optional<QString> problem = FieldProblem(field.toString())) {
-        return Refusal(400, *problem);
+        run->answer(Refusal(400, *problem));
+        return;
       }
       one.fields.append(field.toString());
     }
-    parsed.push_back(std::move(one));
+    run->requests.push_back(std::move(one));
   }
-  QJsonArray replies;
-  bool loggedOn = true;
-  for (const Request& one : parsed) {
+  RunNext(run);
+}
+
+void WebApi::RunNext(const std::shared_ptr<Running>& run) {
+  const bool loggedOn = run->next == 0 || SlotOf(run->token) >= 0;
+  if (!loggedOn || run->next == run->requests.size()) {
+    WebAnswer answer;
+    answer.body.insert(QStringLiteral("replies"), run->replies);
+    answer.body.insert(QStringLiteral("loggedOn"), loggedOn);
+    if (!loggedOn) answer.sessionToken = QString();
+    run->answer(answer);
+    return;
+  }
+  const Request& request = run->requests[run->next++];
+  const std::weak_ptr<int> alive = alive_;
+  slots_.Serve(run->session.slot, request, [this, alive, run] {
+    if (alive.expired()) return;
     QJsonArray these;
-    for (const Reply& reply : Serve(session, one)) these.append(ReplyObject(reply));
-    replies.append(these);
-    loggedOn = SlotOf(token) >= 0;
-    if (!loggedOn) break;
-  }
-  WebAnswer answer;
-  answer.body.insert(QStringLiteral("replies"), replies);
-  answer.body.insert(QStringLiteral("loggedOn"), loggedOn);
-  if (!loggedOn) answer.sessionToken = QString();
-  return answer;
+    for (const Reply& reply : run->session.connection->TakeReplies()) {
+      these.append(ReplyObject(reply));
+    }
+    run->replies.append(these);
+    RunNext(run);
+  });
 }
 
 void WebApi::EndAllSessions() {

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,8 +24,12 @@ struct WebAnswer {
 // The JSON interface of the web client. A browser logs on and then runs the client
 // protocol's commands on its own slot; each command's replies come back as word and fields.
 // Nothing else is accepted: no logon through "run", no command word outside the client's.
+// Commands doing database work finish later (on a worker thread), so the calls that run
+// commands answer through a callback; nothing is answered once the web access stopped.
 class WebApi {
  public:
+  using Answer = std::function<void(WebAnswer)>;
+
   WebApi(WebSlotHost& slots, quint16 localPort, std::function<qint64()> nowMs);
   // Frees the slots of the sessions still open.
   ~WebApi();
@@ -32,7 +37,7 @@ class WebApi {
   WebApi& operator=(const WebApi&) = delete;
 
   // {"user", "password"}: opens a slot and logs on through it.
-  WebAnswer Logon(const QString& address, const QJsonObject& request);
+  void Logon(const QString& address, const QJsonObject& request, Answer answer);
   // Ends the token's session and frees its slot.
   WebAnswer Logoff(const QString& token);
   // {"loggedOn", "user"}.
@@ -40,7 +45,7 @@ class WebApi {
   // {"commands": [{"command", "fields": [...]}, ...]} -> {"replies": [[{"word",
   // "fields"}, ...], ...], "loggedOn"}. Running stops at the first command after which the
   // slot no longer holds its logon.
-  WebAnswer Run(const QString& token, const QJsonObject& request);
+  void Run(const QString& token, const QJsonObject& request, Answer answer);
 
   // The slot of a live session, or -1.
   int SlotOf(const QString& token);
@@ -50,8 +55,10 @@ class WebApi {
   static constexpr int kMostCommandsPerRequest = 120;
 
  private:
-  // The replies of one request carried out on the session's slot.
-  std::vector<Reply> Serve(const WebSession& session, const Request& request);
+  struct Running;
+  // Carries out the next command of a run, or answers when there is none left.
+  void RunNext(const std::shared_ptr<Running>& run);
+  void FinishLogon(const QString& address, const WebSession& session, Answer answer);
 
   WebSlotHost& slots_;
   quint16 localPort_;
@@ -60,6 +67,9 @@ class WebApi {
   // slot is let go at the next status refresh, or when web access stops.
   std::vector<WebSession> lost_;
   LogonThrottle throttle_;
+  // Callbacks of work still running hold a weak reference: a stopped web access answers
+  // nothing.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace corvane

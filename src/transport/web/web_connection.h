@@ -18,6 +18,9 @@ class WebConnection : public SlotTransport {
   void Send(const Reply& reply) override;
   void Close() override { closed_ = true; }
   void DiscardPendingInput() override {}
+  // A browser's commands are carried out one after the other anyway.
+  void PauseInput() override {}
+  void ResumeInput() override {}
   QString PeerAddress() const override { return peerAddress_; }
   quint16 LocalPort() const override { return localPort_; }
   qint64 ConnectedMs() const override { return connectedSince_.elapsed(); }

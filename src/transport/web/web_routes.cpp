@@ -55,43 +55,55 @@ QHttpServerResponse JsonError(const QString& error, Status status) {
       status);
 }
 
-QHttpServerResponse Api(WebApi& api, const QHttpServerRequest& request, const QString& path,
-                        bool secure) {
-  const QString token = SessionTokenFrom(HeaderValue(request, "Cookie"));
-  WebAnswer answer;
-  if (path == QLatin1String("/api/session") &&
-      request.method() == QHttpServerRequest::Method::Get) {
-    answer = api.Session(token);
-  } else if (request.method() != QHttpServerRequest::Method::Post) {
-    return JsonError(QStringLiteral("Method not allowed"), Status::MethodNotAllowed);
-  } else {
-    // Only scripts of the page itself send JSON: forms of other sites cannot.
-    if (!HeaderValue(request, "Content-Type").startsWith("application/json")) {
-      return JsonError(QStringLiteral("Expected JSON"), Status::UnsupportedMediaType);
-    }
-    if (request.body().size() > WebServer::kMostBodyBytes) {
-      return JsonError(QStringLiteral("Request too large"), Status::PayloadTooLarge);
-    }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(request.body(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-      return JsonError(QStringLiteral("Expected JSON"), Status::BadRequest);
-    }
-    const QJsonObject body = document.object();
-    if (path == QLatin1String("/api/logon")) {
-      answer = api.Logon(AddressText(request.remoteAddress()), body);
-    } else if (path == QLatin1String("/api/logoff")) {
-      answer = api.Logoff(token);
-    } else if (path == QLatin1String("/api/run")) {
-      answer = api.Run(token, body);
-    } else {
-      return JsonError(QStringLiteral("Not found"), Status::NotFound);
-    }
-  }
+QHttpServerResponse AnswerResponse(const WebAnswer& answer, bool secure) {
   QHttpServerResponse response = Json(answer.body, answer.status);
   if (answer.sessionToken)
     response.setHeader("Set-Cookie", SessionCookie(*answer.sessionToken, secure));
   return response;
+}
+
+// A call of the JSON interface; the answer goes to `respond`, at once or when the commands
+// it runs are done.
+void Api(WebApi& api, const QHttpServerRequest& request, const QString& path, bool secure,
+         const WebResponder& respond) {
+  const QString token = SessionTokenFrom(HeaderValue(request, "Cookie"));
+  if (path == QLatin1String("/api/session") &&
+      request.method() == QHttpServerRequest::Method::Get) {
+    respond(AnswerResponse(api.Session(token), secure));
+    return;
+  }
+  if (request.method() != QHttpServerRequest::Method::Post) {
+    respond(JsonError(QStringLiteral("Method not allowed"), Status::MethodNotAllowed));
+    return;
+  }
+  // Only scripts of the page itself send JSON: forms of other sites cannot.
+  if (!HeaderValue(request, "Content-Type").startsWith("application/json")) {
+    respond(JsonError(QStringLiteral("Expected JSON"), Status::UnsupportedMediaType));
+    return;
+  }
+  if (request.body().size() > WebServer::kMostBodyBytes) {
+    respond(JsonError(QStringLiteral("Request too large"), Status::PayloadTooLarge));
+    return;
+  }
+  QJsonParseError error;
+  const QJsonDocument document = QJsonDocument::fromJson(request.body(), &error);
+  if (error.error != QJsonParseError::NoError || !document.isObject()) {
+    respond(JsonError(QStringLiteral("Expected JSON"), Status::BadRequest));
+    return;
+  }
+  const QJsonObject body = document.object();
+  const auto answered = [respond, secure](const WebAnswer& answer) {
+    respond(AnswerResponse(answer, secure));
+  };
+  if (path == QLatin1String("/api/logon")) {
+    api.Logon(AddressText(request.remoteAddress()), body, answered);
+  } else if (path == QLatin1String("/api/logoff")) {
+    answered(api.Logoff(token));
+  } else if (path == QLatin1String("/api/run")) {
+    api.Run(token, body, answered);
+  } else {
+    respond(JsonError(QStringLiteral("Not found"), Status::NotFound));
+  }
 }
 
 QHttpServerResponse PageResponse(const QString& path) {
@@ -129,17 +141,20 @@ QByteArray SessionCookie(const QString& token, bool secure) {
   return cookie;
 }
 
-QHttpServerResponse AnswerRequest(WebApi& api, const QHttpServerRequest& request, bool secure) {
+void AnswerRequest(WebApi& api, const QHttpServerRequest& request, bool secure,
+                   WebResponder respond) {
+  const WebResponder withHeaders = [respond = std::move(respond)](QHttpServerResponse response) {
+    AddCommonHeaders(response);
+    respond(std::move(response));
+  };
   const QString path = request.url().path();
-  QHttpServerResponse response =
-      path.startsWith(QLatin1String("/api/"))
-          ? Api(api, request, path, secure)
-          : (request.method() == QHttpServerRequest::Method::Get
-                 ? PageResponse(path)
-                 : QHttpServerResponse("text/plain", "Method not allowed",
-                                       Status::MethodNotAllowed));
-  AddCommonHeaders(response);
-  return response;
+  if (path.startsWith(QLatin1String("/api/"))) {
+    Api(api, request, path, secure, withHeaders);
+  } else if (request.method() == QHttpServerRequest::Method::Get) {
+    withHeaders(PageResponse(path));
+  } else {
+    withHeaders(QHttpServerResponse("text/plain", "Method not allowed", Status::MethodNotAllowed));
+  }
 }
 
 }  // namespace corvane

@@ -8,9 +8,11 @@
 #include <QHttpServerResponder>
 #include <QHttpServerResponse>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QTcpServer>
+#include <memory>
 
 #include "base/address_text.h"
 #include "transport/web/web_routes.h"
@@ -96,8 +98,13 @@ void WebServer::Stop() {
 
 bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
   if (!api_) return false;
-  QHttpServerResponse response = AnswerRequest(*api_, request, secure_);
-  response.write(makeResponder(request, socket));
+  // The answer may come after this returns: the responder waits for it, and nothing is
+  // written once the browser's connection has gone.
+  auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
+  const QPointer<QTcpSocket> connection(socket);
+  AnswerRequest(*api_, request, secure_, [responder, connection](QHttpServerResponse response) {
+    if (connection) response.write(std::move(*responder));
+  });
   return true;
 }
 

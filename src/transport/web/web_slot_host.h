@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "protocol/request.h"
 #include "protocol/slot_transport.h"
@@ -15,8 +16,9 @@ class WebSlotHost {
   // Gives the lowest free slot to the connection; -1 when every slot is in use. The slot
   // then awaits its logon like a freshly accepted connection.
   virtual int OpenSlot(SlotTransport& connection) = 0;
-  // Carries out one request on the slot; its replies go to the slot's connection.
-  virtual void Serve(int slot, const Request& request) = 0;
+  // Carries out one request on the slot; its replies go to the slot's connection, then
+  // `done` runs (at once, or later when the request does database work).
+  virtual void Serve(int slot, const Request& request, std::function<void()> done) = 0;
   // The browser left: the slot is freed ("User Logoff").
   virtual void EndSlot(int slot) = 0;
   // Whether the slot still belongs to this connection and holds an accepted logon.

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include "client/event_wait.h"
 #include "core/db/db_session_fixture.h"
 #include "protocol/socket_state.h"
 
@@ -24,7 +25,9 @@ class WebApiTest : public DbSessionTest {
   // Logs on from `address`; the session token, empty when refused.
   QString LogOn(const QString& user = "bob", const QString& password = "secret",
                 const QString& address = "192.0.2.7") {
-    last_ = api_->Logon(address, {{"user", user}, {"password", password}});
+    last_ = Await([&](WebApi::Answer answer) {
+      api_->Logon(address, {{"user", user}, {"password", password}}, std::move(answer));
+    });
     return last_.sessionToken.value_or(QString());
   }
   static QJsonObject Command(const QString& word, const QStringList& fields = {}) {
@@ -34,7 +37,9 @@ class WebApiTest : public DbSessionTest {
   QList<QStringList> Run(const QString& token, const QList<QJsonObject>& commands) {
     QJsonArray list;
     for (const QJsonObject& command : commands) list.append(command);
-    last_ = api_->Run(token, {{"commands", list}});
+    last_ = Await([&](WebApi::Answer answer) {
+      api_->Run(token, {{"commands", list}}, std::move(answer));
+    });
     QList<QStringList> result;
     for (const QJsonValue& perCommand : last_.body.value("replies").toArray()) {
       QStringList texts;
@@ -52,6 +57,14 @@ class WebApiTest : public DbSessionTest {
     return replies.isEmpty() ? QStringList() : replies.front();
   }
   QString Error() const { return last_.body.value("error").toString(); }
+  // A call's answer, once the commands it runs are done.
+  template <typename Call>
+  WebAnswer Await(Call call) {
+    std::optional<WebAnswer> answer;
+    call([&answer](WebAnswer given) { answer = std::move(given); });
+    EXPECT_TRUE(WaitUntil([&] { return answer.has_value(); }, 5000));
+    return answer.value_or(WebAnswer{});
+  }
 
   qint64 now_ = 1'000'000;
   WebAnswer last_;

@@ -1,0 +1,92 @@
+// The slots' database work on the worker threads, and its results back on the event loop.
+#include <QMetaObject>
+
+#include "server/slot_server.h"
+
+namespace corvane {
+
+// One request of a slot on its way through a worker. The worker has the request's own
+// session record and database side; the slot keeps its session for the event-loop thread.
+struct SlotServer::Job {
+  int slot = 0;
+  quint64 generation = 0;
+  Request request;
+  SlotSession session;
+  SlotDatabase database;
+  std::shared_ptr<const Catalogue> catalogue;
+  std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+  std::function<void()> done;
+  // The database whose schema the request may change, while it holds that database's turn.
+  QString schemaDatabase;
+  Replies out;
+};
+
+void SlotServer::StartWork(ClientSlot& slot, const Request& request, std::function<void()> done) {
+  auto job = std::make_shared<Job>();
+  job->slot = slot.number();
+  job->generation = slot.generation();
+  job->request = request;
+  job->done = std::move(done);
+  job->database = slot.BeginWork(job->cancel);
+  job->session = slot.session;
+  // The catalogue changes only on this thread; a request that reads it gets its own copy.
+  job->catalogue = Dispatcher::ReadsCatalogue(request)
+                       ? std::make_shared<const Catalogue>(catalogue_)
+                       : noCatalogue_;
+  if (Dispatcher::ChangesSchema(request) && job->database.database()) {
+    job->schemaDatabase = job->database.database()->Name();
+    if (schemaBusy_.contains(job->schemaDatabase)) {
+      schemaQueue_[job->schemaDatabase].append(job);
+      return;
+    }
+    schemaBusy_.insert(job->schemaDatabase);
+  }
+  Launch(job);
+}
+
+void SlotServer::Launch(const std::shared_ptr<Job>& job) {
+  workers_.start([this, job] {
+    // A slot freed before its request began needs nothing done.
+    if (!job->cancel->load()) {
+      job->database.SetCancelFlag(job->cancel.get());
+      job->out = dispatcher_.Execute({job->slot, job->session, job->database}, job->request,
+                                     *job->catalogue);
+      job->database.SetCancelFlag(nullptr);
+    }
+    QMetaObject::invokeMethod(
+        this, [this, job] { FinishWork(job); }, Qt::QueuedConnection);
+  });
+}
+
+void SlotServer::FinishWork(const std::shared_ptr<Job>& job) {
+  if (!job->schemaDatabase.isEmpty()) {
+    // The next change of that database's schema may run now.
+    QList<std::shared_ptr<Job>>& waiting = schemaQueue_[job->schemaDatabase];
+    if (waiting.isEmpty()) {
+      schemaQueue_.remove(job->schemaDatabase);
+      schemaBusy_.remove(job->schemaDatabase);
+    } else {
+      Launch(waiting.takeFirst());
+    }
+  }
+  ClientSlot& slot = *slots_[job->slot];
+  if (slot.generation() != job->generation) {
+    // The slot was freed meanwhile: the result is dropped.
+    ReleaseDatabase(std::move(job->database));
+  } else {
+    slot.EndWork(std::move(job->session), std::move(job->database), job->out.active);
+    ApplyOutcome(slot, catalogue_, job->out);
+  }
+  if (job->done) job->done();
+  if (slot.generation() == job->generation) slot.transport().ResumeInput();
+}
+
+void SlotServer::ReleaseDatabase(SlotDatabase database) {
+  if (!database.database()) return;
+  auto held = std::make_shared<SlotDatabase>(std::move(database));
+  workers_.start([held] { held->Release(); });
+}
+
+bool SlotServer::WaitForWork(int ms) { return workers_.waitForDone(ms); }
+
+}  // namespace corvane
