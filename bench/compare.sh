@@ -91,6 +91,8 @@ SQL
 echo "Preparing tables of $small_rows and $big_rows records in $work"
 make_table small "$small_rows"
 make_table big "$big_rows"
+# The saved query the heavy clients of the mixed run open: a scan of the large table.
+sqlite3 "$work/big.db" "CREATE VIEW big_selection AS SELECT * FROM big WHERE name LIKE '%77%';"
 
 server_dir="$work/server"
 mkdir -p "$server_dir"
@@ -99,11 +101,12 @@ printf '"small.db","%s"\r\n"big.db","%s"\r\n' "$work/small.db" "$work/big.db" \
   >"$server_dir/database.dat"
 key=$("$server_exe" --dir "$server_dir" --add-user BENCH BENCH)
 
-# $1: 1 = encryption on, 0 = off; $2: the server program (this build's by default). Log file
-# off, several logons per user, no idle limit.
+# $1: 1 = encryption on, 0 = off; $2: the server program (this build's by default); $3: the
+# CPUs it may use (SERVER_CPU by default). Log file off, several logons per user, no idle
+# limit.
 start_server() {
   printf '0,0,5,0,%s\r\n1,0\r\n' "$1" >"$server_dir/general.dat"
-  taskset -c "$server_cpu" "${2:-$server_exe}" --headless --dir "$server_dir" \
+  taskset -c "${3:-$server_cpu}" "${2:-$server_exe}" --headless --dir "$server_dir" \
     >/dev/null 2>"$work/server.err" &
   server_pid=$!
   wait_for_port "$port"
@@ -177,6 +180,25 @@ if [ -n "${BEFORE_SERVER:-}" ]; then
   done
 fi
 
+# Mixed: 49 clients browse the small table, alone and then while one client sorts, finds and
+# opens a saved query and the table on the large one; the server on one core, then on both.
+# And "FindFirst" with 10 clients on one core and on both.
+mixed="$work/mixed.txt"
+: >"$mixed"
+all_cpus="$server_cpu,$client_cpu"
+for cores in one both; do
+  cpus=$([ "$cores" = one ] && echo "$server_cpu" || echo "$all_cpus")
+  start_server 0 "" "$cpus"
+  bench --workload next --database 0 --clients 49 --seconds "$run_seconds" |
+    sed "s/^/cores=$cores /" | tee -a "$mixed"
+  bench --workload next --database 0 --clients 49 --seconds "$run_seconds" --heavy-clients 1 \
+    --heavy-database 1 --heavy-query 0 --sort name --find-text 999999 |
+    sed "s/^/cores=$cores /" | tee -a "$mixed"
+  bench --workload findfirst --database 0 --find-text 99999 --clients 10 \
+    --seconds "$run_seconds" | sed "s/^/cores=$cores /" | tee -a "$mixed"
+  stop_server
+done
+
 # Memory: a fresh server, 99 clients each holding the large table open.
 start_server 0
 bench --workload hold --database 1 --clients 99 --seconds 1 |
@@ -236,6 +258,19 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
   echo "| \"RequestTheTable\" / SELECT rowid | $open_ms | $shell_scan | $(ratio "$open_ms" "$shell_scan") | ≤ 1.5 |"
   echo "| \"Sort\" name / ORDER BY name COLLATE NOCASE | $sort_ms | $shell_sort | $(ratio "$sort_ms" "$shell_sort") | ≤ 2 |"
   echo "| \"FindFirst\" 0 999999 / id LIKE '999999%' | $find_ms | $shell_like | $(ratio "$find_ms" "$shell_like") | ≤ 2 |"
+  echo
+  echo "| Server on | Browsing clients | Heavy clients | \"Next\"/s | p50 µs | p99 µs | max µs |"
+  echo "|---|---|---|---|---|---|---|"
+  grep "workload=next" "$mixed" | while read -r line; do
+    echo "| $(value cores <<<" $line") | $(value clients <<<"$line") |" \
+      "$(value heavy_clients <<<"$line") | $(value rps <<<"$line") |" \
+      "$(value p50_us <<<"$line") | $(value p99_us <<<"$line") | $(value max_us <<<"$line") |"
+  done
+  find_one=$(grep "^cores=one workload=findfirst" "$mixed" | value rps)
+  find_both=$(grep "^cores=both workload=findfirst" "$mixed" | value rps)
+  echo
+  echo "\"FindFirst\" with 10 clients: $find_one/s on one core, $find_both/s on both" \
+    "($(ratio "$find_both" "$find_one") ×)"
   echo
   if [ -s "$before_after" ]; then
     median_cpu() {

@@ -21,6 +21,9 @@ struct Options {
   RunLimits limits;
   QList<int> clientCounts;
   pid_t serverPid = 0;
+  // Clients working on a large table beside the measured ones (the mixed run).
+  int heavyClients = 0;
+  WorkloadSpec heavy;
 };
 
 QCommandLineOption Option(const char* name, const char* help, const char* value = nullptr,
@@ -59,6 +62,12 @@ bool ReadOptions(const QStringList& arguments, Options& options) {
       Option("warmup", "Seconds run before measuring.", "s", "0.5"),
       Option("requests", "Requests per client (ends the run early).", "n", "0"),
       Option("timeout", "Time limit of each preparation step, in ms.", "ms", "60000"),
+      Option("heavy-clients",
+             "Clients that sort, find and open a saved query and the table, in turn, beside "
+             "the measured ones; their figures are printed too (workload=heavy).",
+             "n", "0"),
+      Option("heavy-database", "Database of the heavy clients.", "n", "1"),
+      Option("heavy-query", "Saved query the heavy clients open.", "n", "0"),
       Option("server-pid",
              "The server's process: reports its CPU time per request, and its resident size "
              "before and after opening.",
@@ -96,6 +105,12 @@ bool ReadOptions(const QStringList& arguments, Options& options) {
     options.serverPid = static_cast<pid_t>(number("server-pid"));
     options.limits.serverPid = options.serverPid;
   }
+  options.heavyClients = static_cast<int>(number("heavy-clients"));
+  options.heavy = options.spec;
+  options.heavy.kind = WorkloadKind::kHeavy;
+  options.heavy.database = static_cast<int>(number("heavy-database"));
+  options.heavy.table = 0;
+  options.heavy.query = static_cast<int>(number("heavy-query"));
   for (const QString& count : parser.value(QStringLiteral("clients")).split(',')) {
     bool valid = false;
     const int clients = count.trimmed().toInt(&valid);
@@ -114,7 +129,7 @@ bool ReadOptions(const QStringList& arguments, Options& options) {
 
 double Micros(int64_t nanoseconds) { return nanoseconds / 1000.0; }
 
-void PrintResult(const Options& options, int clients, RunResult& result,
+void PrintResult(const Options& options, WorkloadKind kind, int clients, RunResult& result,
                  std::optional<int64_t> rssIdle, std::optional<int64_t> rssOpen) {
   QByteArray words;
   for (const auto& [word, count] : result.replyWords) {
@@ -122,13 +137,14 @@ void PrintResult(const Options& options, int clients, RunResult& result,
     words += word + ':' + QByteArray::number(count);
   }
   std::printf(
-      "workload=%s clients=%d encryption=%s requests=%lld seconds=%.2f rps=%.0f p50_us=%.1f "
-      "p99_us=%.1f p999_us=%.1f max_us=%.1f errors=%lld replies=%s",
-      WorkloadName(options.spec.kind).constData(), clients, result.encrypted ? "on" : "off",
-      static_cast<long long>(result.requests), result.seconds, result.RequestsPerSecond(),
-      Micros(result.latency.Percentile(0.50)), Micros(result.latency.Percentile(0.99)),
-      Micros(result.latency.Percentile(0.999)), Micros(result.latency.Max()),
-      static_cast<long long>(result.errors), words.isEmpty() ? "-" : words.constData());
+      "workload=%s clients=%d heavy_clients=%d encryption=%s requests=%lld seconds=%.2f "
+      "rps=%.0f p50_us=%.1f p99_us=%.1f p999_us=%.1f max_us=%.1f errors=%lld replies=%s",
+      WorkloadName(kind).constData(), clients, options.heavyClients,
+      result.encrypted ? "on" : "off", static_cast<long long>(result.requests), result.seconds,
+      result.RequestsPerSecond(), Micros(result.latency.Percentile(0.50)),
+      Micros(result.latency.Percentile(0.99)), Micros(result.latency.Percentile(0.999)),
+      Micros(result.latency.Max()), static_cast<long long>(result.errors),
+      words.isEmpty() ? "-" : words.constData());
   std::printf(" client_cpu_us=%.1f", result.OwnCpuPerRequestUs());
   if (result.serverCpuNanoseconds >= 0) {
     std::printf(" server_cpu_us=%.1f", result.ServerCpuPerRequestUs());
@@ -154,17 +170,32 @@ int main(int argc, char** argv) {
     RunLimits limits = options.limits;
     limits.clients = clients;
     LoadRun run(options.target, options.spec, limits);
+    // The heavy clients work for the whole of the measured run, warm-up included.
+    RunLimits heavyLimits = limits;
+    heavyLimits.clients = options.heavyClients;
+    heavyLimits.serverPid = 0;
+    LoadRun heavy(options.target, options.heavy, heavyLimits);
     std::optional<int64_t> rssIdle;
     std::optional<int64_t> rssOpen;
     try {
       if (options.serverPid > 0) rssIdle = ResidentKib(options.serverPid);
+      if (options.heavyClients > 0) heavy.Prepare();
       run.Prepare();
       if (options.serverPid > 0) rssOpen = ResidentKib(options.serverPid);
       if (options.spec.kind == WorkloadKind::kHold && limits.seconds > 0) {
         std::this_thread::sleep_for(std::chrono::duration<double>(limits.seconds));
       }
+      RunResult heavyResult;
+      std::thread heavyThread;
+      if (options.heavyClients > 0) {
+        heavyThread = std::thread([&heavy, &heavyResult] { heavyResult = heavy.Measure(); });
+      }
       RunResult result = run.Measure();
-      PrintResult(options, clients, result, rssIdle, rssOpen);
+      if (heavyThread.joinable()) heavyThread.join();
+      PrintResult(options, options.spec.kind, clients, result, rssIdle, rssOpen);
+      if (options.heavyClients > 0) {
+        PrintResult(options, WorkloadKind::kHeavy, options.heavyClients, heavyResult, {}, {});
+      }
     } catch (const LoadError& error) {
       Fail(QStringLiteral("%1 clients: %2").arg(clients).arg(QString::fromStdString(error.what())));
       return 1;

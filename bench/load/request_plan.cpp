@@ -14,7 +14,7 @@ constexpr KindName kKindNames[] = {
     {WorkloadKind::kNext, "next"},           {WorkloadKind::kSendTheData, "senddata"},
     {WorkloadKind::kFindFirst, "findfirst"}, {WorkloadKind::kUpdate, "update"},
     {WorkloadKind::kOpen, "open"},           {WorkloadKind::kSort, "sort"},
-    {WorkloadKind::kHold, "hold"},
+    {WorkloadKind::kHold, "hold"},           {WorkloadKind::kHeavy, "heavy"},
 };
 
 // Alternates a value between two texts, so every update really writes.
@@ -53,7 +53,8 @@ QByteArray RequestPlan::OpenText() const {
 }
 
 bool RequestPlan::FixedText() const {
-  return spec_.kind != WorkloadKind::kNext && spec_.kind != WorkloadKind::kUpdate;
+  return spec_.kind != WorkloadKind::kNext && spec_.kind != WorkloadKind::kUpdate &&
+         spec_.kind != WorkloadKind::kHeavy;
 }
 
 bool RequestPlan::FinalReply(const ClientReply& reply) const {
@@ -83,6 +84,18 @@ std::optional<QByteArray> RequestPlan::NextText(const ClientReply* previous) {
       }
       return MessageText("Update", values);
     }
+    case WorkloadKind::kHeavy:
+      switch (step_++ % 4) {
+        case 0:
+          return MessageText("Sort", {spec_.sortOrder});
+        case 1:
+          return MessageText("FindFirst", {QByteArray::number(spec_.findMode), spec_.findText});
+        case 2:
+          return MessageText("RequestTheQuery",
+                             {QByteArray::number(spec_.database), QByteArray::number(spec_.query)});
+        default:
+          return OpenText();
+      }
     case WorkloadKind::kHold:
     default:
       return std::nullopt;

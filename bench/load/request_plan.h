@@ -17,6 +17,7 @@ enum class WorkloadKind {
   kOpen,         // "RequestTheTable": opening the table and reading its field list
   kSort,         // "Sort" with a fixed order
   kHold,         // nothing: the sets stay open (memory)
+  kHeavy,        // in turn "Sort", "FindFirst", a saved query opened, the table opened again
 };
 
 std::optional<WorkloadKind> ParseWorkloadKind(const QByteArray& name);
@@ -30,6 +31,7 @@ struct WorkloadSpec {
   QByteArray findText;
   QByteArray sortOrder;
   int updateField = 1;  // the value (0-based, in field order) an update changes
+  int query = 0;        // the saved query a heavy client opens, as numbered by "RequestQuery"
 };
 
 // STX, the word, then each field followed by EOT.
@@ -54,6 +56,7 @@ class RequestPlan {
 
  private:
   WorkloadSpec spec_;
+  int step_ = 0;  // where a heavy client is in its turn
 };
 
 }  // namespace corvane::load

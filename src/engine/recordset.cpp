@@ -1,5 +1,7 @@
 #include "engine/recordset.h"
 
+#include <optional>
+
 #include "engine/connection.h"
 #include "engine/engine_error.h"
 #include "engine/field_values.h"
@@ -109,6 +111,8 @@ void Recordset::Fetch() {
   missing_ = false;
   fetch_.Reset();
   fetch_.Bind(1, Variant(keys_[position_]));
+  std::optional<Connection::TimeLimit> limit;
+  if (source_.clientQuery) limit.emplace(*connection_);
   if (!fetch_.Step()) {
     missing_ = true;
     return;

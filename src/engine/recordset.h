@@ -40,6 +40,9 @@ struct SetSource {
   QString keyTable;
   QStringList keyColumns;  // primary key columns of table, in key order
   QString tempTable;       // engine temporary table to drop with the set
+  // A client's query: reading a record is held to the same time limit as opening it, since
+  // the client's select list is evaluated for every record read.
+  bool clientQuery = false;
 };
 
 // A dynaset: the keys of its records in order, and the current record fetched by key.

@@ -202,6 +202,7 @@ std::unique_ptr<Recordset> OpenCopiedSet(const std::shared_ptr<Connection>& conn
                         .arg(columns.join(QStringLiteral(", ")), temp, key);
   source.findFrom = QStringLiteral("temp.") + temp;
   source.findKey = key;
+  source.clientQuery = true;
   return std::make_unique<Recordset>(connection, name, source, std::move(fields));
 }
 
@@ -274,6 +275,7 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<Connection>& conne
       }
       source.fetchSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
                             .arg(shape->selectList, shape->fromText, key);
+      source.clientQuery = true;
       return std::make_unique<Recordset>(connection, name, source, std::move(fields));
     }
   }

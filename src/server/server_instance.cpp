@@ -99,7 +99,7 @@ void ServerInstance::Unload() {
   inactivityTimer_.stop();
   slots_.WaitForWork(kRunningWorkGraceMs);
   slots_.FreeEverySlot(FreeReason::kShutdown);
-  slots_.WaitForWork(kStoppedWorkWaitMs);
+  slots_.SettleStoppedWork(kStoppedWorkWaitMs);
   files_.SaveWindowPlacement(settings_);
   slots_.CloseListener();
   web_.reset();
@@ -122,7 +122,7 @@ void ServerInstance::SetDatabaseCheckProgress(DatabaseCheckProgress* progress) {
 void ServerInstance::DisconnectAllClients() {
   slots_.WaitForWork(kRunningWorkGraceMs);
   slots_.FreeEverySlot(FreeReason::kDisconnectAll);
-  slots_.WaitForWork(kStoppedWorkWaitMs);
+  slots_.SettleStoppedWork(kStoppedWorkWaitMs);
 }
 
 void ServerInstance::BeginSetup(int disconnected) {

@@ -98,6 +98,9 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // Waits at most `ms` for the work running on the workers; false when some still runs.
   // Exit and the setup's disconnection give running work a moment before stopping it.
   bool WaitForWork(int ms);
+  // After freeing slots whose work ran: waits at most `ms` for the stopped work, takes in
+  // its results (releasing the freed slots' databases) and waits for the releases.
+  void SettleStoppedWork(int ms);
   int WorkerCount() const { return workers_.maxThreadCount(); }
 
   // --- Timer work ---

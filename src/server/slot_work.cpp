@@ -1,4 +1,5 @@
 // The slots' database work on the worker threads, and its results back on the event loop.
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include "server/slot_server.h"
@@ -88,5 +89,13 @@ void SlotServer::ReleaseDatabase(SlotDatabase database) {
 }
 
 bool SlotServer::WaitForWork(int ms) { return workers_.waitForDone(ms); }
+
+void SlotServer::SettleStoppedWork(int ms) {
+  workers_.waitForDone(ms);
+  // The results are queued calls: taken in here, they do not wait for the event loop, which
+  // may not run again.
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+  workers_.waitForDone(ms);
+}
 
 }  // namespace corvane

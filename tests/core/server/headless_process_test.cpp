@@ -98,5 +98,30 @@ TEST_F(HeadlessServerTest, ServesPrintsRowsAndShutsDownCleanlyOnSigterm) {
   }
 }
 
+TEST_F(HeadlessServerTest, SigtermDuringAClientsLongQueryStopsItAndShutsDown) {
+  WriteSetup({"sample.db"});
+  ExecOnFile(
+      Path("sample.db"),
+      QString::fromUtf8(ReadFileBytes(QStringLiteral(CORVANE_SOURCE_DIR "/data/sample.sql"))));
+  StartServer();
+  auto client = LoggedOn();
+  ASSERT_EQ(client->Request("RequestTablesWiz", {"0"})->word, "TablesWiz");
+  // Hundreds of millions of rows: the query runs far longer than the shutdown may take.
+  client->Send("CreateQuery", {"Everything",
+                               "SELECT a.CustomerID FROM Customers a, "
+                               "Customers b, Customers c, Customers d"});
+  EXPECT_FALSE(client->ReadReply(500));
+  ::kill(static_cast<pid_t>(server_.processId()), SIGTERM);
+  ASSERT_TRUE(server_.waitForFinished(15000));
+  EXPECT_EQ(server_.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(server_.exitCode(), 0);
+  EXPECT_TRUE((output_ + server_.readAllStandardOutput()).contains("Server Shutdown"));
+  EXPECT_EQ(QueryOnFile(Path("sample.db"), "PRAGMA integrity_check").toString(), "ok");
+  // The query the client was storing went with its slot.
+  EXPECT_FALSE(
+      QueryOnFile(Path("sample.db"), "SELECT 1 FROM sqlite_master WHERE name = 'Everything'")
+          .isValid());
+}
+
 }  // namespace
 }  // namespace corvane::test
