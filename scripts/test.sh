@@ -32,7 +32,7 @@ case "${1:-}" in
     labels="^(db|net|web|server)$"
     # Any report fails the test; Qt's own threads are not instrumented, so what happens
     # inside Qt is left out.
-    export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/sanitize/tsan.supp"
+    export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$PWD/tests/sanitize/tsan.supp"
     ;;
 esac
 

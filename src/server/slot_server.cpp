@@ -7,6 +7,13 @@
 
 namespace corvane {
 
+namespace {
+
+// How long the server's end waits for the work it stopped.
+constexpr int kStopWaitMs = 10000;
+
+}  // namespace
+
 SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, UserDirectory& users,
                        ActivityReporter& activity, PseudoRandom& random, const QLocale& locale,
                        const ConnectionLimits& limits, QObject* parent)
@@ -20,9 +27,9 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
       formats_(locale),
       services_{settings, users, *this, keySeed_, formats_},
       dispatcher_(services_),
-      listener_([this] { return ReserveSlot(); }, limits.handshakeHoldLimitMs) {
+      listener_([this] { return ReserveSlot(); }, limits.handshakeHoldLimitMs),
+      workers_(std::max(kMinimumWorkers, QThread::idealThreadCount())) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
-  workers_.setMaxThreadCount(std::max(kMinimumWorkers, QThread::idealThreadCount()));
   for (int n = 0; n < kSlotCount; ++n) {
     slots_[n] = std::make_unique<ClientSlot>(n, activity_, currentUsers_);
     ClientSlot& slot = *slots_[n];
@@ -46,7 +53,7 @@ SlotServer::~SlotServer() {
   for (const auto& slot : slots_) {
     if (slot->Busy()) slot->Free(FreeReason::kShutdown);
   }
-  workers_.waitForDone();
+  workers_.WaitForDone(kStopWaitMs);
 }
 
 void SlotServer::StartListening() {

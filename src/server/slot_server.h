@@ -6,10 +6,11 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
-#include <QThreadPool>
 #include <array>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "activity/activity_reporter.h"
 #include "base/catalogue.h"
@@ -20,6 +21,7 @@
 #include "commands/dispatcher.h"
 #include "commands/value_text.h"
 #include "config/user_directory.h"
+#include "server/worker_pool.h"
 #include "transport/tcp/connection_limits.h"
 #include "transport/tcp/handshake_listener.h"
 #include "transport/tcp/slot_socket.h"
@@ -101,7 +103,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // After freeing slots whose work ran: waits at most `ms` for the stopped work, takes in
   // its results (releasing the freed slots' databases) and waits for the releases.
   void SettleStoppedWork(int ms);
-  int WorkerCount() const { return workers_.maxThreadCount(); }
+  int WorkerCount() const { return workers_.ThreadCount(); }
 
   // --- Timer work ---
   int16_t KeySeed() const { return keySeed_; }
@@ -118,13 +120,18 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   void StatusRefreshed();
   void ListenerError(const QString& description);
 
+ private Q_SLOTS:
+  // The work the workers finished since the last call, on the event-loop thread.
+  void TakeFinishedWork();
+
  private:
   struct Job;
   bool UserNameInUse(const QString& userName, int slot) const override;
   quint16 ReserveSlot();
   void StartWork(ClientSlot& slot, const Request& request, std::function<void()> done);
   void Launch(const std::shared_ptr<Job>& job);
-  // On the event-loop thread, once the worker is done.
+  // On a worker: the job is done and waits for the event-loop thread.
+  void PostFinished(std::shared_ptr<Job> job);
   void FinishWork(const std::shared_ptr<Job>& job);
   // A freed slot's database side is closed on a worker (removing an unsaved query writes).
   void ReleaseDatabase(SlotDatabase database);
@@ -151,8 +158,11 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // database: the databases with such a change running, and the requests waiting for them.
   QSet<QString> schemaBusy_;
   QHash<QString, QList<std::shared_ptr<Job>>> schemaQueue_;
+  // Jobs the workers finished and the event-loop thread has not taken in yet.
+  std::mutex finishedMutex_;
+  std::vector<std::shared_ptr<Job>> finished_;
   // Last: destroyed first, it waits for the work still running, which uses the rest.
-  QThreadPool workers_;
+  WorkerPool workers_;
 };
 
 }  // namespace corvane

@@ -1,5 +1,4 @@
 // The slots' database work on the worker threads, and its results back on the event loop.
-#include <QCoreApplication>
 #include <QMetaObject>
 
 #include "server/slot_server.h"
@@ -46,7 +45,7 @@ void SlotServer::StartWork(ClientSlot& slot, const Request& request, std::functi
 }
 
 void SlotServer::Launch(const std::shared_ptr<Job>& job) {
-  workers_.start([this, job] {
+  workers_.Start([this, job] {
     // A slot freed before its request began needs nothing done.
     if (!job->cancel->load()) {
       job->database.SetCancelFlag(job->cancel.get());
@@ -54,9 +53,28 @@ void SlotServer::Launch(const std::shared_ptr<Job>& job) {
                                      *job->catalogue);
       job->database.SetCancelFlag(nullptr);
     }
-    QMetaObject::invokeMethod(
-        this, [this, job] { FinishWork(job); }, Qt::QueuedConnection);
+    PostFinished(job);
   });
+}
+
+void SlotServer::PostFinished(std::shared_ptr<Job> job) {
+  bool first = false;
+  {
+    std::lock_guard<std::mutex> lock(finishedMutex_);
+    first = finished_.empty();
+    finished_.push_back(std::move(job));
+  }
+  // One call takes in everything finished until it runs.
+  if (first) QMetaObject::invokeMethod(this, "TakeFinishedWork", Qt::QueuedConnection);
+}
+
+void SlotServer::TakeFinishedWork() {
+  std::vector<std::shared_ptr<Job>> jobs;
+  {
+    std::lock_guard<std::mutex> lock(finishedMutex_);
+    jobs.swap(finished_);
+  }
+  for (const std::shared_ptr<Job>& job : jobs) FinishWork(job);
 }
 
 void SlotServer::FinishWork(const std::shared_ptr<Job>& job) {
@@ -85,17 +103,16 @@ void SlotServer::FinishWork(const std::shared_ptr<Job>& job) {
 void SlotServer::ReleaseDatabase(SlotDatabase database) {
   if (!database.database()) return;
   auto held = std::make_shared<SlotDatabase>(std::move(database));
-  workers_.start([held] { held->Release(); });
+  workers_.Start([held] { held->Release(); });
 }
 
-bool SlotServer::WaitForWork(int ms) { return workers_.waitForDone(ms); }
+bool SlotServer::WaitForWork(int ms) { return workers_.WaitForDone(ms); }
 
 void SlotServer::SettleStoppedWork(int ms) {
-  workers_.waitForDone(ms);
-  // The results are queued calls: taken in here, they do not wait for the event loop, which
-  // may not run again.
-  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-  workers_.waitForDone(ms);
+  workers_.WaitForDone(ms);
+  // Taken in here, the results do not wait for the event loop, which may not run again.
+  TakeFinishedWork();
+  workers_.WaitForDone(ms);
 }
 
 }  // namespace corvane

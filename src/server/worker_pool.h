@@ -1,0 +1,39 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace corvane {
+
+// A fixed set of worker threads taking work from one queue, first in first out. The queue
+// is the only thing they share with the thread that hands them work.
+class WorkerPool {
+ public:
+  explicit WorkerPool(int threads);
+  // Waits for the running work; work still queued is dropped.
+  ~WorkerPool();
+  WorkerPool(const WorkerPool&) = delete;
+  WorkerPool& operator=(const WorkerPool&) = delete;
+
+  void Start(std::function<void()> work);
+  // Waits at most `ms` until nothing is queued or running; false when something still is.
+  bool WaitForDone(int ms);
+  int ThreadCount() const { return static_cast<int>(threads_.size()); }
+
+ private:
+  void Work();
+
+  std::mutex mutex_;
+  std::condition_variable queued_;
+  std::condition_variable idle_;
+  std::deque<std::function<void()>> queue_;
+  int running_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace corvane
