@@ -243,7 +243,7 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
   for e in on off; do
     for c in ${clients//,/ }; do
       r=$(grep "^redis beside=$e clients=$c " "$redis")
-      n=$(grep "^workload=next clients=$c encryption=$e " "$runs")
+      n=$(grep "^workload=next clients=$c heavy_clients=0 encryption=$e " "$runs")
       echo "| $e | $c | $(value rps <<<"$n") | $(value p50_us <<<"$n") | $(value p99_us <<<"$n") |" \
         "$(value rps <<<"$r" | sed 's/\..*//') | $(value p50_us <<<"$r") | $(value p99_us <<<"$r") |" \
         "$(ratio "$(value rps <<<"$n")" "$(value rps <<<"$r")") |"

@@ -1,5 +1,6 @@
 #include "process_memory.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -19,10 +20,21 @@ std::optional<int64_t> ResidentKib(pid_t pid) {
 }
 
 std::optional<int64_t> CpuNanoseconds(pid_t pid) {
-  std::ifstream schedstat("/proc/" + std::to_string(pid) + "/schedstat");
-  int64_t nanoseconds = 0;
-  if (schedstat >> nanoseconds) return nanoseconds;
-  return std::nullopt;
+  // Every thread of the process: the server's workers as well as its event loop.
+  const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code error;
+  int64_t total = 0;
+  bool any = false;
+  for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+    std::ifstream schedstat(task.path() / "schedstat");
+    int64_t nanoseconds = 0;
+    if (schedstat >> nanoseconds) {
+      total += nanoseconds;
+      any = true;
+    }
+  }
+  if (!any) return std::nullopt;
+  return total;
 }
 
 }  // namespace corvane::load

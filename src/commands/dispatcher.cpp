@@ -48,6 +48,23 @@ bool Dispatcher::RunsOnWorker(const Request& request, const SlotSession& session
   }
 }
 
+bool Dispatcher::MayTakeLong(const Request& request) {
+  const std::optional<Command> command = CommandOfWord(request.word);
+  if (!command) return false;
+  switch (*command) {
+    case Command::kRequestTheTable:
+    case Command::kRequestTheQuery:
+    case Command::kRequestTablesWiz:
+    case Command::kCreateQuery:
+    case Command::kSort:
+    case Command::kFindFirst:
+    case Command::kFindNext:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool Dispatcher::ReadsCatalogue(const Request& request) {
   const std::optional<Command> command = CommandOfWord(request.word);
   if (!command) return false;

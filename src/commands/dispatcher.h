@@ -32,6 +32,9 @@ class Dispatcher {
   // runs on a worker thread; the rest (logon, the lists, refusals, errors of reading) is
   // quick and touches the server's shared state, and runs on the event-loop thread.
   static bool RunsOnWorker(const Request& request, const SlotSession& session);
+  // Whether the request may take long whatever the client does next: it opens a set (every
+  // key of a table or query is read), sorts, finds or stores a query.
+  static bool MayTakeLong(const Request& request);
   // Whether the request reads the published databases and their lists.
   static bool ReadsCatalogue(const Request& request);
   // Whether the request changes its database's schema (stores or deletes a query).

@@ -28,7 +28,8 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
       services_{settings, users, *this, keySeed_, formats_},
       dispatcher_(services_),
       listener_([this] { return ReserveSlot(); }, limits.handshakeHoldLimitMs),
-      workers_(std::max(kMinimumWorkers, QThread::idealThreadCount())) {
+      quickWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount())),
+      longWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount()), kLongWorkNice) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
   for (int n = 0; n < kSlotCount; ++n) {
     slots_[n] = std::make_unique<ClientSlot>(n, activity_, currentUsers_);
@@ -38,7 +39,7 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
     slot.SetOwnTransport(*sockets_[n]);
     sockets_[n]->SetHandlers({
         .accepted = [&slot] { slot.Begin(); },
-        .request = [this, &slot](const Request& request) { Serve(slot, request); },
+        .request = [this, &slot](Request request) { Serve(slot, std::move(request)); },
         .overfull =
             [this, &slot](const QString& note) {
               activity_.LogNote(note, slot.session.SlotUserName);
@@ -53,7 +54,7 @@ SlotServer::~SlotServer() {
   for (const auto& slot : slots_) {
     if (slot->Busy()) slot->Free(FreeReason::kShutdown);
   }
-  workers_.WaitForDone(kStopWaitMs);
+  WaitForWork(kStopWaitMs);
 }
 
 void SlotServer::StartListening() {
@@ -91,9 +92,13 @@ quint16 SlotServer::ReserveSlot() {
   return sockets_[slot]->LocalPort();
 }
 
-void SlotServer::Serve(ClientSlot& slot, const Request& request, std::function<void()> done) {
+void SlotServer::Serve(ClientSlot& slot, Request request, std::function<void()> done) {
+  if (slot.Busy()) {
+    pending_[slot.number()].push_back({slot.generation(), std::move(request), std::move(done)});
+    return;
+  }
   if (Dispatcher::RunsOnWorker(request, slot.session)) {
-    StartWork(slot, request, std::move(done));
+    StartWork(slot, std::move(request), std::move(done));
     return;
   }
   ApplyOutcome(slot, catalogue_, dispatcher_.Execute(slot.Live(), request, catalogue_));
@@ -111,7 +116,7 @@ void SlotServer::Serve(int slot, const Request& request, std::function<void()> d
     if (done) done();
     return;
   }
-  Serve(*slots_[slot], request, std::move(done));
+  Serve(*slots_[slot], Request(request), std::move(done));
 }
 
 void SlotServer::EndSlot(int slot) {

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -29,8 +30,12 @@
 
 namespace corvane {
 
-// Database work runs on at least this many worker threads (as many as there are cores).
+// Database work runs on at least this many worker threads (as many as there are cores), in
+// two pools: quick requests (moves, record replies, edits) on one, and those that may take
+// long (opening sets, sorts, finds, client queries) on the other, at a lower priority, so
+// that on a busy machine a client's sort never takes the processor from another's "Next".
 inline constexpr int kMinimumWorkers = 2;
+inline constexpr int kLongWorkNice = 5;
 
 // The three panels of the status bar.
 struct StatusTexts {
@@ -74,7 +79,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // Carries out one request of the slot, on a worker when it does database work: its
   // replies go to the slot's transport and its events to the activity list, then `done`
   // runs (also when the slot was freed meanwhile).
-  void Serve(ClientSlot& slot, const Request& request, std::function<void()> done = {});
+  void Serve(ClientSlot& slot, Request request, std::function<void()> done = {});
 
   // --- Web sessions ---
   int OpenSlot(SlotTransport& connection) override;
@@ -103,7 +108,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // After freeing slots whose work ran: waits at most `ms` for the stopped work, takes in
   // its results (releasing the freed slots' databases) and waits for the releases.
   void SettleStoppedWork(int ms);
-  int WorkerCount() const { return workers_.ThreadCount(); }
+  int WorkerCount() const { return quickWorkers_.ThreadCount(); }
 
   // --- Timer work ---
   int16_t KeySeed() const { return keySeed_; }
@@ -126,9 +131,17 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
 
  private:
   struct Job;
+  // A request that came while the slot's previous one still ran (a browser may send its
+  // next call before the last is answered); it runs when the slot is free, in order.
+  struct Pending {
+    quint64 generation = 0;
+    Request request;
+    std::function<void()> done;
+  };
+  void ServePending(ClientSlot& slot);
   bool UserNameInUse(const QString& userName, int slot) const override;
   quint16 ReserveSlot();
-  void StartWork(ClientSlot& slot, const Request& request, std::function<void()> done);
+  void StartWork(ClientSlot& slot, Request request, std::function<void()> done);
   void Launch(const std::shared_ptr<Job>& job);
   // On a worker: the job is done and waits for the event-loop thread.
   void PostFinished(std::shared_ptr<Job> job);
@@ -158,11 +171,13 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // database: the databases with such a change running, and the requests waiting for them.
   QSet<QString> schemaBusy_;
   QHash<QString, QList<std::shared_ptr<Job>>> schemaQueue_;
+  std::array<std::deque<Pending>, kSlotCount> pending_;
   // Jobs the workers finished and the event-loop thread has not taken in yet.
   std::mutex finishedMutex_;
   std::vector<std::shared_ptr<Job>> finished_;
-  // Last: destroyed first, it waits for the work still running, which uses the rest.
-  WorkerPool workers_;
+  // Last: destroyed first, they wait for the work still running, which uses the rest.
+  WorkerPool quickWorkers_;
+  WorkerPool longWorkers_;
 };
 
 }  // namespace corvane

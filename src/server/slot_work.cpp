@@ -1,5 +1,7 @@
 // The slots' database work on the worker threads, and its results back on the event loop.
 #include <QMetaObject>
+#include <algorithm>
+#include <chrono>
 
 #include "server/slot_server.h"
 
@@ -14,26 +16,30 @@ struct SlotServer::Job {
   SlotSession session;
   SlotDatabase database;
   std::shared_ptr<const Catalogue> catalogue;
-  std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+  // Set when the slot is freed meanwhile.
+  std::atomic<bool> cancel{false};
   std::function<void()> done;
+  bool mayTakeLong = false;
   // The database whose schema the request may change, while it holds that database's turn.
   QString schemaDatabase;
   Replies out;
 };
 
-void SlotServer::StartWork(ClientSlot& slot, const Request& request, std::function<void()> done) {
+void SlotServer::StartWork(ClientSlot& slot, Request request, std::function<void()> done) {
   auto job = std::make_shared<Job>();
   job->slot = slot.number();
   job->generation = slot.generation();
-  job->request = request;
+  job->mayTakeLong = Dispatcher::MayTakeLong(request);
+  job->request = std::move(request);
   job->done = std::move(done);
-  job->database = slot.BeginWork(job->cancel);
+  // The slot holds the flag through the job, which lives as long as either needs it.
+  job->database = slot.BeginWork(std::shared_ptr<std::atomic<bool>>(job, &job->cancel));
   job->session = slot.session;
   // The catalogue changes only on this thread; a request that reads it gets its own copy.
-  job->catalogue = Dispatcher::ReadsCatalogue(request)
+  job->catalogue = Dispatcher::ReadsCatalogue(job->request)
                        ? std::make_shared<const Catalogue>(catalogue_)
                        : noCatalogue_;
-  if (Dispatcher::ChangesSchema(request) && job->database.database()) {
+  if (Dispatcher::ChangesSchema(job->request) && job->database.database()) {
     job->schemaDatabase = job->database.database()->Name();
     if (schemaBusy_.contains(job->schemaDatabase)) {
       schemaQueue_[job->schemaDatabase].append(job);
@@ -45,10 +51,11 @@ void SlotServer::StartWork(ClientSlot& slot, const Request& request, std::functi
 }
 
 void SlotServer::Launch(const std::shared_ptr<Job>& job) {
-  workers_.Start([this, job] {
+  WorkerPool& workers = job->mayTakeLong ? longWorkers_ : quickWorkers_;
+  workers.Start([this, job] {
     // A slot freed before its request began needs nothing done.
-    if (!job->cancel->load()) {
-      job->database.SetCancelFlag(job->cancel.get());
+    if (!job->cancel.load()) {
+      job->database.SetCancelFlag(&job->cancel);
       job->out = dispatcher_.Execute({job->slot, job->session, job->database}, job->request,
                                      *job->catalogue);
       job->database.SetCancelFlag(nullptr);
@@ -97,22 +104,43 @@ void SlotServer::FinishWork(const std::shared_ptr<Job>& job) {
     ApplyOutcome(slot, catalogue_, job->out);
   }
   if (job->done) job->done();
-  if (slot.generation() == job->generation) slot.transport().ResumeInput();
+  ServePending(slot);
+  if (!slot.Busy() && slot.generation() == job->generation) slot.transport().ResumeInput();
+}
+
+void SlotServer::ServePending(ClientSlot& slot) {
+  std::deque<Pending>& pending = pending_[slot.number()];
+  while (!slot.Busy() && !pending.empty()) {
+    Pending next = std::move(pending.front());
+    pending.pop_front();
+    if (next.generation == slot.generation()) {
+      Serve(slot, std::move(next.request), std::move(next.done));
+    } else if (next.done) {
+      // Its client is gone: it is answered as a request to a freed slot.
+      next.done();
+    }
+  }
 }
 
 void SlotServer::ReleaseDatabase(SlotDatabase database) {
   if (!database.database()) return;
   auto held = std::make_shared<SlotDatabase>(std::move(database));
-  workers_.Start([held] { held->Release(); });
+  quickWorkers_.Start([held] { held->Release(); });
 }
 
-bool SlotServer::WaitForWork(int ms) { return workers_.WaitForDone(ms); }
+bool SlotServer::WaitForWork(int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  const bool longDone = longWorkers_.WaitForDone(ms);
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      until - std::chrono::steady_clock::now());
+  return quickWorkers_.WaitForDone(std::max<int>(0, static_cast<int>(left.count()))) && longDone;
+}
 
 void SlotServer::SettleStoppedWork(int ms) {
-  workers_.WaitForDone(ms);
+  WaitForWork(ms);
   // Taken in here, the results do not wait for the event loop, which may not run again.
   TakeFinishedWork();
-  workers_.WaitForDone(ms);
+  WaitForWork(ms);
 }
 
 }  // namespace corvane

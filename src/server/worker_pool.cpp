@@ -1,12 +1,15 @@
 #include "server/worker_pool.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <chrono>
 
 namespace corvane {
 
-WorkerPool::WorkerPool(int threads) {
+WorkerPool::WorkerPool(int threads, int nice) {
   threads_.reserve(static_cast<size_t>(threads));
-  for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+  for (int i = 0; i < threads; ++i) threads_.emplace_back([this, nice] { Work(nice); });
 }
 
 WorkerPool::~WorkerPool() {
@@ -33,7 +36,9 @@ bool WorkerPool::WaitForDone(int ms) {
                         [this] { return queue_.empty() && running_ == 0; });
 }
 
-void WorkerPool::Work() {
+void WorkerPool::Work(int nice) {
+  // On Linux a thread's own id names it alone, so only this thread gets the priority.
+  if (nice > 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nice);
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     queued_.wait(lock, [this] { return stopping_ || !queue_.empty(); });

@@ -13,7 +13,8 @@ namespace corvane {
 // is the only thing they share with the thread that hands them work.
 class WorkerPool {
  public:
-  explicit WorkerPool(int threads);
+  // `nice` above 0 runs the threads at a lower priority than the rest of the process.
+  explicit WorkerPool(int threads, int nice = 0);
   // Waits for the running work; work still queued is dropped.
   ~WorkerPool();
   WorkerPool(const WorkerPool&) = delete;
@@ -25,7 +26,7 @@ class WorkerPool {
   int ThreadCount() const { return static_cast<int>(threads_.size()); }
 
  private:
-  void Work();
+  void Work(int nice);
 
   std::mutex mutex_;
   std::condition_variable queued_;

@@ -120,9 +120,9 @@ void SlotSocket::OnReadyRead() {
 void SlotSocket::DispatchCompleteFrames() {
   // Frames are handed over one at a time: each may change how the next one is read.
   while (state_ == kSocketConnected && !paused_) {
-    const std::optional<Request> request = reader_.Next(session_, settings_);
+    std::optional<Request> request = reader_.Next(session_, settings_);
     if (!request) break;
-    if (handlers_.request) handlers_.request(*request);
+    if (handlers_.request) handlers_.request(std::move(*request));
   }
   const qsizetype limit =
       session_.LogonAccepted ? limits_.receiveLimitAfterLogon : limits_.receiveLimitBeforeLogon;

@@ -34,7 +34,7 @@ class SlotSocket : public QObject, public SlotTransport {
     std::function<void()> accepted;
     // One whole request; it is carried out before the next frame is read, since its
     // outcome may change how that one is read.
-    std::function<void(const Request&)> request;
+    std::function<void(Request)> request;
     // More arrived than a slot may hold without a complete frame; the text says what.
     std::function<void(const QString& note)> overfull;
   };

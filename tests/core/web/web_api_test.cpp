@@ -137,6 +137,29 @@ TEST_F(WebApiTest, BrowsesEditsFindsSortsAndQueriesThroughTheClientCommands) {
   EXPECT_TRUE(RunOne(token, "SaveQuery", {"0"}).value(0).startsWith("Fields|2|name"));
 }
 
+TEST_F(WebApiTest, CallsOfOneSessionThatOverlapRunInTheOrderTheyCame) {
+  // A browser may send its next call before the last one is answered.
+  const QString token = LogOn();
+  RunOne(token, "ThankYou");
+  RunOne(token, "RequestTheTable", {"0", "0"});
+  QList<QString> answers;
+  const auto call = [&](const QString& word) {
+    const QJsonArray list{Command(word)};
+    api_->Run(token, {{"commands", list}}, [&answers](WebAnswer answer) {
+      answers << answer.body.value("replies").toArray().at(0).toArray().at(0)["word"].toString() +
+                     QString::number(answer.status);
+    });
+  };
+  call("Last");
+  call("Prev");
+  call("Delete");
+  call("First");
+  ASSERT_TRUE(WaitUntil([&] { return answers.size() == 4; }, 5000));
+  EXPECT_EQ(answers, (QList<QString>{"Data200", "Data200", "Data200", "Data200"}));
+  // The second record went, since "Prev" ran before "Delete".
+  EXPECT_EQ(Query("SELECT group_concat(name) FROM people").toString(), "Ann,Cy");
+}
+
 TEST_F(WebApiTest, TheLastCharacterOfTheCodePageIsAnOrdinaryCharacter) {
   const QString token = LogOn();
   RunOne(token, "RequestTheTable", {"0", "0"});
