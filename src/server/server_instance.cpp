@@ -46,9 +46,13 @@ ServerInstance::~ServerInstance() = default;
 StartupBranch ServerInstance::RunStartup() {
   files_.LoadGeneralSettings(settings_);
   webFile_.Load(settings_);
-  if (!files_.LoadNetworkSettings(settings_)) return StartupBranch::kNetworkMissing;
+  const bool network = files_.LoadNetworkSettings(settings_);
+  // Read in every branch: the setup shows the list and saving it writes it back, so a list
+  // not read here would be lost.
+  const bool databases = files_.LoadDatabaseList(catalogue_.published);
+  if (!network) return StartupBranch::kNetworkMissing;
   if (!users_.HasUsers()) return StartupBranch::kUsersMissing;
-  if (!files_.LoadDatabaseList(catalogue_.published)) return StartupBranch::kDatabasesMissing;
+  if (!databases) return StartupBranch::kDatabasesMissing;
   RunDatabaseCheck();
   return StartupBranch::kReady;
 }
@@ -148,6 +152,8 @@ void ServerInstance::ApplySetup(const SetupValues& values) {
   users_.SetRunAtStartup(SettingValue(settings_.RunAtStartup) != 0);
   users_.SaveUsers(values.users);
   users_.RemoveStaleUsers(values.users);
+  // What the operator saved is on disk now, however the program ends later.
+  SaveSettingsFiles();
 }
 
 void ServerInstance::EndSetup() {
@@ -195,7 +201,7 @@ void ServerInstance::OnInactivityTick() {
 }
 
 void ServerInstance::ApplyInactivitySetting() {
-  if (settings_.InactivityLimit == 0) {
+  if (settings_.InactivityLimit <= 0) {
     inactivityTimer_.stop();
     return;
   }

@@ -64,7 +64,8 @@ void SlotServer::RenewKeySeed() {
 
 bool SlotServer::CheckInactivity() {
   const int limit = settings_.InactivityLimit;
-  if (limit == 0) return false;
+  // 0 or less: clients are never disconnected for idleness.
+  if (limit <= 0) return false;
   for (const auto& slot : slots_) {
     // A request still running is no idleness of its client's.
     if (slot->Busy()) continue;

@@ -59,8 +59,12 @@ SlotServer::~SlotServer() {
 
 void SlotServer::StartListening() {
   if (!users_.HasUsers()) return;
-  if (listener_.State() == kSocketListening) return;
   const int port = settings_.ListenPort;
+  // A listener opened before the port was set (the setup at start-up) moves to the saved one.
+  if (listener_.State() == kSocketListening && (port == 0 || listener_.LocalPort() == port)) {
+    return;
+  }
+  listener_.Close();
   if (port < 0 || !listener_.Listen(static_cast<quint16>(port))) listener_.Close();
 }
 

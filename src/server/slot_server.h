@@ -115,7 +115,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   void SetKeySeed(int16_t seed) { keySeed_ = seed; }
   // Draws the next key seed, 1..126.
   void RenewKeySeed();
-  // One minute of the inactivity check. False when InactivityLimit is 0: the caller then
+  // One minute of the inactivity check. False when InactivityLimit is 0 or less: the caller then
   // stops the timer.
   bool CheckInactivity();
   // Every slot's count starts again from 0 (the setup turned the check on).

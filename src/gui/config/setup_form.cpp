@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -113,7 +114,8 @@ SetupValues SetupValuesFrom(const SetupControls& c, const ServerSettings& curren
   if (!c.checks[SetupControls::kDisconnectInactive]->isChecked()) {
     s.InactivityLimit = 0;
   } else if (const auto minutes = LeadingInt16(c.minutes->currentText())) {
-    s.InactivityLimit = *minutes;
+    // A limit of no minutes or fewer means "never", which the unchecked box says.
+    s.InactivityLimit = std::max<int16_t>(*minutes, 0);
   }
   if (const auto rate = LeadingInt32(c.refreshRate->currentText())) s.RefreshRate = *rate;
   return values;

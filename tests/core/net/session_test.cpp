@@ -122,8 +122,12 @@ TEST_F(SessionTest, ADroppedConnectionIsReapedWithLogoffAndAnIdleOneIsDisconnect
   EXPECT_TRUE(idle->WaitForDisconnected(3000));
   EXPECT_EQ(server_.activity.events.back(), std::make_pair(0, QByteArray("Logoff")));
   EXPECT_TRUE(busy->IsConnected());
-  server_.settings.InactivityLimit = 0;
-  EXPECT_FALSE(server_.slots().CheckInactivity());  // off: the timer may stop
+  // Off: the timer may stop. A negative limit is off too, not "at once".
+  for (int16_t off : {0, -5}) {
+    server_.settings.InactivityLimit = off;
+    EXPECT_FALSE(server_.slots().CheckInactivity());
+  }
+  EXPECT_TRUE(busy->IsConnected());
 
   busy->Disconnect();
   ASSERT_TRUE(WaitUntil([&] { return server_.slots().SlotState(1) == kSocketPeerClosing; }, 3000));

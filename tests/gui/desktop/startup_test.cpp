@@ -1,6 +1,8 @@
 // The start-up routine's windows, the second start, the session's end and the closing
 // of the main window.
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include "desktop_fixture.h"
@@ -31,6 +33,25 @@ TEST_F(DesktopTest, AMissingSetupFileOpensItsTabNextToTheServerWhenItCanRun) {
   EXPECT_EQ(desktop_->SetupTab(), SetupDialog::kDatabaseTab);
   EXPECT_TRUE(Window().isVisible());
   EXPECT_EQ(server_->Slots().ListenerState(), kListening);
+}
+
+TEST_F(DesktopTest, ASetupSavedAtStartUpKeepsThePublishedListAndListensOnTheSavedPort) {
+  Start({.network = false});
+  // The list is read although the port was missing, so saving the setup keeps it.
+  ASSERT_EQ(server_->CatalogueLists().published.size(), 1u);
+  auto* port = desktop_->Setup()->findChild<QLineEdit*>("txtPort");
+  ASSERT_NE(port, nullptr);
+  port->setText(QString::number(port_));
+  desktop_->Setup()->findChild<QPushButton*>("cmdSetup_0")->click();
+  EXPECT_EQ(server_->Slots().ListenerPort(), port_);
+  EXPECT_NE(Client(true), nullptr);
+  PublishedList stored;
+  EXPECT_TRUE(SettingsFiles(dir_.path()).LoadDatabaseList(stored));
+  EXPECT_EQ(stored.size(), 1u);
+  desktop_.reset();
+  server_.reset();
+  Start({.users = false});
+  EXPECT_EQ(server_->CatalogueLists().published.size(), 1u);
 }
 
 TEST_F(DesktopTest, MissingUsersShowOnlyTheSetupUntilItIsDone) {

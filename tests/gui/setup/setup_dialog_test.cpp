@@ -46,6 +46,10 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListenerAndWebAccess)
   const quint16 port = FreeListenPort();
   const quint16 webPort = FreeListenPort();
   SetupDialog& dialog = OpenDialog();
+  // A dialog of fixed size offers no maximize button, and stays above other windows.
+  EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::CustomizeWindowHint));
+  EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_EQ(UserList().At(1), (UserRecord{"BOB", "PW2", "23456789"}));
   EXPECT_EQ(Find<QComboBox>("Combo1")->currentText(), "10");
   int checks = 0;
@@ -82,10 +86,13 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListenerAndWebAccess)
   EXPECT_EQ(server_->Slots().ListenerPort(), port);
   ASSERT_NE(server_->Web(), nullptr);
   EXPECT_EQ(server_->Web()->Port(), webPort);
-  // The settings files wait for the exit, web.dat with them.
-  EXPECT_FALSE(QFile::exists(dir_.filePath("network.dat")));
-  server_->SaveSettingsFiles();
+  // The settings files are written at once, so no way of ending the program loses them.
   ServerSettings loaded;
+  SettingsFiles files(server_->ProgramDir());
+  EXPECT_TRUE(files.LoadNetworkSettings(loaded));
+  EXPECT_EQ(loaded.ListenPort, port);
+  files.LoadGeneralSettings(loaded);
+  EXPECT_EQ(loaded.InactivityLimit, 45);
   EXPECT_TRUE(WebSettingsFile(server_->ProgramDir()).Load(loaded));
   EXPECT_EQ(loaded.WebPort, webPort);
 }
@@ -150,6 +157,14 @@ TEST_F(SetupDialogTest, TheLogButtonsAndTheMinutesFollowTheirBoxes) {
   Check(5)->click();
   Click("cmdSetup_0");
   EXPECT_EQ(server_->Settings().InactivityLimit, 0);
+  // A limit of no minutes or fewer is "never" too, and the box says so next time.
+  OpenDialog();
+  Check(5)->click();
+  Find<QComboBox>("Combo2")->setEditText("-5");
+  Click("cmdSetup_0");
+  EXPECT_EQ(server_->Settings().InactivityLimit, 0);
+  OpenDialog();
+  EXPECT_FALSE(Check(5)->isChecked());
 }
 
 TEST_F(SetupDialogTest, BrowseListsAnSqliteFileAndImportsAnAccessFileOnce) {
