@@ -33,6 +33,7 @@ SetupDialog::SetupDialog(ServerInstance& server, QWidget* parent)
   setWindowTitle(QStringLiteral("Server Setup"));
   setModal(false);
   setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  UseFixedSizeFrame(this);
   controls_ = BuildSetupLayout(this, &users_);
   keyTimer_.setInterval(kKeyRenewalMs);
   connect(&keyTimer_, &QTimer::timeout, this, [this] { server_.Users().RenewNextPrivateKey(); });

@@ -70,6 +70,7 @@ UserEditor::UserEditor(UserStore& store, OperatorPrompts& prompts, UserListModel
   layout->addWidget(frame);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+  UseFixedSizeFrame(this);
 
   // The masks stand for "no new password typed"; only the operator's typing sets a mark.
   passwordBox_->setText(QLatin1String(kPasswordMask));

@@ -25,6 +25,13 @@ bool IsDialogTopmost(const QWidget* window) {
   return window != nullptr && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
 }
 
+void UseFixedSizeFrame(QWidget* window) {
+  Qt::WindowFlags flags =
+      Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+  flags.setFlag(Qt::WindowStaysOnTopHint, IsDialogTopmost(window));
+  window->setWindowFlags(flags);
+}
+
 void CenterDialog(QWidget* window) {
   if (window == nullptr) return;
   QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();

@@ -10,6 +10,10 @@ namespace corvane {
 void SetDialogTopmost(QWidget* window, bool topmost);
 bool IsDialogTopmost(const QWidget* window);
 
+// Frames a dialog of fixed size with a title and a close button but no maximize button,
+// which window managers would offer otherwise; whether it stays on top is kept.
+void UseFixedSizeFrame(QWidget* window);
+
 // Places the window in the middle of its screen.
 void CenterDialog(QWidget* window);
 

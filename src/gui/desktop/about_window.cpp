@@ -6,11 +6,17 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QSysInfo>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include "activity/host_identity.h"
+#include "gui/config/window_order.h"
 
 namespace corvane {
 namespace {
+
+// Room the title bar takes beside the title: the icon and the close button.
+constexpr int kTitleBarExtraPx = 120;
 
 QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
@@ -25,6 +31,7 @@ AboutWindow::AboutWindow(const QString& computerName, UrlOpener open, QWidget* p
   setObjectName(QStringLiteral("frmAbout"));
   setWindowTitle(QStringLiteral("About Corvane Database"));
   setAttribute(Qt::WA_DeleteOnClose);
+  UseFixedSizeFrame(this);
   if (parent) setWindowIcon(parent->windowIcon());
 
   auto* layout = new QVBoxLayout(this);
@@ -57,9 +64,16 @@ AboutWindow::AboutWindow(const QString& computerName, UrlOpener open, QWidget* p
     Q_EMIT OkPressed();
   });
   layout->addWidget(ok, 0, Qt::AlignRight);
+  // A box of fixed size, wide enough for the whole title, which window managers cut short
+  // otherwise.
+  const QSize hint = sizeHint();
+  setFixedSize(
+      std::max(hint.width(), fontMetrics().horizontalAdvance(windowTitle()) + kTitleBarExtraPx),
+      hint.height());
 }
 
-QString AboutWindow::ComputerName() { return QSysInfo::machineHostName(); }
+// The name the activity list gives the computer.
+QString AboutWindow::ComputerName() { return LocalHostIdentity().host_name; }
 
 bool AboutWindow::event(QEvent* event) {
   if (event->type() == QEvent::WindowDeactivate && isVisible()) close();

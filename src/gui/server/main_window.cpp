@@ -27,6 +27,9 @@ constexpr double kListTop = 360;
 // The window's size when no placement was saved yet.
 constexpr int kDefaultWidthPx = 760;
 constexpr int kDefaultHeightPx = 540;
+// Rows the activity list keeps (the first and the newest after it): a busy server adds
+// thousands a second, and the log file keeps them all.
+constexpr int kDesktopActivityRows = 10000;
 
 int Px(double twips) { return std::max(0, static_cast<int>(std::lround(twips / kTwipsPerPixel))); }
 double Twips(int pixels) { return static_cast<double>(pixels) * kTwipsPerPixel; }
@@ -76,6 +79,7 @@ MainWindow::MainWindow(ServerInstance& server, TrayIcon& tray, QWidget* parent)
   setStatusBar(bar);
 
   connect(&server_, &ServerInstance::StatusRefreshed, this, &MainWindow::ShowStatusTexts);
+  server_.ActivityRows().SetRowLimit(kDesktopActivityRows);
   connect(&server_.ActivityRows(), &ActivityRowsModel::RowAppended, activityList_,
           [this] { activityList_->scrollToBottom(); });
 }

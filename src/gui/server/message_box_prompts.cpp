@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include "gui/config/window_order.h"
+
 namespace corvane {
 namespace {
 
@@ -31,6 +33,7 @@ QString MessageBoxPrompts::DisplayText(const QString& text) {
 bool MessageBoxPrompts::ConfirmOkCancel(const QString& text, const QString& title, Icon icon) {
   QMessageBox box(BoxIcon(icon), title, DisplayText(text), QMessageBox::Ok | QMessageBox::Cancel,
                   parent_);
+  UseFixedSizeFrame(&box);
   box.setDefaultButton(QMessageBox::Cancel);
   box.setEscapeButton(QMessageBox::Cancel);
   return box.exec() == QMessageBox::Ok;
@@ -38,6 +41,7 @@ bool MessageBoxPrompts::ConfirmOkCancel(const QString& text, const QString& titl
 
 void MessageBoxPrompts::ShowMessage(const QString& text, const QString& title, Icon icon) {
   QMessageBox box(BoxIcon(icon), title, DisplayText(text), QMessageBox::Ok, parent_);
+  UseFixedSizeFrame(&box);
   box.exec();
 }
 

@@ -1,11 +1,13 @@
-// The main window's commands: Exit, Setup and Refresh, and the window placement kept in
-// User.dat.
+// The main window's commands (Exit, Setup, Refresh), the window placement kept in User.dat,
+// the activity list's length and the About window.
 #include <QAction>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "activity/host_identity.h"
 #include "desktop_fixture.h"
 #include "gui/config/setup_dialog.h"
+#include "gui/desktop/about_window.h"
 #include "transport/tcp/connection_limits.h"
 
 namespace corvane::test {
@@ -118,6 +120,28 @@ TEST_F(DesktopTest, RefreshDropsSilentConnectionsAndReportsLeavers) {
   Window().findChild<QAction*>("mRefresh")->trigger();
   EXPECT_EQ(LastEvent(), "User Logoff");
   EXPECT_EQ(Window().PanelText(3), "Users: 0");
+}
+
+TEST_F(DesktopTest, TheAboutWindowShowsItsWholeTitleAndTheComputerAsTheListNamesIt) {
+  Start({});
+  desktop_->ShowAbout();
+  AboutWindow* about = desktop_->About();
+  ASSERT_NE(about, nullptr);
+  EXPECT_GT(about->width(), about->fontMetrics().horizontalAdvance(about->windowTitle()));
+  EXPECT_EQ(about->minimumSize(), about->maximumSize());
+  EXPECT_FALSE(about->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_EQ(AboutWindow::ComputerName(), LocalHostIdentity().host_name);
+  EXPECT_EQ(AboutWindow::ComputerName(), AboutWindow::ComputerName().toUpper());
+}
+
+TEST_F(DesktopTest, TheActivityListKeepsItsFirstRowAndTheNewestTenThousand) {
+  Start({});
+  ActivityRowsModel& rows = server_->ActivityRows();
+  for (int n = 0; n < 10500; ++n) rows.AppendRow({.event = "Move", .record = QString::number(n)});
+  ASSERT_EQ(rows.rowCount(), 10000);
+  EXPECT_EQ(rows.Row(0).event, "Server Started");
+  EXPECT_EQ(rows.Row(1).record, "501");
+  EXPECT_EQ(rows.Row(9999).record, "10499");
 }
 
 }  // namespace
