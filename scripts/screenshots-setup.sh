@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Pictures of the setup dialog (each tab, with a published database and two users) and of
-# the user editor showing a validation message, drawn offscreen.
+# Pictures of the setup dialog (each tab, with a published database and two users), of
+# the user editor showing a validation message, of the About window and of the database
+# check's window, drawn offscreen.
 #   scripts/screenshots-setup.sh OUTDIR
 set -euo pipefail
 if [ $# -ne 1 ]; then
@@ -15,4 +16,5 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target corvane_gui_setup_tests
 QT_QPA_PLATFORM=offscreen CORVANE_SCREENSHOT_DIR="$out" \
   build/tests/corvane_gui_setup_tests --gtest_filter='SetupScreenshots.*' >/dev/null
-ls "$out"/setup-*.png "$out"/user-editor-message.png
+ls "$out"/setup-*.png "$out"/user-editor-message.png "$out"/about-window.png \
+  "$out"/checking-window.png

@@ -8,7 +8,13 @@ out="${1:?usage: scripts/screenshots-web.sh OUTDIR}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
-scripts/deps.sh sqlite3 chromium nodejs npm
+scripts/deps.sh sqlite3 chromium
+# A Node.js package of NodeSource's brings its own npm and conflicts with Debian's: the
+# packages are asked for only when the commands are missing.
+node_packages=()
+command -v node >/dev/null || node_packages+=(nodejs)
+command -v npm >/dev/null || node_packages+=(npm)
+if ((${#node_packages[@]} > 0)); then scripts/deps.sh "${node_packages[@]}"; fi
 build="${BUILD_DIR:-build-release}"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCORVANE_BUILD_TESTS=OFF >/dev/null

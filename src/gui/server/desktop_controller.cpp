@@ -187,28 +187,6 @@ CheckingWindow& DesktopController::Checking() {
   return *checking_;
 }
 
-namespace {
-
-// CORVANE_SHOW_WINDOW=about|checking opens that window at start, for the screenshots of
-// the documentation; the operator never needs it.
-void ShowWindowForScreenshot(DesktopController& desktop, ServerInstance& server) {
-  const QByteArray which = qgetenv("CORVANE_SHOW_WINDOW");
-  if (which == "about") {
-    desktop.ShowAbout();
-  } else if (which == "checking") {
-    CheckingWindow& checking = desktop.Checking();
-    const Catalogue& lists = server.CatalogueLists();
-    checking.SetHeading(QStringLiteral("Table: "));
-    if (!lists.published.empty()) checking.SetDatabaseLabel(lists.published.front().name);
-    if (!lists.tableLists.empty() && !lists.tableLists.front().empty()) {
-      checking.SetObjectLabel(lists.tableLists.front().back());
-    }
-    checking.ShowChecking();
-  }
-}
-
-}  // namespace
-
 int RunDesktop(const QString& programDir) {
   if (!QFileInfo(programDir).isDir()) {
     QTextStream(stderr) << "corvane-server: the program directory " << programDir
@@ -242,7 +220,6 @@ int RunDesktop(const QString& programDir) {
                    [&desktop] { desktop.RunSessionEnd(); });
 
   desktop.Start();
-  ShowWindowForScreenshot(desktop, server);
   return QApplication::exec();
 }
 

@@ -1,12 +1,15 @@
-// Pictures of the setup dialog and the user editor for the documentation. Runs only when
-// CORVANE_SCREENSHOT_DIR names the folder to write them to (scripts/screenshots-setup.sh).
+// Pictures of the setup dialog, the user editor, the About window and the database check's
+// window for the documentation. Runs only when CORVANE_SCREENSHOT_DIR names the folder to
+// write them to (scripts/screenshots-setup.sh, scripts/screenshots.sh).
 
 #include <QDir>
 #include <QMessageBox>
 #include <QPainter>
 #include <QTabWidget>
 
+#include "gui/config/checking_window.h"
 #include "gui/config/user_editor.h"
+#include "gui/desktop/about_window.h"
 #include "setup_fixture.h"
 
 namespace corvane::test {
@@ -91,6 +94,22 @@ TEST_F(SetupScreenshots, EveryTabAndAUserEditorMessage) {
   painter.drawImage(60, editorImage.height() - 20, boxImage);
   painter.end();
   Write(scene, "user-editor-message.png");
+}
+
+TEST_F(SetupScreenshots, TheAboutWindowAndTheDatabaseCheck) {
+  AboutWindow about(AboutWindow::ComputerName(), {});
+  about.show();
+  QApplication::processEvents();
+  Write(Framed(&about), "about-window.png");
+
+  CheckingWindow checking(CheckingWindow::AnimationFileIn(QDir::currentPath()));
+  checking.setWindowTitle(QStringLiteral("Corvane Database Server"));
+  checking.SetHeading(QStringLiteral("Table: "));
+  checking.SetDatabaseLabel(QStringLiteral("sample.db"));
+  checking.SetObjectLabel(QStringLiteral("Products"));
+  checking.ShowChecking();
+  QApplication::processEvents();
+  Write(Framed(&checking), "checking-window.png");
 }
 
 }  // namespace
