@@ -28,7 +28,7 @@ host=127.0.0.1
 small_rows=100000
 big_rows=1000000
 
-scripts/deps.sh redis-server redis-tools sqlite3
+scripts/deps.sh redis-server redis-tools sqlite3 xvfb
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
@@ -40,6 +40,7 @@ results="$PWD/$build/bench-results.md"
 work=$(mktemp -d /tmp/corvane-compare.XXXXXX)
 server_pid=""
 redis_pid=""
+xvfb_pid=""
 
 stop_server() {
   if [ -n "$server_pid" ]; then
@@ -58,6 +59,7 @@ stop_redis() {
 cleanup() {
   stop_server
   stop_redis
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -102,11 +104,14 @@ printf '"small.db","%s"\r\n"big.db","%s"\r\n' "$work/small.db" "$work/big.db" \
 key=$("$server_exe" --dir "$server_dir" --add-user BENCH BENCH)
 
 # $1: 1 = encryption on, 0 = off; $2: the server program (this build's by default); $3: the
-# CPUs it may use (SERVER_CPU by default). Log file off, several logons per user, no idle
-# limit.
+# CPUs it may use (SERVER_CPU by default); $4: "desktop" for the desktop program with its
+# window shown on DISPLAY, the headless server otherwise. Log file off, several logons per
+# user, no idle limit.
 start_server() {
   printf '0,0,5,0,%s\r\n1,0\r\n' "$1" >"$server_dir/general.dat"
-  taskset -c "${3:-$server_cpu}" "${2:-$server_exe}" --headless --dir "$server_dir" \
+  local mode=--headless
+  if [ "${4:-}" = desktop ]; then mode=""; fi
+  taskset -c "${3:-$server_cpu}" "${2:-$server_exe}" $mode --dir "$server_dir" \
     >/dev/null 2>"$work/server.err" &
   server_pid=$!
   wait_for_port "$port"
@@ -199,6 +204,27 @@ for cores in one both; do
   stop_server
 done
 
+# The desktop program, its window shown with the activity list on a virtual display, beside
+# the headless server: "Next" at 10 clients, alternately, three rounds.
+desktop="$work/desktop.txt"
+: >"$desktop"
+display=":$((70 + RANDOM % 20))"
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+sleep 1
+for round in 1 2 3; do
+  for mode in headless desktop; do
+    start_server 1 "" "" "$mode"
+    sleep 1
+    bench --workload next --database 0 --clients 10 --seconds "$run_seconds" |
+      sed "s/^/mode=$mode round=$round /" | tee -a "$desktop"
+    stop_server
+  done
+done
+kill "$xvfb_pid" 2>/dev/null || true
+xvfb_pid=""
+
 # Memory: a fresh server, 99 clients each holding the large table open.
 start_server 0
 bench --workload hold --database 1 --clients 99 --seconds 1 |
@@ -224,6 +250,7 @@ shell_like=$(shell_ms big "SELECT rowid FROM big WHERE id LIKE '999999%';")
 
 # Summary.
 value() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" | head -1; }
+value_all() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
 {
@@ -271,6 +298,15 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
   echo
   echo "\"FindFirst\" with 10 clients: $find_one/s on one core, $find_both/s on both" \
     "($(ratio "$find_both" "$find_one") ×)"
+  echo
+  median_rps() {
+    grep "^mode=$1 " "$desktop" | value_all rps | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+  }
+  rps_headless=$(median_rps headless)
+  rps_desktop=$(median_rps desktop)
+  echo "\"Next\" at 10 clients, encryption on (median of 3 runs each, alternating): headless" \
+    "$rps_headless/s, desktop program with its window shown $rps_desktop/s, ratio" \
+    "$(ratio "$rps_desktop" "$rps_headless") (goal ≥ 0.8)"
   echo
   if [ -s "$before_after" ]; then
     median_cpu() {

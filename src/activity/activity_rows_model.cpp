@@ -3,6 +3,11 @@
 #include <algorithm>
 
 namespace corvane {
+namespace {
+
+constexpr int kDroppedFraction = 10;
+
+}  // namespace
 
 ActivityRowsModel::ActivityRowsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -46,8 +51,11 @@ void ActivityRowsModel::SetRowLimit(int limit) {
 
 void ActivityRowsModel::DropRowsOverLimit() {
   if (limit_ == 0 || rowCount() <= limit_) return;
-  // The first row stays, as with "Clear Activity"; the oldest after it go.
-  const int excess = rowCount() - std::max(limit_, 1);
+  // The first row stays, as with "Clear Activity"; the oldest after it go, a tenth of the
+  // limit at a time: a view pays for a removal by the rows it still shows, so once per
+  // many new rows rather than for each.
+  const int keep = std::max(1, limit_ - limit_ / kDroppedFraction);
+  const int excess = rowCount() - keep;
   beginRemoveRows(QModelIndex(), 1, excess);
   rows_.erase(rows_.begin() + 1, rows_.begin() + 1 + excess);
   endRemoveRows();

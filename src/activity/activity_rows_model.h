@@ -27,7 +27,8 @@ class ActivityRowsModel : public QAbstractTableModel {
   // The "Clear Activity" command: removes every row but the first (normally
   // "Server Started").
   void ClearActivity();
-  // Keeps the first row and the newest `limit` - 1 after it; 0 keeps every row. The headless
+  // Keeps the first row and at most the newest `limit` - 1 after it: when there are more,
+  // the oldest go until nine tenths of the limit are left. 0 keeps every row. The headless
   // mode prints each row as it comes and has no list to show, so it keeps only a few.
   void SetRowLimit(int limit);
 

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
 
 class QGroupBox;
 class QLabel;
-class QTreeView;
+class QTableView;
 
 namespace corvane {
 
@@ -68,9 +69,10 @@ class MainWindow : public QMainWindow {
   TrayIcon& tray_;
   QGroupBox* frame1_;
   QGroupBox* frame2_;
-  QTreeView* activityList_;
-  QTreeView* usersList_;
+  QTableView* activityList_;
+  QTableView* usersList_;
   QLabel* panels_[3];
+  QTimer scrollTimer_;
   bool loaded_ = false;
   bool closeAllowed_ = false;
 };

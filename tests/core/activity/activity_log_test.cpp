@@ -169,19 +169,25 @@ TEST(ActivityRowsModel, ALimitKeepsTheFirstAndTheNewestRowsButAnnouncesEvery) {
   ActivityRowsModel model;
   int announced = 0;
   QObject::connect(&model, &ActivityRowsModel::RowAppended, [&] { ++announced; });
-  for (int i = 0; i < 10; ++i) model.AppendRow(RowNamed(QString::number(i)));
-  model.SetRowLimit(4);
-  ASSERT_EQ(model.rowCount(), 4);
+  for (int i = 0; i < 30; ++i) model.AppendRow(RowNamed(QString::number(i)));
+  // Over the limit, the oldest after the first go until nine tenths are left.
+  model.SetRowLimit(20);
+  ASSERT_EQ(model.rowCount(), 18);
   EXPECT_EQ(model.Row(0).event, "0");
-  EXPECT_EQ(model.Row(1).event, "7");
-  model.AppendRow(RowNamed("10"));
-  ASSERT_EQ(model.rowCount(), 4);
-  EXPECT_EQ(model.Row(1).event, "8");
-  EXPECT_EQ(model.Row(3).event, "10");
-  EXPECT_EQ(announced, 11);
+  EXPECT_EQ(model.Row(1).event, "13");
+  EXPECT_EQ(model.Row(17).event, "29");
+  model.AppendRow(RowNamed("30"));
+  model.AppendRow(RowNamed("31"));
+  ASSERT_EQ(model.rowCount(), 20);
+  model.AppendRow(RowNamed("32"));
+  ASSERT_EQ(model.rowCount(), 18);
+  EXPECT_EQ(model.Row(0).event, "0");
+  EXPECT_EQ(model.Row(1).event, "16");
+  EXPECT_EQ(model.Row(17).event, "32");
+  EXPECT_EQ(announced, 33);
   model.SetRowLimit(0);
   for (int i = 0; i < 10; ++i) model.AppendRow(RowNamed("more"));
-  EXPECT_EQ(model.rowCount(), 14);
+  EXPECT_EQ(model.rowCount(), 28);
 }
 
 TEST(ActivityTimestamp, TimeHasNoZonePart) {
