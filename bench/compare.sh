@@ -251,6 +251,7 @@ shell_like=$(shell_ms big "SELECT rowid FROM big WHERE id LIKE '999999%';")
 # Summary.
 value() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" | head -1; }
 value_all() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
 {
@@ -299,22 +300,15 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
   echo "\"FindFirst\" with 10 clients: $find_one/s on one core, $find_both/s on both" \
     "($(ratio "$find_both" "$find_one") ×)"
   echo
-  median_rps() {
-    grep "^mode=$1 " "$desktop" | value_all rps | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
-  }
-  rps_headless=$(median_rps headless)
-  rps_desktop=$(median_rps desktop)
+  rps_headless=$(grep "^mode=headless " "$desktop" | value_all rps | median)
+  rps_desktop=$(grep "^mode=desktop " "$desktop" | value_all rps | median)
   echo "\"Next\" at 10 clients, encryption on (median of 3 runs each, alternating): headless" \
     "$rps_headless/s, desktop program with its window shown $rps_desktop/s, ratio" \
     "$(ratio "$rps_desktop" "$rps_headless") (goal ≥ 0.8)"
   echo
   if [ -s "$before_after" ]; then
-    median_cpu() {
-      grep "^server=$1 " "$before_after" | sed -n 's/.* server_cpu_us=\([^ ]*\).*/\1/p' | sort -n |
-        awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
-    }
-    cpu_before=$(median_cpu before)
-    cpu_after=$(median_cpu after)
+    cpu_before=$(grep "^server=before " "$before_after" | value_all server_cpu_us | median)
+    cpu_after=$(grep "^server=after " "$before_after" | value_all server_cpu_us | median)
     echo "\"Next\" at 50 clients, encryption on, server CPU per request (median of 3 runs each," \
       "alternating): before $cpu_before µs, after $cpu_after µs, ratio" \
       "$(ratio "$cpu_after" "$cpu_before")"
