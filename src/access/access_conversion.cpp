@@ -1,11 +1,18 @@
 #include "access/access_conversion.h"
 
-#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QHash>
 #include <QSet>
+#include <cerrno>
+#include <cstring>
 
 #include "access/access_file.h"
 #include "access/access_table_plan.h"
+#include "access/import_guard.h"
 #include "base/sqlite_database.h"
 #include "base/sqlite_statement.h"
 #include "engine/jet_functions.h"
@@ -13,6 +20,11 @@
 namespace corvane {
 
 namespace {
+
+// What the group and others may do with an import is at most what they may do with its
+// Access file, and never execute it; the server, its owner, reads and writes it always.
+constexpr mode_t kSharedBits = 0066;
+constexpr mode_t kOwnerBits = 0600;
 
 class SqliteFailure {
  public:
@@ -23,16 +35,30 @@ class SqliteFailure {
 // The few calls the import makes, with errors as exceptions.
 class Writer {
  public:
+  // `path` is the new, empty database file.
   explicit Writer(const QString& path) {
-    if (db_.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) != SQLITE_OK)
-      throw SqliteFailure(db_.ErrorMessage());
+    if (db_.Open(path, SQLITE_OPEN_READWRITE) != SQLITE_OK) throw SqliteFailure(db_.ErrorMessage());
     // Translated queries call the Jet functions the engine provides; a view over them
     // must open here as it will through the engine.
     RegisterJetFunctions(db_.get());
+    // The file is renamed into place only when complete: no journal is needed.
+    Execute(QStringLiteral("PRAGMA journal_mode=OFF"));
+    Execute(QStringLiteral("PRAGMA synchronous=OFF"));
+    GuardImportWriter(db_.get());
   }
   QString Message() const { return db_.ErrorMessage(); }
   void Execute(const QString& sql) {
-    if (db_.Execute(sql.toUtf8()) != SQLITE_OK) throw SqliteFailure(Message());
+    QString error;
+    if (db_.Execute(sql.toUtf8(), &error) != SQLITE_OK) throw SqliteFailure(error);
+  }
+  // Whether more than blanks and comments follows the first statement of `sql`, once that
+  // one prepares (it may read a view not yet written).
+  bool HoldsMoreThanOneStatement(const QString& sql) {
+    const QByteArray text = sql.toUtf8();
+    SqliteStatement first;
+    const char* tail = nullptr;
+    return first.Prepare(db_.get(), text, &tail) == SQLITE_OK &&
+           !OnlyBlanksAfter(db_.get(), text, tail);
   }
   // Prepares a statement; an invalid one and *error when SQLite refuses it.
   SqliteStatement Prepare(const QString& sql, QString* error) {
@@ -172,8 +198,6 @@ class Importer {
       : file_(file), writer_(writer), report_(report), translate_(translate) {}
 
   void Run() {
-    writer_.Execute(QStringLiteral("PRAGMA journal_mode=OFF"));
-    writer_.Execute(QStringLiteral("PRAGMA synchronous=OFF"));
     writer_.Execute(QStringLiteral("BEGIN"));
     for (const QString& table : file_.UserTables()) ImportTable(table);
     const Catalogue catalogue = ReadObjects(file_);
@@ -290,7 +314,12 @@ class Importer {
     while (progress && !pending.empty()) {
       progress = false;
       for (auto it = pending.begin(); it != pending.end();) {
-        if (TryView(*it)) {
+        if (writer_.HoldsMoreThanOneStatement(it->sql)) {
+          // A saved query is one SELECT; a text with more was made to run something else.
+          Skip(QStringLiteral("query"), it->name,
+               QStringLiteral("its SQL holds more than one statement: %1").arg(it->jetSql));
+          it = pending.erase(it);
+        } else if (TryView(*it)) {
           report_.queries.append(it->name);
           it = pending.erase(it);
           progress = true;
@@ -334,6 +363,25 @@ class Importer {
   QStringList indexNames_;
 };
 
+// Creates the empty database file, readable by no one the Access file keeps out, before a
+// byte of its data is written (the umask may take more away). Tables added to a database
+// that is already there would mix with what it holds, so it must be new.
+bool CreateTarget(const QString& source, const QString& target, QString* error) {
+  struct stat status {};
+  const mode_t shared = ::stat(QFile::encodeName(source).constData(), &status) == 0
+                            ? status.st_mode & kSharedBits
+                            : 0;
+  const int fd = ::open(QFile::encodeName(target).constData(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kOwnerBits | shared);
+  if (fd < 0) {
+    *error = errno == EEXIST ? QStringLiteral("it exists already.")
+                             : QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+  }
+  ::close(fd);
+  return true;
+}
+
 }  // namespace
 
 AccessImportResult ConvertAccessFile(const QString& source, const QString& target,
@@ -347,9 +395,8 @@ AccessImportResult ConvertAccessFile(const QString& source, const QString& targe
     return result;
   }
   result.report.format = file->formatName();
-  // Tables added to a database that is already there would mix with what it holds.
-  if (QFileInfo::exists(target)) {
-    result.error = QStringLiteral("%1 could not be written: it exists already.").arg(target);
+  if (!CreateTarget(source, target, &error)) {
+    result.error = QStringLiteral("%1 could not be written: %2").arg(target, error);
     return result;
   }
   try {

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include "base/sqlite_statement.h"
+
 namespace corvane {
 
 SqliteDatabase& SqliteDatabase::operator=(SqliteDatabase&& other) noexcept {
@@ -24,8 +26,22 @@ void SqliteDatabase::Close() {
   db_ = nullptr;
 }
 
-int SqliteDatabase::Execute(const QByteArray& sql) {
-  return sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr);
+int SqliteDatabase::Execute(QByteArrayView sql, QString* error) {
+  SqliteStatement stmt;
+  const char* tail = nullptr;
+  int rc = stmt.Prepare(db_, sql, &tail);
+  if (rc == SQLITE_OK && !OnlyBlanksAfter(db_, sql, tail)) {
+    if (error) *error = QStringLiteral("only one statement may be run at a time");
+    return SQLITE_ERROR;
+  }
+  if (rc == SQLITE_OK) {
+    while ((rc = stmt.Step()) == SQLITE_ROW) {
+    }
+    // A text of nothing but blanks and comments has no statement to step.
+    if (rc == SQLITE_DONE || !stmt.valid()) rc = SQLITE_OK;
+  }
+  if (rc != SQLITE_OK && error) *error = ErrorMessage();
+  return rc;
 }
 
 QString SqliteDatabase::ErrorMessage() const {

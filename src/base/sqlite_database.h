@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace corvane {
@@ -28,8 +29,10 @@ class SqliteDatabase {
   bool isOpen() const { return db_ != nullptr; }
   sqlite3* get() const { return db_; }
 
-  // Runs every statement of `sql`, which binds nothing. SQLITE_OK or the error's code.
-  int Execute(const QByteArray& sql);
+  // Runs the one statement of `sql`, which binds nothing; blanks, comments and semicolons
+  // may follow it. SQLITE_OK or the error's code, with the message in `error` when given.
+  // A text holding a second statement is refused (SQLITE_ERROR) before anything runs.
+  int Execute(QByteArrayView sql, QString* error = nullptr);
   // SQLite's message for the last failure on this connection.
   QString ErrorMessage() const;
 

@@ -54,6 +54,21 @@ QString SqliteStatement::ColumnName(int index) const {
   return QString::fromUtf8(sqlite3_column_name(stmt_, index));
 }
 
+bool OnlyBlanksAfter(sqlite3* db, QByteArrayView sql, const char* tail) {
+  const char* const end = sql.data() + sql.size();
+  const char* at = tail;
+  while (at && at < end) {
+    // Preparing skips blanks, comments and semicolons and makes no statement of them.
+    SqliteStatement next;
+    const char* rest = nullptr;
+    if (next.Prepare(db, QByteArrayView(at, end - at), &rest) != SQLITE_OK || next.valid())
+      return false;
+    if (rest == at) break;
+    at = rest;
+  }
+  return true;
+}
+
 QByteArray SqliteStatement::ColumnBytes(int index) const {
   // The type before any conversion; SQLite gives no pointer for an empty value, which must
   // still differ from NULL.

@@ -64,4 +64,10 @@ class SqliteStatement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
+// Whether the text of `sql` after `tail` (where the rest began after its first statement
+// was prepared; nullptr for none) holds nothing but blanks, comments and semicolons.
+// Anything else counts as a further statement, even text that does not prepare: one
+// prepared statement never hides a second one behind it.
+bool OnlyBlanksAfter(sqlite3* db, QByteArrayView sql, const char* tail);
+
 }  // namespace corvane

@@ -18,10 +18,11 @@ namespace {
 constexpr int BusyTimeoutMs = 5000;
 constexpr mode_t OwnerOnly = 0600;
 
-const char* const SchemaSql =
+// One statement each: the store's connection runs one statement at a time.
+const char* const SchemaSql[] = {
     "CREATE TABLE IF NOT EXISTS registry_keys("
     "  id INTEGER PRIMARY KEY,"
-    "  path BLOB NOT NULL UNIQUE);"
+    "  path BLOB NOT NULL UNIQUE)",
     // Rowids only grow while rows exist above them, so ordering by id gives the order in
     // which values were first written; an upsert keeps the row and with it the place.
     "CREATE TABLE IF NOT EXISTS registry_values("
@@ -29,7 +30,8 @@ const char* const SchemaSql =
     "  key_id INTEGER NOT NULL REFERENCES registry_keys(id),"
     "  name BLOB NOT NULL,"
     "  data BLOB NOT NULL,"
-    "  UNIQUE(key_id, name));";
+    "  UNIQUE(key_id, name))",
+};
 
 // One prepared statement of the store; a statement SQLite refuses stays invalid, and
 // stepping it fails.
@@ -62,7 +64,9 @@ SqliteDatabase OpenStore(const QString& filePath, bool create) {
   SqliteDatabase db;
   if (db.Open(filePath, SQLITE_OPEN_READWRITE) != SQLITE_OK) return {};
   sqlite3_busy_timeout(db.get(), BusyTimeoutMs);
-  if (db.Execute(SchemaSql) != SQLITE_OK) return {};
+  for (const char* sql : SchemaSql) {
+    if (db.Execute(sql) != SQLITE_OK) return {};
+  }
   return db;
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/jet_functions.h"
 #include "engine/recordset.h"
+#include "engine/sql_safety.h"
 #include "engine/sqlite_error.h"
 
 namespace corvane {
@@ -19,6 +20,15 @@ constexpr int kSortMemoryKiB = 2000;  // SQLite's default cache size
 
 void SetCacheKiB(SqliteDatabase& db, int kib) {
   db.Execute("PRAGMA cache_size=" + QByteArray::number(-kib));
+}
+
+// Text after the first statement other than blanks, comments and semicolons is refused,
+// whether or not it would prepare: nothing hides behind a statement.
+void RefuseSecondStatement(sqlite3* db, QByteArrayView text, const char* tail) {
+  if (!OnlyBlanksAfter(db, text, tail)) {
+    throw EngineError(engine_error::kReadOnly,
+                      QStringLiteral("Only one statement is allowed here."));
+  }
 }
 
 }  // namespace
@@ -65,6 +75,7 @@ std::shared_ptr<Connection> Connection::Open(const QString& path) {
     c->Close();
     throw;
   }
+  ConfigureDefensively(db);
   sqlite3_set_authorizer(db, &Connection::Authorize, c.get());
   sqlite3_progress_handler(db, 10000, &Connection::Progress, c.get());
   return c;
@@ -89,9 +100,13 @@ void Connection::Close() {
 
 Statement Connection::Prepare(const QString& sql) {
   sqlite3* db = handle();
+  const QByteArray text = sql.toUtf8();
   SqliteStatement stmt;
-  const int rc = stmt.Prepare(db, sql.toUtf8());
+  const char* tail = nullptr;
+  const int rc = stmt.Prepare(db, text, &tail);
   if (rc != SQLITE_OK) throw SqliteError(db, rc);
+  // The engine's statements carry client text (a sort order, a select list).
+  RefuseSecondStatement(db, text, tail);
   return Statement(std::move(stmt));
 }
 
@@ -107,24 +122,14 @@ Statement Connection::PrepareConfined(const QString& sql) {
   SqliteStatement first;
   const char* tail = nullptr;
   guard_ = Guard::kConfined;
-  int rc = first.Prepare(db, text, &tail);
-  if (rc == SQLITE_OK && tail && *tail) {
-    // Anything after the statement must be blanks, semicolons or comments.
-    const char* end = text.constData() + text.size();
-    while (rc == SQLITE_OK && tail < end) {
-      SqliteStatement more;
-      const char* next = nullptr;
-      rc = more.Prepare(db, QByteArrayView(tail, end - tail), &next);
-      if (more.valid()) {
-        guard_ = Guard::kEngine;
-        throw EngineError(engine_error::kReadOnly,
-                          QStringLiteral("Only one statement is allowed here."));
-      }
-      if (next == tail) break;
-      tail = next;
-    }
-  }
+  const int rc = first.Prepare(db, text, &tail);
   Statement result(std::move(first));
+  try {
+    if (rc == SQLITE_OK) RefuseSecondStatement(db, text, tail);
+  } catch (...) {
+    guard_ = Guard::kEngine;
+    throw;
+  }
   guard_ = Guard::kEngine;
   if (rc != SQLITE_OK) throw SqliteError(db, rc);
   if (!result.valid()) {
@@ -153,9 +158,12 @@ void Connection::ExecuteCopy(const QString& sql, const QString& tempTable) {
   }
 }
 
-int Connection::Authorize(void* self, int action, const char* first, const char*,
+int Connection::Authorize(void* self, int action, const char* first, const char* second,
                           const char* database, const char*) {
   const auto* c = static_cast<const Connection*>(self);
+  // Client text reaches the engine's own statements too (a sort, the select list of a set
+  // read by key), so the functions are checked whoever prepares.
+  if (action == SQLITE_FUNCTION) return IsSafeSqlFunction(second) ? SQLITE_OK : SQLITE_DENY;
   if (c->guard_ == Guard::kEngine) return SQLITE_OK;
   if (c->guard_ == Guard::kCopy && action == SQLITE_INSERT && first && database &&
       qstrcmp(database, "temp") == 0 && c->copyTarget_ == first)
@@ -163,7 +171,6 @@ int Connection::Authorize(void* self, int action, const char* first, const char*
   switch (action) {
     case SQLITE_SELECT:
     case SQLITE_READ:
-    case SQLITE_FUNCTION:
     case SQLITE_RECURSIVE:
       return SQLITE_OK;
     default:

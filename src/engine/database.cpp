@@ -11,12 +11,6 @@ namespace corvane {
 
 namespace {
 
-// SQLite's own tables (sqlite_sequence, sqlite_stat1, ...). The engine keeps its working
-// tables in the connection's temporary schema, never in the file.
-bool IsSystemTable(const QString& name) {
-  return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
-}
-
 QString StripTrailingSemicolons(QString sql) {
   sql = sql.trimmed();
   while (sql.endsWith(QLatin1Char(';'))) sql = sql.chopped(1).trimmed();
@@ -111,7 +105,7 @@ std::vector<TableDef> Database::TableDefs() const {
   for (const QString& name : names) {
     TableDef def;
     def.name = name;
-    def.attributes = IsSystemTable(name) ? kSystemTableAttributes : kUserTableAttributes;
+    def.attributes = IsInternalTable(name) ? kSystemTableAttributes : kUserTableAttributes;
     if (const std::optional<TableInfo> info = LoadTableInfo(*connection_, name)) {
       for (const TableInfo::Column& c : info->columns) {
         if (!c.hidden) def.fields.push_back(info->Field(c, c.name));

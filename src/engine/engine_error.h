@@ -18,6 +18,7 @@ constexpr int32_t kAlreadyExists = 3012;
 constexpr int32_t kUnknownName = 3070;
 constexpr int32_t kSyntaxError = 3075;
 constexpr int32_t kNoSuchObject = 3078;
+constexpr int32_t kUnknownFunction = 3085;
 constexpr int32_t kFieldTooSmall = 3163;
 constexpr int32_t kNotUpdatableField = 3164;
 constexpr int32_t kRecordDeleted = 3167;

@@ -216,7 +216,9 @@ void IntDiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void Add(sqlite3* db, const char* name, int args,
          void (*fn)(sqlite3_context*, int, sqlite3_value**), bool deterministic = true) {
-  const int flags = SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0);
+  // Innocuous: none has side effects, so views and CHECK constraints of a file whose
+  // schema is not trusted may still call them.
+  const int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (deterministic ? SQLITE_DETERMINISTIC : 0);
   sqlite3_create_function_v2(db, name, args, flags, nullptr, fn, nullptr, nullptr, nullptr);
 }
 

@@ -19,6 +19,11 @@ QString StripTrailingSemicolons(QString sql) {
   return sql;
 }
 
+// The table a set over `info` writes to: none (a read-only set) for SQLite's own tables.
+QString WritableName(const TableInfo& info) {
+  return IsInternalTable(info.name) ? QString() : info.name;
+}
+
 std::unique_ptr<Recordset> OpenTableSet(const std::shared_ptr<Connection>& connection,
                                         const TableInfo& info) {
   std::vector<FieldInfo> fields;
@@ -30,7 +35,7 @@ std::unique_ptr<Recordset> OpenTableSet(const std::shared_ptr<Connection>& conne
   }
   const QString table = QuoteName(info.name);
   SetSource source;
-  source.table = info.name;
+  source.table = WritableName(info);
   source.findFrom = table;
   if (!info.withoutRowid) {
     source.keyName = info.keyName;
@@ -259,7 +264,7 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<Connection>& conne
     if (info && !info->withoutRowid && !info->keyName.isEmpty()) {
       const QString key = shape->qualifier + QLatin1Char('.') + info->keyName;
       SetSource source;
-      source.table = info->name;
+      source.table = WritableName(*info);
       source.keyName = info->keyName;
       source.keyWhereHead = info->keyName + QStringLiteral(" = ");
       source.findFrom = QuoteName(info->name);

@@ -6,6 +6,9 @@ namespace corvane {
 
 namespace {
 
+// SQLite's message when the authorizer refused a function.
+constexpr char kRefusedFunction[] = "not authorized to use function:";
+
 QString After(const QString& message, const QString& marker) {
   const int at = message.indexOf(marker);
   return at < 0 ? QString() : message.mid(at + marker.size()).trimmed();
@@ -39,6 +42,18 @@ EngineError SqliteError(int resultCode, const QString& message) {
                                               "relationship with another table."));
     default:
       break;
+  }
+  // A function the authorizer refused, or one with side effects in a view of the file
+  // (whose schema is not trusted): numbered like a function SQLite lacks, named as refused.
+  QString refused;
+  if (primary == SQLITE_AUTH && message.startsWith(QLatin1String(kRefusedFunction)))
+    refused = After(message, QStringLiteral(":"));
+  static const QRegularExpression unsafeUse(QStringLiteral("^unsafe use of (\\w+)\\(\\)$"));
+  if (const QRegularExpressionMatch unsafe = unsafeUse.match(message); unsafe.hasMatch())
+    refused = unsafe.captured(1);
+  if (!refused.isEmpty()) {
+    return EngineError(kUnknownFunction,
+                       QStringLiteral("The function '%1' is not allowed here.").arg(refused));
   }
   switch (primary) {
     case SQLITE_BUSY:
@@ -77,7 +92,7 @@ EngineError SqliteError(int resultCode, const QString& message) {
   }
   if (message.startsWith(QLatin1String("no such function:"))) {
     return EngineError(
-        3085,
+        kUnknownFunction,
         QStringLiteral("The function '%1' is not known.").arg(After(message, QStringLiteral(":"))));
   }
   if (message.contains(QLatin1String("already exists"))) {

@@ -46,6 +46,10 @@ FieldInfo TableInfo::Field(const Column& column, const QString& shownName) const
   return f;
 }
 
+bool IsInternalTable(const QString& name) {
+  return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
+}
+
 std::optional<TableInfo> LoadTableInfo(Connection& connection, const QString& table) {
   TableInfo info;
   {

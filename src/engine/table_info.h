@@ -32,6 +32,12 @@ struct TableInfo {
   std::vector<QString> PrimaryKey() const;  // in key order
 };
 
+// SQLite's own tables (sqlite_sequence, sqlite_stat1, ...), which clients may read but
+// never change: a client's row in sqlite_sequence would decide the next key of every
+// user's records. The engine keeps its working tables in the connection's temporary
+// schema, never in the file.
+bool IsInternalTable(const QString& name);
+
 // Reads a table's columns; nullopt when main has no table of that name.
 std::optional<TableInfo> LoadTableInfo(Connection& connection, const QString& table);
 

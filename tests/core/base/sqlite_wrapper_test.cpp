@@ -2,6 +2,7 @@
 // from empty text and blobs, and handles change hands without being freed twice.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "base/sqlite_database.h"
@@ -95,6 +96,33 @@ TEST_F(SqliteWrapperTest, RefusedAndEmptySqlLeaveNoStatement) {
   EXPECT_STREQ(tail, " SELECT 2");
   ASSERT_EQ(stmt.Prepare(db_.get(), " -- only a comment"), SQLITE_OK);
   EXPECT_FALSE(stmt.valid());
+}
+
+TEST_F(SqliteWrapperTest, ExecuteRunsOneStatementAndNothingHiddenBehindIt) {
+  const QString other = dir_.filePath("other.db");
+  QString error;
+  // A second statement, whether it would prepare or not, stops the whole text unrun.
+  for (const QByteArray& sql :
+       {QByteArray("INSERT INTO t VALUES (1); DROP TABLE t"),
+        "INSERT INTO t VALUES (1);ATTACH '" + other.toUtf8() + "' AS p;CREATE TABLE p.x (a)--",
+        QByteArray("INSERT INTO t VALUES (1); not sql at all")}) {
+    error.clear();
+    EXPECT_EQ(db_.Execute(sql, &error), SQLITE_ERROR) << sql.constData();
+    EXPECT_FALSE(error.isEmpty());
+  }
+  EXPECT_FALSE(QFile::exists(other));
+  auto rows = [&] {
+    SqliteStatement count = Prepared("SELECT count(*) FROM t");
+    return count.Step() == SQLITE_ROW ? count.ColumnInteger(0) : -1;
+  };
+  EXPECT_EQ(rows(), 0);
+
+  // Blanks, comments and semicolons may follow; a text of only those runs nothing.
+  EXPECT_EQ(db_.Execute("INSERT INTO t VALUES (2) ; -- done\n ;; /* really */ "), SQLITE_OK);
+  EXPECT_EQ(db_.Execute(" -- nothing"), SQLITE_OK);
+  EXPECT_EQ(db_.Execute("INSERT INTO nowhere VALUES (1)", &error), SQLITE_ERROR);
+  EXPECT_TRUE(error.contains("no such table")) << error.toStdString();
+  EXPECT_EQ(rows(), 1);
 }
 
 TEST_F(SqliteWrapperTest, HandlesChangeHandsOnce) {

@@ -171,5 +171,55 @@ TEST_F(PublishTest, AClientBrowsesAndUpdatesTheImportedDatabase) {
   server->Slots().CloseListener();
 }
 
+// queryTestV2003.mdb with the WHERE clause of its saved select query replaced, as a hostile
+// file would have it: the same number of UTF-16 units, so that the file stays readable.
+QByteArray WithWhereClause(const QString& where) {
+  const QString original =
+      QStringLiteral("(((Table2.col2)=\"foo\" Or (Table2.col2) In (\"buzz\",\"bazz\")))");
+  const auto utf16 = [](const QString& text) {
+    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+  };
+  QByteArray bytes = ReadFileBytes(Fixture("queryTestV2003.mdb"));
+  const qsizetype at = bytes.indexOf(utf16(original));
+  EXPECT_GE(at, 0);
+  EXPECT_EQ(bytes.indexOf(utf16(original), at + 1), -1);
+  EXPECT_LE(where.size(), original.size());
+  bytes.replace(at, original.size() * 2, utf16(where.leftJustified(original.size())));
+  return bytes;
+}
+
+TEST_F(PublishTest, ASavedQueryWithMoreThanOneStatementRunsNothingAndIsSkipped) {
+  // The server runs in its program folder, as the systemd unit starts it, where the user
+  // store is "registry.db".
+  const QString hostile = sources_.filePath("Hostile.mdb");
+  ASSERT_TRUE(WriteFileBytes(
+      hostile, WithWhereClause("1;ATTACH'registry.db'AS p;DELETE FROM p.registry_values--")));
+  WriteSetup({hostile});
+  const QString previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(program_.path()));
+  auto server = StartedServer();
+  QDir::setCurrent(previous);
+  EXPECT_TRUE(server->Users().UserExists("ANN"));
+  // The tables are served; the query is not, and the summary counts it among the skipped.
+  ASSERT_EQ(server->CatalogueLists().published.size(), 1u);
+  EXPECT_EQ(server->CatalogueLists().tableLists.at(0).size(), 3);
+  EXPECT_TRUE(server->CatalogueLists().queryLists.at(0).isEmpty());
+  ASSERT_EQ(Notes(*server).size(), 1);
+  EXPECT_TRUE(Notes(*server)[0].contains("and 0 queries; skipped"))
+      << Notes(*server)[0].toStdString();
+}
+
+TEST_F(PublishTest, AnImportIsNoMoreReadableThanItsAccessFile) {
+  const QString mdb = CopyFixture("test2V2003.mdb", "Private.mdb");  // mode 0600
+  WriteSetup({mdb});
+  auto server = StartedServer();
+  ASSERT_EQ(server->CatalogueLists().published.size(), 1u);
+  const QFileInfo served(server->CatalogueLists().published[0].servedLocation);
+  ASSERT_TRUE(served.exists());
+  EXPECT_EQ(served.permissions() &
+                (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+            QFile::Permissions());
+}
+
 }  // namespace
 }  // namespace corvane::test
