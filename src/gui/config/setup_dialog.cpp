@@ -200,7 +200,6 @@ bool SetupDialog::ImportChosenAccessFile(const QString& path) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const PublishedAccess access = server_.PrepareAccessDatabase(path);
   QApplication::restoreOverrideCursor();
-  SetDialogTopmost(this, false);
   if (access.ok) {
     server_.Prompts().ShowMessage(access.report.Lines().join(QLatin1Char('\r')),
                                   QStringLiteral("Corvane Database"),
@@ -211,16 +210,13 @@ bool SetupDialog::ImportChosenAccessFile(const QString& path) {
                                   QStringLiteral("Database Error"),
                                   OperatorPrompts::Icon::Critical);
   }
-  SetDialogTopmost(this, true);
   return access.ok;
 }
 
 bool SetupDialog::ConfirmRemoval(const QString& what) {
-  SetDialogTopmost(this, false);
   const bool ok = server_.Prompts().ConfirmOkCancel(
       what + QStringLiteral(" will be permanently removed.\r\rAre you sure you want to continue?"),
       QStringLiteral("Corvane Database"), OperatorPrompts::Icon::Critical);
-  SetDialogTopmost(this, true);
   return ok;
 }
 
@@ -244,14 +240,12 @@ void SetupDialog::ViewLogFile() {
 }
 
 void SetupDialog::ClearLogFile() {
-  SetDialogTopmost(this, false);
   if (server_.Prompts().ConfirmOkCancel(
           QStringLiteral("Are you sure you want to clear the log file?") +
               QString(10, QLatin1Char(' ')),
           QStringLiteral("Clear Log File"), OperatorPrompts::Icon::Question)) {
     server_.ClearLogFile();
   }
-  SetDialogTopmost(this, true);
   controls_.checks[SetupControls::kKeepLogFile]->setFocus();
 }
 

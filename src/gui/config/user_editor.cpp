@@ -70,6 +70,9 @@ UserEditor::UserEditor(UserStore& store, OperatorPrompts& prompts, UserListModel
   layout->addWidget(frame);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+  // Above the setup dialog, which is above the other windows, from the start: flags changed
+  // on a shown window make it flicker, or turn black without a compositor.
+  setWindowFlag(Qt::WindowStaysOnTopHint, true);
   UseFixedSizeFrame(this);
 
   // The masks stand for "no new password typed"; only the operator's typing sets a mark.
@@ -109,13 +112,6 @@ void UserEditor::OpenWithName(const QString& name) {
 
 void UserEditor::reject() { Cancel(); }
 
-void UserEditor::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !closing_) {
-    SetDialogTopmost(this, true);
-  }
-  QDialog::changeEvent(event);
-}
-
 bool UserEditor::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
     // Select after the focus change is complete, or a mouse click would undo it.
@@ -125,18 +121,9 @@ bool UserEditor::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
-void UserEditor::LowerWindows() {
-  SetDialogTopmost(this, false);
-  SetDialogTopmost(parentWidget(), false);
-}
-
-void UserEditor::Cancel() {
-  LowerWindows();
-  CloseEditor();
-}
+void UserEditor::Cancel() { CloseEditor(); }
 
 void UserEditor::Save() {
-  LowerWindows();
   const bool saved = addingUser_ ? SaveNewUser() : SaveEditedUser();
   if (saved) CloseEditor();
 }

@@ -45,15 +45,12 @@ class UserEditor : public QDialog {
   void Closed();
 
  protected:
-  void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void OpenWithName(const QString& name);
   void Save();
   void Cancel();
-  // Both windows stop being topmost so that a message box comes to the front.
-  void LowerWindows();
   void CloseEditor();
   // Shows a failed check and moves the focus to its box.
   void Report(const UserCheckFailure& failure);

@@ -4,8 +4,9 @@ class QWidget;
 
 namespace corvane {
 
-// Keeps a dialog above every other window, or lets it go back among them. A dialog stops
-// being topmost while it asks a question, so that the message box comes to the front.
+// Keeps a dialog above every other window, or lets it go back among them (the setup dialog
+// does for the manual, which opens in another program). Message boxes and the user editor
+// stack above a topmost dialog as its own windows, so it never steps down for them.
 // A shown window stays shown and keeps the activation; a hidden one stays hidden.
 void SetDialogTopmost(QWidget* window, bool topmost);
 bool IsDialogTopmost(const QWidget* window);

@@ -1,5 +1,6 @@
 #include "gui/server/message_box_prompts.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 #include "gui/config/window_order.h"
@@ -23,6 +24,21 @@ QMessageBox::Icon BoxIcon(OperatorPrompts::Icon icon) {
 
 }  // namespace
 
+QWidget* MessageBoxPrompts::Owner() const {
+  // A box asked for from a dialog kept above the other windows (the setup, the user
+  // editor) belongs to it and stays above it too: that dialog never has to step down, which
+  // without a compositor left it black behind the box.
+  QWidget* active = QApplication::activeModalWidget();
+  if (active == nullptr) active = QApplication::activeWindow();
+  if (active != nullptr && active->isVisible() && IsDialogTopmost(active)) return active;
+  return parent_;
+}
+
+void MessageBoxPrompts::Prepare(QMessageBox& box) const {
+  box.setWindowFlag(Qt::WindowStaysOnTopHint, IsDialogTopmost(box.parentWidget()));
+  UseFixedSizeFrame(&box);
+}
+
 QString MessageBoxPrompts::DisplayText(const QString& text) {
   QString shown = text;
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -32,16 +48,16 @@ QString MessageBoxPrompts::DisplayText(const QString& text) {
 
 bool MessageBoxPrompts::ConfirmOkCancel(const QString& text, const QString& title, Icon icon) {
   QMessageBox box(BoxIcon(icon), title, DisplayText(text), QMessageBox::Ok | QMessageBox::Cancel,
-                  parent_);
-  UseFixedSizeFrame(&box);
+                  Owner());
+  Prepare(box);
   box.setDefaultButton(QMessageBox::Cancel);
   box.setEscapeButton(QMessageBox::Cancel);
   return box.exec() == QMessageBox::Ok;
 }
 
 void MessageBoxPrompts::ShowMessage(const QString& text, const QString& title, Icon icon) {
-  QMessageBox box(BoxIcon(icon), title, DisplayText(text), QMessageBox::Ok, parent_);
-  UseFixedSizeFrame(&box);
+  QMessageBox box(BoxIcon(icon), title, DisplayText(text), QMessageBox::Ok, Owner());
+  Prepare(box);
   box.exec();
 }
 

@@ -5,6 +5,8 @@
 
 #include "server/operator_prompts.h"
 
+class QMessageBox;
+
 namespace corvane {
 
 // The operator's questions and messages as modal message boxes. The core writes the
@@ -23,6 +25,11 @@ class MessageBoxPrompts : public OperatorPrompts {
   static QString DisplayText(const QString& text);
 
  private:
+  // The window a box belongs to: the active dialog when it is kept above the others, the
+  // parent otherwise.
+  QWidget* Owner() const;
+  void Prepare(QMessageBox& box) const;
+
   QPointer<QWidget> parent_;
 };
 

@@ -1,7 +1,9 @@
-// The operator's message boxes: line breaks, buttons and the default button.
+// The operator's message boxes: line breaks, buttons, the default button and the window
+// each belongs to.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -40,6 +42,33 @@ TEST(MessageBoxPromptsTest, ConfirmDefaultsToCancelAndAMessageHasOnlyOk) {
                 QMessageBox::Ok);
   prompts.ShowMessage("Database Error: x.db\r\rnot a database", "Database Error",
                       OperatorPrompts::Icon::Critical);
+}
+
+TEST(MessageBoxPromptsTest, ABoxAskedFromADialogKeptOnTopBelongsToItAndStaysAboveIt) {
+  QWidget main;
+  MessageBoxPrompts prompts(&main);
+  QDialog setup;
+  setup.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  setup.show();
+  QApplication::setActiveWindow(&setup);
+  AnswerNextBox(
+      [&](QMessageBox& box) {
+        EXPECT_EQ(box.parentWidget(), &setup);
+        EXPECT_TRUE(box.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        EXPECT_FALSE(box.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+      },
+      QMessageBox::Ok);
+  prompts.ShowMessage("Clear the log?", "Clear Log File", OperatorPrompts::Icon::Question);
+  // The dialog never stepped down for it.
+  EXPECT_TRUE(setup.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  setup.hide();
+  AnswerNextBox(
+      [&](QMessageBox& box) {
+        EXPECT_EQ(box.parentWidget(), &main);
+        EXPECT_FALSE(box.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+      },
+      QMessageBox::Ok);
+  prompts.ShowMessage("Database Error", "Database Error", OperatorPrompts::Icon::Critical);
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ TEST_F(SetupDialogTest, TheLogButtonsAndTheMinutesFollowTheirBoxes) {
   Check(5)->click();
   EXPECT_TRUE(clear->isEnabled());
   EXPECT_TRUE(minutes->isEnabled());
-  // Clearing the log asks first, and the dialog is topmost again after the question.
+  // Clearing the log asks first; the dialog stays topmost, its question above it.
   ASSERT_TRUE(WriteFileBytes(server_->LogFilePath(), "Server Started\r\n"));
   prompts_.answers = {false, true};
   clear->click();
