@@ -31,6 +31,7 @@ bool CorvaneClient::OpenSocket(const QString& host, quint16 port) {
   received_.clear();
   QObject::connect(socket, &QTcpSocket::readyRead, socket,
                    [this, socket] { received_ += socket->readAll(); });
+  if (!localAddress_.isNull()) socket->bind(localAddress_);
   socket->connectToHost(host, port);
   const bool connected = WaitUntil(
       [socket] {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -67,6 +68,9 @@ class CorvaneClient {
   int32_t PrivateKey() const { return privateKey_; }
   void SetPrivateKey(int32_t key) { privateKey_ = key; }
   int timeoutMs() const { return timeoutMs_; }
+  // Connects from this local address from now on (a loopback address of its own, say, for
+  // a client the server should tell apart from others on the same machine).
+  void SetLocalAddress(const QHostAddress& address) { localAddress_ = address; }
 
  private:
   bool EncipherRequests() const;
@@ -75,6 +79,7 @@ class CorvaneClient {
 
   int timeoutMs_;
   QPointer<QTcpSocket> socket_;
+  QHostAddress localAddress_;
   QByteArray received_;
   bool firstMessage_ = true;
   int32_t privateKey_ = 0;

@@ -57,9 +57,12 @@ void RunLogonCommand(CommandContext& ctx) {
         IssueSessionKey(session, ctx.services().settings, ctx.services().keySeed)));
     ctx.Log("Logon");
   } else {
-    // A refused logon ends whatever logon the connection held before.
+    // A refused logon ends whatever logon the connection held before. Its row names the
+    // user tried; then the name leaves the slot, which is let go like one that never logged
+    // on: a name kept there would lock its real user out while multiple logons are off.
     session.LogonAccepted = false;
     ctx.Log(outcome.denialCode);
+    session.SlotUserName.clear();
   }
   ctx.Send(std::move(reply));
 }

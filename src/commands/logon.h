@@ -26,7 +26,8 @@ LogonOutcome CheckLogon(CommandContext& ctx);
 // otherwise. Returns the key as three digits.
 QByteArray IssueSessionKey(SlotSession& session, const ServerSettings& settings, int16_t keySeed);
 
-// "Logon": the logon and its reply (always part of the logon exchange) and event.
+// "Logon": the logon and its reply (always part of the logon exchange) and event. A refused
+// logon leaves no user name on the slot.
 void RunLogonCommand(CommandContext& ctx);
 
 }  // namespace corvane

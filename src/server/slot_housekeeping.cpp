@@ -26,8 +26,9 @@ const StatusTexts& SlotServer::RefreshStatus() {
   for (const auto& slot : slots_) {
     if (slot->State() != kSocketConnected) continue;
     if (slot->session.SlotUserName.isEmpty()) {
-      // Not logged on by now: dropped without a word.
-      if (slot->transport().ConnectedMs() >= limits_.logonGraceMs) {
+      // Not logged on by now: dropped without a word (a refused logon whose answer is still
+      // held back once it is answered).
+      if (!Held(*slot) && slot->transport().ConnectedMs() >= limits_.logonGraceMs) {
         slot->Free(FreeReason::kNoLogon);
       }
       continue;
@@ -35,6 +36,7 @@ const StatusTexts& SlotServer::RefreshStatus() {
     ++count;
     currentUsers_.AddRow(slot->UsersListRow());
   }
+  LogRefusalSummaries();
   status_.status = QStringLiteral("Status: ") + SocketStateText(listener_.State());
   if (count >= kCrowdedUserCount) status_.status += QStringLiteral("   Maximum Users Allowed");
   status_.port = QStringLiteral("Port: ") + QString::number(listener_.LocalPort());

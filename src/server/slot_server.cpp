@@ -1,5 +1,6 @@
 #include "server/slot_server.h"
 
+#include <QDateTime>
 #include <QThread>
 #include <algorithm>
 
@@ -27,11 +28,16 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
       formats_(locale),
       services_{settings, users, *this, keySeed_, formats_},
       dispatcher_(services_),
-      listener_([this] { return ReserveSlot(); }, limits.handshakeHoldLimitMs),
+      listener_([this](const QString& peer) { return ReserveSlot(peer); },
+                limits.handshakeHoldLimitMs, limits.acceptRetryMs),
+      logonThrottle_([] { return QDateTime::currentMSecsSinceEpoch(); },
+                     {limits.firstLogonDelayMs, limits.longestLogonDelayMs}),
       quickWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount())),
       longWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount()), kLongWorkNice) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
   for (int n = 0; n < kSlotCount; ++n) {
+    held_[n].timer.setSingleShot(true);
+    connect(&held_[n].timer, &QTimer::timeout, this, [this, n] { EndHold(n); });
     slots_[n] = std::make_unique<ClientSlot>(n, activity_, currentUsers_);
     ClientSlot& slot = *slots_[n];
     // The socket reads and writes with the keys of its slot's session.
@@ -89,16 +95,36 @@ int SlotServer::FindFreeSlot() {
   return -1;
 }
 
-quint16 SlotServer::ReserveSlot() {
+quint16 SlotServer::ReserveSlot(const QString& peer) {
+  if (UnloggedSlotsOf(peer) >= limits_.mostUnloggedSlotsPerAddress) return 0;
   const int slot = FindFreeSlot();
   if (slot < 0) return 0;
   if (!sockets_[slot]->Listen(0)) return 0;
+  reservedFor_[slot] = peer;
   return sockets_[slot]->LocalPort();
 }
 
+int SlotServer::UnloggedSlotsOf(const QString& peer) const {
+  int count = 0;
+  for (int n = 0; n < kSlotCount; ++n) {
+    const SlotSocket& socket = *sockets_[n];
+    if (&slots_[n]->transport() != &socket) continue;
+    if (socket.State() == kSocketListening) {
+      count += reservedFor_[n] == peer ? 1 : 0;
+    } else if (socket.State() == kSocketConnected && !slots_[n]->session.LogonAccepted) {
+      count += socket.PeerAddress() == peer ? 1 : 0;
+    }
+  }
+  return count;
+}
+
 void SlotServer::Serve(ClientSlot& slot, Request request, std::function<void()> done) {
-  if (slot.Busy()) {
+  if (Occupied(slot)) {
     pending_[slot.number()].push_back({slot.generation(), std::move(request), std::move(done)});
+    return;
+  }
+  if (IsTcpLogon(slot, request)) {
+    ServeTcpLogon(slot, std::move(request), std::move(done));
     return;
   }
   if (Dispatcher::RunsOnWorker(request, slot.session)) {

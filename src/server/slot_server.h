@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <deque>
 #include <functional>
@@ -22,6 +23,7 @@
 #include "commands/dispatcher.h"
 #include "commands/value_text.h"
 #include "config/user_directory.h"
+#include "protocol/logon_throttle.h"
 #include "server/worker_pool.h"
 #include "transport/tcp/connection_limits.h"
 #include "transport/tcp/handshake_listener.h"
@@ -140,7 +142,24 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   };
   void ServePending(ClientSlot& slot);
   bool UserNameInUse(const QString& userName, int slot) const override;
-  quint16 ReserveSlot();
+  // Reserves a slot for a handshake from `peer`: none when that address already holds its
+  // share of slots without a logon.
+  quint16 ReserveSlot(const QString& peer);
+  int UnloggedSlotsOf(const QString& peer) const;
+  // Whether the slot runs a request or is held: either way its next request waits.
+  bool Occupied(const ClientSlot& slot) const { return slot.Busy() || Held(slot); }
+
+  // --- TCP logons (tcp_logons.cpp) ---
+  bool IsTcpLogon(const ClientSlot& slot, const Request& request) const;
+  // Carries out a logon of the slot's own socket once its address may try again; a refusal
+  // is answered when the address may try again, and a run of refusals is summed up.
+  void ServeTcpLogon(ClientSlot& slot, Request request, std::function<void()> done);
+  void LogRefusalSummaries();
+  // Holds the slot (its input paused) for `ms`, then runs `then` unless the slot was freed
+  // meanwhile; its pending requests follow.
+  void Hold(ClientSlot& slot, qint64 ms, std::function<void()> then);
+  bool Held(const ClientSlot& slot) const;
+  void EndHold(int slot);
   void StartWork(ClientSlot& slot, Request request, std::function<void()> done);
   void Launch(const std::shared_ptr<Job>& job);
   // On a worker: the job is done and waits for the event-loop thread.
@@ -172,6 +191,15 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   QSet<QString> schemaBusy_;
   QHash<QString, QList<std::shared_ptr<Job>>> schemaQueue_;
   std::array<std::deque<Pending>, kSlotCount> pending_;
+  // The address each reserved slot was reserved for.
+  std::array<QString, kSlotCount> reservedFor_;
+  LogonThrottle logonThrottle_;
+  struct HeldSlot {
+    QTimer timer;
+    quint64 generation = 0;
+    std::function<void()> then;
+  };
+  std::array<HeldSlot, kSlotCount> held_;
   // Jobs the workers finished and the event-loop thread has not taken in yet.
   std::mutex finishedMutex_;
   std::vector<std::shared_ptr<Job>> finished_;

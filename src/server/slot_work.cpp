@@ -105,12 +105,12 @@ void SlotServer::FinishWork(const std::shared_ptr<Job>& job) {
   }
   if (job->done) job->done();
   ServePending(slot);
-  if (!slot.Busy() && slot.generation() == job->generation) slot.transport().ResumeInput();
+  if (!Occupied(slot) && slot.generation() == job->generation) slot.transport().ResumeInput();
 }
 
 void SlotServer::ServePending(ClientSlot& slot) {
   std::deque<Pending>& pending = pending_[slot.number()];
-  while (!slot.Busy() && !pending.empty()) {
+  while (!Occupied(slot) && !pending.empty()) {
     Pending next = std::move(pending.front());
     pending.pop_front();
     if (next.generation == slot.generation()) {

@@ -138,7 +138,12 @@ class Soak {
       client->Disconnect();
       client.reset();
     } else if (action < 95) {
+      // Refused logons make their address wait (and hold its other logons): each intruder
+      // comes from a loopback address of its own, so that the clients are not held up and
+      // its one refusal waits the shortest delay.
       CorvaneClient intruder(5000);
+      ++intruders_;
+      intruder.SetLocalAddress(QHostAddress((127u << 24) | (1u << 16) | (intruders_ & 0xffffu)));
       if (intruder.Connect(QStringLiteral("127.0.0.1"), port_)) {
         const auto reply = intruder.Logon("demo", "wrong", key_);
         Count(reply);
@@ -251,6 +256,7 @@ class Soak {
   Totals totals_;
   Model model_;
   long serial_ = 0;
+  quint32 intruders_ = 0;
   bool loggedOff_ = false;
 };
 

@@ -42,9 +42,13 @@ class RecordingActivity : public ActivityReporter {
   void LogActivity(const ActivityEntry& entry) override {
     events.push_back({entry.slot, entry.code});
     entries.push_back(entry);
+    timeline.push_back(QString::fromLatin1(entry.code));
     if (forward) forward(entry);
   }
-  void LogNote(const QString& text, const QString& user) override { notes.push_back({user, text}); }
+  void LogNote(const QString& text, const QString& user) override {
+    notes.push_back({user, text});
+    timeline.push_back(QStringLiteral("note: ") + text);
+  }
 
   int Count(const QByteArray& code) const {
     int n = 0;
@@ -55,6 +59,8 @@ class RecordingActivity : public ActivityReporter {
   std::vector<ActivityEntry> entries;
   // Notes as (user, text).
   std::vector<std::pair<QString, QString>> notes;
+  // Event codes and "note: " + text, in the order they came.
+  std::vector<QString> timeline;
   // Also given every event as it is reported (a real activity log, say).
   std::function<void(const ActivityEntry&)> forward;
 };

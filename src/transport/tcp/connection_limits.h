@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include "protocol/logon_throttle.h"
+
 namespace corvane {
 
 // Bounds that keep one client from holding the listener, a slot or memory indefinitely.
@@ -11,6 +13,14 @@ inline constexpr int kReservationLimitMs = 30'000;
 inline constexpr int kLogonGraceMs = 2'000;
 inline constexpr qsizetype kReceiveLimitBeforeLogon = 16 * 1024;
 inline constexpr qsizetype kReceiveLimitAfterLogon = 1024 * 1024;
+// Handhelds behind one router share an address, so this is generous; it keeps one address
+// from holding every slot with handshakes that never log on.
+inline constexpr int kMostUnloggedSlotsPerAddress = 16;
+// After an accept error (such as running out of file descriptors) the system stops nothing,
+// but Qt stops accepting; the listener tries again after this pause.
+inline constexpr int kAcceptRetryMs = 1000;
+// Refused logons of one address are summed up in one activity row at most this often.
+inline constexpr int kLogonSummaryEveryMs = 60'000;
 
 struct ConnectionLimits {
   // How long a client may keep its first connection open after the port was sent.
@@ -23,6 +33,14 @@ struct ConnectionLimits {
   // The most a slot's receive buffer may hold without a complete frame.
   qsizetype receiveLimitBeforeLogon = kReceiveLimitBeforeLogon;
   qsizetype receiveLimitAfterLogon = kReceiveLimitAfterLogon;
+  // Slots reserved for, or connected from, one address without an accepted logon.
+  int mostUnloggedSlotsPerAddress = kMostUnloggedSlotsPerAddress;
+  int acceptRetryMs = kAcceptRetryMs;
+  // The wait after a first refused logon of an address (it doubles with each further one, up
+  // to the longest), and how often a run of refusals is summed up.
+  qint64 firstLogonDelayMs = LogonThrottle::kFirstDelayMs;
+  qint64 longestLogonDelayMs = LogonThrottle::kLongestDelayMs;
+  int logonSummaryEveryMs = kLogonSummaryEveryMs;
 };
 
 }  // namespace corvane

@@ -15,16 +15,18 @@
 #include <memory>
 
 #include "base/address_text.h"
+#include "transport/web/web_listener.h"
 #include "transport/web/web_routes.h"
 
 namespace corvane {
 
 WebServer::WebServer(WebSlotHost& slots, QString programDir, ActivityReporter* notes,
-                     QObject* parent)
+                     const WebLimits& limits, QObject* parent)
     : QAbstractHttpServer(parent),
       slots_(slots),
       programDir_(std::move(programDir)),
-      notes_(notes) {}
+      notes_(notes),
+      limits_(limits) {}
 
 WebServer::~WebServer() { Stop(); }
 
@@ -52,7 +54,7 @@ bool WebServer::SetUpTls() {
   QSslConfiguration config = QSslConfiguration::defaultConfiguration();
   config.setLocalCertificateChain(chain);
   config.setPrivateKey(key);
-  sslSetup(config);
+  tls_ = config;
   return true;
 }
 
@@ -67,11 +69,16 @@ bool WebServer::Start(quint16 port, const QHostAddress& address) {
                        "a readable PEM certificate and key."));
     return false;
   }
-  const quint16 bound = listen(address, port);
-  if (bound == 0) {
+  if (!wantTls) tls_.reset();
+  QTcpServer* listener =
+      NewWebListener(tls_, WebAdmission(this, limits_, counts_), limits_.acceptRetryMs);
+  if (!listener->listen(address, port)) {
+    delete listener;
     Note(QStringLiteral("Web Access not started: port %1 cannot be listened on.").arg(port));
     return false;
   }
+  const quint16 bound = listener->serverPort();
+  bind(listener);
   listening_ = true;
   secure_ = wantTls;
   port_ = bound;
@@ -102,14 +109,18 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
   // written once the browser's connection has gone.
   auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
   const QPointer<QTcpSocket> connection(socket);
-  AnswerRequest(*api_, request, secure_, [responder, connection](QHttpServerResponse response) {
-    if (connection) response.write(std::move(*responder));
-  });
+  const QPointer<WebConnectionGuard> guard(WebConnectionGuard::Of(socket));
+  AnswerRequest(*api_, request, secure_,
+                [responder, connection, guard](QHttpServerResponse response) {
+                  if (connection) response.write(std::move(*responder));
+                  if (guard) guard->Answered();
+                });
   return true;
 }
 
 void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
   makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
+  if (WebConnectionGuard* guard = WebConnectionGuard::Of(socket)) guard->Answered();
 }
 
 }  // namespace corvane

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QAbstractHttpServer>
+#include <QSslConfiguration>
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "activity/activity_reporter.h"
 #include "transport/web/web_api.h"
+#include "transport/web/web_connection_guard.h"
+#include "transport/web/web_limits.h"
 #include "transport/web/web_slot_host.h"
 
 class QTcpServer;
@@ -14,13 +18,14 @@ namespace corvane {
 
 // The web access: serves the web client's pages (compiled in as resources) and its JSON
 // interface on one port, over HTTPS when the program directory holds web-cert.pem and
-// web-key.pem. Each logged-on browser is a client slot of the slot server.
+// web-key.pem. Each logged-on browser is a client slot of the slot server. Connections are
+// counted, timed and checked in front of the request reader (web_listener.h).
 class WebServer : public QAbstractHttpServer {
   Q_OBJECT
 
  public:
   WebServer(WebSlotHost& slots, QString programDir, ActivityReporter* notes,
-            QObject* parent = nullptr);
+            const WebLimits& limits = {}, QObject* parent = nullptr);
   ~WebServer() override;
 
   // Listens on `port` of `address`, telling the operator in the activity list how; false
@@ -37,7 +42,7 @@ class WebServer : public QAbstractHttpServer {
   static QString KeyPath(const QString& programDir);
 
   // The largest request body accepted.
-  static constexpr qsizetype kMostBodyBytes = 1 << 20;
+  static constexpr qsizetype kMostBodyBytes = kMostWebBodyBytes;
 
  protected:
   bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
@@ -50,6 +55,9 @@ class WebServer : public QAbstractHttpServer {
   WebSlotHost& slots_;
   QString programDir_;
   ActivityReporter* notes_;
+  WebLimits limits_;
+  std::shared_ptr<WebConnectionCounts> counts_ = std::make_shared<WebConnectionCounts>();
+  std::optional<QSslConfiguration> tls_;
   std::unique_ptr<WebApi> api_;
   bool listening_ = false;
   bool secure_ = false;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "protocol/logon_throttle.h"
 #include "transport/web/web_connection.h"
 
 namespace corvane {
@@ -30,32 +31,6 @@ class WebSessionTable {
 
  private:
   QHash<QString, WebSession> sessions_;
-};
-
-// Failed logons per address: after each failure the address must wait longer before it may
-// try again (1 s, 2 s, 4 s, ... up to a minute). An accepted logon clears its count.
-class LogonThrottle {
- public:
-  // `nowMs` is the clock in milliseconds (tests pass their own).
-  explicit LogonThrottle(std::function<qint64()> nowMs);
-
-  // Milliseconds the address must still wait; 0 when it may try now.
-  qint64 WaitMs(const QString& address) const;
-  void Failed(const QString& address);
-  void Succeeded(const QString& address);
-
-  static constexpr qint64 kFirstDelayMs = 1000;
-  static constexpr qint64 kLongestDelayMs = 60000;
-
- private:
-  struct Entry {
-    int failures = 0;
-    qint64 allowedAtMs = 0;
-  };
-  void Prune(qint64 now);
-
-  std::function<qint64()> nowMs_;
-  QHash<QString, Entry> entries_;
 };
 
 }  // namespace corvane

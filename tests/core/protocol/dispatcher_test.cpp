@@ -118,10 +118,10 @@ TEST_F(DispatcherTest, UnknownUserIsDeniedWithTheLogonKeyWrongPasswordWithTheUse
   EXPECT_EQ(session(5).SlotRemoteAddress, "10.0.0.5");
   EXPECT_TRUE(UsersListSlots().empty());
   EXPECT_EQ(activity_.events.back(), std::make_pair(5, QByteArray("UserDenied")));
-  // A wrong password keeps the name and key.
+  // A wrong password keeps the key; the name is shown in the row but leaves the slot.
   Logon(2, "bob", "wrong");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"PassDenied"}));
-  EXPECT_EQ(session(2).SlotUserName, "bob");
+  EXPECT_EQ(session(2).SlotUserName, "");
   EXPECT_EQ(session(2).SlotKey, 12345678);
   EXPECT_FALSE(session(2).LogonAccepted);
   EXPECT_EQ(activity_.Count("PassDenied"), 1);
@@ -155,10 +155,10 @@ TEST_F(DispatcherTest, MultipleLogonRuleComparesNamesExactly) {
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"MultipleUsers"}));
   EXPECT_EQ(session(5).SlotUserName, "");
   EXPECT_EQ(activity_.Count("MultipleUsers"), 1);
-  // A slot denied its password still counts.
+  // A slot denied its password holds no name: the real user gets in.
   Logon(7, "ann", "bad");
   Logon(8, "ann", "pw");
-  EXPECT_EQ(LastReply(ReplyKey, 23456789), Message({"MultipleUsers"}));
+  EXPECT_EQ(LastReply(ReplyKey, 23456789), Message({"Accepted", "000"}));
   settings_.AllowMultipleLogons = 1;
   Logon(6, "bob", "secret");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "000"}));

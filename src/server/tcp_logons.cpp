@@ -1,0 +1,93 @@
+// Logons over TCP: a refused one makes its address wait before it is answered and before
+// that address's next logon is carried out, and the activity list sums up runs of refusals.
+#include <climits>
+#include <optional>
+
+#include "protocol/command_words.h"
+#include "protocol/socket_state.h"
+#include "server/slot_server.h"
+
+namespace corvane {
+
+bool SlotServer::IsTcpLogon(const ClientSlot& slot, const Request& request) const {
+  // Web logons wait in the web access, which answers "try later" instead.
+  return &slot.transport() == sockets_[slot.number()].get() && !request.malformed &&
+         request.word == CommandWord(Command::kLogon);
+}
+
+void SlotServer::ServeTcpLogon(ClientSlot& slot, Request request, std::function<void()> done) {
+  const QString address = slot.transport().PeerAddress();
+  if (const qint64 wait = logonThrottle_.WaitMs(address); wait > 0) {
+    Hold(slot, wait, [this, &slot, request = std::move(request), done = std::move(done)]() mutable {
+      ServeTcpLogon(slot, std::move(request), std::move(done));
+    });
+    return;
+  }
+  Replies out = dispatcher_.Execute(slot.Live(), request, catalogue_);
+  const QByteArray word = out.replies.empty() ? QByteArray() : out.replies.front().word;
+  const bool refused = word == "UserDenied" || word == "PassDenied";
+  if (refused && !logonThrottle_.Failed(address)) {
+    // Not the first refusal of its address's run: counted for the summary instead.
+    out.events.clear();
+  } else if (out.loggedOn) {
+    if (const int unshown = logonThrottle_.Succeeded(address); unshown > 0) {
+      activity_.LogNote(QStringLiteral("%1 more refused logons from %2 before this one")
+                            .arg(unshown)
+                            .arg(address));
+    }
+  }
+  // The address the client names in its logon is its own say; an audit needs the real one.
+  std::optional<ActivityEntry> row;
+  if (!out.events.empty()) row = out.events.front();
+  std::vector<Reply> held;
+  if (refused) held = std::exchange(out.replies, {});
+  ApplyOutcome(slot, catalogue_, out);
+  if (row && !address.isEmpty() && row->remoteAddress != address) {
+    activity_.LogNote(QStringLiteral("The logon above came from %1 (the client gave \"%2\")")
+                          .arg(address, row->remoteAddress),
+                      row->user);
+  }
+  LogRefusalSummaries();
+  if (!refused) {
+    if (done) done();
+    return;
+  }
+  Hold(slot, logonThrottle_.WaitMs(address),
+       [this, &slot, held = std::move(held), done = std::move(done)] {
+         for (const Reply& reply : held) slot.transport().Send(reply);
+         if (done) done();
+       });
+}
+
+void SlotServer::LogRefusalSummaries() {
+  for (const auto& [address, count] : logonThrottle_.TakeSummaries(limits_.logonSummaryEveryMs)) {
+    activity_.LogNote(QStringLiteral("%1 more refused logons from %2").arg(count).arg(address));
+  }
+}
+
+void SlotServer::Hold(ClientSlot& slot, qint64 ms, std::function<void()> then) {
+  HeldSlot& held = held_[slot.number()];
+  held.generation = slot.generation();
+  held.then = std::move(then);
+  slot.transport().PauseInput();
+  held.timer.start(static_cast<int>(std::min<qint64>(ms, INT_MAX)));
+}
+
+bool SlotServer::Held(const ClientSlot& slot) const {
+  const HeldSlot& held = held_[slot.number()];
+  return held.then && held.generation == slot.generation();
+}
+
+void SlotServer::EndHold(int n) {
+  ClientSlot& slot = *slots_[n];
+  HeldSlot& held = held_[n];
+  const bool current = Held(slot);
+  std::function<void()> then = std::exchange(held.then, {});
+  // A slot freed meanwhile has nobody left to answer.
+  if (!current) return;
+  then();
+  ServePending(slot);
+  if (!Occupied(slot) && slot.State() == kSocketConnected) slot.transport().ResumeInput();
+}
+
+}  // namespace corvane

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace corvane {
+
+// Bounds that keep browsers, or anyone who reaches the web port, from holding connections,
+// file descriptors or memory. A browser opens a handful of connections to a server; a whole
+// office behind one router may share an address.
+inline constexpr int kMostWebConnectionsPerAddress = 32;
+inline constexpr int kMostWebConnections = 256;
+// From a request's first byte (or the connection's start) until its header is complete.
+inline constexpr int kWebHeaderTimeoutMs = 10'000;
+// A connection on which nothing arrives while no answer is due, and a body that stops
+// arriving, are closed after this long.
+inline constexpr int kWebIdleTimeoutMs = 30'000;
+inline constexpr qsizetype kMostWebHeaderBytes = 32 * 1024;
+// The largest request body accepted.
+inline constexpr qsizetype kMostWebBodyBytes = 1 << 20;
+// A refused request's answer is given this long to reach the browser while what it still
+// sends is read and dropped.
+inline constexpr int kWebLingerMs = 2'000;
+// After an accept error (file descriptors used up, say) accepting starts again after this.
+inline constexpr int kWebAcceptRetryMs = 1'000;
+
+// Tests shorten the times and lower the counts.
+struct WebLimits {
+  int mostConnectionsPerAddress = kMostWebConnectionsPerAddress;
+  int mostConnections = kMostWebConnections;
+  int headerTimeoutMs = kWebHeaderTimeoutMs;
+  int idleTimeoutMs = kWebIdleTimeoutMs;
+  qsizetype mostHeaderBytes = kMostWebHeaderBytes;
+  qsizetype mostBodyBytes = kMostWebBodyBytes;
+  int lingerMs = kWebLingerMs;
+  int acceptRetryMs = kWebAcceptRetryMs;
+};
+
+}  // namespace corvane
