@@ -61,6 +61,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source) {
 
 QueryDef Database::CreateQueryDef(const QString& name, const QString& jetSql) {
   connection_->handle();
+  CheckClientJetSqlLength(jetSql);
   const QString sql = StripTrailingSemicolons(TranslateJetSql(jetSql));
   // Refuses anything but one reading statement before it is stored.
   connection_->PrepareConfined(sql);

@@ -302,7 +302,10 @@ std::unique_ptr<Recordset> OpenSet(const std::shared_ptr<Connection>& connection
       return OpenQuerySet(connection, select, name);
     }
   }
-  if (LooksLikeSql(source)) return OpenQuerySet(connection, TranslateJetSql(source), source);
+  if (LooksLikeSql(source)) {
+    CheckClientJetSqlLength(source);
+    return OpenQuerySet(connection, TranslateJetSql(source), source);
+  }
   throw EngineError(engine_error::kNoSuchObject,
                     QStringLiteral("There is no table or query named '%1'.").arg(source));
 }
