@@ -25,12 +25,20 @@ Recordset& SlotDatabase::Set() const {
 void SlotDatabase::SetDatabase(std::unique_ptr<Database> database) {
   Close();
   database_ = std::move(database);
-  if (database_) database_->SetCancelFlag(cancel_);
+  if (database_) {
+    database_->SetCancelFlag(cancel_);
+    database_->SetDeadline(deadline_);
+  }
 }
 
 void SlotDatabase::SetCancelFlag(const std::atomic<bool>* cancel) {
   cancel_ = cancel;
   if (database_ && database_->isOpen()) database_->SetCancelFlag(cancel);
+}
+
+void SlotDatabase::SetDeadline(qint64 msSinceEpoch) {
+  deadline_ = msSinceEpoch;
+  if (database_ && database_->isOpen()) database_->SetDeadline(msSinceEpoch);
 }
 
 void SlotDatabase::SetRecordset(std::unique_ptr<Recordset> recordset) {

@@ -45,6 +45,10 @@ class SlotDatabase {
   // working on this side is no longer wanted); it applies to databases set later too.
   // nullptr takes it away.
   void SetCancelFlag(const std::atomic<bool>* cancel);
+  // The database's statements stop once this moment (ms since the epoch) has passed: the
+  // deadline of the request working on this side. It applies to databases set later too;
+  // 0 takes it away.
+  void SetDeadline(qint64 msSinceEpoch);
 
   // The stored query this slot created in its open database and has not saved: the only
   // one it may delete again.
@@ -58,6 +62,7 @@ class SlotDatabase {
   std::vector<Variant> sentValues_;
   QString createdQuery_;
   const std::atomic<bool>* cancel_ = nullptr;
+  qint64 deadline_ = 0;
 };
 
 // "0" for an empty set, otherwise the 1-based position of the current record.

@@ -54,6 +54,10 @@ void Database::SetCancelFlag(const std::atomic<bool>* cancel) {
   connection_->SetCancelFlag(cancel);
 }
 
+void Database::SetTempStorageLimit(qint64 bytes) { connection_->SetTempStorageLimit(bytes); }
+
+void Database::SetDeadline(qint64 msSinceEpoch) { connection_->SetDeadline(msSinceEpoch); }
+
 std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source) {
   connection_->handle();  // throws when closed
   return OpenSet(connection_, source);
@@ -90,6 +94,9 @@ std::vector<QueryDef> Database::QueryDefs() const {
 }
 
 void Database::DeleteQueryDef(const QString& name) {
+  // Removing a client's query is the clean-up after its work failed, often because its time
+  // was up: it must not be stopped in turn.
+  const Connection::Unbounded unbounded(*connection_);
   Statement find = connection_->Prepare(QStringLiteral(
       "SELECT name FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
   find.Bind(1, Variant(name));

@@ -63,11 +63,14 @@ class Database {
   std::vector<TableDef> TableDefs() const;
   TableDef TableDefByName(const QString& name) const;  // 3265 when absent
 
-  // How long opening a query or a find may run before it is stopped (30 s unless set):
-  // the server has one thread, and a client's query must not hold it forever.
+  // How long opening a query or a find may run before it is stopped (kClientWorkLimitMs
+  // unless set): a client's query must not hold a worker forever.
   void SetQueryTimeLimit(int milliseconds);
-  // See Connection::SetCancelFlag.
+  // See Connection::SetTempStorageLimit.
+  void SetTempStorageLimit(qint64 bytes);
+  // See Connection::SetCancelFlag and Connection::SetDeadline.
   void SetCancelFlag(const std::atomic<bool>* cancel);
+  void SetDeadline(qint64 msSinceEpoch);
 
  private:
   std::shared_ptr<Connection> connection_;

@@ -64,6 +64,7 @@ std::unique_ptr<Recordset> OpenTableSet(const std::shared_ptr<Connection>& conne
     connection->Execute(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY %3")
                             .arg(keyRef, stored, pk, table));
   } catch (...) {
+    const Connection::Unbounded unbounded(*connection);
     connection->Execute(QStringLiteral("DROP TABLE IF EXISTS %1").arg(keyRef));
     throw;
   }
@@ -194,6 +195,7 @@ std::unique_ptr<Recordset> OpenCopiedSet(const std::shared_ptr<Connection>& conn
                             tempName);
     TypesFromValues(*connection, temp, columns, fields);
   } catch (...) {
+    const Connection::Unbounded unbounded(*connection);
     connection->Execute(QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(temp));
     throw;
   }

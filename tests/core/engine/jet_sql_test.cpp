@@ -206,6 +206,27 @@ TEST_F(ConfinementTest, ClientTextsLongerThanTheLimitAreRefused) {
   ExpectUnchanged();
 }
 
+TEST_F(ConfinementTest, CopiedRowsStopAtTheTemporaryStorageCap) {
+  auto db = Open();
+  db->SetTempStorageLimit(256 * 1024);
+  const auto rows = [](int count) {
+    return QStringLiteral(
+               "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < %1) "
+               "SELECT x, printf('%.*c', 1000, 'y') AS v FROM c")
+        .arg(count);
+  };
+  EXPECT_EQ(db->OpenRecordset(rows(100))->RecordCount(), 100);
+  try {
+    db->OpenRecordset(rows(1000));
+    ADD_FAILURE() << "a megabyte of rows was copied";
+  } catch (const EngineError& e) {
+    EXPECT_TRUE(e.description().contains("full")) << e.description().toStdString();
+  }
+  // What the failed copy wrote is gone again: the small copy fits as before.
+  EXPECT_EQ(db->OpenRecordset(rows(100))->RecordCount(), 100);
+  ExpectUnchanged();
+}
+
 TEST_F(ConfinementTest, EndlessQueryIsStoppedInsteadOfHangingTheServer) {
   auto db = Open();
   db->SetQueryTimeLimit(300);
