@@ -93,6 +93,14 @@ std::vector<QueryDef> Database::QueryDefs() const {
   return result;
 }
 
+QStringList Database::QueryFieldNames(const QString& name) const {
+  const Statement query =
+      connection_->Prepare(QStringLiteral("SELECT * FROM %1").arg(QuoteName(name)));
+  QStringList names;
+  for (int i = 0; i < query.ColumnCount(); ++i) names << query.ColumnName(i);
+  return names;
+}
+
 void Database::DeleteQueryDef(const QString& name) {
   // Removing a client's query is the clean-up after its work failed, often because its time
   // was up: it must not be stopped in turn.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -58,6 +59,10 @@ class Database {
   // when the name is taken). Empty name: a temporary query, nothing stored.
   QueryDef CreateQueryDef(const QString& name, const QString& jetSql);
   std::vector<QueryDef> QueryDefs() const;  // in the order they were stored
+  // The field names of a stored query, from its prepared statement: the query is not run.
+  // A query that cannot be read (over a missing table, or with a name that asks for a
+  // parameter) throws as opening it would.
+  QStringList QueryFieldNames(const QString& name) const;
   void DeleteQueryDef(const QString& name);
   // Every table in definition order, system tables included (with their attributes).
   std::vector<TableDef> TableDefs() const;
