@@ -26,8 +26,14 @@ targets=("$@")
 if ((${#targets[@]} == 0)); then
   targets=($(ls tests/fuzz/fuzz_*.cpp | sed 's|.*/fuzz_||; s|\.cpp$||'))
 fi
-# The same limits for runs and merges, so that a merge keeps what a run would.
-limits=(-timeout=10 -rss_limit_mb=2048 -max_len=4096)
+# The same limits for runs and merges, so that a merge keeps what a run would. The targets
+# that take a client's SQL texts get inputs a little longer than the longest text a client
+# may have run (8 KiB), so that they reach that limit and the cost of texts near it.
+limits_for() {
+  local max_len=4096
+  case $1 in jet_sql | dispatcher) max_len=9216 ;; esac
+  limits=(-timeout=10 -rss_limit_mb=2048 -max_len=$max_len)
+}
 
 scripts/deps.sh clang libclang-rt-14-dev
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -39,6 +45,7 @@ minimise_corpus() {
   local name=$1
   local corpus=tests/fuzz/corpus/$name
   local kept log
+  limits_for "$name"
   kept=$(mktemp -d)
   log=build-fuzz/findings/$name/merge.log
   mkdir -p "$(dirname "$log")"
@@ -70,6 +77,7 @@ fi
 for name in "${targets[@]}"; do
   corpus=tests/fuzz/corpus/$name
   findings=build-fuzz/findings/$name
+  limits_for "$name"
   mkdir -p "$corpus" "$findings"
   echo "== $name: ${seconds}s"
   # New inputs go to a scratch folder; only those that add coverage are merged back.

@@ -50,7 +50,7 @@ void ClientSlot::Free(FreeReason reason) {
   transport_->Close();
   transport_ = own_;
   ++generation_;
-  database.Release();
+  database.Close();
   if (logoff) activity_.LogActivity(Activity("Logoff"));
   usersList_.RemoveSlot(number_);
   ClearSlotText(session);
@@ -101,7 +101,10 @@ void ApplyOutcome(ClientSlot& slot, Catalogue& catalogue, const Replies& out) {
   if (out.savedQuery) {
     std::vector<QStringList>& lists = catalogue.queryLists;
     const int16_t d = out.savedQuery->database;
-    if (d >= 0 && static_cast<size_t>(d) < lists.size()) lists[d].append(out.savedQuery->name);
+    const QString& name = out.savedQuery->name;
+    if (d >= 0 && static_cast<size_t>(d) < lists.size() &&
+        !lists[d].contains(name, Qt::CaseInsensitive))
+      lists[d].append(name);
   }
   slot.Deliver(out);
 }

@@ -12,6 +12,7 @@
 #include "commands/slot_state.h"
 #include "commands/value_text.h"
 #include "config/user_directory.h"
+#include "engine/connection.h"
 #include "protocol/field_reader.h"
 #include "protocol/request.h"
 
@@ -34,6 +35,9 @@ struct CommandServices {
   const int16_t& keySeed;
   // The regional formats of value texts.
   const RegionalFormats& formats;
+  // How long the database work of one request may run (kClientWorkLimitMs; tests shorten
+  // it).
+  int clientWorkLimitMs = kClientWorkLimitMs;
 };
 
 // Number and description of an error being handled.

@@ -1,11 +1,31 @@
 #include "commands/dispatcher.h"
 
+#include <QDateTime>
+
 #include "commands/catalogue_replies.h"
 #include "commands/command_table.h"
 #include "engine/engine_error.h"
 #include "protocol/command_error.h"
 
 namespace corvane {
+namespace {
+
+// Every statement a request runs, however many, shares one deadline: a client's request
+// must not hold a worker and its database for longer, one find or fetch after another.
+class RequestDeadline {
+ public:
+  RequestDeadline(SlotDatabase& database, int limitMs) : database_(database) {
+    database_.SetDeadline(QDateTime::currentMSecsSinceEpoch() + limitMs);
+  }
+  ~RequestDeadline() { database_.SetDeadline(0); }
+  RequestDeadline(const RequestDeadline&) = delete;
+  RequestDeadline& operator=(const RequestDeadline&) = delete;
+
+ private:
+  SlotDatabase& database_;
+};
+
+}  // namespace
 
 Dispatcher::Dispatcher(CommandServices& services)
     : services_(services), handlers_(CommandHandlers()) {}
@@ -13,6 +33,7 @@ Dispatcher::Dispatcher(CommandServices& services)
 Replies Dispatcher::Execute(SlotState slot, const Request& request, const Catalogue& catalogue) {
   Replies out;
   SlotSession& session = slot.session;
+  const RequestDeadline deadline(slot.database, services_.clientWorkLimitMs);
   try {
     if (request.malformed) throw CommandError::InvalidArgument();
     CommandContext ctx(slot, request, services_, catalogue, out);

@@ -22,17 +22,22 @@ bool CreateClientQuery(CommandContext& ctx) {
   FieldReader& fields = ctx.fields();
   const QString name = fields.Next();
   const QString sql = fields.Next();
+  SlotDatabase& slot = ctx.database();
+  bool created = false;
   try {
-    SlotDatabase& slot = ctx.database();
     Database& db = slot.Db();
     db.CreateQueryDef(name, sql);
-    slot.SetCreatedQuery(name);
+    slot.QueryCreated(name);
+    created = true;
     slot.SetRecordset(db.OpenRecordset(name));
     ctx.session().SlotObjectName = name;
     ctx.Send(CreatedQueryFieldsReply(ctx));
     return true;
   } catch (...) {
-    ctx.ErrorReply("ErrorDB", "ErrorQueryCreate", CurrentError());
+    const CaughtError error = CurrentError();
+    // The client was told the query failed: it will neither save nor remove it.
+    if (created) slot.RemoveCreatedQuery();
+    ctx.ErrorReply("ErrorDB", "ErrorQueryCreate", error);
     return false;
   }
 }
@@ -48,27 +53,28 @@ Reply CreatedQueryFieldsReply(CommandContext& ctx) {
 
 void SaveClientQuery(CommandContext& ctx) {
   const int16_t d = FieldNumber(ctx.fields().Next());
-  const std::vector<QStringList>& lists = ctx.catalogue().queryLists;
+  const Catalogue& catalogue = ctx.catalogue();
+  const std::vector<QStringList>& lists = catalogue.queryLists;
   if (d < 0 || static_cast<size_t>(d) >= lists.size()) throw CommandError::SubscriptOutOfRange();
   SlotDatabase& slot = ctx.database();
   const QString name = slot.Set().Name();
-  ctx.out().savedQuery = SavedQuery{d, name};
-  if (slot.createdQuery().compare(name, Qt::CaseInsensitive) == 0) slot.SetCreatedQuery(QString());
+  // Another database's list would offer a query that its file does not hold.
+  if (static_cast<size_t>(d) >= catalogue.published.size() ||
+      catalogue.published[d].ServedPath() != slot.Db().Name()) {
+    throw CommandError::InvalidArgument();
+  }
+  if (slot.createdQuery().compare(name, Qt::CaseInsensitive) == 0) {
+    ctx.out().savedQuery = SavedQuery{d, name};
+    slot.QuerySaved();
+  } else if (!lists[d].contains(name, Qt::CaseInsensitive)) {
+    // Neither the slot's own query nor one listed already (saved before, or the operator's).
+    throw CommandError::InvalidArgument();
+  }
 }
 
 void RemoveClientQuery(CommandContext& ctx) {
-  SlotDatabase& slot = ctx.database();
-  try {
-    const QString name = slot.recordset() ? slot.recordset()->Name() : QString();
-    slot.CloseRecordset();
-    // Only the slot's own unsaved query: a saved query or the operator's stays.
-    if (slot.database() && !name.isEmpty() &&
-        name.compare(slot.createdQuery(), Qt::CaseInsensitive) == 0) {
-      slot.database()->DeleteQueryDef(name);
-    }
-  } catch (const std::exception&) {
-  }
-  slot.Close();
+  // Only the slot's own unsaved query goes: a saved query or the operator's stays.
+  ctx.database().Close();
 }
 
 }  // namespace corvane

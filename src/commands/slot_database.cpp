@@ -1,5 +1,7 @@
 #include "commands/slot_database.h"
 
+#include <utility>
+
 #include "engine/engine_error.h"
 #include "protocol/command_error.h"
 
@@ -25,12 +27,20 @@ Recordset& SlotDatabase::Set() const {
 void SlotDatabase::SetDatabase(std::unique_ptr<Database> database) {
   Close();
   database_ = std::move(database);
-  if (database_) database_->SetCancelFlag(cancel_);
+  if (database_) {
+    database_->SetCancelFlag(cancel_);
+    database_->SetDeadline(deadline_);
+  }
 }
 
 void SlotDatabase::SetCancelFlag(const std::atomic<bool>* cancel) {
   cancel_ = cancel;
   if (database_ && database_->isOpen()) database_->SetCancelFlag(cancel);
+}
+
+void SlotDatabase::SetDeadline(qint64 msSinceEpoch) {
+  deadline_ = msSinceEpoch;
+  if (database_ && database_->isOpen()) database_->SetDeadline(msSinceEpoch);
 }
 
 void SlotDatabase::SetRecordset(std::unique_ptr<Recordset> recordset) {
@@ -44,23 +54,28 @@ void SlotDatabase::CloseRecordset() {
 }
 
 void SlotDatabase::Close() {
+  RemoveCreatedQuery();
   // The set first: it reads through the database's connection.
   recordset_.reset();
   database_.reset();
-  createdQuery_.clear();
   ForgetSent();
 }
 
-void SlotDatabase::Release() {
+void SlotDatabase::QueryCreated(const QString& name) {
+  RemoveCreatedQuery();
+  createdQuery_ = name;
+}
+
+void SlotDatabase::RemoveCreatedQuery() {
+  if (createdQuery_.isEmpty()) return;
+  const QString name = std::exchange(createdQuery_, QString());
   try {
-    if (database_ && database_->isOpen() && !createdQuery_.isEmpty()) {
-      if (recordset_) recordset_->Close();
-      database_->DeleteQueryDef(createdQuery_);
-    }
+    // The set may read through the query's view.
+    CloseRecordset();
+    if (database_ && database_->isOpen()) database_->DeleteQueryDef(name);
   } catch (const std::exception&) {
-    // Leaving must not fail; the query stays, as it would have before.
+    // Closing must not fail; the query stays, as it would have before.
   }
-  Close();
 }
 
 void SlotDatabase::RememberSent(int64_t position, std::vector<Variant> values) {

@@ -23,16 +23,16 @@ class SlotDatabase {
   Database& Db() const;
   Recordset& Set() const;
 
-  // A new database replaces the old one and everything opened on it.
+  // A new database replaces the old one and everything opened on it (see Close).
   void SetDatabase(std::unique_ptr<Database> database);
   void SetRecordset(std::unique_ptr<Recordset> recordset);
   // Closes the set (kept, so that using it fails as for any closed set).
   void CloseRecordset();
-  // Closes the database and the set; never fails.
+  // Closes the database and the set, removing first the query this slot created and did
+  // not save: once its database is closed nobody can save it any more, so a client that
+  // leaves, or moves on, in the middle of composing a query leaves nothing behind. Never
+  // fails.
   void Close();
-  // Closes like Close, removing first the query this slot created and did not save: a
-  // client that leaves in the middle of composing a query leaves nothing behind.
-  void Release();
 
   // The record last sent in a "Data" or "Found" reply: its position in the set and its
   // values as sent. An update is checked against them.
@@ -45,11 +45,22 @@ class SlotDatabase {
   // working on this side is no longer wanted); it applies to databases set later too.
   // nullptr takes it away.
   void SetCancelFlag(const std::atomic<bool>* cancel);
+  // The database's statements stop once this moment (ms since the epoch) has passed: the
+  // deadline of the request working on this side. It applies to databases set later too;
+  // 0 takes it away.
+  void SetDeadline(qint64 msSinceEpoch);
 
   // The stored query this slot created in its open database and has not saved: the only
   // one it may delete again.
   const QString& createdQuery() const { return createdQuery_; }
-  void SetCreatedQuery(const QString& name) { createdQuery_ = name; }
+  // The slot has just stored this query; one it had created before and not saved is
+  // removed (see RemoveCreatedQuery).
+  void QueryCreated(const QString& name);
+  // The created query was saved: it is no longer the slot's to remove.
+  void QuerySaved() { createdQuery_.clear(); }
+  // Closes the set and deletes the query this slot created and did not save, if any. The
+  // database stays open. Never fails.
+  void RemoveCreatedQuery();
 
  private:
   std::unique_ptr<Database> database_;
@@ -58,6 +69,7 @@ class SlotDatabase {
   std::vector<Variant> sentValues_;
   QString createdQuery_;
   const std::atomic<bool>* cancel_ = nullptr;
+  qint64 deadline_ = 0;
 };
 
 // "0" for an empty set, otherwise the 1-based position of the current record.

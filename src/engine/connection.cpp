@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "engine/jet_functions.h"
 #include "engine/recordset.h"
@@ -70,6 +71,10 @@ std::shared_ptr<Connection> Connection::Open(const QString& path) {
     // Every client has a connection of its own: a smaller page cache than SQLite's 2 MiB
     // keeps a hundred of them small. The operating system caches the file anyway.
     SetCacheKiB(c->db_, kPageCacheKiB);
+    // A client's query must not build values or fill temporary tables without bound: a
+    // text of 200 MB, or copied rows until the disk is full.
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kValueLengthLimitBytes);
+    c->SetTempStorageLimit(kTempStorageLimitBytes);
     RegisterJetFunctions(db);
   } catch (...) {
     c->Close();
@@ -189,7 +194,34 @@ Connection::TimeLimit::~TimeLimit() { connection_.deadline_ = previous_; }
 int Connection::Progress(void* self) {
   auto* c = static_cast<Connection*>(self);
   if (c->cancel_ && c->cancel_->load(std::memory_order_relaxed)) return 1;
-  return c->deadline_ != 0 && QDateTime::currentMSecsSinceEpoch() >= c->deadline_ ? 1 : 0;
+  if (c->deadline_ == 0 && c->requestDeadline_ == 0) return 0;
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  const bool late = (c->deadline_ != 0 && now >= c->deadline_) ||
+                    (c->requestDeadline_ != 0 && now >= c->requestDeadline_);
+  return late ? 1 : 0;
+}
+
+Connection::Unbounded::Unbounded(Connection& connection)
+    : connection_(connection),
+      deadline_(connection.deadline_),
+      requestDeadline_(connection.requestDeadline_),
+      cancel_(connection.cancel_) {
+  connection_.deadline_ = 0;
+  connection_.requestDeadline_ = 0;
+  connection_.cancel_ = nullptr;
+}
+
+Connection::Unbounded::~Unbounded() {
+  connection_.deadline_ = deadline_;
+  connection_.requestDeadline_ = requestDeadline_;
+  connection_.cancel_ = cancel_;
+}
+
+void Connection::SetTempStorageLimit(qint64 bytes) {
+  Statement pageSize = Prepare(QStringLiteral("PRAGMA temp.page_size"));
+  const qint64 page = pageSize.Step() ? std::max<qint64>(pageSize.ColumnInteger(0), 512) : 4096;
+  pageSize.Finalize();
+  Execute(QStringLiteral("PRAGMA temp.max_page_count = %1").arg(std::max<qint64>(bytes / page, 1)));
 }
 
 Connection::SortMemory::SortMemory(Connection& connection) : connection_(connection) {

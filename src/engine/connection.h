@@ -14,6 +14,17 @@ namespace corvane {
 
 class Recordset;
 
+// How long the statements done for one client request may run in all: a client must not
+// hold a worker, its database or the server's memory for longer.
+inline constexpr int kClientWorkLimitMs = 30'000;
+// The largest text or binary value (and so the largest row) a connection makes or copies:
+// far above what a field on a handheld can need, far below what lets one query take the
+// server's memory.
+inline constexpr int kValueLengthLimitBytes = 8 * 1024 * 1024;
+// The most disk the engine's temporary tables of one connection may take: the copied rows
+// of query sets and the keys of sets over tables without rowid.
+inline constexpr qint64 kTempStorageLimitBytes = qint64{256} * 1024 * 1024;
+
 // One open database file: the SQLite handle, the guard that confines client SQL and
 // the record sets opened on it. Shared by the Database and its sets, so a set whose
 // database was closed finds the handle gone instead of dangling.
@@ -43,7 +54,7 @@ class Connection {
   void ExecuteCopy(const QString& sql, const QString& tempTable);
 
   // While one lives, statements of this connection stop with error 3000 once the time
-  // is up: a client's query must not keep the one server thread forever.
+  // is up: a client's query must not keep a worker thread forever.
   class TimeLimit {
    public:
     explicit TimeLimit(Connection& connection);
@@ -56,6 +67,32 @@ class Connection {
     qint64 previous_;
   };
   void SetClientWorkLimit(int milliseconds) { clientWorkLimitMs_ = milliseconds; }
+
+  // Until it is taken away (0), every statement of this connection stops with error 3000 at
+  // its next progress check after this moment (ms since the epoch): the deadline of the
+  // client request the connection works for, whatever the request does.
+  void SetDeadline(qint64 msSinceEpoch) { requestDeadline_ = msSinceEpoch; }
+
+  // While one lives, neither a time limit nor the cancel flag stops a statement: the
+  // engine's own clean-up after an interrupted statement (dropping a query or a temporary
+  // table) must run to its end.
+  class Unbounded {
+   public:
+    explicit Unbounded(Connection& connection);
+    ~Unbounded();
+    Unbounded(const Unbounded&) = delete;
+    Unbounded& operator=(const Unbounded&) = delete;
+
+   private:
+    Connection& connection_;
+    qint64 deadline_;
+    qint64 requestDeadline_;
+    const std::atomic<bool>* cancel_;
+  };
+
+  // Caps the connection's temporary tables (kTempStorageLimitBytes when opened): a write
+  // beyond the cap fails as on a full disk. Tests set a small cap.
+  void SetTempStorageLimit(qint64 bytes);
 
   // While the flag is set, every statement of this connection stops with an error at its
   // next step: another thread tells a request that its result is no longer wanted. The
@@ -93,7 +130,8 @@ class Connection {
   std::vector<Recordset*> sets_;
   int tempCounter_ = 0;
   qint64 deadline_ = 0;  // ms since the epoch; 0 when no limit applies
-  int clientWorkLimitMs_ = 30000;
+  qint64 requestDeadline_ = 0;
+  int clientWorkLimitMs_ = kClientWorkLimitMs;
   const std::atomic<bool>* cancel_ = nullptr;
 };
 

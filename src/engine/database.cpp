@@ -48,6 +48,10 @@ void Database::SetCancelFlag(const std::atomic<bool>* cancel) {
   connection_->SetCancelFlag(cancel);
 }
 
+void Database::SetTempStorageLimit(qint64 bytes) { connection_->SetTempStorageLimit(bytes); }
+
+void Database::SetDeadline(qint64 msSinceEpoch) { connection_->SetDeadline(msSinceEpoch); }
+
 std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source) {
   connection_->handle();  // throws when closed
   return OpenSet(connection_, source);
@@ -55,6 +59,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source) {
 
 QueryDef Database::CreateQueryDef(const QString& name, const QString& jetSql) {
   connection_->handle();
+  CheckClientJetSqlLength(jetSql);
   const QString sql = StripTrailingSemicolons(TranslateJetSql(jetSql));
   // Refuses anything but one reading statement before it is stored.
   connection_->PrepareConfined(sql);
@@ -82,7 +87,18 @@ std::vector<QueryDef> Database::QueryDefs() const {
   return result;
 }
 
+QStringList Database::QueryFieldNames(const QString& name) const {
+  const Statement query =
+      connection_->Prepare(QStringLiteral("SELECT * FROM %1").arg(QuoteName(name)));
+  QStringList names;
+  for (int i = 0; i < query.ColumnCount(); ++i) names << query.ColumnName(i);
+  return names;
+}
+
 void Database::DeleteQueryDef(const QString& name) {
+  // Removing a client's query is the clean-up after its work failed, often because its time
+  // was up: it must not be stopped in turn.
+  const Connection::Unbounded unbounded(*connection_);
   Statement find = connection_->Prepare(QStringLiteral(
       "SELECT name FROM sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE"));
   find.Bind(1, Variant(name));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -58,16 +59,23 @@ class Database {
   // when the name is taken). Empty name: a temporary query, nothing stored.
   QueryDef CreateQueryDef(const QString& name, const QString& jetSql);
   std::vector<QueryDef> QueryDefs() const;  // in the order they were stored
+  // The field names of a stored query, from its prepared statement: the query is not run.
+  // A query that cannot be read (over a missing table, or with a name that asks for a
+  // parameter) throws as opening it would.
+  QStringList QueryFieldNames(const QString& name) const;
   void DeleteQueryDef(const QString& name);
   // Every table in definition order, system tables included (with their attributes).
   std::vector<TableDef> TableDefs() const;
   TableDef TableDefByName(const QString& name) const;  // 3265 when absent
 
-  // How long opening a query or a find may run before it is stopped (30 s unless set):
-  // the server has one thread, and a client's query must not hold it forever.
+  // How long opening a query or a find may run before it is stopped (kClientWorkLimitMs
+  // unless set): a client's query must not hold a worker forever.
   void SetQueryTimeLimit(int milliseconds);
-  // See Connection::SetCancelFlag.
+  // See Connection::SetTempStorageLimit.
+  void SetTempStorageLimit(qint64 bytes);
+  // See Connection::SetCancelFlag and Connection::SetDeadline.
   void SetCancelFlag(const std::atomic<bool>* cancel);
+  void SetDeadline(qint64 msSinceEpoch);
 
  private:
   std::shared_ptr<Connection> connection_;

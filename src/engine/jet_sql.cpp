@@ -1,7 +1,9 @@
 #include "engine/jet_sql.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "engine/engine_error.h"
@@ -34,37 +36,34 @@ struct Piece {
   QString text;
 };
 
+bool IsBlank(const Piece& p) { return p.kind == Kind::kSpace || p.kind == Kind::kComment; }
+
+bool IsSymbolPiece(const Piece& p, const char* symbol) {
+  return p.kind == Kind::kSymbol && p.text == QLatin1String(symbol);
+}
+
 int PrevSolid(const std::vector<Piece>& out, int from) {
   for (int i = from; i >= 0; --i) {
-    if (out[i].kind != Kind::kSpace && out[i].kind != Kind::kComment) return i;
+    if (!IsBlank(out[i])) return i;
   }
   return -1;
 }
 
-// Start index of the operand that ends at out[end].
-int OperandStart(const std::vector<Piece>& out, int end) {
-  if (end < 0) return -1;
-  int i = end;
-  if (out[i].kind == Kind::kSymbol && out[i].text == QLatin1String(")")) {
-    int depth = 0;
-    for (; i >= 0; --i) {
-      if (out[i].kind != Kind::kSymbol) continue;
-      if (out[i].text == QLatin1String(")")) ++depth;
-      if (out[i].text == QLatin1String("(") && --depth == 0) break;
+// For every "(" and ")" piece the index of its partner, -1 for the others and for a
+// parenthesis without one. Found once, so that no rewrite rescans a group.
+std::vector<int> MatchParentheses(const std::vector<Piece>& out) {
+  std::vector<int> match(out.size(), -1);
+  std::vector<int> open;
+  for (int i = 0; i < static_cast<int>(out.size()); ++i) {
+    if (IsSymbolPiece(out[i], "(")) {
+      open.push_back(i);
+    } else if (IsSymbolPiece(out[i], ")") && !open.empty()) {
+      match[i] = open.back();
+      match[open.back()] = i;
+      open.pop_back();
     }
-    if (i < 0) return -1;
-    const int before = PrevSolid(out, i - 1);
-    if (before >= 0 && out[before].kind == Kind::kName) i = before;
   }
-  // a.b chains
-  while (true) {
-    const int dot = PrevSolid(out, i - 1);
-    if (dot < 0 || out[dot].kind != Kind::kSymbol || out[dot].text != QLatin1String(".")) break;
-    const int name = PrevSolid(out, dot - 1);
-    if (name < 0) break;
-    i = name;
-  }
-  return i;
+  return match;
 }
 
 bool IsPiece(const Piece& p, Kind kind, const char* text) {
@@ -78,13 +77,15 @@ void CompareTextWithoutCase(std::vector<Piece>& out) {
   const Piece collate{Kind::kName, QStringLiteral(" COLLATE NOCASE")};
   std::vector<Piece> result;
   result.reserve(out.size() + 8);
+  int before = -1;  // the last solid piece of out so far
   for (size_t i = 0; i < out.size(); ++i) {
     result.push_back(out[i]);
+    const int previous = before;
+    if (!IsBlank(out[i])) before = static_cast<int>(i);
     if (out[i].kind != Kind::kString) continue;
-    const int before = PrevSolid(out, static_cast<int>(i) - 1);
-    if (before < 0 || out[before].kind != Kind::kSymbol) continue;
+    if (previous < 0 || out[previous].kind != Kind::kSymbol) continue;
     for (const char* op : {"=", "<>", "!=", "<", ">", "<=", ">="}) {
-      if (out[before].text == QLatin1String(op)) {
+      if (out[previous].text == QLatin1String(op)) {
         result.push_back(collate);
         break;
       }
@@ -154,46 +155,47 @@ bool EndsOperand(const Piece& p) {
   return false;
 }
 
+// The solid pieces nearest to and farthest from out[at] of the operand beside it, walking
+// by `step` (-1 to the left, 1 to the right); {-1, -1} when there is none. A group is
+// stepped over whole; a parenthesis without a partner takes everything up to that end of
+// the text (`edge`, the first or last solid piece) into the operand.
+std::pair<int, int> OperandBeside(const std::vector<Piece>& out, const std::vector<int>& match,
+                                  int at, int step, int edge) {
+  const char* group = step < 0 ? ")" : "(";
+  int nearest = -1, farthest = -1;
+  for (int j = at + step; j >= 0 && j < static_cast<int>(out.size()); j += step) {
+    const Piece& p = out[j];
+    if (IsSymbolPiece(p, group)) {
+      if (nearest < 0) nearest = j;
+      if (match[j] < 0) return {nearest, edge};
+      j = match[j];
+    } else if (EndsOperand(p)) {
+      break;
+    }
+    if (!IsBlank(p)) {
+      farthest = j;
+      if (nearest < 0) nearest = j;
+    }
+  }
+  return {nearest, farthest};
+}
+
 // Jet's & binds more loosely than arithmetic, SQLite's || more tightly, and & reads
 // Null as the empty text: each operand of & becomes ifnull(operand, '') around ||.
 void WrapConcatenation(std::vector<Piece>& out) {
   const int n = static_cast<int>(out.size());
   std::vector<int> opens(n, 0), closes(n, 0);
   bool any = false;
-  auto solid = [&](int j) { return out[j].kind != Kind::kSpace && out[j].kind != Kind::kComment; };
+  for (int at = 0; at < n && !any; ++at) any = IsSymbolPiece(out[at], "&");
+  if (!any) return;
+  const std::vector<int> match = MatchParentheses(out);
+  int firstSolid = 0, lastSolid = n - 1;
+  while (firstSolid < n && IsBlank(out[firstSolid])) ++firstSolid;
+  while (lastSolid >= 0 && IsBlank(out[lastSolid])) --lastSolid;
   for (int at = 0; at < n; ++at) {
-    if (out[at].kind != Kind::kSymbol || out[at].text != QLatin1String("&")) continue;
-    any = true;
-    int start = -1, leftEnd = -1;
-    for (int j = at - 1, depth = 0; j >= 0; --j) {
-      const Piece& p = out[j];
-      if (p.kind == Kind::kSymbol && p.text == QLatin1String(")")) {
-        ++depth;
-      } else if (p.kind == Kind::kSymbol && p.text == QLatin1String("(") && depth > 0) {
-        --depth;
-      } else if (depth == 0 && EndsOperand(p)) {
-        break;
-      }
-      if (solid(j)) {
-        start = j;
-        if (leftEnd < 0) leftEnd = j;
-      }
-    }
-    int rightStart = -1, end = -1;
-    for (int j = at + 1, depth = 0; j < n; ++j) {
-      const Piece& p = out[j];
-      if (p.kind == Kind::kSymbol && p.text == QLatin1String("(")) {
-        ++depth;
-      } else if (p.kind == Kind::kSymbol && p.text == QLatin1String(")") && depth > 0) {
-        --depth;
-      } else if (depth == 0 && EndsOperand(p)) {
-        break;
-      }
-      if (solid(j)) {
-        end = j;
-        if (rightStart < 0) rightStart = j;
-      }
-    }
+    if (!IsSymbolPiece(out[at], "&")) continue;
+    const auto [leftEnd, start] = OperandBeside(out, match, at, -1, firstSolid);
+    const auto [rightStart, end] = OperandBeside(out, match, at, 1, lastSolid);
     if (start < 0 || end < 0) {
       throw EngineError(engine_error::kSyntaxError,
                         QStringLiteral("Syntax error in expression: '&' needs two operands."));
@@ -204,7 +206,6 @@ void WrapConcatenation(std::vector<Piece>& out) {
     opens[rightStart] = 1;
     closes[end] = 1;
   }
-  if (!any) return;
   std::vector<Piece> wrapped;
   for (int i = 0; i < n; ++i) {
     if (opens[i]) wrapped.push_back({Kind::kName, QStringLiteral("ifnull(")});
@@ -216,6 +217,88 @@ void WrapConcatenation(std::vector<Piece>& out) {
     if (closes[i]) wrapped.push_back({Kind::kSymbol, QStringLiteral(", '')")});
   }
   out = std::move(wrapped);
+}
+
+// Start index of the operand that ends at out[end]: a name, a call, a group, a.b chains.
+int OperandStart(const std::vector<Piece>& out, const std::vector<int>& match, int end) {
+  if (end < 0) return -1;
+  int i = end;
+  if (IsSymbolPiece(out[i], ")")) {
+    i = match[i];
+    if (i < 0) return -1;
+    // A function's name, not the ifnull( written around an operand of &.
+    const int before = PrevSolid(out, i - 1);
+    if (before >= 0 && out[before].kind == Kind::kName &&
+        !out[before].text.endsWith(QLatin1Char('(')))
+      i = before;
+  }
+  while (true) {
+    const int dot = PrevSolid(out, i - 1);
+    if (dot < 0 || !IsSymbolPiece(out[dot], ".")) break;
+    const int name = PrevSolid(out, dot - 1);
+    if (name < 0) break;
+    i = name;
+  }
+  return i;
+}
+
+// The text of out with every a \ b written jet_intdiv(a, b). The operands are found right
+// to left, so that a \ b \ c reads a \ (b \ c), and an operand that is itself such a
+// division is taken whole. The rewrite only marks where calls open and close, so that long
+// texts are not copied again for every division.
+QString RenderWithIntegerDivision(std::vector<Piece>& out) {
+  const int n = static_cast<int>(out.size());
+  std::vector<int> divisions;
+  for (int k = 0; k < n; ++k) {
+    if (IsSymbolPiece(out[k], "\\")) divisions.push_back(k);
+  }
+  if (divisions.empty()) {
+    QString result;
+    for (const Piece& p : out) result += p.text;
+    return result;
+  }
+  const std::vector<int> match = MatchParentheses(out);
+  std::vector<int> opens(n, 0), closes(n, 0);
+  std::vector<int> divisionEnd(n, -1);  // where a division already rewritten ends
+  std::vector<bool> dropped(n, false);
+  for (auto it = divisions.rbegin(); it != divisions.rend(); ++it) {
+    const int at = *it;
+    const int leftEnd = PrevSolid(out, at - 1);
+    const int leftStart = OperandStart(out, match, leftEnd);
+    int rightStart = at + 1;
+    while (rightStart < n && IsBlank(out[rightStart])) ++rightStart;
+    int rightEnd = rightStart;
+    if (rightEnd < n && (IsSymbolPiece(out[rightEnd], "-") || IsSymbolPiece(out[rightEnd], "+")))
+      ++rightEnd;
+    if (leftStart < 0 || rightEnd >= n) {
+      throw EngineError(engine_error::kSyntaxError,
+                        QStringLiteral("Syntax error in expression: '\\' needs two operands."));
+    }
+    // A division rewritten before, a name followed by a call, or a parenthesised group.
+    int k = rightEnd;
+    const bool division = divisionEnd[k] >= 0;
+    if (division) k = divisionEnd[k];
+    int probe = k + 1;
+    while (probe < n && out[probe].kind == Kind::kSpace) ++probe;
+    const bool isCall =
+        (division || out[k].kind == Kind::kName) && probe < n && IsSymbolPiece(out[probe], "(");
+    if (isCall) k = probe;
+    if ((isCall || !division) && IsSymbolPiece(out[k], "(")) k = match[k] < 0 ? n - 1 : match[k];
+    rightEnd = std::min(k, n - 1);
+    ++opens[leftStart];
+    for (int j = leftEnd + 1; j < rightStart; ++j) dropped[j] = true;
+    ++closes[rightEnd];
+    out[at].text = QStringLiteral(", ");
+    dropped[at] = false;
+    divisionEnd[leftStart] = std::max(divisionEnd[leftStart], rightEnd);
+  }
+  QString result;
+  for (int i = 0; i < n; ++i) {
+    for (int c = 0; c < opens[i]; ++c) result += QLatin1String("jet_intdiv(");
+    if (!dropped[i]) result += out[i].text;
+    for (int c = 0; c < closes[i]; ++c) result += QLatin1Char(')');
+  }
+  return result;
 }
 
 }  // namespace
@@ -263,12 +346,19 @@ QString JetDateLiteral(const QString& inside) {
   return QLatin1Char('\'') + DateTimeToStoredText(WallClock(date, time)) + QLatin1Char('\'');
 }
 
+void CheckClientJetSqlLength(const QString& jet) {
+  if (jet.size() <= kClientJetSqlLimit) return;
+  throw EngineError(engine_error::kSyntaxError,
+                    QStringLiteral("The text is too long: %1 characters, at most %2 are allowed.")
+                        .arg(jet.size())
+                        .arg(kClientJetSqlLimit));
+}
+
 QString TranslateJetSql(const QString& jet) {
   const std::vector<SqlToken> tokens = TokenizeSql(jet, SqlDialect::kJet);
   std::vector<Piece> out;
   out.reserve(tokens.size());
   std::map<int, QString> pendingLimit;  // paren depth -> LIMIT n of its SELECT TOP n
-  std::vector<int> intDivAt;            // output indexes of '\' to rewrite
   int depth = 0;
   auto flushLimit = [&](int atDepth) {
     auto it = pendingLimit.find(atDepth);
@@ -277,18 +367,25 @@ QString TranslateJetSql(const QString& jet) {
     out.push_back({Kind::kName, QStringLiteral("LIMIT ") + it->second});
     pendingLimit.erase(it);
   };
-  auto nextSolid = [&](size_t from) -> int {
-    for (size_t k = from; k < tokens.size(); ++k) {
-      if (!tokens[k].isBlank()) return static_cast<int>(k);
-    }
-    return -1;
+  // The next solid token after each token, found once: a run of comments is not walked
+  // again for every token before it.
+  std::vector<int> nextSolidAfter(tokens.size(), -1);
+  for (int k = static_cast<int>(tokens.size()) - 2; k >= 0; --k) {
+    nextSolidAfter[k] = tokens[k + 1].isBlank() ? nextSolidAfter[k + 1] : k + 1;
+  }
+  auto nextSolid = [&](size_t after) -> int {
+    return after < tokens.size() ? nextSolidAfter[after] : -1;
   };
+  int prev = -1;      // the last solid piece of out
+  size_t looked = 0;  // how much of out was looked at for it
 
   for (size_t i = 0; i < tokens.size(); ++i) {
     const SqlToken& t = tokens[i];
-    const int next = nextSolid(i + 1);
+    for (; looked < out.size(); ++looked) {
+      if (!IsBlank(out[looked])) prev = static_cast<int>(looked);
+    }
+    const int next = nextSolid(i);
     const bool callFollows = next >= 0 && tokens[next].isSymbol("(");
-    const int prev = PrevSolid(out, static_cast<int>(out.size()) - 1);
     const bool afterDot =
         prev >= 0 && out[prev].kind == Kind::kSymbol && out[prev].text == QLatin1String(".");
     switch (t.kind) {
@@ -312,7 +409,7 @@ QString TranslateJetSql(const QString& jet) {
                     out[prev].text.compare(QLatin1String("DISTINCT"), Qt::CaseInsensitive) == 0 ||
                     out[prev].text.compare(QLatin1String("ALL"), Qt::CaseInsensitive) == 0) &&
                    next >= 0 && tokens[next].kind == Kind::kNumber) {
-          const int after = nextSolid(next + 1);
+          const int after = nextSolid(next);
           if (after >= 0 && tokens[after].isWord("PERCENT")) {
             throw EngineError(engine_error::kSyntaxError,
                               QStringLiteral("TOP n PERCENT is not supported."));
@@ -381,54 +478,7 @@ QString TranslateJetSql(const QString& jet) {
 
   CompareTextWithoutCase(out);
   WrapConcatenation(out);
-  for (int k = 0; k < static_cast<int>(out.size()); ++k) {
-    if (out[k].kind == Kind::kSymbol && out[k].text == QLatin1String("\\")) intDivAt.push_back(k);
-  }
-
-  // a \ b -> jet_intdiv(a, b), right to left so that indexes stay valid.
-  for (auto it = intDivAt.rbegin(); it != intDivAt.rend(); ++it) {
-    const int at = *it;
-    const int leftEnd = PrevSolid(out, at - 1);
-    const int leftStart = OperandStart(out, leftEnd);
-    int rightStart = at + 1;
-    while (rightStart < static_cast<int>(out.size()) &&
-           (out[rightStart].kind == Kind::kSpace || out[rightStart].kind == Kind::kComment))
-      ++rightStart;
-    int rightEnd = rightStart;
-    if (rightEnd < static_cast<int>(out.size()) && out[rightEnd].kind == Kind::kSymbol &&
-        (out[rightEnd].text == QLatin1String("-") || out[rightEnd].text == QLatin1String("+")))
-      ++rightEnd;
-    if (leftStart < 0 || rightEnd >= static_cast<int>(out.size())) {
-      throw EngineError(engine_error::kSyntaxError,
-                        QStringLiteral("Syntax error in expression: '\\' needs two operands."));
-    }
-    // Name followed by a call, or a parenthesised group.
-    int k = rightEnd;
-    int probe = k + 1;
-    while (probe < static_cast<int>(out.size()) && out[probe].kind == Kind::kSpace) ++probe;
-    const bool isCall = out[k].kind == Kind::kName && probe < static_cast<int>(out.size()) &&
-                        out[probe].kind == Kind::kSymbol && out[probe].text == QLatin1String("(");
-    if (isCall) k = probe;
-    if (out[k].kind == Kind::kSymbol && out[k].text == QLatin1String("(")) {
-      int d = 0;
-      for (; k < static_cast<int>(out.size()); ++k) {
-        if (out[k].kind != Kind::kSymbol) continue;
-        if (out[k].text == QLatin1String("(")) ++d;
-        if (out[k].text == QLatin1String(")") && --d == 0) break;
-      }
-    }
-    rightEnd = std::min<int>(k, static_cast<int>(out.size()) - 1);
-    QString left, right;
-    for (int j = leftStart; j <= leftEnd; ++j) left += out[j].text;
-    for (int j = rightStart; j <= rightEnd; ++j) right += out[j].text;
-    out.erase(out.begin() + leftStart, out.begin() + rightEnd + 1);
-    out.insert(out.begin() + leftStart,
-               {Kind::kName, QStringLiteral("jet_intdiv(%1, %2)").arg(left, right)});
-  }
-
-  QString result;
-  for (const Piece& p : out) result += p.text;
-  return result;
+  return RenderWithIntegerDivision(out);
 }
 
 }  // namespace corvane

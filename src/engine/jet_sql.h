@@ -10,6 +10,13 @@ namespace corvane {
 // Throws EngineError 3075 for a text it cannot read.
 QString TranslateJetSql(const QString& jet);
 
+// The longest text a client may have translated and run: a query, a sort order or a find
+// criterion (with what the server adds around it). A few KiB hold any such text a handheld
+// writes; a longer one only costs the server time.
+inline constexpr qsizetype kClientJetSqlLimit = 8 * 1024;
+// Throws EngineError 3075 for a client's text longer than kClientJetSqlLimit.
+void CheckClientJetSqlLength(const QString& jet);
+
 // The SQLite text of a #date# literal's inside (US month/day/year or ISO order, with
 // or without a time), as a quoted 'YYYY-MM-DD HH:MM:SS'; throws 3075 when it is no date.
 QString JetDateLiteral(const QString& inside);

@@ -49,6 +49,7 @@ void Recordset::Close() {
   connection_->UnregisterSet(this);
   if (!source_.tempTable.isEmpty() && connection_->isOpen()) {
     try {
+      const Connection::Unbounded unbounded(*connection_);
       connection_->Execute(
           QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(QuoteName(source_.tempTable)));
     } catch (const EngineError&) {

@@ -35,6 +35,7 @@ void Recordset::FindNext(const QString& criterion) {
 }
 
 void Recordset::Find(const QString& criterion, int64_t from) {
+  CheckClientJetSqlLength(criterion);
   const QString condition = TranslateJetSql(criterion);
   const Connection::TimeLimit limit(*connection_);
   // The criterion is the client's: it may only read, and only as one statement.

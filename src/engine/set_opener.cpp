@@ -69,6 +69,7 @@ std::unique_ptr<Recordset> OpenTableSet(const std::shared_ptr<Connection>& conne
     connection->Execute(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY %3")
                             .arg(keyRef, stored, pk, table));
   } catch (...) {
+    const Connection::Unbounded unbounded(*connection);
     connection->Execute(QStringLiteral("DROP TABLE IF EXISTS %1").arg(keyRef));
     throw;
   }
@@ -199,6 +200,7 @@ std::unique_ptr<Recordset> OpenCopiedSet(const std::shared_ptr<Connection>& conn
                             tempName);
     TypesFromValues(*connection, temp, columns, fields);
   } catch (...) {
+    const Connection::Unbounded unbounded(*connection);
     connection->Execute(QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(temp));
     throw;
   }
@@ -307,7 +309,10 @@ std::unique_ptr<Recordset> OpenSet(const std::shared_ptr<Connection>& connection
       return OpenQuerySet(connection, select, name);
     }
   }
-  if (LooksLikeSql(source)) return OpenQuerySet(connection, TranslateJetSql(source), source);
+  if (LooksLikeSql(source)) {
+    CheckClientJetSqlLength(source);
+    return OpenQuerySet(connection, TranslateJetSql(source), source);
+  }
   throw EngineError(engine_error::kNoSuchObject,
                     QStringLiteral("There is no table or query named '%1'.").arg(source));
 }

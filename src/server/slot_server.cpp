@@ -26,7 +26,7 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
       random_(random),
       limits_(limits),
       formats_(locale),
-      services_{settings, users, *this, keySeed_, formats_},
+      services_{settings, users, *this, keySeed_, formats_, kClientWorkLimitMs},
       dispatcher_(services_),
       listener_([this](const QString& peer) { return ReserveSlot(peer); },
                 limits.handshakeHoldLimitMs, limits.acceptRetryMs),

@@ -90,6 +90,10 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   bool LoggedOn(int slot, const SlotTransport& connection) const override;
   QString UserName(int slot) const override;
 
+  // How long the database work of one request may run: kClientWorkLimitMs unless set.
+  // Tests shorten it; it is set before the requests it is meant for are served.
+  void SetClientWorkLimit(int ms) { services_.clientWorkLimitMs = ms; }
+
   CurrentUsersModel& CurrentUsers() { return currentUsers_; }
   const StatusTexts& Status() const { return status_; }
   const RegionalFormats& Formats() const { return formats_; }

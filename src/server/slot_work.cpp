@@ -125,7 +125,7 @@ void SlotServer::ServePending(ClientSlot& slot) {
 void SlotServer::ReleaseDatabase(SlotDatabase database) {
   if (!database.database()) return;
   auto held = std::make_shared<SlotDatabase>(std::move(database));
-  quickWorkers_.Start([held] { held->Release(); });
+  quickWorkers_.Start([held] { held->Close(); });
 }
 
 bool SlotServer::WaitForWork(int ms) {

@@ -92,6 +92,22 @@ TEST_F(DatabaseCheckTest, CorruptDatabaseIsDroppedWithOneMessageAndListsStayAlig
   EXPECT_EQ(catalogue_.queryLists, (std::vector<QStringList>{{"qa"}, {}, {"qc"}}));
 }
 
+TEST_F(DatabaseCheckTest, QueriesAreListedWithoutBeingRun) {
+  // Run to completion, the first would never end and the second would build a value of a
+  // gigabyte; a stored query is read only when a client opens it.
+  Publish("shop.db",
+          "CREATE TABLE orders (id INTEGER PRIMARY KEY, item TEXT);"
+          "CREATE VIEW endless AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+          "SELECT x FROM c;"
+          "CREATE VIEW huge AS SELECT printf('%.*c', 1000000000, 'x') AS v;"
+          "CREATE TABLE gone (a);"
+          "CREATE VIEW lost AS SELECT * FROM gone;"
+          "DROP TABLE gone;");
+  check_.Run();
+  EXPECT_EQ(catalogue_.queryLists, (std::vector<QStringList>{{"endless", "huge"}}));
+  EXPECT_TRUE(prompt_.texts.isEmpty());
+}
+
 TEST_F(DatabaseCheckTest, DropRemovesOnlyTheFirstOfTwoEqualNames) {
   catalogue_.published = {{"x", "/1"}, {"y", "/2"}, {"x", "/3"}};
   catalogue_.tableLists = {{"t1"}, {"t2"}, {"t3"}};

@@ -76,6 +76,21 @@ class DbSessionTest : public ::testing::Test {
     return reply.value_or(ClientReply{});
   }
 
+  // A second client, logged on as "ann", browsing table 0 of database 0: bad input from
+  // another client must not keep it from being served.
+  std::unique_ptr<CorvaneClient> Bystander() {
+    auto client = LoggedOn("ann", "PW", 23456789);
+    EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
+    return client;
+  }
+  // The client is still connected and reads the first record of its set.
+  void ExpectServed(CorvaneClient& client) {
+    ASSERT_TRUE(client.IsConnected());
+    const ClientReply first = Ask(client, "First");
+    EXPECT_EQ(first.word, "Data");
+    EXPECT_EQ(first.fields.value(0), "1");
+  }
+
   // True when nothing arrives for a moment.
   bool Silent(CorvaneClient& client) { return !client.ReadReply(300).has_value(); }
 

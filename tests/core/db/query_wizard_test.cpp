@@ -1,6 +1,7 @@
 #include "client/event_wait.h"
 #include "db_session_fixture.h"
 #include "protocol/socket_state.h"
+#include "support/sqlite_files.h"
 
 namespace corvane::test {
 namespace {
@@ -91,6 +92,93 @@ TEST_F(QueryWizardTest, AClientThatLeavesWhileComposingLeavesNoQueryBehind) {
   server_.slots().RefreshStatus();
   EXPECT_FALSE(StoredQuery("Draft"));
   EXPECT_EQ(Events("Logoff"), 1);
+}
+
+TEST_F(QueryWizardTest, AnUnsavedQueryGoesWhereverItsClientMovesOnOrIsLetGo) {
+  const auto create = [&](const QByteArray& name) {
+    EXPECT_EQ(Ask(*client_, "CreateQuery", {name, "SELECT * FROM items WHERE qty = 7"}).word,
+              "FieldsCreateQuery")
+        << name.constData();
+  };
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  create("First");
+  create("Second");  // the first was never saved: nobody can save it any more
+  EXPECT_FALSE(StoredQuery("First"));
+  ASSERT_TRUE(StoredQuery("Second"));
+  EXPECT_EQ(Ask(*client_, "RequestTheTable", {"0", "0"}).word, "Fields");
+  EXPECT_FALSE(StoredQuery("Second"));
+
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  create("Third");
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  EXPECT_FALSE(StoredQuery("Third"));
+  create("Fourth");
+  client_->Send("Close");
+  EXPECT_TRUE(Silent(*client_));
+  EXPECT_FALSE(StoredQuery("Fourth"));
+
+  // Let go by the inactivity limit, and by the operator's setup.
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  create("Fifth");
+  server_.settings.InactivityLimit = 1;
+  server_.slots().CheckInactivity();
+  server_.slots().CheckInactivity();
+  EXPECT_FALSE(StoredQuery("Fifth"));
+  server_.settings.InactivityLimit = 0;
+  client_ = LoggedOn();
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  create("Sixth");
+  server_.slots().FreeEverySlot(FreeReason::kDisconnectAll);
+  EXPECT_FALSE(StoredQuery("Sixth"));
+  // Only the client's own unsaved queries went.
+  EXPECT_TRUE(StoredQuery("operators"));
+}
+
+TEST_F(QueryWizardTest, AQueryWhoseCreationFailsIsNotLeftStored) {
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  // Stored, then opened: without records the count cannot be read.
+  EXPECT_EQ(Ask(*client_, "CreateQuery", {"Nothing", "SELECT * FROM items WHERE qty < 0"}).word,
+            "ErrorDB");
+  EXPECT_FALSE(StoredQuery("Nothing"));
+  EXPECT_EQ(Events("ErrorQueryCreate"), 1);
+  // A refused name leaves the query of that name, the slot's own, alone.
+  ASSERT_EQ(Ask(*client_, "CreateQuery", {"Kept", "SELECT * FROM items WHERE qty = 1"}).word,
+            "FieldsCreateQuery");
+  EXPECT_EQ(Ask(*client_, "CreateQuery", {"Kept", "SELECT * FROM items"}).word, "ErrorDB");
+  EXPECT_TRUE(StoredQuery("Kept"));
+  EXPECT_EQ(Ask(*client_, "SaveQuery", {"0"}).word, "Fields");
+  EXPECT_TRUE(StoredQuery("Kept"));
+}
+
+TEST_F(QueryWizardTest, AQueryIsSavedOnlyIntoItsOwnDatabaseAndOnlyOnce) {
+  const QString other = dir_.filePath("other.db");
+  ExecOnFile(other, "CREATE TABLE parts (id INTEGER PRIMARY KEY, code TEXT)");
+  server_.catalogue.published.push_back({QStringLiteral("other.db"), other});
+  server_.catalogue.tableLists.push_back({"parts"});
+  server_.catalogue.queryLists.push_back({});
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  ASSERT_EQ(Ask(*client_, "CreateQuery", {"Mine", "SELECT * FROM items WHERE qty < 5"}).word,
+            "FieldsCreateQuery");
+  // Refused as a bad request of the wizard is: the other list would offer a query that its
+  // file does not hold.
+  EXPECT_EQ(Ask(*client_, "SaveQuery", {"1"}).word, "ErrorDB");
+  EXPECT_TRUE(server_.catalogue.queryLists[1].isEmpty());
+  EXPECT_EQ(Events("Query"), 0);
+  // The refusal ended the logon; the query is still the slot's to save where it belongs.
+  ASSERT_EQ(client_->Logon("bob", "secret", 12345678)->word, "Accepted");
+  EXPECT_EQ(Ask(*client_, "SaveQuery", {"0"}).text, Message({"Fields", "4", "id", "label", "qty"}));
+  EXPECT_EQ(Ask(*client_, "SaveQuery", {"0"}).word, "Fields");
+  EXPECT_EQ(server_.catalogue.queryLists[0], (QStringList{"operators", "Mine"}));
+  EXPECT_EQ(Ask(*client_, "SaveQuery", {"1"}).word, "ErrorDB");
+  EXPECT_TRUE(server_.catalogue.queryLists[1].isEmpty());
+  // A table is no query to save.
+  client_ = LoggedOn();
+  ASSERT_EQ(Ask(*client_, "RequestTheTable", {"0", "0"}).word, "Fields");
+  EXPECT_EQ(Ask(*client_, "SaveQuery", {"0"}).word, "ErrorDB");
+  EXPECT_EQ(server_.catalogue.queryLists[0], (QStringList{"operators", "Mine"}));
+  // Another client opening the saved entry gets the query.
+  auto other_client = LoggedOn();
+  EXPECT_EQ(Ask(*other_client, "RequestTheQuery", {"0", "1"}).fields.value(0), "4");
 }
 
 TEST_F(QueryWizardTest, AFailedStreamCleansUpOnlyTheSlotsOwnQuery) {

@@ -31,6 +31,34 @@ TEST(JetSqlTest, RewritesOutsideLiteralsAndCommentsOnly) {
   }
 }
 
+TEST(JetSqlTest, LongRunsOfCommentsAreCopiedAndSkippedLikeOne) {
+  // Within the client limit, a run of comments wherever a blank may stand changes nothing
+  // but itself: the rewrites look past it.
+  for (const int lines : {1, 350}) {
+    QString run;
+    for (int i = 0; i < lines; ++i) run += QStringLiteral("--\n");
+    // ~ stands for the run.
+    const auto with = [&](const char* text) {
+      return QString::fromLatin1(text).replace(QLatin1Char('~'), run);
+    };
+    const QString jet = with(
+        "SELECT TOP 3 a & ~b, x \\ ~y, Left(~c, 1) FROM t WHERE s = ~'v' AND f = ~True "
+        "ORDER BY a~, b DESC~");
+    ASSERT_LE(jet.size(), kClientJetSqlLimit);
+    EXPECT_EQ(TranslateJetSql(jet),
+              with("SELECT ifnull(a, '') || ~ifnull(b, ''), jet_intdiv(x, y), jet_left(~c, 1) "
+                   "FROM t WHERE s = ~'v' COLLATE NOCASE AND f = ~1 ORDER BY a COLLATE NOCASE~, "
+                   "b COLLATE NOCASE DESC LIMIT 3~"))
+        << lines;
+  }
+  // Nested groups: each operand is found once, whole.
+  EXPECT_EQ(TranslateJetSql("x & (y & (z & w))"),
+            "ifnull(x, '') || ifnull((ifnull(y, '') || ifnull((ifnull(z, '') || ifnull(w, '')), "
+            "'')), '')");
+  EXPECT_EQ(TranslateJetSql("(7 \\ 2) \\ 2 + a \\ b \\ c"),
+            "jet_intdiv((jet_intdiv(7, 2)), 2) + jet_intdiv(a, jet_intdiv(b, c))");
+}
+
 TEST(JetLikeTest, JetWildcardsAndTheirAsciiShortcut) {
   EXPECT_TRUE(JetLikeMatch("smi*", "Smith"));
   EXPECT_FALSE(JetLikeMatch("mi*", "Smith"));
@@ -82,6 +110,7 @@ TEST_F(JetQueryTest, FunctionsAndOperatorsRunInTheEngine) {
   EXPECT_EQ(text("Hour(born) + Minute(born) + Second(born)"), "51");
   EXPECT_EQ(text("Val(' 12.5kg') + CInt('2.5') + CLng(3.5) + CDbl('0.25')"), "18.75");
   EXPECT_EQ(text("7 \\ 2 & '|' & 7 Mod 2"), "3|1");
+  EXPECT_EQ(text("(7 \\ 2) \\ 2 & '|' & 7 \\ (5 \\ 2)"), "1|3");
   EXPECT_EQ(text("Year(Now()) >= 2024 AND Len(Date()) = 10 AND Len(Time()) = 8"), "1");
   EXPECT_EQ(text("born = #7/4/1985 6:30:15 AM# AND born > #1985-07-04#"), "1");
 }
@@ -158,6 +187,44 @@ TEST_F(ConfinementTest, SortAndFindTextsMayOnlyRead) {
   rs->SetValue(2, Variant(11));
   rs->Update();
   EXPECT_EQ(Query("SELECT age FROM people WHERE id = 1").toInt(), 11);
+}
+
+TEST_F(ConfinementTest, ClientTextsLongerThanTheLimitAreRefused) {
+  auto db = Open();
+  const QString select = QStringLiteral("SELECT * FROM people");
+  const QString longest = select + QString(kClientJetSqlLimit - select.size(), QLatin1Char(' '));
+  EXPECT_EQ(db->OpenRecordset(longest)->RecordCount(), 2);
+  const QString longer = longest + QLatin1Char(' ');
+  EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset(longer); }), kSyntaxError);
+  EXPECT_EQ(ErrorNumber([&] { db->CreateQueryDef(QString(), longer); }), kSyntaxError);
+  EXPECT_EQ(ErrorNumber([&] { db->CreateQueryDef("q", longer); }), kSyntaxError);
+  auto rs = db->OpenRecordset("people");
+  EXPECT_EQ(ErrorNumber([&] {
+              rs->FindFirst("name = 'Bob'" + QString(kClientJetSqlLimit, QLatin1Char(' ')));
+            }),
+            kSyntaxError);
+  ExpectUnchanged();
+}
+
+TEST_F(ConfinementTest, CopiedRowsStopAtTheTemporaryStorageCap) {
+  auto db = Open();
+  db->SetTempStorageLimit(256 * 1024);
+  const auto rows = [](int count) {
+    return QStringLiteral(
+               "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < %1) "
+               "SELECT x, printf('%.*c', 1000, 'y') AS v FROM c")
+        .arg(count);
+  };
+  EXPECT_EQ(db->OpenRecordset(rows(100))->RecordCount(), 100);
+  try {
+    db->OpenRecordset(rows(1000));
+    ADD_FAILURE() << "a megabyte of rows was copied";
+  } catch (const EngineError& e) {
+    EXPECT_TRUE(e.description().contains("full")) << e.description().toStdString();
+  }
+  // What the failed copy wrote is gone again: the small copy fits as before.
+  EXPECT_EQ(db->OpenRecordset(rows(100))->RecordCount(), 100);
+  ExpectUnchanged();
 }
 
 TEST_F(ConfinementTest, EndlessQueryIsStoppedInsteadOfHangingTheServer) {
