@@ -12,8 +12,14 @@ scripts/deps.sh scdoc lintian desktop-file-utils appstream dpkg-dev file
 build_dir=build-package
 extra=()
 if command -v ccache >/dev/null; then extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+# Debian's hardening flags (stack protector, fortified functions, read-only relocations
+# bound at start-up).
+export DEB_BUILD_MAINT_OPTIONS=hardening=+bindnow
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+ldflags=$(dpkg-buildflags --get LDFLAGS)
 # Only what the package holds is built: no tests, benchmarks or fuzz targets.
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
   -DCORVANE_BUILD_TESTS=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON "${extra[@]}" >/dev/null
 cmake --build "$build_dir" -j2 --target corvane-server corvane-client corvane_package_docs
 rm -f "$build_dir"/corvane-server_*.deb
