@@ -9,9 +9,9 @@
 #include <QStringList>
 #include <cstdio>
 
-#include "client/corvane_client.h"
 #include "base/printable_bytes.h"
 #include "base/windows1252.h"
+#include "client/corvane_client.h"
 
 namespace {
 
@@ -67,11 +67,13 @@ void PrintReply(const ClientReply& reply) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("corvane-client"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral(
       "Logs on to a Corvane Database Server and runs commands; commands are separated by a "
       "lone \",\" (write \",,\" for an argument that is a comma)."));
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption host({QStringLiteral("host")}, QStringLiteral("Server host."),
                                 QStringLiteral("host"), QStringLiteral("127.0.0.1"));
   const QCommandLineOption port({QStringLiteral("port")}, QStringLiteral("Listening port."),

@@ -227,7 +227,7 @@ int RunAdminAction(const CommandLineOptions& options, const QString& defaultProg
       out << UsageText();
       return 0;
     case AdminAction::Version:
-      out << "Corvane Database Server\nVersion 5.0\n";
+      out << "Corvane Database Server\nVersion " CORVANE_VERSION "\n";
       return 0;
     case AdminAction::ImportAccess:
       return ImportAccess(options.actionArguments, options.importReport, out, err);

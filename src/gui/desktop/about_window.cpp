@@ -41,7 +41,8 @@ AboutWindow::AboutWindow(const QString& computerName, UrlOpener open, QWidget* p
   big.setBold(true);
   product->setFont(big);
   layout->addWidget(product);
-  layout->addWidget(NamedLabel(QStringLiteral("Label2"), QStringLiteral("Version 5.0"), this));
+  layout->addWidget(
+      NamedLabel(QStringLiteral("Label2"), QStringLiteral("Version " CORVANE_VERSION), this));
   layout->addWidget(NamedLabel(QStringLiteral("Label3"), QStringLiteral("Quillon Software"), this));
 
   auto* link = NamedLabel(QStringLiteral("lblWeb"), QString(), this);
