@@ -37,6 +37,8 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
   for (int n = 0; n < kSlotCount; ++n) {
     held_[n].timer.setSingleShot(true);
+    // A coarse timer may end a hold up to 5 % early, before the address may log on again.
+    held_[n].timer.setTimerType(Qt::PreciseTimer);
     connect(&held_[n].timer, &QTimer::timeout, this, [this, n] { EndHold(n); });
     slots_[n] = std::make_unique<ClientSlot>(n, activity_, currentUsers_);
     ClientSlot& slot = *slots_[n];

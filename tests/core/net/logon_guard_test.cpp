@@ -104,9 +104,11 @@ TEST_F(LogonGuardTest, RefusalsAreAnsweredLaterEachTimeWhileOthersAreServed) {
   // While a refusal is held back the server goes on serving everyone else at once, and
   // another connection from the address waits its turn.
   auto other = Connected();
-  guesser->Send("Logon", {"bob", "guess", "127.0.0.1"});
   QElapsedTimer timer;
   timer.start();
+  guesser->Send("Logon", {"bob", "guess", "127.0.0.1"});
+  // Let the server read the guess first: the sockets are not read in the order written.
+  WaitUntil([] { return false; }, 50);
   EXPECT_EQ(bystander->Request("ThankYou")->word, "Databases");
   EXPECT_LT(timer.elapsed(), 400);
   EXPECT_EQ(other->Logon("bob", "secret", 12345678)->word, "Accepted");
