@@ -167,6 +167,20 @@ QString SlotServer::UserName(int slot) const {
   return IsSlotNumber(slot) ? slots_[slot]->session.SlotUserName : QString();
 }
 
+std::vector<WebFieldShape> SlotServer::OpenFieldShapes(int slot) const {
+  std::vector<WebFieldShape> shapes;
+  if (!IsSlotNumber(slot) || slots_[slot]->Busy()) return shapes;
+  const Recordset* set = slots_[slot]->database.recordset();
+  if (!set) return shapes;
+  for (const FieldInfo& field : set->Fields()) {
+    WebFieldShape shape;
+    if (field.type == FieldType::kText) shape.maxLength = std::max(field.size, 0);
+    shape.memo = field.type == FieldType::kMemo;
+    shapes.push_back(shape);
+  }
+  return shapes;
+}
+
 bool SlotServer::UserNameInUse(const QString& userName, int slot) const {
   for (const auto& other : slots_) {
     if (other->number() != slot && other->session.SlotUserName == userName) return true;

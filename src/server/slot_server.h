@@ -89,6 +89,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   void EndSlot(int slot) override;
   bool LoggedOn(int slot, const SlotTransport& connection) const override;
   QString UserName(int slot) const override;
+  std::vector<WebFieldShape> OpenFieldShapes(int slot) const override;
 
   // How long the database work of one request may run: kClientWorkLimitMs unless set.
   // Tests shorten it; it is set before the requests it is meant for are served.

@@ -38,6 +38,30 @@ QJsonObject ReplyObject(const Reply& reply) {
           {QStringLiteral("fields"), QJsonArray::fromStringList(reply.fields)}};
 }
 
+// A field list for the browser also tells, per field, how many characters it holds
+// ("maxLength", 0 when not limited) and whether it is a memo ("memo"), so that the form
+// offers a fitting input. The handhelds' field list stays as it is.
+void AddFieldShapes(QJsonObject& fieldList, const std::vector<WebFieldShape>& shapes) {
+  // The list starts with the record count.
+  if (shapes.empty() || static_cast<qsizetype>(shapes.size()) + 1 !=
+                            fieldList.value(QStringLiteral("fields")).toArray().size()) {
+    return;
+  }
+  QJsonArray lengths;
+  QJsonArray memos;
+  for (const WebFieldShape& shape : shapes) {
+    lengths.append(shape.maxLength);
+    memos.append(shape.memo);
+  }
+  fieldList.insert(QStringLiteral("maxLength"), lengths);
+  fieldList.insert(QStringLiteral("memo"), memos);
+}
+
+bool OpensASet(const QByteArray& word) {
+  return word == CommandWord(Command::kRequestTheTable) ||
+         word == CommandWord(Command::kRequestTheQuery);
+}
+
 }  // namespace
 
 WebApi::WebApi(WebSlotHost& slots, quint16 localPort, std::function<qint64()> nowMs)
@@ -189,9 +213,14 @@ void WebApi::RunNext(const std::shared_ptr<Running>& run) {
   const std::weak_ptr<int> alive = alive_;
   slots_.Serve(run->session.slot, request, [this, alive, run] {
     if (alive.expired()) return;
+    const bool opened = OpensASet(run->requests[run->next - 1].word);
     QJsonArray these;
     for (const Reply& reply : run->session.connection->TakeReplies()) {
-      these.append(ReplyObject(reply));
+      QJsonObject object = ReplyObject(reply);
+      if (opened && reply.word == "Fields") {
+        AddFieldShapes(object, slots_.OpenFieldShapes(run->session.slot));
+      }
+      these.append(object);
     }
     run->replies.append(these);
     RunNext(run);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 #include "protocol/request.h"
 #include "protocol/slot_transport.h"
@@ -10,6 +11,12 @@ namespace corvane {
 
 // What the web access asks of the server's client slots. Each logged-on browser holds one
 // slot through its own connection object.
+// What the web client needs to know of one field of an open set to offer a fitting input.
+struct WebFieldShape {
+  int maxLength = 0;  // the most characters a Text field holds; 0 when not limited
+  bool memo = false;  // long text, edited over several lines
+};
+
 class WebSlotHost {
  public:
   virtual ~WebSlotHost() = default;
@@ -24,6 +31,9 @@ class WebSlotHost {
   // Whether the slot still belongs to this connection and holds an accepted logon.
   virtual bool LoggedOn(int slot, const SlotTransport& connection) const = 0;
   virtual QString UserName(int slot) const = 0;
+  // The fields of the set the slot has open, in their order; empty when it has none or a
+  // request of the slot is running.
+  virtual std::vector<WebFieldShape> OpenFieldShapes(int slot) const = 0;
 };
 
 }  // namespace corvane

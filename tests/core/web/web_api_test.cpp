@@ -137,6 +137,33 @@ TEST_F(WebApiTest, BrowsesEditsFindsSortsAndQueriesThroughTheClientCommands) {
   EXPECT_TRUE(RunOne(token, "SaveQuery", {"0"}).value(0).startsWith("Fields|2|name"));
 }
 
+TEST_F(WebApiTest, AFieldListTellsTheBrowserEachFieldsLengthAndWhichAreMemos) {
+  Exec(
+      "CREATE TABLE notes (id INTEGER PRIMARY KEY AUTOINCREMENT, title VARCHAR(12), "
+      "body LONGTEXT, n LONG)");
+  Exec("INSERT INTO notes (title, body, n) VALUES ('a', 'long text', 1)");
+  Publish({"people", "notes"});
+  const QString token = LogOn();
+  const auto fieldList = [this](int perCommand) {
+    return last_.body.value("replies").toArray().at(perCommand).toArray().at(0).toObject();
+  };
+
+  Run(token, {Command("RequestTheTable", {"0", "1"}), Command("Update", {"1", "b", "c", "2"})});
+  QJsonObject notes = fieldList(0);
+  EXPECT_EQ(notes.value("fields").toArray().size(), 5);
+  EXPECT_EQ(notes.value("maxLength").toArray(), (QJsonArray{0, 12, 0, 0}));
+  EXPECT_EQ(notes.value("memo").toArray(), (QJsonArray{false, false, true, false}));
+  // Other replies carry only word and fields.
+  EXPECT_EQ(fieldList(1).keys(), (QStringList{"fields", "word"}));
+
+  Run(token, {Command("RequestTheTable", {"0", "0"})});
+  EXPECT_EQ(fieldList(0).value("maxLength").toArray(), (QJsonArray{0, 10, 0}));
+  EXPECT_EQ(fieldList(0).value("memo").toArray(), (QJsonArray{false, false, false}));
+  // A query's own field list is not the set the form edits.
+  Run(token, {Command("CreateQuery", {"Names", "SELECT [name] FROM [people]"})});
+  EXPECT_FALSE(fieldList(0).contains("maxLength"));
+}
+
 TEST_F(WebApiTest, CallsOfOneSessionThatOverlapRunInTheOrderTheyCame) {
   // A browser may send its next call before the last one is answered.
   const QString token = LogOn();
