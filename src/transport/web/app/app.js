@@ -6,28 +6,84 @@ const $ = (id) => document.getElementById(id);
 
 const state = {
   db: -1, dbName: "", kind: "", index: -1, objectName: "",
-  fields: [], values: [], number: 0, count: 0, adding: false,
+  fields: [], maxLength: [], memo: [], values: [], number: 0, count: 0, adding: false,
+  // After a conflict: what the user had changed, per field (null where nothing), to be
+  // applied again to the record as the other user left it.
+  mine: null,
   wizardTables: [], wizardFields: [], queryFields: [], queryKept: false, queryOpen: false,
 };
 
 const screens = ["logon", "databases", "objects", "record", "query", "results"];
 let backAction = null;
 
+const appName = "Corvane Database";
+
+// A new screen: its heading takes the focus (a screen reader reads where the user is now)
+// and names the browser's tab too.
 function show(screen, title, back) {
   for (const name of screens) $(name + "-screen").hidden = name !== screen;
   $("title").textContent = title;
+  document.title = title === appName ? appName : title + " \u2013 " + appName;
   $("back").hidden = !back;
   backAction = back || null;
   $("logoff").hidden = screen === "logon";
   $("record-nav").hidden = screen !== "record";
+  say("");
   window.scrollTo(0, 0);
+  $("title").focus({ preventScroll: true });
 }
 
-function say(text, info) {
+// Shows a message above the navigation bar, where it is seen wherever the page is
+// scrolled; the next action clears it. `reapply` offers to apply the user's changes again.
+function say(text, info, reapply) {
   const box = $("message");
-  box.textContent = text || "";
+  $("message-text").textContent = text || "";
   box.hidden = !text;
   box.classList.toggle("info", !!info);
+  $("reapply").hidden = !(text && reapply);
+  if (!(text && reapply)) state.mine = null;
+  updateBars();
+  keepFocusInView();
+}
+
+// The fixed bars cover the top and the bottom of the page: what has the focus is scrolled
+// out from under them (their heights also set the page's scroll padding).
+function barEdges() {
+  const header = document.querySelector(".bar");
+  const sticky = getComputedStyle(header).position !== "static";
+  return { top: sticky ? header.getBoundingClientRect().bottom : 0, bottom: $("dock").getBoundingClientRect().top };
+}
+
+function keepInView(element) {
+  if (!element || element.closest(".bar, .dock")) return;
+  const box = element.getBoundingClientRect();
+  const edges = barEdges();
+  if (box.top < edges.top || box.bottom > edges.bottom) element.scrollIntoView({ block: "nearest" });
+}
+
+// A message that appears must not cover the panel being worked in.
+function keepFocusInView() {
+  const active = document.activeElement;
+  if (!active || active === document.body) return;
+  const panel = active.closest(".panel");
+  if (panel) keepInView(panel);
+  keepInView(active);
+}
+
+function updateBars() {
+  const header = document.querySelector(".bar");
+  const sticky = getComputedStyle(header).position !== "static";
+  document.documentElement.style.setProperty("--top-bar", (sticky ? header.offsetHeight : 0) + "px");
+  document.documentElement.style.setProperty("--bottom-bar", $("dock").offsetHeight + "px");
+}
+
+function trackBars() {
+  const observer = new ResizeObserver(updateBars);
+  observer.observe(document.querySelector(".bar"));
+  observer.observe($("dock"));
+  window.addEventListener("resize", updateBars);
+  updateBars();
+  document.addEventListener("focusin", (event) => keepInView(event.target));
 }
 
 class SessionEnded extends Error {}
@@ -67,9 +123,11 @@ async function run(...commands) {
   return replies;
 }
 
+// Every action of the user: the message of the previous one goes.
 function guarded(action) {
   return async (event) => {
     if (event) event.preventDefault();
+    say("");
     try {
       await action(event);
     } catch (e) {
@@ -90,7 +148,7 @@ const logonWords = {
 
 function toLogon(text) {
   state.db = -1;
-  show("logon", "Corvane Database");
+  show("logon", appName);
   say(text);
   $("password").value = "";
 }
@@ -186,21 +244,35 @@ function setRecord(number, values) {
   renderRecord();
 }
 
+// Memos get several lines, as many as their text needs up to a screenful; other fields
+// one line, no longer than the field holds.
+function fieldInput(i, value) {
+  let input;
+  if (state.memo[i]) {
+    input = document.createElement("textarea");
+    input.rows = Math.min(12, Math.max(3, Math.ceil(value.length / 32) + value.split("\n").length - 1));
+  } else {
+    input = document.createElement("input");
+    if (state.maxLength[i] > 0) input.maxLength = state.maxLength[i];
+  }
+  input.id = "field-" + i;
+  input.name = state.fields[i];
+  input.autocapitalize = "none";
+  input.value = value;
+  return input;
+}
+
 function renderRecord() {
   const form = $("record-form");
+  const focused = document.activeElement && form.contains(document.activeElement) ? document.activeElement.id : "";
   form.replaceChildren();
   state.fields.forEach((name, i) => {
-    const id = "field-" + i;
     const label = document.createElement("label");
-    label.htmlFor = id;
+    label.htmlFor = "field-" + i;
     label.textContent = name;
-    const input = document.createElement("input");
-    input.id = id;
-    input.name = name;
-    input.autocapitalize = "none";
-    input.value = state.adding ? "" : (state.values[i] ?? "");
-    form.append(label, input);
+    form.append(label, fieldInput(i, state.adding ? "" : (state.values[i] ?? "")));
   });
+  if (focused && $(focused)) $(focused).focus();
   $("position").textContent = state.adding
     ? "New record"
     : "Record " + state.number + " of " + state.count;
@@ -211,8 +283,33 @@ function renderRecord() {
   sort.replaceChildren(...state.fields.map((name) => new Option(name, name)));
 }
 
+const panels = { "find-panel": "find-open", "sort-panel": "sort-open", "confirm-panel": "delete" };
+
 function hidePanels() {
-  for (const id of ["find-panel", "sort-panel", "confirm-panel"]) $(id).hidden = true;
+  for (const id of Object.keys(panels)) $(id).hidden = true;
+}
+
+// Opens a panel below the record (closing any other) with the focus on `first`, scrolled
+// into view above the navigation bar; the same button closes it again.
+function togglePanel(id, first) {
+  const open = $(id).hidden;
+  hidePanels();
+  if (!open) return;
+  $(id).hidden = false;
+  $(first).focus({ preventScroll: true });
+  $(id).scrollIntoView({ block: "nearest" });
+}
+
+// Closes the open panel; the focus goes back to the button that opened it.
+function closePanel() {
+  for (const [id, opener] of Object.entries(panels)) {
+    if (!$(id).hidden) {
+      hidePanels();
+      $(opener).focus();
+      return true;
+    }
+  }
+  return false;
 }
 
 async function openObject(kind, index, name) {
@@ -226,6 +323,8 @@ async function openObject(kind, index, name) {
   // The field list starts with the number of records.
   state.count = Number(fieldList.fields[0]);
   state.fields = fieldList.fields.slice(1);
+  state.maxLength = fieldList.maxLength || [];
+  state.memo = fieldList.memo || [];
   hidePanels();
   show("record", name, guarded(backToObjects));
   if (!showRecordReplies(first)) setRecord(0, []);
@@ -241,16 +340,80 @@ async function move(word) {
   showRecordReplies(replies);
 }
 
+function markInvalid(index, text) {
+  const input = $("field-" + index);
+  if (!input) return;
+  const note = document.createElement("p");
+  note.id = input.id + "-error";
+  note.className = "field-error";
+  note.textContent = text;
+  input.after(note);
+  input.setAttribute("aria-invalid", "true");
+  input.setAttribute("aria-describedby", note.id);
+  input.focus();
+}
+
+function clearInvalid() {
+  for (const note of document.querySelectorAll("#record-form .field-error")) note.remove();
+  for (const input of document.querySelectorAll("#record-form [aria-invalid]")) {
+    input.removeAttribute("aria-invalid");
+    input.removeAttribute("aria-describedby");
+  }
+}
+
 async function save() {
   const adding = state.adding || state.number === 0;
-  const [replies] = await run([adding ? "Add" : "Update", ...formValues()]);
-  // The new record comes back last: its number is the new count.
-  showRecordReplies(replies);
-  if (!replies.some((r) => r.word.startsWith("Error"))) say(adding ? "Added" : "Saved", true);
+  const typed = formValues();
+  const shown = state.values.slice();
+  clearInvalid();
+  const [replies] = await run([adding ? "Add" : "Update", ...typed]);
+  const failed = replies.find((r) => r.word === "ErrorUpdate");
+  if (!failed) {
+    // The new record comes back last: its number is the new count.
+    showRecordReplies(replies);
+    say(adding ? "Added" : "Saved", true);
+    return;
+  }
+  // Nothing was stored. The record that follows is what is stored now: the server checks
+  // the next update against it.
+  const data = replies.find((r) => r.word === "Data");
+  const stored = data ? data.fields.slice(1) : shown;
+  const changedByOther = !adding && stored.some((value, i) => value !== shown[i]);
+  if (changedByOther) {
+    setRecord(Number(data.fields[0]), stored);
+    say("Another user changed this record while you edited it, so your changes were not " +
+        "saved. The form now shows the record as they left it.", false, true);
+    state.mine = typed.map((value, i) => (value !== shown[i] ? value : null));
+    return;
+  }
+  // What the user typed stays in the form, the failing field marked, for another try.
+  if (data && !adding) { state.number = Number(data.fields[0]); state.values = stored; }
+  const description = failed.fields[0] || "The record was not saved.";
+  say(description);
+  const named = /field '([^']+)'/.exec(description);
+  const index = named ? state.fields.indexOf(named[1]) : -1;
+  if (index >= 0) markInvalid(index, description);
+}
+
+// The user's changes, lost to a conflict, go into the form over the other user's record,
+// to be checked and saved.
+function reapply() {
+  const mine = state.mine;
+  if (!mine) return;
+  let first = null;
+  mine.forEach((value, i) => {
+    const input = $("field-" + i);
+    if (value === null || !input) return;
+    input.value = value;
+    first = first || input;
+  });
+  say("Your changes are back in the form. Check them and save.", true);
+  if (first) first.focus();
 }
 
 function startAdd() {
   hidePanels();
+  clearInvalid();
   state.adding = true;
   renderRecord();
   const first = $("field-0");
@@ -259,6 +422,7 @@ function startAdd() {
 
 async function deleteRecord() {
   hidePanels();
+  $("delete").focus();
   const [replies] = await run(["Delete"]);
   const failed = replies.some((r) => r.word === "ErrorUpdate");
   if (!failed && state.count > 0) state.count -= 1;
@@ -267,14 +431,24 @@ async function deleteRecord() {
   if (!failed) say("Deleted", true);
 }
 
+let lastFind = "";
+
 async function find(word) {
+  lastFind = $("find-mode").value + "\n" + $("find-text").value;
   const [replies] = await run([word, $("find-mode").value, $("find-text").value]);
   showRecordReplies(replies);
+}
+
+// Enter in the Find panel: the first match of a new search, the next one of the same.
+function findOnEnter() {
+  const same = lastFind === $("find-mode").value + "\n" + $("find-text").value;
+  return find(same ? "FindNext" : "FindFirst");
 }
 
 async function sort() {
   const [replies] = await run(["Sort", "[" + $("sort-field").value + "]" + $("sort-direction").value]);
   hidePanels();
+  $("sort-open").focus();
   showRecordReplies(replies);
 }
 
@@ -348,6 +522,9 @@ async function runQuery() {
     rows.push(row.fields);
   }
   const table = $("results");
+  const caption = document.createElement("caption");
+  caption.id = "results-caption";
+  caption.textContent = "Results of " + name;
   const head = document.createElement("tr");
   head.append(...state.queryFields.map((f) => { const th = document.createElement("th"); th.textContent = f; return th; }));
   const body = rows.map((values) => {
@@ -355,7 +532,11 @@ async function runQuery() {
     tr.append(...values.map((v) => { const td = document.createElement("td"); td.textContent = v; return td; }));
     return tr;
   });
-  table.replaceChildren(head, ...body);
+  const thead = document.createElement("thead");
+  thead.append(head);
+  const tbody = document.createElement("tbody");
+  tbody.append(...body);
+  table.replaceChildren(caption, thead, tbody);
   const total = Number(fieldList.fields[0]);
   $("results-count").textContent =
     total > rows.length ? "First " + rows.length + " of " + total + " records" : rows.length + " records";
@@ -377,7 +558,21 @@ async function discardQuery() {
   await backToObjects();
 }
 
+function onEnter(element, action) {
+  element.addEventListener("keydown", (event) => {
+    if (event.key !== "Enter" || event.isComposing || event.shiftKey || event.target.tagName === "TEXTAREA") return;
+    action(event);
+  });
+}
+
 function wire() {
+  trackBars();
+  document.addEventListener("keydown", (event) => {
+    if (event.key === "Escape" && closePanel()) event.preventDefault();
+  });
+  $("reapply").addEventListener("click", reapply);
+  onEnter($("record-form"), guarded(save));
+  onEnter($("find-text"), guarded(findOnEnter));
   $("logon-form").addEventListener("submit", guarded(logon));
   $("logoff").addEventListener("click", guarded(logoff));
   $("back").addEventListener("click", () => backAction && backAction());
@@ -387,12 +582,13 @@ function wire() {
   $("next").addEventListener("click", guarded(() => move("Next")));
   $("last").addEventListener("click", guarded(() => move("Last")));
   $("save").addEventListener("click", guarded(save));
-  $("add").addEventListener("click", startAdd);
-  $("delete").addEventListener("click", () => { hidePanels(); $("confirm-panel").hidden = false; });
-  $("cancel-delete").addEventListener("click", hidePanels);
+  $("add").addEventListener("click", guarded(startAdd));
+  // The confirmation offers Cancel first: Enter or a slip does not delete.
+  $("delete").addEventListener("click", guarded(() => togglePanel("confirm-panel", "cancel-delete")));
+  $("cancel-delete").addEventListener("click", guarded(closePanel));
   $("confirm-delete").addEventListener("click", guarded(deleteRecord));
-  $("find-open").addEventListener("click", () => { const open = $("find-panel").hidden; hidePanels(); $("find-panel").hidden = !open; });
-  $("sort-open").addEventListener("click", () => { const open = $("sort-panel").hidden; hidePanels(); $("sort-panel").hidden = !open; });
+  $("find-open").addEventListener("click", guarded(() => togglePanel("find-panel", "find-text")));
+  $("sort-open").addEventListener("click", guarded(() => togglePanel("sort-panel", "sort-field")));
   $("find-first").addEventListener("click", guarded(() => find("FindFirst")));
   $("find-next").addEventListener("click", guarded(() => find("FindNext")));
   $("sort").addEventListener("click", guarded(sort));
