@@ -2,8 +2,9 @@
 # End-to-end test of the web client: a headless server on a demo folder with the sample
 # database and web access on, driven in headless Chromium through playwright-core.
 #   tests/web/run-e2e.sh SERVER CLIENT [SHOTS_DIR]
-# Exits 77 (skipped) when node, npm, Chromium or sqlite3 is missing, or playwright-core
-# cannot be installed: the rest of the tests do not need a browser.
+# Every screen it visits is checked with axe-core for WCAG 2.1 A and AA violations.
+# Exits 77 (skipped) when node, npm, Chromium or sqlite3 is missing, or playwright-core or
+# axe-core cannot be installed: the rest of the tests do not need a browser.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 server="${1:?usage: run-e2e.sh SERVER CLIENT [SHOTS_DIR]}"
@@ -17,13 +18,16 @@ done
 browser="${CHROMIUM:-$(command -v chromium || command -v chromium-browser || true)}"
 [ -n "$browser" ] || skip "Chromium is not installed (Debian package chromium)"
 
-# playwright-core lives outside the source tree, installed once per machine.
+# playwright-core and axe-core live outside the source tree, installed once per machine
+# and again when package.json pins other versions.
 modules="${CORVANE_E2E_MODULES:-${XDG_CACHE_HOME:-$HOME/.cache}/corvane-web-e2e}"
-if [ ! -f "$modules/node_modules/playwright-core/package.json" ]; then
+if ! cmp -s "$here/package.json" "$modules/package.json" ||
+   [ ! -f "$modules/node_modules/playwright-core/package.json" ] ||
+   [ ! -f "$modules/node_modules/axe-core/axe.min.js" ]; then
   mkdir -p "$modules"
   cp "$here/package.json" "$modules/"
   (cd "$modules" && npm install --no-audit --no-fund --silent >/dev/null 2>&1) ||
-    skip "playwright-core could not be installed from the npm registry"
+    skip "playwright-core or axe-core could not be installed from the npm registry"
 fi
 
 work="$(mktemp -d)"
