@@ -112,16 +112,16 @@ TEST_F(WebHttpTest, LogonSetsAStrictCookieThatCarriesTheSession) {
   EXPECT_FALSE(cookie.contains("Secure"));
   EXPECT_TRUE(Send("/api/session").json.value("loggedOn").toBool());
 
-  // Fields: the record count, then the names.
+  // Fields: the record count, then the names; for the form, each field's length and
+  // whether it is a memo.
   const HttpResult run =
       Send("/api/run", R"({"commands":[{"command":"RequestTheTable","fields":["0","0"]},)"
                        R"({"command":"Last","fields":[]}]})");
   EXPECT_EQ(run.status, 200);
-  EXPECT_EQ(
-      run.body.toStdString(),
-      std::string(
-          R"({"loggedOn":true,"replies":[[{"fields":["2","id","name","age"],"word":"Fields"}],)"
-          R"([{"fields":["2","2","Bob","20"],"word":"Data"}]]})"));
+  EXPECT_EQ(run.body.toStdString(),
+            std::string(R"({"loggedOn":true,"replies":[[{"fields":["2","id","name","age"],)"
+                        R"("maxLength":[0,10,0],"memo":[false,false,false],"word":"Fields"}],)"
+                        R"([{"fields":["2","2","Bob","20"],"word":"Data"}]]})"));
   // The browser's address is the slot's remote address.
   EXPECT_EQ(server_.slots().Slot(0).session.SlotRemoteAddress, QStringLiteral("127.0.0.1"));
 
