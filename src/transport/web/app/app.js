@@ -369,9 +369,9 @@ async function save() {
   const [replies] = await run([adding ? "Add" : "Update", ...typed]);
   const failed = replies.find((r) => r.word === "ErrorUpdate");
   if (!failed) {
-    // The new record comes back last: its number is the new count.
-    showRecordReplies(replies);
-    say(adding ? "Added" : "Saved", true);
+    // The new record comes back last: its number is the new count. Without a record
+    // (the database file is missing) the message tells why.
+    if (showRecordReplies(replies)) say(adding ? "Added" : "Saved", true);
     return;
   }
   // Nothing was stored. The record that follows is what is stored now: the server checks
@@ -583,7 +583,7 @@ function wire() {
   $("last").addEventListener("click", guarded(() => move("Last")));
   $("save").addEventListener("click", guarded(save));
   $("add").addEventListener("click", guarded(startAdd));
-  // The confirmation offers Cancel first: Enter or a slip does not delete.
+  // The confirmation takes the focus on Cancel: Enter or a slip does not delete.
   $("delete").addEventListener("click", guarded(() => togglePanel("confirm-panel", "cancel-delete")));
   $("cancel-delete").addEventListener("click", guarded(closePanel));
   $("confirm-delete").addEventListener("click", guarded(deleteRecord));
