@@ -76,6 +76,8 @@ async function shortScreen(page) {
   });
   assert.ok(bars.height <= 256 * 0.3, `the bars take ${bars.height} of 256 px`);
   assert.ok(bars.width <= 320, `the page is ${bars.width} px wide at 320 px`);
+  await page.setViewportSize({ width: 1280, height: 800 });
+  await audit(page, "record at 1280x800");
   await page.setViewportSize({ width: 390, height: 844 });
 }
 
@@ -130,6 +132,17 @@ async function main() {
   assert.ok(back.width >= 44 && back.height >= 44, `Back is ${back.width}x${back.height}`);
   await shot("3-tables");
   await audit(page, "tables");
+  // A list button's focus ring is drawn inside it, where the rounded list does not clip it.
+  for (let i = 0; i < 6 && !(await page.evaluate(() => document.activeElement.closest("#tables"))); i++) {
+    await page.keyboard.press("Tab");
+  }
+  const ring = await page.evaluate(() => {
+    const style = getComputedStyle(document.activeElement);
+    return { inList: !!document.activeElement.closest("#tables"), style: style.outlineStyle,
+      offset: parseFloat(style.outlineOffset), width: parseFloat(style.outlineWidth) };
+  });
+  assert.ok(ring.inList && ring.style !== "none" && ring.offset + ring.width <= 0,
+    "list focus ring: " + JSON.stringify(ring));
   const tables = replyFields(tcp(["RequestTables", "0"]), "Tables");
   const customers = String(tables.indexOf("Customers"));
 
