@@ -27,6 +27,8 @@ SlotSocket::SlotSocket(SlotSession& session, const ServerSettings& settings, Pse
 }
 
 SlotSocket::~SlotSocket() {
+  // A connected socket signals its end as it is deleted; its slot may be gone by then.
+  if (connection_) connection_->disconnect(this);
   delete server_;
   delete connection_;
 }
