@@ -167,12 +167,20 @@ bool CorvaneClient::WaitForDisconnected(int timeoutMs) {
   return WaitUntil([this] { return !IsConnected(); }, timeoutMs < 0 ? timeoutMs_ : timeoutMs);
 }
 
-void CorvaneClient::Disconnect() {
+void CorvaneClient::Disconnect() { Release(false); }
+
+void CorvaneClient::Close() { Release(true); }
+
+void CorvaneClient::Release(bool graceful) {
   if (!socket_) return;
   QTcpSocket* socket = socket_;
   socket_ = nullptr;
   socket->disconnect();
-  socket->abort();
+  if (graceful) {
+    socket->disconnectFromHost();
+  } else {
+    socket->abort();
+  }
   socket->deleteLater();
 }
 

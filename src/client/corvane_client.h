@@ -61,6 +61,9 @@ class CorvaneClient {
   // Waits until the server closed the connection.
   bool WaitForDisconnected(int timeoutMs = -1);
   void Disconnect();
+  // Closes the connection once what was sent went out, as a client that logs off does (the
+  // server still reads it); Disconnect drops it at once.
+  void Close();
 
   void SetEncryption(ClientEncryption mode) { encryption_ = mode; }
   int16_t SessionKey() const { return sessionKey_; }
@@ -73,6 +76,8 @@ class CorvaneClient {
   void SetLocalAddress(const QHostAddress& address) { localAddress_ = address; }
 
  private:
+  // Lets the socket go: closed after what was sent (graceful) or dropped at once.
+  void Release(bool graceful);
   bool EncipherRequests() const;
   std::vector<ClientKeys> ReplyKeyCandidates() const;
   bool OpenSocket(const QString& host, quint16 port);

@@ -61,6 +61,7 @@ void ClientSlot::Free(FreeReason reason) {
 void ClientSlot::Deliver(const Replies& out) {
   for (const Reply& reply : out.replies) transport_->Send(reply);
   for (const ActivityEntry& event : out.events) activity_.LogActivity(event);
+  for (const ActivityNote& note : out.notes) activity_.LogNote(note.text, note.user);
   if (out.discardPendingInput) transport_->DiscardPendingInput();
 }
 

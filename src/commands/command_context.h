@@ -79,6 +79,8 @@ class CommandContext {
   // The event with the slot's facts as they are now.
   void Log(const QByteArray& code) { out_.events.push_back(SlotActivity(slot_, code)); }
   void LogError(const QByteArray& code, const CaughtError& error);
+  // A note row for the operator, naming the slot's user.
+  void Note(const QString& text) { out_.notes.push_back({text, slot_.session.SlotUserName}); }
 
   // The common error path of the database routines: the reply word with the description,
   // then the error event.

@@ -7,6 +7,7 @@
 #include "commands/query_wizard.h"
 #include "commands/record_editing.h"
 #include "commands/record_replies.h"
+#include "commands/regional_formats_reply.h"
 
 namespace corvane {
 namespace {
@@ -142,6 +143,8 @@ std::array<CommandHandler, kCommandCount> CommandHandlers() {
       }));
   set(Command::kFindFirst, UnlessEmpty(&FindFirstMatch));
   set(Command::kFindNext, UnlessEmpty(&FindNextMatch));
+  set(Command::kRegionalFormats,
+      Finish([](CommandContext& ctx) { ctx.Send(RegionalFormatsReply(ctx.formats())); }));
   return handlers;
 }
 

@@ -63,6 +63,7 @@ bool Dispatcher::RunsOnWorker(const Request& request, const SlotSession& session
     case Command::kThankYou:
     case Command::kRequestTables:
     case Command::kRequestQuery:
+    case Command::kRegionalFormats:
       return false;
     default:
       return true;

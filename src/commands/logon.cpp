@@ -38,7 +38,9 @@ LogonOutcome CheckLogon(CommandContext& ctx) {
 }
 
 QByteArray IssueSessionKey(SlotSession& session, const ServerSettings& settings, int16_t keySeed) {
-  if (settings.EncryptionEnabled != 0) {
+  // Only 1 means on, as for the frames: any other value handing out a key would have the
+  // client encipher what the server reads as plain.
+  if (settings.EncryptionEnabled == 1) {
     session.SessionKey = keySeed;
     return QByteArray::number(keySeed).rightJustified(3, '0');
   }

@@ -1,5 +1,6 @@
 #include "commands/record_editing.h"
 
+#include <QStringList>
 #include <optional>
 
 #include "base/windows1252.h"
@@ -8,6 +9,32 @@
 
 namespace corvane {
 namespace {
+
+// How much of a replaced text a note quotes: a client's value may be long.
+constexpr qsizetype kNotedValueLength = 60;
+
+// The values of one request that did not read as their fields' types and were replaced, so
+// that the operator sees a client that writes values in formats the server does not read.
+class ReplacedValues {
+ public:
+  void Add(const FieldInfo& field, const QString& text) {
+    QString shown = text.left(kNotedValueLength);
+    if (text.size() > kNotedValueLength) shown += QStringLiteral("...");
+    const QString stored = field.type == FieldType::kDateTime
+                               ? QStringLiteral("the current date and time")
+                               : QStringLiteral("0");
+    parts_.append(QStringLiteral("%1 \"%2\" stored as %3").arg(field.name, shown, stored));
+  }
+  // One note for the whole request.
+  void Report(CommandContext& ctx, const QString& command) const {
+    if (parts_.isEmpty()) return;
+    ctx.Note(QStringLiteral("%1 of %2: values not in the server's formats were replaced: %3")
+                 .arg(command, ctx.session().SlotObjectName, parts_.join(QStringLiteral("; "))));
+  }
+
+ private:
+  QStringList parts_;
+};
 
 EngineError ChangedSinceSent() {
   return EngineError(engine_error::kChangedByOther,
@@ -70,14 +97,18 @@ void UpdateRecord(CommandContext& ctx) {
     }
     rs.Edit();
     FieldReader& fields = ctx.fields();
+    ReplacedValues replaced;
     for (int i = 0; i < rs.FieldCount(); ++i) {
       const QString text = fields.Next();
       const FieldInfo& field = rs.Fields()[i];
       if (field.autoNumber() || (shown[i] && *shown[i] == text)) continue;
-      rs.SetValue(i, FieldValueFromText(text, field, ctx.locale()));
+      bool unread = false;
+      rs.SetValue(i, FieldValueFromText(text, field, ctx.locale(), &unread));
+      if (unread) replaced.Add(field, text);
     }
     rs.Update();
     ctx.Log("Update");
+    replaced.Report(ctx, QStringLiteral("Update"));
   } catch (...) {
     const CaughtError error = CurrentError();
     ShowStoredRecord(rs);
@@ -92,6 +123,7 @@ void AddRecord(CommandContext& ctx) {
     if (rs->RecordCount() > 0) rs->MoveLast();
     rs->AddNew();
     FieldReader& fields = ctx.fields();
+    ReplacedValues replaced;
     for (int i = 0; i < rs->FieldCount(); ++i) {
       QString text = fields.Next();
       const FieldInfo& field = rs->Fields()[i];
@@ -99,11 +131,14 @@ void AddRecord(CommandContext& ctx) {
       if (field.type == FieldType::kText && field.size > 0 && text.size() > field.size) {
         text.truncate(field.size);
       }
-      rs->SetValue(i, FieldValueFromText(text, field, ctx.locale()));
+      bool unread = false;
+      rs->SetValue(i, FieldValueFromText(text, field, ctx.locale(), &unread));
+      if (unread) replaced.Add(field, text);
     }
     rs->Update();
     rs->MoveLast();
     ctx.Log("Add");
+    replaced.Report(ctx, QStringLiteral("Add"));
   } catch (...) {
     const CaughtError error = CurrentError();
     if (rs) ShowStoredRecord(*rs);

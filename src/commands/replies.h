@@ -16,12 +16,20 @@ struct SavedQuery {
   QString name;
 };
 
+// A free-text row of the activity list, and the user it concerns.
+struct ActivityNote {
+  QString text;
+  QString user;
+};
+
 // What one request produced: the replies in the order they go out, the activity events in
 // the order they were reported, and what changes beyond the slot's own state. Whoever owns
 // the server's shared state applies those on the event-loop thread.
 struct Replies {
   std::vector<Reply> replies;
   std::vector<ActivityEntry> events;
+  // Notes for the operator, shown after the events.
+  std::vector<ActivityNote> notes;
   // The request ended normally: the slot counts as active.
   bool active = false;
   // The refusal of a first message drops whatever else the client sent with it.

@@ -2,9 +2,9 @@
 
 #include <QRegularExpression>
 
-#include "protocol/command_error.h"
 #include "base/leading_number.h"
 #include "base/windows1252.h"
+#include "protocol/command_error.h"
 
 namespace corvane {
 namespace {
@@ -239,7 +239,12 @@ QString FieldValueText(const Variant& value, const FieldInfo& field,
   }
 }
 
-Variant FieldValueFromText(const QString& text, const FieldInfo& field, const QLocale& locale) {
+Variant FieldValueFromText(const QString& text, const FieldInfo& field, const QLocale& locale,
+                           bool* replaced) {
+  const auto replacement = [&](Variant value) {
+    if (replaced && !text.trimmed().isEmpty()) *replaced = true;
+    return value;
+  };
   switch (field.type) {
     case FieldType::kText:
     case FieldType::kMemo: {
@@ -260,7 +265,7 @@ Variant FieldValueFromText(const QString& text, const FieldInfo& field, const QL
     case FieldType::kSingle:
     case FieldType::kDouble: {
       const std::optional<double> regional = RegionalNumber(text, locale);
-      if (!regional) return Variant(QStringLiteral("0"));
+      if (!regional) return replacement(Variant(QStringLiteral("0")));
       // Where the decimal point is "." the leading number is what clients have always
       // had stored; elsewhere it would drop the decimals this server itself wrote.
       if (locale.decimalPoint() == QLatin1String(".")) {
@@ -270,7 +275,7 @@ Variant FieldValueFromText(const QString& text, const FieldInfo& field, const QL
     }
     case FieldType::kCurrency: {
       const std::optional<double> regional = RegionalNumber(text, locale);
-      if (!regional) return Variant(0);
+      if (!regional) return replacement(Variant(0));
       // Rounded to the currency's decimals, as the regional format shows it.
       const std::optional<double> rounded = RegionalNumber(CurrencyText(*regional, locale), locale);
       return Variant(rounded.value_or(*regional));
@@ -279,7 +284,8 @@ Variant FieldValueFromText(const QString& text, const FieldInfo& field, const QL
       if (const std::optional<QDateTime> when = RegionalDate(text, locale)) return Variant(*when);
       const QDateTime now = QDateTime::currentDateTime();
       const QTime time = now.time();
-      return Variant(WallClock(now.date(), QTime(time.hour(), time.minute(), time.second())));
+      return replacement(
+          Variant(WallClock(now.date(), QTime(time.hour(), time.minute(), time.second()))));
     }
     default:
       return Variant();

@@ -36,8 +36,11 @@ QString FieldValueText(const Variant& value, const FieldInfo& field,
                        const RegionalFormats& formats);
 QString FieldValueText(const Variant& value, const FieldInfo& field, const QLocale& locale);
 
-// The value to assign for a wire text; Empty means "leave the field alone".
-Variant FieldValueFromText(const QString& text, const FieldInfo& field, const QLocale& locale);
+// The value to assign for a wire text; Empty means "leave the field alone". A number, an
+// amount or a date that does not read as one is replaced (0, or the current date and time);
+// `replaced` is then set. An empty text is no replacement: it means 0 or "now" on purpose.
+Variant FieldValueFromText(const QString& text, const FieldInfo& field, const QLocale& locale,
+                           bool* replaced = nullptr);
 
 // The text converts to a number under the regional settings (their decimal and grouping
 // separators, currency symbol and sign positions); the number when it does.

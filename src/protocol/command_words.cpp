@@ -30,7 +30,8 @@ constexpr std::array<const char*, kCommandCount> kWords = {"Logon",
                                                            "Add",
                                                            "Delete",
                                                            "FindFirst",
-                                                           "FindNext"};
+                                                           "FindNext",
+                                                           "RegionalFormats"};
 
 }  // namespace
 

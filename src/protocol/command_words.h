@@ -32,8 +32,10 @@ enum class Command {
   kDelete,
   kFindFirst,
   kFindNext,
+  // An extension: the server's regional formats. Original clients never send it.
+  kRegionalFormats,
 };
-inline constexpr int kCommandCount = static_cast<int>(Command::kFindNext) + 1;
+inline constexpr int kCommandCount = static_cast<int>(Command::kRegionalFormats) + 1;
 
 // The command of a word, compared exactly; nothing for any other word.
 std::optional<Command> CommandOfWord(const QByteArray& word);

@@ -19,6 +19,14 @@ void SlotServer::ReapClosingSlots() {
   }
 }
 
+void SlotServer::FreeClosedSlot(ClientSlot& slot) {
+  // The client may have sent its last request just before it closed: what runs is carried
+  // out, and FinishWork frees the slot when it is done.
+  if (slot.Busy() || &slot.transport() != sockets_[slot.number()].get()) return;
+  const int state = slot.State();
+  if (state == kSocketPeerClosing || state == kSocketError) slot.Free(FreeReason::kPeerClosed);
+}
+
 const StatusTexts& SlotServer::RefreshStatus() {
   ReapClosingSlots();
   currentUsers_.Clear();

@@ -53,6 +53,7 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
               activity_.LogNote(note, slot.session.SlotUserName);
               slot.Free(FreeReason::kOverfull);
             },
+        .closed = [this, &slot] { FreeClosedSlot(slot); },
     });
   }
 }

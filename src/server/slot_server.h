@@ -102,6 +102,9 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // --- Housekeeping ---
   // Frees every slot whose peer closed or whose connection failed: "Logoff" for each.
   void ReapClosingSlots();
+  // The slot's own connection ended: the slot is freed at once, so that its user may log on
+  // again straight away; a request still running finishes first.
+  void FreeClosedSlot(ClientSlot& slot);
   // Reaps, closes connections that have not logged on, rebuilds the users list and the
   // status texts.
   const StatusTexts& RefreshStatus();

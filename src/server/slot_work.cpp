@@ -105,7 +105,13 @@ void SlotServer::FinishWork(const std::shared_ptr<Job>& job) {
   }
   if (job->done) job->done();
   ServePending(slot);
-  if (!Occupied(slot) && slot.generation() == job->generation) slot.transport().ResumeInput();
+  if (Occupied(slot) || slot.generation() != job->generation) return;
+  if (&slot.transport() == sockets_[job->slot].get()) {
+    // Its connection ended while the request ran.
+    FreeClosedSlot(slot);
+    if (slot.generation() != job->generation) return;
+  }
+  slot.transport().ResumeInput();
 }
 
 void SlotServer::ServePending(ClientSlot& slot) {

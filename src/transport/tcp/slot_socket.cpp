@@ -27,6 +27,8 @@ SlotSocket::SlotSocket(SlotSession& session, const ServerSettings& settings, Pse
 }
 
 SlotSocket::~SlotSocket() {
+  // A connected socket signals its end as it is deleted; its slot may be gone by then.
+  if (connection_) connection_->disconnect(this);
   delete server_;
   delete connection_;
 }
@@ -99,10 +101,9 @@ void SlotSocket::OnNewConnection() {
   DiscardPendingInput();
   paused_ = false;
   connect(connection, &QTcpSocket::readyRead, this, &SlotSocket::OnReadyRead);
-  connect(connection, &QTcpSocket::disconnected, this, &SlotSocket::OnPeerGone);
+  connect(connection, &QTcpSocket::disconnected, this, [this] { OnPeerGone(kSocketPeerClosing); });
   connect(connection, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-    if (state_ != kSocketConnected) return;
-    state_ = error == QAbstractSocket::RemoteHostClosedError ? kSocketPeerClosing : kSocketError;
+    OnPeerGone(error == QAbstractSocket::RemoteHostClosedError ? kSocketPeerClosing : kSocketError);
   });
   if (handlers_.accepted) handlers_.accepted();
   // Bytes that came with the connection.
@@ -138,8 +139,10 @@ void SlotSocket::DispatchCompleteFrames() {
   }
 }
 
-void SlotSocket::OnPeerGone() {
-  if (state_ == kSocketConnected) state_ = kSocketPeerClosing;
+void SlotSocket::OnPeerGone(int state) {
+  if (state_ != kSocketConnected) return;
+  state_ = state;
+  if (handlers_.closed) handlers_.closed();
 }
 
 void SlotSocket::OnReservationTimeout() {

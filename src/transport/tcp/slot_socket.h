@@ -37,6 +37,9 @@ class SlotSocket : public QObject, public SlotTransport {
     std::function<void(Request)> request;
     // More arrived than a slot may hold without a complete frame; the text says what.
     std::function<void(const QString& note)> overfull;
+    // The connection ended: the peer closed it or it failed. Runs once per connection, after
+    // the requests that arrived before the end were handed over.
+    std::function<void()> closed;
   };
 
   SlotSocket(SlotSession& session, const ServerSettings& settings, PseudoRandom& random,
@@ -66,7 +69,8 @@ class SlotSocket : public QObject, public SlotTransport {
   void OnReadyRead();
   void DispatchCompleteFrames();
   void SendBytes(const QByteArray& bytes);
-  void OnPeerGone();
+  // The connection ended; `state` is "peer closing" or "error".
+  void OnPeerGone(int state);
   void OnReservationTimeout();
   void DropServer();
   void DropConnection();

@@ -57,6 +57,54 @@ TEST_F(SettingsFilesTest, GeneralSettingsRoundTripDefaultWhenMissingAndKeepLines
   EXPECT_EQ(failed.RefreshRate, 0);
 }
 
+// What docs/settings.md says of files written by hand.
+TEST_F(SettingsFilesTest, HandWrittenFilesReadAsTheOperatorsGuideSays) {
+  // The guide's example, then a general.dat of one line: the second line's fields are
+  // nothing, so one logon per name and no inactivity check.
+  Put("general.dat", "0,0,5,1,1\r\n0,10\r\n");
+  ServerSettings settings;
+  files_.LoadGeneralSettings(settings);
+  EXPECT_EQ(settings.KeepLogFile, 1.0);
+  EXPECT_EQ(settings.EncryptionEnabled, 1);
+  EXPECT_EQ(settings.InactivityLimit, 10);
+  Put("general.dat", "0,0,5,1,1\r\n");
+  files_.LoadGeneralSettings(settings);
+  EXPECT_FALSE(settings.AllowMultipleLogons);
+  EXPECT_EQ(settings.InactivityLimit, 0);
+  // A line end only ends the field before it: a short first line takes from the next.
+  Put("general.dat", "1,1\r\n30,1,1\r\n");
+  ServerSettings shortLine;
+  files_.LoadGeneralSettings(shortLine);
+  EXPECT_EQ(shortLine.RefreshRate, 30);
+  EXPECT_EQ(shortLine.EncryptionEnabled, 1);
+  EXPECT_FALSE(shortLine.AllowMultipleLogons);
+
+  // database.dat takes its fields two at a time; an odd last one is a read error that keeps
+  // the records before it.
+  Put("one.db", "x");
+  Put("two.db", "x");
+  const QByteArray one = PathOf("one.db").toUtf8();
+  const QByteArray two = PathOf("two.db").toUtf8();
+  Put("database.dat", "\"One\"\r\n\"" + one + "\",\"Two\"\r\n\"" + two + "\"\r\n");
+  PublishedList published;
+  EXPECT_TRUE(files_.LoadDatabaseList(published));
+  ASSERT_EQ(published.size(), 2u);
+  EXPECT_EQ(published[1].name, "Two");
+  Put("database.dat", "\"One\",\"" + one + "\"\r\n\"Two\"\r\n");
+  EXPECT_FALSE(files_.LoadDatabaseList(published));
+  EXPECT_EQ(published.size(), 1u);
+
+  // User.dat: the guide's example, and one field short is ignored whole.
+  Put("User.dat", "1500,3000\r\n15000,9000\r\n");
+  EXPECT_TRUE(files_.LoadWindowPlacement(settings));
+  EXPECT_EQ(settings.WindowTop, 1500.0);
+  EXPECT_EQ(settings.WindowWidth, 15000);
+  Put("User.dat", "1,2\r\n3\r\n");
+  ServerSettings unplaced;
+  EXPECT_FALSE(files_.LoadWindowPlacement(unplaced));
+  EXPECT_FALSE(unplaced.WindowTop);
+}
+
 TEST_F(SettingsFilesTest, ListeningAndWebPortsLoadSaveAndDelete) {
   ServerSettings settings;
   EXPECT_FALSE(files_.LoadNetworkSettings(settings));

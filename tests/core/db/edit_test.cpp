@@ -1,6 +1,8 @@
 // Updating, adding and deleting records through the client commands, alone and with a
 // second client editing the same records.
+#include "client/event_wait.h"
 #include "db_session_fixture.h"
+#include "protocol/socket_state.h"
 
 namespace corvane::test {
 namespace {
@@ -97,6 +99,79 @@ TEST_F(EditTest, UpdateAfterAFailedFindWritesTheRecordTheClientSees) {
   EXPECT_EQ(Ask(*client, "Update", {"1", "Anne", "10"}).fields.value(2), "Anne");
   EXPECT_EQ(NameOf(1), "Anne");
   EXPECT_EQ(NameOf(3), "Cy");
+}
+
+// Values in a format the server does not read are replaced as they always were, and the
+// reply shows what was stored; the operator gets one note per request naming the user, the
+// fields and the texts.
+TEST_F(EditTest, ValuesNotInTheServersFormatsAreReplacedAndNotedOncePerRequest) {
+  Exec(
+      "CREATE TABLE stock (id INTEGER PRIMARY KEY AUTOINCREMENT, label VARCHAR(20), "
+      "price CURRENCY, since DATETIME, qty INTEGER);"
+      "INSERT INTO stock (label, price, since, qty) VALUES ('Bolt', 2.5, "
+      "'2026-01-02 03:04:05', 7);");
+  Publish({QStringLiteral("stock")});
+  auto client = LoggedOn();
+  Ask(*client, "RequestTheTable", {"0", "0"});
+  EXPECT_EQ(Ask(*client, "SendTheData").fields,
+            (QList<QByteArray>{"1", "1", "Bolt", "$2.50", "1/2/2026 3:04:05 AM", "7"}));
+
+  // Sent back untouched, or in the server's own formats: no note.
+  Ask(*client, "Update", {"1", "Bolt", "$2.50", "1/2/2026 3:04:05 AM", "7"});
+  Ask(*client, "Update", {"1", "Nut", "$1,234.50", "12/6/2026 3:04:05 PM", "8"});
+  EXPECT_TRUE(server_.activity.notes.empty());
+  EXPECT_EQ(Query("SELECT since FROM stock").toString(), "2026-12-06 15:04:05");
+
+  // A date and an amount in another format, and an empty date: the empty one means "now"
+  // on purpose and is not noted.
+  const QDate today = QDate::currentDate();
+  const ClientReply stored =
+      Ask(*client, "Update", {"1", "Nut", "1.234,50 EUR", "6 Dec 2026 15:04:05", "8"});
+  EXPECT_EQ(stored.word, "Data");
+  EXPECT_EQ(stored.fields.value(3), "$0.00");
+  EXPECT_TRUE(stored.fields.value(4).startsWith(
+      QLocale(QLocale::English, QLocale::UnitedStates).toString(today, "M/d/yyyy").toLatin1()))
+      << stored.fields.value(4).constData();
+  ASSERT_EQ(server_.activity.notes.size(), 1u);
+  const auto& [user, text] = server_.activity.notes.front();
+  EXPECT_EQ(user, "bob");
+  EXPECT_TRUE(text.contains("Update of stock")) << text.toStdString();
+  EXPECT_TRUE(text.contains("price \"1.234,50 EUR\" stored as 0")) << text.toStdString();
+  EXPECT_TRUE(text.contains("since \"6 Dec 2026 15:04:05\" stored as the current date and time"))
+      << text.toStdString();
+  // The note follows the update's own row.
+  EXPECT_EQ(server_.activity.timeline.back(), "note: " + text);
+  EXPECT_EQ(server_.activity.timeline[server_.activity.timeline.size() - 2], "Update");
+
+  // An add: a number that is no number is noted, a long text quoted only in part; the
+  // empty date is not noted.
+  const QByteArray longText(500, 'x');
+  Ask(*client, "Add", {"", "Washer", "", "", longText});
+  ASSERT_EQ(server_.activity.notes.size(), 2u);
+  const QString added = server_.activity.notes.back().second;
+  EXPECT_TRUE(added.startsWith("Add of stock")) << added.toStdString();
+  EXPECT_TRUE(added.contains("qty \"xxxxx")) << added.toStdString();
+  EXPECT_FALSE(added.contains("since")) << added.toStdString();
+  EXPECT_LT(added.size(), 200);
+
+  // A failed update stores nothing and notes nothing.
+  const QByteArray since = Ask(*client, "SendTheData").fields.value(4);
+  ExpectRefusedUpdate(*client, {"2", QByteArray(30, 'y'), "abc", since, "0"},
+                      Message({"Data", "2", "2", "Washer", "$0.00", since, "0"}));
+  EXPECT_EQ(server_.activity.notes.size(), 2u);
+}
+
+// A client that leaves right after sending an update: the update is carried out, and the
+// slot is let go when it is done, without waiting for a refresh.
+TEST_F(EditTest, AnUpdateSentJustBeforeTheClientLeavesIsStoredAndItsSlotLetGo) {
+  auto client = Browsing({"Ann", "Bob"});
+  client->Send("Update", {"1", "Anna", "11"});
+  client->Close();
+  ASSERT_TRUE(WaitUntil([&] { return Events("Logoff") == 1; }, 5000));
+  EXPECT_EQ(Events("Update"), 1);
+  EXPECT_EQ(NameOf(1), "Anna");
+  EXPECT_EQ(server_.slots().SlotState(0), kSocketClosed);
+  EXPECT_FALSE(server_.slots().Slot(0).Busy());
 }
 
 }  // namespace

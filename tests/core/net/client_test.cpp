@@ -90,5 +90,26 @@ TEST(ClientCliTest, RunsASequenceOfCommandsAndEndsARefusedLogonWithItsOwnCode) {
   EXPECT_TRUE(refused.contains("< UserDenied")) << refused.toStdString();
 }
 
+// The extension request from the command line: its reply is printed as any other; a word the
+// server does not know (as "RegionalFormats" is to an older server) gets "(no reply)" and
+// the client goes on with the next command.
+TEST(ClientCliTest, AsksForTheRegionalFormatsAndGoesOnWhenAWordGetsNoReply) {
+  TestServer server;
+  server.catalogue.published = {{"Orders.mdb", "/data/Orders.mdb"}};
+  ASSERT_TRUE(server.Start());
+  int exitCode = -1;
+  const QString output = RunClient(server,
+                                   {"--user", "bob", "--password", "secret", "--key", "12345678",
+                                    "RegionalFormats", ",", "NoSuchWord", ",", "ThankYou"},
+                                   &exitCode);
+  EXPECT_EQ(exitCode, 0) << output.toStdString();
+  EXPECT_TRUE(
+      output.contains("< RegionalFormats [M/d/yyyy | 12/31/2026 | h:mm:ss AP | "
+                      "3:04:05 PM | $#,##0.00 | $1,234.50 | 0.# | 1234.5]"))
+      << output.toStdString();
+  EXPECT_TRUE(output.contains("> NoSuchWord\n  (no reply)\n> ThankYou")) << output.toStdString();
+  EXPECT_TRUE(output.contains("< Databases [Orders.mdb]")) << output.toStdString();
+}
+
 }  // namespace
 }  // namespace corvane::test

@@ -269,7 +269,10 @@ TEST(IssueSessionKeyTest, KeyTextAndSessionKey) {
   session.SessionKey = 44;
   EXPECT_EQ(IssueSessionKey(session, settings, 99), "000");
   EXPECT_EQ(session.SessionKey, 0);
-  settings.EncryptionEnabled = 2;  // any value but 0 hands out a key
+  // Only 1 hands out a key: with any other value the frames stay plain.
+  settings.EncryptionEnabled = 2;
+  EXPECT_EQ(IssueSessionKey(session, settings, 99), "000");
+  settings.EncryptionEnabled = 1;
   EXPECT_EQ(IssueSessionKey(session, settings, 99), "099");
   EXPECT_EQ(session.SessionKey, 99);
   EXPECT_EQ(IssueSessionKey(session, settings, 126), "126");
