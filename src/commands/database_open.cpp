@@ -52,7 +52,7 @@ bool OpenTableOrQuery(CommandContext& ctx, OpenMode mode) {
   SlotDatabase& slot = ctx.database();
   slot.Close();
   try {
-    slot.SetDatabase(OpenDatabase(item.ServedPath()));
+    slot.SetDatabase(ctx.services().databases.Open(item.ServedPath()));
     slot.SetRecordset(slot.Db().OpenRecordset(object));
     Recordset& rs = ctx.Set();
     if (rs.RecordCount() > 0 && rs.Updatable()) rs.Edit();
@@ -70,7 +70,7 @@ bool OpenWizardDatabase(int16_t d, CommandContext& ctx) {
   ctx.session().SlotObjectName.clear();
   ctx.database().Close();
   try {
-    ctx.database().SetDatabase(OpenDatabase(item.ServedPath()));
+    ctx.database().SetDatabase(ctx.services().databases.Open(item.ServedPath()));
     return true;
   } catch (...) {
     OpenFailed(ctx, "ErrorQuery", CurrentError());

@@ -6,9 +6,9 @@
 
 namespace corvane {
 
-DatabaseCheck::DatabaseCheck(Catalogue& catalogue, DatabaseCheckProgress& progress,
-                             DatabaseErrorPrompt& prompt)
-    : catalogue_(catalogue), progress_(progress), prompt_(prompt) {}
+DatabaseCheck::DatabaseCheck(Catalogue& catalogue, DatabaseOpener& databases,
+                             DatabaseCheckProgress& progress, DatabaseErrorPrompt& prompt)
+    : catalogue_(catalogue), databases_(databases), progress_(progress), prompt_(prompt) {}
 
 void DatabaseCheck::CheckTables() { RunPass(Pass::kTables); }
 
@@ -43,7 +43,7 @@ void DatabaseCheck::CheckDatabase(Pass pass, size_t d) {
     if (d < lists.size()) lists[d] << object;
   };
   try {
-    std::unique_ptr<Database> db = OpenDatabase(location);
+    std::unique_ptr<Database> db = databases_.Open(location);
     progress_.ShowDatabase(name);
     if (pass == Pass::kTables) {
       for (const TableDef& def : db->TableDefs()) {

@@ -29,7 +29,7 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
       registry_(programDir),
       users_(registry_, programDir),
       activity_(activityRows_, settings_, programDir, std::move(host)),
-      slots_(settings_, catalogue_, users_, activity_, random_, QLocale::system()),
+      slots_(settings_, catalogue_, users_, activity_, random_, databases_, QLocale::system()),
       databaseErrorPrompt_(prompts),
       accessPublisher_(programDir, databaseErrorPrompt_,
                        [this](const QString& note) { activity_.LogNote(note); }),
@@ -115,7 +115,7 @@ void ServerInstance::RunDatabaseCheck() {
   // Every published database has its lists, even when the check cannot fill them.
   catalogue_.tableLists.assign(catalogue_.published.size(), {});
   catalogue_.queryLists.assign(catalogue_.published.size(), {});
-  DatabaseCheck check(catalogue_, *checkProgress_, databaseErrorPrompt_);
+  DatabaseCheck check(catalogue_, databases_, *checkProgress_, databaseErrorPrompt_);
   check.Run();
 }
 

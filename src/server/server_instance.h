@@ -137,6 +137,7 @@ class ServerInstance : public QObject {
   PseudoRandom random_;
   ActivityRowsModel activityRows_;
   ActivityLog activity_;
+  FileDatabaseOpener databases_;
   SlotServer slots_;
   SilentCheckProgress silentProgress_;
   DatabaseCheckProgress* checkProgress_ = &silentProgress_;

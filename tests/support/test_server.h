@@ -46,6 +46,7 @@ class TestServer {
   FakeUserDirectory users;
   RecordingActivity activity;
   PseudoRandom random;
+  FileDatabaseOpener databases;
 
  private:
   ConnectionLimits limits_;

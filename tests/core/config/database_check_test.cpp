@@ -41,7 +41,8 @@ class DatabaseCheckTest : public ::testing::Test {
   Catalogue catalogue_;
   RecordingProgress progress_;
   RecordingPrompt prompt_;
-  DatabaseCheck check_{catalogue_, progress_, prompt_};
+  FileDatabaseOpener databases_;
+  DatabaseCheck check_{catalogue_, databases_, progress_, prompt_};
 };
 
 TEST_F(DatabaseCheckTest, ListsUserTablesAndPlainQueriesThatOpen) {
