@@ -22,9 +22,10 @@ const QString& ListEntry(const std::vector<QStringList>& lists, int16_t d, int16
   return lists[d][t];
 }
 
-// "NoDatabase" when nothing is at the published location; the slot stays as it was.
-bool DatabaseFileExists(CommandContext& ctx, const QString& location) {
-  if (QFileInfo(location).isFile()) return true;
+// "NoDatabase" when nothing is at the published location; the slot stays as it was. A
+// server database is always there; one that does not answer fails to open.
+bool DatabaseFileExists(CommandContext& ctx, const PublishedDatabase& item) {
+  if (item.IsServerDatabase() || QFileInfo(item.ServedPath()).isFile()) return true;
   ctx.SendWord("NoDatabase");
   return false;
 }
@@ -44,7 +45,7 @@ bool OpenTableOrQuery(CommandContext& ctx, OpenMode mode) {
   const int16_t t = FieldNumber(fields.Next());
   const Catalogue& catalogue = ctx.catalogue();
   const PublishedDatabase& item = PublishedItem(catalogue, d);
-  if (!DatabaseFileExists(ctx, item.ServedPath())) return false;
+  if (!DatabaseFileExists(ctx, item)) return false;
   const QString object =
       ListEntry(mode == OpenMode::kTable ? catalogue.tableLists : catalogue.queryLists, d, t);
   ctx.session().SlotDatabaseName = item.name;
@@ -65,7 +66,7 @@ bool OpenTableOrQuery(CommandContext& ctx, OpenMode mode) {
 
 bool OpenWizardDatabase(int16_t d, CommandContext& ctx) {
   const PublishedDatabase& item = PublishedItem(ctx.catalogue(), d);
-  if (!DatabaseFileExists(ctx, item.ServedPath())) return false;
+  if (!DatabaseFileExists(ctx, item)) return false;
   ctx.session().SlotDatabaseName = item.name;
   ctx.session().SlotObjectName.clear();
   ctx.database().Close();

@@ -37,7 +37,7 @@ void DatabaseCheck::CheckDatabase(Pass pass, size_t d) {
   // Copies: events run during the check may change the catalogue.
   const QString name = catalogue_.published[d].name;
   const QString location = catalogue_.published[d].ServedPath();
-  if (!QFileInfo(location).isFile()) return;
+  if (!catalogue_.published[d].IsServerDatabase() && !QFileInfo(location).isFile()) return;
   // Pending events run between objects, so the list is looked up each time.
   auto list = [&](const QString& object) {
     if (d < lists.size()) lists[d] << object;

@@ -99,13 +99,9 @@ void SqliteRecordset::SaveEdit() {
         QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(table, source_.KeyWhere(1)));
     exists.Bind(1, Variant(keys_[position_]));
     if (!exists.Step()) {
-      throw EngineError(engine_error::kRecordDeleted,
-                        QStringLiteral("The record was deleted by another user."));
+      throw DeletedByOther();
     }
-    throw EngineError(engine_error::kChangedByOther,
-                      QStringLiteral("Another user changed this record after you read it; "
-                                     "your changes were not saved. Read the record again "
-                                     "and repeat them."));
+    throw ChangedByOther();
   }
   keys_[position_] = newKey;
   StoreKeyValues(false);
@@ -208,8 +204,7 @@ void SqliteRecordset::Delete() {
   const int changed = write.Run(stmt);
   if (changed > 1) throw TooManyRows(changed);
   if (changed == 0) {
-    throw EngineError(engine_error::kRecordDeleted,
-                      QStringLiteral("The record was deleted by another user."));
+    throw DeletedByOther();
   }
   keys_.erase(keys_.begin() + position_);
   CurrentDeleted();

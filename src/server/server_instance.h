@@ -18,6 +18,7 @@
 #include "config/user_store.h"
 #include "config/web_settings_file.h"
 #include "engine/database.h"
+#include "postgres/served_databases.h"
 #include "server/database_check_hosts.h"
 #include "server/operator_prompts.h"
 #include "server/setup_values.h"
@@ -137,7 +138,7 @@ class ServerInstance : public QObject {
   PseudoRandom random_;
   ActivityRowsModel activityRows_;
   ActivityLog activity_;
-  FileDatabaseOpener databases_;
+  ServedDatabases databases_;
   SlotServer slots_;
   SilentCheckProgress silentProgress_;
   DatabaseCheckProgress* checkProgress_ = &silentProgress_;
