@@ -1,5 +1,9 @@
 #include "postgres/pg_connection.h"
 
+#include <poll.h>
+
+#include <QDateTime>
+
 #include "engine/engine_error.h"
 
 namespace corvane {
@@ -23,7 +27,17 @@ int32_t ErrorNumber(const QByteArray& state) {
   return engine_error::kGeneric;
 }
 
+EngineError Stopped() {
+  return EngineError(engine_error::kGeneric,
+                     QStringLiteral("The query took too long and was stopped."));
+}
+
 }  // namespace
+
+bool PgStop::Due() const {
+  if (cancel && cancel->load(std::memory_order_relaxed)) return true;
+  return deadline != 0 && QDateTime::currentMSecsSinceEpoch() >= deadline;
+}
 
 QString PgQuoteName(const QString& name) {
   QString quoted = name;
@@ -63,8 +77,8 @@ PgResult PgConnection::Exec(const QString& sql, const std::vector<PgParam>& para
   std::vector<const char*> values;
   values.reserve(params.size());
   for (const PgParam& p : params) values.push_back(p ? p->constData() : nullptr);
-  PGresult* raw = PQexecParams(conn_.get(), text.constData(), static_cast<int>(params.size()),
-                               nullptr, values.data(), nullptr, nullptr, 0);
+  if (stop_.Due()) throw Stopped();
+  PGresult* raw = Run(text, values);
   PgResult result(raw);
   const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
@@ -74,8 +88,42 @@ PgResult PgConnection::Exec(const QString& sql, const std::vector<PgParam>& para
                           .arg(LibpqMessage(conn_.get())));
   }
   const char* state = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
+  if (state && QByteArray(state) == "57014") throw Stopped();  // cancelled or timed out
   throw EngineError(ErrorNumber(QByteArray(state ? state : "")),
                     QString::fromUtf8(PQresultErrorField(raw, PG_DIAG_MESSAGE_PRIMARY)));
+}
+
+PGresult* PgConnection::Run(const QByteArray& text, const std::vector<const char*>& values) {
+  PGconn* conn = conn_.get();
+  if (!PQsendQueryParams(conn, text.constData(), static_cast<int>(values.size()), nullptr,
+                         values.data(), nullptr, nullptr, 0)) {
+    return nullptr;
+  }
+  bool cancelled = false;
+  while (PQisBusy(conn)) {
+    if (!cancelled && stop_.Due()) {
+      // The server stops the statement; its error result follows.
+      if (PGcancel* cancel = PQgetCancel(conn)) {
+        char message[256];
+        PQcancel(cancel, message, sizeof message);
+        PQfreeCancel(cancel);
+      }
+      cancelled = true;
+    }
+    pollfd wait{PQsocket(conn), POLLIN, 0};
+    ::poll(&wait, 1, kServerStopCheckMs);
+    if (!PQconsumeInput(conn)) break;
+  }
+  // One statement gives one result; the rest (none, normally) is drained.
+  PGresult* first = nullptr;
+  while (PGresult* next = PQgetResult(conn)) {
+    if (!first) {
+      first = next;
+    } else {
+      PQclear(next);
+    }
+  }
+  return first;
 }
 
 }  // namespace corvane

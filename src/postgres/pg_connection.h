@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -12,6 +13,17 @@ namespace corvane {
 
 // How long connecting to a server database may take, in seconds (libpq's connect_timeout).
 inline constexpr int kServerConnectTimeoutSeconds = 10;
+
+// How often a running statement looks whether its request is still wanted.
+inline constexpr int kServerStopCheckMs = 100;
+
+// What stops the statements of a request early: its cancel flag (set by another thread when
+// the result is no longer wanted) and its deadline (ms since the epoch; 0: none).
+struct PgStop {
+  const std::atomic<bool>* cancel = nullptr;
+  qint64 deadline = 0;
+  bool Due() const;
+};
 
 // One statement parameter in PostgreSQL's text form; no value is NULL.
 using PgParam = std::optional<QByteArray>;
@@ -55,11 +67,18 @@ class PgConnection {
   bool Usable() const { return PQstatus(conn_.get()) == CONNECTION_OK; }
   QString ServerVersion() const;
 
-  // One statement with its parameters in text form; throws EngineError.
+  // One statement with its parameters in text form; throws EngineError. The statement
+  // runs while this thread waits on the socket, and is cancelled on the server once `stop`
+  // is due (error 3000).
   PgResult Exec(const QString& sql, const std::vector<PgParam>& params = {});
+  // The request this connection works for; {} when it goes back to the pool.
+  void SetStop(PgStop stop) { stop_ = stop; }
 
  private:
+  PGresult* Run(const QByteArray& text, const std::vector<const char*>& values);
+
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
+  PgStop stop_;
 };
 
 // Quotes an identifier for PostgreSQL.

@@ -63,7 +63,7 @@ std::vector<Relation> Relations(PgConnection& connection) {
 // A table or view by name, in any case; 3078 when there is none.
 std::unique_ptr<Recordset> OpenNamedSet(const std::shared_ptr<PgShared>& shared,
                                         const QString& name) {
-  PgPool::Lease connection = shared->pool->Borrow();
+  PgPool::Lease connection = shared->Borrow();
   std::optional<Relation> found;
   for (const Relation& relation : Relations(*connection)) {
     if (relation.name.compare(name, Qt::CaseInsensitive) == 0) {
@@ -98,7 +98,7 @@ PgDatabase::PgDatabase(std::shared_ptr<PgPool> pool)
     : Database(pool->location()), shared_(std::make_shared<PgShared>()) {
   shared_->pool = std::move(pool);
   // Opening proves the server answers, as opening a file proves it is there.
-  PgPool::Lease connection = shared_->pool->Borrow();
+  PgPool::Lease connection = shared_->Borrow();
 }
 
 PgDatabase::~PgDatabase() { Close(); }
@@ -112,6 +112,10 @@ void PgDatabase::Close() {
   for (Recordset* set : sets) set->Close();
   shared_->open = false;
 }
+
+void PgDatabase::SetCancelFlag(const std::atomic<bool>* cancel) { shared_->stop.cancel = cancel; }
+
+void PgDatabase::SetDeadline(qint64 msSinceEpoch) { shared_->stop.deadline = msSinceEpoch; }
 
 void PgDatabase::CheckOpen() const {
   if (!shared_->open) {
@@ -132,7 +136,7 @@ QueryDef PgDatabase::CreateQueryDef(const QString&, const QString&) {
 
 std::vector<QueryDef> PgDatabase::QueryDefs() const {
   CheckOpen();
-  PgPool::Lease connection = shared_->pool->Borrow();
+  PgPool::Lease connection = shared_->Borrow();
   std::vector<QueryDef> result;
   std::shared_ptr<PgShared> shared = shared_;
   for (const Relation& relation : Relations(*connection)) {
@@ -150,7 +154,7 @@ std::vector<QueryDef> PgDatabase::QueryDefs() const {
 
 QStringList PgDatabase::QueryFieldNames(const QString& name) const {
   CheckOpen();
-  PgPool::Lease connection = shared_->pool->Borrow();
+  PgPool::Lease connection = shared_->Borrow();
   const PgResult result =
       connection->Exec(QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(PgQuoteName(name)));
   QStringList names;
@@ -165,7 +169,7 @@ void PgDatabase::DeleteQueryDef(const QString&) {
 
 std::vector<TableDef> PgDatabase::TableDefs() const {
   CheckOpen();
-  PgPool::Lease connection = shared_->pool->Borrow();
+  PgPool::Lease connection = shared_->Borrow();
   std::vector<TableDef> result;
   for (const Relation& relation : Relations(*connection)) {
     if (relation.view) continue;

@@ -26,11 +26,13 @@ class PgDatabase final : public Database {
   QStringList QueryFieldNames(const QString& name) const override;
   void DeleteQueryDef(const QString& name) override;
   std::vector<TableDef> TableDefs() const override;
-  // Statements are held to the connections' statement_timeout; see PgPool.
+  // Every statement is held to statement_timeout (kClientWorkLimitMs), and stops when the
+  // request's cancel flag is set or its deadline passes.
   void SetQueryTimeLimit(int) override {}
+  // Sets keep their keys in memory; the server's temporary storage is the server's to cap.
   void SetTempStorageLimit(qint64) override {}
-  void SetCancelFlag(const std::atomic<bool>*) override {}
-  void SetDeadline(qint64) override {}
+  void SetCancelFlag(const std::atomic<bool>* cancel) override;
+  void SetDeadline(qint64 msSinceEpoch) override;
 
  private:
   void CheckOpen() const;

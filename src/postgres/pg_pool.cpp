@@ -37,6 +37,7 @@ PgPool::Lease PgPool::Borrow() {
 void PgPool::GiveBack(std::unique_ptr<PgConnection> connection) {
   const std::lock_guard lock(mutex_);
   --lent_;
+  connection->SetStop({});
   if (connection->Usable()) idle_.push_back(std::move(connection));
   returned_.notify_one();
 }

@@ -62,7 +62,7 @@ void PgRecordset::Close() {
 
 PgRecordset::StepConnection PgRecordset::Connect() {
   if (opening_) return {std::nullopt, opening_};
-  PgPool::Lease lease = shared_->pool->Borrow();
+  PgPool::Lease lease = shared_->Borrow();
   PgConnection* connection = &*lease;
   return {std::move(lease), connection};
 }

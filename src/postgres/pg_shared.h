@@ -15,6 +15,13 @@ struct PgShared {
   std::shared_ptr<PgPool> pool;
   bool open = true;
   std::vector<Recordset*> sets;
+  PgStop stop;  // of the request working on the database
+  // A connection of the pool, stopped with the request.
+  PgPool::Lease Borrow() {
+    PgPool::Lease lease = pool->Borrow();
+    lease->SetStop(stop);
+    return lease;
+  }
 };
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 // The engine over PostgreSQL: catalogue, types and values, sets keyed by the primary key,
 // writes compared with the values last read, and two Corvane servers on one database.
 #include <QDateTime>
+#include <atomic>
 
 #include "engine/database.h"
 #include "pg_fixture.h"
@@ -157,6 +158,23 @@ TEST_F(PgEngineTest, TablesWithoutAPrimaryKeyAndViewsAreReadOnly) {
   EXPECT_EQ(ErrorNumber([&] { rs->FindFirst("line = 'a'"); }), engine_error::kNotSupported);
   EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset("SELECT * FROM log"); }),
             engine_error::kNotSupported);
+}
+
+TEST_F(PgEngineTest, AStatementStopsWhenItsRequestIsNoLongerWantedOrItsTimeIsUp) {
+  Exec(
+      "CREATE TABLE t (id int PRIMARY KEY); INSERT INTO t VALUES (1);"
+      "CREATE VIEW slow AS SELECT pg_sleep(20)::text AS s");
+  auto db = Open();
+  // Cancelled on the server while it runs: the view would take 20 s.
+  db->SetDeadline(QDateTime::currentMSecsSinceEpoch() + 300);
+  EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset("slow"); }), engine_error::kGeneric);
+  std::atomic<bool> cancel{true};
+  db->SetDeadline(0);
+  db->SetCancelFlag(&cancel);
+  EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset("t"); }), engine_error::kGeneric);
+  // The connections went back to the pool unharmed, without the stop.
+  db->SetCancelFlag(nullptr);
+  EXPECT_EQ(db->OpenRecordset("t")->RecordCount(), 1);
 }
 
 TEST_F(PgEngineTest, AServerThatDoesNotAnswerOrAPasswordInTheTextIs3151) {
