@@ -26,4 +26,9 @@ class ServedDatabases final : public DatabaseOpener {
   QHash<QString, std::shared_ptr<PgPool>> pools_;
 };
 
+// Connects once to a server database, as publishing it would: the server's version
+// ("PostgreSQL 15.4") on success, otherwise why not (*ok false). Blocks for up to the connect
+// timeout, so the desktop runs it off its event-loop thread.
+QString ProbeServerDatabase(const QString& location, bool* ok);
+
 }  // namespace corvane

@@ -178,6 +178,9 @@ TEST_F(PgEngineTest, AStatementStopsWhenItsRequestIsNoLongerWantedOrItsTimeIsUp)
 }
 
 TEST_F(PgEngineTest, AServerThatDoesNotAnswerOrAPasswordInTheTextIs3151) {
+  bool reached = false;
+  EXPECT_TRUE(ProbeServerDatabase(Location(), &reached).startsWith("PostgreSQL "));
+  EXPECT_TRUE(reached);
   EXPECT_EQ(ErrorNumber([&] { served_.Open("postgresql://127.0.0.1:1/none"); }),
             engine_error::kConnectionFailed);
   EXPECT_EQ(ErrorNumber([&] { served_.Open("postgresql://u:pw@127.0.0.1/none"); }),
