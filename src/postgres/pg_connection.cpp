@@ -19,6 +19,7 @@ int32_t ErrorNumber(const QByteArray& state) {
   if (state == "22001") return engine_error::kFieldTooSmall;
   if (state == "22003") return engine_error::kOverflow;
   if (state.startsWith("22")) return engine_error::kTypeMismatch;
+  if (state == "42501") return engine_error::kReadOnly;  // the role may not
   if (state == "42P01") return engine_error::kNoSuchObject;
   if (state == "42703") return engine_error::kUnknownName;
   if (state.startsWith("42")) return engine_error::kSyntaxError;

@@ -142,6 +142,23 @@ TEST_F(PgEngineTest, AddReturnsTheNewKeyAndDeleteRemovesOnlyItsRecord) {
   EXPECT_EQ(ErrorNumber([&] { rs->Delete(); }), engine_error::kRecordDeleted);
 }
 
+TEST_F(PgEngineTest, ARoleThatMayOnlyReadGetsTheReadOnlyErrorOnItsEdits) {
+  Exec(
+      "CREATE TABLE prices (id int PRIMARY KEY, amount int); INSERT INTO prices VALUES (1, 5);"
+      "DROP ROLE IF EXISTS corvane_reader;");
+  // The cluster's password (from the environment) serves the new role too.
+  PgConnection(Location(), 30000)
+      .Exec(QStringLiteral("CREATE ROLE corvane_reader LOGIN PASSWORD '%1'")
+                .arg(qEnvironmentVariable("PGPASSWORD").replace("'", "''")));
+  Exec("GRANT USAGE ON SCHEMA public TO corvane_reader; GRANT SELECT ON prices TO corvane_reader");
+  auto db = served_.Open(Location() + QStringLiteral("?user=corvane_reader"));
+  auto rs = db->OpenRecordset("prices");
+  rs->Edit();
+  rs->SetValue(1, Variant(6));
+  EXPECT_EQ(ErrorNumber([&] { rs->Update(); }), engine_error::kReadOnly);
+  EXPECT_EQ(Value("SELECT amount FROM prices"), "5");
+}
+
 TEST_F(PgEngineTest, TablesWithoutAPrimaryKeyAndViewsAreReadOnly) {
   Exec(
       "CREATE TABLE log (line text); INSERT INTO log VALUES ('a'), ('b');"
