@@ -36,8 +36,9 @@ case "${1:-}" in
     ;;
 esac
 
-# sqlite3 and chromium serve the web client's browser test, which skips without them.
-scripts/deps.sh sqlite3 chromium
+# sqlite3 and chromium serve the web client's browser test, which skips without them;
+# postgresql gives the server-database suites a throwaway cluster (pg_virtualenv).
+scripts/deps.sh sqlite3 chromium postgresql
 # Repeated builds on a machine that kept its compiler cache take minutes, not tens.
 if command -v ccache >/dev/null; then extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null

@@ -4,9 +4,12 @@
 #include <QStringList>
 #include <vector>
 
+#include "base/database_location.h"
+
 namespace corvane {
 
-// One published database: display name (file name with extension) and full path.
+// One published database: display name (a file name with extension, or the operator's name
+// for a server database) and the file's full path or the server database's connection text.
 struct PublishedDatabase {
   QString name;
   QString location;
@@ -15,6 +18,7 @@ struct PublishedDatabase {
   QString servedLocation{};
 
   const QString& ServedPath() const { return servedLocation.isEmpty() ? location : servedLocation; }
+  bool IsServerDatabase() const { return IsServerDatabaseLocation(location); }
   bool operator==(const PublishedDatabase&) const = default;
 };
 

@@ -12,7 +12,8 @@
 #include "commands/slot_state.h"
 #include "commands/value_text.h"
 #include "config/user_directory.h"
-#include "engine/connection.h"
+#include "engine/database.h"
+#include "engine/work_limits.h"
 #include "protocol/field_reader.h"
 #include "protocol/request.h"
 
@@ -35,6 +36,8 @@ struct CommandServices {
   const int16_t& keySeed;
   // The regional formats of value texts.
   const RegionalFormats& formats;
+  // Opens the published databases, whichever engine serves them.
+  DatabaseOpener& databases;
   // How long the database work of one request may run (kClientWorkLimitMs; tests shorten
   // it).
   int clientWorkLimitMs = kClientWorkLimitMs;

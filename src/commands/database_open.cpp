@@ -22,9 +22,10 @@ const QString& ListEntry(const std::vector<QStringList>& lists, int16_t d, int16
   return lists[d][t];
 }
 
-// "NoDatabase" when nothing is at the published location; the slot stays as it was.
-bool DatabaseFileExists(CommandContext& ctx, const QString& location) {
-  if (QFileInfo(location).isFile()) return true;
+// "NoDatabase" when nothing is at the published location; the slot stays as it was. A
+// server database is always there; one that does not answer fails to open.
+bool DatabaseFileExists(CommandContext& ctx, const PublishedDatabase& item) {
+  if (item.IsServerDatabase() || QFileInfo(item.ServedPath()).isFile()) return true;
   ctx.SendWord("NoDatabase");
   return false;
 }
@@ -44,7 +45,7 @@ bool OpenTableOrQuery(CommandContext& ctx, OpenMode mode) {
   const int16_t t = FieldNumber(fields.Next());
   const Catalogue& catalogue = ctx.catalogue();
   const PublishedDatabase& item = PublishedItem(catalogue, d);
-  if (!DatabaseFileExists(ctx, item.ServedPath())) return false;
+  if (!DatabaseFileExists(ctx, item)) return false;
   const QString object =
       ListEntry(mode == OpenMode::kTable ? catalogue.tableLists : catalogue.queryLists, d, t);
   ctx.session().SlotDatabaseName = item.name;
@@ -52,7 +53,7 @@ bool OpenTableOrQuery(CommandContext& ctx, OpenMode mode) {
   SlotDatabase& slot = ctx.database();
   slot.Close();
   try {
-    slot.SetDatabase(OpenDatabase(item.ServedPath()));
+    slot.SetDatabase(ctx.services().databases.Open(item.ServedPath()));
     slot.SetRecordset(slot.Db().OpenRecordset(object));
     Recordset& rs = ctx.Set();
     if (rs.RecordCount() > 0 && rs.Updatable()) rs.Edit();
@@ -65,12 +66,12 @@ bool OpenTableOrQuery(CommandContext& ctx, OpenMode mode) {
 
 bool OpenWizardDatabase(int16_t d, CommandContext& ctx) {
   const PublishedDatabase& item = PublishedItem(ctx.catalogue(), d);
-  if (!DatabaseFileExists(ctx, item.ServedPath())) return false;
+  if (!DatabaseFileExists(ctx, item)) return false;
   ctx.session().SlotDatabaseName = item.name;
   ctx.session().SlotObjectName.clear();
   ctx.database().Close();
   try {
-    ctx.database().SetDatabase(OpenDatabase(item.ServedPath()));
+    ctx.database().SetDatabase(ctx.services().databases.Open(item.ServedPath()));
     return true;
   } catch (...) {
     OpenFailed(ctx, "ErrorQuery", CurrentError());

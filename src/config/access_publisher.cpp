@@ -47,7 +47,7 @@ void AccessPublisher::PrepareList(PublishedList& published) {
   for (size_t d = 0; d < published.size();) {
     PublishedDatabase& entry = published[d];
     entry.servedLocation.clear();
-    if (!NeedsImport(entry.location)) {
+    if (entry.IsServerDatabase() || !NeedsImport(entry.location)) {
       ++d;
       continue;
     }

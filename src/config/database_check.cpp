@@ -6,9 +6,9 @@
 
 namespace corvane {
 
-DatabaseCheck::DatabaseCheck(Catalogue& catalogue, DatabaseCheckProgress& progress,
-                             DatabaseErrorPrompt& prompt)
-    : catalogue_(catalogue), progress_(progress), prompt_(prompt) {}
+DatabaseCheck::DatabaseCheck(Catalogue& catalogue, DatabaseOpener& databases,
+                             DatabaseCheckProgress& progress, DatabaseErrorPrompt& prompt)
+    : catalogue_(catalogue), databases_(databases), progress_(progress), prompt_(prompt) {}
 
 void DatabaseCheck::CheckTables() { RunPass(Pass::kTables); }
 
@@ -37,13 +37,13 @@ void DatabaseCheck::CheckDatabase(Pass pass, size_t d) {
   // Copies: events run during the check may change the catalogue.
   const QString name = catalogue_.published[d].name;
   const QString location = catalogue_.published[d].ServedPath();
-  if (!QFileInfo(location).isFile()) return;
+  if (!catalogue_.published[d].IsServerDatabase() && !QFileInfo(location).isFile()) return;
   // Pending events run between objects, so the list is looked up each time.
   auto list = [&](const QString& object) {
     if (d < lists.size()) lists[d] << object;
   };
   try {
-    std::unique_ptr<Database> db = OpenDatabase(location);
+    std::unique_ptr<Database> db = databases_.Open(location);
     progress_.ShowDatabase(name);
     if (pass == Pass::kTables) {
       for (const TableDef& def : db->TableDefs()) {

@@ -14,7 +14,8 @@ namespace corvane {
 // followed by CheckQueries.
 class DatabaseCheck {
  public:
-  DatabaseCheck(Catalogue& catalogue, DatabaseCheckProgress& progress, DatabaseErrorPrompt& prompt);
+  DatabaseCheck(Catalogue& catalogue, DatabaseOpener& databases, DatabaseCheckProgress& progress,
+                DatabaseErrorPrompt& prompt);
 
   void Run() {
     CheckTables();
@@ -42,6 +43,7 @@ class DatabaseCheck {
   void CheckDatabase(Pass pass, size_t d);
 
   Catalogue& catalogue_;
+  DatabaseOpener& databases_;
   DatabaseCheckProgress& progress_;
   DatabaseErrorPrompt& prompt_;
   QStringList removeLater_;

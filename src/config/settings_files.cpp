@@ -119,7 +119,11 @@ bool SettingsFiles::LoadDatabaseList(PublishedList& published) {
   do {
     PublishedDatabase entry;
     if (!reader.ReadText(entry.name) || !reader.ReadText(entry.location)) return false;
-    if (FileExists(entry.location)) published.push_back(std::move(entry));
+    // A server database has no file to look for: whether it answers is the database
+    // check's to find out.
+    if (entry.IsServerDatabase() || FileExists(entry.location)) {
+      published.push_back(std::move(entry));
+    }
   } while (!reader.AtEnd());
   return true;
 }

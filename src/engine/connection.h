@@ -9,21 +9,11 @@
 
 #include "base/sqlite_database.h"
 #include "engine/statement.h"
+#include "engine/work_limits.h"
 
 namespace corvane {
 
 class Recordset;
-
-// How long the statements done for one client request may run in all: a client must not
-// hold a worker, its database or the server's memory for longer.
-inline constexpr int kClientWorkLimitMs = 30'000;
-// The largest text or binary value (and so the largest row) a connection makes or copies:
-// far above what a field on a handheld can need, far below what lets one query take the
-// server's memory.
-inline constexpr int kValueLengthLimitBytes = 8 * 1024 * 1024;
-// The most disk the engine's temporary tables of one connection may take: the copied rows
-// of query sets and the keys of sets over tables without rowid.
-inline constexpr qint64 kTempStorageLimitBytes = qint64{256} * 1024 * 1024;
 
 // One open database file: the SQLite handle, the guard that confines client SQL and
 // the record sets opened on it. Shared by the Database and its sets, so a set whose

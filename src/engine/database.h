@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -12,10 +13,8 @@
 
 namespace corvane {
 
-class Connection;
-
-// Attributes of a table definition: 0 for a user table; SQLite's own tables and the
-// engine's are system tables.
+// Attributes of a table definition: 0 for a user table; the engine's own tables are
+// system tables.
 constexpr int32_t kUserTableAttributes = 0;
 constexpr int32_t kSystemTableAttributes = static_cast<int32_t>(0x80000002u);
 
@@ -25,65 +24,86 @@ struct TableDef {
   std::vector<FieldInfo> fields;
 };
 
-// A stored query (a view of the file) or, with an empty name, a temporary one that
+// A stored query (a view of the database) or, with an empty name, a temporary one that
 // lives only as long as the sets opened on it.
 class QueryDef {
  public:
-  QueryDef(std::shared_ptr<Connection> connection, QString name, QString sql);
+  using Opener = std::function<std::unique_ptr<Recordset>()>;
+  QueryDef(QString name, Opener open) : name_(std::move(name)), open_(std::move(open)) {}
   const QString& Name() const { return name_; }
   // A dynaset over the query; a temporary query's set is named "#Temporary QueryDef#".
-  std::unique_ptr<Recordset> OpenRecordset() const;
+  std::unique_ptr<Recordset> OpenRecordset() const { return open_(); }
 
  private:
-  std::shared_ptr<Connection> connection_;
   QString name_;
-  QString sql_;
+  Opener open_;
 };
 
-// An open database file. Closing it (or destroying it) closes every set opened on it;
-// such sets then raise an error instead of reading freed state.
+// An open database, whichever engine serves it. Closing it (or destroying it) closes
+// every set opened on it; such sets then raise an error instead of reading freed state.
 class Database {
  public:
-  explicit Database(std::shared_ptr<Connection> connection);
-  ~Database();
+  virtual ~Database() = default;
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
-  const QString& Name() const { return name_; }  // the file's path
-  bool isOpen() const;
-  void Close();
+  // Where it was published: a file's path or a server database's connection text.
+  const QString& Name() const { return name_; }
+  virtual bool isOpen() const = 0;
+  virtual void Close() = 0;
 
   // A table or stored query by name, or the client's Jet SQL; always a dynaset.
-  std::unique_ptr<Recordset> OpenRecordset(const QString& source);
+  virtual std::unique_ptr<Recordset> OpenRecordset(const QString& source) = 0;
   // Named: checks the client's Jet SELECT and stores it at once as a query (error 3012
   // when the name is taken). Empty name: a temporary query, nothing stored.
-  QueryDef CreateQueryDef(const QString& name, const QString& jetSql);
-  std::vector<QueryDef> QueryDefs() const;  // in the order they were stored
-  // The field names of a stored query, from its prepared statement: the query is not run.
-  // A query that cannot be read (over a missing table, or with a name that asks for a
-  // parameter) throws as opening it would.
-  QStringList QueryFieldNames(const QString& name) const;
-  void DeleteQueryDef(const QString& name);
+  virtual QueryDef CreateQueryDef(const QString& name, const QString& jetSql) = 0;
+  virtual std::vector<QueryDef> QueryDefs() const = 0;  // in the order they were stored
+  // The field names of a stored query, without running it. A query that cannot be read
+  // (over a missing table, or with a name that asks for a parameter) throws as opening it
+  // would.
+  virtual QStringList QueryFieldNames(const QString& name) const = 0;
+  virtual void DeleteQueryDef(const QString& name) = 0;
   // Every table in definition order, system tables included (with their attributes).
-  std::vector<TableDef> TableDefs() const;
+  virtual std::vector<TableDef> TableDefs() const = 0;
   TableDef TableDefByName(const QString& name) const;  // 3265 when absent
 
   // How long opening a query or a find may run before it is stopped (kClientWorkLimitMs
   // unless set): a client's query must not hold a worker forever.
-  void SetQueryTimeLimit(int milliseconds);
-  // See Connection::SetTempStorageLimit.
-  void SetTempStorageLimit(qint64 bytes);
-  // See Connection::SetCancelFlag and Connection::SetDeadline.
-  void SetCancelFlag(const std::atomic<bool>* cancel);
-  void SetDeadline(qint64 msSinceEpoch);
+  virtual void SetQueryTimeLimit(int milliseconds) = 0;
+  // The most the engine's temporary storage for this database may take.
+  virtual void SetTempStorageLimit(qint64 bytes) = 0;
+  // While the flag is set, statements stop at their next check: another thread tells the
+  // request that its result is no longer wanted. nullptr takes it away.
+  virtual void SetCancelFlag(const std::atomic<bool>* cancel) = 0;
+  // Statements stop once this moment (ms since the epoch) has passed; 0 takes it away.
+  virtual void SetDeadline(qint64 msSinceEpoch) = 0;
+
+ protected:
+  explicit Database(QString name) : name_(std::move(name)) {}
 
  private:
-  std::shared_ptr<Connection> connection_;
   QString name_;
+};
+
+// Opens the databases the operator published, by location: the one place where the
+// engine serving a database is chosen.
+class DatabaseOpener {
+ public:
+  virtual ~DatabaseOpener() = default;
+  // Throws EngineError when the database cannot be opened.
+  virtual std::unique_ptr<Database> Open(const QString& location) = 0;
 };
 
 // Opens an existing database file shared and writable (3024 when there is no file,
 // 3343 when it is no database, 3260 when it is locked).
 std::unique_ptr<Database> OpenDatabase(const QString& path);
+
+// Every location is a database file.
+class FileDatabaseOpener final : public DatabaseOpener {
+ public:
+  std::unique_ptr<Database> Open(const QString& location) override {
+    return OpenDatabase(location);
+  }
+};
 
 }  // namespace corvane

@@ -31,6 +31,8 @@ constexpr int32_t kNoEditInProgress = 3020;
 constexpr int32_t kTypeMismatch = 3421;
 constexpr int32_t kClosed = 3420;
 constexpr int32_t kItemNotFound = 3265;
+constexpr int32_t kConnectionFailed = 3151;  // a server database does not answer
+constexpr int32_t kNotSupported = 3251;      // not available for this kind of database
 }  // namespace engine_error
 
 // An engine failure: a number and a description that goes to the client verbatim.
@@ -47,5 +49,9 @@ class EngineError : public std::exception {
   QString description_;
   QByteArray what_;
 };
+
+// The write of a set found its record gone (3167) or changed since it was read (3197).
+EngineError DeletedByOther();
+EngineError ChangedByOther();
 
 }  // namespace corvane

@@ -481,4 +481,10 @@ QString TranslateJetSql(const QString& jet) {
   return RenderWithIntegerDivision(out);
 }
 
+QString StripTrailingSemicolons(QString sql) {
+  sql = sql.trimmed();
+  while (sql.endsWith(QLatin1Char(';'))) sql = sql.chopped(1).trimmed();
+  return sql;
+}
+
 }  // namespace corvane

@@ -21,4 +21,7 @@ void CheckClientJetSqlLength(const QString& jet);
 // or without a time), as a quoted 'YYYY-MM-DD HH:MM:SS'; throws 3075 when it is no date.
 QString JetDateLiteral(const QString& inside);
 
+// The statement without the semicolons (and blanks) that may end it.
+QString StripTrailingSemicolons(QString sql);
+
 }  // namespace corvane

@@ -1,11 +1,7 @@
 #include "engine/recordset.h"
 
-#include <optional>
-
-#include "engine/connection.h"
 #include "engine/engine_error.h"
 #include "engine/field_values.h"
-#include "engine/sqlite_error.h"
 
 namespace corvane {
 
@@ -17,49 +13,18 @@ namespace {
 
 }  // namespace
 
-Recordset::Recordset(std::shared_ptr<Connection> connection, QString name, SetSource source,
-                     std::vector<FieldInfo> fields)
-    : connection_(std::move(connection)),
-      name_(std::move(name)),
-      source_(std::move(source)),
-      fields_(std::move(fields)) {
-  connection_->RegisterSet(this);
-  try {
-    fetch_ = connection_->Prepare(source_.fetchSql);
-    LoadKeys();
-    if (!keys_.empty()) GoTo(0);
-  } catch (...) {
-    Close();
-    throw;
-  }
-}
-
-Recordset::~Recordset() { Close(); }
-
-void Recordset::Close() {
-  if (!open_) return;
+bool Recordset::MarkClosed() {
+  if (!open_) return false;
   open_ = false;
-  ClearOriginal();
-  fetch_.Finalize();
-  keys_.clear();
-  keys_.shrink_to_fit();
   values_.clear();
   buffer_.clear();
   editMode_ = EditMode::kNone;
-  connection_->UnregisterSet(this);
-  if (!source_.tempTable.isEmpty() && connection_->isOpen()) {
-    try {
-      const Connection::Unbounded unbounded(*connection_);
-      connection_->Execute(
-          QStringLiteral("DROP TABLE IF EXISTS temp.%1").arg(QuoteName(source_.tempTable)));
-    } catch (const EngineError&) {
-      // A temporary table left behind goes with the connection.
-    }
-  }
+  return true;
 }
 
 void Recordset::CheckOpen() const {
-  if (!open_ || !connection_->isOpen()) {
+  // An engine closes every set of a connection before the connection itself.
+  if (!open_) {
     throw EngineError(engine_error::kClosed, QStringLiteral("The record set is closed."));
   }
 }
@@ -82,56 +47,9 @@ void Recordset::CheckWritable() const {
   }
 }
 
-void Recordset::LoadKeys() {
-  if (!source_.sizeHintSql.isEmpty()) {
-    // Reserving once spares the copies of a growing vector on large tables.
-    Statement hint = connection_->Prepare(source_.sizeHintSql);
-    if (hint.Step()) {
-      const int64_t estimate = hint.ColumnInteger(0);
-      if (estimate > 0 && estimate <= (int64_t{1} << 24))
-        keys_.reserve(static_cast<size_t>(estimate));
-    }
-  }
-  Statement keys = connection_->Prepare(source_.keySql);
-  SqliteStatement& stmt = keys.sqlite();
-  const int column = source_.keyColumn;
-  int rc;
-  while ((rc = stmt.Step()) == SQLITE_ROW) keys_.push_back(stmt.ColumnInteger(column));
-  if (rc != SQLITE_DONE) throw SqliteError(connection_->handle(), rc);
-  if (keys_.capacity() > keys_.size() + keys_.size() / 8) keys_.shrink_to_fit();
-}
-
-void Recordset::ClearOriginal() {
-  for (sqlite3_value* v : original_) sqlite3_value_free(v);
-  original_.clear();
-}
-
-void Recordset::Fetch() {
-  ClearOriginal();
-  values_.clear();
-  missing_ = false;
-  fetch_.Reset();
-  fetch_.Bind(1, Variant(keys_[position_]));
-  std::optional<Connection::TimeLimit> limit;
-  if (source_.clientQuery) limit.emplace(*connection_);
-  if (!fetch_.Step()) {
-    missing_ = true;
-    return;
-  }
-  const int n = FieldCount();
-  values_.reserve(n);
-  original_.reserve(n);
-  for (int i = 0; i < n; ++i) {
-    sqlite3_value* raw = fetch_.sqlite().ColumnValue(i);
-    original_.push_back(sqlite3_value_dup(raw));
-    values_.push_back(ShownValue(fields_[i], VariantFromValue(raw)));
-  }
-  fetch_.Reset();
-}
-
 void Recordset::GoTo(int64_t position) {
   editMode_ = EditMode::kNone;  // moving discards an unsaved edit
-  const int64_t n = static_cast<int64_t>(keys_.size());
+  const int64_t n = KeyCount();
   if (position < 0) {
     cursor_ = Cursor::kBof;
     position_ = -1;
@@ -141,17 +59,24 @@ void Recordset::GoTo(int64_t position) {
   } else {
     cursor_ = Cursor::kRecord;
     position_ = position;
-    Fetch();
+    FetchCurrent();
     return;
   }
-  ClearOriginal();
+  ForgetCurrent();
   values_.clear();
   missing_ = false;
 }
 
+void Recordset::CurrentDeleted() {
+  editMode_ = EditMode::kNone;
+  ForgetCurrent();
+  values_.clear();
+  cursor_ = Cursor::kDeleted;
+}
+
 int64_t Recordset::RecordCount() const {
   CheckOpen();
-  return static_cast<int64_t>(keys_.size());
+  return KeyCount();
 }
 
 int64_t Recordset::AbsolutePosition() const {
@@ -161,7 +86,7 @@ int64_t Recordset::AbsolutePosition() const {
 
 void Recordset::SetAbsolutePosition(int64_t position) {
   CheckOpen();
-  if (position < 0 || position >= static_cast<int64_t>(keys_.size())) {
+  if (position < 0 || position >= KeyCount()) {
     throw EngineError(3001, QStringLiteral("The position %1 is outside the set.").arg(position));
   }
   GoTo(position);
@@ -169,24 +94,24 @@ void Recordset::SetAbsolutePosition(int64_t position) {
 
 bool Recordset::Eof() const {
   CheckOpen();
-  return keys_.empty() || cursor_ == Cursor::kEof;
+  return KeyCount() == 0 || cursor_ == Cursor::kEof;
 }
 
 bool Recordset::Bof() const {
   CheckOpen();
-  return keys_.empty() || cursor_ == Cursor::kBof;
+  return KeyCount() == 0 || cursor_ == Cursor::kBof;
 }
 
 void Recordset::MoveFirst() {
   CheckOpen();
-  if (keys_.empty()) NoCurrentRecord();
+  if (KeyCount() == 0) NoCurrentRecord();
   GoTo(0);
 }
 
 void Recordset::MoveLast() {
   CheckOpen();
-  if (keys_.empty()) NoCurrentRecord();
-  GoTo(static_cast<int64_t>(keys_.size()) - 1);
+  if (KeyCount() == 0) NoCurrentRecord();
+  GoTo(KeyCount() - 1);
 }
 
 void Recordset::MoveNext() {
@@ -205,7 +130,7 @@ void Recordset::MoveNext() {
 void Recordset::MovePrevious() {
   CheckOpen();
   if (Bof()) NoCurrentRecord();
-  if (cursor_ == Cursor::kEof) return GoTo(static_cast<int64_t>(keys_.size()) - 1);
+  if (cursor_ == Cursor::kEof) return GoTo(KeyCount() - 1);
   GoTo(position_ - 1);
 }
 
@@ -225,6 +150,85 @@ Variant Recordset::Value(int i) const {
   if (editMode_ != EditMode::kNone) return buffer_[i];
   CheckCurrent();
   return values_[i];
+}
+
+void Recordset::SetValue(int i, const Variant& value) {
+  CheckOpen();
+  if (i < 0 || i >= FieldCount()) {
+    throw EngineError(engine_error::kItemNotFound,
+                      QStringLiteral("There is no field number %1.").arg(i));
+  }
+  if (editMode_ == EditMode::kNone) {
+    throw EngineError(engine_error::kNoEditInProgress,
+                      QStringLiteral("Call Edit or AddNew before changing a value."));
+  }
+  if (value.isEmpty()) return;
+  const FieldInfo& field = fields_[i];
+  if (editMode_ == EditMode::kEdit && field.autoNumber()) {
+    throw EngineError(engine_error::kNotUpdatableField,
+                      QStringLiteral("The field '%1' cannot be changed.").arg(field.name));
+  }
+  buffer_[i] = ShownValue(field, StoredValue(field, value));
+  dirty_[i] = true;
+}
+
+void Recordset::Edit() {
+  CheckWritable();
+  CheckCurrent();
+  buffer_ = values_;
+  dirty_.assign(fields_.size(), false);
+  editMode_ = EditMode::kEdit;
+}
+
+void Recordset::AddNew() {
+  CheckWritable();
+  buffer_.assign(fields_.size(), Variant::Null());
+  dirty_.assign(fields_.size(), false);
+  editMode_ = EditMode::kAdd;
+}
+
+void Recordset::CancelUpdate() {
+  CheckOpen();
+  editMode_ = EditMode::kNone;
+}
+
+void Recordset::Update() {
+  CheckWritable();
+  if (editMode_ == EditMode::kNone) {
+    throw EngineError(engine_error::kNoEditInProgress,
+                      QStringLiteral("Nothing to save: call Edit or AddNew first."));
+  }
+  if (editMode_ == EditMode::kEdit) {
+    CheckCurrent();
+    SaveEdit();
+  } else {
+    SaveNew();
+  }
+}
+
+void Recordset::FindFirst(const QString& criterion) {
+  CheckOpen();
+  Find(criterion, 0);
+}
+
+void Recordset::FindNext(const QString& criterion) {
+  CheckOpen();
+  int64_t from = 0;
+  switch (cursor_) {
+    case Cursor::kBof:
+      from = 0;
+      break;
+    case Cursor::kRecord:
+      from = position_ + 1;
+      break;
+    case Cursor::kDeleted:
+      from = position_;
+      break;
+    case Cursor::kEof:
+      from = KeyCount();
+      break;
+  }
+  Find(criterion, from);
 }
 
 }  // namespace corvane

@@ -7,17 +7,12 @@
 #include "engine/engine_error.h"
 #include "engine/jet_sql.h"
 #include "engine/select_shape.h"
+#include "engine/sqlite_recordset.h"
 #include "engine/table_info.h"
 
 namespace corvane {
 
 namespace {
-
-QString StripTrailingSemicolons(QString sql) {
-  sql = sql.trimmed();
-  while (sql.endsWith(QLatin1Char(';'))) sql = sql.chopped(1).trimmed();
-  return sql;
-}
 
 // The table a set over `info` writes to: none (a read-only set) for SQLite's own tables.
 QString WritableName(const TableInfo& info) {
@@ -46,7 +41,7 @@ std::unique_ptr<Recordset> OpenTableSet(const std::shared_ptr<Connection>& conne
     source.sizeHintSql = QStringLiteral("SELECT max(%1) FROM %2").arg(info.keyName, table);
     source.fetchSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
                           .arg(columns.join(QStringLiteral(", ")), table, info.keyName);
-    return std::make_unique<Recordset>(connection, info.name, source, std::move(fields));
+    return std::make_unique<SqliteRecordset>(connection, info.name, source, std::move(fields));
   }
   // Without a rowid: the primary key values, in key order, in a temporary table whose
   // rowids serve as the set's keys.
@@ -86,7 +81,7 @@ std::unique_ptr<Recordset> OpenTableSet(const std::shared_ptr<Connection>& conne
           .arg(table, keyRef, qualifiedKey.join(QStringLiteral(", ")),
                QStringLiteral("corvane_k.") + keyStore.join(QStringLiteral(", corvane_k.")));
   source.findKey = QStringLiteral("corvane_k.corvane_key");
-  return std::make_unique<Recordset>(connection, info.name, source, std::move(fields));
+  return std::make_unique<SqliteRecordset>(connection, info.name, source, std::move(fields));
 }
 
 // Column descriptors of a prepared query, from the tables its columns come from.
@@ -210,7 +205,7 @@ std::unique_ptr<Recordset> OpenCopiedSet(const std::shared_ptr<Connection>& conn
   source.findFrom = QStringLiteral("temp.") + temp;
   source.findKey = key;
   source.clientQuery = true;
-  return std::make_unique<Recordset>(connection, name, source, std::move(fields));
+  return std::make_unique<SqliteRecordset>(connection, name, source, std::move(fields));
 }
 
 // The select of `outer` (SELECT * FROM view [ORDER BY ...]) written over the view's own
@@ -283,7 +278,7 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<Connection>& conne
       source.fetchSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?1")
                             .arg(shape->selectList, shape->fromText, key);
       source.clientQuery = true;
-      return std::make_unique<Recordset>(connection, name, source, std::move(fields));
+      return std::make_unique<SqliteRecordset>(connection, name, source, std::move(fields));
     }
   }
   return OpenCopiedSet(connection, sqliteSql, name, std::move(fields));

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "config/database_check.h"
 
@@ -29,7 +30,7 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
       registry_(programDir),
       users_(registry_, programDir),
       activity_(activityRows_, settings_, programDir, std::move(host)),
-      slots_(settings_, catalogue_, users_, activity_, random_, QLocale::system()),
+      slots_(settings_, catalogue_, users_, activity_, random_, databases_, QLocale::system()),
       databaseErrorPrompt_(prompts),
       accessPublisher_(programDir, databaseErrorPrompt_,
                        [this](const QString& note) { activity_.LogNote(note); }),
@@ -84,7 +85,9 @@ bool ServerInstance::ConfirmExit() {
 }
 
 void ServerInstance::SaveSettingsFiles() {
-  files_.SaveDatabaseList(catalogue_.published);
+  PublishedList saved = catalogue_.published;
+  saved.insert(saved.end(), withdrawn_.begin(), withdrawn_.end());
+  files_.SaveDatabaseList(saved);
   files_.SaveNetworkSettings(settings_);
   files_.SaveGeneralSettings(settings_);
   webFile_.Save(settings_);
@@ -111,12 +114,26 @@ void ServerInstance::Unload() {
 }
 
 void ServerInstance::RunDatabaseCheck() {
+  PublishedList& published = catalogue_.published;
+  for (PublishedDatabase& entry : std::exchange(withdrawn_, {})) {
+    const bool listed = std::any_of(published.begin(), published.end(),
+                                    [&](const auto& p) { return p.location == entry.location; });
+    if (!listed) published.push_back(std::move(entry));
+  }
+  const PublishedList before = published;
   accessPublisher_.PrepareList(catalogue_.published);
   // Every published database has its lists, even when the check cannot fill them.
   catalogue_.tableLists.assign(catalogue_.published.size(), {});
   catalogue_.queryLists.assign(catalogue_.published.size(), {});
-  DatabaseCheck check(catalogue_, *checkProgress_, databaseErrorPrompt_);
+  DatabaseCheck check(catalogue_, databases_, *checkProgress_, databaseErrorPrompt_);
   check.Run();
+  // A refused connection text (one carrying a password) is not kept.
+  for (const PublishedDatabase& entry : before) {
+    if (!entry.IsServerDatabase() || !ServerLocationProblem(entry.location).isEmpty()) continue;
+    if (std::find(published.begin(), published.end(), entry) == published.end()) {
+      withdrawn_.push_back(entry);
+    }
+  }
 }
 
 void ServerInstance::SetDatabaseCheckProgress(DatabaseCheckProgress* progress) {

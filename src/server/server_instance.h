@@ -18,6 +18,7 @@
 #include "config/user_store.h"
 #include "config/web_settings_file.h"
 #include "engine/database.h"
+#include "postgres/served_databases.h"
 #include "server/database_check_hosts.h"
 #include "server/operator_prompts.h"
 #include "server/setup_values.h"
@@ -81,7 +82,9 @@ class ServerInstance : public QObject {
   // Runs the database check over the published list, rebuilding the table and query lists;
   // unreadable databases are reported through Prompts() and withdrawn. Published Access
   // files are first imported into databases/ (once; an unchanged file keeps its database)
-  // and served from there.
+  // and served from there. A server database that does not answer is withdrawn from the
+  // clients' list but stays in database.dat (one down for maintenance is not gone), and
+  // the next check tries it again.
   void RunDatabaseCheck();
   // Where the check shows its progress (nothing by default); nullptr restores that.
   void SetDatabaseCheckProgress(DatabaseCheckProgress* progress);
@@ -137,7 +140,9 @@ class ServerInstance : public QObject {
   PseudoRandom random_;
   ActivityRowsModel activityRows_;
   ActivityLog activity_;
+  ServedDatabases databases_;
   SlotServer slots_;
+  PublishedList withdrawn_;  // server databases the last check could not reach
   SilentCheckProgress silentProgress_;
   DatabaseCheckProgress* checkProgress_ = &silentProgress_;
   PromptedDatabaseError databaseErrorPrompt_;

@@ -16,8 +16,8 @@ constexpr int kStopWaitMs = 10000;
 }  // namespace
 
 SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, UserDirectory& users,
-                       ActivityReporter& activity, PseudoRandom& random, const QLocale& locale,
-                       const ConnectionLimits& limits, QObject* parent)
+                       ActivityReporter& activity, PseudoRandom& random, DatabaseOpener& databases,
+                       const QLocale& locale, const ConnectionLimits& limits, QObject* parent)
     : QObject(parent),
       settings_(settings),
       catalogue_(catalogue),
@@ -26,7 +26,7 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
       random_(random),
       limits_(limits),
       formats_(locale),
-      services_{settings, users, *this, keySeed_, formats_, kClientWorkLimitMs},
+      services_{settings, users, *this, keySeed_, formats_, databases, kClientWorkLimitMs},
       dispatcher_(services_),
       listener_([this](const QString& peer) { return ReserveSlot(peer); },
                 limits.handshakeHoldLimitMs, limits.acceptRetryMs),

@@ -57,10 +57,11 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   Q_OBJECT
 
  public:
-  // `locale` gives the regional formats of value texts (the system's in a running server).
+  // `databases` opens what clients ask for; `locale` gives the regional formats of value texts (the
+  // system's in a running server).
   SlotServer(const ServerSettings& settings, Catalogue& catalogue, UserDirectory& users,
-             ActivityReporter& activity, PseudoRandom& random, const QLocale& locale,
-             const ConnectionLimits& limits = {}, QObject* parent = nullptr);
+             ActivityReporter& activity, PseudoRandom& random, DatabaseOpener& databases,
+             const QLocale& locale, const ConnectionLimits& limits = {}, QObject* parent = nullptr);
   ~SlotServer() override;
 
   // --- Listener ---

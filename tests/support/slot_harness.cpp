@@ -38,7 +38,7 @@ class SlotHarness::Transport : public SlotTransport {
 
 SlotHarness::SlotHarness(const QLocale& locale)
     : formats_(locale),
-      services_{settings, users, *this, keySeed, formats_, kClientWorkLimitMs},
+      services_{settings, users, *this, keySeed, formats_, databases_, kClientWorkLimitMs},
       dispatcher_(services_) {
   for (int n = 0; n < kSlotCount; ++n) {
     slots_[n] = std::make_unique<ClientSlot>(n, activity, usersList);

@@ -54,6 +54,7 @@ class SlotHarness : private SlotDirectory {
   bool UserNameInUse(const QString& userName, int slot) const override;
 
   RegionalFormats formats_;
+  FileDatabaseOpener databases_;
   CommandServices services_;
   Dispatcher dispatcher_;
   std::array<std::unique_ptr<ClientSlot>, kSlotCount> slots_;

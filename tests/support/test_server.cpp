@@ -43,8 +43,8 @@ TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale) : 
 
 void TestServer::UseLocale(const QLocale& locale) {
   server_.reset();
-  server_ =
-      std::make_unique<SlotServer>(settings, catalogue, users, activity, random, locale, limits_);
+  server_ = std::make_unique<SlotServer>(settings, catalogue, users, activity, random, databases,
+                                         locale, limits_);
 }
 
 TestServer::~TestServer() {

@@ -11,6 +11,7 @@
 #include "base/pseudo_random.h"
 #include "base/server_settings.h"
 #include "client/corvane_client.h"
+#include "postgres/served_databases.h"
 #include "server/slot_server.h"
 #include "support/protocol_fakes.h"
 #include "transport/tcp/connection_limits.h"
@@ -46,6 +47,7 @@ class TestServer {
   FakeUserDirectory users;
   RecordingActivity activity;
   PseudoRandom random;
+  ServedDatabases databases;
 
  private:
   ConnectionLimits limits_;

@@ -13,6 +13,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include "gui/config/server_database_dialog.h"
 #include "gui/config/setup_form.h"
 #include "gui/config/setup_layout.h"
 #include "gui/config/shell_launch.h"
@@ -54,7 +55,7 @@ void SetupDialog::ConnectControls() {
     if (isVisible()) FocusMe();
   });
   connect(c.browse, &QPushButton::clicked, this, &SetupDialog::Browse);
-  connect(c.odbc, &QPushButton::clicked, this, [this] { controls_.focusSink->setFocus(); });
+  connect(c.odbc, &QPushButton::clicked, this, &SetupDialog::AddServerDatabase);
   connect(c.odbcAdministrator, &QPushButton::clicked, this,
           &SetupDialog::StartOdbcAdministratorClicked);
   connect(c.logButtons[SetupControls::kViewLogFile], &QPushButton::clicked, this,
@@ -191,6 +192,15 @@ void SetupDialog::Browse() {
     lastBrowseFolder_ = chooser.directory().absolutePath();
     if (!AccessPublisher::NeedsImport(path) || ImportChosenAccessFile(path))
       AddBrowsedDatabase(controls_.databases, path);
+  }
+  controls_.focusSink->setFocus();
+}
+
+void SetupDialog::AddServerDatabase() {
+  ServerDatabaseDialog dialog(this);
+  if (dialog.exec() == QDialog::Accepted) {
+    auto* item = new QTreeWidgetItem(controls_.databases, {dialog.Name(), dialog.Location()});
+    controls_.databases->scrollToItem(item);
   }
   controls_.focusSink->setFocus();
 }

@@ -70,6 +70,8 @@ class SetupDialog : public QDialog {
   void Finish();
 
   void Browse();
+  // "ODBC": the "Server Database" dialog; OK adds its entry to the list.
+  void AddServerDatabase();
   // Imports a chosen Access file and shows what came over, or why nothing did; true when
   // it can be published.
   bool ImportChosenAccessFile(const QString& path);

@@ -151,6 +151,20 @@ TEST_F(SettingsFilesTest, DatabaseListRoundTripsAndDropsEntriesWithoutAFile) {
   EXPECT_FALSE(QFile::exists(PathOf("database.dat")));
 }
 
+TEST_F(SettingsFilesTest, ServerDatabasesAreKeptWithoutAFileToLookFor) {
+  const QString sales = PathOf("sales.db");
+  ASSERT_TRUE(WriteFileBytes(sales, ""));
+  const PublishedList published = {{"Orders", "postgresql://db.example/orders"},
+                                   {"sales.db", sales},
+                                   {"Stock", "service=stock"}};
+  files_.SaveDatabaseList(published);
+  PublishedList loaded;
+  EXPECT_TRUE(files_.LoadDatabaseList(loaded));
+  EXPECT_EQ(loaded, published);
+  EXPECT_TRUE(loaded[0].IsServerDatabase());
+  EXPECT_FALSE(loaded[1].IsServerDatabase());
+}
+
 TEST_F(SettingsFilesTest, WindowPlacementRoundTripsUnderADecimalCommaLocale) {
   const ScopedDefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
   ServerSettings settings;

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-#include <functional>
 
 #include "engine/database.h"
 #include "engine/engine_error.h"
+#include "support/engine_errors.h"
 #include "support/sqlite_files.h"
 
 namespace corvane::test {
@@ -23,15 +23,5 @@ class EngineTest : public ::testing::Test {
   QTemporaryDir dir_;
   QString path_ = dir_.filePath(QStringLiteral("test.db"));
 };
-
-// The number of the engine error that `action` raises; 0 when it raises none.
-inline int32_t ErrorNumber(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EngineError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 }  // namespace corvane::test

@@ -1,40 +1,15 @@
-// FindFirst / FindNext: one read of the source per call, then a walk over the keys.
+// Finding in a SQLite set: one read of the source per call, then a walk over the keys.
 #include <algorithm>
 
 #include "engine/connection.h"
 #include "engine/engine_error.h"
 #include "engine/jet_sql.h"
-#include "engine/recordset.h"
 #include "engine/sqlite_error.h"
+#include "engine/sqlite_recordset.h"
 
 namespace corvane {
 
-void Recordset::FindFirst(const QString& criterion) {
-  CheckOpen();
-  Find(criterion, 0);
-}
-
-void Recordset::FindNext(const QString& criterion) {
-  CheckOpen();
-  int64_t from = 0;
-  switch (cursor_) {
-    case Cursor::kBof:
-      from = 0;
-      break;
-    case Cursor::kRecord:
-      from = position_ + 1;
-      break;
-    case Cursor::kDeleted:
-      from = position_;
-      break;
-    case Cursor::kEof:
-      from = static_cast<int64_t>(keys_.size());
-      break;
-  }
-  Find(criterion, from);
-}
-
-void Recordset::Find(const QString& criterion, int64_t from) {
+void SqliteRecordset::Find(const QString& criterion, int64_t from) {
   CheckClientJetSqlLength(criterion);
   const QString condition = TranslateJetSql(criterion);
   const Connection::TimeLimit limit(*connection_);

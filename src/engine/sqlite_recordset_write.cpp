@@ -4,7 +4,7 @@
 #include "engine/connection.h"
 #include "engine/engine_error.h"
 #include "engine/field_values.h"
-#include "engine/recordset.h"
+#include "engine/sqlite_recordset.h"
 
 namespace corvane {
 
@@ -51,61 +51,7 @@ EngineError TooManyRows(int changed) {
 
 }  // namespace
 
-void Recordset::SetValue(int i, const Variant& value) {
-  CheckOpen();
-  if (i < 0 || i >= FieldCount()) {
-    throw EngineError(engine_error::kItemNotFound,
-                      QStringLiteral("There is no field number %1.").arg(i));
-  }
-  if (editMode_ == EditMode::kNone) {
-    throw EngineError(engine_error::kNoEditInProgress,
-                      QStringLiteral("Call Edit or AddNew before changing a value."));
-  }
-  if (value.isEmpty()) return;
-  const FieldInfo& field = fields_[i];
-  if (editMode_ == EditMode::kEdit && field.autoNumber()) {
-    throw EngineError(engine_error::kNotUpdatableField,
-                      QStringLiteral("The field '%1' cannot be changed.").arg(field.name));
-  }
-  buffer_[i] = ShownValue(field, StoredValue(field, value));
-  dirty_[i] = true;
-}
-
-void Recordset::Edit() {
-  CheckWritable();
-  CheckCurrent();
-  buffer_ = values_;
-  dirty_.assign(fields_.size(), false);
-  editMode_ = EditMode::kEdit;
-}
-
-void Recordset::AddNew() {
-  CheckWritable();
-  buffer_.assign(fields_.size(), Variant::Null());
-  dirty_.assign(fields_.size(), false);
-  editMode_ = EditMode::kAdd;
-}
-
-void Recordset::CancelUpdate() {
-  CheckOpen();
-  editMode_ = EditMode::kNone;
-}
-
-void Recordset::Update() {
-  CheckWritable();
-  if (editMode_ == EditMode::kNone) {
-    throw EngineError(engine_error::kNoEditInProgress,
-                      QStringLiteral("Nothing to save: call Edit or AddNew first."));
-  }
-  if (editMode_ == EditMode::kEdit) {
-    SaveEdit();
-  } else {
-    SaveNew();
-  }
-}
-
-void Recordset::SaveEdit() {
-  CheckCurrent();
+void SqliteRecordset::SaveEdit() {
   const QString table = QuoteName(source_.table);
   QStringList sets;
   std::vector<int> setFields;
@@ -153,21 +99,17 @@ void Recordset::SaveEdit() {
         QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(table, source_.KeyWhere(1)));
     exists.Bind(1, Variant(keys_[position_]));
     if (!exists.Step()) {
-      throw EngineError(engine_error::kRecordDeleted,
-                        QStringLiteral("The record was deleted by another user."));
+      throw DeletedByOther();
     }
-    throw EngineError(engine_error::kChangedByOther,
-                      QStringLiteral("Another user changed this record after you read it; "
-                                     "your changes were not saved. Read the record again "
-                                     "and repeat them."));
+    throw ChangedByOther();
   }
   keys_[position_] = newKey;
   StoreKeyValues(false);
   editMode_ = EditMode::kNone;
-  Fetch();
+  FetchCurrent();
 }
 
-void Recordset::SaveNew() {
+void SqliteRecordset::SaveNew() {
   const QString table = QuoteName(source_.table);
   QStringList columns, values;
   std::vector<int> bound;
@@ -213,7 +155,7 @@ void Recordset::SaveNew() {
   if (cursor_ == Cursor::kEof) position_ = static_cast<int64_t>(keys_.size());
 }
 
-void Recordset::StoreKeyValues(bool isNew) {
+void SqliteRecordset::StoreKeyValues(bool isNew) {
   if (source_.keyTable.isEmpty()) return;
   std::vector<Variant> values;
   bool changed = isNew;
@@ -252,7 +194,7 @@ void Recordset::StoreKeyValues(bool isNew) {
   if (isNew) keys_.push_back(sqlite3_last_insert_rowid(connection_->handle()));
 }
 
-void Recordset::Delete() {
+void SqliteRecordset::Delete() {
   CheckWritable();
   CheckCurrent();
   Statement stmt = connection_->Prepare(
@@ -262,14 +204,10 @@ void Recordset::Delete() {
   const int changed = write.Run(stmt);
   if (changed > 1) throw TooManyRows(changed);
   if (changed == 0) {
-    throw EngineError(engine_error::kRecordDeleted,
-                      QStringLiteral("The record was deleted by another user."));
+    throw DeletedByOther();
   }
   keys_.erase(keys_.begin() + position_);
-  editMode_ = EditMode::kNone;
-  ClearOriginal();
-  values_.clear();
-  cursor_ = Cursor::kDeleted;
+  CurrentDeleted();
 }
 
 }  // namespace corvane

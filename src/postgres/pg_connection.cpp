@@ -1,0 +1,130 @@
+#include "postgres/pg_connection.h"
+
+#include <poll.h>
+
+#include <QDateTime>
+
+#include "engine/engine_error.h"
+
+namespace corvane {
+
+namespace {
+
+QString LibpqMessage(PGconn* conn) { return QString::fromUtf8(PQerrorMessage(conn)).trimmed(); }
+
+// The number clients know for a PostgreSQL error class (SQLSTATE).
+int32_t ErrorNumber(const QByteArray& state) {
+  if (state == "23505") return engine_error::kDuplicateKey;
+  if (state == "23502") return engine_error::kRequired;
+  if (state == "22001") return engine_error::kFieldTooSmall;
+  if (state == "22003") return engine_error::kOverflow;
+  if (state.startsWith("22")) return engine_error::kTypeMismatch;
+  if (state == "42501") return engine_error::kReadOnly;  // the role may not
+  if (state == "42P01") return engine_error::kNoSuchObject;
+  if (state == "42703") return engine_error::kUnknownName;
+  if (state.startsWith("42")) return engine_error::kSyntaxError;
+  if (state == "25006") return engine_error::kReadOnly;
+  if (state.startsWith("08")) return engine_error::kConnectionFailed;
+  return engine_error::kGeneric;
+}
+
+EngineError Stopped() {
+  return EngineError(engine_error::kGeneric,
+                     QStringLiteral("The query took too long and was stopped."));
+}
+
+}  // namespace
+
+bool PgStop::Due() const {
+  if (cancel && cancel->load(std::memory_order_relaxed)) return true;
+  return deadline != 0 && QDateTime::currentMSecsSinceEpoch() >= deadline;
+}
+
+QString PgQuoteName(const QString& name) {
+  QString quoted = name;
+  quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+PgConnection::PgConnection(const QString& location, int statementTimeoutMs)
+    : conn_(nullptr, &PQfinish) {
+  const QByteArray dbname = location.trimmed().toUtf8();
+  const QByteArray timeout = QByteArray::number(kServerConnectTimeoutSeconds);
+  // The statement limit travels as a startup option, so no statement runs without it.
+  const QByteArray options = "-c statement_timeout=" + QByteArray::number(statementTimeoutMs);
+  const char* keys[] = {"dbname", "connect_timeout", "application_name", "options", nullptr};
+  const char* values[] = {dbname.constData(), timeout.constData(), "corvane-server",
+                          options.constData(), nullptr};
+  // expand_dbname: the location is a whole connection text (a URI or service=NAME).
+  conn_.reset(PQconnectdbParams(keys, values, 1));
+  if (!conn_ || PQstatus(conn_.get()) != CONNECTION_OK) {
+    const QString message = conn_ ? LibpqMessage(conn_.get()) : QStringLiteral("out of memory");
+    throw EngineError(engine_error::kConnectionFailed,
+                      QStringLiteral("The server database could not be reached: %1").arg(message));
+  }
+  PQsetClientEncoding(conn_.get(), "UTF8");
+  // Notices (a cascading drop, an implicit index) are not the server's to print.
+  PQsetNoticeProcessor(
+      conn_.get(), [](void*, const char*) {}, nullptr);
+}
+
+QString PgConnection::ServerVersion() const {
+  const int v = PQserverVersion(conn_.get());
+  return QStringLiteral("%1.%2").arg(v / 10000).arg(v % 10000);
+}
+
+PgResult PgConnection::Exec(const QString& sql, const std::vector<PgParam>& params) {
+  const QByteArray text = sql.toUtf8();
+  std::vector<const char*> values;
+  values.reserve(params.size());
+  for (const PgParam& p : params) values.push_back(p ? p->constData() : nullptr);
+  if (stop_.Due()) throw Stopped();
+  PGresult* raw = Run(text, values);
+  PgResult result(raw);
+  const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
+  if (!raw || !Usable()) {
+    throw EngineError(engine_error::kConnectionFailed,
+                      QStringLiteral("The connection to the server database was lost: %1")
+                          .arg(LibpqMessage(conn_.get())));
+  }
+  const char* state = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
+  if (state && QByteArray(state) == "57014") throw Stopped();  // cancelled or timed out
+  throw EngineError(ErrorNumber(QByteArray(state ? state : "")),
+                    QString::fromUtf8(PQresultErrorField(raw, PG_DIAG_MESSAGE_PRIMARY)));
+}
+
+PGresult* PgConnection::Run(const QByteArray& text, const std::vector<const char*>& values) {
+  PGconn* conn = conn_.get();
+  if (!PQsendQueryParams(conn, text.constData(), static_cast<int>(values.size()), nullptr,
+                         values.data(), nullptr, nullptr, 0)) {
+    return nullptr;
+  }
+  bool cancelled = false;
+  while (PQisBusy(conn)) {
+    if (!cancelled && stop_.Due()) {
+      // The server stops the statement; its error result follows.
+      if (PGcancel* cancel = PQgetCancel(conn)) {
+        char message[256];
+        PQcancel(cancel, message, sizeof message);
+        PQfreeCancel(cancel);
+      }
+      cancelled = true;
+    }
+    pollfd wait{PQsocket(conn), POLLIN, 0};
+    ::poll(&wait, 1, kServerStopCheckMs);
+    if (!PQconsumeInput(conn)) break;
+  }
+  // One statement gives one result; the rest (none, normally) is drained.
+  PGresult* first = nullptr;
+  while (PGresult* next = PQgetResult(conn)) {
+    if (!first) {
+      first = next;
+    } else {
+      PQclear(next);
+    }
+  }
+  return first;
+}
+
+}  // namespace corvane

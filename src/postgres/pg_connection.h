@@ -1,0 +1,87 @@
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace corvane {
+
+// How long connecting to a server database may take, in seconds (libpq's connect_timeout).
+inline constexpr int kServerConnectTimeoutSeconds = 10;
+
+// How often a running statement looks whether its request is still wanted.
+inline constexpr int kServerStopCheckMs = 100;
+
+// What stops the statements of a request early: its cancel flag (set by another thread when
+// the result is no longer wanted) and its deadline (ms since the epoch; 0: none).
+struct PgStop {
+  const std::atomic<bool>* cancel = nullptr;
+  qint64 deadline = 0;
+  bool Due() const;
+};
+
+// One statement parameter in PostgreSQL's text form; no value is NULL.
+using PgParam = std::optional<QByteArray>;
+
+// The result of one statement; owns the PGresult.
+class PgResult {
+ public:
+  explicit PgResult(PGresult* result) : result_(result, &PQclear) {}
+  int Rows() const { return PQntuples(result_.get()); }
+  int Columns() const { return PQnfields(result_.get()); }
+  bool IsNull(int row, int column) const { return PQgetisnull(result_.get(), row, column); }
+  // The value's text (empty for NULL).
+  QByteArray Bytes(int row, int column) const {
+    return QByteArray(PQgetvalue(result_.get(), row, column),
+                      PQgetlength(result_.get(), row, column));
+  }
+  QString Text(int row, int column) const { return QString::fromUtf8(Bytes(row, column)); }
+  PgParam Param(int row, int column) const {
+    if (IsNull(row, column)) return std::nullopt;
+    return Bytes(row, column);
+  }
+  QString ColumnName(int column) const { return QString::fromUtf8(PQfname(result_.get(), column)); }
+  // The number of rows an UPDATE, DELETE or INSERT touched.
+  int Affected() const { return QByteArray(PQcmdTuples(result_.get())).toInt(); }
+
+ private:
+  std::unique_ptr<PGresult, void (*)(PGresult*)> result_;
+};
+
+// One connection to a server database, used by one thread at a time. Every statement is
+// held to statement_timeout; errors become EngineErrors with the numbers clients know.
+class PgConnection {
+ public:
+  // Connects (within kServerConnectTimeoutSeconds) to a libpq URI or "service=NAME";
+  // throws EngineError 3151 with libpq's message when the server does not answer.
+  PgConnection(const QString& location, int statementTimeoutMs);
+  PgConnection(const PgConnection&) = delete;
+  PgConnection& operator=(const PgConnection&) = delete;
+
+  // False once the connection to the server is lost.
+  bool Usable() const { return PQstatus(conn_.get()) == CONNECTION_OK; }
+  QString ServerVersion() const;
+
+  // One statement with its parameters in text form; throws EngineError. The statement
+  // runs while this thread waits on the socket, and is cancelled on the server once `stop`
+  // is due (error 3000).
+  PgResult Exec(const QString& sql, const std::vector<PgParam>& params = {});
+  // The request this connection works for; {} when it goes back to the pool.
+  void SetStop(PgStop stop) { stop_ = stop; }
+
+ private:
+  PGresult* Run(const QByteArray& text, const std::vector<const char*>& values);
+
+  std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
+  PgStop stop_;
+};
+
+// Quotes an identifier for PostgreSQL.
+QString PgQuoteName(const QString& name);
+
+}  // namespace corvane

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+
+#include "engine/database.h"
+#include "postgres/pg_connection.h"
+
+namespace corvane {
+
+class PgPool;
+struct PgShared;
+
+// A published server database: the tables and views of its search path (system schemas
+// left out); views are the stored queries. Every call borrows a connection of the pool
+// for its own statements, so a client's set holds no connection between requests.
+class PgDatabase final : public Database {
+ public:
+  explicit PgDatabase(std::shared_ptr<PgPool> pool);
+  ~PgDatabase() override;
+
+  bool isOpen() const override;
+  void Close() override;
+  std::unique_ptr<Recordset> OpenRecordset(const QString& source) override;
+  QueryDef CreateQueryDef(const QString& name, const QString& jetSql) override;
+  std::vector<QueryDef> QueryDefs() const override;
+  QStringList QueryFieldNames(const QString& name) const override;
+  void DeleteQueryDef(const QString& name) override;
+  std::vector<TableDef> TableDefs() const override;
+  // Every statement is held to statement_timeout (kClientWorkLimitMs), and stops when the
+  // request's cancel flag is set or its deadline passes.
+  void SetQueryTimeLimit(int) override {}
+  // Sets keep their keys in memory; the server's temporary storage is the server's to cap.
+  void SetTempStorageLimit(qint64) override {}
+  void SetCancelFlag(const std::atomic<bool>* cancel) override;
+  void SetDeadline(qint64 msSinceEpoch) override;
+
+ private:
+  void CheckOpen() const;
+
+  std::shared_ptr<PgShared> shared_;
+};
+
+}  // namespace corvane

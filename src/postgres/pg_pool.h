@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "postgres/pg_connection.h"
+
+namespace corvane {
+
+// The most connections one Corvane server keeps to one server database: PostgreSQL allows
+// 100 in all by default, and several Corvane servers share them.
+inline constexpr int kServerPoolSize = 8;
+
+// The connections of one Corvane server to one published server database. A request
+// borrows one for its work and gives it back; a broken one is dropped on return and a new
+// one made when needed, so the pool heals by itself once the server answers again.
+class PgPool {
+ public:
+  PgPool(QString location, int size, int statementTimeoutMs);
+
+  // Hands a connection back when it goes out of scope.
+  class Lease {
+   public:
+    Lease(PgPool& pool, std::unique_ptr<PgConnection> connection)
+        : pool_(&pool), connection_(std::move(connection)) {}
+    Lease(Lease&& other) noexcept = default;
+    Lease& operator=(Lease&&) = delete;
+    ~Lease() {
+      if (connection_) pool_->GiveBack(std::move(connection_));
+    }
+    PgConnection& operator*() const { return *connection_; }
+    PgConnection* operator->() const { return connection_.get(); }
+
+   private:
+    PgPool* pool_;
+    std::unique_ptr<PgConnection> connection_;
+  };
+
+  // Waits while all connections are lent out (at most the connect timeout; then 3151).
+  // Connects when none is idle; throws EngineError 3151 when the server does not answer.
+  Lease Borrow();
+  const QString& location() const { return location_; }
+
+ private:
+  void GiveBack(std::unique_ptr<PgConnection> connection);
+
+  const QString location_;
+  const int size_;
+  const int statementTimeoutMs_;
+  std::mutex mutex_;
+  std::condition_variable returned_;
+  std::vector<std::unique_ptr<PgConnection>> idle_;
+  int lent_ = 0;
+};
+
+}  // namespace corvane

@@ -1,0 +1,221 @@
+#include "postgres/pg_recordset.h"
+
+#include <QSet>
+#include <algorithm>
+
+#include "engine/engine_error.h"
+#include "engine/field_values.h"
+#include "postgres/pg_shared.h"
+#include "postgres/pg_types.h"
+
+namespace corvane {
+
+namespace {
+
+QString Placeholder(int n) { return QLatin1Char('$') + QString::number(n); }
+
+}  // namespace
+
+PgRecordset::PgRecordset(std::shared_ptr<PgShared> shared, PgConnection& connection, QString name,
+                         PgSetSource source, std::vector<FieldInfo> fields)
+    : Recordset(std::move(name), std::move(fields)),
+      shared_(std::move(shared)),
+      opening_(&connection),
+      source_(std::move(source)) {
+  QStringList quoted;
+  for (const QString& c : source_.columns) quoted << PgQuoteName(c);
+  selectList_ = quoted.join(QStringLiteral(", "));
+  const QString table = PgQuoteName(source_.table);
+  if (Updatable()) {
+    QStringList key;
+    for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
+    const QString order = key.join(QStringLiteral(", "));
+    const PgResult result =
+        connection.Exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(order, table));
+    keys_.reserve(static_cast<size_t>(result.Rows()) * KeyWidth());
+    for (int r = 0; r < result.Rows(); ++r) {
+      for (int k = 0; k < KeyWidth(); ++k) keys_.push_back(result.Bytes(r, k));
+    }
+  } else {
+    const PgResult result =
+        connection.Exec(QStringLiteral("SELECT %1 FROM %2").arg(selectList_, table));
+    rows_.resize(result.Rows());
+    for (int r = 0; r < result.Rows(); ++r) {
+      for (int c = 0; c < result.Columns(); ++c) rows_[r].push_back(result.Param(r, c));
+    }
+  }
+  if (KeyCount() > 0) GoTo(0);
+  opening_ = nullptr;
+  // Only a set that opened is closed with its database.
+  shared_->sets.push_back(this);
+}
+
+PgRecordset::~PgRecordset() { Close(); }
+
+void PgRecordset::Close() {
+  if (!MarkClosed()) return;
+  original_.clear();
+  keys_ = {};
+  rows_ = {};
+  std::erase(shared_->sets, this);
+}
+
+PgRecordset::StepConnection PgRecordset::Connect() {
+  if (opening_) return {std::nullopt, opening_};
+  PgPool::Lease lease = shared_->Borrow();
+  PgConnection* connection = &*lease;
+  return {std::move(lease), connection};
+}
+
+int64_t PgRecordset::KeyCount() const {
+  if (!Updatable()) return static_cast<int64_t>(rows_.size());
+  return static_cast<int64_t>(keys_.size()) / KeyWidth();
+}
+
+QString PgRecordset::KeyCondition(int firstParameter) const {
+  QStringList parts;
+  for (int k = 0; k < KeyWidth(); ++k) {
+    parts << PgQuoteName(source_.keyColumns[k]) + QStringLiteral(" = ") +
+                 Placeholder(firstParameter + k);
+  }
+  return parts.join(QStringLiteral(" AND "));
+}
+
+void PgRecordset::AppendKey(std::vector<PgParam>& params, int64_t position) const {
+  for (int k = 0; k < KeyWidth(); ++k) params.emplace_back(keys_[position * KeyWidth() + k]);
+}
+
+void PgRecordset::ShowRow(const std::vector<PgParam>& row) {
+  original_ = row;
+  values_.clear();
+  values_.reserve(fields_.size());
+  for (int i = 0; i < FieldCount(); ++i) {
+    values_.push_back(ShownValue(fields_[i], PgValue(fields_[i].type, row[i])));
+  }
+}
+
+void PgRecordset::FetchCurrent() {
+  original_.clear();
+  values_.clear();
+  missing_ = false;
+  if (!Updatable()) return ShowRow(rows_[position_]);
+  std::vector<PgParam> params;
+  AppendKey(params, position_);
+  StepConnection connection = Connect();
+  const PgResult result =
+      connection->Exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                           .arg(selectList_, PgQuoteName(source_.table), KeyCondition(1)),
+                       params);
+  if (result.Rows() == 0) {
+    missing_ = true;
+    return;
+  }
+  std::vector<PgParam> row;
+  for (int c = 0; c < result.Columns(); ++c) row.push_back(result.Param(0, c));
+  ShowRow(row);
+}
+
+void PgRecordset::SaveEdit() {
+  std::vector<int> setFields;
+  QSet<QString> assigned;
+  for (int i = FieldCount() - 1; i >= 0; --i) {  // the later of two same columns wins
+    if (!dirty_[i] || assigned.contains(fields_[i].sourceField)) continue;
+    assigned.insert(fields_[i].sourceField);
+    setFields.push_back(i);
+  }
+  if (setFields.empty()) {
+    editMode_ = EditMode::kNone;
+    return;
+  }
+  std::vector<PgParam> params;
+  QStringList sets, same, key;
+  for (int i : setFields) {
+    params.push_back(PgText(fields_[i].type, StoredValue(fields_[i], buffer_[i])));
+    sets << PgQuoteName(fields_[i].sourceField) + QStringLiteral(" = ") +
+                Placeholder(static_cast<int>(params.size()));
+  }
+  const QString keyCondition = KeyCondition(static_cast<int>(params.size()) + 1);
+  AppendKey(params, position_);
+  // The values last sent, compared inside the statement: a record another client changed
+  // meanwhile is left alone.
+  for (int i = 0; i < FieldCount(); ++i) {
+    params.push_back(original_[i]);
+    same << PgQuoteName(fields_[i].sourceField) + QStringLiteral(" IS NOT DISTINCT FROM ") +
+                Placeholder(static_cast<int>(params.size()));
+  }
+  for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
+  const QString table = PgQuoteName(source_.table);
+  StepConnection connection = Connect();
+  const PgResult result =
+      connection->Exec(QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4 RETURNING %5")
+                           .arg(table, sets.join(QStringLiteral(", ")), keyCondition,
+                                same.join(QStringLiteral(" AND ")), key.join(QStringLiteral(", "))),
+                       params);
+  if (result.Rows() == 0) {
+    std::vector<PgParam> keyParams;
+    AppendKey(keyParams, position_);
+    if (connection
+            ->Exec(QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(table, KeyCondition(1)),
+                   keyParams)
+            .Rows() == 0) {
+      throw DeletedByOther();
+    }
+    throw ChangedByOther();
+  }
+  // The key may have changed with the edit.
+  for (int k = 0; k < KeyWidth(); ++k) keys_[position_ * KeyWidth() + k] = result.Bytes(0, k);
+  editMode_ = EditMode::kNone;
+  FetchCurrent();
+}
+
+void PgRecordset::SaveNew() {
+  QStringList columns, values, key;
+  std::vector<PgParam> params;
+  QSet<QString> assigned;
+  for (int i = FieldCount() - 1; i >= 0; --i) {
+    if (!dirty_[i] || assigned.contains(fields_[i].sourceField)) continue;
+    // Identity and serial columns number themselves.
+    if (fields_[i].autoNumber()) continue;
+    assigned.insert(fields_[i].sourceField);
+    params.push_back(PgText(fields_[i].type, StoredValue(fields_[i], buffer_[i])));
+    columns << PgQuoteName(fields_[i].sourceField);
+    values << Placeholder(static_cast<int>(params.size()));
+  }
+  for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
+  const QString table = PgQuoteName(source_.table);
+  const QString insert =
+      columns.isEmpty()
+          ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(table, columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
+  StepConnection connection = Connect();
+  const PgResult result = connection->Exec(
+      insert + QStringLiteral(" RETURNING ") + key.join(QStringLiteral(", ")), params);
+  for (int k = 0; k < KeyWidth(); ++k) keys_.push_back(result.Bytes(0, k));
+  editMode_ = EditMode::kNone;
+  if (cursor_ == Cursor::kEof) position_ = KeyCount();
+}
+
+void PgRecordset::Delete() {
+  CheckWritable();
+  CheckCurrent();
+  std::vector<PgParam> params;
+  AppendKey(params, position_);
+  StepConnection connection = Connect();
+  const PgResult result = connection->Exec(
+      QStringLiteral("DELETE FROM %1 WHERE %2").arg(PgQuoteName(source_.table), KeyCondition(1)),
+      params);
+  if (result.Affected() == 0) {
+    throw DeletedByOther();
+  }
+  const auto first = keys_.begin() + position_ * KeyWidth();
+  keys_.erase(first, first + KeyWidth());
+  CurrentDeleted();
+}
+
+void PgRecordset::Find(const QString&, int64_t) {
+  throw EngineError(engine_error::kNotSupported,
+                    QStringLiteral("Finding records is not available for server databases yet."));
+}
+
+}  // namespace corvane

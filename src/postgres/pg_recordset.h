@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "engine/recordset.h"
+#include "postgres/pg_connection.h"
+#include "postgres/pg_pool.h"
+
+namespace corvane {
+
+struct PgShared;
+
+// What a set of a server database reads. With key columns (a table's primary key) the set
+// keeps the keys and reads each record by key when it becomes current, so other Corvane
+// servers' changes show on the next fetch. Without (a view, or a table without a primary
+// key) it keeps the rows as read when it opened and is read-only.
+struct PgSetSource {
+  QString table;           // the relation, as named in the catalogue
+  QStringList columns;     // its columns, in field order
+  QStringList keyColumns;  // primary key columns, in key order; empty: read-only snapshot
+};
+
+class PgRecordset final : public Recordset {
+ public:
+  // Reads the keys (or the rows) through `connection`, the one lent to the caller.
+  PgRecordset(std::shared_ptr<PgShared> shared, PgConnection& connection, QString name,
+              PgSetSource source, std::vector<FieldInfo> fields);
+  ~PgRecordset() override;
+
+  bool Updatable() const override { return !source_.keyColumns.isEmpty(); }
+  void Close() override;
+  void Delete() override;
+
+ private:
+  int64_t KeyCount() const override;
+  void FetchCurrent() override;
+  void ForgetCurrent() override { original_.clear(); }
+  void SaveEdit() override;
+  void SaveNew() override;
+  void Find(const QString& criterion, int64_t from) override;
+
+  int KeyWidth() const { return static_cast<int>(source_.keyColumns.size()); }
+  // "k1 = $n AND k2 = $n+1", and the current key's values as parameters.
+  QString KeyCondition(int firstParameter) const;
+  void AppendKey(std::vector<PgParam>& params, int64_t position) const;
+  void ShowRow(const std::vector<PgParam>& row);
+  // The connection for one step: the one lent while the set opens, or one borrowed from the
+  // pool for the step (a request never holds two).
+  struct StepConnection {
+    std::optional<PgPool::Lease> lease;
+    PgConnection* connection;
+    PgConnection* operator->() const { return connection; }
+  };
+  StepConnection Connect();
+
+  std::shared_ptr<PgShared> shared_;
+  PgConnection* opening_ = nullptr;
+  PgSetSource source_;
+  QString selectList_;
+  std::vector<QByteArray> keys_;            // KeyWidth() values per record
+  std::vector<std::vector<PgParam>> rows_;  // a snapshot's rows
+  std::vector<PgParam> original_;           // the current record as last read
+};
+
+}  // namespace corvane
