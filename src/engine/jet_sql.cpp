@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/engine_error.h"
+#include "engine/jet_pg.h"
 #include "engine/sql_tokens.h"
 #include "engine/variant.h"
 
@@ -16,10 +17,16 @@ namespace {
 
 using Kind = SqlToken::Kind;
 
-QString SqlString(const QString& jetString) {
+// The value of a Jet string literal ('text' or "text", quotes doubled inside).
+QString JetStringValue(const QString& jetString) {
   const QChar q = jetString[0];
   QString inner = jetString.mid(1, jetString.size() - 2);
-  if (q == QLatin1Char('"')) inner.replace(QLatin1String("\"\""), QLatin1String("\""));
+  inner.replace(QString(q) + q, QString(q));
+  return inner;
+}
+
+QString SqlString(const QString& jetString) {
+  QString inner = JetStringValue(jetString);
   inner.replace(QLatin1Char('\''), QLatin1String("''"));
   return QLatin1Char('\'') + inner + QLatin1Char('\'');
 }
@@ -34,7 +41,30 @@ QString SqlName(const SqlToken& token) {
 struct Piece {
   Kind kind;
   QString text;
+  bool textColumn = false;  // a column that holds text (known for PostgreSQL only)
 };
+
+// Appends pieces written as '`'-separated parts: "(", ")" and "," are symbols, " " a blank,
+// a quoted part a literal, anything else a name.
+void AppendPieces(std::vector<Piece>& out, const QString& parts) {
+  for (const QString& part : parts.split(QLatin1Char('`'), Qt::SkipEmptyParts)) {
+    if (part == QLatin1String("(") || part == QLatin1String(")") || part == QLatin1String(",")) {
+      out.push_back({Kind::kSymbol, part});
+    } else if (part.trimmed().isEmpty()) {
+      out.push_back({Kind::kSpace, part});
+    } else if (part.startsWith(QLatin1Char('\''))) {
+      out.push_back({Kind::kNumber, part});
+    } else {
+      out.push_back({Kind::kName, part});
+    }
+  }
+}
+
+// SQLite's NOCASE for PostgreSQL: ASCII letters folded, then compared by code point.
+const QString kFoldOpen = QStringLiteral("translate`(`CAST`(");
+const QString kFoldClose = QStringLiteral(
+    " `AS` `text`)`,` `'ABCDEFGHIJKLMNOPQRSTUVWXYZ'`,` `'abcdefghijklmnopqrstuvwxyz'`)` `COLLATE` "
+    "`\"C\"");
 
 bool IsBlank(const Piece& p) { return p.kind == Kind::kSpace || p.kind == Kind::kComment; }
 
@@ -70,11 +100,119 @@ bool IsPiece(const Piece& p, Kind kind, const char* text) {
   return p.kind == kind && p.text.compare(QLatin1String(text), Qt::CaseInsensitive) == 0;
 }
 
+// Where the operand ending at out[end] starts, stepping over groups and calls, as far as a
+// comparison, a comma, an opening parenthesis or a keyword; -1 when there is none. Used for
+// the left side of a comparison or Like, so arithmetic and & stay inside.
+int LeftOperandStart(const std::vector<Piece>& out, const std::vector<int>& match, int end) {
+  int start = -1;
+  for (int j = end; j >= 0; --j) {
+    const Piece& p = out[j];
+    if (IsBlank(p)) continue;
+    if (IsSymbolPiece(p, ")")) {
+      if (match[j] < 0) return -1;
+      start = j = match[j];
+      continue;
+    }
+    if (p.kind == Kind::kSymbol) {
+      bool stops = false;
+      for (const char* b : {",", "(", "=", "<", ">", "<=", ">=", "<>", "!=", "==", ";", "~*"}) {
+        stops = stops || p.text == QLatin1String(b);
+      }
+      if (stops) break;
+    }
+    if (p.kind == Kind::kName) {
+      bool stops = false;
+      for (const char* w : {"AND",  "OR",     "NOT",  "LIKE",  "BETWEEN", "IN",   "IS",  "SELECT",
+                            "FROM", "WHERE",  "AS",   "THEN",  "ELSE",    "WHEN", "END", "ON",
+                            "BY",   "HAVING", "CASE", "LIMIT", "~*",      "!~*"}) {
+        stops = stops || p.text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
+      }
+      if (stops) break;
+    }
+    start = j;
+  }
+  return start;
+}
+
+// Pieces rendered around ranges of out: `before[i]` ahead of out[i], `after[i]` behind it.
+std::vector<Piece> Surround(const std::vector<Piece>& out, const std::vector<QString>& before,
+                            const std::vector<QString>& after) {
+  std::vector<Piece> result;
+  result.reserve(out.size() + 16);
+  for (size_t i = 0; i < out.size(); ++i) {
+    AppendPieces(result, before[i]);
+    result.push_back(out[i]);
+    AppendPieces(result, after[i]);
+  }
+  return result;
+}
+
+// PostgreSQL has no Like with Jet's wildcards and case rule: `a Like 'p'` becomes
+// CAST(a AS text) ~* 'regex', Not Like !~*. The pattern must be a text.
+void RewritePgLike(std::vector<Piece>& out) {
+  const std::vector<int> match = MatchParentheses(out);
+  const int n = static_cast<int>(out.size());
+  std::vector<QString> before(n), after(n);
+  for (int k = 0; k < n; ++k) {
+    if (!IsPiece(out[k], Kind::kName, "LIKE")) continue;
+    int next = k + 1;
+    while (next < n && IsBlank(out[next])) ++next;
+    if (next >= n || out[next].kind != Kind::kString) {
+      throw EngineError(engine_error::kSyntaxError,
+                        QStringLiteral("On a server database, Like takes a text as its pattern."));
+    }
+    int end = PrevSolid(out, k - 1);
+    bool negated = false;
+    if (end >= 0 && IsPiece(out[end], Kind::kName, "NOT")) {
+      negated = true;
+      out[end] = {Kind::kSpace, QString()};
+      end = PrevSolid(out, end - 1);
+    }
+    const int start = LeftOperandStart(out, match, end);
+    if (start < 0) {
+      throw EngineError(engine_error::kSyntaxError,
+                        QStringLiteral("Syntax error in expression: Like needs two operands."));
+    }
+    out[k] = {Kind::kName, negated ? QStringLiteral("!~*") : QStringLiteral("~*")};
+    before[start] += QStringLiteral("CAST`(");
+    after[end] += QStringLiteral(" `AS` `text`)");
+  }
+  out = Surround(out, before, after);
+}
+
 // Jet compares and sorts texts without regard to case: a text literal compared with
 // =, <>, <, > and every ORDER BY term get SQLite's NOCASE collation (kept portable, so
 // that stored queries stay readable by other SQLite programs).
-void CompareTextWithoutCase(std::vector<Piece>& out) {
+//
+// PostgreSQL has no such collation built in, so both sides of such a comparison, and every
+// ORDER BY term that is a text column, are folded as NOCASE folds (kFoldOpen/kFoldClose);
+// Nulls come first in ascending order there too.
+void CompareTextWithoutCase(std::vector<Piece>& out, bool pg) {
   const Piece collate{Kind::kName, QStringLiteral(" COLLATE NOCASE")};
+  if (pg) {
+    const std::vector<int> match = MatchParentheses(out);
+    const int n = static_cast<int>(out.size());
+    std::vector<QString> before(n), after(n);
+    int previous = -1;
+    for (int i = 0; i < n; ++i) {
+      const int op = previous;
+      if (!IsBlank(out[i])) previous = i;
+      if (out[i].kind != Kind::kString || op < 0 || out[op].kind != Kind::kSymbol) continue;
+      bool compares = false;
+      for (const char* c : {"=", "<>", "!=", "<", ">", "<=", ">="}) {
+        compares = compares || out[op].text == QLatin1String(c);
+      }
+      if (!compares) continue;
+      const int end = PrevSolid(out, op - 1);
+      const int start = LeftOperandStart(out, match, end);
+      if (start < 0) continue;
+      before[start] += kFoldOpen;
+      after[end] += kFoldClose;
+      before[i] += kFoldOpen;
+      after[i] += kFoldClose;
+    }
+    out = Surround(out, before, after);
+  }
   std::vector<Piece> result;
   result.reserve(out.size() + 8);
   int before = -1;  // the last solid piece of out so far
@@ -82,7 +220,7 @@ void CompareTextWithoutCase(std::vector<Piece>& out) {
     result.push_back(out[i]);
     const int previous = before;
     if (!IsBlank(out[i])) before = static_cast<int>(i);
-    if (out[i].kind != Kind::kString) continue;
+    if (pg || out[i].kind != Kind::kString) continue;
     if (previous < 0 || out[previous].kind != Kind::kSymbol) continue;
     for (const char* op : {"=", "<>", "!=", "<", ">", "<=", ">="}) {
       if (out[previous].text == QLatin1String(op)) {
@@ -98,12 +236,33 @@ void CompareTextWithoutCase(std::vector<Piece>& out) {
   std::vector<int> orderDepths;  // depths at which an ORDER BY clause is open
   int depth = 0;
   int lastSolid = -1;  // index in result of the term's last solid piece
+  int termStart = -1;  // and of its first
   auto closeTerm = [&]() {
     if (lastSolid < 0) return;
     int at = lastSolid;
-    if (IsPiece(result[at], Kind::kName, "ASC") || IsPiece(result[at], Kind::kName, "DESC"))
-      at = PrevSolid(result, at - 1);
-    if (at >= 0) result.insert(result.begin() + at + 1, collate);
+    const bool descending = IsPiece(result[at], Kind::kName, "DESC");
+    if (descending || IsPiece(result[at], Kind::kName, "ASC")) at = PrevSolid(result, at - 1);
+    if (pg && at >= 0) {
+      std::vector<Piece> nulls;
+      AppendPieces(nulls,
+                   descending ? QStringLiteral(" `NULLS LAST") : QStringLiteral(" `NULLS FIRST"));
+      result.insert(result.begin() + lastSolid + 1, nulls.begin(), nulls.end());
+      // A column alone (perhaps qualified) whose values are texts.
+      bool column = result[at].textColumn;
+      for (int j = termStart; column && j < at; ++j) {
+        column = IsBlank(result[j]) || IsSymbolPiece(result[j], ".") ||
+                 result[j].kind == Kind::kName || result[j].kind == Kind::kQuotedName;
+      }
+      if (column) {
+        std::vector<Piece> open, close;
+        AppendPieces(open, kFoldOpen);
+        AppendPieces(close, kFoldClose);
+        result.insert(result.begin() + at + 1, close.begin(), close.end());
+        result.insert(result.begin() + termStart, open.begin(), open.end());
+      }
+    } else if (at >= 0) {
+      result.insert(result.begin() + at + 1, collate);
+    }
     lastSolid = -1;
   };
   for (size_t i = 0; i < out.size(); ++i) {
@@ -132,8 +291,10 @@ void CompareTextWithoutCase(std::vector<Piece>& out) {
       }
     }
     if (!orderDepths.empty() && orderDepths.back() == depth && p.kind != Kind::kSpace &&
-        p.kind != Kind::kComment && !(p.kind == Kind::kSymbol && p.text == QLatin1String(",")))
+        p.kind != Kind::kComment && !(p.kind == Kind::kSymbol && p.text == QLatin1String(","))) {
+      if (lastSolid < 0) termStart = static_cast<int>(result.size()) - 1;
       lastSolid = static_cast<int>(result.size()) - 1;
+    }
   }
   if (!orderDepths.empty()) closeTerm();
   out = std::move(result);
@@ -182,7 +343,7 @@ std::pair<int, int> OperandBeside(const std::vector<Piece>& out, const std::vect
 
 // Jet's & binds more loosely than arithmetic, SQLite's || more tightly, and & reads
 // Null as the empty text: each operand of & becomes ifnull(operand, '') around ||.
-void WrapConcatenation(std::vector<Piece>& out) {
+void WrapConcatenation(std::vector<Piece>& out, bool pg) {
   const int n = static_cast<int>(out.size());
   std::vector<int> opens(n, 0), closes(n, 0);
   bool any = false;
@@ -208,13 +369,19 @@ void WrapConcatenation(std::vector<Piece>& out) {
   }
   std::vector<Piece> wrapped;
   for (int i = 0; i < n; ++i) {
-    if (opens[i]) wrapped.push_back({Kind::kName, QStringLiteral("ifnull(")});
+    if (opens[i]) {
+      wrapped.push_back(
+          {Kind::kName, pg ? QStringLiteral("coalesce(CAST(") : QStringLiteral("ifnull(")});
+    }
     if (out[i].kind == Kind::kSymbol && out[i].text == QLatin1String("&")) {
       wrapped.push_back({Kind::kSymbol, QStringLiteral("||")});
     } else {
       wrapped.push_back(out[i]);
     }
-    if (closes[i]) wrapped.push_back({Kind::kSymbol, QStringLiteral(", '')")});
+    if (closes[i]) {
+      wrapped.push_back(
+          {Kind::kSymbol, pg ? QStringLiteral(" AS text), '')") : QStringLiteral(", '')")});
+    }
   }
   out = std::move(wrapped);
 }
@@ -246,7 +413,10 @@ int OperandStart(const std::vector<Piece>& out, const std::vector<int>& match, i
 // to left, so that a \ b \ c reads a \ (b \ c), and an operand that is itself such a
 // division is taken whole. The rewrite only marks where calls open and close, so that long
 // texts are not copied again for every division.
-QString RenderWithIntegerDivision(std::vector<Piece>& out) {
+//
+// PostgreSQL: int8(div((round(float8(a)))::numeric, (round(float8(b)))::numeric)), the same
+// rounding half to even and division without remainder.
+QString RenderWithIntegerDivision(std::vector<Piece>& out, bool pg) {
   const int n = static_cast<int>(out.size());
   std::vector<int> divisions;
   for (int k = 0; k < n; ++k) {
@@ -288,15 +458,19 @@ QString RenderWithIntegerDivision(std::vector<Piece>& out) {
     ++opens[leftStart];
     for (int j = leftEnd + 1; j < rightStart; ++j) dropped[j] = true;
     ++closes[rightEnd];
-    out[at].text = QStringLiteral(", ");
+    out[at].text = pg ? QStringLiteral(")))::numeric, (round(float8(") : QStringLiteral(", ");
     dropped[at] = false;
     divisionEnd[leftStart] = std::max(divisionEnd[leftStart], rightEnd);
   }
   QString result;
   for (int i = 0; i < n; ++i) {
-    for (int c = 0; c < opens[i]; ++c) result += QLatin1String("jet_intdiv(");
+    for (int c = 0; c < opens[i]; ++c) {
+      result += pg ? QLatin1String("int8(div((round(float8(") : QLatin1String("jet_intdiv(");
+    }
     if (!dropped[i]) result += out[i].text;
-    for (int c = 0; c < closes[i]; ++c) result += QLatin1Char(')');
+    for (int c = 0; c < closes[i]; ++c) {
+      result += pg ? QLatin1String(")))::numeric))") : QLatin1String(")");
+    }
   }
   return result;
 }
@@ -354,8 +528,62 @@ void CheckClientJetSqlLength(const QString& jet) {
                         .arg(kClientJetSqlLimit));
 }
 
-QString TranslateJetSql(const QString& jet) {
+namespace {
+
+// Words of the Jet SQL clients write that are never a table's or column's name.
+bool IsKeyword(const SqlToken& t) {
+  for (const char* w :
+       {"SELECT",    "FROM",    "WHERE",   "AND",   "OR",    "NOT",    "LIKE",   "IN",
+        "IS",        "NULL",    "BETWEEN", "AS",    "ON",    "JOIN",   "INNER",  "LEFT",
+        "RIGHT",     "OUTER",   "ORDER",   "GROUP", "BY",    "HAVING", "ASC",    "DESC",
+        "DISTINCT",  "ALL",     "UNION",   "CASE",  "WHEN",  "THEN",   "ELSE",   "END",
+        "LIMIT",     "EXISTS",  "CROSS",   "FULL",  "USING", "OFFSET", "ESCAPE", "EXCEPT",
+        "INTERSECT", "COLLATE", "CAST"}) {
+    if (t.isWord(w)) return true;
+  }
+  return false;
+}
+
+// For every "(" and ")" token the index of its partner, -1 without one.
+std::vector<int> MatchTokenParentheses(const std::vector<SqlToken>& tokens) {
+  std::vector<int> match(tokens.size(), -1);
+  std::vector<int> open;
+  for (int i = 0; i < static_cast<int>(tokens.size()); ++i) {
+    if (tokens[i].isSymbol("(")) {
+      open.push_back(i);
+    } else if (tokens[i].isSymbol(")") && !open.empty()) {
+      match[i] = open.back();
+      match[open.back()] = i;
+      open.pop_back();
+    }
+  }
+  return match;
+}
+
+QString Translate(const QString& jet, JetPgTarget* pg) {
   const std::vector<SqlToken> tokens = TokenizeSql(jet, SqlDialect::kJet);
+  // PostgreSQL's form of Jet's calls: pieces after a call's "(", for its commas, around its ")".
+  const std::vector<int> tokenMatch = pg ? MatchTokenParentheses(tokens) : std::vector<int>();
+  std::map<size_t, QString> afterOpen, commaAt, beforeClose, afterClose;
+  // A value as a parameter, or as a literal where the statement is stored.
+  auto value = [&](const QString& v) {
+    if (pg->quote) return pg->quote(v);
+    pg->params.emplace_back(v.toUtf8());
+    return QLatin1Char('$') + QString::number(pg->params.size());
+  };
+  auto spelled = [&](const QString& name, Kind kind) -> Piece {
+    const QString known = pg->spell ? pg->spell(name) : QString();
+    if (known.isEmpty()) {
+      if (kind == Kind::kName) return {Kind::kName, name};
+      QString quoted = name;
+      quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+      return {Kind::kQuotedName, QLatin1Char('"') + quoted + QLatin1Char('"')};
+    }
+    QString quoted = known;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return {Kind::kQuotedName, QLatin1Char('"') + quoted + QLatin1Char('"'),
+            pg->isText && pg->isText(known)};
+  };
   std::vector<Piece> out;
   out.reserve(tokens.size());
   std::map<int, QString> pendingLimit;  // paren depth -> LIMIT n of its SELECT TOP n
@@ -390,16 +618,63 @@ QString TranslateJetSql(const QString& jet) {
         prev >= 0 && out[prev].kind == Kind::kSymbol && out[prev].text == QLatin1String(".");
     switch (t.kind) {
       case Kind::kString:
-        out.push_back({Kind::kString, SqlString(t.text)});
+        if (pg) {
+          const QString v = JetStringValue(t.text);
+          const bool pattern = prev >= 0 && IsPiece(out[prev], Kind::kName, "LIKE");
+          out.push_back({Kind::kString, value(pattern ? JetLikeRegex(v) : v)});
+        } else {
+          out.push_back({Kind::kString, SqlString(t.text)});
+        }
         break;
       case Kind::kQuotedName:
-        out.push_back({Kind::kQuotedName, SqlName(t)});
+        out.push_back(pg ? spelled(UnquotedName(t), Kind::kQuotedName)
+                         : Piece{Kind::kQuotedName, SqlName(t)});
         break;
-      case Kind::kDate:
-        out.push_back({Kind::kDate, JetDateLiteral(t.text.mid(1, t.text.size() - 2))});
+      case Kind::kDate: {
+        const QString date = JetDateLiteral(t.text.mid(1, t.text.size() - 2));
+        out.push_back(
+            {Kind::kDate,
+             pg ? value(date.mid(1, date.size() - 2)) + QStringLiteral("::timestamp") : date});
         break;
+      }
       case Kind::kName:
-        if (afterDot) {
+        if (pg && !afterDot && callFollows) {
+          const int open = next;
+          const int close = tokenMatch[open];
+          if (close < 0) {
+            throw EngineError(engine_error::kSyntaxError,
+                              QStringLiteral("Syntax error: a parenthesis is not closed."));
+          }
+          std::vector<size_t> commas;
+          int level = 0;
+          for (int k = open + 1; k < close; ++k) {
+            if (tokens[k].isSymbol("(")) ++level;
+            if (tokens[k].isSymbol(")")) --level;
+            if (level == 0 && tokens[k].isSymbol(",")) commas.push_back(k);
+          }
+          const bool empty = nextSolid(open) == close;
+          const int args = empty ? 0 : static_cast<int>(commas.size()) + 1;
+          const std::optional<PgCall> call = PgCallFor(t.text, args);
+          if (!call) {
+            out.push_back({Kind::kName, t.text});
+            break;
+          }
+          AppendPieces(out, call->head);
+          if (call->dropParens) {
+            i = close;
+            break;
+          }
+          afterOpen[open] = call->afterOpen;
+          for (size_t c = 0; c < commas.size() && !call->commas.isEmpty(); ++c) {
+            commaAt[commas[c]] = call->commas[std::min<qsizetype>(c, call->commas.size() - 1)];
+          }
+          beforeClose[close] = call->beforeClose;
+          afterClose[close] = call->tail;
+        } else if (pg && (afterDot || !IsKeyword(t)) && !t.isWord("TRUE") && !t.isWord("FALSE") &&
+                   !t.isWord("YES") && !t.isWord("NO") && !t.isWord("MOD") &&
+                   !t.isWord("DISTINCTROW") && !t.isWord("TOP")) {
+          out.push_back(spelled(t.text, Kind::kName));
+        } else if (afterDot) {
           out.push_back({Kind::kName, t.text});
         } else if (t.isWord("DISTINCTROW")) {
           // Over one table DISTINCTROW changes nothing; drop it with its blank.
@@ -418,9 +693,9 @@ QString TranslateJetSql(const QString& jet) {
           i = next;
           if (i + 1 < tokens.size() && tokens[i + 1].kind == Kind::kSpace) ++i;
         } else if ((t.isWord("TRUE") || t.isWord("YES")) && !callFollows) {
-          out.push_back({Kind::kNumber, QStringLiteral("1")});
+          out.push_back({Kind::kNumber, pg ? QStringLiteral("TRUE") : QStringLiteral("1")});
         } else if ((t.isWord("FALSE") || t.isWord("NO")) && !callFollows) {
-          out.push_back({Kind::kNumber, QStringLiteral("0")});
+          out.push_back({Kind::kNumber, pg ? QStringLiteral("FALSE") : QStringLiteral("0")});
         } else if (t.isWord("MOD")) {
           out.push_back({Kind::kSymbol, QStringLiteral("%")});
         } else if (t.isWord("LEFT") && callFollows) {
@@ -435,10 +710,15 @@ QString TranslateJetSql(const QString& jet) {
         if (t.text == QLatin1String("(")) {
           ++depth;
           out.push_back({Kind::kSymbol, t.text});
+          if (pg && afterOpen.contains(i)) AppendPieces(out, afterOpen[i]);
         } else if (t.text == QLatin1String(")")) {
           flushLimit(depth);
           if (depth > 0) --depth;
+          if (pg && beforeClose.contains(i)) AppendPieces(out, beforeClose[i]);
           out.push_back({Kind::kSymbol, t.text});
+          if (pg && afterClose.contains(i)) AppendPieces(out, afterClose[i]);
+        } else if (pg && commaAt.contains(i)) {
+          AppendPieces(out, commaAt[i]);
         } else if (t.text == QLatin1String(";")) {
           flushLimit(depth);
           out.push_back({Kind::kSymbol, t.text});
@@ -476,9 +756,18 @@ QString TranslateJetSql(const QString& jet) {
     out.insert(out.end(), tail.begin(), tail.end());
   }
 
-  CompareTextWithoutCase(out);
-  WrapConcatenation(out);
-  return RenderWithIntegerDivision(out);
+  if (pg) RewritePgLike(out);
+  CompareTextWithoutCase(out, pg != nullptr);
+  WrapConcatenation(out, pg != nullptr);
+  return RenderWithIntegerDivision(out, pg != nullptr);
+}
+
+}  // namespace
+
+QString TranslateJetSql(const QString& jet) { return Translate(jet, nullptr); }
+
+QString TranslateJetSqlForPostgres(const QString& jet, JetPgTarget& target) {
+  return Translate(jet, &target);
 }
 
 QString StripTrailingSemicolons(QString sql) {
