@@ -47,7 +47,7 @@ QString PgQuoteName(const QString& name) {
 }
 
 PgConnection::PgConnection(const QString& location, int statementTimeoutMs)
-    : conn_(nullptr, &PQfinish) {
+    : conn_(nullptr, &PQfinish), statementTimeoutMs_(statementTimeoutMs) {
   const QByteArray dbname = location.trimmed().toUtf8();
   const QByteArray timeout = QByteArray::number(kServerConnectTimeoutSeconds);
   // The statement limit travels as a startup option, so no statement runs without it.
@@ -92,6 +92,37 @@ PgResult PgConnection::Exec(const QString& sql, const std::vector<PgParam>& para
   if (state && QByteArray(state) == "57014") throw Stopped();  // cancelled or timed out
   throw EngineError(ErrorNumber(QByteArray(state ? state : "")),
                     QString::fromUtf8(PQresultErrorField(raw, PG_DIAG_MESSAGE_PRIMARY)));
+}
+
+PgResult PgConnection::ExecConfined(const QString& sql, const std::vector<PgParam>& params) {
+  Exec(QStringLiteral("BEGIN READ ONLY"));
+  try {
+    // The session's limit could have been changed by an earlier client statement
+    // (set_config): the transaction sets its own.
+    Exec(QStringLiteral("SET LOCAL statement_timeout = %1").arg(statementTimeoutMs_));
+    PgResult result = Exec(sql, params);
+    Exec(QStringLiteral("COMMIT"));
+    return result;
+  } catch (...) {
+    if (Usable()) {
+      PGresult* rollback = PQexec(conn_.get(), "ROLLBACK");
+      PQclear(rollback);
+    }
+    throw;
+  }
+}
+
+QString PgConnection::QuoteLiteral(const QString& value) const {
+  const QByteArray utf8 = value.toUtf8();
+  char* quoted = PQescapeLiteral(conn_.get(), utf8.constData(), utf8.size());
+  if (!quoted) {
+    throw EngineError(
+        engine_error::kSyntaxError,
+        QStringLiteral("The text cannot be stored: %1").arg(LibpqMessage(conn_.get())));
+  }
+  const QString result = QString::fromUtf8(quoted);
+  PQfreemem(quoted);
+  return result;
 }
 
 PGresult* PgConnection::Run(const QByteArray& text, const std::vector<const char*>& values) {

@@ -46,6 +46,8 @@ class PgResult {
     return Bytes(row, column);
   }
   QString ColumnName(int column) const { return QString::fromUtf8(PQfname(result_.get(), column)); }
+  Oid ColumnType(int column) const { return PQftype(result_.get(), column); }
+  int ColumnModifier(int column) const { return PQfmod(result_.get(), column); }
   // The number of rows an UPDATE, DELETE or INSERT touched.
   int Affected() const { return QByteArray(PQcmdTuples(result_.get())).toInt(); }
 
@@ -71,6 +73,12 @@ class PgConnection {
   // runs while this thread waits on the socket, and is cancelled on the server once `stop`
   // is due (error 3000).
   PgResult Exec(const QString& sql, const std::vector<PgParam>& params = {});
+  // A client's statement (one SELECT, as sent by the server): run in a READ ONLY transaction
+  // held to statement_timeout, whatever the session's settings have become.
+  PgResult ExecConfined(const QString& sql, const std::vector<PgParam>& params);
+  // A value as a quoted literal, for a statement that is stored (a view) and so cannot
+  // take parameters.
+  QString QuoteLiteral(const QString& value) const;
   // The request this connection works for; {} when it goes back to the pool.
   void SetStop(PgStop stop) { stop_ = stop; }
 
@@ -79,6 +87,7 @@ class PgConnection {
 
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
   PgStop stop_;
+  int statementTimeoutMs_;
 };
 
 // Quotes an identifier for PostgreSQL.

@@ -3,7 +3,10 @@
 #include <optional>
 
 #include "engine/engine_error.h"
+#include "engine/jet_sql.h"
+#include "engine/select_shape.h"
 #include "engine/set_opener.h"
+#include "postgres/pg_client_sql.h"
 #include "postgres/pg_recordset.h"
 #include "postgres/pg_shared.h"
 #include "postgres/pg_types.h"
@@ -60,6 +63,75 @@ std::vector<Relation> Relations(PgConnection& connection) {
   return relations;
 }
 
+std::optional<Relation> FindRelation(PgConnection& connection, const QString& name) {
+  for (const Relation& relation : Relations(connection)) {
+    if (relation.name.compare(name, Qt::CaseInsensitive) == 0) return relation;
+  }
+  return std::nullopt;
+}
+
+// The catalogue's names of the types of a result's columns.
+QStringList ResultTypes(PgConnection& connection, const PgResult& result) {
+  QStringList oids, modifiers;
+  for (int c = 0; c < result.Columns(); ++c) {
+    oids << QString::number(result.ColumnType(c));
+    modifiers << QString::number(result.ColumnModifier(c));
+  }
+  if (oids.isEmpty()) return {};
+  const PgResult types = connection.Exec(
+      QStringLiteral("SELECT format_type(o, m) FROM unnest($1::oid[], $2::int[]) WITH "
+                     "ORDINALITY u(o, m, n) ORDER BY n"),
+      {QByteArray("{") + oids.join(QLatin1Char(',')).toUtf8() + '}',
+       QByteArray("{") + modifiers.join(QLatin1Char(',')).toUtf8() + '}'});
+  QStringList names;
+  for (int r = 0; r < types.Rows(); ++r) names << types.Text(r, 0);
+  return names;
+}
+
+// A set over a client's Jet SELECT. All the columns of one table with a primary key, read
+// without grouping or joins: the table's rows in the query's order and choice, editable.
+// Any other query: a read-only snapshot of its rows.
+std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<PgShared>& shared,
+                                        PgConnection& connection, const QString& jet,
+                                        const QString& name) {
+  const PgQuery query = TranslateClientSelect(jet, CatalogueNames(connection));
+  std::optional<SimpleSelect> simple;
+  try {
+    simple = AnalyzeSimpleSelect(StripTrailingSemicolons(TranslateJetSql(jet)));
+  } catch (const EngineError&) {
+    // Not of that shape, then; PostgreSQL has read it.
+  }
+  std::optional<Relation> table;
+  if (simple && simple->selectList.trimmed() == QLatin1String("*")) {
+    table = FindRelation(connection, simple->table);
+  }
+  PgSetSource source;
+  source.query = query;
+  std::vector<FieldInfo> fields;
+  if (table && !table->view) {
+    source.keyColumns = PrimaryKey(connection, table->name);
+  }
+  if (!source.keyColumns.isEmpty()) {
+    source.table = table->name;
+    for (const PgColumn& column : Columns(connection, table->name)) {
+      source.columns << column.name;
+      fields.push_back(PgField(column, table->name));
+    }
+  } else {
+    source.rows = std::make_shared<PgResult>(connection.ExecConfined(query.sql, query.params));
+    const QStringList types = ResultTypes(connection, *source.rows);
+    for (int c = 0; c < source.rows->Columns(); ++c) {
+      PgColumn column;
+      column.name = source.rows->ColumnName(c);
+      column.type = types.value(c);
+      source.columns << column.name;
+      fields.push_back(PgField(column, QString()));
+    }
+  }
+  return std::make_unique<PgRecordset>(shared, connection, name, std::move(source),
+                                       std::move(fields));
+}
+
 // A table or view by name, in any case; 3078 when there is none.
 std::unique_ptr<Recordset> OpenNamedSet(const std::shared_ptr<PgShared>& shared,
                                         const QString& name) {
@@ -85,11 +157,6 @@ std::unique_ptr<Recordset> OpenNamedSet(const std::shared_ptr<PgShared>& shared,
   if (!found->view) source.keyColumns = PrimaryKey(*connection, found->name);
   return std::make_unique<PgRecordset>(shared, *connection, found->name, std::move(source),
                                        std::move(fields));
-}
-
-[[noreturn]] void NotYet(const QString& what) {
-  throw EngineError(engine_error::kNotSupported,
-                    QStringLiteral("%1 is not available for server databases yet.").arg(what));
 }
 
 }  // namespace
@@ -125,13 +192,55 @@ void PgDatabase::CheckOpen() const {
 
 std::unique_ptr<Recordset> PgDatabase::OpenRecordset(const QString& source) {
   CheckOpen();
-  if (LooksLikeSql(source)) NotYet(QStringLiteral("A query text"));
+  if (LooksLikeSql(source)) {
+    PgPool::Lease connection = shared_->Borrow();
+    return OpenQuerySet(shared_, *connection, source, source);
+  }
   return OpenNamedSet(shared_, source);
 }
 
-QueryDef PgDatabase::CreateQueryDef(const QString&, const QString&) {
+QueryDef PgDatabase::CreateQueryDef(const QString& name, const QString& jetSql) {
   CheckOpen();
-  NotYet(QStringLiteral("Creating a query"));
+  PgPool::Lease connection = shared_->Borrow();
+  const PgNames names = CatalogueNames(*connection);
+  if (name.isEmpty()) {
+    // Refuses anything but one reading statement before the query is used.
+    const PgQuery query = TranslateClientSelect(jetSql, names);
+    connection->ExecConfined(
+        QStringLiteral("SELECT * FROM (%1\n) AS corvane_q LIMIT 0").arg(query.sql), query.params);
+    std::shared_ptr<PgShared> shared = shared_;
+    return QueryDef(QString(), [shared, jetSql] {
+      if (!shared->open) {
+        throw EngineError(engine_error::kClosed, QStringLiteral("The database is closed."));
+      }
+      PgPool::Lease lease = shared->Borrow();
+      return OpenQuerySet(shared, *lease, jetSql, QLatin1String(Recordset::kTemporaryName));
+    });
+  }
+  if (FindRelation(*connection, name)) {
+    throw EngineError(engine_error::kAlreadyExists,
+                      QStringLiteral("An object named '%1' already exists.").arg(name));
+  }
+  // A view keeps its statement: the values are quoted into it, by libpq.
+  const PgQuery query = TranslateClientSelect(jetSql, names, &*connection);
+  connection->ExecConfined(
+      QStringLiteral("SELECT * FROM (%1\n) AS corvane_q LIMIT 0").arg(query.sql), {});
+  try {
+    connection->Exec(QStringLiteral("CREATE VIEW %1 AS %2\n").arg(PgQuoteName(name), query.sql));
+  } catch (const EngineError& error) {
+    if (error.number() != engine_error::kReadOnly) throw;
+    throw EngineError(engine_error::kReadOnly,
+                      QStringLiteral("The server database does not let this server save queries "
+                                     "(%1): its role needs the CREATE privilege on the schema.")
+                          .arg(error.description()));
+  }
+  std::shared_ptr<PgShared> shared = shared_;
+  return QueryDef(name, [shared, name] {
+    if (!shared->open) {
+      throw EngineError(engine_error::kClosed, QStringLiteral("The database is closed."));
+    }
+    return OpenNamedSet(shared, name);
+  });
 }
 
 std::vector<QueryDef> PgDatabase::QueryDefs() const {
@@ -162,9 +271,26 @@ QStringList PgDatabase::QueryFieldNames(const QString& name) const {
   return names;
 }
 
-void PgDatabase::DeleteQueryDef(const QString&) {
+void PgDatabase::DeleteQueryDef(const QString& name) {
   CheckOpen();
-  NotYet(QStringLiteral("Removing a query"));
+  PgPool::Lease connection = shared_->Borrow();
+  // Removing a client's query is the clean-up after its work failed, often because its time
+  // was up: it must not be stopped in turn.
+  connection->SetStop({});
+  const std::optional<Relation> view = FindRelation(*connection, name);
+  if (!view || !view->view) {
+    throw EngineError(engine_error::kItemNotFound,
+                      QStringLiteral("There is no query named '%1'.").arg(name));
+  }
+  try {
+    connection->Exec(QStringLiteral("DROP VIEW %1").arg(PgQuoteName(view->name)));
+  } catch (const EngineError& error) {
+    if (error.number() != engine_error::kReadOnly) throw;
+    throw EngineError(engine_error::kReadOnly,
+                      QStringLiteral("The server database does not let this server remove the "
+                                     "query '%1' (%2): only its owner may.")
+                          .arg(view->name, error.description()));
+  }
 }
 
 std::vector<TableDef> PgDatabase::TableDefs() const {

@@ -5,6 +5,7 @@
 
 #include "engine/engine_error.h"
 #include "engine/field_values.h"
+#include "engine/jet_sql.h"
 #include "postgres/pg_shared.h"
 #include "postgres/pg_types.h"
 
@@ -13,6 +14,16 @@ namespace corvane {
 namespace {
 
 QString Placeholder(int n) { return QLatin1Char('$') + QString::number(n); }
+
+// Values joined so that no two lists of values give the same text (Null apart from any
+// text).
+void AppendIdentity(QByteArray& identity, const PgParam& value) {
+  if (!value) {
+    identity += '\x01';
+    return;
+  }
+  identity += QByteArray::number(value->size()) + ':' + *value;
+}
 
 }  // namespace
 
@@ -30,12 +41,32 @@ PgRecordset::PgRecordset(std::shared_ptr<PgShared> shared, PgConnection& connect
     QStringList key;
     for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
     const QString order = key.join(QStringLiteral(", "));
+    // A query's rows are the table's, in the query's order: its key columns are read.
     const PgResult result =
-        connection.Exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(order, table));
+        source_.query.sql.isEmpty()
+            ? connection.Exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(order, table))
+            : connection.ExecConfined(source_.query.sql, source_.query.params);
+    std::vector<int> keyAt;
+    for (const QString& c : source_.keyColumns) {
+      int at = 0;
+      while (at < result.Columns() && result.ColumnName(at) != c) ++at;
+      if (at == result.Columns()) {
+        throw EngineError(engine_error::kGeneric,
+                          QStringLiteral("The query does not read the key column '%1'.").arg(c));
+      }
+      keyAt.push_back(at);
+    }
     keys_.reserve(static_cast<size_t>(result.Rows()) * KeyWidth());
     for (int r = 0; r < result.Rows(); ++r) {
-      for (int k = 0; k < KeyWidth(); ++k) keys_.push_back(result.Bytes(r, k));
+      for (int k = 0; k < KeyWidth(); ++k) keys_.push_back(result.Bytes(r, keyAt[k]));
     }
+  } else if (source_.rows) {
+    const PgResult& result = *source_.rows;
+    rows_.resize(result.Rows());
+    for (int r = 0; r < result.Rows(); ++r) {
+      for (int c = 0; c < result.Columns(); ++c) rows_[r].push_back(result.Param(r, c));
+    }
+    source_.rows.reset();
   } else {
     const PgResult result =
         connection.Exec(QStringLiteral("SELECT %1 FROM %2").arg(selectList_, table));
@@ -213,9 +244,51 @@ void PgRecordset::Delete() {
   CurrentDeleted();
 }
 
-void PgRecordset::Find(const QString&, int64_t) {
-  throw EngineError(engine_error::kNotSupported,
-                    QStringLiteral("Finding records is not available for server databases yet."));
+QByteArray PgRecordset::Identity(int64_t position) const {
+  QByteArray identity;
+  if (Updatable()) {
+    for (int k = 0; k < KeyWidth(); ++k) AppendIdentity(identity, keys_[position * KeyWidth() + k]);
+  } else {
+    for (const PgParam& value : rows_[position]) AppendIdentity(identity, value);
+  }
+  return identity;
+}
+
+void PgRecordset::Find(const QString& criterion, int64_t from) {
+  CheckClientJetSqlLength(criterion);
+  // The criterion names the set's fields; its values travel as parameters after the query's.
+  JetPgTarget target = FieldNames(fields_, source_.table).Target();
+  target.params = source_.query.params;
+  const QString condition = TranslateJetSqlForPostgres(criterion, target);
+  QString read;
+  if (Updatable()) {
+    QStringList key;
+    for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
+    read = key.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + PgQuoteName(source_.table);
+  } else if (!source_.query.sql.isEmpty()) {
+    read = QStringLiteral("* FROM (%1\n) AS corvane_q").arg(source_.query.sql);
+  } else {
+    read = selectList_ + QStringLiteral(" FROM ") + PgQuoteName(source_.table);
+  }
+  StepConnection connection = Connect();
+  // The matches, whole: a snapshot's rows are told apart by their values only.
+  const PgResult result = connection->ExecConfined(
+      QStringLiteral("SELECT %1 WHERE (%2\n)").arg(read, condition), target.params);
+  QSet<QByteArray> matches;
+  for (int r = 0; r < result.Rows(); ++r) {
+    QByteArray identity;
+    for (int c = 0; c < result.Columns(); ++c) AppendIdentity(identity, result.Param(r, c));
+    matches.insert(identity);
+  }
+  noMatch_ = true;
+  if (matches.isEmpty()) return;
+  for (int64_t i = std::max<int64_t>(from, 0); i < KeyCount(); ++i) {
+    if (matches.contains(Identity(i))) {
+      noMatch_ = false;
+      GoTo(i);
+      return;
+    }
+  }
 }
 
 }  // namespace corvane

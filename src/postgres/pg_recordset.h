@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/recordset.h"
+#include "postgres/pg_client_sql.h"
 #include "postgres/pg_connection.h"
 #include "postgres/pg_pool.h"
 
@@ -17,10 +18,15 @@ struct PgShared;
 // keeps the keys and reads each record by key when it becomes current, so other Corvane
 // servers' changes show on the next fetch. Without (a view, or a table without a primary
 // key) it keeps the rows as read when it opened and is read-only.
+//
+// A set over a client's query reads it confined to reading: with key columns its rows are
+// one table's rows (their order and choice are the query's), without it is a snapshot.
 struct PgSetSource {
-  QString table;           // the relation, as named in the catalogue
-  QStringList columns;     // its columns, in field order
-  QStringList keyColumns;  // primary key columns, in key order; empty: read-only snapshot
+  QString table;                   // the relation, as named in the catalogue; empty for a query
+  QStringList columns;             // its columns, in field order
+  QStringList keyColumns;          // primary key columns, in key order; empty: read-only snapshot
+  PgQuery query;                   // a client's query the set reads; empty: the relation
+  std::shared_ptr<PgResult> rows;  // the query's rows, when already read
 };
 
 class PgRecordset final : public Recordset {
@@ -46,6 +52,8 @@ class PgRecordset final : public Recordset {
   // "k1 = $n AND k2 = $n+1", and the current key's values as parameters.
   QString KeyCondition(int firstParameter) const;
   void AppendKey(std::vector<PgParam>& params, int64_t position) const;
+  // The text of a record's key or a snapshot's row, to compare the matches of a find with.
+  QByteArray Identity(int64_t position) const;
   void ShowRow(const std::vector<PgParam>& row);
   // The connection for one step: the one lent while the set opens, or one borrowed from the
   // pool for the step (a request never holds two).

@@ -1,0 +1,248 @@
+// Clients' Jet SQL on a server database: the same rows, order and matches as on a database
+// file, for sort texts, find criteria and queries; values never spliced into statements;
+// queries confined to reading; saved queries as views.
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "engine/database.h"
+#include "engine/jet_sql.h"
+#include "pg_fixture.h"
+#include "support/sqlite_files.h"
+
+namespace corvane::test {
+namespace {
+
+// Texts that sort and match differently with and without case, Jet's wildcards and
+// PostgreSQL's (% _) as plain characters, a quote, non-ASCII letters, Nulls.
+constexpr const char* kRows =
+    "INSERT INTO people (name, age, born) VALUES ('bob', 20, '2001-05-06 00:00:00'), "
+    "('Ann', 10, '1999-12-31 23:59:00'), ('carl', NULL, NULL), (NULL, 31, '2000-01-02 "
+    "00:00:00'), ('ANN', 44, '2010-03-04 05:06:07'), ('O''Brien', 15, '2000-01-01 00:00:00'), "
+    "('R2D2', 7, NULL), ('100%_off', 3, NULL), ('\u00c9mile', 12, NULL), ('emile', 13, NULL), "
+    "('zo\u00eb', 28, NULL), ('[x]', 0, NULL), ('a*b', 9, NULL)";
+
+class PgJetSqlTest : public PgTest {
+ protected:
+  void SetUp() override {
+    PgTest::SetUp();
+    if (IsSkipped()) return;
+    file_ = dir_.filePath("people.db");
+    ExecOnFile(file_,
+               "CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(20), "
+               "age LONG, born DATETIME)");
+    ExecOnFile(file_, QString::fromUtf8(kRows));
+    Exec("CREATE TABLE people (id serial PRIMARY KEY, name varchar(20), age int, born timestamp)");
+    Exec(QString::fromUtf8(kRows));
+    sqlite_ = OpenDatabase(file_);
+    pg_ = served_.Open(Location());
+  }
+
+  // Every record of a set, its values as texts.
+  static QStringList Records(Recordset& rs) {
+    QStringList records;
+    if (rs.RecordCount() == 0) return records;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+      QStringList values;
+      for (int i = 0; i < rs.FieldCount(); ++i) {
+        const Variant v = rs.Value(i);
+        values << (v.isNull() ? QStringLiteral("<null>") : v.toText());
+      }
+      records << values.join(QLatin1Char('|'));
+    }
+    return records;
+  }
+  static QStringList Query(Database& db, const QString& jet) {
+    return Records(*db.CreateQueryDef(QString(), jet).OpenRecordset());
+  }
+  // The positions FindFirst and FindNext visit in a set sorted by name.
+  static std::vector<int64_t> Finds(Database& db, const QString& criterion) {
+    auto rs =
+        db.CreateQueryDef(QString(), "SELECT * FROM People ORDER BY Name, id").OpenRecordset();
+    std::vector<int64_t> visited;
+    for (rs->FindFirst(criterion); !rs->NoMatch(); rs->FindNext(criterion)) {
+      visited.push_back(rs->AbsolutePosition());
+      if (visited.size() > 20) break;
+    }
+    return visited;
+  }
+
+  QTemporaryDir dir_;
+  QString file_;
+  ServedDatabases served_;
+  std::unique_ptr<Database> sqlite_;
+  std::unique_ptr<Database> pg_;
+};
+
+TEST_F(PgJetSqlTest, SortTextsOrderAsOnAFileWithoutCaseAndNullsFirst) {
+  for (const char* sort :
+       {"SELECT * FROM [people] ORDER BY name, id", "SELECT * FROM people ORDER BY Name DESC, id",
+        "SELECT * FROM people ORDER BY age DESC, name", "SELECT * FROM people ORDER BY born, id",
+        "SELECT * FROM People ORDER BY [NAME] ASC, id DESC;"}) {
+    const QStringList expected = Query(*sqlite_, sort);
+    ASSERT_EQ(expected.size(), 13) << sort;
+    EXPECT_EQ(Query(*pg_, sort), expected) << sort;
+  }
+  // A sorted table is still the table's rows: it can be edited.
+  auto rs =
+      pg_->CreateQueryDef(QString(), "SELECT * FROM people ORDER BY name DESC").OpenRecordset();
+  EXPECT_TRUE(rs->Updatable());
+  // ASCII letters without case, then by code point (a file's NOCASE): \u00c9 after z.
+  EXPECT_EQ(rs->Value(1).toText(), "\u00c9mile");
+  rs->Edit();
+  rs->SetValue(2, Variant(int64_t{29}));
+  rs->Update();
+  EXPECT_EQ(Value("SELECT age FROM people WHERE name = '\u00c9mile'"), "29");
+}
+
+TEST_F(PgJetSqlTest, FindCriteriaMatchAsOnAFile) {
+  for (const char* criterion : {"name Like 'a*'",
+                                "name Like '*N'",
+                                "name = 'BOB'",
+                                "name <> 'bob'",
+                                "age > 15",
+                                "name Like '[!a-c]*'",
+                                "name Like '*''*'",
+                                "name Like '*%*'",
+                                "name Like '*_*'",
+                                "name Like '?nn'",
+                                "name Like 'R#D#'",
+                                "name Like '[[]*'",
+                                "name Like 'a[*]b'",
+                                "name Not Like '*e*'",
+                                "name Like 'emile'",
+                                "born >= #1/1/2000# And age < 40",
+                                "name & age Like 'ann*'",
+                                "Len(name) = 4",
+                                "UCase(name) = 'CARL'",
+                                "name > 'b'",
+                                "age \\ 10 = 1",
+                                "age Mod 10 = 0",
+                                "(age > 15) = True",
+                                "name Is Null"}) {
+    const std::vector<int64_t> expected = Finds(*sqlite_, criterion);
+    EXPECT_EQ(Finds(*pg_, criterion), expected) << criterion;
+  }
+  // Nulls first, '[' before letters, case ignored, \u00c9 after z.
+  EXPECT_EQ(Finds(*pg_, "name Like 'a*'"), (std::vector<int64_t>{3, 4, 5}));
+  EXPECT_EQ(Finds(*pg_, "name Like '*mile'"), (std::vector<int64_t>{8, 12}));
+  // A find on a set without a key (a view) matches its rows by their values.
+  Exec("CREATE VIEW grown AS SELECT name, age FROM people WHERE age >= 10");
+  auto rs = pg_->OpenRecordset("grown");
+  rs->FindFirst("name Like 'o*'");
+  ASSERT_FALSE(rs->NoMatch());
+  EXPECT_EQ(rs->Value(0).toText(), "O'Brien");
+  rs->FindNext("name Like 'o*'");
+  EXPECT_TRUE(rs->NoMatch());
+  EXPECT_EQ(rs->Value(0).toText(), "O'Brien");  // stays on the last match
+}
+
+TEST_F(PgJetSqlTest, QueriesReadAsOnAFile) {
+  for (const char* query : {
+           "SELECT id, name FROM people WHERE name = 'ann' ORDER BY id",
+           "SELECT TOP 3 name, age FROM people ORDER BY age DESC",
+           "SELECT id, name & '-' & age AS tag FROM people ORDER BY id",
+           "SELECT id, age Mod 3 AS m, age \\ 4 AS d FROM people WHERE age Is Not Null ORDER BY id",
+           "SELECT id FROM people WHERE born > #12/31/1999 11:00 PM# ORDER BY id",
+           "SELECT id, UCase(name) AS u, LCase(name) AS l, Len(name) AS n, Mid(name, 2, 2) AS m, "
+           "Left(name, 1) AS a, Right(name, 2) AS b, InStr(name, 'N') AS i FROM people ORDER BY "
+           "id",
+           "SELECT id, Nz(age, 0) AS n, IIf(age > 15, 'old', 'young') AS o, Year(born) AS y, "
+           "Month(born) AS mo, Day(born) AS d, Hour(born) AS h FROM people ORDER BY id",
+           "SELECT id, CInt(age / 4) AS r, CStr(age) AS s, Val(' 12 abc') AS v FROM people "
+           "ORDER BY id",
+           "SELECT DISTINCTROW name FROM People WHERE name Like '[a-c]*' AND age > 15 ORDER BY "
+           "name",
+           "SELECT count(*) AS n FROM people WHERE (age > 10) = False",
+       }) {
+    const QStringList expected = Query(*sqlite_, query);
+    EXPECT_EQ(Query(*pg_, query), expected) << query;
+  }
+  EXPECT_EQ(Query(*pg_, "SELECT id, name FROM people WHERE name = 'ann' ORDER BY id"),
+            (QStringList{"2|Ann", "5|ANN"}));
+  // A query over something else than one table's rows is read once, read-only.
+  auto rs = pg_->OpenRecordset("SELECT name, age FROM people WHERE age > 40");
+  EXPECT_FALSE(rs->Updatable());
+  EXPECT_EQ(Records(*rs), QStringList{"ANN|44"});
+}
+
+TEST_F(PgJetSqlTest, ValuesAreParametersAndQueriesMayOnlyRead) {
+  JetPgTarget target;
+  const QString sql = TranslateJetSqlForPostgres(
+      "SELECT * FROM people WHERE name = 'x''; DROP TABLE people; --' OR born = #1/2/2000#",
+      target);
+  EXPECT_FALSE(sql.contains("DROP")) << sql.toStdString();
+  ASSERT_EQ(target.params.size(), 2u);
+  EXPECT_EQ(*target.params[0], "x'; DROP TABLE people; --");
+  EXPECT_EQ(*target.params[1], "2000-01-02 00:00:00");
+  EXPECT_EQ(Query(*pg_, "SELECT id FROM people WHERE name = 'x''; DROP TABLE people; --'"),
+            QStringList{});
+  for (const char* refused :
+       {"DELETE FROM people", "UPDATE people SET age = 1", "SELECT 1; DELETE FROM people",
+        "SELECT * INTO copied FROM people", "SELECT * FROM people FOR UPDATE",
+        "SELECT set_config('default_transaction_read_only', 'off', false), "
+        "nextval('people_id_seq')"}) {
+    const int32_t error =
+        ErrorNumber([&] { pg_->CreateQueryDef(QString(), refused).OpenRecordset(); });
+    EXPECT_TRUE(error == engine_error::kReadOnly || error == engine_error::kSyntaxError)
+        << refused << ": " << error;
+  }
+  EXPECT_EQ(Value("SELECT count(*) FROM people"), "13");
+  EXPECT_EQ(Value("SELECT last_value FROM people_id_seq"), "13");
+  // A find criterion is confined as well.
+  auto rs = pg_->OpenRecordset("people");
+  EXPECT_NE(ErrorNumber([&] { rs->FindFirst("id = nextval('people_id_seq')"); }), 0);
+  EXPECT_EQ(Value("SELECT last_value FROM people_id_seq"), "13");
+  EXPECT_EQ(ErrorNumber([&] { rs->FindFirst("name Like age"); }), engine_error::kSyntaxError);
+}
+
+TEST_F(PgJetSqlTest, SavedQueriesAreViewsAndARoleWithoutTheRightIsToldSo) {
+  const QueryDef saved = pg_->CreateQueryDef("Young",
+                                             "SELECT name FROM people WHERE age < 10 "
+                                             "AND name <> 'a*b' ORDER BY name");
+  EXPECT_EQ(Value("SELECT count(*) FROM pg_views WHERE viewname = 'Young'"), "1");
+  EXPECT_EQ(Records(*saved.OpenRecordset()), (QStringList{"100%_off", "[x]", "R2D2"}));
+  EXPECT_EQ(ErrorNumber([&] { pg_->CreateQueryDef("PEOPLE", "SELECT * FROM people"); }),
+            engine_error::kAlreadyExists);
+  pg_->DeleteQueryDef("young");
+  EXPECT_EQ(Value("SELECT count(*) FROM pg_views WHERE viewname = 'Young'"), "0");
+  EXPECT_EQ(ErrorNumber([&] { pg_->DeleteQueryDef("young"); }), engine_error::kItemNotFound);
+  EXPECT_EQ(ErrorNumber([&] { pg_->DeleteQueryDef("people"); }), engine_error::kItemNotFound);
+
+  // A role that may read and write the rows but not create in the schema.
+  Exec(
+      "DROP ROLE IF EXISTS corvane_reader; CREATE ROLE corvane_reader LOGIN PASSWORD 'pw';"
+      "GRANT USAGE ON SCHEMA public TO corvane_reader;"
+      "GRANT SELECT, INSERT, UPDATE, DELETE ON people TO corvane_reader");
+  const QString host = qEnvironmentVariable("PGHOST");
+  const QString location =
+      QStringLiteral("postgresql://corvane_reader@%1:%2/%3")
+          .arg(QString(QUrl::toPercentEncoding(host)), qEnvironmentVariable("PGPORT"),
+               qEnvironmentVariable("PGDATABASE", "postgres"));
+  // The pool keeps the connection it opens with: the cluster's password comes back at once.
+  const QByteArray password = qgetenv("PGPASSWORD");
+  qputenv("PGPASSWORD", "pw");
+  std::unique_ptr<Database> limited;
+  try {
+    limited = served_.Open(location);
+  } catch (const EngineError& error) {
+    qputenv("PGPASSWORD", password);
+    GTEST_SKIP() << "the cluster does not let the test role log on: "
+                 << error.description().toStdString();
+  }
+  qputenv("PGPASSWORD", password);
+  try {
+    limited->CreateQueryDef("Mine", "SELECT * FROM people");
+    ADD_FAILURE() << "a role without CREATE saved a view";
+  } catch (const EngineError& error) {
+    EXPECT_EQ(error.number(), engine_error::kReadOnly);
+    EXPECT_TRUE(error.description().contains("CREATE privilege"))
+        << error.description().toStdString();
+  }
+  // Its temporary queries and finds still work.
+  EXPECT_EQ(Query(*limited, "SELECT name FROM people WHERE age = 44").size(), 1);
+  limited.reset();
+  Exec("DROP OWNED BY corvane_reader; DROP ROLE corvane_reader");
+}
+
+}  // namespace
+}  // namespace corvane::test
