@@ -731,9 +731,18 @@ QString Translate(const QString& jet, JetPgTarget* pg) {
           out.push_back({Kind::kSymbol, QStringLiteral(".")});
         } else if (t.text == QLatin1String("\\")) {
           out.push_back({Kind::kSymbol, t.text});
+        } else if (pg && t.text.contains(QLatin1Char('$'))) {
+          // PostgreSQL reads $n as a parameter and $tag$ as a text: neither is Jet's.
+          throw EngineError(engine_error::kSyntaxError,
+                            QStringLiteral("Syntax error in expression: '$' is not allowed."));
         } else {
           out.push_back({Kind::kSymbol, t.text});
         }
+        break;
+      case Kind::kComment:
+        // PostgreSQL nests /* */ comments where Jet does not: a comment could swallow what
+        // the server writes after the client's text.
+        out.push_back(pg ? Piece{Kind::kSpace, QStringLiteral(" ")} : Piece{t.kind, t.text});
         break;
       default:
         out.push_back({t.kind, t.text});

@@ -52,9 +52,15 @@ PgConnection::PgConnection(const QString& location, int statementTimeoutMs)
   const QByteArray timeout = QByteArray::number(kServerConnectTimeoutSeconds);
   // The statement limit travels as a startup option, so no statement runs without it.
   const QByteArray options = "-c statement_timeout=" + QByteArray::number(statementTimeoutMs);
-  const char* keys[] = {"dbname", "connect_timeout", "application_name", "options", nullptr};
-  const char* values[] = {dbname.constData(), timeout.constData(), "corvane-server",
-                          options.constData(), nullptr};
+  // Settings made at connecting are what RESET ALL goes back to after a client's statement.
+  const char* keys[] = {"dbname",  "connect_timeout", "application_name",
+                        "options", "client_encoding", nullptr};
+  const char* values[] = {dbname.constData(),
+                          timeout.constData(),
+                          "corvane-server",
+                          options.constData(),
+                          "UTF8",
+                          nullptr};
   // expand_dbname: the location is a whole connection text (a URI or service=NAME).
   conn_.reset(PQconnectdbParams(keys, values, 1));
   if (!conn_ || PQstatus(conn_.get()) != CONNECTION_OK) {
@@ -102,14 +108,22 @@ PgResult PgConnection::ExecConfined(const QString& sql, const std::vector<PgPara
     Exec(QStringLiteral("SET LOCAL statement_timeout = %1").arg(statementTimeoutMs_));
     PgResult result = Exec(sql, params);
     Exec(QStringLiteral("COMMIT"));
+    ResetSession();
     return result;
   } catch (...) {
     if (Usable()) {
-      PGresult* rollback = PQexec(conn_.get(), "ROLLBACK");
-      PQclear(rollback);
+      PQclear(PQexec(conn_.get(), "ROLLBACK"));
+      ResetSession();
     }
     throw;
   }
+}
+
+void PgConnection::ResetSession() {
+  // A client's statement may have changed a session setting (set_config(..., false)):
+  // the search path, the date style or the time limit of the statements that follow,
+  // which are other clients' too. Back to the settings made at connecting.
+  PQclear(PQexec(conn_.get(), "RESET ALL"));
 }
 
 QString PgConnection::QuoteLiteral(const QString& value) const {

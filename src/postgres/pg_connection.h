@@ -84,6 +84,7 @@ class PgConnection {
 
  private:
   PGresult* Run(const QByteArray& text, const std::vector<const char*>& values);
+  void ResetSession();
 
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
   PgStop stop_;

@@ -188,6 +188,22 @@ TEST_F(PgJetSqlTest, ValuesAreParametersAndQueriesMayOnlyRead) {
   }
   EXPECT_EQ(Value("SELECT count(*) FROM people"), "13");
   EXPECT_EQ(Value("SELECT last_value FROM people_id_seq"), "13");
+  // A client's change of a session setting ends with its statement: the connection is
+  // lent to other clients next.
+  Exec("CREATE SCHEMA IF NOT EXISTS elsewhere; CREATE TABLE IF NOT EXISTS elsewhere.t (x int)");
+  Query(*pg_,
+        "SELECT set_config('search_path', 'elsewhere', false) AS a, set_config('DateStyle', "
+        "'SQL, DMY', false) AS b, set_config('statement_timeout', '0', false) AS c");
+  EXPECT_EQ(pg_->TableDefs().size(), 1u);
+  EXPECT_EQ(Query(*pg_, "SELECT born FROM people WHERE id = 1"),
+            QStringList{"2001-05-06 00:00:00"});
+  // Comments are read as Jet reads them (PostgreSQL would nest these); $ is PostgreSQL's.
+  EXPECT_EQ(Query(*pg_, "SELECT id FROM people /* /* */ WHERE id = 1"), QStringList{"1"});
+  for (const char* hiding : {"SELECT $1 FROM people", "SELECT $$x$$ FROM people"}) {
+    EXPECT_EQ(ErrorNumber([&] { pg_->CreateQueryDef(QString(), hiding).OpenRecordset(); }),
+              engine_error::kSyntaxError)
+        << hiding;
+  }
   // A find criterion is confined as well.
   auto rs = pg_->OpenRecordset("people");
   EXPECT_NE(ErrorNumber([&] { rs->FindFirst("id = nextval('people_id_seq')"); }), 0);
