@@ -1,6 +1,6 @@
 // The Jet SQL translator: client texts (queries, sort orders, find criteria) as Windows-1252
-// bytes. It either gives SQLite text or refuses with its error; the result, prepared on an
-// empty database, must not fault SQLite either.
+// bytes. It either gives SQLite text (and PostgreSQL text) or refuses with its error; the
+// SQLite result, prepared on an empty database, must not fault SQLite either.
 #include <sqlite3.h>
 
 #include "base/windows1252.h"
@@ -34,6 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sqlite3_prepare_v2(Database(), sql.constData(), static_cast<int>(sql.size()), &statement,
                        nullptr);
     sqlite3_finalize(statement);
+  } catch (const EngineError&) {
+  }
+  // The PostgreSQL form of the same text, names known in any case, must not fault either.
+  try {
+    JetPgTarget target;
+    target.spell = [](const QString& name) { return name.toLower(); };
+    target.isText = [](const QString& name) { return name == QLatin1String("a"); };
+    TranslateJetSqlForPostgres(jet, target);
   } catch (const EngineError&) {
   }
   try {
