@@ -47,7 +47,7 @@ QString PgQuoteName(const QString& name) {
 }
 
 PgConnection::PgConnection(const QString& location, int statementTimeoutMs)
-    : conn_(nullptr, &PQfinish), statementTimeoutMs_(statementTimeoutMs) {
+    : conn_(nullptr, &PQfinish), clientWorkLimitMs_(statementTimeoutMs) {
   const QByteArray dbname = location.trimmed().toUtf8();
   const QByteArray timeout = QByteArray::number(kServerConnectTimeoutSeconds);
   // The statement limit travels as a startup option, so no statement runs without it.
@@ -105,7 +105,7 @@ PgResult PgConnection::ExecConfined(const QString& sql, const std::vector<PgPara
   try {
     // The session's limit could have been changed by an earlier client statement
     // (set_config): the transaction sets its own.
-    Exec(QStringLiteral("SET LOCAL statement_timeout = %1").arg(statementTimeoutMs_));
+    Exec(QStringLiteral("SET LOCAL statement_timeout = %1").arg(clientWorkLimitMs_));
     PgResult result = Exec(sql, params);
     Exec(QStringLiteral("COMMIT"));
     ResetSession();

@@ -81,6 +81,8 @@ class PgConnection {
   QString QuoteLiteral(const QString& value) const;
   // The request this connection works for; {} when it goes back to the pool.
   void SetStop(PgStop stop) { stop_ = stop; }
+  // The statement_timeout of a client's statement (ExecConfined).
+  void SetClientWorkLimit(int milliseconds) { clientWorkLimitMs_ = milliseconds; }
 
  private:
   PGresult* Run(const QByteArray& text, const std::vector<const char*>& values);
@@ -88,7 +90,7 @@ class PgConnection {
 
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
   PgStop stop_;
-  int statementTimeoutMs_;
+  int clientWorkLimitMs_;
 };
 
 // Quotes an identifier for PostgreSQL.

@@ -180,6 +180,8 @@ void PgDatabase::Close() {
   shared_->open = false;
 }
 
+void PgDatabase::SetQueryTimeLimit(int milliseconds) { shared_->clientWorkLimitMs = milliseconds; }
+
 void PgDatabase::SetCancelFlag(const std::atomic<bool>* cancel) { shared_->stop.cancel = cancel; }
 
 void PgDatabase::SetDeadline(qint64 msSinceEpoch) { shared_->stop.deadline = msSinceEpoch; }

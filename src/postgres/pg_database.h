@@ -26,9 +26,10 @@ class PgDatabase final : public Database {
   QStringList QueryFieldNames(const QString& name) const override;
   void DeleteQueryDef(const QString& name) override;
   std::vector<TableDef> TableDefs() const override;
-  // Every statement is held to statement_timeout (kClientWorkLimitMs), and stops when the
-  // request's cancel flag is set or its deadline passes.
-  void SetQueryTimeLimit(int) override {}
+  // A client's query or find is held to this statement_timeout; every statement to
+  // kClientWorkLimitMs, and stops when the request's cancel flag is set or its deadline
+  // passes.
+  void SetQueryTimeLimit(int milliseconds) override;
   // Sets keep their keys in memory; the server's temporary storage is the server's to cap.
   void SetTempStorageLimit(qint64) override {}
   void SetCancelFlag(const std::atomic<bool>* cancel) override;

@@ -6,6 +6,7 @@
 
 #include "engine/database.h"
 #include "engine/jet_sql.h"
+#include "engine/work_limits.h"
 #include "pg_fixture.h"
 #include "support/sqlite_files.h"
 
@@ -204,6 +205,11 @@ TEST_F(PgJetSqlTest, ValuesAreParametersAndQueriesMayOnlyRead) {
               engine_error::kSyntaxError)
         << hiding;
   }
+  // A client's query is held to the query time limit.
+  pg_->SetQueryTimeLimit(300);
+  const QueryDef slow = pg_->CreateQueryDef(QString(), "SELECT pg_sleep(20) AS s FROM people");
+  EXPECT_EQ(ErrorNumber([&] { slow.OpenRecordset(); }), engine_error::kGeneric);
+  pg_->SetQueryTimeLimit(kClientWorkLimitMs);
   // A find criterion is confined as well.
   auto rs = pg_->OpenRecordset("people");
   EXPECT_NE(ErrorNumber([&] { rs->FindFirst("id = nextval('people_id_seq')"); }), 0);
