@@ -129,6 +129,13 @@ TEST_P(WireTest, SortAndFindGiveTheSameOrderAndMatchesOnBothEngines) {
   // The sorted set is the table's rows: an edit is saved.
   EXPECT_EQ(Ask(*a, "Update", {"2", "Bob", "21"}).text, Message({"Data", "2", "2", "Bob", "21"}));
   EXPECT_EQ(Value("SELECT age FROM people WHERE id = 2"), "21");
+  // The text looked for goes into the criterion as it is: an apostrophe ends the criterion's
+  // text early, and the client gets the syntax error, on both engines.
+  const ClientReply quoted = Ask(*a, "FindFirst", {"0", "O'Brien"});
+  EXPECT_EQ(quoted.word, "ErrorUpdate");
+  EXPECT_FALSE(quoted.fields.value(0).isEmpty());
+  // The search began at the last record, and stays there.
+  EXPECT_EQ(Ask(*a, "SendTheData").text, Message({"Data", "4", "1", "Ann", "10"}));
 }
 
 TEST_P(WireTest, AClientsQueryIsStreamedSavedOrRemovedOnBothEngines) {
