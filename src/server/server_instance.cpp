@@ -1,6 +1,7 @@
 #include "server/server_instance.h"
 
 #include <QLocale>
+#include <QPointer>
 #include <algorithm>
 #include <climits>
 #include <utility>
@@ -200,6 +201,24 @@ void ServerInstance::OnRefreshTick() {
   } else {
     refreshTimer_.stop();
   }
+}
+
+void ServerInstance::ProbeServerDatabase(const QString& location, QObject* receiver,
+                                         std::function<void(const QString&)> answered) {
+  // The pointer to the receiver is made and read only on this thread; the worker just
+  // carries the answer back here.
+  std::function<void(const QString&)> deliver = [target = QPointer<QObject>(receiver),
+                                                 answered =
+                                                     std::move(answered)](const QString& answer) {
+    if (target) answered(answer);
+  };
+  slots_.StartOperatorWork([this, location, deliver = std::move(deliver)]() mutable {
+    bool reached = false;
+    QString answer = corvane::ProbeServerDatabase(location, &reached);
+    QMetaObject::invokeMethod(
+        this, [deliver = std::move(deliver), answer = std::move(answer)] { deliver(answer); },
+        Qt::QueuedConnection);
+  });
 }
 
 void ServerInstance::OnListenerError(const QString& description) {

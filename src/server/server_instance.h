@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "activity/activity_log.h"
@@ -112,6 +113,11 @@ class ServerInstance : public QObject {
   OperatorPrompts& Prompts() { return prompts_; }
   ActivityLog& Activity() { return activity_; }
   SlotServer& Slots() { return slots_; }
+  // Connects once to a server database on a worker and hands `answered` what it said (the
+  // server's version or why it cannot be reached) on this thread; nothing is answered once
+  // `receiver` is gone.
+  void ProbeServerDatabase(const QString& location, QObject* receiver,
+                           std::function<void(const QString&)> answered);
   // The program the Access imports run in (tests give the built server).
   void SetConversionChild(const ConversionChild& child) {
     accessPublisher_.SetConversionChild(child);

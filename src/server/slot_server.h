@@ -120,6 +120,9 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // its results (releasing the freed slots' databases) and waits for the releases.
   void SettleStoppedWork(int ms);
   int WorkerCount() const { return quickWorkers_.ThreadCount(); }
+  // Runs the operator's own slow work (a server database's test connection) on a worker of
+  // the long-work pool, so that it never holds the event loop.
+  void StartOperatorWork(std::function<void()> work) { longWorkers_.Start(std::move(work)); }
 
   // --- Timer work ---
   int16_t KeySeed() const { return keySeed_; }

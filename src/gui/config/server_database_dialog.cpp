@@ -5,16 +5,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QThread>
 #include <QVBoxLayout>
-#include <memory>
+#include <utility>
 
 #include "base/database_location.h"
-#include "postgres/served_databases.h"
 
 namespace corvane {
 
-ServerDatabaseDialog::ServerDatabaseDialog(QWidget* parent) : QDialog(parent) {
+ServerDatabaseDialog::ServerDatabaseDialog(Probe probe, QWidget* parent)
+    : QDialog(parent), probe_(std::move(probe)) {
   setWindowTitle(QStringLiteral("Server Database"));
   name_ = new QLineEdit(this);
   name_->setObjectName(QStringLiteral("txtServerName"));
@@ -65,21 +64,13 @@ void ServerDatabaseDialog::accept() {
 }
 
 void ServerDatabaseDialog::Test() {
-  // Connecting may take the whole connect timeout: it runs on a thread of its own, which
-  // touches nothing of the dialog and ends by itself even if the dialog is gone.
+  // Connecting may take the whole connect timeout, so the server does it on a worker.
   test_->setEnabled(false);
   verdict_->setText(QStringLiteral("Connecting..."));
-  auto answer = std::make_shared<QString>();
-  auto reached = std::make_shared<bool>(false);
-  QThread* probe = QThread::create([location = Location(), answer, reached] {
-    *answer = ProbeServerDatabase(location, reached.get());
-  });
-  connect(probe, &QThread::finished, this, [this, answer] {
-    verdict_->setText(*answer);
+  probe_(Location(), this, [this](const QString& answer) {
+    verdict_->setText(answer);
     test_->setEnabled(true);
   });
-  connect(probe, &QThread::finished, probe, &QObject::deleteLater);
-  probe->start();
 }
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -15,7 +16,12 @@ class ServerDatabaseDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit ServerDatabaseDialog(QWidget* parent = nullptr);
+  // Tests a connection text off the event loop and answers on it, unless the receiver is
+  // gone by then (the server's ProbeServerDatabase).
+  using Probe = std::function<void(const QString& location, QObject* receiver,
+                                   std::function<void(const QString&)> answered)>;
+
+  explicit ServerDatabaseDialog(Probe probe, QWidget* parent = nullptr);
 
   QString Name() const;
   QString Location() const;
@@ -27,6 +33,7 @@ class ServerDatabaseDialog : public QDialog {
  private:
   void Test();
 
+  Probe probe_;
   QLineEdit* name_;
   QLineEdit* location_;
   QPushButton* test_;

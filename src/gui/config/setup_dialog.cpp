@@ -197,7 +197,12 @@ void SetupDialog::Browse() {
 }
 
 void SetupDialog::AddServerDatabase() {
-  ServerDatabaseDialog dialog(this);
+  ServerDatabaseDialog dialog(
+      [this](const QString& location, QObject* receiver,
+             std::function<void(const QString&)> answered) {
+        server_.ProbeServerDatabase(location, receiver, std::move(answered));
+      },
+      this);
   if (dialog.exec() == QDialog::Accepted) {
     auto* item = new QTreeWidgetItem(controls_.databases, {dialog.Name(), dialog.Location()});
     controls_.databases->scrollToItem(item);
