@@ -11,35 +11,9 @@
 #include "postgres/pg_connection.h"
 #include "postgres/served_databases.h"
 #include "support/engine_errors.h"
+#include "support/test_database.h"
 
 namespace corvane::test {
-
-// Whether the environment names a cluster (pg_virtualenv sets PGHOST and PGPORT).
-inline bool PgAvailable() {
-  return !qEnvironmentVariableIsEmpty("PGHOST") && !qEnvironmentVariableIsEmpty("PGPORT");
-}
-inline constexpr const char* kNoCluster =
-    "No PostgreSQL cluster: run this suite through tests/postgres/run-with-cluster.sh "
-    "(ctest -L postgres does).";
-// libpq takes the host, port, user and password from the cluster's environment.
-inline QString PgLocation() {
-  return QStringLiteral("postgresql:///") + qEnvironmentVariable("PGDATABASE", "postgres");
-}
-// Runs the statements (separated by ";") on a connection of the test's own.
-inline void PgExec(const QString& sql) {
-  PgConnection connection(PgLocation(), 30000);
-  for (const QString& statement : sql.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-    connection.Exec(statement);
-  }
-}
-inline QString PgValue(const QString& sql) {
-  PgConnection connection(PgLocation(), 30000);
-  const PgResult result = connection.Exec(sql);
-  return result.Rows() > 0 && !result.IsNull(0, 0) ? result.Text(0, 0) : QString();
-}
-inline void PgEmptySchema() {
-  PgExec("DROP SCHEMA IF EXISTS public CASCADE; CREATE SCHEMA public");
-}
 
 class PgTest : public ::testing::Test {
  protected:

@@ -2,7 +2,9 @@
 // each served by two Corvane servers side by side: what one saves the other's clients see,
 // conflicting updates are refused on either, adds never collide.
 #include <QLocale>
+#include <QSet>
 #include <QTemporaryDir>
+#include <vector>
 
 #include "core/db/db_session_fixture.h"  // Message
 #include "pg_fixture.h"
@@ -11,8 +13,6 @@
 
 namespace corvane::test {
 namespace {
-
-enum class Engine { kSqlite, kPostgres };
 
 class WireTest : public ::testing::TestWithParam<Engine> {
  protected:
@@ -170,11 +170,36 @@ TEST_P(WireTest, AClientsQueryIsStreamedSavedOrRemovedOnBothEngines) {
   EXPECT_EQ(views("Kept"), "1");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothEngines, WireTest,
-                         ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                           return info.param == Engine::kSqlite ? "Sqlite" : "Postgres";
-                         });
+// More clients than one server holds, split over the two: every one opens the table and
+// adds a record at once, and each gets its own key.
+TEST_P(WireTest, OneHundredAndFiftyClientsOverTwoServersAllAddTheirRecords) {
+  constexpr int kClients = 150;
+  std::vector<std::unique_ptr<CorvaneClient>> clients;
+  for (int i = 0; i < kClients; ++i) {
+    TestServer& server = i % 2 ? second_ : first_;
+    clients.push_back(LoggedOnClient(server.port(), "bob", "secret", 12345678, 10000));
+    ASSERT_EQ(Ask(*clients.back(), "RequestTheTable", {"0", "0"}).word, "Fields") << i;
+  }
+  for (int i = 0; i < kClients; ++i) {
+    clients[i]->Send("Add", {"", "c" + QByteArray::number(i), QByteArray::number(i)});
+  }
+  QSet<QByteArray> keys;
+  for (int i = 0; i < kClients; ++i) {
+    const auto reply = clients[i]->ReadReply(10000);
+    ASSERT_TRUE(reply) << i;
+    ASSERT_EQ(reply->word, "Data") << i << reply->text.constData();
+    EXPECT_EQ(reply->fields.value(2), "c" + QByteArray::number(i));
+    keys.insert(reply->fields.value(1));
+  }
+  EXPECT_EQ(keys.size(), kClients);
+  EXPECT_EQ(Value("SELECT count(*) FROM people"), QString::number(kClients + 2));
+  // And all of them go on browsing.
+  for (int i = 0; i < kClients; ++i) {
+    EXPECT_EQ(Ask(*clients[i], "First").text, Message({"Data", "1", "1", "Ann", "10"})) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothEngines, WireTest, BothEngines(), EngineName);
 
 }  // namespace
 }  // namespace corvane::test

@@ -7,4 +7,11 @@ if ! command -v pg_virtualenv >/dev/null || ! ls /usr/lib/postgresql/*/bin/initd
   echo "skipped: PostgreSQL is not installed (apt-get install postgresql; scripts/test.sh does)"
   exit 77
 fi
-exec pg_virtualenv "$@"
+# A cluster of its own in a temporary folder (-t) on a port nothing listens on, so that runs
+# side by side do not meet.
+for attempt in $(seq 50); do
+  PGPORT=$((40000 + (RANDOM * 32768 + RANDOM) % 10000))
+  (exec 3<>"/dev/tcp/127.0.0.1/$PGPORT") 2>/dev/null || break
+done
+export PGPORT
+exec pg_virtualenv -t "$@"

@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "support/test_database.h"
+
 namespace corvane::test {
 
 namespace {
@@ -71,16 +73,7 @@ QVariant QueryOnFile(const QString& path, const QString& sql) {
 }
 
 void MakePeople(const QString& path, const QStringList& names, int nameSize) {
-  QString sql = QStringLiteral(
-                    "CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(%1), "
-                    "age SMALLINT);")
-                    .arg(nameSize);
-  for (qsizetype i = 0; i < names.size(); ++i) {
-    sql += QStringLiteral("INSERT INTO people (name, age) VALUES ('%1', %2);")
-               .arg(names[i])
-               .arg(10 * (i + 1));
-  }
-  ExecOnFile(path, sql);
+  TestDatabase(Engine::kSqlite, path).MakePeople(names, nameSize);
 }
 
 }  // namespace corvane::test

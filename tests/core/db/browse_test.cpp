@@ -4,10 +4,10 @@
 namespace corvane::test {
 namespace {
 
-using BrowseTest = DbSessionTest;
+using BrowseTest = EngineSessionTest;
 
-TEST_F(BrowseTest, FieldListAndRecordRepliesByteForByte) {
-  MakePeople(path_, {"Ann", "Bob", "Cy"});
+TEST_P(BrowseTest, FieldListAndRecordRepliesByteForByte) {
+  MakePeople({"Ann", "Bob", "Cy"});
   Exec("UPDATE people SET age = NULL WHERE name = 'Bob'");
   Publish({"people"});
   auto client = LoggedOn();
@@ -33,7 +33,7 @@ TEST_F(BrowseTest, FieldListAndRecordRepliesByteForByte) {
   EXPECT_EQ(Ask(*client, "SendTheData").fields.value(0), "1");
 }
 
-TEST_F(BrowseTest, EmptyTableHasNoRecordToMoveTo) {
+TEST_P(BrowseTest, EmptyTableHasNoRecordToMoveTo) {
   auto client = Browsing({});
   EXPECT_EQ(Ask(*client, "SendTheData").text, Message({"Data", "0", "", "", ""}));
   for (const char* word : {"First", "Prev", "Delete"}) EXPECT_EQ(Ask(*client, word).word, "BOF");
@@ -43,8 +43,8 @@ TEST_F(BrowseTest, EmptyTableHasNoRecordToMoveTo) {
   EXPECT_EQ(Events("Retrieve"), 0);
 }
 
-TEST_F(BrowseTest, UnopenableTableIsAnOpenErrorAndLeavesNoSet) {
-  MakePeople(path_, {"Ann"});
+TEST_P(BrowseTest, UnopenableTableIsAnOpenErrorAndLeavesNoSet) {
+  MakePeople({"Ann"});
   Publish({"nosuch"});
   auto client = LoggedOn();
   const ClientReply reply = Ask(*client, "RequestTheTable", {"0", "0"});
@@ -58,12 +58,12 @@ TEST_F(BrowseTest, UnopenableTableIsAnOpenErrorAndLeavesNoSet) {
   EXPECT_EQ(Events("ErrorCommand"), 1);
 }
 
-TEST_F(BrowseTest, CloseReportsWhatWasOpenThenClosesAndSendsNothing) {
+TEST_P(BrowseTest, CloseReportsWhatWasOpenThenClosesAndSendsNothing) {
   auto client = Browsing({"Ann"});
   client->Send("Close");
   EXPECT_TRUE(Silent(*client));
   ASSERT_EQ(Events("Close"), 1);
-  EXPECT_EQ(server_.activity.entries.back().database, path_);
+  EXPECT_EQ(server_.activity.entries.back().database, Location());
   EXPECT_EQ(server_.activity.entries.back().record, "1");
   EXPECT_TRUE(server_.slots().Slot(0).session.SlotDatabaseName.isEmpty());
   // Close without a database still reports and sends nothing.
@@ -72,6 +72,8 @@ TEST_F(BrowseTest, CloseReportsWhatWasOpenThenClosesAndSendsNothing) {
   EXPECT_EQ(Events("Close"), 2);
   EXPECT_TRUE(server_.activity.entries.back().database.isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, BrowseTest, BothEngines(), EngineName);
 
 }  // namespace
 }  // namespace corvane::test

@@ -1,7 +1,7 @@
 #pragma once
 
-// A server with the database commands over real SQLite files in a temporary folder, and
-// logged-on reference clients talking to it.
+// A server with the database commands over a real database (a SQLite file in a temporary
+// folder, or a server database), and logged-on reference clients talking to it.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 
 #include "client/corvane_client.h"
 #include "support/sqlite_files.h"
+#include "support/test_database.h"
 #include "support/test_server.h"
 
 namespace corvane::test {
@@ -24,26 +25,32 @@ inline QByteArray Message(const QList<QByteArray>& fields) {
 
 class DbSessionTest : public ::testing::Test {
  protected:
+  explicit DbSessionTest(Engine engine = Engine::kSqlite)
+      : db_(engine, dir_.filePath(QStringLiteral("shop.db"))) {}
+
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    path_ = dir_.filePath(QStringLiteral("shop.db"));
+    if (!db_.Prepare()) GTEST_SKIP() << kNoCluster;
     server_.UseLocale(locale_);
     ASSERT_TRUE(server_.Start());
   }
 
-  void Exec(const QString& sql) { ExecOnFile(path_, sql); }
-  QVariant Query(const QString& sql) { return QueryOnFile(path_, sql); }
+  void Exec(const QString& sql) { db_.Exec(sql); }
+  QVariant Query(const QString& sql) { return db_.Query(sql); }
+  void MakePeople(const QStringList& names) { db_.MakePeople(names); }
+  bool IsPostgres() const { return db_.IsPostgres(); }
+  QString Location() const { return db_.location(); }
 
-  // Publishes shop.db as database 0 with these lists.
+  // Publishes the database as database 0 ("shop.db") with these lists.
   void Publish(const QStringList& tables, const QStringList& queries = {}) {
-    server_.catalogue.published = {{QStringLiteral("shop.db"), path_}};
+    server_.catalogue.published = {{QStringLiteral("shop.db"), db_.location()}};
     server_.catalogue.tableLists = {tables};
     server_.catalogue.queryLists = {queries};
   }
 
   // "people" with these names, published as the only table and opened by a client.
   std::unique_ptr<CorvaneClient> Browsing(const QStringList& names) {
-    MakePeople(path_, names);
+    MakePeople(names);
     Publish({QStringLiteral("people")});
     auto client = LoggedOn();
     Ask(*client, "RequestTheTable", {"0", "0"});
@@ -98,9 +105,16 @@ class DbSessionTest : public ::testing::Test {
 
   QLocale locale_{QLocale::English, QLocale::UnitedStates};
   QTemporaryDir dir_;
-  QString path_;
+  TestDatabase db_;
   // Refreshes drop connections without a logon at once, so tests need not wait for it.
   TestServer server_{ConnectionLimits{.logonGraceMs = 0}};
+};
+
+// A suite run on a database file and on a server database (instantiated with
+// INSTANTIATE_TEST_SUITE_P(Engines, Suite, BothEngines(), EngineName)).
+class EngineSessionTest : public DbSessionTest, public ::testing::WithParamInterface<Engine> {
+ protected:
+  EngineSessionTest() : DbSessionTest(GetParam()) {}
 };
 
 }  // namespace corvane::test

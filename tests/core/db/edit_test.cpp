@@ -7,7 +7,7 @@
 namespace corvane::test {
 namespace {
 
-class EditTest : public DbSessionTest {
+class EditTest : public EngineSessionTest {
  protected:
   QString NameOf(int id) {
     return Query(QStringLiteral("SELECT name FROM people WHERE id = %1").arg(id)).toString();
@@ -17,7 +17,7 @@ class EditTest : public DbSessionTest {
   }
 };
 
-TEST_F(EditTest, UpdateSkipsTheAutoNumberAndWritesTheOtherFields) {
+TEST_P(EditTest, UpdateSkipsTheAutoNumberAndWritesTheOtherFields) {
   auto client = Browsing({"Ann", "Bob"});
   Ask(*client, "Next");
   EXPECT_EQ(Ask(*client, "Update", {"77", "  Bea  ", "42"}).text,
@@ -32,7 +32,7 @@ TEST_F(EditTest, UpdateSkipsTheAutoNumberAndWritesTheOtherFields) {
   EXPECT_EQ(AgeOf(2), 0);
 }
 
-TEST_F(EditTest, AValueShownWithQuestionMarksIsNotOverwrittenByThem) {
+TEST_P(EditTest, AValueShownWithQuestionMarksIsNotOverwrittenByThem) {
   auto client = Browsing({"Ann", "Bob"});
   Exec(QString::fromUtf8("UPDATE people SET name = '\u65e5\u672c' WHERE id = 2"));
   EXPECT_EQ(Ask(*client, "Next").fields.value(2), "??");
@@ -42,7 +42,7 @@ TEST_F(EditTest, AValueShownWithQuestionMarksIsNotOverwrittenByThem) {
   EXPECT_EQ(AgeOf(2), 33);
 }
 
-TEST_F(EditTest, OverlongTextIsCutOnAddAndOnUpdateOfAnEmptyTableButRefusedOnUpdate) {
+TEST_P(EditTest, OverlongTextIsCutOnAddAndOnUpdateOfAnEmptyTableButRefusedOnUpdate) {
   auto client = Browsing({});
   // Update with nothing to update adds the record.
   EXPECT_EQ(Ask(*client, "Update", {"", "Alexandrina", "5"}).text,
@@ -60,7 +60,7 @@ TEST_F(EditTest, OverlongTextIsCutOnAddAndOnUpdateOfAnEmptyTableButRefusedOnUpda
   ExpectRefusedUpdate(*client, {"1", "Zed"}, Message({"Data", "1", "1", "Alexandrin", "5"}));
 }
 
-TEST_F(EditTest, DeleteOfTheFirstTheLastAndTheOnlyRecord) {
+TEST_P(EditTest, DeleteOfTheFirstTheLastAndTheOnlyRecord) {
   auto client = Browsing({"Ann", "Bob", "Cy"});
   EXPECT_EQ(Ask(*client, "Delete").text, Message({"Data", "1", "2", "Bob", "20"}));
   Ask(*client, "Last");
@@ -71,7 +71,7 @@ TEST_F(EditTest, DeleteOfTheFirstTheLastAndTheOnlyRecord) {
   EXPECT_EQ(Ask(*client, "Delete").word, "BOF");
 }
 
-TEST_F(EditTest, TheSecondOfTwoClientsEditingTheSameRecordSeesTheConflict) {
+TEST_P(EditTest, TheSecondOfTwoClientsEditingTheSameRecordSeesTheConflict) {
   auto first = Browsing({"Ann", "Bob"});
   auto second = LoggedOn("ann", "pw", 23456789);
   Ask(*second, "RequestTheTable", {"0", "0"});
@@ -92,7 +92,7 @@ TEST_F(EditTest, TheSecondOfTwoClientsEditingTheSameRecordSeesTheConflict) {
   ExpectRefusedUpdate(*first, {"2", "Rob", "20"}, Message({"Data", "2", "2", "Bobby", "20"}));
 }
 
-TEST_F(EditTest, UpdateAfterAFailedFindWritesTheRecordTheClientSees) {
+TEST_P(EditTest, UpdateAfterAFailedFindWritesTheRecordTheClientSees) {
   auto client = Browsing({"Ann", "Bob", "Cy"});
   EXPECT_EQ(Ask(*client, "SendTheData").fields.value(2), "Ann");
   EXPECT_EQ(Ask(*client, "FindFirst", {"1", "Nobody"}).word, "NoMatch");
@@ -104,7 +104,7 @@ TEST_F(EditTest, UpdateAfterAFailedFindWritesTheRecordTheClientSees) {
 // Values in a format the server does not read are replaced as they always were, and the
 // reply shows what was stored; the operator gets one note per request naming the user, the
 // fields and the texts.
-TEST_F(EditTest, ValuesNotInTheServersFormatsAreReplacedAndNotedOncePerRequest) {
+TEST_P(EditTest, ValuesNotInTheServersFormatsAreReplacedAndNotedOncePerRequest) {
   Exec(
       "CREATE TABLE stock (id INTEGER PRIMARY KEY AUTOINCREMENT, label VARCHAR(20), "
       "price CURRENCY, since DATETIME, qty INTEGER);"
@@ -163,7 +163,7 @@ TEST_F(EditTest, ValuesNotInTheServersFormatsAreReplacedAndNotedOncePerRequest) 
 
 // A client that leaves right after sending an update: the update is carried out, and the
 // slot is let go when it is done, without waiting for a refresh.
-TEST_F(EditTest, AnUpdateSentJustBeforeTheClientLeavesIsStoredAndItsSlotLetGo) {
+TEST_P(EditTest, AnUpdateSentJustBeforeTheClientLeavesIsStoredAndItsSlotLetGo) {
   auto client = Browsing({"Ann", "Bob"});
   client->Send("Update", {"1", "Anna", "11"});
   client->Close();
@@ -173,6 +173,8 @@ TEST_F(EditTest, AnUpdateSentJustBeforeTheClientLeavesIsStoredAndItsSlotLetGo) {
   EXPECT_EQ(server_.slots().SlotState(0), kSocketClosed);
   EXPECT_FALSE(server_.slots().Slot(0).Busy());
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, EditTest, BothEngines(), EngineName);
 
 }  // namespace
 }  // namespace corvane::test

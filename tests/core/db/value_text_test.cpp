@@ -214,31 +214,36 @@ TEST(QuickFormatTest, NumbersMatchQLocaleOrAreLeftToIt) {
   EXPECT_FALSE(QuickNumberStyleOf(QLocale(QLocale::Arabic, QLocale::Egypt)));
 }
 
-class RegionalSessionTest : public DbSessionTest {
+class RegionalSessionTest : public EngineSessionTest {
  protected:
   void SetUp() override {
     locale_ = QLocale(QLocale::German, QLocale::Germany);
-    DbSessionTest::SetUp();
-    Exec(
-        "CREATE TABLE sales (id INTEGER PRIMARY KEY AUTOINCREMENT, price CURRENCY, "
-        "sold DATETIME, rate DOUBLE, paid YESNO);"
-        "INSERT INTO sales (price, sold, rate, paid) VALUES "
-        "(1234.5678, '2026-03-04 17:05:09', 0.125, 1), (NULL, NULL, NULL, 0), "
-        "(-2.5, '2026-03-05 00:00:00', 1e20, 0)");
+    EngineSessionTest::SetUp();
+    if (IsSkipped()) return;
+    Exec(QStringLiteral("CREATE TABLE sales (id INTEGER PRIMARY KEY AUTOINCREMENT, price CURRENCY, "
+                        "sold DATETIME, rate DOUBLE, paid YESNO);"
+                        "INSERT INTO sales (price, sold, rate, paid) VALUES "
+                        "(1234.5678, '2026-03-04 17:05:09', 0.125, %1), (NULL, NULL, NULL, %2), "
+                        "(-2.5, '2026-03-05 00:00:00', 1e20, %2)")
+             .arg(IsPostgres() ? "true" : "1", IsPostgres() ? "false" : "0"));
     Publish({"sales"});
     client_ = LoggedOn();
     Ask(*client_, "RequestTheTable", {"0", "0"});
   }
   QString Row(int id) {
-    return Query(QStringLiteral("SELECT quote(price) || quote(sold) || quote(rate) || paid "
-                                "FROM sales WHERE id = %1")
-                     .arg(id))
-        .toString();
+    const QString sql =
+        IsPostgres() ? QStringLiteral(
+                           "SELECT format('%L %L %L %L', price, sold, rate, paid) FROM sales "
+                           "WHERE id = %1")
+                     : QStringLiteral(
+                           "SELECT quote(price) || quote(sold) || quote(rate) || paid "
+                           "FROM sales WHERE id = %1");
+    return Query(sql.arg(id)).toString();
   }
   std::unique_ptr<CorvaneClient> client_;
 };
 
-TEST_F(RegionalSessionTest, RecordsSentBackUnchangedStoreTheSameValues) {
+TEST_P(RegionalSessionTest, RecordsSentBackUnchangedStoreTheSameValues) {
   for (int id = 1; id <= 3; ++id) {
     const QString before = Row(id);
     const ClientReply shown = Ask(*client_, "SendTheData");
@@ -251,6 +256,8 @@ TEST_F(RegionalSessionTest, RecordsSentBackUnchangedStoreTheSameValues) {
     Ask(*client_, "Next");
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, RegionalSessionTest, BothEngines(), EngineName);
 
 }  // namespace
 }  // namespace corvane::test

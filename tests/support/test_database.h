@@ -1,0 +1,70 @@
+#pragma once
+
+// A database for a test on either engine: a SQLite file in a folder of the test's, or the
+// public schema of the throwaway PostgreSQL cluster's database (run-with-cluster.sh starts
+// one; pg_virtualenv sets PGHOST and PGPORT), emptied first.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+namespace corvane::test {
+
+enum class Engine { kSqlite, kPostgres };
+
+// Instance names of suites run on both engines: Engines/Suite.Test/Sqlite or /Postgres.
+inline ::testing::internal::ParamGenerator<Engine> BothEngines() {
+  return ::testing::Values(Engine::kSqlite, Engine::kPostgres);
+}
+inline std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
+  return info.param == Engine::kSqlite ? "Sqlite" : "Postgres";
+}
+
+// Whether the environment names a cluster.
+bool PgAvailable();
+inline constexpr const char* kNoCluster =
+    "No PostgreSQL cluster: run this through tests/postgres/run-with-cluster.sh "
+    "(ctest -L postgres does).";
+// The cluster's database as a location to publish; libpq takes the host, port, user and
+// password from the cluster's environment.
+QString PgLocation();
+// Runs the statements (separated by ";") on a connection of the test's own.
+void PgExec(const QString& sql);
+// The first column of the first row as text; empty for Null or no row.
+QString PgValue(const QString& sql);
+void PgEmptySchema();
+
+class TestDatabase {
+ public:
+  // `file` is the SQLite file; unused for PostgreSQL.
+  TestDatabase(Engine engine, QString file) : engine_(engine), file_(std::move(file)) {}
+
+  Engine engine() const { return engine_; }
+  bool IsPostgres() const { return engine_ == Engine::kPostgres; }
+  // Empties the cluster's schema; false when the engine is not there (skip the test).
+  bool Prepare();
+  QString location() const;
+
+  // Statements separated by ";". Tables are declared in SQLite's words (INTEGER PRIMARY KEY
+  // AUTOINCREMENT, LONG, CURRENCY, DATETIME, DOUBLE, YESNO); PostgreSQL gets its own.
+  void Exec(const QString& sql) const;
+  // The first column of the first row: invalid for Null or no row, else the value (text on
+  // PostgreSQL).
+  QVariant Query(const QString& sql) const;
+  // Whether a view of that name is stored.
+  bool HasView(const QString& name) const;
+  // "people" (id auto-number, name VARCHAR(nameSize), age SMALLINT) holding `names` with the
+  // ages 10, 20, 30 ...
+  void MakePeople(const QStringList& names, int nameSize = 10) const;
+
+ private:
+  Engine engine_;
+  QString file_;
+};
+
+// A create-table statement in SQLite's words, in PostgreSQL's.
+QString PostgresDdl(const QString& sql);
+
+}  // namespace corvane::test
