@@ -195,9 +195,10 @@ AccessTablePlan PlanTable(const AccessTableDef& table, QStringList& indexNames,
   QStringList parameters;
   for (qsizetype i = 1; i <= insertNames.size(); ++i)
     parameters.append((postgres ? QStringLiteral("$%1") : QStringLiteral("?%1")).arg(i));
-  plan.insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                    .arg(SqlName(table.name), insertNames.join(QStringLiteral(", ")),
-                         parameters.join(QStringLiteral(", ")));
+  plan.insertInto = QStringLiteral("INSERT INTO %1 (%2)")
+                        .arg(SqlName(table.name), insertNames.join(QStringLiteral(", ")));
+  plan.insert =
+      QStringLiteral("%1 VALUES (%2)").arg(plan.insertInto, parameters.join(QStringLiteral(", ")));
 
   for (const AccessIndex& index : table.indexes) {
     if (index.primaryKey && (keyIsAutoNumber || autoNumber < 0)) continue;

@@ -15,7 +15,8 @@ enum class ImportDialect { kSqlite, kPostgres };
 // How one Access table becomes a table of the target database.
 struct AccessTablePlan {
   QString createTable;
-  QString insert;             // with one parameter per imported column
+  QString insertInto;         // "INSERT INTO table (columns)"
+  QString insert;             // insertInto with one parameter per imported column
   std::vector<int> columns;   // imported columns, positions in the definition
   QStringList afterRows;      // run once the rows are in, before the indexes
   QStringList createIndexes;  // run after the rows are in

@@ -130,11 +130,7 @@ class Importer {
     bool read = insert != nullptr;
     if (read) {
       read = file_.ForEachRow(name, [&](const std::vector<AccessValue>& row) {
-        QString refused;
-        if (!insert->Write(row, &refused)) {
-          error = QStringLiteral("row %1: %2").arg(rows + 1).arg(refused);
-          return false;
-        }
+        if (!insert->Write(row, &error)) return false;
         for (int column : plan.columns) {
           if (def->columns[column].type == AccessType::kDateTime &&
               row[column].kind == AccessValue::Kind::kReal)
@@ -144,6 +140,7 @@ class Importer {
         return true;
       });
     }
+    if (read && error.isEmpty()) insert->Finish(&error);
     for (qsizetype i = 0; read && error.isEmpty() && i < plan.afterRows.size(); ++i)
       error = writer_.TryExecute(plan.afterRows[i]);
     if (!read || !error.isEmpty()) {

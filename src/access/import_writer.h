@@ -17,13 +17,16 @@ class ImportWriteFailure {
   QString message;
 };
 
-// Writes the rows of one planned table.
+// Writes the rows of one planned table, numbered from 1 in the order they are given.
 class ImportRowWriter {
  public:
   virtual ~ImportRowWriter() = default;
-  // Writes one row (one value per column of the Access definition); false with *error
-  // when the database refuses it.
+  // Writes one row (one value per column of the Access definition), or keeps it to be
+  // written with the next ones; false with *error ("row N: why") when the database
+  // refuses it or one kept before it.
   virtual bool Write(const std::vector<AccessValue>& row, QString* error) = 0;
+  // Writes the rows still kept; false with *error as Write.
+  virtual bool Finish(QString*) { return true; }
 };
 
 // The database an Access file is imported into. Everything is written in one transaction

@@ -1,6 +1,7 @@
 #include "access/pg_import_writer.h"
 
 #include <QStringList>
+#include <algorithm>
 
 #include "access/pg_import_values.h"
 #include "engine/engine_error.h"
@@ -23,34 +24,98 @@ constexpr qint64 kImportLockKey = 0x636f7276616e65;  // "corvane"
 // How many names of what the database holds a refusal lists.
 constexpr int kNamesShown = 5;
 
+// Rows go to the server many to a statement: one round trip per row would hold a large
+// table's import to the network's latency. At most kRowsPerInsert rows, and at most
+// kParamsPerInsert values (PostgreSQL takes 65535 parameters to a statement).
+constexpr int kRowsPerInsert = 200;
+constexpr int kParamsPerInsert = 30000;
+
 class PgRowWriter final : public ImportRowWriter {
  public:
   PgRowWriter(PgConnection& connection, const AccessTableDef& table, const AccessTablePlan& plan)
-      : connection_(connection), insert_(plan.insert), columns_(plan.columns) {
-    for (int column : columns_) types_.push_back(table.columns[column].type);
-    params_.resize(columns_.size());
+      : connection_(connection), plan_(plan) {
+    for (int column : plan.columns) types_.push_back(table.columns[column].type);
+    const int width = std::max<int>(1, static_cast<int>(types_.size()));
+    batchRows_ = std::clamp(kParamsPerInsert / width, 1, kRowsPerInsert);
   }
 
   bool Write(const std::vector<AccessValue>& row, QString* error) override {
-    for (size_t i = 0; i < columns_.size(); ++i) {
-      if (!ImportParam(types_[i], row[columns_[i]], &params_[i], error)) return false;
+    ++rows_;
+    for (size_t i = 0; i < types_.size(); ++i) {
+      PgParam param;
+      QString refused;
+      if (!ImportParam(types_[i], row[plan_.columns[i]], &param, &refused)) {
+        *error = QStringLiteral("row %1: %2").arg(rows_).arg(refused);
+        return false;
+      }
+      kept_.push_back(std::move(param));
     }
-    try {
-      connection_.Exec(insert_, params_);
-    } catch (const EngineError& refused) {
-      if (!connection_.Usable()) throw ImportWriteFailure(refused.description());
-      *error = refused.description();
-      return false;
-    }
-    return true;
+    return KeptRows() < batchRows_ || Flush(error);
   }
 
+  bool Finish(QString* error) override { return KeptRows() == 0 || Flush(error); }
+
  private:
+  int KeptRows() const {
+    return types_.empty() ? 0 : static_cast<int>(kept_.size() / types_.size());
+  }
+
+  // Writes the kept rows in one statement. When it is refused, they go again one by one to
+  // find the row to name.
+  bool Flush(QString* error) {
+    const int count = KeptRows();
+    const qint64 first = rows_ - count + 1;
+    QStringList groups;
+    int n = 0;
+    for (int r = 0; r < count; ++r) {
+      QStringList params;
+      for (size_t c = 0; c < types_.size(); ++c) params << QStringLiteral("$%1").arg(++n);
+      groups << QLatin1Char('(') + params.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+    std::vector<PgParam> params;
+    params.swap(kept_);
+    if (count == 1) return Insert(plan_.insert, params, first, error);
+    Exec(QStringLiteral("SAVEPOINT corvane_rows"), {});
+    if (Insert(QStringLiteral("%1 VALUES %2").arg(plan_.insertInto, groups.join(", ")), params,
+               first, error)) {
+      Exec(QStringLiteral("RELEASE SAVEPOINT corvane_rows"), {});
+      return true;
+    }
+    Exec(QStringLiteral("ROLLBACK TO SAVEPOINT corvane_rows"), {});
+    Exec(QStringLiteral("RELEASE SAVEPOINT corvane_rows"), {});
+    const auto width = static_cast<std::ptrdiff_t>(types_.size());
+    for (int r = 0; r < count; ++r) {
+      const std::vector<PgParam> one(params.begin() + r * width, params.begin() + (r + 1) * width);
+      if (!Insert(plan_.insert, one, first + r, error)) return false;
+    }
+    return true;  // refused together, taken one by one: as good
+  }
+
+  bool Insert(const QString& sql, const std::vector<PgParam>& params, qint64 row, QString* error) {
+    try {
+      connection_.Exec(sql, params);
+      return true;
+    } catch (const EngineError& refused) {
+      if (!connection_.Usable()) throw ImportWriteFailure(refused.description());
+      *error = QStringLiteral("row %1: %2").arg(row).arg(refused.description());
+      return false;
+    }
+  }
+
+  void Exec(const QString& sql, const std::vector<PgParam>& params) {
+    try {
+      connection_.Exec(sql, params);
+    } catch (const EngineError& error) {
+      throw ImportWriteFailure(error.description());
+    }
+  }
+
   PgConnection& connection_;
-  QString insert_;
-  std::vector<int> columns_;
+  const AccessTablePlan& plan_;
   std::vector<AccessType> types_;
-  std::vector<PgParam> params_;
+  std::vector<PgParam> kept_;
+  int batchRows_ = 1;
+  qint64 rows_ = 0;
 };
 
 class PgImportWriter final : public ImportWriter {

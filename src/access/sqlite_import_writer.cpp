@@ -115,8 +115,9 @@ class SqliteRowWriter final : public ImportRowWriter {
       Bind(insert_, static_cast<int>(i) + 1, row[columns_[i]]);
     const int rc = insert_.Step();
     insert_.Reset();
+    ++rows_;
     if (rc == SQLITE_DONE) return true;
-    *error = db_.ErrorMessage();
+    *error = QStringLiteral("row %1: %2").arg(rows_).arg(db_.ErrorMessage());
     return false;
   }
 
@@ -124,6 +125,7 @@ class SqliteRowWriter final : public ImportRowWriter {
   SqliteDatabase& db_;
   SqliteStatement insert_;
   std::vector<int> columns_;
+  qint64 rows_ = 0;
 };
 
 std::unique_ptr<ImportRowWriter> SqliteImportWriter::PrepareInsert(const AccessTableDef&,

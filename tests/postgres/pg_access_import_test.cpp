@@ -11,6 +11,7 @@
 
 #include "access/access_conversion.h"
 #include "access/access_import.h"
+#include "access/pg_import_writer.h"
 #include "engine/database.h"
 #include "pg_fixture.h"
 #include "support/access_fixtures.h"
@@ -267,6 +268,47 @@ TEST_F(PgImportTest, AnImportCutOffHalfWayLeavesNothingBehind) {
   EXPECT_TRUE(result.error.startsWith(Location() + " could not be written"))
       << result.error.toStdString();
   EXPECT_EQ(Relations(), QStringList());
+}
+
+// Rows travel many to a statement; one the database refuses is still named exactly, its
+// table taken back alone, and the rest of the import goes on.
+TEST_F(PgImportTest, ARefusedRowAmongManyIsNamedAndOnlyItsTableIsTakenBack) {
+  AccessTableDef def;
+  def.name = "T";
+  def.columns = {{"id", AccessType::kLong}, {"name", AccessType::kText, 10}};
+  def.indexes = {{"PrimaryKey", true, true, {0}, {false}}};
+  QStringList indexNames;
+  const AccessTablePlan plan = PlanTable(def, indexNames, ImportDialect::kPostgres);
+  auto write = [&](ImportWriter& writer, const QString& table, int rows, int duplicateAt) {
+    AccessTableDef named = def;
+    named.name = table;
+    const AccessTablePlan tablePlan = PlanTable(named, indexNames, ImportDialect::kPostgres);
+    writer.BeginTable();
+    EXPECT_EQ(writer.TryExecute(tablePlan.createTable), "");
+    QString error;
+    auto inserts = writer.PrepareInsert(named, tablePlan, &error);
+    bool ok = true;
+    for (int i = 1; i <= rows && ok; ++i) {
+      std::vector<AccessValue> row(2);
+      row[0].SetInteger(i == duplicateAt ? 5 : i);
+      row[1].kind = AccessValue::Kind::kText;
+      row[1].bytes = QByteArray::number(i);
+      ok = inserts->Write(row, &error);
+    }
+    if (ok) ok = inserts->Finish(&error);
+    writer.EndTable(table, ok);
+    return error;
+  };
+  const std::unique_ptr<ImportWriter> writer = OpenPgImportWriter(Location());
+  writer->Begin();
+  EXPECT_TRUE(write(*writer, "Refused", 450, 321).startsWith("row 321: "))
+      << plan.insert.toStdString();
+  EXPECT_EQ(write(*writer, "Kept", 450, 0), "");
+  writer->Commit();
+  EXPECT_EQ(Column("SELECT relname FROM pg_class WHERE relnamespace = 'public'::regnamespace "
+                   "AND relkind = 'r'"),
+            QStringList{"Kept"});
+  EXPECT_EQ(Value("SELECT count(DISTINCT id) || ' ' || max(name::int) FROM \"Kept\""), "450 450");
 }
 
 TEST(PgImportTarget, APasswordInTheConnectionTextIsRefusedBeforeAnythingIsRead) {
