@@ -184,7 +184,12 @@ class PgImportWriter final : public ImportWriter {
   // The translation the server gives its clients' saved queries: the names as the
   // database spells them, values quoted into the statement, since a view keeps it.
   std::optional<QString> Translate(const QString& jetSql) override {
-    JetPgTarget target = CatalogueNames(connection_).Target();
+    JetPgTarget target;
+    try {
+      target = CatalogueNames(connection_).Target();
+    } catch (const EngineError& error) {
+      throw ImportWriteFailure(error.description());
+    }
     target.quote = [this](const QString& value) { return connection_.QuoteLiteral(value); };
     try {
       const QString sql = StripTrailingSemicolons(TranslateJetSqlForPostgres(jetSql, target));
