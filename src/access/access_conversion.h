@@ -15,6 +15,10 @@ namespace corvane {
 // open, is skipped and named in the report. The caller owns `target`: on failure it may be
 // half written. ImportAccessDatabase runs this in a child process and moves the database
 // into place only when it is complete.
+// A `target` that is a server database's connection text (IsServerDatabaseLocation) gets
+// the same tables, keys, values and views in one transaction instead, their queries
+// translated as the server translates its clients' (not by `translate`); see
+// OpenPgImportWriter for the database it needs.
 AccessImportResult ConvertAccessFile(const QString& source, const QString& target,
                                      const JetSqlTranslator& translate = TranslateSavedQuery);
 

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "access/access_file.h"
+#include "base/database_location.h"
 
 namespace corvane {
 
@@ -81,6 +82,12 @@ AccessImportResult ImportAccessDatabase(const QString& source, const QString& ta
   result.report.source = source;
   result.error = AccessFileProblem(source);
   if (!result.error.isEmpty()) return result;
+  if (IsServerDatabaseLocation(target)) {
+    // The child writes in one transaction: if it dies, the server rolls it back.
+    result.error = ServerLocationProblem(target, LocationUse::kCommandLine);
+    if (!result.error.isEmpty()) return result;
+    return ConvertInChild(child, source, target);
+  }
   const QFileInfo targetInfo(target);
   if (targetInfo.exists() &&
       targetInfo.canonicalFilePath() == QFileInfo(source).canonicalFilePath()) {

@@ -12,7 +12,9 @@ namespace corvane {
 // file that upsets the reader can never take the server down, and the database is written
 // under a temporary name and renamed into place only when complete: a failed import leaves
 // nothing behind and an older `target` untouched. The Access file is only read. Saved
-// select queries become views through the engine's Jet SQL translation.
+// select queries become views through the engine's Jet SQL translation. A `target` that is
+// a server database's connection text is imported into that database instead (see
+// ConvertAccessFile); one that carries a password is refused.
 AccessImportResult ImportAccessDatabase(const QString& source, const QString& target,
                                         const ConversionChild& child = {});
 

@@ -32,17 +32,24 @@ bool IsServerDatabaseLocation(const QString& location) {
   return StartsWithScheme(text) || text.startsWith(QLatin1String("service="), Qt::CaseInsensitive);
 }
 
-QString ServerLocationProblem(const QString& location) {
+QString ServerLocationProblem(const QString& location, LocationUse use) {
   const QString text = location.trimmed();
   if (!IsServerDatabaseLocation(text)) return {};
   if (text.compare(QLatin1String("service="), Qt::CaseInsensitive) == 0) {
     return QStringLiteral("The connection text '%1' names no service.").arg(text);
   }
   if (CarriesPassword(text)) {
+    const QString never =
+        use == LocationUse::kPublished
+            ? QStringLiteral("Passwords are never kept in database.dat")
+            : QStringLiteral(
+                  "Passwords are never given on the command line, where every user "
+                  "of the machine can read them");
     return QStringLiteral(
-        "The connection text carries a password. Passwords are never kept in database.dat: "
-        "put it in the password file (~/.pgpass) or in the service file "
-        "(~/.pg_service.conf) and leave it out of the connection text.");
+               "The connection text carries a password. %1: put it in the password file "
+               "(~/.pgpass) or in the service file (~/.pg_service.conf) and leave it out of "
+               "the connection text.")
+        .arg(never);
   }
   return {};
 }

@@ -96,9 +96,9 @@ int ListUsers(UserStore& store, QTextStream& out) {
   return 0;
 }
 
-// Converts an Access file into SQLite; OUT defaults to the file's name with ".sqlite"
-// beside it. With a report file this process is the child of an import: it converts
-// here and hands the result over.
+// Converts an Access file into SQLite, or into the server database OUT names; OUT defaults
+// to the file's name with ".sqlite" beside it. With a report file this process is the child of an
+// import: it converts here and hands the result over.
 int ImportAccess(const QStringList& arguments, const QString& reportPath, QTextStream& out,
                  QTextStream& err) {
   const QString source = arguments.at(0);
@@ -208,7 +208,9 @@ QString UsageText() {
       "  --remove-user NAME          remove the user of exactly that name\n"
       "  --import-access FILE [OUT]  convert a Microsoft Access file into the SQLite\n"
       "                              database OUT (default: FILE's name with .sqlite)\n"
-      "                              and show what was imported\n"
+      "                              and show what was imported; OUT may be an empty\n"
+      "                              PostgreSQL database (postgresql://... or\n"
+      "                              service=NAME, no password in it)\n"
       "  --help                      show this text\n"
       "  --version                   show the program's name and version\n");
 }

@@ -28,6 +28,12 @@ TEST(DatabaseLocation, APasswordInTheConnectionTextIsRefusedAndToldWhereItBelong
     EXPECT_TRUE(problem.contains(QLatin1String(".pgpass"))) << text;
     EXPECT_TRUE(problem.contains(QLatin1String("service file"))) << text;
   }
+  // On the command line the refusal says why there too.
+  const QString onCommandLine =
+      ServerLocationProblem("postgresql://ann:secret@db/shop", LocationUse::kCommandLine);
+  EXPECT_TRUE(onCommandLine.contains("command line") && onCommandLine.contains(".pgpass"))
+      << onCommandLine.toStdString();
+  EXPECT_FALSE(onCommandLine.contains("database.dat"));
   // A user alone, or an "@" in the path, carries no password.
   EXPECT_TRUE(ServerLocationProblem("postgresql://ann@db.example:5432/shop").isEmpty());
   EXPECT_TRUE(ServerLocationProblem("postgresql://db/a:b@c").isEmpty());
