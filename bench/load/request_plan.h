@@ -31,6 +31,9 @@ struct WorkloadSpec {
   QByteArray findText;
   QByteArray sortOrder;
   int updateField = 1;  // the value (0-based, in field order) an update changes
+  // The record (0-based) the first client updates; client k updates the one k after it.
+  // Clients of two servers on one database update records of their own this way.
+  int firstRecord = 0;
   int query = 0;        // the saved query a heavy client opens, as numbered by "RequestQuery"
 };
 
