@@ -58,8 +58,11 @@ PgConnection::PgConnection(const QString& location, int statementTimeoutMs)
     : conn_(nullptr, &PQfinish), clientWorkLimitMs_(statementTimeoutMs) {
   const QByteArray dbname = location.trimmed().toUtf8();
   const QByteArray timeout = QByteArray::number(kServerConnectTimeoutSeconds);
-  // The statement limit travels as a startup option, so no statement runs without it.
-  const QByteArray options = "-c statement_timeout=" + QByteArray::number(statementTimeoutMs);
+  // The statement limit travels as a startup option, so no statement runs without it; the
+  // texts the server writes into statements (regular expressions) read backslashes as
+  // themselves, whatever the database's default.
+  const QByteArray options = "-c statement_timeout=" + QByteArray::number(statementTimeoutMs) +
+                             " -c standard_conforming_strings=on";
   // Settings made at connecting are what RESET ALL goes back to after a client's statement.
   const char* keys[] = {"dbname",  "connect_timeout", "application_name",
                         "options", "client_encoding", nullptr};

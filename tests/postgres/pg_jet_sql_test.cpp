@@ -219,6 +219,27 @@ TEST_F(PgJetSqlTest, LikeWithAPatternFromAColumnOrAnExpressionMatchesAsOnAFile) 
             engine_error::kSyntaxError);
 }
 
+TEST_F(PgJetSqlTest, ComputedPatternsHoldWhereTheDatabaseReadsBackslashEscapesInTexts) {
+  const QString database = qEnvironmentVariable("PGDATABASE", "postgres");
+  Exec(QStringLiteral("ALTER DATABASE \"%1\" SET standard_conforming_strings = off").arg(database));
+  struct Reset {
+    QString database;
+    ~Reset() {
+      PgExec(
+          QStringLiteral("ALTER DATABASE \"%1\" RESET standard_conforming_strings").arg(database));
+    }
+  } reset{database};
+  ServedDatabases fresh;  // connections made with the database's setting
+  auto pg = fresh.Open(Location());
+  for (const char* query : {"SELECT id FROM people WHERE name Like '*' & '%' & '*' ORDER BY id",
+                            "SELECT id FROM people WHERE name Like Left(name, 1) & '*' ORDER BY id",
+                            "SELECT id FROM people WHERE name Like '[[]' & '*' ORDER BY id"}) {
+    const QStringList expected = Query(*sqlite_, query);
+    EXPECT_FALSE(expected.isEmpty()) << query;
+    EXPECT_EQ(Lines(Query(*pg, query)), Lines(expected)) << query;
+  }
+}
+
 TEST_F(PgJetSqlTest, FunctionsTakeNumbersAndDateTextsAsOnAFile) {
   for (const char* query : {
            "SELECT id, InStr(1, name, 'n') AS a, InStr(2, name, 'N') AS b, InStr(3, name, 'n') "
