@@ -34,7 +34,7 @@ struct WorkloadSpec {
   // The record (0-based) the first client updates; client k updates the one k after it.
   // Clients of two servers on one database update records of their own this way.
   int firstRecord = 0;
-  int query = 0;        // the saved query a heavy client opens, as numbered by "RequestQuery"
+  int query = 0;  // the saved query a heavy client opens, as numbered by "RequestQuery"
 };
 
 // STX, the word, then each field followed by EOT.
