@@ -4,6 +4,8 @@
 #
 #   bench/compare.sh [BUILD_DIR]        (default build/; configured and built when needed)
 #
+# Last, bench/compare_postgres.sh runs the same table from PostgreSQL beside SQLite.
+#
 # With BEFORE_SERVER set to another build's corvane-server (an earlier commit, say), "Next"
 # at 50 clients also runs on that server and on this one in turn, three rounds each, and the
 # summary compares their server CPU per request, measured in the same minutes.
@@ -64,15 +66,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-port_in_use() { ss -Hltn "sport = :$1" | grep -q .; }
-wait_for_port() {
-  for _ in $(seq 100); do
-    if port_in_use "$1"; then return 0; fi
-    sleep 0.1
-  done
-  echo "nothing listens on port $1" >&2
-  return 1
-}
+. bench/ports.sh
 for p in "$port" "$redis_port"; do
   if port_in_use "$p"; then
     echo "port $p is in use; set CORVANE_PORT / REDIS_PORT" >&2
@@ -322,3 +316,11 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
     printf "%.1f MiB per client, %.2f bytes per record (budget 16 bytes per record + 64 KiB = %.1f MiB; ratio %.2f)\n",
       per / 1048576, per / n, budget / 1048576, per / budget }'
 } | tee "$results"
+
+# The same 100,000-record table served from PostgreSQL beside the file, and two servers on
+# the one PostgreSQL database.
+bench/compare_postgres.sh "$build"
+{
+  echo
+  cat "$build/bench-postgres.md"
+} >>"$results"

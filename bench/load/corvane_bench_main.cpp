@@ -58,6 +58,9 @@ bool ReadOptions(const QStringList& arguments, Options& options) {
       Option("find-text", "Text of FindFirst.", "text"),
       Option("sort", "Order of Sort.", "order"),
       Option("update-field", "Value an update changes (0-based).", "n", "1"),
+      Option("first-record",
+             "Record the first client updates (0-based); client k updates the one k after it.", "n",
+             "0"),
       Option("seconds", "Measured seconds per run (hold: how long the sets stay open).", "s", "5"),
       Option("warmup", "Seconds run before measuring.", "s", "0.5"),
       Option("requests", "Requests per client (ends the run early).", "n", "0"),
@@ -98,6 +101,7 @@ bool ReadOptions(const QStringList& arguments, Options& options) {
   options.spec.findText = parser.value(QStringLiteral("find-text")).toLatin1();
   options.spec.sortOrder = parser.value(QStringLiteral("sort")).toLatin1();
   options.spec.updateField = static_cast<int>(number("update-field"));
+  options.spec.firstRecord = static_cast<int>(number("first-record"));
   options.limits.seconds = number("seconds");
   options.limits.warmupSeconds = number("warmup");
   options.limits.requests = static_cast<int64_t>(number("requests"));

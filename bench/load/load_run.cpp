@@ -90,7 +90,9 @@ std::unique_ptr<LoadRun::Client> LoadRun::PrepareClient(int index) {
   if (spec_.kind == WorkloadKind::kUpdate) {
     // Each client updates a record of its own: updates of one record by several clients
     // would fail as changed by another user.
-    for (int step = 0; step < index; ++step) connection.Exchange(MessageText("Next"));
+    for (int step = 0; step < spec_.firstRecord + index; ++step) {
+      connection.Exchange(MessageText("Next"));
+    }
     client->record = connection.Exchange(MessageText("SendTheData"));
   }
   if (client->plan.FixedText()) {

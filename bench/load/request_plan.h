@@ -31,7 +31,10 @@ struct WorkloadSpec {
   QByteArray findText;
   QByteArray sortOrder;
   int updateField = 1;  // the value (0-based, in field order) an update changes
-  int query = 0;        // the saved query a heavy client opens, as numbered by "RequestQuery"
+  // The record (0-based) the first client updates; client k updates the one k after it.
+  // Clients of two servers on one database update records of their own this way.
+  int firstRecord = 0;
+  int query = 0;  // the saved query a heavy client opens, as numbered by "RequestQuery"
 };
 
 // STX, the word, then each field followed by EOT.

@@ -51,6 +51,9 @@ class Database {
   const QString& Name() const { return name_; }
   virtual bool isOpen() const = 0;
   virtual void Close() = 0;
+  // Whether its work mostly waits for another server to answer (a server database): such
+  // work gets threads of its own, so that waiting holds none of the computing threads.
+  virtual bool WaitsOnServer() const { return false; }
 
   // A table or stored query by name, or the client's Jet SQL; always a dynaset.
   virtual std::unique_ptr<Recordset> OpenRecordset(const QString& source) = 0;

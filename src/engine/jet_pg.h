@@ -24,7 +24,7 @@ struct PgCall {
 };
 
 // The PostgreSQL form of a call of `name` with `args` arguments; nullopt: written as it is
-// (PostgreSQL has the same function). Throws 3075 for a Jet function it cannot express.
+// (PostgreSQL has the same function).
 std::optional<PgCall> PgCallFor(const QString& name, int args);
 
 }  // namespace corvane

@@ -42,7 +42,27 @@ struct Piece {
   Kind kind;
   QString text;
   bool textColumn = false;  // a column that holds text (known for PostgreSQL only)
+  bool likeRegex = false;   // a Like pattern already written as a regular expression
 };
+
+// Whether a piece ends the pattern that follows Like: the pattern is everything up to it.
+bool EndsLikePattern(Kind kind, const QString& text) {
+  if (kind == Kind::kSymbol) {
+    for (const char* s : {")", ",", ";", "=", "<", ">", "<=", ">=", "<>", "!=", "=="}) {
+      if (text == QLatin1String(s)) return true;
+    }
+    return false;
+  }
+  if (kind != Kind::kName) return false;
+  if (text.startsWith(QLatin1String("LIMIT"), Qt::CaseInsensitive)) return true;
+  for (const char* w :
+       {"AND",   "OR",    "THEN",   "ELSE",    "WHEN",   "END",       "FROM", "WHERE",
+        "ORDER", "GROUP", "HAVING", "UNION",   "EXCEPT", "INTERSECT", "AS",   "ASC",
+        "DESC",  "IS",    "LIKE",   "BETWEEN", "IN",     "ON"}) {
+    if (text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0) return true;
+  }
+  return false;
+}
 
 // Appends pieces written as '`'-separated parts: "(", ")" and "," are symbols, " " a blank,
 // a quoted part a literal, anything else a name.
@@ -147,8 +167,29 @@ std::vector<Piece> Surround(const std::vector<Piece>& out, const std::vector<QSt
   return result;
 }
 
+// A Like pattern that is not a text written in the statement (a column, an expression) is
+// turned into the regular expression by the statement itself: each bracket, wildcard and
+// other character of the pattern's value is read in turn (regexp_matches) and written as
+// JetLikeRegex writes it. A Null pattern gives Null.
+const QString kLikeRegexOpen = QStringLiteral(
+    "(`SELECT` `'^'` `||` `coalesce`(`(`SELECT` `string_agg`(`CASE` `WHEN` `m[3]` `IS` `NULL` "
+    "`THEN` `'['` `||` `CASE` `WHEN` `m[1]` `IS` `NULL` `THEN` `''` `ELSE` `'^'` `END` `||` "
+    "`coalesce`(`(`SELECT` `string_agg`(`CASE` `WHEN` `r[3]` `IS` `NULL` `THEN` "
+    "`regexp_replace`(`r[1]`,` `'([!-/:-@\\[-\\x60{-~])'`,` `'\\\\\\1'`)` `||` `'-'` `||` "
+    "`regexp_replace`(`r[2]`,` `'([!-/:-@\\[-\\x60{-~])'`,` `'\\\\\\1'`)` `ELSE` "
+    "`regexp_replace`(`r[3]`,` `'([!-/:-@\\[-\\x60{-~])'`,` `'\\\\\\1'`)` `END`,` `''` "
+    "`ORDER` `BY` `rn`)` `FROM` `regexp_matches`(`coalesce`(`m[1]`,` `m[2]`)`,` "
+    "`'(.)-(.)|(.)'`,` `'g'`)` `WITH` `ORDINALITY` `AS` `corvane_r`(`r`,` `rn`)`)`,` `''`)` `||` "
+    "`']'` `WHEN` `m[3]` `=` `'*'` `THEN` `'.*'` `WHEN` `m[3]` `=` `'?'` `THEN` `'.'` `WHEN` "
+    "`m[3]` `=` `'#'` `THEN` `'[0-9]'` `ELSE` `regexp_replace`(`m[3]`,` "
+    "`'([!-/:-@\\[-\\x60{-~])'`,` `'\\\\\\1'`)` `END`,` `''` `ORDER` `BY` `mn`)` `FROM` "
+    "`regexp_matches`(`corvane_l.p`,` `'\\[!(.[^]]*)\\]|\\[([^!][^]]*)\\]|(.)'`,` `'g'`)` "
+    "`WITH` `ORDINALITY` `AS` `corvane_m`(`m`,` `mn`)`)`,` `''`)` `||` `'$'` `||` "
+    "`left`(`corvane_l.p`,` `0`)` `FROM` `(`SELECT` `CAST`(");
+const QString kLikeRegexClose = QStringLiteral(" `AS` `text`)` `AS` `p`)` `AS` `corvane_l`)");
+
 // PostgreSQL has no Like with Jet's wildcards and case rule: `a Like 'p'` becomes
-// CAST(a AS text) ~* 'regex', Not Like !~*. The pattern must be a text.
+// CAST(a AS text) ~* 'regex', Not Like !~*.
 void RewritePgLike(std::vector<Piece>& out) {
   const std::vector<int> match = MatchParentheses(out);
   const int n = static_cast<int>(out.size());
@@ -157,9 +198,21 @@ void RewritePgLike(std::vector<Piece>& out) {
     if (!IsPiece(out[k], Kind::kName, "LIKE")) continue;
     int next = k + 1;
     while (next < n && IsBlank(out[next])) ++next;
-    if (next >= n || out[next].kind != Kind::kString) {
+    if (next >= n || EndsLikePattern(out[next].kind, out[next].text)) {
       throw EngineError(engine_error::kSyntaxError,
-                        QStringLiteral("On a server database, Like takes a text as its pattern."));
+                        QStringLiteral("Syntax error in expression: Like needs a pattern."));
+    }
+    if (!out[next].likeRegex) {
+      // The pattern runs to the end of its operand, groups and calls stepped over.
+      int last = next;
+      for (int j = next; j < n; ++j) {
+        if (IsBlank(out[j])) continue;
+        if (EndsLikePattern(out[j].kind, out[j].text)) break;
+        if (IsSymbolPiece(out[j], "(")) j = match[j] < 0 ? n - 1 : match[j];
+        last = j;
+      }
+      before[next] += kLikeRegexOpen;
+      after[last] += kLikeRegexClose;
     }
     int end = PrevSolid(out, k - 1);
     bool negated = false;
@@ -620,8 +673,13 @@ QString Translate(const QString& jet, JetPgTarget* pg) {
       case Kind::kString:
         if (pg) {
           const QString v = JetStringValue(t.text);
-          const bool pattern = prev >= 0 && IsPiece(out[prev], Kind::kName, "LIKE");
-          out.push_back({Kind::kString, value(pattern ? JetLikeRegex(v) : v)});
+          // A text that is the whole pattern of a Like is written as its regular expression
+          // here; a pattern that goes on (`'*' & name`) is made into one by the statement.
+          const bool pattern = prev >= 0 && IsPiece(out[prev], Kind::kName, "LIKE") &&
+                               (next < 0 || EndsLikePattern(tokens[next].kind, tokens[next].text));
+          Piece piece{Kind::kString, value(pattern ? JetLikeRegex(v) : v)};
+          piece.likeRegex = pattern;
+          out.push_back(piece);
         } else {
           out.push_back({Kind::kString, SqlString(t.text)});
         }

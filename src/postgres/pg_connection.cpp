@@ -28,6 +28,14 @@ int32_t ErrorNumber(const QByteArray& state) {
   return engine_error::kGeneric;
 }
 
+// libpq's form of parameters: texts, or null pointers for Nulls.
+std::vector<const char*> Values(const std::vector<PgParam>& params) {
+  std::vector<const char*> values;
+  values.reserve(params.size());
+  for (const PgParam& p : params) values.push_back(p ? p->constData() : nullptr);
+  return values;
+}
+
 EngineError Stopped() {
   return EngineError(engine_error::kGeneric,
                      QStringLiteral("The query took too long and was stopped."));
@@ -50,8 +58,11 @@ PgConnection::PgConnection(const QString& location, int statementTimeoutMs)
     : conn_(nullptr, &PQfinish), clientWorkLimitMs_(statementTimeoutMs) {
   const QByteArray dbname = location.trimmed().toUtf8();
   const QByteArray timeout = QByteArray::number(kServerConnectTimeoutSeconds);
-  // The statement limit travels as a startup option, so no statement runs without it.
-  const QByteArray options = "-c statement_timeout=" + QByteArray::number(statementTimeoutMs);
+  // The statement limit travels as a startup option, so no statement runs without it; the
+  // texts the server writes into statements (regular expressions) read backslashes as
+  // themselves, whatever the database's default.
+  const QByteArray options = "-c statement_timeout=" + QByteArray::number(statementTimeoutMs) +
+                             " -c standard_conforming_strings=on";
   // Settings made at connecting are what RESET ALL goes back to after a client's statement.
   const char* keys[] = {"dbname",  "connect_timeout", "application_name",
                         "options", "client_encoding", nullptr};
@@ -80,12 +91,51 @@ QString PgConnection::ServerVersion() const {
 }
 
 PgResult PgConnection::Exec(const QString& sql, const std::vector<PgParam>& params) {
-  const QByteArray text = sql.toUtf8();
-  std::vector<const char*> values;
-  values.reserve(params.size());
-  for (const PgParam& p : params) values.push_back(p ? p->constData() : nullptr);
+  const std::vector<const char*> values = Values(params);
   if (stop_.Due()) throw Stopped();
-  PGresult* raw = Run(text, values);
+  return Checked(Run(sql.toUtf8(), values));
+}
+
+PgResult PgConnection::ExecPrepared(const QString& sql, const std::vector<PgParam>& params) {
+  const std::vector<const char*> values = Values(params);
+  if (stop_.Due()) throw Stopped();
+  const QByteArray text = sql.toUtf8();
+  const QByteArray name = Prepared(text, static_cast<int>(values.size()));
+  PGresult* raw = Run(text, values, name);
+  if (!name.isEmpty() && !(raw && (PQresultStatus(raw) == PGRES_TUPLES_OK ||
+                                   PQresultStatus(raw) == PGRES_COMMAND_OK))) {
+    prepared_.remove(text);
+    if (Usable()) PQclear(PQexec(conn_.get(), ("DEALLOCATE " + name).constData()));
+    // A table changed under it (a column's type) makes the plan unusable (0A000): the
+    // statement runs again, planned afresh.
+    const char* state = raw ? PQresultErrorField(raw, PG_DIAG_SQLSTATE) : nullptr;
+    if (state && QByteArray(state) == "0A000" && Usable()) {
+      PQclear(raw);
+      raw = Run(text, values);
+    }
+  }
+  return Checked(raw);
+}
+
+QByteArray PgConnection::Prepared(const QByteArray& text, int parameters) {
+  if (const auto it = prepared_.constFind(text); it != prepared_.constEnd()) return *it;
+  if (prepared_.size() >= kServerPreparedStatements) {
+    PQclear(PQexec(conn_.get(), "DEALLOCATE ALL"));
+    prepared_.clear();
+  }
+  const QByteArray name = "corvane_" + QByteArray::number(nextPrepared_++);
+  PGconn* conn = conn_.get();
+  if (!PQsendPrepare(conn, name.constData(), text.constData(), parameters, nullptr)) return {};
+  PGresult* raw = Await();
+  const bool made = raw && PQresultStatus(raw) == PGRES_COMMAND_OK;
+  PQclear(raw);
+  // Not prepared (a syntax error, say): the statement runs unprepared and reports it.
+  if (!made) return {};
+  prepared_.insert(text, name);
+  return name;
+}
+
+PgResult PgConnection::Checked(PGresult* raw) {
   PgResult result(raw);
   const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
@@ -139,12 +189,20 @@ QString PgConnection::QuoteLiteral(const QString& value) const {
   return result;
 }
 
-PGresult* PgConnection::Run(const QByteArray& text, const std::vector<const char*>& values) {
+PGresult* PgConnection::Run(const QByteArray& text, const std::vector<const char*>& values,
+                            const QByteArray& prepared) {
   PGconn* conn = conn_.get();
-  if (!PQsendQueryParams(conn, text.constData(), static_cast<int>(values.size()), nullptr,
-                         values.data(), nullptr, nullptr, 0)) {
-    return nullptr;
-  }
+  const int count = static_cast<int>(values.size());
+  const int sent = prepared.isEmpty() ? PQsendQueryParams(conn, text.constData(), count, nullptr,
+                                                          values.data(), nullptr, nullptr, 0)
+                                      : PQsendQueryPrepared(conn, prepared.constData(), count,
+                                                            values.data(), nullptr, nullptr, 0);
+  if (!sent) return nullptr;
+  return Await();
+}
+
+PGresult* PgConnection::Await() {
+  PGconn* conn = conn_.get();
   bool cancelled = false;
   while (PQisBusy(conn)) {
     if (!cancelled && stop_.Due()) {

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <atomic>
 #include <memory>
@@ -16,6 +17,8 @@ inline constexpr int kServerConnectTimeoutSeconds = 10;
 
 // How often a running statement looks whether its request is still wanted.
 inline constexpr int kServerStopCheckMs = 100;
+// Statements a connection keeps parsed and planned (ExecPrepared); past it, they start over.
+inline constexpr int kServerPreparedStatements = 32;
 
 // What stops the statements of a request early: its cancel flag (set by another thread when
 // the result is no longer wanted) and its deadline (ms since the epoch; 0: none).
@@ -73,6 +76,9 @@ class PgConnection {
   // runs while this thread waits on the socket, and is cancelled on the server once `stop`
   // is due (error 3000).
   PgResult Exec(const QString& sql, const std::vector<PgParam>& params = {});
+  // The same for the server's own statements that come again and again (reading a record
+  // by its key): PostgreSQL parses and plans each once on this connection.
+  PgResult ExecPrepared(const QString& sql, const std::vector<PgParam>& params);
   // A client's statement (one SELECT, as sent by the server): run in a READ ONLY transaction
   // held to statement_timeout, whatever the session's settings have become.
   PgResult ExecConfined(const QString& sql, const std::vector<PgParam>& params);
@@ -85,12 +91,20 @@ class PgConnection {
   void SetClientWorkLimit(int milliseconds) { clientWorkLimitMs_ = milliseconds; }
 
  private:
-  PGresult* Run(const QByteArray& text, const std::vector<const char*>& values);
+  // Sends the statement (by its prepared name when `prepared` is set) and waits for it.
+  PGresult* Run(const QByteArray& text, const std::vector<const char*>& values,
+                const QByteArray& prepared = {});
+  PGresult* Await();
+  PgResult Checked(PGresult* raw);
+  // The prepared name of `text`, preparing it first when needed; empty when it fails.
+  QByteArray Prepared(const QByteArray& text, int parameters);
   void ResetSession();
 
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
   PgStop stop_;
   int clientWorkLimitMs_;
+  QHash<QByteArray, QByteArray> prepared_;  // statement text -> name
+  int64_t nextPrepared_ = 0;
 };
 
 // Quotes an identifier for PostgreSQL.

@@ -19,6 +19,7 @@ class PgDatabase final : public Database {
   ~PgDatabase() override;
 
   bool isOpen() const override;
+  bool WaitsOnServer() const override { return true; }
   void Close() override;
   std::unique_ptr<Recordset> OpenRecordset(const QString& source) override;
   QueryDef CreateQueryDef(const QString& name, const QString& jetSql) override;

@@ -134,9 +134,9 @@ void PgRecordset::FetchCurrent() {
   AppendKey(params, position_);
   StepConnection connection = Connect();
   const PgResult result =
-      connection->Exec(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                           .arg(selectList_, PgQuoteName(source_.table), KeyCondition(1)),
-                       params);
+      connection->ExecPrepared(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                   .arg(selectList_, PgQuoteName(source_.table), KeyCondition(1)),
+                               params);
   if (result.Rows() == 0) {
     missing_ = true;
     return;
@@ -177,11 +177,13 @@ void PgRecordset::SaveEdit() {
   for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
   const QString table = PgQuoteName(source_.table);
   StepConnection connection = Connect();
-  const PgResult result =
-      connection->Exec(QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4 RETURNING %5")
-                           .arg(table, sets.join(QStringLiteral(", ")), keyCondition,
-                                same.join(QStringLiteral(" AND ")), key.join(QStringLiteral(", "))),
-                       params);
+  // The saved record comes back with the statement: its key (which the edit may have
+  // changed) and the values shown next.
+  const PgResult result = connection->ExecPrepared(
+      QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4 RETURNING %5, %6")
+          .arg(table, sets.join(QStringLiteral(", ")), keyCondition,
+               same.join(QStringLiteral(" AND ")), key.join(QStringLiteral(", ")), selectList_),
+      params);
   if (result.Rows() == 0) {
     std::vector<PgParam> keyParams;
     AppendKey(keyParams, position_);
@@ -193,10 +195,12 @@ void PgRecordset::SaveEdit() {
     }
     throw ChangedByOther();
   }
-  // The key may have changed with the edit.
   for (int k = 0; k < KeyWidth(); ++k) keys_[position_ * KeyWidth() + k] = result.Bytes(0, k);
   editMode_ = EditMode::kNone;
-  FetchCurrent();
+  std::vector<PgParam> row;
+  for (int c = KeyWidth(); c < result.Columns(); ++c) row.push_back(result.Param(0, c));
+  missing_ = false;
+  ShowRow(row);
 }
 
 void PgRecordset::SaveNew() {

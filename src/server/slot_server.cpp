@@ -33,7 +33,8 @@ SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, Use
       logonThrottle_([] { return QDateTime::currentMSecsSinceEpoch(); },
                      {limits.firstLogonDelayMs, limits.longestLogonDelayMs}),
       quickWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount())),
-      longWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount()), kLongWorkNice) {
+      longWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount()), kLongWorkNice),
+      serverWorkers_(kServerDatabaseWorkers) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
   for (int n = 0; n < kSlotCount; ++n) {
     held_[n].timer.setSingleShot(true);

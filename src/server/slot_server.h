@@ -38,6 +38,9 @@ namespace corvane {
 // that on a busy machine a client's sort never takes the processor from another's "Next".
 inline constexpr int kMinimumWorkers = 2;
 inline constexpr int kLongWorkNice = 5;
+// Threads for the quick requests on server databases, which wait on the network for most
+// of their time: as many as the connections one server keeps to each (kServerPoolSize).
+inline constexpr int kServerDatabaseWorkers = 8;
 
 // The three panels of the status bar.
 struct StatusTexts {
@@ -218,6 +221,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // Last: destroyed first, they wait for the work still running, which uses the rest.
   WorkerPool quickWorkers_;
   WorkerPool longWorkers_;
+  WorkerPool serverWorkers_;
 };
 
 }  // namespace corvane

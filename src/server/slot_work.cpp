@@ -51,7 +51,10 @@ void SlotServer::StartWork(ClientSlot& slot, Request request, std::function<void
 }
 
 void SlotServer::Launch(const std::shared_ptr<Job>& job) {
-  WorkerPool& workers = job->mayTakeLong ? longWorkers_ : quickWorkers_;
+  const Database* database = job->database.database();
+  WorkerPool& workers = job->mayTakeLong                        ? longWorkers_
+                        : database && database->WaitsOnServer() ? serverWorkers_
+                                                                : quickWorkers_;
   workers.Start([this, job] {
     // A slot freed before its request began needs nothing done.
     if (!job->cancel.load()) {
@@ -136,10 +139,14 @@ void SlotServer::ReleaseDatabase(SlotDatabase database) {
 
 bool SlotServer::WaitForWork(int ms) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  const auto left = [&until] {
+    return std::max<int>(0, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 until - std::chrono::steady_clock::now())
+                                                 .count()));
+  };
   const bool longDone = longWorkers_.WaitForDone(ms);
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      until - std::chrono::steady_clock::now());
-  return quickWorkers_.WaitForDone(std::max<int>(0, static_cast<int>(left.count()))) && longDone;
+  const bool serverDone = serverWorkers_.WaitForDone(left());
+  return quickWorkers_.WaitForDone(left()) && longDone && serverDone;
 }
 
 void SlotServer::SettleStoppedWork(int ms) {

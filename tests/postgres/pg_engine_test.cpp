@@ -78,6 +78,30 @@ TEST_F(PgEngineTest, ASetWalksTheKeysInOrderAndReadsEachRecordWhenItBecomesCurre
   EXPECT_EQ(ErrorNumber([&] { rs->MoveFirst(); }), engine_error::kClosed);
 }
 
+TEST_F(PgEngineTest, RecordsAreReadAndSavedAfterTheTableChangesUnderAnOpenSet) {
+  Exec(
+      "CREATE TABLE notes (id int PRIMARY KEY, body varchar(10), n int);"
+      "INSERT INTO notes VALUES (1, 'one', 1), (2, 'two', 2), (3, 'three', 3)");
+  auto db = Open();
+  auto rs = db->OpenRecordset("notes");
+  rs->MoveNext();
+  rs->Edit();
+  rs->SetValue(2, Variant(int64_t{20}));
+  rs->Update();
+  // The statements reading and saving a record were planned for a varchar column.
+  Exec("ALTER TABLE notes ALTER COLUMN body TYPE text; ALTER TABLE notes ADD COLUMN extra int");
+  rs->MoveNext();
+  EXPECT_EQ(rs->Value(1).toText(), "three");
+  rs->MovePrevious();
+  EXPECT_EQ(rs->Value(2).toInteger(), 20);
+  rs->Edit();
+  rs->SetValue(1, Variant(QStringLiteral("deux")));
+  rs->Update();
+  EXPECT_EQ(rs->Value(1).toText(), "deux");  // the saved record, as stored
+  EXPECT_EQ(rs->Value(2).toInteger(), 20);
+  EXPECT_EQ(Value("SELECT body || n FROM notes WHERE id = 2"), "deux20");
+}
+
 TEST_F(PgEngineTest, AnUpdateOverAnotherServersChangeIsRefusedAndLeavesTheirValues) {
   Exec(
       "CREATE TABLE people (id serial PRIMARY KEY, name text, age int, seen date);"
