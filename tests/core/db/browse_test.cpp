@@ -7,7 +7,7 @@ namespace {
 using BrowseTest = EngineSessionTest;
 
 TEST_P(BrowseTest, FieldListAndRecordRepliesByteForByte) {
-  MakePeople({"Ann", "Bob", "Cy"});
+  db_.MakePeople({"Ann", "Bob", "Cy"});
   Exec("UPDATE people SET age = NULL WHERE name = 'Bob'");
   Publish({"people"});
   auto client = LoggedOn();
@@ -44,7 +44,7 @@ TEST_P(BrowseTest, EmptyTableHasNoRecordToMoveTo) {
 }
 
 TEST_P(BrowseTest, UnopenableTableIsAnOpenErrorAndLeavesNoSet) {
-  MakePeople({"Ann"});
+  db_.MakePeople({"Ann"});
   Publish({"nosuch"});
   auto client = LoggedOn();
   const ClientReply reply = Ask(*client, "RequestTheTable", {"0", "0"});

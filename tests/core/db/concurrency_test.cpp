@@ -12,7 +12,7 @@ class ConcurrencyTest : public EngineSessionTest {
   void SetUp() override {
     EngineSessionTest::SetUp();
     if (IsSkipped()) return;
-    MakePeople({"Ann", "Bob", "Cy", "Dee"});
+    db_.MakePeople({"Ann", "Bob", "Cy", "Dee"});
     // Counting the rows of four copies of 400 items (25.6 billion) runs until it is stopped
     // (or for the 30 seconds a client's query may take), on either engine.
     Exec("CREATE TABLE items (id INTEGER PRIMARY KEY, n LONG)");

@@ -26,7 +26,7 @@ inline QByteArray Message(const QList<QByteArray>& fields) {
 class DbSessionTest : public ::testing::Test {
  protected:
   explicit DbSessionTest(Engine engine = Engine::kSqlite)
-      : db_(engine, dir_.filePath(QStringLiteral("shop.db"))) {}
+      : path_(dir_.filePath(QStringLiteral("shop.db"))), db_(engine, path_) {}
 
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
@@ -37,7 +37,6 @@ class DbSessionTest : public ::testing::Test {
 
   void Exec(const QString& sql) { db_.Exec(sql); }
   QVariant Query(const QString& sql) { return db_.Query(sql); }
-  void MakePeople(const QStringList& names) { db_.MakePeople(names); }
   bool IsPostgres() const { return db_.IsPostgres(); }
   QString Location() const { return db_.location(); }
 
@@ -50,7 +49,7 @@ class DbSessionTest : public ::testing::Test {
 
   // "people" with these names, published as the only table and opened by a client.
   std::unique_ptr<CorvaneClient> Browsing(const QStringList& names) {
-    MakePeople(names);
+    db_.MakePeople(names);
     Publish({QStringLiteral("people")});
     auto client = LoggedOn();
     Ask(*client, "RequestTheTable", {"0", "0"});
@@ -105,6 +104,7 @@ class DbSessionTest : public ::testing::Test {
 
   QLocale locale_{QLocale::English, QLocale::UnitedStates};
   QTemporaryDir dir_;
+  QString path_;  // the database file of suites run on SQLite alone
   TestDatabase db_;
   // Refreshes drop connections without a logon at once, so tests need not wait for it.
   TestServer server_{ConnectionLimits{.logonGraceMs = 0}};
