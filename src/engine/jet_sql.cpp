@@ -287,6 +287,9 @@ void CompareTextWithoutCase(std::vector<Piece>& out, bool pg) {
   // ORDER BY terms: end at ',' or where the clause ends at the same depth.
   result.clear();
   std::vector<int> orderDepths;  // depths at which an ORDER BY clause is open
+  // Depths whose query is DISTINCT or a UNION (EXCEPT, INTERSECT): PostgreSQL sorts those
+  // only by their output columns, so a folded term would be refused there.
+  std::vector<bool> outputOnly(1, false);
   int depth = 0;
   int lastSolid = -1;  // index in result of the term's last solid piece
   int termStart = -1;  // and of its first
@@ -306,7 +309,7 @@ void CompareTextWithoutCase(std::vector<Piece>& out, bool pg) {
         column = IsBlank(result[j]) || IsSymbolPiece(result[j], ".") ||
                  result[j].kind == Kind::kName || result[j].kind == Kind::kQuotedName;
       }
-      if (column) {
+      if (column && !outputOnly[depth]) {
         std::vector<Piece> open, close;
         AppendPieces(open, kFoldOpen);
         AppendPieces(close, kFoldClose);
@@ -332,8 +335,16 @@ void CompareTextWithoutCase(std::vector<Piece>& out, bool pg) {
       if (endsClause || (p.kind == Kind::kSymbol && p.text == QLatin1String(","))) closeTerm();
       if (endsClause) orderDepths.pop_back();
     }
-    if (p.kind == Kind::kSymbol && p.text == QLatin1String("(")) ++depth;
-    if (p.kind == Kind::kSymbol && p.text == QLatin1String(")")) --depth;
+    if (p.kind == Kind::kSymbol && p.text == QLatin1String("(")) {
+      ++depth;
+      outputOnly.resize(depth + 1);
+      outputOnly[depth] = false;
+    }
+    if (p.kind == Kind::kSymbol && p.text == QLatin1String(")") && depth > 0) --depth;
+    if (IsPiece(p, Kind::kName, "DISTINCT") || IsPiece(p, Kind::kName, "UNION") ||
+        IsPiece(p, Kind::kName, "EXCEPT") || IsPiece(p, Kind::kName, "INTERSECT")) {
+      outputOnly[depth] = true;
+    }
     result.push_back(p);
     if (IsPiece(p, Kind::kName, "BY")) {
       const int before = PrevSolid(result, static_cast<int>(result.size()) - 2);
@@ -439,6 +450,20 @@ void WrapConcatenation(std::vector<Piece>& out, bool pg) {
   out = std::move(wrapped);
 }
 
+// Words of the Jet SQL clients write that are never a table's or column's name.
+bool IsSqlKeyword(const QString& word) {
+  for (const char* w :
+       {"SELECT",    "FROM",    "WHERE",   "AND",   "OR",    "NOT",    "LIKE",   "IN",
+        "IS",        "NULL",    "BETWEEN", "AS",    "ON",    "JOIN",   "INNER",  "LEFT",
+        "RIGHT",     "OUTER",   "ORDER",   "GROUP", "BY",    "HAVING", "ASC",    "DESC",
+        "DISTINCT",  "ALL",     "UNION",   "CASE",  "WHEN",  "THEN",   "ELSE",   "END",
+        "LIMIT",     "EXISTS",  "CROSS",   "FULL",  "USING", "OFFSET", "ESCAPE", "EXCEPT",
+        "INTERSECT", "COLLATE", "CAST"}) {
+    if (word.compare(QLatin1String(w), Qt::CaseInsensitive) == 0) return true;
+  }
+  return false;
+}
+
 // Start index of the operand that ends at out[end]: a name, a call, a group, a.b chains.
 int OperandStart(const std::vector<Piece>& out, const std::vector<int>& match, int end) {
   if (end < 0) return -1;
@@ -446,10 +471,12 @@ int OperandStart(const std::vector<Piece>& out, const std::vector<int>& match, i
   if (IsSymbolPiece(out[i], ")")) {
     i = match[i];
     if (i < 0) return -1;
-    // A function's name, not the ifnull( written around an operand of &.
+    // A function's name, not the ifnull( written around an operand of &, nor a keyword
+    // ahead of a group (SELECT (a + 1) \ 2).
     const int before = PrevSolid(out, i - 1);
     if (before >= 0 && out[before].kind == Kind::kName &&
-        !out[before].text.endsWith(QLatin1Char('(')))
+        !out[before].text.endsWith(QLatin1Char('(')) &&
+        (!IsSqlKeyword(out[before].text) || IsPiece(out[before], Kind::kName, "CAST")))
       i = before;
   }
   while (true) {
@@ -585,16 +612,7 @@ namespace {
 
 // Words of the Jet SQL clients write that are never a table's or column's name.
 bool IsKeyword(const SqlToken& t) {
-  for (const char* w :
-       {"SELECT",    "FROM",    "WHERE",   "AND",   "OR",    "NOT",    "LIKE",   "IN",
-        "IS",        "NULL",    "BETWEEN", "AS",    "ON",    "JOIN",   "INNER",  "LEFT",
-        "RIGHT",     "OUTER",   "ORDER",   "GROUP", "BY",    "HAVING", "ASC",    "DESC",
-        "DISTINCT",  "ALL",     "UNION",   "CASE",  "WHEN",  "THEN",   "ELSE",   "END",
-        "LIMIT",     "EXISTS",  "CROSS",   "FULL",  "USING", "OFFSET", "ESCAPE", "EXCEPT",
-        "INTERSECT", "COLLATE", "CAST"}) {
-    if (t.isWord(w)) return true;
-  }
-  return false;
+  return t.kind == SqlToken::Kind::kName && IsSqlKeyword(t.text);
 }
 
 // For every "(" and ")" token the index of its partner, -1 without one.

@@ -157,12 +157,26 @@ TEST_F(PgJetSqlTest, QueriesReadAsOnAFile) {
            "SELECT DISTINCTROW name FROM People WHERE name Like '[a-c]*' AND age > 15 ORDER BY "
            "name",
            "SELECT count(*) AS n FROM people WHERE (age > 10) = False",
+           "SELECT id, (age + 1) \\ 2 AS h FROM people WHERE (age) \\ 10 = 1 ORDER BY id",
        }) {
     const QStringList expected = Query(*sqlite_, query);
     EXPECT_EQ(Query(*pg_, query), expected) << query;
   }
   EXPECT_EQ(Query(*pg_, "SELECT id, name FROM people WHERE name = 'ann' ORDER BY id"),
             (QStringList{"2|Ann", "5|ANN"}));
+  // DISTINCT and UNION queries PostgreSQL sorts by their output columns only: the same rows,
+  // ordered by the database's collation.
+  for (const char* query : {
+           "SELECT DISTINCT name FROM people WHERE age > 10 ORDER BY name DESC",
+           "SELECT name FROM people WHERE age < 8 UNION SELECT name FROM people WHERE age > 40 "
+           "ORDER BY name",
+       }) {
+    QStringList expected = Query(*sqlite_, query);
+    QStringList rows = Query(*pg_, query);
+    expected.sort();
+    rows.sort();
+    EXPECT_EQ(rows, expected) << query;
+  }
   // A query over something else than one table's rows is read once, read-only.
   auto rs = pg_->OpenRecordset("SELECT name, age FROM people WHERE age > 40");
   EXPECT_FALSE(rs->Updatable());

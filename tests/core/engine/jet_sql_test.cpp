@@ -23,6 +23,9 @@ TEST(JetSqlTest, RewritesOutsideLiteralsAndCommentsOnly) {
             "d >= '1999-12-31 00:00:00' AND t < '2000-01-02 10:30:00'");
   // Integer division takes whole operands.
   EXPECT_EQ(TranslateJetSql("(a + 1) \\ Len(b)"), "jet_intdiv((a + 1), Len(b))");
+  EXPECT_EQ(TranslateJetSql("SELECT (a + 1) \\ 2, CAST(b AS int) \\ 2 FROM t WHERE (c) \\ 2 = 1"),
+            "SELECT jet_intdiv((a + 1), 2), jet_intdiv(CAST(b AS int), 2) FROM t WHERE "
+            "jet_intdiv((c), 2) = 1");
   // TOP belongs to its own SELECT.
   EXPECT_EQ(TranslateJetSql("SELECT * FROM t WHERE a IN (SELECT TOP 2 b FROM u)"),
             "SELECT * FROM t WHERE a IN (SELECT b FROM u LIMIT 2)");
