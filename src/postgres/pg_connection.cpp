@@ -28,6 +28,9 @@ int32_t ErrorNumber(const QByteArray& state) {
   return engine_error::kGeneric;
 }
 
+// How many times a borrowed idle connection's socket is read before it counts as open.
+constexpr int kIdleReadsChecked = 4;
+
 EngineError Stopped() {
   return EngineError(engine_error::kGeneric,
                      QStringLiteral("The query took too long and was stopped."));
@@ -46,10 +49,11 @@ QString PgQuoteName(const QString& name) {
   return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-PgConnection::PgConnection(const QString& location, int statementTimeoutMs)
+PgConnection::PgConnection(const QString& location, int statementTimeoutMs,
+                           int connectTimeoutSeconds)
     : conn_(nullptr, &PQfinish), clientWorkLimitMs_(statementTimeoutMs) {
   const QByteArray dbname = location.trimmed().toUtf8();
-  const QByteArray timeout = QByteArray::number(kServerConnectTimeoutSeconds);
+  const QByteArray timeout = QByteArray::number(connectTimeoutSeconds);
   // The statement limit travels as a startup option, so no statement runs without it.
   const QByteArray options = "-c statement_timeout=" + QByteArray::number(statementTimeoutMs);
   // Settings made at connecting are what RESET ALL goes back to after a client's statement.
@@ -73,6 +77,21 @@ PgConnection::PgConnection(const QString& location, int statementTimeoutMs)
   PQsetNoticeProcessor(
       conn_.get(), [](void*, const char*) {}, nullptr);
 }
+
+bool PgConnection::StillOpen() {
+  PGconn* conn = conn_.get();
+  // An idle session gets nothing unasked but the server's goodbye (an error, then the end
+  // of the stream), which may take two reads to reach the end. The bound keeps a chatty
+  // socket from holding the borrower.
+  for (int read = 0; read < kIdleReadsChecked && Usable(); ++read) {
+    pollfd ready{PQsocket(conn), POLLIN, 0};
+    if (::poll(&ready, 1, 0) <= 0) break;
+    if (!PQconsumeInput(conn)) return false;
+  }
+  return Usable();
+}
+
+QString PgConnection::LastMessage() const { return LibpqMessage(conn_.get()); }
 
 QString PgConnection::ServerVersion() const {
   const int v = PQserverVersion(conn_.get());
