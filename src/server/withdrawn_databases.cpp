@@ -33,13 +33,15 @@ PublishedList ServerInstance::DatabaseDatOrder() const {
   for (const PublishedDatabase& entry : catalogue_.published) {
     if (!OutOfPlace(entry)) order.push_back(entry);
   }
+  const PublishedList published = order;
   std::vector<Parked> parked = withdrawn_;
   parked.insert(parked.end(), outOfPlace_.begin(), outOfPlace_.end());
   std::stable_sort(parked.begin(), parked.end(),
                    [](const Parked& a, const Parked& b) { return a.place < b.place; });
   for (const Parked& p : parked) {
-    // The setup may have published the same connection text again meanwhile.
-    const bool listed = std::any_of(order.begin(), order.end(), [&](const auto& entry) {
+    // The setup may have published the same connection text again meanwhile. Two
+    // withdrawn entries for one server database are both kept.
+    const bool listed = std::any_of(published.begin(), published.end(), [&](const auto& entry) {
       return entry.location == p.entry.location;
     });
     if (listed) continue;

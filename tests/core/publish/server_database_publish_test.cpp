@@ -60,8 +60,9 @@ namespace corvane::test {
 namespace {
 
 // A server database that is down keeps its place in database.dat between the databases
-// around it, however often the list is checked and saved; a damaged file before it is
-// dropped (a file that cannot be read is not kept) without moving it.
+// around it, however often the list is checked and saved (also a second name for the same
+// server); a damaged file before it is dropped (a file that cannot be read is not kept)
+// without moving it.
 TEST(ServerDatabasePublish, AWithdrawnServerDatabaseKeepsItsPlaceInDatabaseDat) {
   ProgramFolder folder;
   ExecOnFile(folder.Path("a.db"), "CREATE TABLE a (id INTEGER PRIMARY KEY)");
@@ -70,7 +71,8 @@ TEST(ServerDatabasePublish, AWithdrawnServerDatabaseKeepsItsPlaceInDatabaseDat) 
   folder.Write({{"Damaged", folder.Path("damaged.db")},
                 {"A", folder.Path("a.db")},
                 {"Down", "postgresql://127.0.0.1:1/stock"},
-                {"C", folder.Path("c.db")}});
+                {"C", folder.Path("c.db")},
+                {"Down too", "postgresql://127.0.0.1:1/stock"}});
   auto server = folder.NewServer();
   ASSERT_EQ(server->RunStartup(), StartupBranch::kReady);
   const PublishedList& published = server->CatalogueLists().published;
@@ -78,10 +80,10 @@ TEST(ServerDatabasePublish, AWithdrawnServerDatabaseKeepsItsPlaceInDatabaseDat) 
   EXPECT_EQ(published[0].name, "A");
   EXPECT_EQ(published[1].name, "C");
   server->SaveSettingsFiles();
-  EXPECT_EQ(folder.SavedNames(), (QStringList{"A", "Down", "C"}));
+  EXPECT_EQ(folder.SavedNames(), (QStringList{"A", "Down", "C", "Down too"}));
   server->RunDatabaseCheck();
   server->SaveSettingsFiles();
-  EXPECT_EQ(folder.SavedNames(), (QStringList{"A", "Down", "C"}));
+  EXPECT_EQ(folder.SavedNames(), (QStringList{"A", "Down", "C", "Down too"}));
   // The activity list says once that it does not answer, not at each check.
   const QStringList events = ProgramFolder::Events(*server);
   EXPECT_EQ(ProgramFolder::Count(events, "Server database Down does not answer"), 1)
