@@ -71,6 +71,8 @@ void DatabaseCheck::CheckDatabase(Pass pass, size_t d) {
 
 void DatabaseCheck::CheckAside(Pass pass, const QString& name, const QString& location,
                                const std::function<void(const QString&)>& list) {
+  // Shown first: the operator sees which database the check waits on.
+  progress_.ShowDatabase(name);
   QStringList objects;
   std::exception_ptr failure;
   worker_->RunAside([&] {
@@ -81,7 +83,6 @@ void DatabaseCheck::CheckAside(Pass pass, const QString& name, const QString& lo
     }
   });
   if (failure) std::rethrow_exception(failure);
-  progress_.ShowDatabase(name);
   for (const QString& object : objects) {
     list(object);
     progress_.ShowObject(object);

@@ -52,14 +52,33 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
 
 PgPoolOptions ServerInstance::PoolOptions() {
   // Workers tell; this thread keeps the state and writes the rows.
-  return {
-      connectTimeoutSeconds_,
-      [this](const QString& location, bool answered, const QString& message) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, location, answered, message] { health_.Report(location, answered, message); },
-            Qt::QueuedConnection);
-      }};
+  return {connectTimeoutSeconds_,
+          [this](const QString& location, bool answered, const QString& message) {
+            {
+              const std::lock_guard lock(news_.mutex);
+              news_.outcomes.push_back({location, answered, message});
+            }
+            PostWorkerNews();
+          }};
+}
+
+void ServerInstance::PostWorkerNews() {
+  // By name, as the slots' results are: no functor of ours crosses the threads inside Qt.
+  QMetaObject::invokeMethod(this, "TakeWorkerNews", Qt::QueuedConnection);
+}
+
+void ServerInstance::TakeWorkerNews() {
+  std::vector<PoolOutcome> outcomes;
+  std::optional<std::vector<RetryAnswer>> answers;
+  {
+    const std::lock_guard lock(news_.mutex);
+    outcomes.swap(news_.outcomes);
+    answers.swap(news_.retryAnswers);
+  }
+  for (const PoolOutcome& outcome : outcomes) {
+    health_.Report(outcome.location, outcome.answered, outcome.message);
+  }
+  if (answers) TakeRetryAnswers(*answers);
 }
 
 void ServerInstance::SetServerConnectTimeout(int seconds) {

@@ -5,6 +5,9 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
 
 #include "activity/activity_log.h"
 #include "activity/activity_rows_model.h"
@@ -142,6 +145,11 @@ class ServerInstance : public QObject {
  Q_SIGNALS:
   void StatusRefreshed();
 
+ private Q_SLOTS:
+  // What the workers told since the last call: how connecting to server databases went,
+  // and a retry's answers; on the event-loop thread.
+  void TakeWorkerNews();
+
  private:
   // A server database the last check withdrew, or one offered again at the end of the
   // clients' list; `place` is its index in database.dat's order.
@@ -155,6 +163,19 @@ class ServerInstance : public QObject {
     QStringList tables;
     QStringList queries;
   };
+  // How connecting to a server database went, as a pool told it.
+  struct PoolOutcome {
+    QString location;
+    bool answered = false;
+    QString message;
+  };
+  // Workers leave their news here, then ask for TakeWorkerNews.
+  struct WorkerNews {
+    std::mutex mutex;
+    std::vector<PoolOutcome> outcomes;
+    std::optional<std::vector<RetryAnswer>> retryAnswers;
+  };
+  void PostWorkerNews();
 
   // Applies a changed inactivity setting: counts restart and the check runs, or stops.
   void ApplyInactivitySetting();
@@ -186,6 +207,7 @@ class ServerInstance : public QObject {
   ServedDatabases databases_;
   SlotServer slots_;
   ServerDatabaseHealth health_;
+  WorkerNews news_;
   int connectTimeoutSeconds_ = kServerConnectTimeoutSeconds;
   std::vector<Parked> withdrawn_;   // server databases the last check could not reach
   std::vector<Parked> outOfPlace_;  // offered again while clients held list indices

@@ -75,9 +75,11 @@ void ServerInstance::RetryWithdrawnDatabases() {
         // Still down: the next tick tries again; the activity list has said so once.
       }
     }
-    QMetaObject::invokeMethod(
-        this, [this, answers = std::move(answers)] { TakeRetryAnswers(answers); },
-        Qt::QueuedConnection);
+    {
+      const std::lock_guard lock(news_.mutex);
+      news_.retryAnswers = std::move(answers);
+    }
+    PostWorkerNews();
   });
 }
 
