@@ -1,14 +1,20 @@
 #include "config/database_check.h"
 
 #include <QFileInfo>
+#include <exception>
 
 #include "engine/engine_error.h"
 
 namespace corvane {
 
 DatabaseCheck::DatabaseCheck(Catalogue& catalogue, DatabaseOpener& databases,
-                             DatabaseCheckProgress& progress, DatabaseErrorPrompt& prompt)
-    : catalogue_(catalogue), databases_(databases), progress_(progress), prompt_(prompt) {}
+                             DatabaseCheckProgress& progress, DatabaseErrorPrompt& prompt,
+                             DatabaseCheckWorker* worker)
+    : catalogue_(catalogue),
+      databases_(databases),
+      progress_(progress),
+      prompt_(prompt),
+      worker_(worker) {}
 
 void DatabaseCheck::CheckTables() { RunPass(Pass::kTables); }
 
@@ -37,52 +43,93 @@ void DatabaseCheck::CheckDatabase(Pass pass, size_t d) {
   // Copies: events run during the check may change the catalogue.
   const QString name = catalogue_.published[d].name;
   const QString location = catalogue_.published[d].ServedPath();
-  if (!catalogue_.published[d].IsServerDatabase() && !QFileInfo(location).isFile()) return;
+  const bool server = catalogue_.published[d].IsServerDatabase();
+  if (!server && !QFileInfo(location).isFile()) return;
   // Pending events run between objects, so the list is looked up each time.
   auto list = [&](const QString& object) {
     if (d < lists.size()) lists[d] << object;
   };
   try {
-    std::unique_ptr<Database> db = databases_.Open(location);
-    progress_.ShowDatabase(name);
-    if (pass == Pass::kTables) {
-      for (const TableDef& def : db->TableDefs()) {
-        if (def.attributes != kUserTableAttributes && def.attributes != kLinkedTableAttributes &&
-            def.attributes != kLinkedOdbcTableAttributes)
-          continue;
-        try {
-          std::unique_ptr<Recordset> rs = db->OpenRecordset(def.name);
-          list(def.name);
-          progress_.ShowObject(def.name);
-          progress_.LetEventsRun();
-          rs->Close();
-        } catch (const EngineError&) {
-          // A table that cannot be opened is simply not offered.
-        }
-      }
-    } else {
-      for (const QueryDef& query : db->QueryDefs()) {
-        try {
-          // Preparing the query shows whether it can be read; running it could take as
-          // long and as much memory as the query likes, before any client asked for it.
-          db->QueryFieldNames(query.Name());
-          if (!query.Name().contains(QLatin1Char('~'))) {
-            list(query.Name());
-            progress_.ShowObject(query.Name());
-          }
-          progress_.LetEventsRun();
-        } catch (const EngineError&) {
-          // Queries asking for parameters or over missing tables are not offered.
-        }
-      }
+    if (server && worker_) {
+      CheckAside(pass, name, location, list);
+      return;
     }
-    db->Close();
+    ListObjects(databases_, location, pass,
+                {[&] { progress_.ShowDatabase(name); },
+                 [&](const QString& object) {
+                   list(object);
+                   progress_.ShowObject(object);
+                 },
+                 [&] { progress_.LetEventsRun(); }});
   } catch (const EngineError& error) {
     prompt_.ShowDatabaseError(
         QStringLiteral("Database Error: ") + name + QStringLiteral("\r\r") + error.description(),
         QStringLiteral("Database Error"));
     (pass == Pass::kTables ? removeLater_ : removeQueryLater_) << name;
   }
+}
+
+void DatabaseCheck::CheckAside(Pass pass, const QString& name, const QString& location,
+                               const std::function<void(const QString&)>& list) {
+  // Shown first: the operator sees which database the check waits on.
+  progress_.ShowDatabase(name);
+  QStringList objects;
+  std::exception_ptr failure;
+  worker_->RunAside([&] {
+    try {
+      objects = ListedObjects(databases_, location, pass);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  if (failure) std::rethrow_exception(failure);
+  for (const QString& object : objects) {
+    list(object);
+    progress_.ShowObject(object);
+  }
+  progress_.LetEventsRun();
+}
+
+QStringList DatabaseCheck::ListedObjects(DatabaseOpener& databases, const QString& location,
+                                         Pass pass) {
+  QStringList objects;
+  ListObjects(databases, location, pass,
+              {[] {}, [&](const QString& object) { objects << object; }, [] {}});
+  return objects;
+}
+
+void DatabaseCheck::ListObjects(DatabaseOpener& databases, const QString& location, Pass pass,
+                                const Steps& steps) {
+  std::unique_ptr<Database> db = databases.Open(location);
+  steps.opened();
+  if (pass == Pass::kTables) {
+    for (const TableDef& def : db->TableDefs()) {
+      if (def.attributes != kUserTableAttributes && def.attributes != kLinkedTableAttributes &&
+          def.attributes != kLinkedOdbcTableAttributes)
+        continue;
+      try {
+        std::unique_ptr<Recordset> rs = db->OpenRecordset(def.name);
+        steps.listed(def.name);
+        steps.between();
+        rs->Close();
+      } catch (const EngineError&) {
+        // A table that cannot be opened is simply not offered.
+      }
+    }
+  } else {
+    for (const QueryDef& query : db->QueryDefs()) {
+      try {
+        // Preparing the query shows whether it can be read; running it could take as
+        // long and as much memory as the query likes, before any client asked for it.
+        db->QueryFieldNames(query.Name());
+        if (!query.Name().contains(QLatin1Char('~'))) steps.listed(query.Name());
+        steps.between();
+      } catch (const EngineError&) {
+        // Queries asking for parameters or over missing tables are not offered.
+      }
+    }
+  }
+  db->Close();
 }
 
 void DatabaseCheck::DropFailedDatabases(Catalogue& catalogue, const QStringList& failed) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 
 #include "base/catalogue.h"
 #include "config/database_check_ui.h"
@@ -8,14 +9,24 @@
 
 namespace corvane {
 
+// Runs the part of the check that waits on a server database (connecting may take the
+// whole connect timeout) away from the event-loop thread, and returns once it is done,
+// letting events run meanwhile.
+class DatabaseCheckWorker {
+ public:
+  virtual ~DatabaseCheckWorker() = default;
+  virtual void RunAside(const std::function<void()>& work) = 0;
+};
+
 // Builds the table and query lists of the catalogue by opening every published
 // database and every table and stored query in it; databases that cannot be read are
 // reported to the operator and withdrawn from the published list. Run as CheckTables
 // followed by CheckQueries.
 class DatabaseCheck {
  public:
+  // Without `worker`, server databases are checked on the calling thread.
   DatabaseCheck(Catalogue& catalogue, DatabaseOpener& databases, DatabaseCheckProgress& progress,
-                DatabaseErrorPrompt& prompt);
+                DatabaseErrorPrompt& prompt, DatabaseCheckWorker* worker = nullptr);
 
   void Run() {
     CheckTables();
@@ -37,15 +48,32 @@ class DatabaseCheck {
   static constexpr int32_t kLinkedTableAttributes = 0x40000000;
   static constexpr int32_t kLinkedOdbcTableAttributes = 0x20000000;
 
- private:
   enum class Pass { kTables, kQueries };
+  // The tables (or stored queries) of the database at `location` that the check would
+  // list, opening it on the calling thread; throws EngineError when it cannot be opened.
+  static QStringList ListedObjects(DatabaseOpener& databases, const QString& location, Pass pass);
+
+ private:
+  // What the listing reports as it goes: the database opened, an object listed, a moment
+  // between objects.
+  struct Steps {
+    std::function<void()> opened;
+    std::function<void(const QString&)> listed;
+    std::function<void()> between;
+  };
+  static void ListObjects(DatabaseOpener& databases, const QString& location, Pass pass,
+                          const Steps& steps);
   void RunPass(Pass pass);
   void CheckDatabase(Pass pass, size_t d);
+  // A server database's objects, gathered by the worker and shown here.
+  void CheckAside(Pass pass, const QString& name, const QString& location,
+                  const std::function<void(const QString&)>& list);
 
   Catalogue& catalogue_;
   DatabaseOpener& databases_;
   DatabaseCheckProgress& progress_;
   DatabaseErrorPrompt& prompt_;
+  DatabaseCheckWorker* worker_;
   QStringList removeLater_;
   QStringList removeQueryLater_;
 };

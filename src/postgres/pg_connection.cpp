@@ -35,6 +35,8 @@ std::vector<const char*> Values(const std::vector<PgParam>& params) {
   for (const PgParam& p : params) values.push_back(p ? p->constData() : nullptr);
   return values;
 }
+// How many times a borrowed idle connection's socket is read before it counts as open.
+constexpr int kIdleReadsChecked = 4;
 
 EngineError Stopped() {
   return EngineError(engine_error::kGeneric,
@@ -54,10 +56,11 @@ QString PgQuoteName(const QString& name) {
   return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-PgConnection::PgConnection(const QString& location, int statementTimeoutMs)
+PgConnection::PgConnection(const QString& location, int statementTimeoutMs,
+                           int connectTimeoutSeconds)
     : conn_(nullptr, &PQfinish), clientWorkLimitMs_(statementTimeoutMs) {
   const QByteArray dbname = location.trimmed().toUtf8();
-  const QByteArray timeout = QByteArray::number(kServerConnectTimeoutSeconds);
+  const QByteArray timeout = QByteArray::number(connectTimeoutSeconds);
   // The statement limit travels as a startup option, so no statement runs without it; the
   // texts the server writes into statements (regular expressions) read backslashes as
   // themselves, whatever the database's default.
@@ -84,6 +87,21 @@ PgConnection::PgConnection(const QString& location, int statementTimeoutMs)
   PQsetNoticeProcessor(
       conn_.get(), [](void*, const char*) {}, nullptr);
 }
+
+bool PgConnection::StillOpen() {
+  PGconn* conn = conn_.get();
+  // An idle session gets nothing unasked but the server's goodbye (an error, then the end
+  // of the stream), which may take two reads to reach the end. The bound keeps a chatty
+  // socket from holding the borrower.
+  for (int read = 0; read < kIdleReadsChecked && Usable(); ++read) {
+    pollfd ready{PQsocket(conn), POLLIN, 0};
+    if (::poll(&ready, 1, 0) <= 0) break;
+    if (!PQconsumeInput(conn)) return false;
+  }
+  return Usable();
+}
+
+QString PgConnection::LastMessage() const { return LibpqMessage(conn_.get()); }
 
 QString PgConnection::ServerVersion() const {
   const int v = PQserverVersion(conn_.get());

@@ -62,14 +62,21 @@ class PgResult {
 // held to statement_timeout; errors become EngineErrors with the numbers clients know.
 class PgConnection {
  public:
-  // Connects (within kServerConnectTimeoutSeconds) to a libpq URI or "service=NAME";
-  // throws EngineError 3151 with libpq's message when the server does not answer.
-  PgConnection(const QString& location, int statementTimeoutMs);
+  // Connects (within `connectTimeoutSeconds`; libpq counts at least 2) to a libpq URI or
+  // "service=NAME"; throws EngineError 3151 with libpq's message when the server does not
+  // answer.
+  PgConnection(const QString& location, int statementTimeoutMs,
+               int connectTimeoutSeconds = kServerConnectTimeoutSeconds);
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
 
   // False once the connection to the server is lost.
   bool Usable() const { return PQstatus(conn_.get()) == CONNECTION_OK; }
+  // For an idle connection: false when the server has closed it meanwhile (restarted,
+  // or ended the session). Reads what the socket holds; sends nothing.
+  bool StillOpen();
+  // libpq's last message on this connection.
+  QString LastMessage() const;
   QString ServerVersion() const;
 
   // One statement with its parameters in text form; throws EngineError. The statement

@@ -6,26 +6,26 @@
 
 namespace corvane {
 
-PgPool::PgPool(QString location, int size, int statementTimeoutMs)
-    : location_(std::move(location)), size_(size), statementTimeoutMs_(statementTimeoutMs) {}
+PgPool::PgPool(QString location, int size, int statementTimeoutMs, PgPoolOptions options)
+    : location_(std::move(location)),
+      size_(size),
+      statementTimeoutMs_(statementTimeoutMs),
+      options_(std::move(options)) {}
 
 PgPool::Lease PgPool::Borrow() {
   std::unique_lock lock(mutex_);
-  const bool free = returned_.wait_for(lock, std::chrono::seconds(kServerConnectTimeoutSeconds),
+  const bool free = returned_.wait_for(lock, std::chrono::seconds(options_.connectTimeoutSeconds),
                                        [this] { return !idle_.empty() || lent_ < size_; });
   if (!free) {
     throw EngineError(engine_error::kConnectionFailed,
                       QStringLiteral("Every connection to the server database is busy."));
   }
   ++lent_;
-  if (!idle_.empty()) {
-    std::unique_ptr<PgConnection> connection = std::move(idle_.back());
-    idle_.pop_back();
-    return Lease(*this, std::move(connection));
-  }
+  std::unique_ptr<PgConnection> connection = TakeIdle();
   lock.unlock();
+  if (connection) return Lease(*this, std::move(connection));
   try {
-    return Lease(*this, std::make_unique<PgConnection>(location_, statementTimeoutMs_));
+    return Lease(*this, Connect());
   } catch (...) {
     lock.lock();
     --lent_;
@@ -34,12 +34,46 @@ PgPool::Lease PgPool::Borrow() {
   }
 }
 
+std::unique_ptr<PgConnection> PgPool::TakeIdle() {
+  while (!idle_.empty()) {
+    std::unique_ptr<PgConnection> connection = std::move(idle_.back());
+    idle_.pop_back();
+    // Only reads what already arrived, so checking under the lock costs no round trip.
+    if (connection->StillOpen()) return connection;
+  }
+  return nullptr;
+}
+
+std::unique_ptr<PgConnection> PgPool::Connect() {
+  try {
+    auto connection = std::make_unique<PgConnection>(location_, statementTimeoutMs_,
+                                                     options_.connectTimeoutSeconds);
+    Tell(true, {});
+    return connection;
+  } catch (const EngineError& error) {
+    Tell(false, error.description());
+    throw;
+  }
+}
+
+void PgPool::Tell(bool answered, const QString& message) const {
+  if (options_.outcome) options_.outcome(location_, answered, message);
+}
+
 void PgPool::GiveBack(std::unique_ptr<PgConnection> connection) {
-  const std::lock_guard lock(mutex_);
-  --lent_;
-  connection->SetStop({});
-  if (connection->Usable()) idle_.push_back(std::move(connection));
-  returned_.notify_one();
+  bool lost = false;
+  {
+    const std::lock_guard lock(mutex_);
+    --lent_;
+    connection->SetStop({});
+    lost = !connection->Usable();
+    if (!lost) idle_.push_back(std::move(connection));
+    returned_.notify_one();
+  }
+  if (lost) {
+    Tell(false, QStringLiteral("The connection to the server database was lost: %1")
+                    .arg(connection->LastMessage()));
+  }
 }
 
 }  // namespace corvane

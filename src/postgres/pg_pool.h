@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -14,12 +15,25 @@ namespace corvane {
 // 100 in all by default, and several Corvane servers share them.
 inline constexpr int kServerPoolSize = 8;
 
+// Told, on the thread that saw it, that a server database answered a new connection
+// (`answered` true) or that connecting or a connection failed, with libpq's message.
+using PgOutcome =
+    std::function<void(const QString& location, bool answered, const QString& message)>;
+
+// How a pool connects: the connect timeout in seconds, and whom it tells how that went.
+struct PgPoolOptions {
+  int connectTimeoutSeconds = kServerConnectTimeoutSeconds;
+  PgOutcome outcome;
+};
+
 // The connections of one Corvane server to one published server database. A request
 // borrows one for its work and gives it back; a broken one is dropped on return and a new
-// one made when needed, so the pool heals by itself once the server answers again.
+// one made when needed, so the pool heals by itself once the server answers again. An
+// idle one the server closed meanwhile (it restarted) is replaced when borrowed, so no
+// request fails on it.
 class PgPool {
  public:
-  PgPool(QString location, int size, int statementTimeoutMs);
+  PgPool(QString location, int size, int statementTimeoutMs, PgPoolOptions options = {});
 
   // Hands a connection back when it goes out of scope.
   class Lease {
@@ -46,10 +60,15 @@ class PgPool {
 
  private:
   void GiveBack(std::unique_ptr<PgConnection> connection);
+  // An idle connection the server has not closed, or none.
+  std::unique_ptr<PgConnection> TakeIdle();
+  std::unique_ptr<PgConnection> Connect();
+  void Tell(bool answered, const QString& message) const;
 
   const QString location_;
   const int size_;
   const int statementTimeoutMs_;
+  const PgPoolOptions options_;
   std::mutex mutex_;
   std::condition_variable returned_;
   std::vector<std::unique_ptr<PgConnection>> idle_;

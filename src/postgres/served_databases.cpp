@@ -16,7 +16,12 @@ std::unique_ptr<Database> ServedDatabases::Open(const QString& location) {
   return std::make_unique<PgDatabase>(PoolFor(location.trimmed()));
 }
 
-QString ProbeServerDatabase(const QString& location, bool* ok) {
+void ServedDatabases::SetPoolOptions(PgPoolOptions options) {
+  const std::lock_guard lock(mutex_);
+  options_ = std::move(options);
+}
+
+QString ProbeServerDatabase(const QString& location, bool* ok, int connectTimeoutSeconds) {
   *ok = false;
   if (!IsServerDatabaseLocation(location)) {
     return QStringLiteral(
@@ -25,7 +30,7 @@ QString ProbeServerDatabase(const QString& location, bool* ok) {
   }
   if (const QString problem = ServerLocationProblem(location); !problem.isEmpty()) return problem;
   try {
-    const PgConnection connection(location.trimmed(), kClientWorkLimitMs);
+    const PgConnection connection(location.trimmed(), kClientWorkLimitMs, connectTimeoutSeconds);
     *ok = true;
     return QStringLiteral("PostgreSQL ") + connection.ServerVersion();
   } catch (const EngineError& e) {
@@ -36,7 +41,9 @@ QString ProbeServerDatabase(const QString& location, bool* ok) {
 std::shared_ptr<PgPool> ServedDatabases::PoolFor(const QString& location) {
   const std::lock_guard lock(mutex_);
   std::shared_ptr<PgPool>& pool = pools_[location];
-  if (!pool) pool = std::make_shared<PgPool>(location, kServerPoolSize, kClientWorkLimitMs);
+  if (!pool) {
+    pool = std::make_shared<PgPool>(location, kServerPoolSize, kClientWorkLimitMs, options_);
+  }
   return pool;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+
+#include "config/database_check.h"
 #include "config/database_check_ui.h"
 #include "server/operator_prompts.h"
 
@@ -25,6 +28,19 @@ class PromptedDatabaseError : public DatabaseErrorPrompt {
 
  private:
   OperatorPrompts& prompts_;
+};
+
+// The check's waits on a server database run on a worker of the long-work pool (`start`
+// hands work to it) while this thread runs its events: timers fire, other clients are
+// served and windows repaint.
+class WorkerCheckWork : public DatabaseCheckWorker {
+ public:
+  explicit WorkerCheckWork(std::function<void(std::function<void()>)> start)
+      : start_(std::move(start)) {}
+  void RunAside(const std::function<void()>& work) override;
+
+ private:
+  std::function<void(std::function<void()>)> start_;
 };
 
 }  // namespace corvane

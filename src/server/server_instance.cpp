@@ -19,6 +19,8 @@ constexpr int16_t kStartKeySeed = 157;
 // stop them, then wait this long for the stopped ones.
 constexpr int kRunningWorkGraceMs = 2000;
 constexpr int kStoppedWorkWaitMs = 2000;
+// How often the server databases withdrawn at the last check are tried again.
+constexpr int kWithdrawnRetryMs = 30000;
 
 }  // namespace
 
@@ -32,7 +34,9 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
       users_(registry_, programDir),
       activity_(activityRows_, settings_, programDir, std::move(host)),
       slots_(settings_, catalogue_, users_, activity_, random_, databases_, QLocale::system()),
+      health_(activity_, [this](const QString& location) { return ServerDatabaseName(location); }),
       databaseErrorPrompt_(prompts),
+      checkWork_([this](std::function<void()> work) { slots_.StartOperatorWork(std::move(work)); }),
       accessPublisher_(programDir, databaseErrorPrompt_,
                        [this](const QString& note) { activity_.LogNote(note); }),
       webFile_(programDir) {
@@ -41,6 +45,58 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
   connect(&refreshTimer_, &QTimer::timeout, this, &ServerInstance::OnRefreshTick);
   connect(&keySeedTimer_, &QTimer::timeout, this, &ServerInstance::OnKeySeedTick);
   connect(&inactivityTimer_, &QTimer::timeout, this, &ServerInstance::OnInactivityTick);
+  connect(&retryTimer_, &QTimer::timeout, this, &ServerInstance::RetryWithdrawnDatabases);
+  retryTimer_.setInterval(kWithdrawnRetryMs);
+  databases_.SetPoolOptions(PoolOptions());
+}
+
+PgPoolOptions ServerInstance::PoolOptions() {
+  // Workers tell; this thread keeps the state and writes the rows.
+  return {connectTimeoutSeconds_,
+          [this](const QString& location, bool answered, const QString& message) {
+            {
+              const std::lock_guard lock(news_.mutex);
+              news_.outcomes.push_back({location, answered, message});
+            }
+            PostWorkerNews();
+          }};
+}
+
+void ServerInstance::PostWorkerNews() {
+  // By name, as the slots' results are: no functor of ours crosses the threads inside Qt.
+  QMetaObject::invokeMethod(this, "TakeWorkerNews", Qt::QueuedConnection);
+}
+
+void ServerInstance::TakeWorkerNews() {
+  std::vector<PoolOutcome> outcomes;
+  std::optional<std::vector<RetryAnswer>> answers;
+  {
+    const std::lock_guard lock(news_.mutex);
+    outcomes.swap(news_.outcomes);
+    answers.swap(news_.retryAnswers);
+  }
+  for (const PoolOutcome& outcome : outcomes) {
+    health_.Report(outcome.location, outcome.answered, outcome.message);
+  }
+  if (answers) TakeRetryAnswers(*answers);
+}
+
+void ServerInstance::SetServerConnectTimeout(int seconds) {
+  connectTimeoutSeconds_ = seconds;
+  databases_.SetPoolOptions(PoolOptions());
+}
+
+void ServerInstance::SetWithdrawnRetryInterval(int ms) { retryTimer_.setInterval(ms); }
+
+QString ServerInstance::ServerDatabaseName(const QString& location) const {
+  const QString key = location.trimmed();
+  for (const PublishedDatabase& entry : catalogue_.published) {
+    if (entry.ServedPath().trimmed() == key) return entry.name;
+  }
+  for (const Parked& parked : withdrawn_) {
+    if (parked.entry.location.trimmed() == key) return parked.entry.name;
+  }
+  return key;
 }
 
 ServerInstance::~ServerInstance() = default;
@@ -86,9 +142,7 @@ bool ServerInstance::ConfirmExit() {
 }
 
 void ServerInstance::SaveSettingsFiles() {
-  PublishedList saved = catalogue_.published;
-  saved.insert(saved.end(), withdrawn_.begin(), withdrawn_.end());
-  files_.SaveDatabaseList(saved);
+  files_.SaveDatabaseList(DatabaseDatOrder());
   files_.SaveNetworkSettings(settings_);
   files_.SaveGeneralSettings(settings_);
   webFile_.Save(settings_);
@@ -105,6 +159,7 @@ void ServerInstance::Unload() {
   refreshTimer_.stop();
   keySeedTimer_.stop();
   inactivityTimer_.stop();
+  retryTimer_.stop();
   slots_.WaitForWork(kRunningWorkGraceMs);
   slots_.FreeEverySlot(FreeReason::kShutdown);
   slots_.SettleStoppedWork(kStoppedWorkWaitMs);
@@ -115,26 +170,24 @@ void ServerInstance::Unload() {
 }
 
 void ServerInstance::RunDatabaseCheck() {
-  PublishedList& published = catalogue_.published;
-  for (PublishedDatabase& entry : std::exchange(withdrawn_, {})) {
-    const bool listed = std::any_of(published.begin(), published.end(),
-                                    [&](const auto& p) { return p.location == entry.location; });
-    if (!listed) published.push_back(std::move(entry));
-  }
-  const PublishedList before = published;
+  // Events run while the check waits on a server database; a retry tick meanwhile waits
+  // for the next one, and a retry's answers are left to this check. Nothing those events
+  // start may check the list again underneath it.
+  if (checking_) return;
+  checking_ = true;
+  catalogue_.published = DatabaseDatOrder();
+  withdrawn_.clear();
+  outOfPlace_.clear();
+  const PublishedList before = catalogue_.published;
   accessPublisher_.PrepareList(catalogue_.published);
   // Every published database has its lists, even when the check cannot fill them.
   catalogue_.tableLists.assign(catalogue_.published.size(), {});
   catalogue_.queryLists.assign(catalogue_.published.size(), {});
-  DatabaseCheck check(catalogue_, databases_, *checkProgress_, databaseErrorPrompt_);
+  DatabaseCheck check(catalogue_, databases_, *checkProgress_, databaseErrorPrompt_, &checkWork_);
   check.Run();
-  // A refused connection text (one carrying a password) is not kept.
-  for (const PublishedDatabase& entry : before) {
-    if (!entry.IsServerDatabase() || !ServerLocationProblem(entry.location).isEmpty()) continue;
-    if (std::find(published.begin(), published.end(), entry) == published.end()) {
-      withdrawn_.push_back(entry);
-    }
-  }
+  WithdrawUnanswered(before);
+  checking_ = false;
+  UpdateRetryTimer();
 }
 
 void ServerInstance::SetDatabaseCheckProgress(DatabaseCheckProgress* progress) {
@@ -166,6 +219,9 @@ void ServerInstance::ApplySetup(const SetupValues& values) {
   settings_.InactivityLimit = v.InactivityLimit;
   settings_.RefreshRate = v.RefreshRate;
   catalogue_.published = values.published;
+  // The setup showed the databases offered again at the end of the list, and saved its
+  // own order.
+  outOfPlace_.clear();
   ApplyInactivitySetting();
   users_.SetRunAtStartup(SettingValue(settings_.RunAtStartup) != 0);
   users_.SaveUsers(values.users);
@@ -212,13 +268,14 @@ void ServerInstance::ProbeServerDatabase(const QString& location, QObject* recei
                                                      std::move(answered)](const QString& answer) {
     if (target) answered(answer);
   };
-  slots_.StartOperatorWork([this, location, deliver = std::move(deliver)]() mutable {
-    bool reached = false;
-    QString answer = corvane::ProbeServerDatabase(location, &reached);
-    QMetaObject::invokeMethod(
-        this, [deliver = std::move(deliver), answer = std::move(answer)] { deliver(answer); },
-        Qt::QueuedConnection);
-  });
+  slots_.StartOperatorWork(
+      [this, location, timeout = connectTimeoutSeconds_, deliver = std::move(deliver)]() mutable {
+        bool reached = false;
+        QString answer = corvane::ProbeServerDatabase(location, &reached, timeout);
+        QMetaObject::invokeMethod(
+            this, [deliver = std::move(deliver), answer = std::move(answer)] { deliver(answer); },
+            Qt::QueuedConnection);
+      });
 }
 
 void ServerInstance::OnListenerError(const QString& description) {

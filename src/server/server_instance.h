@@ -5,6 +5,9 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
 
 #include "activity/activity_log.h"
 #include "activity/activity_rows_model.h"
@@ -22,6 +25,7 @@
 #include "postgres/served_databases.h"
 #include "server/database_check_hosts.h"
 #include "server/operator_prompts.h"
+#include "server/server_database_health.h"
 #include "server/setup_values.h"
 #include "server/slot_server.h"
 #include "server/startup_branch.h"
@@ -85,8 +89,17 @@ class ServerInstance : public QObject {
   // files are first imported into databases/ (once; an unchanged file keeps its database)
   // and served from there. A server database that does not answer is withdrawn from the
   // clients' list but stays in database.dat (one down for maintenance is not gone), and
-  // the next check tries it again.
+  // the next check tries it again. Its connects and listings run on a worker while this
+  // thread goes on serving events.
   void RunDatabaseCheck();
+  // The retry timer's tick: the server databases the last check withdrew are tried on a
+  // worker; one that answers has its tables and queries checked and is offered again (see
+  // TakeRetryAnswers).
+  void RetryWithdrawnDatabases();
+  // How often withdrawn server databases are tried (kWithdrawnRetryMs unless set) and how
+  // long connecting to a server database may take; tests shorten both.
+  void SetWithdrawnRetryInterval(int ms);
+  void SetServerConnectTimeout(int seconds);
   // Where the check shows its progress (nothing by default); nullptr restores that.
   void SetDatabaseCheckProgress(DatabaseCheckProgress* progress);
 
@@ -132,9 +145,54 @@ class ServerInstance : public QObject {
  Q_SIGNALS:
   void StatusRefreshed();
 
+ private Q_SLOTS:
+  // What the workers told since the last call: how connecting to server databases went,
+  // and a retry's answers; on the event-loop thread.
+  void TakeWorkerNews();
+
  private:
+  // A server database the last check withdrew, or one offered again at the end of the
+  // clients' list; `place` is its index in database.dat's order.
+  struct Parked {
+    PublishedDatabase entry;
+    size_t place = 0;
+  };
+  // What a retry found for a withdrawn server database that answered.
+  struct RetryAnswer {
+    PublishedDatabase entry;
+    QStringList tables;
+    QStringList queries;
+  };
+  // How connecting to a server database went, as a pool told it.
+  struct PoolOutcome {
+    QString location;
+    bool answered = false;
+    QString message;
+  };
+  // Workers leave their news here, then ask for TakeWorkerNews.
+  struct WorkerNews {
+    std::mutex mutex;
+    std::vector<PoolOutcome> outcomes;
+    std::optional<std::vector<RetryAnswer>> retryAnswers;
+  };
+  void PostWorkerNews();
+
   // Applies a changed inactivity setting: counts restart and the check runs, or stops.
   void ApplyInactivitySetting();
+  static bool SameEntry(const PublishedDatabase& a, const PublishedDatabase& b);
+  // After a check over `before`: the server databases it dropped for not answering are
+  // withdrawn, each with its place.
+  void WithdrawUnanswered(const PublishedList& before);
+  // The list database.dat holds: the published databases with the withdrawn ones, and
+  // those offered again out of place, at their places.
+  PublishedList DatabaseDatOrder() const;
+  bool OutOfPlace(const PublishedDatabase& entry) const;
+  // A published database's name for the activity list, by its connection text.
+  QString ServerDatabaseName(const QString& location) const;
+  PgPoolOptions PoolOptions();
+  void TakeRetryAnswers(const std::vector<RetryAnswer>& answers);
+  void Republish(const Parked& parked, const RetryAnswer& answer);
+  void UpdateRetryTimer();
 
   QString programDir_;
   OperatorPrompts& prompts_;
@@ -148,10 +206,18 @@ class ServerInstance : public QObject {
   ActivityLog activity_;
   ServedDatabases databases_;
   SlotServer slots_;
-  PublishedList withdrawn_;  // server databases the last check could not reach
+  ServerDatabaseHealth health_;
+  WorkerNews news_;
+  int connectTimeoutSeconds_ = kServerConnectTimeoutSeconds;
+  std::vector<Parked> withdrawn_;   // server databases the last check could not reach
+  std::vector<Parked> outOfPlace_;  // offered again while clients held list indices
+  bool checking_ = false;
+  bool retrying_ = false;
+  QTimer retryTimer_;
   SilentCheckProgress silentProgress_;
   DatabaseCheckProgress* checkProgress_ = &silentProgress_;
   PromptedDatabaseError databaseErrorPrompt_;
+  WorkerCheckWork checkWork_;
   AccessPublisher accessPublisher_;
   QTimer refreshTimer_;     // Timer1
   QTimer keySeedTimer_;     // Timer2

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QString>
 
 #include "engine/engine_error.h"
@@ -14,6 +15,17 @@
 #include "support/test_database.h"
 
 namespace corvane::test {
+
+// Stops, starts or restarts the throwaway cluster's server; false when that failed or the
+// environment names no single cluster version.
+inline bool PgCluster(const QString& action) {
+  const QString version = qEnvironmentVariable("PGVERSION");
+  if (version.isEmpty()) return false;
+  QProcess control;
+  control.start(QStringLiteral("pg_ctlcluster"), {version, QStringLiteral("regress"), action});
+  return control.waitForFinished(120000) && control.exitStatus() == QProcess::NormalExit &&
+         control.exitCode() == 0;
+}
 
 class PgTest : public ::testing::Test {
  protected:
