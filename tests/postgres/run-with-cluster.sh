@@ -10,7 +10,7 @@ fi
 # A cluster of its own in a temporary folder (-t) on a port nothing listens on, so that runs
 # side by side do not meet.
 for attempt in $(seq 50); do
-  PGPORT=$((40000 + (RANDOM * 32768 + RANDOM) % 10000))
+  PGPORT=$((40000 + $(od -An -N2 -tu2 /dev/urandom) % 10000))
   (exec 3<>"/dev/tcp/127.0.0.1/$PGPORT") 2>/dev/null || break
 done
 export PGPORT
