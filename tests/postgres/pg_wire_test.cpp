@@ -112,64 +112,6 @@ TEST_P(WireTest, AViewIsASavedQuery) {
   EXPECT_EQ(Value("SELECT count(*) FROM people WHERE name = 'Zed'"), server ? "0" : "1");
 }
 
-TEST_P(WireTest, SortAndFindGiveTheSameOrderAndMatchesOnBothEngines) {
-  auto a = Browsing(first_);
-  Exec("INSERT INTO people (name, age) VALUES ('carl', 30), ('ANNA', 40)");
-  // Without regard to case, as Jet sorts.
-  EXPECT_EQ(Ask(*a, "Sort", {"name DESC"}).text, Message({"Data", "1", "3", "carl", "30"}));
-  EXPECT_EQ(Ask(*a, "FindFirst", {"0", "an"}).text,
-            Message({"Found", "2", "3", "4", "ANNA", "40"}));
-  EXPECT_EQ(Ask(*a, "FindNext", {"0", "an"}).text, Message({"Found", "2", "4", "1", "Ann", "10"}));
-  EXPECT_EQ(Ask(*a, "FindNext", {"0", "an"}).word, "NoMatch");
-  // A text that ends the value matches when none begins with it.
-  EXPECT_EQ(Ask(*a, "FindFirst", {"0", "RL"}).text,
-            Message({"Found", "2", "1", "3", "carl", "30"}));
-  EXPECT_EQ(Ask(*a, "FindFirst", {"1", "bob"}).text,
-            Message({"Found", "2", "2", "2", "Bob", "20"}));
-  // The sorted set is the table's rows: an edit is saved.
-  EXPECT_EQ(Ask(*a, "Update", {"2", "Bob", "21"}).text, Message({"Data", "2", "2", "Bob", "21"}));
-  EXPECT_EQ(Value("SELECT age FROM people WHERE id = 2"), "21");
-  // The text looked for goes into the criterion as it is: an apostrophe ends the criterion's
-  // text early, and the client gets the syntax error, on both engines.
-  const ClientReply quoted = Ask(*a, "FindFirst", {"0", "O'Brien"});
-  EXPECT_EQ(quoted.word, "ErrorUpdate");
-  EXPECT_FALSE(quoted.fields.value(0).isEmpty());
-  // The search began at the last record, and stays there.
-  EXPECT_EQ(Ask(*a, "SendTheData").text, Message({"Data", "4", "1", "Ann", "10"}));
-}
-
-TEST_P(WireTest, AClientsQueryIsStreamedSavedOrRemovedOnBothEngines) {
-  const bool server = GetParam() == Engine::kPostgres;
-  auto views = [&](const QString& name) {
-    return Value(
-        server ? QStringLiteral("SELECT count(*) FROM pg_views WHERE viewname = '%1'").arg(name)
-               : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = "
-                                "'view' AND name = '%1'")
-                     .arg(name));
-  };
-  auto a = LoggedOnClient(first_.port(), "bob", "secret", 12345678);
-  Ask(*a, "RequestTablesWiz", {"0"});
-  EXPECT_EQ(Ask(*a, "CreateQuery",
-                {"Older",
-                 "SELECT name & '!' AS shout, age FROM people WHERE name Like 'b*' "
-                 "AND age >= 15"})
-                .text,
-            Message({"FieldsCreateQuery", "1", "shout", "age"}));
-  EXPECT_EQ(views("Older"), "1");
-  EXPECT_EQ(Ask(*a, "SendQueryData").text, Message({"QueryData", "Bob!", "20"}));
-  EXPECT_EQ(Ask(*a, "SendQueryData").word, "EndQuery");
-  a->Send("RemoveQuery");
-  EXPECT_EQ(Ask(*a, "RequestQuery", {"0"}).fields, QList<QByteArray>{"adults"});
-  EXPECT_EQ(views("Older"), "0");
-  Ask(*a, "RequestTablesWiz", {"0"});
-  EXPECT_EQ(
-      Ask(*a, "CreateQuery", {"Kept", "SELECT TOP 1 name FROM people ORDER BY age DESC"}).text,
-      Message({"FieldsCreateQuery", "1", "name"}));
-  EXPECT_EQ(Ask(*a, "SaveQuery", {"0"}).text, Message({"Fields", "1", "name"}));
-  EXPECT_EQ(Ask(*a, "RequestQuery", {"0"}).fields, (QList<QByteArray>{"adults", "Kept"}));
-  EXPECT_EQ(views("Kept"), "1");
-}
-
 // More clients than one server holds, split over the two: every one opens the table and
 // adds a record at once, and each gets its own key.
 TEST_P(WireTest, OneHundredAndFiftyClientsOverTwoServersAllAddTheirRecords) {
