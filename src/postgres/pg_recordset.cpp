@@ -56,10 +56,9 @@ PgRecordset::PgRecordset(std::shared_ptr<PgShared> shared, PgConnection& connect
       }
       keyAt.push_back(at);
     }
-    keys_.reserve(static_cast<size_t>(result.Rows()) * KeyWidth());
-    for (int r = 0; r < result.Rows(); ++r) {
-      for (int k = 0; k < KeyWidth(); ++k) keys_.push_back(result.Bytes(r, keyAt[k]));
-    }
+    keys_ = PgKeyset(KeyWidth(), result.ColumnType(keyAt[0]));
+    keys_.Reserve(result.Rows());
+    for (int r = 0; r < result.Rows(); ++r) keys_.Append(result, r, keyAt);
   } else if (source_.rows) {
     const PgResult& result = *source_.rows;
     rows_.resize(result.Rows());
@@ -86,7 +85,7 @@ PgRecordset::~PgRecordset() { Close(); }
 void PgRecordset::Close() {
   if (!MarkClosed()) return;
   original_.clear();
-  keys_ = {};
+  keys_.Clear();
   rows_ = {};
   std::erase(shared_->sets, this);
 }
@@ -100,7 +99,7 @@ PgRecordset::StepConnection PgRecordset::Connect() {
 
 int64_t PgRecordset::KeyCount() const {
   if (!Updatable()) return static_cast<int64_t>(rows_.size());
-  return static_cast<int64_t>(keys_.size()) / KeyWidth();
+  return keys_.Count();
 }
 
 QString PgRecordset::KeyCondition(int firstParameter) const {
@@ -112,8 +111,14 @@ QString PgRecordset::KeyCondition(int firstParameter) const {
   return parts.join(QStringLiteral(" AND "));
 }
 
+std::vector<int> PgRecordset::LeadingColumns() const {
+  std::vector<int> at(KeyWidth());
+  for (int k = 0; k < KeyWidth(); ++k) at[k] = k;
+  return at;
+}
+
 void PgRecordset::AppendKey(std::vector<PgParam>& params, int64_t position) const {
-  for (int k = 0; k < KeyWidth(); ++k) params.emplace_back(keys_[position * KeyWidth() + k]);
+  for (int k = 0; k < KeyWidth(); ++k) params.emplace_back(keys_.Value(position, k));
 }
 
 void PgRecordset::ShowRow(const std::vector<PgParam>& row) {
@@ -195,7 +200,7 @@ void PgRecordset::SaveEdit() {
     }
     throw ChangedByOther();
   }
-  for (int k = 0; k < KeyWidth(); ++k) keys_[position_ * KeyWidth() + k] = result.Bytes(0, k);
+  keys_.Replace(position_, result, 0, LeadingColumns());
   editMode_ = EditMode::kNone;
   std::vector<PgParam> row;
   for (int c = KeyWidth(); c < result.Columns(); ++c) row.push_back(result.Param(0, c));
@@ -226,7 +231,7 @@ void PgRecordset::SaveNew() {
   StepConnection connection = Connect();
   const PgResult result = connection->Exec(
       insert + QStringLiteral(" RETURNING ") + key.join(QStringLiteral(", ")), params);
-  for (int k = 0; k < KeyWidth(); ++k) keys_.push_back(result.Bytes(0, k));
+  keys_.Append(result, 0, LeadingColumns());
   editMode_ = EditMode::kNone;
   if (cursor_ == Cursor::kEof) position_ = KeyCount();
 }
@@ -243,15 +248,14 @@ void PgRecordset::Delete() {
   if (result.Affected() == 0) {
     throw DeletedByOther();
   }
-  const auto first = keys_.begin() + position_ * KeyWidth();
-  keys_.erase(first, first + KeyWidth());
+  keys_.Erase(position_);
   CurrentDeleted();
 }
 
 QByteArray PgRecordset::Identity(int64_t position) const {
   QByteArray identity;
   if (Updatable()) {
-    for (int k = 0; k < KeyWidth(); ++k) AppendIdentity(identity, keys_[position * KeyWidth() + k]);
+    for (int k = 0; k < KeyWidth(); ++k) AppendIdentity(identity, keys_.Value(position, k));
   } else {
     for (const PgParam& value : rows_[position]) AppendIdentity(identity, value);
   }

@@ -8,6 +8,7 @@
 #include "engine/recordset.h"
 #include "postgres/pg_client_sql.h"
 #include "postgres/pg_connection.h"
+#include "postgres/pg_keyset.h"
 #include "postgres/pg_pool.h"
 
 namespace corvane {
@@ -52,6 +53,8 @@ class PgRecordset final : public Recordset {
   // "k1 = $n AND k2 = $n+1", and the current key's values as parameters.
   QString KeyCondition(int firstParameter) const;
   void AppendKey(std::vector<PgParam>& params, int64_t position) const;
+  // Where a statement that returns the key first has it: columns 0 to KeyWidth() - 1.
+  std::vector<int> LeadingColumns() const;
   // The text of a record's key or a snapshot's row, to compare the matches of a find with.
   QByteArray Identity(int64_t position) const;
   void ShowRow(const std::vector<PgParam>& row);
@@ -68,7 +71,7 @@ class PgRecordset final : public Recordset {
   PgConnection* opening_ = nullptr;
   PgSetSource source_;
   QString selectList_;
-  std::vector<QByteArray> keys_;            // KeyWidth() values per record
+  PgKeyset keys_;
   std::vector<std::vector<PgParam>> rows_;  // a snapshot's rows
   std::vector<PgParam> original_;           // the current record as last read
 };

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+#include <vector>
+
+#include "postgres/pg_connection.h"
+
+namespace corvane {
+
+// The primary-key values of a set's records, in the set's order, `width` values each. A key
+// of one integer column (the usual serial or identity key) is kept as numbers, 8 bytes a
+// record; any other key as texts. A set of 100,000 records held by each of 99 clients
+// costs a server some 80 MB instead of 600.
+class PgKeyset {
+ public:
+  PgKeyset() = default;
+  // `columnType` is the type of the only key column when `width` is 1.
+  PgKeyset(int width, Oid columnType);
+
+  int Width() const { return width_; }
+  int64_t Count() const;
+  void Reserve(int64_t records);
+  void Clear();
+
+  // The key of `row` of `result`, whose key columns are at `at` (in key order), as the last
+  // record, or in place of the record at `position`.
+  void Append(const PgResult& result, int row, const std::vector<int>& at);
+  void Replace(int64_t position, const PgResult& result, int row, const std::vector<int>& at);
+  void Erase(int64_t position);
+
+  // The k-th value of the key at `position`, in PostgreSQL's text form.
+  QByteArray Value(int64_t position, int k) const;
+
+ private:
+  int width_ = 1;
+  bool numbers_ = false;
+  std::vector<int64_t> numbered_;
+  std::vector<QByteArray> texts_;
+};
+
+}  // namespace corvane
