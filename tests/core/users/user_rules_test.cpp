@@ -19,9 +19,7 @@ TEST(UserRules, UpperCaseAndTrimmingStayWithinTheCodePage) {
   // upper-case letter: all three are kept, so they never turn into '?'.
   EXPECT_EQ(UserUpperCase(QStringLiteral("stra\u00dfe \u00b5ser \u0192")),
             QStringLiteral("STRA\u00dfE \u00b5SER \u0192"));
-  EXPECT_EQ(LookupName(QStringLiteral("\u00b5ser")), QByteArray("\xb5SER"));
-  // Blanks are not the lookup's business: callers trim what was typed, blanks only.
-  EXPECT_EQ(LookupName(" bob"), QByteArray(" BOB"));
+  // Callers trim what was typed, blanks only.
   EXPECT_EQ(EnteredForm(QStringLiteral("  \u00b5ser pw ")), QStringLiteral("\u00b5SER PW"));
   EXPECT_EQ(TrimBlanks(QStringLiteral("\tpw pw\t ")), QStringLiteral("\tpw pw\t"));
   EXPECT_EQ(TrimBlanks(QByteArray(" 12345678 ")), QByteArray("12345678"));
