@@ -19,9 +19,7 @@ TEST(UserRules, UpperCaseAndTrimmingStayWithinTheCodePage) {
   // upper-case letter: all three are kept, so they never turn into '?'.
   EXPECT_EQ(UserUpperCase(QStringLiteral("stra\u00dfe \u00b5ser \u0192")),
             QStringLiteral("STRA\u00dfE \u00b5SER \u0192"));
-  EXPECT_EQ(LookupName(QStringLiteral("\u00b5ser")), QByteArray("\xb5SER"));
-  // Blanks are not the lookup's business: callers trim what was typed, blanks only.
-  EXPECT_EQ(LookupName(" bob"), QByteArray(" BOB"));
+  // Callers trim what was typed, blanks only.
   EXPECT_EQ(EnteredForm(QStringLiteral("  \u00b5ser pw ")), QStringLiteral("\u00b5SER PW"));
   EXPECT_EQ(TrimBlanks(QStringLiteral("\tpw pw\t ")), QStringLiteral("\tpw pw\t"));
   EXPECT_EQ(TrimBlanks(QByteArray(" 12345678 ")), QByteArray("12345678"));
@@ -55,9 +53,6 @@ TEST(StoreScramble, MirrorsThenXorsWithTheStoreKeyAndRoundTripsEveryByte) {
   for (int code = 0; code < 256; ++code) text.append(static_cast<char>(code));
   EXPECT_EQ(StoreUnscramble(StoreScramble(text)), text);
   EXPECT_EQ(StoreScramble(StoreUnscramble(text)), text);
-  // A buffer read back is cut at its first NUL; one filled to the brim reads as nothing.
-  EXPECT_EQ(StripAtNul(QByteArray("abc\0def", 7)), QByteArray("abc"));
-  EXPECT_TRUE(StripAtNul("abc").isEmpty());
 }
 
 TEST(UserRecordFormat, RecordFitsOnlyWhenItReadsBackWhole) {
@@ -78,8 +73,7 @@ TEST(UserRecordFormat, LogonRecordSplitsAtTheFirstColonAndReadsTheKeyAsANumber) 
   EXPECT_EQ(ParseLogonRecord(" pw : 34567890 "),
             (LogonRecord{" pw ", {34567890, KeyNumberFault::kNone}}));
   EXPECT_EQ(ParseLogonRecord("\xb5PW:1"), (LogonRecord{QStringLiteral("\u00b5PW"), {1}}));
-  // Without a colon, or with a second one, there is no key number.
-  EXPECT_EQ(ParseLogonRecord("NOCOLON"), (LogonRecord{"", {0, KeyNumberFault::kNotANumber}}));
+  // With a second colon there is no key number.
   EXPECT_EQ(ParseLogonRecord("A:B:1"), (LogonRecord{"A", {0, KeyNumberFault::kNotANumber}}));
 }
 // The draws that give x = r * 32765 exactly enough to round to each x.

@@ -123,10 +123,8 @@ TEST_F(UserStoreTest, ARecordIsOneScrambledValueFoundByTheUpperCasedName) {
 }
 
 TEST_F(UserStoreTest, LogonLookupUpperCasesWithinTheCodePage) {
-  Save({{QStringLiteral("JOS\u00c9"), "PW", "33333333"},
-        {QStringLiteral("\u00b5SER"), QStringLiteral("\u00b5PW"), "44444444"},
+  Save({{QStringLiteral("\u00b5SER"), QStringLiteral("\u00b5PW"), "44444444"},
         {QStringLiteral("\u03a9MEGA"), "PW", "55555555"}});
-  EXPECT_EQ(store_.FindLogonUser(FromWindows1252("jos\xe9")), (LogonRecord{"PW", {33333333}}));
   // The micro sign has no upper case in the code page: the name is found as typed.
   EXPECT_EQ(store_.FindLogonUser(FromWindows1252("\xb5ser")),
             (LogonRecord{QStringLiteral("\u00b5PW"), {44444444}}));

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <deque>
 #include <memory>
 
 #include "client/corvane_client.h"
@@ -60,10 +59,7 @@ class DesktopTest : public ::testing::Test {
     }
     DesktopOptions options;
     options.executableDir = Path("bin");
-    options.openUrl = [this](const QUrl& url) {
-      opened_.push_back(url);
-      return true;
-    };
+    options.openUrl = [](const QUrl&) { return true; };  // never a real browser
     options.trayAvailable = setup.tray;
     options.computerName = "WORKSTATION-0815";
     desktop_ = std::make_unique<DesktopController>(*server_, options);
@@ -93,7 +89,6 @@ class DesktopTest : public ::testing::Test {
   std::unique_ptr<ServerInstance> server_;
   std::unique_ptr<DesktopController> desktop_;
   StartupBranch branch_{};
-  std::vector<QUrl> opened_;
 };
 
 }  // namespace corvane::test

@@ -25,19 +25,8 @@ TEST_F(DesktopTest, AMissingSetupFileOpensItsTabNextToTheServerWhenItCanRun) {
   EXPECT_TRUE(Window().isVisible());
   // Users exist, so the listener runs on a port of the platform's choosing.
   EXPECT_EQ(server_->Slots().ListenerState(), kListening);
-  desktop_.reset();
-  server_.reset();
-  QFile::remove(Path("database.dat"));
-  Start({.databases = false});
-  EXPECT_EQ(branch_, StartupBranch::kDatabasesMissing);
-  EXPECT_EQ(desktop_->SetupTab(), SetupDialog::kDatabaseTab);
-  EXPECT_TRUE(Window().isVisible());
-  EXPECT_EQ(server_->Slots().ListenerState(), kListening);
-}
-
-TEST_F(DesktopTest, ASetupSavedAtStartUpKeepsThePublishedListAndListensOnTheSavedPort) {
-  Start({.network = false});
-  // The list is read although the port was missing, so saving the setup keeps it.
+  // The list is read although the port was missing, so saving the setup keeps it, and the
+  // saved port is listened on at once.
   ASSERT_EQ(server_->CatalogueLists().published.size(), 1u);
   auto* port = desktop_->Setup()->findChild<QLineEdit*>("txtPort");
   ASSERT_NE(port, nullptr);
@@ -48,15 +37,21 @@ TEST_F(DesktopTest, ASetupSavedAtStartUpKeepsThePublishedListAndListensOnTheSave
   PublishedList stored;
   EXPECT_TRUE(SettingsFiles(dir_.path()).LoadDatabaseList(stored));
   EXPECT_EQ(stored.size(), 1u);
+
   desktop_.reset();
   server_.reset();
-  Start({.users = false});
-  EXPECT_EQ(server_->CatalogueLists().published.size(), 1u);
+  QFile::remove(Path("database.dat"));
+  Start({.databases = false});
+  EXPECT_EQ(branch_, StartupBranch::kDatabasesMissing);
+  EXPECT_EQ(desktop_->SetupTab(), SetupDialog::kDatabaseTab);
+  EXPECT_TRUE(Window().isVisible());
+  EXPECT_EQ(server_->Slots().ListenerState(), kListening);
 }
 
 TEST_F(DesktopTest, MissingUsersShowOnlyTheSetupUntilItIsDone) {
   Start({.users = false});
   EXPECT_EQ(branch_, StartupBranch::kUsersMissing);
+  EXPECT_EQ(server_->CatalogueLists().published.size(), 1u);
   ASSERT_NE(desktop_->Setup(), nullptr);
   EXPECT_EQ(desktop_->SetupTab(), SetupDialog::kUsersTab);
   EXPECT_FALSE(Window().isVisible());

@@ -14,7 +14,6 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
