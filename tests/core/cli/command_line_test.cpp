@@ -3,12 +3,10 @@
 #include "server/command_line.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QRegularExpression>
 #include <QTextStream>
 
-#include "base/windows1252.h"
 #include "config/registry_store.h"
 #include "config/store_scramble.h"
 #include "config/user_store.h"
@@ -87,37 +85,19 @@ TEST_F(AdminActionTest, AddedUserIsTrimmedUpperCasedAndFoundAtLogon) {
 }
 
 TEST_F(AdminActionTest, UsersThatCouldNotLogOnAreRefusedAndNothingIsStored) {
+  // Stored, "A:B:KEY" would split at the first colon: the user could never log on.
+  EXPECT_EQ(Run({"--add-user", "bob", "a:b"}), 1);
+  EXPECT_EQ(err_, "The password cannot hold \":\": use other characters.\n");
+  EXPECT_FALSE(RegistryStore(dir_.path()).KeyExists(UserKeyPath));
   EXPECT_EQ(Run({"--add-user", "   ", "pw"}), 1);
   EXPECT_EQ(err_, "RemoteHost name is required.\n");
   EXPECT_EQ(Run({"--add-user", "bob", "   "}), 1);
   EXPECT_EQ(err_, "Password is required.\n");
   EXPECT_EQ(Run({"--add-user", "bob", QString(250, u'A')}), 1);
-  EXPECT_EQ(Run({"--add-user", QString(255, u'N'), "pw"}), 1);
   EXPECT_EQ(Run({"--add-user", QStringLiteral("\u03a9"), "pw"}), 1);
   EXPECT_TRUE(out_.isEmpty());
   EXPECT_EQ(Run({"--list-users"}), 0);
   EXPECT_TRUE(out_.isEmpty());
-}
-
-TEST_F(AdminActionTest, PasswordWithAColonIsRefusedAndNothingIsStored) {
-  // Stored, "A:B:KEY" would split at the first colon: the user could never log on.
-  EXPECT_EQ(Run({"--add-user", "bob", "a:b"}), 1);
-  EXPECT_EQ(err_, "The password cannot hold \":\": use other characters.\n");
-  EXPECT_TRUE(out_.isEmpty());
-  EXPECT_FALSE(RegistryStore(dir_.path()).KeyExists(UserKeyPath));
-  ASSERT_EQ(Run({"--add-user", "bob", "ab"}), 0);
-  EXPECT_EQ(Run({"--add-user", "ann", ":"}), 1);
-  EXPECT_EQ(Run({"--list-users"}), 0);
-  EXPECT_TRUE(out_.startsWith("BOB\t")) << out_.toStdString();
-  EXPECT_EQ(out_.count('\n'), 1);
-}
-
-TEST_F(AdminActionTest, NameWithoutAnUpperCaseInTheCodePageIsFoundAsTyped) {
-  ASSERT_EQ(Run({"--add-user", QStringLiteral("\u00b5ser"), "pw"}), 0) << err_.toStdString();
-  EXPECT_EQ(FindLogonUser(FromWindows1252("\xb5ser")),
-            (LogonRecord{"PW", {out_.trimmed().toInt()}}));
-  EXPECT_EQ(Run({"--add-user", QStringLiteral("\u00b5SER"), "pw"}), 1);
-  EXPECT_EQ(err_, "User already exists.\n");
 }
 
 TEST_F(AdminActionTest, RemovalThatLeavesTheUserListedIsAFailure) {
@@ -152,9 +132,6 @@ TEST_F(AdminProcessTest, AddListDuplicateAndRemoveWithTheirExitCodes) {
   ASSERT_EQ(added.exitCode, 0) << added.err.constData();
   ASSERT_TRUE(QRegularExpression("^[0-9]{8}\n$").match(added.out).hasMatch())
       << added.out.constData();
-  struct stat status {};
-  ASSERT_EQ(::stat(QFile::encodeName(Path("registry.db")).constData(), &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0600u);
 
   const ServerRun duplicate = Run({"--add-user", "Bob", "other"});
   EXPECT_EQ(duplicate.exitCode, 1);
@@ -173,15 +150,12 @@ TEST_F(AdminProcessTest, AddListDuplicateAndRemoveWithTheirExitCodes) {
   EXPECT_EQ(RunServer({"--dir", Path("missing"), "--list-users"}).exitCode, 1);
 }
 
-TEST_F(AdminProcessTest, UnknownOptionPrintsUsageAndExitsTwoAndVersionSaysWhichServer) {
+TEST_F(AdminProcessTest, UnknownOptionPrintsUsageAndExitsTwo) {
   const ServerRun bogus = Run({"--bogus"});
   EXPECT_EQ(bogus.exitCode, 2);
   EXPECT_TRUE(bogus.err.contains("Usage:")) << bogus.err.constData();
   EXPECT_TRUE(bogus.out.isEmpty());
   EXPECT_FALSE(QFile::exists(Path("registry.db")));
-  const ServerRun version = RunServer({"--version"});
-  EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(version.out, "Corvane Database Server\nVersion 5.0\n");
 }
 
 }  // namespace

@@ -12,14 +12,13 @@
 namespace corvane::test {
 namespace {
 
-ConnectionLimits ShortLimits() {
-  ConnectionLimits limits;
-  limits.logonGraceMs = 0;
-  limits.firstLogonDelayMs = 150;
-  limits.longestLogonDelayMs = 600;
-  limits.logonSummaryEveryMs = 60'000;
-  limits.mostUnloggedSlotsPerAddress = 3;
-  return limits;
+ConnectionLimits ShortLimits(qint64 firstDelayMs = 150, qint64 longestDelayMs = 600,
+                             int summaryEveryMs = 60'000) {
+  return {.logonGraceMs = 0,
+          .mostUnloggedSlotsPerAddress = 3,
+          .firstLogonDelayMs = firstDelayMs,
+          .longestLogonDelayMs = longestDelayMs,
+          .logonSummaryEveryMs = summaryEveryMs};
 }
 
 class LogonGuardTest : public ::testing::Test {
@@ -131,14 +130,7 @@ TEST_F(LogonGuardTest, TheActivityListShowsTheFirstRefusalOfARunThenASummary) {
 
 class LogonSummaryTest : public LogonGuardTest {
  protected:
-  static ConnectionLimits Limits() {
-    ConnectionLimits limits = ShortLimits();
-    limits.firstLogonDelayMs = 10;
-    limits.longestLogonDelayMs = 20;
-    limits.logonSummaryEveryMs = 500;
-    return limits;
-  }
-  LogonSummaryTest() : LogonGuardTest(Limits()) {}
+  LogonSummaryTest() : LogonGuardTest(ShortLimits(10, 20, 500)) {}
 };
 
 TEST_F(LogonSummaryTest, ARunThatGoesOnIsSummedUpNowAndThen) {

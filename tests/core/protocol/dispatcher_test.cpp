@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "base/text_scramble.h"
-#include "commands/logon.h"
 #include "support/slot_harness.h"
 #include "wire/cipher.h"
 
@@ -23,8 +22,6 @@ class DispatcherTest : public ::testing::Test {
     users_.Add("BOB", "SECRET:12345678");
     users_.Add("ANN", "pw:23456789");
     users_.Add("ODD", "pw:notanumber");
-    users_.Add("PAD", " PW :34567890");
-    users_.Add("\xb5SER", "\xb5PW:45678901");
   }
 
   SlotSession& session(int slot) { return harness_.Slot(slot).session; }
@@ -32,20 +29,13 @@ class DispatcherTest : public ::testing::Test {
   // A connection was just accepted on the slot.
   void Accept(int slot) { harness_.Accept(slot); }
 
-  // Sends a request the way a client does: the first one with the logon keys, later ones by
-  // the encryption setting.
+  // Sends a request the way a client does with encryption off: the first one with the logon
+  // keys, later ones plain.
   void Send(int slot, std::initializer_list<QByteArray> fields) {
     const QByteArray text = Message(fields);
-    const SlotSession& s = session(slot);
-    QByteArray frame;
-    if (s.FreshConnection) {
-      frame = EncryptPayload(text, 48, LogonKey) + kEnd + "\x01\x02\x03\x04";
-    } else if (settings_.EncryptionEnabled == 1) {
-      frame = EncryptPayload(text, s.SessionKey, s.SlotKey) + kEnd + "wxyz";
-    } else {
-      frame = text + kEnd + "\x04";
-    }
-    harness_.Receive(slot, frame);
+    harness_.Receive(slot, session(slot).FreshConnection
+                               ? EncryptPayload(text, 48, LogonKey) + kEnd + "\x01\x02\x03\x04"
+                               : text + kEnd + "\x04");
   }
 
   void Logon(int slot, const QByteArray& user, const QByteArray& password) {
@@ -105,10 +95,6 @@ TEST_F(DispatcherTest, AcceptedLogonWithEncryptionHandsOutPaddedKey) {
   keySeed_ = 157;
   Logon(1, "ann", "pw");
   EXPECT_EQ(LastReply(ReplyKey, 23456789), Message({"Accepted", "157"}));
-  // Later requests and replies use the session key and the private key.
-  catalogue_.published = {{"a.mdb", "/x/a.mdb"}};
-  Send(1, {"ThankYou"});
-  EXPECT_EQ(LastReply(157, 23456789), Message({"Databases", "a.mdb"}));
 }
 
 TEST_F(DispatcherTest, UnknownUserIsDeniedWithTheLogonKeyWrongPasswordWithTheUsers) {
@@ -128,22 +114,8 @@ TEST_F(DispatcherTest, UnknownUserIsDeniedWithTheLogonKeyWrongPasswordWithTheUse
 }
 
 TEST_F(DispatcherTest, PasswordIgnoresCaseAndSurroundingBlanksOfTheReceivedOne) {
-  settings_.AllowMultipleLogons = 1;
   Logon(0, "bob", "  SeCrEt ");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "000"}));
-  // A stored password with blanks around it never matches.
-  Logon(1, "pad", "pw");
-  EXPECT_EQ(LastReply(ReplyKey, 34567890), Message({"PassDenied"}));
-  Logon(2, "pad", " PW ");
-  EXPECT_EQ(LastReply(ReplyKey, 34567890), Message({"PassDenied"}));
-}
-
-TEST_F(DispatcherTest, NamesAndPasswordsAreUpperCasedWithinTheCodePage) {
-  // "\u00b5" has no upper case in Windows-1252: it stays as it is, as the store keeps it.
-  Logon(0, "\xb5ser", "\xb5pw");
-  EXPECT_EQ(LastReply(ReplyKey, 45678901), Message({"Accepted", "000"}));
-  Logon(1, "?SER", "?PW");
-  EXPECT_EQ(LastReply(ReplyKey, LogonKey), Message({"UserDenied"}));
 }
 
 TEST_F(DispatcherTest, MultipleLogonRuleComparesNamesExactly) {
@@ -261,21 +233,6 @@ TEST_F(DispatcherTest, CatalogueReplies) {
   Logon(0, "bob", "secret");
   Send(0, {"RequestTables", "-1"});
   EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Subscript out of range"}));
-}
-
-TEST(IssueSessionKeyTest, KeyTextAndSessionKey) {
-  ServerSettings settings;
-  SlotSession session;
-  session.SessionKey = 44;
-  EXPECT_EQ(IssueSessionKey(session, settings, 99), "000");
-  EXPECT_EQ(session.SessionKey, 0);
-  // Only 1 hands out a key: with any other value the frames stay plain.
-  settings.EncryptionEnabled = 2;
-  EXPECT_EQ(IssueSessionKey(session, settings, 99), "000");
-  settings.EncryptionEnabled = 1;
-  EXPECT_EQ(IssueSessionKey(session, settings, 99), "099");
-  EXPECT_EQ(session.SessionKey, 99);
-  EXPECT_EQ(IssueSessionKey(session, settings, 126), "126");
 }
 
 }  // namespace

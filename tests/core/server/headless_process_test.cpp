@@ -123,35 +123,5 @@ TEST_F(HeadlessServerTest, SigtermDuringAClientsLongQueryStopsItAndShutsDown) {
           .isValid());
 }
 
-// With one logon per name (the setting's default), a client that closes its connection and
-// logs on again at once is accepted every time: its old slot is let go when the server sees
-// the connection end, not at the next status refresh.
-TEST_F(HeadlessServerTest, AClientThatClosesAndLogsOnAgainAtOnceIsAcceptedEveryTime) {
-  WriteSetup({"sample.db"});
-  ExecOnFile(
-      Path("sample.db"),
-      QString::fromUtf8(ReadFileBytes(QStringLiteral(CORVANE_SOURCE_DIR "/data/sample.sql"))));
-  StartServer();
-  for (int round = 0; round < 20; ++round) {
-    auto client = LoggedOn();
-    ASSERT_TRUE(client->IsConnected()) << "round " << round;
-    ASSERT_TRUE(client->Request("ThankYou")) << "round " << round;
-    // Closed as a client that logs off does, or dropped as a lost network would.
-    if (round % 2 == 0) {
-      client->Close();
-    } else {
-      client->Disconnect();
-    }
-  }
-  // The rule holds for a connection that stays.
-  auto staying = LoggedOn();
-  auto second = std::make_unique<CorvaneClient>(5000);
-  ASSERT_TRUE(second->Connect(QStringLiteral("127.0.0.1"), port_));
-  EXPECT_EQ(second->Logon("demo", "pw", key_)->word, "MultipleUsers");
-  const QByteArray rows = WaitForOutput("Multiple Users");
-  EXPECT_EQ(rows.count("Multiple Users"), 1) << rows.constData();
-  EXPECT_EQ(rows.count("New User"), 21);
-}
-
 }  // namespace
 }  // namespace corvane::test

@@ -110,7 +110,11 @@ TEST_F(WebHttpTest, LogonSetsAStrictCookieThatCarriesTheSession) {
   EXPECT_TRUE(cookie.contains("HttpOnly"));
   EXPECT_TRUE(cookie.contains("SameSite=Strict"));
   EXPECT_FALSE(cookie.contains("Secure"));
+  EXPECT_EQ(logon.json.value("user").toString(), "bob");
   EXPECT_TRUE(Send("/api/session").json.value("loggedOn").toBool());
+  // The session's slot counts among the users; no refresh takes it for an idle connection.
+  EXPECT_EQ(server_.slots().RefreshStatus().users, "Users: 1");
+  EXPECT_EQ(Events("Logon"), 1);
 
   // Fields: the record count, then the names; for the form, each field's length and
   // whether it is a memo.
@@ -133,6 +137,7 @@ TEST_F(WebHttpTest, LogonSetsAStrictCookieThatCarriesTheSession) {
   EXPECT_TRUE(logoff.Header("Set-Cookie").contains("Max-Age=0"));
   EXPECT_EQ(Send("/api/run", R"({"commands":[{"command":"First"}]})").status, 401);
   EXPECT_EQ(Events("Logoff"), 1);
+  EXPECT_EQ(server_.slots().ConnectedCount(), 0);
 
   // A wrong password sets no cookie and delays the next try.
   const HttpResult wrong = Send("/api/logon", R"({"user":"bob","password":"guess"})");
