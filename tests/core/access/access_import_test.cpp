@@ -181,20 +181,6 @@ TEST_F(AccessImportContentTest, NullsStayNullBytesStayBytesAndTheAutoNumberGoesO
   EXPECT_EQ(Value("SELECT ID FROM \"Table\" WHERE Unicode = 'new'").toLongLong(), highest + 1);
 }
 
-TEST_F(AccessImportContentTest, SelectQueriesBecomeViewsAndTheRestIsNamed) {
-  const AccessImportResult result = Import("queryTestV2003.mdb");
-  ASSERT_TRUE(result.ok);
-  EXPECT_EQ(result.report.queries, QStringList{"SelectQuery"});
-  EXPECT_EQ(
-      Skipped(result.report, "query"),
-      QStringList({"UpdateQuery", "AppendQuery", "DeleteQuery", "MakeTableQuery", "CrosstabQuery",
-                   "UnionQuery", "PassthroughQuery", "DataDefinitionQuery"}));
-  ExecOnFile(path_, "INSERT INTO Table1 VALUES ('a', 'b', 'c')");
-  QString error;
-  RowsOnFile(path_, "SELECT * FROM SelectQuery", &error);
-  EXPECT_TRUE(error.isEmpty()) << error.toStdString();
-}
-
 TEST_F(AccessImportContentTest, OddNamesKeysRequiredFieldsAndCalculatedColumns) {
   QFile file(Fixture("badDb.accdb"));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -13,6 +13,18 @@ AccessValue Text(const QByteArray& utf8) {
   return v;
 }
 
+AccessValue Integer(qint64 n) {
+  AccessValue v;
+  v.SetInteger(n);
+  return v;
+}
+
+AccessValue Real(double x) {
+  AccessValue v;
+  v.SetReal(x);
+  return v;
+}
+
 PgParam Param(AccessType type, const AccessValue& value) {
   PgParam param = QByteArray("unset");
   QString error;
@@ -32,30 +44,23 @@ TEST(PgImportValues, NullsEmptyTextsYesNoBytesAndNumbersKeepTheirMeaning) {
   // An empty text is a text, not a Null.
   EXPECT_EQ(Param(AccessType::kText, Text("")), QByteArray(""));
   EXPECT_EQ(Param(AccessType::kText, Text("Πλήθος 'x'")), QByteArray("Πλήθος 'x'"));
-  AccessValue flag;
-  flag.SetInteger(1);
-  EXPECT_EQ(Param(AccessType::kBoolean, flag), QByteArray("true"));
-  flag.SetInteger(0);
-  EXPECT_EQ(Param(AccessType::kBoolean, flag), QByteArray("false"));
-  EXPECT_EQ(Param(AccessType::kLong, flag), QByteArray("0"));
+  EXPECT_EQ(Param(AccessType::kBoolean, Integer(1)), QByteArray("true"));
+  EXPECT_EQ(Param(AccessType::kBoolean, Integer(0)), QByteArray("false"));
+  EXPECT_EQ(Param(AccessType::kLong, Integer(0)), QByteArray("0"));
   AccessValue bytes;
   bytes.kind = AccessValue::Kind::kBlob;
   bytes.bytes = QByteArray("\x00\xff", 2);
   EXPECT_EQ(Param(AccessType::kOle, bytes), QByteArray("\\x00ff"));
-  AccessValue real;
-  real.SetReal(0.1);
-  EXPECT_EQ(Param(AccessType::kDouble, real)->toDouble(), 0.1);
-  real.SetReal(-std::numeric_limits<double>::infinity());
-  EXPECT_EQ(Param(AccessType::kDouble, real), QByteArray("-Infinity"));
+  EXPECT_EQ(Param(AccessType::kDouble, Real(0.1))->toDouble(), 0.1);
+  EXPECT_EQ(Param(AccessType::kDouble, Real(-std::numeric_limits<double>::infinity())),
+            QByteArray("-Infinity"));
 }
 
 TEST(PgImportValues, ValuesPostgresqlCannotHoldAreRefusedNotCut) {
   // A parameter ends at its first NUL: the text would arrive shortened.
   EXPECT_TRUE(Refusal(AccessType::kMemo, Text(QByteArray("ab\0cd", 5))).contains("U+0000"));
   // A file keeps a date without a calendar date as its day number; a timestamp cannot.
-  AccessValue days;
-  days.SetReal(1.0e7);
-  EXPECT_TRUE(Refusal(AccessType::kDateTime, days).contains("calendar date"));
+  EXPECT_TRUE(Refusal(AccessType::kDateTime, Real(1.0e7)).contains("calendar date"));
 }
 
 }  // namespace

@@ -143,26 +143,9 @@ TEST_F(SettingsFilesTest, DatabaseListRoundTripsAndDropsEntriesWithoutAFile) {
   PublishedList loaded = {{"old", "old"}};
   EXPECT_TRUE(files_.LoadDatabaseList(loaded));
   EXPECT_EQ(loaded, (PublishedList{{"stock.mdb", stock}}));
-  // A broken second line keeps the first entry; saving an empty list deletes the file.
-  Put("database.dat", stockLine + "\"x.mdb\"");
-  EXPECT_FALSE(files_.LoadDatabaseList(loaded));
-  EXPECT_EQ(loaded, (PublishedList{{"stock.mdb", stock}}));
+  // Saving an empty list deletes the file.
   files_.SaveDatabaseList({});
   EXPECT_FALSE(QFile::exists(PathOf("database.dat")));
-}
-
-TEST_F(SettingsFilesTest, ServerDatabasesAreKeptWithoutAFileToLookFor) {
-  const QString sales = PathOf("sales.db");
-  ASSERT_TRUE(WriteFileBytes(sales, ""));
-  const PublishedList published = {{"Orders", "postgresql://db.example/orders"},
-                                   {"sales.db", sales},
-                                   {"Stock", "service=stock"}};
-  files_.SaveDatabaseList(published);
-  PublishedList loaded;
-  EXPECT_TRUE(files_.LoadDatabaseList(loaded));
-  EXPECT_EQ(loaded, published);
-  EXPECT_TRUE(loaded[0].IsServerDatabase());
-  EXPECT_FALSE(loaded[1].IsServerDatabase());
 }
 
 TEST_F(SettingsFilesTest, WindowPlacementRoundTripsUnderADecimalCommaLocale) {
@@ -177,10 +160,6 @@ TEST_F(SettingsFilesTest, WindowPlacementRoundTripsUnderADecimalCommaLocale) {
   ServerSettings loaded;
   EXPECT_TRUE(files_.LoadWindowPlacement(loaded));
   EXPECT_EQ(loaded.WindowLeft, 2257.5);
-  // An unreadable file changes nothing.
-  Put("User.dat", "100,200\r\n");
-  EXPECT_FALSE(files_.LoadWindowPlacement(loaded));
-  EXPECT_EQ(loaded.WindowTop, 1500.0);
 }
 
 TEST(SequentialRecords, NumbersUseADecimalPointWithoutExponentWhateverTheLocale) {

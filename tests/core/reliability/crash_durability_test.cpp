@@ -1,11 +1,8 @@
 // A real server process killed with SIGKILL while a client adds and updates records: after
 // the kill every change the client saw acknowledged is in the file, and the file is sound.
-// The same for the user store while users are being saved.
 #include <gtest/gtest.h>
 
 #include <QMap>
-#include <QThread>
-#include <random>
 
 #include "support/file_bytes.h"
 #include "support/server_process.h"
@@ -67,32 +64,6 @@ TEST_F(CrashDurabilityTest, AcknowledgedAddsAndUpdatesSurviveSigkill) {
   // The restarted server serves the same records.
   StartServer();
   EXPECT_EQ(LoggedOnWithItems()->Request("Last").value_or(ClientReply{}).word, "Data");
-}
-
-TEST_F(CrashDurabilityTest, UserStoreStaysSoundWhenSavesAreKilled) {
-  std::mt19937 random(7);
-  QStringList saved;
-  for (int i = 0; i < 12; ++i) {
-    const QString name = QStringLiteral("USER%1").arg(i);
-    QProcess admin;
-    admin.start(QStringLiteral(CORVANE_SERVER_PATH),
-                {"--dir", dir_.path(), "--add-user", name, "pw"});
-    ASSERT_TRUE(admin.waitForStarted(5000));
-    // Kill some of them at a random moment of their run.
-    if (i % 2 == 1) {
-      QThread::msleep(std::uniform_int_distribution<int>(0, 60)(random));
-      admin.kill();
-    }
-    admin.waitForFinished(10000);
-    if (admin.exitStatus() == QProcess::NormalExit && admin.exitCode() == 0) saved << name;
-  }
-  ASSERT_FALSE(saved.isEmpty());
-  EXPECT_EQ(QueryOnFile(Path("registry.db"), "PRAGMA integrity_check").toString(), "ok");
-  const ServerRun listing = Run({"--list-users"});
-  ASSERT_EQ(listing.exitCode, 0);
-  for (const QString& name : saved) {
-    EXPECT_TRUE(listing.out.contains(name.toLatin1() + '\t')) << name.toStdString();
-  }
 }
 
 }  // namespace

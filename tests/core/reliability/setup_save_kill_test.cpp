@@ -27,21 +27,6 @@ struct SavedSetup {
   QList<UserRecord> users;
 };
 
-// Two setups that differ in every file; ALICE is in both.
-SavedSetup SetupA(const QString& dir) {
-  return {5000,
-          5,
-          {{"First", dir + "/x.db"}},
-          {{"ALICE", "pa", "11111111"}, {"BOB", "pb", "22222222"}}};
-}
-
-SavedSetup SetupB(const QString& dir) {
-  return {6000,
-          9,
-          {{"First", dir + "/x.db"}, {"Second", dir + "/y.db"}},
-          {{"ALICE", "pa", "11111111"}, {"CAROL", "pc", "33333333"}}};
-}
-
 void SaveSetup(const QString& dir, const SavedSetup& setup) {
   SettingsFiles files(dir);
   ServerSettings settings;
@@ -65,7 +50,15 @@ TEST(SetupSaveKillTest, SettingsFilesAndUserStoreSurviveSigkillDuringSaves) {
   for (const char* name : {"/x.db", "/y.db"}) {
     ASSERT_TRUE(WriteFileBytes(dir + QLatin1String(name), "stand-in"));
   }
-  const SavedSetup a = SetupA(dir), b = SetupB(dir);
+  // Two setups that differ in every file; ALICE is in both.
+  const SavedSetup a{5000,
+                     5,
+                     {{"First", dir + "/x.db"}},
+                     {{"ALICE", "pa", "11111111"}, {"BOB", "pb", "22222222"}}};
+  const SavedSetup b{6000,
+                     9,
+                     {{"First", dir + "/x.db"}, {"Second", dir + "/y.db"}},
+                     {{"ALICE", "pa", "11111111"}, {"CAROL", "pc", "33333333"}}};
   SaveSetup(dir, a);
 
   std::mt19937 random(11);
