@@ -165,7 +165,11 @@ PgDatabase::PgDatabase(std::shared_ptr<PgPool> pool)
     : Database(pool->location()), shared_(std::make_shared<PgShared>()) {
   shared_->pool = std::move(pool);
   // Opening proves the server answers, as opening a file proves it is there.
-  PgPool::Lease connection = shared_->Borrow();
+  { PgPool::Lease connection = shared_->Borrow(); }
+  // The first client's open makes the rest of the pool's connections, so that the clients'
+  // first burst of moves does not wait for new backends (several seconds on a busy
+  // PostgreSQL).
+  shared_->pool->Fill();
 }
 
 PgDatabase::~PgDatabase() { Close(); }

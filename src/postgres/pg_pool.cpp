@@ -44,14 +44,37 @@ std::unique_ptr<PgConnection> PgPool::TakeIdle() {
   return nullptr;
 }
 
-std::unique_ptr<PgConnection> PgPool::Connect() {
+void PgPool::Fill() {
+  while (true) {
+    {
+      const std::lock_guard lock(mutex_);
+      if (static_cast<int>(idle_.size()) + lent_ >= size_) return;
+      ++lent_;  // the place of the connection being made
+    }
+    std::unique_ptr<PgConnection> connection;
+    try {
+      connection = Connect(false);
+    } catch (const EngineError&) {
+    }
+    const bool made = connection != nullptr;
+    {
+      const std::lock_guard lock(mutex_);
+      --lent_;
+      if (made) idle_.push_back(std::move(connection));
+      returned_.notify_one();
+    }
+    if (!made) return;
+  }
+}
+
+std::unique_ptr<PgConnection> PgPool::Connect(bool tellFailure) {
   try {
     auto connection = std::make_unique<PgConnection>(location_, statementTimeoutMs_,
                                                      options_.connectTimeoutSeconds);
     Tell(true, {});
     return connection;
   } catch (const EngineError& error) {
-    Tell(false, error.description());
+    if (tellFailure) Tell(false, error.description());
     throw;
   }
 }

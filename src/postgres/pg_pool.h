@@ -56,13 +56,18 @@ class PgPool {
   // Waits while all connections are lent out (at most the connect timeout; then 3151).
   // Connects when none is idle; throws EngineError 3151 when the server does not answer.
   Lease Borrow();
+  // Opens connections until the pool holds all it may (idle and lent), so that a burst of
+  // requests finds them open instead of each waiting for a new PostgreSQL backend to
+  // start. Stops quietly at the first that fails (the server's limit on connections, say):
+  // borrowers then connect as they need, as before.
+  void Fill();
   const QString& location() const { return location_; }
 
  private:
   void GiveBack(std::unique_ptr<PgConnection> connection);
   // An idle connection the server has not closed, or none.
   std::unique_ptr<PgConnection> TakeIdle();
-  std::unique_ptr<PgConnection> Connect();
+  std::unique_ptr<PgConnection> Connect(bool tellFailure = true);
   void Tell(bool answered, const QString& message) const;
 
   const QString location_;
