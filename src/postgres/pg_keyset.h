@@ -10,15 +10,14 @@ namespace corvane {
 
 // The primary-key values of a set's records, in the set's order, `width` values each. A key
 // of one integer column (the usual serial or identity key) is kept as numbers, 8 bytes a
-// record; any other key as texts. A set of 100,000 records held by each of 99 clients
-// costs a server some 80 MB instead of 600.
+// record; any other key as texts (some 60 bytes a value). 99 clients each holding a set of
+// 100,000 records took a server to 580 MB with texts, 115 MB with numbers.
 class PgKeyset {
  public:
   PgKeyset() = default;
   // `columnType` is the type of the only key column when `width` is 1.
   PgKeyset(int width, Oid columnType);
 
-  int Width() const { return width_; }
   int64_t Count() const;
   void Reserve(int64_t records);
   void Clear();
