@@ -11,7 +11,11 @@ export DEBIAN_FRONTEND=noninteractive
 scripts/deps.sh scdoc lintian desktop-file-utils appstream dpkg-dev file
 build_dir=build-package
 extra=()
-if command -v ccache >/dev/null; then extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+if command -v ccache >/dev/null; then
+  extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # What ccache needs to cache builds with precompiled headers (cmake/PrecompiledHeaders.cmake).
+  export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+fi
 # Debian's hardening flags (stack protector, fortified functions, read-only relocations
 # bound at start-up).
 export DEB_BUILD_MAINT_OPTIONS=hardening=+bindnow

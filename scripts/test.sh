@@ -40,7 +40,11 @@ esac
 # postgresql gives the server-database suites a throwaway cluster (pg_virtualenv).
 scripts/deps.sh sqlite3 chromium postgresql
 # Repeated builds on a machine that kept its compiler cache take minutes, not tens.
-if command -v ccache >/dev/null; then extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+if command -v ccache >/dev/null; then
+  extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # What ccache needs to cache builds with precompiled headers (cmake/PrecompiledHeaders.cmake).
+  export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+fi
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
 cmake --build "$build_dir" -j2 "${targets[@]}"
 cd "$build_dir"
