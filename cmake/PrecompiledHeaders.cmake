@@ -5,7 +5,8 @@
 # corvane_base precompiles the headers of the program's libraries, corvane_test_support those
 # of the tests; every other target reuses one of the two, so each build parses them twice in
 # all. A target whose flags the precompiled header does not fit falls back to the plain text
-# of the headers, which costs time, never correctness; -Winvalid-pch says so.
+# of the headers, which costs time, never correctness; GCC warns of it (-Winvalid-pch,
+# which CMake adds).
 #
 # With ccache, the test scripts set the sloppiness it needs for precompiled headers.
 option(CORVANE_PRECOMPILED_HEADERS "Precompile the common Qt, standard and test headers" ON)
@@ -23,7 +24,6 @@ set(CORVANE_PRECOMPILED_TESTS
 function(corvane_precompile target)
   if(CORVANE_PRECOMPILED_HEADERS)
     target_precompile_headers(${target} PRIVATE ${ARGN})
-    target_compile_options(${target} PRIVATE -Winvalid-pch)
   endif()
 endfunction()
 
@@ -31,6 +31,5 @@ endfunction()
 function(corvane_reuse_precompiled target donor)
   if(CORVANE_PRECOMPILED_HEADERS)
     target_precompile_headers(${target} REUSE_FROM ${donor})
-    target_compile_options(${target} PRIVATE -Winvalid-pch)
   endif()
 endfunction()
