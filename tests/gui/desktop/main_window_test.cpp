@@ -139,7 +139,10 @@ TEST_F(DesktopTest, TheActivityListKeepsItsFirstRowAndAtMostTheNewestTenThousand
   ActivityRowsModel& rows = server_->ActivityRows();
   int most = 0;
   for (int n = 0; n < 25000; ++n) {
-    rows.AppendRow({.event = "Move", .record = QString::number(n)});
+    ActivityRow row;
+    row.event = "Move";
+    row.record = QString::number(n);
+    rows.AppendRow(row);
     most = std::max(most, rows.rowCount());
   }
   EXPECT_EQ(most, 10000);
