@@ -1,6 +1,7 @@
 # Precompiled headers. Most of a cold build is GCC parsing the same Qt, standard library and
 # GoogleTest headers for every file; parsed once per build instead, the builds of the test
-# script (normal, sanitizers, package) take far less time.
+# script (normal, sanitizers, package) take less time (a cold normal build about a quarter
+# less, with the tests' lighter flags).
 #
 # corvane_base precompiles the headers of the program's libraries, corvane_test_support those
 # of the tests; every other target reuses one of the two, so each build parses them twice in
