@@ -53,7 +53,7 @@ void SlotServer::ServeTcpLogon(ClientSlot& slot, Request request, std::function<
     return;
   }
   Hold(slot, logonThrottle_.WaitMs(address),
-       [this, &slot, held = std::move(held), done = std::move(done)] {
+       [&slot, held = std::move(held), done = std::move(done)] {
          for (const Reply& reply : held) slot.transport().Send(reply);
          if (done) done();
        });
