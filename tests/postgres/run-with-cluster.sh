@@ -8,13 +8,12 @@ if ! command -v pg_virtualenv >/dev/null || ! ls /usr/lib/postgresql/*/bin/initd
   exit 77
 fi
 # A cluster of its own in a temporary folder (-t) on a port nothing listens on, so that runs
-# side by side do not meet. The port lies below the kernel's range of ephemeral ports: there,
-# a connection of a test running beside this one could hold it without listening on it, and
-# the cluster would fail to start.
-ephemeral_low=$(awk '{print $1}' /proc/sys/net/ipv4/ip_local_port_range 2>/dev/null || echo 32768)
-lowest=$((ephemeral_low > 13024 ? ephemeral_low - 12000 : 1024))
+# side by side do not meet. The port lies in 10000-19999: the other tests take theirs from
+# 20000-32000, and the kernel's ephemeral ports (normally from 32768) are avoided, since a
+# connection of a test running beside this one could hold such a port without listening on
+# it, and the cluster would fail to start.
 for attempt in $(seq 50); do
-  PGPORT=$((lowest + $(od -An -N2 -tu2 /dev/urandom) % (ephemeral_low - lowest)))
+  PGPORT=$((10000 + $(od -An -N2 -tu2 /dev/urandom) % 10000))
   (exec 3<>"/dev/tcp/127.0.0.1/$PGPORT") 2>/dev/null || break
 done
 export PGPORT
