@@ -33,4 +33,7 @@ struct ServerSettings {
   SettingNumber WindowHeight;
 };
 
+// True when the web port is one a listener can use.
+inline bool WebPortUsable(int32_t port) { return port > 0 && port <= 65535; }
+
 }  // namespace corvane

@@ -11,11 +11,11 @@
 #include "commands/replies.h"
 #include "commands/slot_state.h"
 #include "commands/value_text.h"
-#include "config/user_directory.h"
 #include "engine/database.h"
 #include "engine/work_limits.h"
 #include "protocol/field_reader.h"
 #include "protocol/request.h"
+#include "users/user_directory.h"
 
 namespace corvane {
 

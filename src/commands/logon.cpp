@@ -1,7 +1,7 @@
 #include "commands/logon.h"
 
-#include "config/user_rules.h"
 #include "protocol/command_error.h"
+#include "users/user_rules.h"
 
 namespace corvane {
 

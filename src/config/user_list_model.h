@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-#include "config/user_record.h"
+#include "users/user_record.h"
 
 namespace corvane {
 

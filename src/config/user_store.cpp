@@ -3,11 +3,11 @@
 #include <QSet>
 
 #include "base/windows1252.h"
-#include "config/private_key.h"
 #include "config/registry_store.h"
-#include "config/store_scramble.h"
 #include "config/user_list_model.h"
-#include "config/user_rules.h"
+#include "users/private_key.h"
+#include "users/store_scramble.h"
+#include "users/user_rules.h"
 
 namespace corvane {
 namespace {

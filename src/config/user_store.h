@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "config/autostart_entry.h"
-#include "config/user_directory.h"
-#include "config/user_record_format.h"
+#include "users/user_directory.h"
+#include "users/user_record_format.h"
 
 namespace corvane {
 

@@ -24,7 +24,4 @@ class WebSettingsFile {
   QString programDir_;
 };
 
-// True when the port is one a listener can use.
-inline bool WebPortUsable(int32_t port) { return port > 0 && port <= 65535; }
-
 }  // namespace corvane

@@ -9,11 +9,11 @@
 #include "access/access_import.h"
 #include "access/conversion_child.h"
 #include "base/windows1252.h"
-#include "config/private_key.h"
 #include "config/registry_store.h"
 #include "config/user_list_model.h"
-#include "config/user_rules.h"
 #include "config/user_store.h"
+#include "users/private_key.h"
+#include "users/user_rules.h"
 
 namespace corvane {
 namespace {

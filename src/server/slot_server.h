@@ -22,13 +22,13 @@
 #include "commands/current_users_model.h"
 #include "commands/dispatcher.h"
 #include "commands/value_text.h"
-#include "config/user_directory.h"
 #include "protocol/logon_throttle.h"
 #include "server/worker_pool.h"
 #include "transport/tcp/connection_limits.h"
 #include "transport/tcp/handshake_listener.h"
 #include "transport/tcp/slot_socket.h"
 #include "transport/web/web_slot_host.h"
+#include "users/user_directory.h"
 
 namespace corvane {
 

@@ -6,10 +6,10 @@
 #include <QFile>
 
 #include "config/registry_store.h"
-#include "config/store_scramble.h"
 #include "config/user_list_model.h"
 #include "config/user_store.h"
 #include "harness.h"
+#include "users/store_scramble.h"
 
 using namespace corvane;
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "activity/activity_reporter.h"
-#include "config/user_directory.h"
-#include "config/user_rules.h"
+#include "users/user_directory.h"
+#include "users/user_rules.h"
 
 namespace corvane::test {
 

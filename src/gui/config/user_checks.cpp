@@ -1,6 +1,6 @@
 #include "gui/config/user_checks.h"
 
-#include "config/user_rules.h"
+#include "users/user_rules.h"
 
 namespace corvane {
 namespace {

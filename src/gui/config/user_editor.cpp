@@ -12,10 +12,10 @@
 #include <QVBoxLayout>
 
 #include "config/user_list_model.h"
-#include "config/user_rules.h"
 #include "config/user_store.h"
 #include "gui/config/window_order.h"
 #include "server/operator_prompts.h"
+#include "users/user_rules.h"
 
 namespace corvane {
 namespace {

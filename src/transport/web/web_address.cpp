@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QNetworkInterface>
 
-#include "config/web_settings_file.h"
+#include "base/server_settings.h"
 #include "transport/web/web_server.h"
 
 namespace corvane {

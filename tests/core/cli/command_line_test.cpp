@@ -8,9 +8,9 @@
 #include <QTextStream>
 
 #include "config/registry_store.h"
-#include "config/store_scramble.h"
 #include "config/user_store.h"
 #include "support/server_process.h"
+#include "users/store_scramble.h"
 
 namespace corvane::test {
 namespace {

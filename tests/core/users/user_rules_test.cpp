@@ -1,13 +1,13 @@
 // The rules for users that the logon, the setup and the command line share: names and
 // passwords within the code page, the stored record that must read back whole, and the
 // private keys.
-#include "config/user_rules.h"
+#include "users/user_rules.h"
 
 #include <gtest/gtest.h>
 
-#include "config/private_key.h"
-#include "config/store_scramble.h"
-#include "config/user_record_format.h"
+#include "users/private_key.h"
+#include "users/store_scramble.h"
+#include "users/user_record_format.h"
 
 namespace corvane::test {
 namespace {

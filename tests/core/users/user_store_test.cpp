@@ -10,8 +10,8 @@
 
 #include "base/windows1252.h"
 #include "config/registry_store.h"
-#include "config/store_scramble.h"
 #include "config/user_list_model.h"
+#include "users/store_scramble.h"
 
 namespace corvane::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "config/store_scramble.h"
+#include "users/store_scramble.h"
 
 #include "base/text_scramble.h"
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <optional>
 
-#include "config/user_record_format.h"
+#include "users/user_record_format.h"
 
 namespace corvane {
 

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "config/user_record.h"
+#include "users/user_record.h"
 
 namespace corvane {
 

@@ -1,7 +1,7 @@
-#include "config/user_record_format.h"
+#include "users/user_record_format.h"
 
 #include "base/windows1252.h"
-#include "config/store_scramble.h"
+#include "users/store_scramble.h"
 
 namespace corvane {
 

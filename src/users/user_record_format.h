@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include "config/private_key.h"
-#include "config/user_record.h"
+#include "users/private_key.h"
+#include "users/user_record.h"
 
 namespace corvane {
 

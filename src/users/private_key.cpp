@@ -1,9 +1,9 @@
-#include "config/private_key.h"
+#include "users/private_key.h"
 
 #include <QRandomGenerator>
 #include <cmath>
 
-#include "config/user_rules.h"
+#include "users/user_rules.h"
 
 namespace corvane {
 

@@ -1,7 +1,7 @@
-#include "config/user_rules.h"
+#include "users/user_rules.h"
 
 #include "base/windows1252.h"
-#include "config/user_record_format.h"
+#include "users/user_record_format.h"
 
 namespace corvane {
 namespace {
