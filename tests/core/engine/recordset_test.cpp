@@ -76,7 +76,7 @@ TEST_P(RecordsetTest, UpdateWritesItsOwnRowWithBoundValuesUnderAnyName) {
   EXPECT_DOUBLE_EQ(Query("SELECT sum(\"Pct%1\") FROM \"Rate %1\"").toDouble(), 0.9);
 }
 
-// Two servers refusing each other's conflicting updates over the wire: pg_wire_test.
+// Two clients refusing each other's conflicting updates over the wire: EditTest.
 TEST_P(RecordsetTest, WritesOfARecordChangedOrDeletedElsewhereFailInsteadOfOverwriting) {
   MakePeople({"Ann", "Bob", "Cy"});
   Exec("UPDATE people SET age = NULL WHERE id = 2");
