@@ -30,8 +30,7 @@ inline void AddRecord(Recordset& rs, std::initializer_list<std::pair<int, Varian
 
 class EngineTest : public ::testing::Test {
  protected:
-  explicit EngineTest(Engine engine = Engine::kSqlite)
-      : db_(engine, dir_.filePath(QStringLiteral("test.db"))) {}
+  explicit EngineTest(Engine engine = Engine::kSqlite) : db_(engine, path_) {}
 
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
@@ -44,6 +43,7 @@ class EngineTest : public ::testing::Test {
   void MakePeople(const QStringList& names) { db_.MakePeople(names, 20); }
 
   QTemporaryDir dir_;
+  QString path_ = dir_.filePath(QStringLiteral("test.db"));  // the file, on SQLite
   TestDatabase db_;
   ServedDatabases served_;
 };
