@@ -51,6 +51,7 @@ TEST_F(SqliteWrapperTest, ValuesComeBackAsBoundNullApartFromEmptyTextAndBlobs) {
                {[](SqliteStatement& s) { return s.BindText(1, QByteArray()); }, "text", ""},
                {[](SqliteStatement& s) { return s.BindText(1, ""); }, "text", ""},
                {[](SqliteStatement& s) { return s.BindBlob(1, QByteArray()); }, "blob", ""},
+               {[](SqliteStatement& s) { return s.BindBlob(1, ""); }, "blob", ""},
                {[&](SqliteStatement& s) { return s.BindText(1, hostile); }, "text", hostile},
                {[&](SqliteStatement& s) {
                   return s.BindBlob(1, hostile, SqliteStatement::Bytes::kBorrowed);
