@@ -8,6 +8,7 @@
 #include "engine/jet_sql.h"
 #include "engine/sql_tokens.h"
 #include "postgres/pg_client_sql.h"
+#include "postgres/pg_jet_sql.h"
 
 namespace corvane {
 

@@ -1,7 +1,6 @@
 #include "engine/recordset.h"
 
 #include "engine/engine_error.h"
-#include "engine/field_values.h"
 
 namespace corvane {
 
@@ -65,13 +64,6 @@ void Recordset::GoTo(int64_t position) {
   ForgetCurrent();
   values_.clear();
   missing_ = false;
-}
-
-void Recordset::CurrentDeleted() {
-  editMode_ = EditMode::kNone;
-  ForgetCurrent();
-  values_.clear();
-  cursor_ = Cursor::kDeleted;
 }
 
 int64_t Recordset::RecordCount() const {
@@ -150,60 +142,6 @@ Variant Recordset::Value(int i) const {
   if (editMode_ != EditMode::kNone) return buffer_[i];
   CheckCurrent();
   return values_[i];
-}
-
-void Recordset::SetValue(int i, const Variant& value) {
-  CheckOpen();
-  if (i < 0 || i >= FieldCount()) {
-    throw EngineError(engine_error::kItemNotFound,
-                      QStringLiteral("There is no field number %1.").arg(i));
-  }
-  if (editMode_ == EditMode::kNone) {
-    throw EngineError(engine_error::kNoEditInProgress,
-                      QStringLiteral("Call Edit or AddNew before changing a value."));
-  }
-  if (value.isEmpty()) return;
-  const FieldInfo& field = fields_[i];
-  if (editMode_ == EditMode::kEdit && field.autoNumber()) {
-    throw EngineError(engine_error::kNotUpdatableField,
-                      QStringLiteral("The field '%1' cannot be changed.").arg(field.name));
-  }
-  buffer_[i] = ShownValue(field, StoredValue(field, value));
-  dirty_[i] = true;
-}
-
-void Recordset::Edit() {
-  CheckWritable();
-  CheckCurrent();
-  buffer_ = values_;
-  dirty_.assign(fields_.size(), false);
-  editMode_ = EditMode::kEdit;
-}
-
-void Recordset::AddNew() {
-  CheckWritable();
-  buffer_.assign(fields_.size(), Variant::Null());
-  dirty_.assign(fields_.size(), false);
-  editMode_ = EditMode::kAdd;
-}
-
-void Recordset::CancelUpdate() {
-  CheckOpen();
-  editMode_ = EditMode::kNone;
-}
-
-void Recordset::Update() {
-  CheckWritable();
-  if (editMode_ == EditMode::kNone) {
-    throw EngineError(engine_error::kNoEditInProgress,
-                      QStringLiteral("Nothing to save: call Edit or AddNew first."));
-  }
-  if (editMode_ == EditMode::kEdit) {
-    CheckCurrent();
-    SaveEdit();
-  } else {
-    SaveNew();
-  }
 }
 
 void Recordset::FindFirst(const QString& criterion) {

@@ -14,9 +14,9 @@ namespace corvane {
 // by key and fail unless exactly that row changed; an Update also fails (3197) when
 // another client changed the record since this set last read it.
 //
-// The cursor, the current record's values and the edit buffer live here, so reading a
-// field is the same plain call for every engine; an engine supplies its keys, reads one
-// record by key and writes.
+// The cursor, the current record's values, the edit buffer and how a save or a delete
+// goes live here, so they are the same for every engine; an engine supplies its keys,
+// reads one record by key, and runs its statements to write one.
 class Recordset {
  public:
   static constexpr const char* kTemporaryName = "#Temporary QueryDef#";
@@ -53,7 +53,7 @@ class Recordset {
   // Saves the edit or the new record; a conflict is always reported.
   void Update();
   void CancelUpdate();
-  virtual void Delete() = 0;
+  void Delete();
 
   // Jet criteria; the current record moves to the match, or stays when there is none.
   void FindFirst(const QString& criterion);
@@ -75,10 +75,27 @@ class Recordset {
   // Drops what the engine kept of the current record (its values as read, for the
   // conflict check).
   virtual void ForgetCurrent() {}
-  virtual void SaveEdit() = 0;
-  virtual void SaveNew() = 0;
   // Sets noMatch_, or moves to the first record at or after `from` meeting the criterion.
   virtual void Find(const QString& criterion, int64_t from) = 0;
+
+  // Writing. A column a save writes: its field and the value as stored.
+  struct ColumnValue {
+    int field;
+    Variant value;
+  };
+  // How the engine compares column names (two fields of one column are written once).
+  virtual Qt::CaseSensitivity ColumnNameCase() const = 0;
+  // Updates the current record's row with `changes`, provided every field still holds the
+  // value last read; false when no row matched. On success the set keeps the row's key.
+  virtual bool WriteEdit(const std::vector<ColumnValue>& changes) = 0;
+  // Whether the current record's row is still there.
+  virtual bool CurrentRowExists() = 0;
+  // After WriteEdit: the record as saved becomes the current values.
+  virtual void ShowSaved() = 0;
+  // Inserts a record of `values` and appends its key.
+  virtual void WriteNew(const std::vector<ColumnValue>& values) = 0;
+  // Deletes the current record's row and drops its key; false when there was none.
+  virtual bool DeleteCurrent() = 0;
 
   // For the engines.
   void CheckOpen() const;
@@ -87,8 +104,6 @@ class Recordset {
   void GoTo(int64_t position);
   // The common part of closing; true when the set was open.
   bool MarkClosed();
-  // After a delete: the current record is gone, the next one takes its position.
-  void CurrentDeleted();
 
   QString name_;
   std::vector<FieldInfo> fields_;
@@ -101,6 +116,15 @@ class Recordset {
   std::vector<Variant> buffer_;
   std::vector<bool> dirty_;
   bool noMatch_ = false;
+
+ private:
+  void SaveEdit();
+  void SaveNew();
+  // The fields set since Edit or AddNew, each column once (the later of two fields of one
+  // column wins), last field first, with their values as stored.
+  std::vector<ColumnValue> ChangedColumns() const;
+  // After a delete: the current record is gone, the next one takes its position.
+  void CurrentDeleted();
 };
 
 }  // namespace corvane

@@ -54,15 +54,19 @@ class SqliteRecordset final : public Recordset {
 
   bool Updatable() const override { return !source_.table.isEmpty(); }
   void Close() override;
-  void Delete() override;
 
  private:
   int64_t KeyCount() const override { return static_cast<int64_t>(keys_.size()); }
   void FetchCurrent() override;
   void ForgetCurrent() override;
-  void SaveEdit() override;
-  void SaveNew() override;
   void Find(const QString& criterion, int64_t from) override;
+  Qt::CaseSensitivity ColumnNameCase() const override { return Qt::CaseInsensitive; }
+  bool WriteEdit(const std::vector<ColumnValue>& changes) override;
+  bool CurrentRowExists() override;
+  // The row is read again: SQLite's own copy of each value is what the next edit compares.
+  void ShowSaved() override { FetchCurrent(); }
+  void WriteNew(const std::vector<ColumnValue>& values) override;
+  bool DeleteCurrent() override;
 
   void LoadKeys();
   // Keeps the primary key table of a set without rowid up to date after a write.

@@ -1,4 +1,4 @@
-// Editing, adding and deleting records of a set.
+// The statements that edit, add and delete the records of a set.
 #include <QSet>
 
 #include "engine/connection.h"
@@ -51,25 +51,12 @@ EngineError TooManyRows(int changed) {
 
 }  // namespace
 
-void SqliteRecordset::SaveEdit() {
-  const QString table = QuoteName(source_.table);
+bool SqliteRecordset::WriteEdit(const std::vector<ColumnValue>& changes) {
   QStringList sets;
-  std::vector<int> setFields;
-  QSet<QString> assigned;
-  for (int i = FieldCount() - 1; i >= 0; --i) {  // the later of two same columns wins
-    if (!dirty_[i]) continue;
-    const QString column = fields_[i].sourceField.toLower();
-    if (assigned.contains(column)) continue;
-    assigned.insert(column);
-    setFields.push_back(i);
-  }
-  if (setFields.empty()) {
-    editMode_ = EditMode::kNone;
-    return;
-  }
   int p = 0;
-  for (int i : setFields) {
-    sets << QStringLiteral("%1 = ?%2").arg(QuoteName(fields_[i].sourceField), QString::number(++p));
+  for (const ColumnValue& c : changes) {
+    sets << QStringLiteral("%1 = ?%2")
+                .arg(QuoteName(fields_[c.field].sourceField), QString::number(++p));
   }
   const int keyParam = ++p;
   QStringList same;
@@ -77,52 +64,38 @@ void SqliteRecordset::SaveEdit() {
     same
         << QStringLiteral("%1 IS ?%2").arg(QuoteName(fields_[i].sourceField), QString::number(++p));
   }
-  Statement stmt = connection_->Prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4")
-                                            .arg(table, sets.join(QStringLiteral(", ")),
-                                                 source_.KeyWhere(keyParam),
-                                                 same.join(QStringLiteral(" AND "))));
+  Statement stmt = connection_->Prepare(
+      QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4")
+          .arg(QuoteName(source_.table), sets.join(QStringLiteral(", ")),
+               source_.KeyWhere(keyParam), same.join(QStringLiteral(" AND "))));
   p = 0;
-  int64_t newKey = keys_[position_];
-  for (int i : setFields) {
-    const Variant stored = StoredValue(fields_[i], buffer_[i]);
-    stmt.Bind(++p, stored);
-    if (fields_[i].autoNumber() && !stored.isNull()) newKey = stored.toInteger();
-  }
+  for (const ColumnValue& c : changes) stmt.Bind(++p, c.value);
   stmt.Bind(++p, Variant(keys_[position_]));
   for (int i = 0; i < FieldCount(); ++i) stmt.BindValue(++p, original_[i]);
 
   SingleRowWrite write(*connection_);
   const int changed = write.Run(stmt);
   if (changed > 1) throw TooManyRows(changed);
-  if (changed == 0) {
-    Statement exists = connection_->Prepare(
-        QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(table, source_.KeyWhere(1)));
-    exists.Bind(1, Variant(keys_[position_]));
-    if (!exists.Step()) {
-      throw DeletedByOther();
-    }
-    throw ChangedByOther();
-  }
-  keys_[position_] = newKey;
+  if (changed == 0) return false;
   StoreKeyValues(false);
-  editMode_ = EditMode::kNone;
-  FetchCurrent();
+  return true;
 }
 
-void SqliteRecordset::SaveNew() {
+bool SqliteRecordset::CurrentRowExists() {
+  Statement exists = connection_->Prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2")
+                                              .arg(QuoteName(source_.table), source_.KeyWhere(1)));
+  exists.Bind(1, Variant(keys_[position_]));
+  return exists.Step();
+}
+
+void SqliteRecordset::WriteNew(const std::vector<ColumnValue>& values) {
   const QString table = QuoteName(source_.table);
-  QStringList columns, values;
-  std::vector<int> bound;
+  QStringList columns, placeholders;
   QSet<QString> assigned;
-  for (int i = FieldCount() - 1; i >= 0; --i) {
-    const QString column = fields_[i].sourceField.toLower();
-    if (assigned.contains(column)) continue;
-    if (dirty_[i]) {
-      assigned.insert(column);
-      bound.push_back(i);
-      columns << QuoteName(fields_[i].sourceField);
-      values << QStringLiteral("?%1").arg(bound.size());
-    }
+  for (const ColumnValue& v : values) {
+    assigned.insert(fields_[v.field].sourceField.toLower());
+    columns << QuoteName(fields_[v.field].sourceField);
+    placeholders << QStringLiteral("?%1").arg(placeholders.size() + 1);
   }
   // A COUNTER column that SQLite does not number itself takes the next free number.
   for (int i = 0; i < FieldCount(); ++i) {
@@ -133,16 +106,16 @@ void SqliteRecordset::SaveNew() {
       continue;
     assigned.insert(column);
     columns << QuoteName(fields_[i].sourceField);
-    values << QStringLiteral("(SELECT ifnull(max(%1), 0) + 1 FROM %2)")
-                  .arg(QuoteName(fields_[i].sourceField), table);
+    placeholders << QStringLiteral("(SELECT ifnull(max(%1), 0) + 1 FROM %2)")
+                        .arg(QuoteName(fields_[i].sourceField), table);
   }
   const QString sql = columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
                                         : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                               .arg(table, columns.join(QStringLiteral(", ")),
-                                                   values.join(QStringLiteral(", ")));
+                                                   placeholders.join(QStringLiteral(", ")));
   Statement stmt = connection_->Prepare(sql);
   int p = 0;
-  for (int i : bound) stmt.Bind(++p, StoredValue(fields_[i], buffer_[i]));
+  for (const ColumnValue& v : values) stmt.Bind(++p, v.value);
   SingleRowWrite write(*connection_);
   const int changed = write.Run(stmt);
   if (changed != 1) throw TooManyRows(changed);
@@ -151,8 +124,6 @@ void SqliteRecordset::SaveNew() {
   } else {
     StoreKeyValues(true);
   }
-  editMode_ = EditMode::kNone;
-  if (cursor_ == Cursor::kEof) position_ = static_cast<int64_t>(keys_.size());
 }
 
 void SqliteRecordset::StoreKeyValues(bool isNew) {
@@ -194,20 +165,16 @@ void SqliteRecordset::StoreKeyValues(bool isNew) {
   if (isNew) keys_.push_back(sqlite3_last_insert_rowid(connection_->handle()));
 }
 
-void SqliteRecordset::Delete() {
-  CheckWritable();
-  CheckCurrent();
+bool SqliteRecordset::DeleteCurrent() {
   Statement stmt = connection_->Prepare(
       QStringLiteral("DELETE FROM %1 WHERE %2").arg(QuoteName(source_.table), source_.KeyWhere(1)));
   stmt.Bind(1, Variant(keys_[position_]));
   SingleRowWrite write(*connection_);
   const int changed = write.Run(stmt);
   if (changed > 1) throw TooManyRows(changed);
-  if (changed == 0) {
-    throw DeletedByOther();
-  }
+  if (changed == 0) return false;
   keys_.erase(keys_.begin() + position_);
-  CurrentDeleted();
+  return true;
 }
 
 }  // namespace corvane

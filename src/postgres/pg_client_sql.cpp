@@ -1,6 +1,7 @@
 #include "postgres/pg_client_sql.h"
 
 #include "engine/engine_error.h"
+#include "engine/jet_sql.h"
 #include "engine/sql_tokens.h"
 
 namespace corvane {

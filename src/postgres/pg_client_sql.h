@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/field_type.h"
-#include "engine/jet_sql.h"
 #include "postgres/pg_connection.h"
+#include "postgres/pg_jet_sql.h"
 
 namespace corvane {
 

@@ -6,6 +6,7 @@
 #include "engine/engine_error.h"
 #include "engine/field_values.h"
 #include "engine/jet_sql.h"
+#include "postgres/pg_jet_sql.h"
 #include "postgres/pg_shared.h"
 #include "postgres/pg_types.h"
 
@@ -111,6 +112,12 @@ QString PgRecordset::KeyCondition(int firstParameter) const {
   return parts.join(QStringLiteral(" AND "));
 }
 
+QString PgRecordset::KeyList() const {
+  QStringList key;
+  for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
+  return key.join(QStringLiteral(", "));
+}
+
 std::vector<int> PgRecordset::LeadingColumns() const {
   std::vector<int> at(KeyWidth());
   for (int k = 0; k < KeyWidth(); ++k) at[k] = k;
@@ -123,10 +130,14 @@ void PgRecordset::AppendKey(std::vector<PgParam>& params, int64_t position) cons
 
 void PgRecordset::ShowRow(const std::vector<PgParam>& row) {
   original_ = row;
+  ShowOriginal();
+}
+
+void PgRecordset::ShowOriginal() {
   values_.clear();
   values_.reserve(fields_.size());
   for (int i = 0; i < FieldCount(); ++i) {
-    values_.push_back(ShownValue(fields_[i], PgValue(fields_[i].type, row[i])));
+    values_.push_back(ShownValue(fields_[i], PgValue(fields_[i].type, original_[i])));
   }
 }
 
@@ -151,105 +162,84 @@ void PgRecordset::FetchCurrent() {
   ShowRow(row);
 }
 
-void PgRecordset::SaveEdit() {
-  std::vector<int> setFields;
-  QSet<QString> assigned;
-  for (int i = FieldCount() - 1; i >= 0; --i) {  // the later of two same columns wins
-    if (!dirty_[i] || assigned.contains(fields_[i].sourceField)) continue;
-    assigned.insert(fields_[i].sourceField);
-    setFields.push_back(i);
-  }
-  if (setFields.empty()) {
-    editMode_ = EditMode::kNone;
-    return;
-  }
+bool PgRecordset::WriteEdit(const std::vector<ColumnValue>& changes) {
   std::vector<PgParam> params;
-  QStringList sets, same, key;
-  for (int i : setFields) {
-    params.push_back(PgText(fields_[i].type, StoredValue(fields_[i], buffer_[i])));
-    sets << PgQuoteName(fields_[i].sourceField) + QStringLiteral(" = ") +
+  QStringList sets, same;
+  for (const ColumnValue& c : changes) {
+    params.push_back(PgText(fields_[c.field].type, c.value));
+    sets << PgQuoteName(fields_[c.field].sourceField) + QStringLiteral(" = ") +
                 Placeholder(static_cast<int>(params.size()));
   }
   const QString keyCondition = KeyCondition(static_cast<int>(params.size()) + 1);
   AppendKey(params, position_);
-  // The values last sent, compared inside the statement: a record another client changed
-  // meanwhile is left alone.
   for (int i = 0; i < FieldCount(); ++i) {
     params.push_back(original_[i]);
     same << PgQuoteName(fields_[i].sourceField) + QStringLiteral(" IS NOT DISTINCT FROM ") +
                 Placeholder(static_cast<int>(params.size()));
   }
-  for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
-  const QString table = PgQuoteName(source_.table);
   StepConnection connection = Connect();
   // The saved record comes back with the statement: its key (which the edit may have
   // changed) and the values shown next.
   const PgResult result = connection->ExecPrepared(
       QStringLiteral("UPDATE %1 SET %2 WHERE %3 AND %4 RETURNING %5, %6")
-          .arg(table, sets.join(QStringLiteral(", ")), keyCondition,
-               same.join(QStringLiteral(" AND ")), key.join(QStringLiteral(", ")), selectList_),
+          .arg(PgQuoteName(source_.table), sets.join(QStringLiteral(", ")), keyCondition,
+               same.join(QStringLiteral(" AND ")), KeyList(), selectList_),
       params);
-  if (result.Rows() == 0) {
-    std::vector<PgParam> keyParams;
-    AppendKey(keyParams, position_);
-    if (connection
-            ->Exec(QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(table, KeyCondition(1)),
-                   keyParams)
-            .Rows() == 0) {
-      throw DeletedByOther();
-    }
-    throw ChangedByOther();
-  }
+  if (result.Rows() == 0) return false;
   keys_.Replace(position_, result, 0, LeadingColumns());
-  editMode_ = EditMode::kNone;
-  std::vector<PgParam> row;
-  for (int c = KeyWidth(); c < result.Columns(); ++c) row.push_back(result.Param(0, c));
-  missing_ = false;
-  ShowRow(row);
+  original_.clear();
+  for (int c = KeyWidth(); c < result.Columns(); ++c) original_.push_back(result.Param(0, c));
+  return true;
 }
 
-void PgRecordset::SaveNew() {
-  QStringList columns, values, key;
+bool PgRecordset::CurrentRowExists() {
   std::vector<PgParam> params;
-  QSet<QString> assigned;
-  for (int i = FieldCount() - 1; i >= 0; --i) {
-    if (!dirty_[i] || assigned.contains(fields_[i].sourceField)) continue;
-    // Identity and serial columns number themselves.
-    if (fields_[i].autoNumber()) continue;
-    assigned.insert(fields_[i].sourceField);
-    params.push_back(PgText(fields_[i].type, StoredValue(fields_[i], buffer_[i])));
-    columns << PgQuoteName(fields_[i].sourceField);
-    values << Placeholder(static_cast<int>(params.size()));
-  }
-  for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
-  const QString table = PgQuoteName(source_.table);
-  const QString insert =
-      columns.isEmpty()
-          ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(table, columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
+  AppendKey(params, position_);
   StepConnection connection = Connect();
-  const PgResult result = connection->Exec(
-      insert + QStringLiteral(" RETURNING ") + key.join(QStringLiteral(", ")), params);
-  keys_.Append(result, 0, LeadingColumns());
-  editMode_ = EditMode::kNone;
-  if (cursor_ == Cursor::kEof) position_ = KeyCount();
+  return connection
+             ->Exec(QStringLiteral("SELECT 1 FROM %1 WHERE %2")
+                        .arg(PgQuoteName(source_.table), KeyCondition(1)),
+                    params)
+             .Rows() > 0;
 }
 
-void PgRecordset::Delete() {
-  CheckWritable();
-  CheckCurrent();
+void PgRecordset::ShowSaved() {
+  missing_ = false;
+  ShowOriginal();
+}
+
+void PgRecordset::WriteNew(const std::vector<ColumnValue>& values) {
+  QStringList columns, placeholders;
+  std::vector<PgParam> params;
+  for (const ColumnValue& v : values) {
+    // Identity and serial columns number themselves.
+    if (fields_[v.field].autoNumber()) continue;
+    params.push_back(PgText(fields_[v.field].type, v.value));
+    columns << PgQuoteName(fields_[v.field].sourceField);
+    placeholders << Placeholder(static_cast<int>(params.size()));
+  }
+  const QString table = PgQuoteName(source_.table);
+  const QString insert = columns.isEmpty()
+                             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(table, columns.join(QStringLiteral(", ")),
+                                        placeholders.join(QStringLiteral(", ")));
+  StepConnection connection = Connect();
+  const PgResult result =
+      connection->Exec(insert + QStringLiteral(" RETURNING ") + KeyList(), params);
+  keys_.Append(result, 0, LeadingColumns());
+}
+
+bool PgRecordset::DeleteCurrent() {
   std::vector<PgParam> params;
   AppendKey(params, position_);
   StepConnection connection = Connect();
   const PgResult result = connection->Exec(
       QStringLiteral("DELETE FROM %1 WHERE %2").arg(PgQuoteName(source_.table), KeyCondition(1)),
       params);
-  if (result.Affected() == 0) {
-    throw DeletedByOther();
-  }
+  if (result.Affected() == 0) return false;
   keys_.Erase(position_);
-  CurrentDeleted();
+  return true;
 }
 
 QByteArray PgRecordset::Identity(int64_t position) const {
@@ -270,9 +260,7 @@ void PgRecordset::Find(const QString& criterion, int64_t from) {
   const QString condition = TranslateJetSqlForPostgres(criterion, target);
   QString read;
   if (Updatable()) {
-    QStringList key;
-    for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
-    read = key.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + PgQuoteName(source_.table);
+    read = KeyList() + QStringLiteral(" FROM ") + PgQuoteName(source_.table);
   } else if (!source_.query.sql.isEmpty()) {
     read = QStringLiteral("* FROM (%1\n) AS corvane_q").arg(source_.query.sql);
   } else {

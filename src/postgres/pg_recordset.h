@@ -39,25 +39,31 @@ class PgRecordset final : public Recordset {
 
   bool Updatable() const override { return !source_.keyColumns.isEmpty(); }
   void Close() override;
-  void Delete() override;
 
  private:
   int64_t KeyCount() const override;
   void FetchCurrent() override;
   void ForgetCurrent() override { original_.clear(); }
-  void SaveEdit() override;
-  void SaveNew() override;
   void Find(const QString& criterion, int64_t from) override;
+  Qt::CaseSensitivity ColumnNameCase() const override { return Qt::CaseSensitive; }
+  bool WriteEdit(const std::vector<ColumnValue>& changes) override;
+  bool CurrentRowExists() override;
+  // The record as the update returned it.
+  void ShowSaved() override;
+  void WriteNew(const std::vector<ColumnValue>& values) override;
+  bool DeleteCurrent() override;
 
   int KeyWidth() const { return static_cast<int>(source_.keyColumns.size()); }
   // "k1 = $n AND k2 = $n+1", and the current key's values as parameters.
   QString KeyCondition(int firstParameter) const;
+  QString KeyList() const;  // "k1, k2"
   void AppendKey(std::vector<PgParam>& params, int64_t position) const;
   // Where a statement that returns the key first has it: columns 0 to KeyWidth() - 1.
   std::vector<int> LeadingColumns() const;
   // The text of a record's key or a snapshot's row, to compare the matches of a find with.
   QByteArray Identity(int64_t position) const;
   void ShowRow(const std::vector<PgParam>& row);
+  void ShowOriginal();  // values_ from original_
   // The connection for one step: the one lent while the set opens, or one borrowed from the
   // pool for the step (a request never holds two).
   struct StepConnection {

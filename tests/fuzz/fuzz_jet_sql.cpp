@@ -7,6 +7,7 @@
 #include "engine/engine_error.h"
 #include "engine/jet_sql.h"
 #include "harness.h"
+#include "postgres/pg_jet_sql.h"
 
 using namespace corvane;
 

@@ -1,11 +1,12 @@
 // Clients' Jet SQL on a server database: the same rows, order and matches as on a database
 // file, for sort texts, find criteria and queries; values never spliced into statements;
 // queries confined to reading; saved queries as views.
+#include "postgres/pg_jet_sql.h"
+
 #include <QTemporaryDir>
 #include <QUrl>
 
 #include "engine/database.h"
-#include "engine/jet_sql.h"
 #include "engine/work_limits.h"
 #include "pg_fixture.h"
 #include "support/sqlite_files.h"
@@ -150,12 +151,16 @@ TEST_F(PgJetSqlTest, QueriesReadAsOnAFile) {
            "name",
            "SELECT count(*) AS n FROM people WHERE (age > 10) = False",
            "SELECT id, (age + 1) \\ 2 AS h FROM people WHERE (age) \\ 10 = 1 ORDER BY id",
+           "SELECT DISTINCTROW (id) FROM people WHERE age Mod (4) = 0 ORDER BY id",
        }) {
     const QStringList expected = Query(*sqlite_, query);
     EXPECT_EQ(Query(*pg_, query), expected) << query;
   }
   EXPECT_EQ(Query(*pg_, "SELECT id, name FROM people WHERE name = 'ann' ORDER BY id"),
             (QStringList{"2|Ann", "5|ANN"}));
+  // Jet's words are names after a dot, and so is TOP without a number.
+  Exec(R"(CREATE TABLE "Flags" ("Yes" int, "Top" int); INSERT INTO "Flags" VALUES (1, 2))");
+  EXPECT_EQ(Query(*pg_, "SELECT f.Yes, Top FROM flags AS f"), QStringList{"1|2"});
   // DISTINCT and UNION queries PostgreSQL sorts by their output columns only: the same rows,
   // ordered by the database's collation.
   for (const char* query : {

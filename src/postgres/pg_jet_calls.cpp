@@ -1,4 +1,4 @@
-#include "engine/jet_pg.h"
+#include "postgres/pg_jet_calls.h"
 
 #include <map>
 
@@ -6,44 +6,9 @@ namespace corvane {
 
 namespace {
 
-// A character that stands for itself in a regular expression.
-QString Literal(QChar c) {
-  if (c.unicode() < 0x80 && !c.isLetterOrNumber() && c != QLatin1Char(' ')) {
-    return QLatin1Char('\\') + QString(c);
-  }
-  return QString(c);
-}
-
-// The bracket at pattern[at] ('['): appends its class to `regex` and returns the index after
-// its ']', or -1 when it is not closed (it then stands for itself). A ']' right after '[' or
-// "[!" belongs to the class, as in the Jet matcher.
-int Bracket(const QString& pattern, int at, QString& regex) {
-  int i = at + 1;
-  QString cls = QStringLiteral("[");
-  if (i < pattern.size() && pattern[i] == QLatin1Char('!')) {
-    cls += QLatin1Char('^');
-    ++i;
-  }
-  bool first = true;
-  while (i < pattern.size() && (pattern[i] != QLatin1Char(']') || first)) {
-    first = false;
-    if (i + 2 < pattern.size() && pattern[i + 1] == QLatin1Char('-') &&
-        pattern[i + 2] != QLatin1Char(']')) {
-      cls += Literal(pattern[i]) + QLatin1Char('-') + Literal(pattern[i + 2]);
-      i += 3;
-    } else {
-      cls += Literal(pattern[i]);
-      ++i;
-    }
-  }
-  if (i >= pattern.size()) return -1;
-  regex += cls + QLatin1Char(']');
-  return i + 1;
-}
-
-PgCall Call(QString head, QString afterOpen = {}, QStringList commas = {}, QString beforeClose = {},
-            QString tail = {}) {
-  PgCall call;
+JetCallForm Call(QString head, QString afterOpen = {}, QStringList commas = {},
+                 QString beforeClose = {}, QString tail = {}) {
+  JetCallForm call;
   call.head = std::move(head);
   call.afterOpen = std::move(afterOpen);
   call.commas = std::move(commas);
@@ -53,7 +18,7 @@ PgCall Call(QString head, QString afterOpen = {}, QStringList commas = {}, QStri
 }
 
 // A call whose first argument is read as text; `commas` follow that argument's cast.
-PgCall TextCall(const QString& name, QStringList commas = {}, QString tail = {}) {
+JetCallForm TextCall(const QString& name, QStringList commas = {}, QString tail = {}) {
   if (commas.isEmpty())
     return Call(name + QStringLiteral("`(`CAST"), {}, {}, QStringLiteral(" `AS` `text"),
                 QStringLiteral(")"));
@@ -68,9 +33,9 @@ QString Count(int least) {
   return QStringLiteral("`greatest`(`%1`,` `int4`(`trunc`(`float8`(").arg(least);
 }
 
-const std::map<QString, PgCall>& Calls() {
-  static const std::map<QString, PgCall> calls = [] {
-    std::map<QString, PgCall> c;
+const std::map<QString, JetCallForm>& Calls() {
+  static const std::map<QString, JetCallForm> calls = [] {
+    std::map<QString, JetCallForm> c;
     // Text functions read their text as text, so that a number or a date passed to them
     // (Left(12345, 2)) gives what a file gives; counts are whole numbers, negative ones
     // count as none, as on a file.
@@ -91,7 +56,7 @@ const std::map<QString, PgCall>& Calls() {
     c["nz/1"] = Call(QStringLiteral("coalesce`(`CAST"), {}, {}, QStringLiteral(" `AS` `text"),
                      QStringLiteral(",` `''`)"));
     c["nz/2"] = c["ifnull/2"] = Call(QStringLiteral("coalesce"));
-    PgCall now = Call(QStringLiteral("localtimestamp`(`0`)"));
+    JetCallForm now = Call(QStringLiteral("localtimestamp`(`0`)"));
     now.dropParens = true;
     c["now/0"] = now;
     now.head = QStringLiteral("current_date");
@@ -143,32 +108,7 @@ const std::map<QString, PgCall>& Calls() {
 
 }  // namespace
 
-QString JetLikeRegex(const QString& pattern) {
-  QString regex = QStringLiteral("^");
-  for (int i = 0; i < pattern.size();) {
-    const QChar c = pattern[i];
-    if (c == QLatin1Char('*')) {
-      regex += QLatin1String(".*");
-    } else if (c == QLatin1Char('?')) {
-      regex += QLatin1Char('.');
-    } else if (c == QLatin1Char('#')) {
-      regex += QLatin1String("[0-9]");
-    } else if (c == QLatin1Char('[')) {
-      const int next = Bracket(pattern, i, regex);
-      if (next >= 0) {
-        i = next;
-        continue;
-      }
-      regex += Literal(c);
-    } else {
-      regex += Literal(c);
-    }
-    ++i;
-  }
-  return regex + QLatin1Char('$');
-}
-
-std::optional<PgCall> PgCallFor(const QString& name, int args) {
+std::optional<JetCallForm> PgCallFor(const QString& name, int args) {
   const QString lower = name.toLower();
   const auto it = Calls().find(lower + QLatin1Char('/') + QString::number(args));
   if (it != Calls().end()) return it->second;
