@@ -15,9 +15,10 @@ constexpr int kStopWaitMs = 10000;
 
 }  // namespace
 
-SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, UserDirectory& users,
-                       ActivityReporter& activity, PseudoRandom& random, DatabaseOpener& databases,
-                       const QLocale& locale, const ConnectionLimits& limits, QObject* parent)
+SlotServer::SlotServer(const ServerSettings& settings, SharedCatalogue& catalogue,
+                       UserDirectory& users, ActivityReporter& activity, PseudoRandom& random,
+                       DatabaseOpener& databases, const QLocale& locale,
+                       const ConnectionLimits& limits, QObject* parent)
     : QObject(parent),
       settings_(settings),
       catalogue_(catalogue),
@@ -135,7 +136,7 @@ void SlotServer::Serve(ClientSlot& slot, Request request, std::function<void()> 
     StartWork(slot, std::move(request), std::move(done));
     return;
   }
-  ApplyOutcome(slot, catalogue_, dispatcher_.Execute(slot.Live(), request, catalogue_));
+  ApplyOutcome(slot, catalogue_, dispatcher_.Execute(slot.Live(), request, catalogue_.Current()));
   if (done) done();
 }
 

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "activity/activity_reporter.h"
-#include "base/catalogue.h"
 #include "base/pseudo_random.h"
 #include "base/server_settings.h"
+#include "base/shared_catalogue.h"
 #include "commands/client_slot.h"
 #include "commands/current_users_model.h"
 #include "commands/dispatcher.h"
@@ -62,7 +62,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
  public:
   // `databases` opens what clients ask for; `locale` gives the regional formats of value texts (the
   // system's in a running server).
-  SlotServer(const ServerSettings& settings, Catalogue& catalogue, UserDirectory& users,
+  SlotServer(const ServerSettings& settings, SharedCatalogue& catalogue, UserDirectory& users,
              ActivityReporter& activity, PseudoRandom& random, DatabaseOpener& databases,
              const QLocale& locale, const ConnectionLimits& limits = {}, QObject* parent = nullptr);
   ~SlotServer() override;
@@ -184,7 +184,8 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   void ReleaseDatabase(SlotDatabase database);
 
   const ServerSettings& settings_;
-  Catalogue& catalogue_;
+  // The owner's; requests take the snapshot current when they start.
+  SharedCatalogue& catalogue_;
   UserDirectory& users_;
   ActivityReporter& activity_;
   PseudoRandom& random_;

@@ -35,10 +35,9 @@ void SlotServer::StartWork(ClientSlot& slot, Request request, std::function<void
   // The slot holds the flag through the job, which lives as long as either needs it.
   job->database = slot.BeginWork(std::shared_ptr<std::atomic<bool>>(job, &job->cancel));
   job->session = slot.session;
-  // The catalogue changes only on this thread; a request that reads it gets its own copy.
-  job->catalogue = Dispatcher::ReadsCatalogue(job->request)
-                       ? std::make_shared<const Catalogue>(catalogue_)
-                       : noCatalogue_;
+  // A request that reads the catalogue keeps the snapshot current now, whatever changes
+  // meanwhile.
+  job->catalogue = Dispatcher::ReadsCatalogue(job->request) ? catalogue_.Snapshot() : noCatalogue_;
   if (Dispatcher::ChangesSchema(job->request) && job->database.database()) {
     job->schemaDatabase = job->database.database()->Name();
     if (schemaBusy_.contains(job->schemaDatabase)) {

@@ -23,7 +23,7 @@ void SlotServer::ServeTcpLogon(ClientSlot& slot, Request request, std::function<
     });
     return;
   }
-  Replies out = dispatcher_.Execute(slot.Live(), request, catalogue_);
+  Replies out = dispatcher_.Execute(slot.Live(), request, catalogue_.Current());
   const QByteArray word = out.replies.empty() ? QByteArray() : out.replies.front().word;
   const bool refused = word == "UserDenied" || word == "PassDenied";
   if (refused && !logonThrottle_.Failed(address)) {

@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "base/catalogue.h"
 #include "base/pseudo_random.h"
 #include "base/server_settings.h"
+#include "base/shared_catalogue.h"
 #include "commands/client_slot.h"
 #include "commands/current_users_model.h"
 #include "commands/dispatcher.h"
@@ -38,7 +38,7 @@ class SlotHarness : private SlotDirectory {
   int Discarded(int n) const;
 
   ServerSettings settings;
-  Catalogue catalogue;
+  SharedCatalogue catalogue;
   FakeUserDirectory users;
   RecordingActivity activity;
   CurrentUsersModel usersList;

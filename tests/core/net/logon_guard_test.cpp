@@ -26,7 +26,8 @@ class LogonGuardTest : public ::testing::Test {
   explicit LogonGuardTest(const ConnectionLimits& limits = ShortLimits()) : server_(limits) {}
   void SetUp() override {
     // "ThankYou" lists the published databases: a request every logged-on client may send.
-    server_.catalogue.published = {{QStringLiteral("a.db"), QStringLiteral("/nowhere/a.db")}};
+    server_.catalogue.Replace(
+        {{{QStringLiteral("a.db"), QStringLiteral("/nowhere/a.db")}}, {}, {}});
     ASSERT_TRUE(server_.Start());
   }
 
