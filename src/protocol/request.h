@@ -4,13 +4,16 @@
 #include <QString>
 #include <QStringList>
 
+#include "protocol/command_descriptor.h"
+
 namespace corvane {
 
-// One request of a client as its transport read it: the command word and the fields after
-// it, as texts. How they travelled (framed and enciphered bytes, JSON) is the transport's
-// business.
+// One request of a client as its transport read it: the command its word names and the
+// fields after the word, as texts. How they travelled (framed and enciphered bytes, JSON) is
+// the transport's business.
 struct Request {
-  QByteArray word;  // compared exactly
+  // Looked up once, as the request was read; nullptr for a word no command has.
+  const CommandDescriptor* command = nullptr;
   QStringList fields;
   // The transport could not read a command word at all (a frame shorter than its
   // trailer, an empty enciphered payload, no field end).

@@ -132,7 +132,8 @@ void SlotServer::Serve(ClientSlot& slot, Request request, std::function<void()> 
     ServeTcpLogon(slot, std::move(request), std::move(done));
     return;
   }
-  if (Dispatcher::RunsOnWorker(request, slot.session)) {
+  // Database work runs on a worker; a slot without its logon is refused here.
+  if (request.command && request.command->Has(kRunsOnWorker) && slot.session.LogonAccepted) {
     StartWork(slot, std::move(request), std::move(done));
     return;
   }

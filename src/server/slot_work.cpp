@@ -29,7 +29,9 @@ void SlotServer::StartWork(ClientSlot& slot, Request request, std::function<void
   auto job = std::make_shared<Job>();
   job->slot = slot.number();
   job->generation = slot.generation();
-  job->mayTakeLong = Dispatcher::MayTakeLong(request);
+  // Only a request with a command runs on a worker.
+  const CommandDescriptor& command = *request.command;
+  job->mayTakeLong = command.Has(kMayTakeLong);
   job->request = std::move(request);
   job->done = std::move(done);
   // The slot holds the flag through the job, which lives as long as either needs it.
@@ -37,8 +39,8 @@ void SlotServer::StartWork(ClientSlot& slot, Request request, std::function<void
   job->session = slot.session;
   // A request that reads the catalogue keeps the snapshot current now, whatever changes
   // meanwhile.
-  job->catalogue = Dispatcher::ReadsCatalogue(job->request) ? catalogue_.Snapshot() : noCatalogue_;
-  if (Dispatcher::ChangesSchema(job->request) && job->database.database()) {
+  job->catalogue = command.Has(kReadsCatalogue) ? catalogue_.Snapshot() : noCatalogue_;
+  if (command.Has(kChangesSchema) && job->database.database()) {
     job->schemaDatabase = job->database.database()->Name();
     if (schemaBusy_.contains(job->schemaDatabase)) {
       schemaQueue_[job->schemaDatabase].append(job);

@@ -3,7 +3,7 @@
 #include <climits>
 #include <optional>
 
-#include "protocol/command_words.h"
+#include "protocol/command_descriptor.h"
 #include "protocol/socket_state.h"
 #include "server/slot_server.h"
 
@@ -11,8 +11,8 @@ namespace corvane {
 
 bool SlotServer::IsTcpLogon(const ClientSlot& slot, const Request& request) const {
   // Web logons wait in the web access, which answers "try later" instead.
-  return &slot.transport() == sockets_[slot.number()].get() && !request.malformed &&
-         request.word == CommandWord(Command::kLogon);
+  return &slot.transport() == sockets_[slot.number()].get() && request.command &&
+         request.command->Is(Command::kLogon);
 }
 
 void SlotServer::ServeTcpLogon(ClientSlot& slot, Request request, std::function<void()> done) {

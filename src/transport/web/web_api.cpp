@@ -3,7 +3,7 @@
 #include <QJsonArray>
 
 #include "base/windows1252.h"
-#include "protocol/command_words.h"
+#include "protocol/command_descriptor.h"
 #include "protocol/socket_state.h"
 
 namespace corvane {
@@ -57,9 +57,9 @@ void AddFieldShapes(QJsonObject& fieldList, const std::vector<WebFieldShape>& sh
   fieldList.insert(QStringLiteral("memo"), memos);
 }
 
-bool OpensASet(const QByteArray& word) {
-  return word == CommandWord(Command::kRequestTheTable) ||
-         word == CommandWord(Command::kRequestTheQuery);
+bool OpensASet(const Request& request) {
+  return request.command && (request.command->Is(Command::kRequestTheTable) ||
+                             request.command->Is(Command::kRequestTheQuery));
 }
 
 }  // namespace
@@ -103,7 +103,7 @@ void WebApi::Logon(const QString& address, const QJsonObject& request, Answer an
     return;
   }
   const Request logon{
-      CommandWord(Command::kLogon), {user.toString(), password.toString(), address}, false};
+      &Describe(Command::kLogon), {user.toString(), password.toString(), address}, false};
   const std::weak_ptr<int> alive = alive_;
   slots_.Serve(session.slot, logon, [this, alive, address, session, answer = std::move(answer)] {
     if (alive.expired()) return;
@@ -177,9 +177,8 @@ void WebApi::Run(const QString& token, const QJsonObject& request, Answer answer
   for (const QJsonValue& value : commands) {
     const QJsonObject command = value.toObject();
     Request one;
-    one.word = command.value(QStringLiteral("command")).toString().toLatin1();
-    const std::optional<Command> known = CommandOfWord(one.word);
-    if (!known || *known == Command::kLogon) {
+    one.command = FindCommand(command.value(QStringLiteral("command")).toString().toLatin1());
+    if (!one.command || one.command->Is(Command::kLogon)) {
       run->answer(Refusal(400, QStringLiteral("Unknown command")));
       return;
     }
@@ -213,7 +212,7 @@ void WebApi::RunNext(const std::shared_ptr<Running>& run) {
   const std::weak_ptr<int> alive = alive_;
   slots_.Serve(run->session.slot, request, [this, alive, run] {
     if (alive.expired()) return;
-    const bool opened = OpensASet(run->requests[run->next - 1].word);
+    const bool opened = OpensASet(run->requests[run->next - 1]);
     QJsonArray these;
     for (const Reply& reply : run->session.connection->TakeReplies()) {
       QJsonObject object = ReplyObject(reply);
