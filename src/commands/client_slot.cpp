@@ -98,7 +98,8 @@ void ClientSlot::ShowInUsersList() {
 }
 
 void ApplyOutcome(ClientSlot& slot, SharedCatalogue& catalogue, const Replies& out) {
-  if (out.loggedOn) slot.ShowInUsersList();
+  // An accepted logon: the slot joins the "Current Users" list.
+  if (out.LogonResult() == LogonOutcome::kAccepted) slot.ShowInUsersList();
   if (out.savedQuery) {
     const int16_t d = out.savedQuery->database;
     const QString& name = out.savedQuery->name;

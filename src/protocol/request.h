@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "protocol/command_descriptor.h"
 
@@ -20,6 +21,10 @@ struct Request {
   bool malformed = false;
 };
 
+// How a logon ended. What the server and the transports do after a logon goes by this;
+// the reply's word is only what the wire shows for it.
+enum class LogonOutcome { kAccepted, kUserDenied, kPassDenied, kMultipleUsers };
+
 // One reply to a client: its word and fields.
 struct Reply {
   QByteArray word;
@@ -27,6 +32,8 @@ struct Reply {
   // Belongs to the logon exchange (the logon's answer, a refusal): enciphered with the
   // protocol's fixed reply key whatever the encryption setting.
   bool logonExchange = false;
+  // Set on the answer to a logon.
+  std::optional<LogonOutcome> logon{};
 };
 
 }  // namespace corvane

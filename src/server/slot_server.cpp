@@ -128,8 +128,8 @@ void SlotServer::Serve(ClientSlot& slot, Request request, std::function<void()> 
     pending_[slot.number()].push_back({slot.generation(), std::move(request), std::move(done)});
     return;
   }
-  if (IsTcpLogon(slot, request)) {
-    ServeTcpLogon(slot, std::move(request), std::move(done));
+  if (IsLogon(request)) {
+    ServeLogon(slot, std::move(request), std::move(done));
     return;
   }
   // Database work runs on a worker; a slot without its logon is refused here.

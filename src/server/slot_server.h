@@ -92,6 +92,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   void Serve(int slot, const Request& request, std::function<void()> done) override;
   void EndSlot(int slot) override;
   bool LoggedOn(int slot, const SlotTransport& connection) const override;
+  qint64 LogonWaitMs(const QString& address) const override;
   QString UserName(int slot) const override;
   std::vector<WebFieldShape> OpenFieldShapes(int slot) const override;
 
@@ -164,11 +165,12 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // Whether the slot runs a request or is held: either way its next request waits.
   bool Occupied(const ClientSlot& slot) const { return slot.Busy() || Held(slot); }
 
-  // --- TCP logons (tcp_logons.cpp) ---
-  bool IsTcpLogon(const ClientSlot& slot, const Request& request) const;
-  // Carries out a logon of the slot's own socket once its address may try again; a refusal
-  // is answered when the address may try again, and a run of refusals is summed up.
-  void ServeTcpLogon(ClientSlot& slot, Request request, std::function<void()> done);
+  // --- Logons (logons.cpp) ---
+  static bool IsLogon(const Request& request);
+  // Carries out a logon; its outcome counts in the address's run of refusals. The slot's own
+  // socket carries it out once its address may try again, and answers a refusal when the
+  // address may try again.
+  void ServeLogon(ClientSlot& slot, Request request, std::function<void()> done);
   void LogRefusalSummaries();
   // Holds the slot (its input paused) for `ms`, then runs `then` unless the slot was freed
   // meanwhile; its pending requests follow.
@@ -209,6 +211,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   std::array<std::deque<Pending>, kSlotCount> pending_;
   // The address each reserved slot was reserved for.
   std::array<QString, kSlotCount> reservedFor_;
+  // Refused logons per address, over TCP and the web alike.
   LogonThrottle logonThrottle_;
   struct HeldSlot {
     QTimer timer;

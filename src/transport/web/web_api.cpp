@@ -64,8 +64,7 @@ bool OpensASet(const Request& request) {
 
 }  // namespace
 
-WebApi::WebApi(WebSlotHost& slots, quint16 localPort, std::function<qint64()> nowMs)
-    : slots_(slots), localPort_(localPort), throttle_(std::move(nowMs)) {}
+WebApi::WebApi(WebSlotHost& slots, quint16 localPort) : slots_(slots), localPort_(localPort) {}
 
 WebApi::~WebApi() { EndAllSessions(); }
 
@@ -79,7 +78,7 @@ struct WebApi::Running {
 };
 
 void WebApi::Logon(const QString& address, const QJsonObject& request, Answer answer) {
-  const qint64 wait = throttle_.WaitMs(address);
+  const qint64 wait = slots_.LogonWaitMs(address);
   if (wait > 0) {
     WebAnswer refused = Refusal(
         429, QStringLiteral("Too many failed logons. Try again in %1 s.").arg((wait + 999) / 1000));
@@ -105,22 +104,24 @@ void WebApi::Logon(const QString& address, const QJsonObject& request, Answer an
   const Request logon{
       &Describe(Command::kLogon), {user.toString(), password.toString(), address}, false};
   const std::weak_ptr<int> alive = alive_;
-  slots_.Serve(session.slot, logon, [this, alive, address, session, answer = std::move(answer)] {
+  slots_.Serve(session.slot, logon, [this, alive, session, answer = std::move(answer)] {
     if (alive.expired()) return;
-    FinishLogon(address, session, answer);
+    FinishLogon(session, answer);
   });
 }
 
-void WebApi::FinishLogon(const QString& address, const WebSession& session, Answer answer) {
+void WebApi::FinishLogon(const WebSession& session, const Answer& answer) {
   const std::vector<Reply> replies = session.connection->TakeReplies();
-  const QByteArray word = replies.empty() ? QByteArray("UserDenied") : replies.front().word;
-  if (word != "Accepted") {
+  const Reply* reply = replies.empty() ? nullptr : &replies.front();
+  if (!reply || reply->logon != LogonOutcome::kAccepted) {
+    // Refused, or failed with an error: the slot goes back at once. The browser is shown the
+    // word a handheld would be.
     if (session.connection->State() == kSocketConnected) slots_.EndSlot(session.slot);
-    if (word != "MultipleUsers") throttle_.Failed(address);
-    answer(Refusal(word == "MultipleUsers" ? 409 : 401, QString::fromLatin1(word)));
+    const bool taken = reply && reply->logon == LogonOutcome::kMultipleUsers;
+    answer(Refusal(taken ? 409 : 401,
+                   reply ? QString::fromLatin1(reply->word) : QStringLiteral("UserDenied")));
     return;
   }
-  throttle_.Succeeded(address);
   WebAnswer accepted;
   accepted.sessionToken = sessions_.Create(session.slot, session.connection);
   accepted.body.insert(QStringLiteral("loggedOn"), true);
