@@ -14,6 +14,10 @@
 namespace corvane {
 namespace {
 
+// A client query's records are streamed one per "SendQueryData"; the stream ends after this
+// many.
+constexpr int64_t kMostStreamedQueryRecords = 100;
+
 bool IsEmpty(CommandContext& ctx) { return ctx.Set().RecordCount() == 0; }
 
 template <OpenMode kMode>
@@ -46,7 +50,7 @@ void DeleteAndShow(CommandContext& ctx) {
 void SendQueryData(CommandContext& ctx) {
   try {
     Recordset& rs = ctx.Set();
-    if (!rs.Eof() && rs.AbsolutePosition() < 100) {
+    if (!rs.Eof() && rs.AbsolutePosition() < kMostStreamedQueryRecords) {
       ctx.Send(QueryDataReply(ctx));
     } else {
       ctx.SendWord("EndQuery");

@@ -14,7 +14,6 @@ namespace {
 constexpr int kFirstRefreshMs = 5000;
 constexpr int kKeySeedMs = 5000;
 constexpr int kInactivityMs = 60000;
-constexpr int16_t kStartKeySeed = 157;
 // Exit and the setup's disconnection let running requests finish for this long before they
 // stop them, then wait this long for the stopped ones.
 constexpr int kRunningWorkGraceMs = 2000;

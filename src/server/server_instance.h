@@ -49,8 +49,8 @@ class ServerInstance : public QObject {
   // database.dat; when everything is present the database check fills the catalogue.
   StartupBranch RunStartup();
 
-  // The main window's load: key seed 157, saved placement, listener, first refresh,
-  // "ServerStart", timers running.
+  // The main window's load: the first key seed (kStartKeySeed), saved placement, listener, first
+  // refresh, "ServerStart", timers running.
   void LoadMainWindow();
 
   // The exit question with the number of connected sockets; true when confirmed.

@@ -21,6 +21,7 @@
 #include "commands/client_slot.h"
 #include "commands/current_users_model.h"
 #include "commands/dispatcher.h"
+#include "commands/logon.h"
 #include "commands/value_text.h"
 #include "protocol/logon_throttle.h"
 #include "server/worker_pool.h"
@@ -113,7 +114,6 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // Reaps, closes connections that have not logged on, rebuilds the users list and the
   // status texts.
   const StatusTexts& RefreshStatus();
-  bool AnyClientConnected() const;
   int ConnectedCount() const;
   // Frees every slot (closing reservations too) for `reason`; work still running is stopped.
   void FreeEverySlot(FreeReason reason);
@@ -123,7 +123,6 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // After freeing slots whose work ran: waits at most `ms` for the stopped work, takes in
   // its results (releasing the freed slots' databases) and waits for the releases.
   void SettleStoppedWork(int ms);
-  int WorkerCount() const { return quickWorkers_.ThreadCount(); }
   // Runs the operator's own slow work (a server database's test connection) on a worker of
   // the long-work pool, so that it never holds the event loop.
   void StartOperatorWork(std::function<void()> work) { longWorkers_.Start(std::move(work)); }
@@ -193,8 +192,8 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   PseudoRandom& random_;
   ConnectionLimits limits_;
   RegionalFormats formats_;
-  // The next session key to hand out: 157 until the first renewal, then 1..126.
-  int16_t keySeed_ = 157;
+  // The next session key to hand out: kStartKeySeed until the first renewal, then 1..126.
+  int16_t keySeed_ = kStartKeySeed;
   CurrentUsersModel currentUsers_;
   CommandServices services_;
   Dispatcher dispatcher_;

@@ -18,6 +18,7 @@
 #include "commands/client_slot.h"
 #include "commands/current_users_model.h"
 #include "commands/dispatcher.h"
+#include "commands/logon.h"
 #include "support/protocol_fakes.h"
 
 namespace corvane::test {
@@ -43,7 +44,7 @@ class SlotHarness : private SlotDirectory {
   RecordingActivity activity;
   CurrentUsersModel usersList;
   PseudoRandom random;
-  int16_t keySeed = 157;
+  int16_t keySeed = kStartKeySeed;
   // Every frame sent, with its slot, in order.
   std::vector<std::pair<int, QByteArray>> sent;
   // Called with every frame before it is kept.
