@@ -13,8 +13,7 @@ cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target corvane_gui_setup_tests
-QT_QPA_PLATFORM=offscreen CORVANE_SCREENSHOT_DIR="$out" \
-  build/tests/corvane_gui_setup_tests --gtest_filter='SetupScreenshots.*' >/dev/null
+cmake --build build -j2 --target corvane-setup-pictures
+QT_QPA_PLATFORM=offscreen build/scripts/screenshots/corvane-setup-pictures "$out"
 ls "$out"/setup-*.png "$out"/user-editor-message.png "$out"/about-window.png \
   "$out"/checking-window.png

@@ -2,7 +2,7 @@
 # Saves screenshots of the desktop program into OUTDIR: the main window with activity rows
 # and a logged-on user, shot from outside on a virtual display (Xvfb) with the program on
 # a demo folder of its own; the About window and the database check's progress window are
-# drawn by the test fixtures (scripts/screenshots-setup.sh draws them with the setup).
+# drawn offscreen with the setup's pictures (scripts/screenshots-setup.sh).
 #   scripts/screenshots.sh OUTDIR        (BUILD_DIR=... to use another build tree)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "base/database_wait_guard.h"
 #include "engine/jet_functions.h"
 #include "engine/recordset.h"
 #include "engine/sql_safety.h"
@@ -41,6 +42,7 @@ QString QuoteName(const QString& name) {
 }
 
 std::shared_ptr<Connection> Connection::Open(const QString& path) {
+  CORVANE_CHECK_DATABASE_WAIT("Opening a database file");
   const QFileInfo info(path);
   if (path.isEmpty() || !info.exists() || !info.isFile()) {
     throw EngineError(engine_error::kFileNotFound,
@@ -96,6 +98,8 @@ sqlite3* Connection::handle() const {
 }
 
 void Connection::Close() {
+  // The last connection's close checkpoints the file.
+  if (db_.isOpen()) CORVANE_CHECK_DATABASE_WAIT("Closing a database file");
   // Closing a set unregisters it, so work on a copy.
   const std::vector<Recordset*> sets = sets_;
   for (Recordset* set : sets) set->Close();
@@ -104,6 +108,8 @@ void Connection::Close() {
 }
 
 Statement Connection::Prepare(const QString& sql) {
+  // Preparing reads the schema, behind another program's lock if need be.
+  CORVANE_CHECK_DATABASE_WAIT("Preparing a statement");
   sqlite3* db = handle();
   const QByteArray text = sql.toUtf8();
   SqliteStatement stmt;
@@ -122,6 +128,7 @@ void Connection::Execute(const QString& sql) {
 }
 
 Statement Connection::PrepareConfined(const QString& sql) {
+  CORVANE_CHECK_DATABASE_WAIT("Preparing a client statement");
   sqlite3* db = handle();
   const QByteArray text = sql.toUtf8();
   SqliteStatement first;

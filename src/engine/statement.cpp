@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include "base/database_wait_guard.h"
 #include "base/windows1252.h"
 #include "engine/sqlite_error.h"
 
@@ -58,6 +59,7 @@ void Statement::BindValue(int index, const sqlite3_value* value) {
 }
 
 bool Statement::Step() {
+  CORVANE_CHECK_DATABASE_WAIT("Running a statement");
   const int rc = stmt_.Step();
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 
+#include "base/database_wait_guard.h"
 #include "engine/engine_error.h"
 
 namespace corvane {
@@ -59,6 +60,7 @@ QString PgQuoteName(const QString& name) {
 PgConnection::PgConnection(const QString& location, int statementTimeoutMs,
                            int connectTimeoutSeconds)
     : conn_(nullptr, &PQfinish), clientWorkLimitMs_(statementTimeoutMs) {
+  CORVANE_CHECK_DATABASE_WAIT("Connecting to a server database");
   const QByteArray dbname = location.trimmed().toUtf8();
   const QByteArray timeout = QByteArray::number(connectTimeoutSeconds);
   // The statement limit travels as a startup option, so no statement runs without it; the
@@ -191,6 +193,7 @@ void PgConnection::ResetSession() {
   // A client's statement may have changed a session setting (set_config(..., false)):
   // the search path, the date style or the time limit of the statements that follow,
   // which are other clients' too. Back to the settings made at connecting.
+  CORVANE_CHECK_DATABASE_WAIT("Resetting a server database session");
   PQclear(PQexec(conn_.get(), "RESET ALL"));
 }
 
@@ -220,6 +223,7 @@ PGresult* PgConnection::Run(const QByteArray& text, const std::vector<const char
 }
 
 PGresult* PgConnection::Await() {
+  CORVANE_CHECK_DATABASE_WAIT("Waiting for a server database");
   PGconn* conn = conn_.get();
   bool cancelled = false;
   while (PQisBusy(conn)) {

@@ -6,7 +6,6 @@
 //
 //   corvane-soak [minutes]      (default 10; fractions allowed)
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
@@ -14,7 +13,6 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -44,73 +42,49 @@ long ResidentKiB(qint64 pid) {
   return -1;
 }
 
-struct Totals {
-  long requests = 0;
-  long unanswered = 0;
-  long malformed = 0;
-  long retired = 0;
-  long errorReplies = 0;
-  long disconnects = 0;
-  long refusedLogons = 0;
-  long connectFailures = 0;
-};
-
-// What the file must hold: acknowledged rows by name with their quantity; names whose fate
-// is unknown (the client went away before the reply) may or may not be there.
-struct Model {
-  QMap<QByteArray, int> rows;
-  QSet<QByteArray> uncertain;
-};
-
 class Soak {
  public:
-  Soak(QString dir, quint16 port, int32_t key) : dir_(std::move(dir)), port_(port), key_(key) {}
+  Soak(quint16 port, int32_t key) : port_(port), key_(key) {}
 
   void Step(std::mt19937& random) {
-    const int k = std::uniform_int_distribution<int>(0, kClients - 1)(random);
+    const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    const int k = pick(kClients);
     std::unique_ptr<CorvaneClient>& client = clients_[k];
-    if (!client || !client->IsConnected()) {
-      client = Open();
-      if (!client) return;
-    }
-    const int action = std::uniform_int_distribution<int>(0, 99)(random);
+    if (!client || !client->IsConnected()) client = Open();
+    if (!client) return;
+    const int action = pick(100);
     const QByteArray name = "c" + QByteArray::number(k) + "-" + QByteArray::number(++serial_);
     if (action < 30) {
       static const char* kMoves[] = {"First", "Next", "Prev", "Last", "SendTheData"};
-      Ask(*client, kMoves[std::uniform_int_distribution<int>(0, 4)(random)], {});
+      Ask(*client, kMoves[pick(5)]);
     } else if (action < 50 && TableCount(*client) > kSteadyRecords) {
-      Retire(*client);
+      // Deletes the oldest record; whatever it was, it is gone once that is acknowledged.
+      const auto first = Ask(*client, "First");
+      if (first && first->word == "Data" && Acknowledged(Ask(*client, "Delete"), {"Data", "EOF"}))
+        Settle(first->fields.value(2), std::nullopt);
     } else if (action < 50) {
-      // Add, then change the quantity, sometimes delete it again.
-      const int qty = std::uniform_int_distribution<int>(1, 1000)(random);
-      model_.uncertain.insert(name);
+      // Add, then change the quantity or delete it again.
+      const int qty = 1 + pick(1000);
+      uncertain_.insert(name);
       const auto added = Ask(*client, "Add", {"", name, QByteArray::number(qty)});
-      if (!added || added->word != "Data") return;
-      model_.rows[name] = qty;
-      model_.uncertain.remove(name);
+      if (!Acknowledged(added)) return;
+      Settle(name, qty);
       if (action < 40) {
-        model_.uncertain.insert(name);
-        const auto updated =
-            Ask(*client, "Update", {added->fields.value(1), name, QByteArray::number(qty + 1)});
-        if (updated && updated->word == "Data") {
-          model_.rows[name] = qty + 1;
-          model_.uncertain.remove(name);
-        }
+        uncertain_.insert(name);
+        if (Acknowledged(Ask(*client, "Update",
+                             {added->fields.value(1), name, QByteArray::number(qty + 1)})))
+          Settle(name, qty + 1);
       } else if (action < 45) {
-        model_.uncertain.insert(name);
-        const auto deleted = Ask(*client, "Delete", {});
-        if (deleted && deleted->word == "Data") {
-          model_.rows.remove(name);
-          model_.uncertain.remove(name);
-        }
+        uncertain_.insert(name);
+        if (Acknowledged(Ask(*client, "Delete"))) Settle(name, std::nullopt);
       }
     } else if (action < 60) {
       Ask(*client, "FindFirst", {"0", "c" + QByteArray::number(k)});
       Ask(*client, "FindNext", {"0", "c" + QByteArray::number(k)});
     } else if (action < 67) {
       static const char* kOrders[] = {"Qty", "Name DESC", "Qty, Name", "nosuchfield"};
-      Ask(*client, "Sort", {kOrders[std::uniform_int_distribution<int>(0, 3)(random)]});
-      Reopen(*client);
+      Ask(*client, "Sort", {kOrders[pick(4)]});
+      Ask(*client, "RequestTheTable", {"0", "0"});
     } else if (action < 75) {
       Ask(*client, "RequestTablesWiz", {"0"});
       Ask(*client, "RequestTheFieldsWiz", {"0", "0"});
@@ -118,77 +92,76 @@ class Soak {
                                {"soak" + QByteArray::number(serial_),
                                 "SELECT [Name], [Qty] FROM [Stock] WHERE Qty > 500"});
       if (created && created->word == "FieldsCreateQuery") {
-        Ask(*client, "SendQueryData", {});
-        Ask(*client, "RemoveQuery", {});
+        Ask(*client, "SendQueryData");
+        client->Send("RemoveQuery");  // no reply
       }
-      Reopen(*client);
+      Ask(*client, "RequestTheTable", {"0", "0"});
     } else if (action < 82) {
-      Ask(*client, "ThankYou", {});
+      Ask(*client, "ThankYou");
       Ask(*client, "RequestTables", {"0"});
       Ask(*client, "RequestQuery", {"0"});
     } else if (action < 90) {
       // Gone in the middle of a request: half a frame, or a whole one without waiting.
-      ++totals_.disconnects;
       if (action % 2) {
         client->SendRaw(QByteArray("\x02") + "Add\x04");
       } else {
-        model_.uncertain.insert(name);
+        uncertain_.insert(name);
         client->Send("Add", {"", name, "7"});
       }
       client->Disconnect();
       client.reset();
     } else if (action < 95) {
-      // Refused logons make their address wait (and hold its other logons): each intruder
-      // comes from a loopback address of its own, so that the clients are not held up and
-      // its one refusal waits the shortest delay.
-      CorvaneClient intruder(5000);
-      ++intruders_;
-      intruder.SetLocalAddress(QHostAddress((127u << 24) | (1u << 16) | (intruders_ & 0xffffu)));
-      if (intruder.Connect(QStringLiteral("127.0.0.1"), port_)) {
-        const auto reply = intruder.Logon("demo", "wrong", key_);
-        Count(reply);
-        if (reply && reply->word == "PassDenied") ++totals_.refusedLogons;
-        // With encryption on, requests after a refused logon go enciphered with the session
-        // key 0 the slot still has.
-        intruder.SetEncryption(ClientEncryption::kEncrypted);
-        const auto refused = intruder.Request("RequestTheTable", {"0", "0"});
-        Count(refused);
-        if (!refused || refused->word != "UserDenied") ++totals_.malformed;
-      }
+      Intrude();
     } else {
-      Ask(*client, "Close", {});
-      Reopen(*client);
+      client->Send("Close");  // no reply
+      Ask(*client, "RequestTheTable", {"0", "0"});
     }
     // "ErrorDB" ends the logon: the client starts over.
-    if (loggedOff_ && client) client.reset();
+    if (loggedOff_) client.reset();
     loggedOff_ = false;
   }
 
-  void Finish() {
-    for (auto& client : clients_) client.reset();
-  }
+  void Finish() { clients_.clear(); }
 
-  const Totals& totals() const { return totals_; }
-  const Model& model() const { return model_; }
+  long requests = 0;
+  long unanswered = 0;
+  long malformed = 0;
+  long errorReplies = 0;
+  // Acknowledged rows by name with their quantity; names whose fate is unknown (the client
+  // went away before the reply) may or may not be in the file.
+  QMap<QByteArray, int> rows;
+  QSet<QByteArray> uncertain_;
 
  private:
   std::unique_ptr<CorvaneClient> Open() {
     auto client = std::make_unique<CorvaneClient>(10000);
-    if (!client->Connect(QStringLiteral("127.0.0.1"), port_)) {
-      // All slots taken (departed clients wait for the next refresh to be reaped) or no
-      // answer from the listener.
-      ++totals_.connectFailures;
-      return nullptr;
-    }
+    // All slots may be taken: departed clients wait for the next refresh to be reaped.
+    if (!client->Connect(QStringLiteral("127.0.0.1"), port_)) return nullptr;
     const auto logon = client->Logon("demo", "pw", key_);
     Count(logon);
-    if (!logon) std::fprintf(stderr, "no reply to Logon\n");
     if (!logon || logon->word != "Accepted") return nullptr;
-    Reopen(*client);
+    Ask(*client, "RequestTheTable", {"0", "0"});
     return client;
   }
 
-  void Reopen(CorvaneClient& client) { Ask(client, "RequestTheTable", {"0", "0"}); }
+  // A refused logon makes its address wait (and holds its other logons): each intruder comes
+  // from a loopback address of its own, so that the clients are not held up and its one
+  // refusal waits the shortest delay.
+  void Intrude() {
+    CorvaneClient intruder(5000);
+    intruder.SetLocalAddress(QHostAddress((127u << 24) | (1u << 16) | (++intruders_ & 0xffffu)));
+    if (!intruder.Connect(QStringLiteral("127.0.0.1"), port_)) return;
+    const auto reply = intruder.Logon("demo", "wrong", key_);
+    Count(reply);
+    if (reply && reply->word != "PassDenied") ++malformed;
+    // With encryption on, requests after a refused logon go enciphered with the session key
+    // 0 the slot still has.
+    intruder.SetEncryption(ClientEncryption::kEncrypted);
+    const auto refused = intruder.Request("RequestTheTable", {"0", "0"});
+    Count(refused);
+    if (refused && refused->word != "UserDenied") ++malformed;
+    loggedOff_ = false;
+  }
 
   // The record count of a freshly opened set; 0 when the open failed.
   int TableCount(CorvaneClient& client) {
@@ -196,65 +169,51 @@ class Soak {
     return fields && fields->word == "Fields" ? fields->fields.value(0).toInt() : 0;
   }
 
-  // Deletes the first record of the set (the oldest); whatever it was, it is gone for sure
-  // once the deletion is acknowledged.
-  void Retire(CorvaneClient& client) {
-    const auto first = Ask(client, "First", {});
-    if (!first || first->word != "Data") return;
-    const QByteArray name = first->fields.value(2);
-    const auto deleted = Ask(client, "Delete", {});
-    if (deleted && (deleted->word == "Data" || deleted->word == "EOF")) {
-      model_.rows.remove(name);
-      model_.uncertain.remove(name);
-      ++totals_.retired;
-    }
+  static bool Acknowledged(const std::optional<ClientReply>& reply,
+                           const QList<QByteArray>& words = {"Data"}) {
+    return reply && words.contains(reply->word);
+  }
+  // The row's fate is known: there with this quantity, or gone.
+  void Settle(const QByteArray& name, std::optional<int> qty) {
+    qty ? void(rows[name] = *qty) : void(rows.remove(name));
+    uncertain_.remove(name);
   }
 
   void Count(const std::optional<ClientReply>& reply) {
-    ++totals_.requests;
+    ++requests;
     if (!reply) {
-      ++totals_.unanswered;
+      ++unanswered;
     } else if (reply->word.isEmpty() || !reply->text.startsWith('\x02') ||
                !reply->text.endsWith('\x04')) {
-      ++totals_.malformed;
+      ++malformed;
     } else if (reply->word.startsWith("Error")) {
-      ++totals_.errorReplies;
+      ++errorReplies;
     }
     if (reply && (reply->word == "ErrorDB" || reply->word == "UserDenied")) loggedOff_ = true;
   }
 
-  // Some requests legitimately get no reply ("RemoveQuery", "Close"); the others must.
+  // After "ErrorDB" the slot is no longer logged on and the server may close it at its
+  // next refresh: the client logs on again before asking more.
   std::optional<ClientReply> Ask(CorvaneClient& client, const char* word,
-                                 const QList<QByteArray>& fields) {
-    const QByteArray command(word);
-    // After "ErrorDB" the slot is no longer logged on and the server may close it at its
-    // next refresh: the client logs on again before asking more.
+                                 const QList<QByteArray>& fields = {}) {
     if (loggedOff_) return std::nullopt;
-    if (command == "RemoveQuery" || command == "Close") {
-      client.Send(command, fields);
-      return std::nullopt;
-    }
-    std::optional<ClientReply> reply = client.Request(command, fields);
+    std::optional<ClientReply> reply = client.Request(word, fields);
     Count(reply);
     if (!reply) std::fprintf(stderr, "no reply to %s\n", word);
-    // An "ErrorUpdate" comes before the record it concerns.
-    if (reply && reply->word == "ErrorUpdate" && command != "Sort" && command != "FindFirst" &&
-        command != "FindNext") {
-      std::optional<ClientReply> record = client.ReadReply();
-      Count(record);
-      if (record) record->word = "ErrorUpdate";
-      return record;
+    // An "ErrorUpdate" of a write comes before the record it concerns.
+    const QByteArray command(word);
+    if (reply && reply->word == "ErrorUpdate" && command != "Sort" && !command.startsWith("Find")) {
+      reply = client.ReadReply();
+      Count(reply);
+      if (reply) reply->word = "ErrorUpdate";
     }
     return reply;
   }
 
-  QString dir_;
   quint16 port_;
   int32_t key_;
   std::vector<std::unique_ptr<CorvaneClient>> clients_ =
       std::vector<std::unique_ptr<CorvaneClient>>(kClients);
-  Totals totals_;
-  Model model_;
   long serial_ = 0;
   quint32 intruders_ = 0;
   bool loggedOff_ = false;
@@ -279,22 +238,20 @@ int Run(double minutes) {
   if (!server.waitForStarted(5000)) return 2;
   QThread::msleep(1000);
 
-  Soak soak(dir, port, key);
+  Soak soak(port, key);
   std::mt19937 random(2026);
   QElapsedTimer clock;
   clock.start();
   const qint64 total = static_cast<qint64>(minutes * 60'000);
-  qint64 nextSample = 0;
-  std::vector<std::pair<qint64, long>> memory;
-  while (clock.elapsed() < total && server.state() == QProcess::Running) {
+  std::vector<long> memory;  // resident KiB, sampled about 20 times
+  for (qint64 nextSample = 0; clock.elapsed() < total && server.state() == QProcess::Running;) {
     soak.Step(random);
-    if (clock.elapsed() >= nextSample) {
-      memory.push_back({clock.elapsed() / 1000, ResidentKiB(server.processId())});
-      std::printf("t=%llds rss=%ldKiB requests=%ld\n", static_cast<long long>(memory.back().first),
-                  memory.back().second, soak.totals().requests);
-      std::fflush(stdout);
-      nextSample += std::max<qint64>(5000, total / 20);
-    }
+    if (clock.elapsed() < nextSample) continue;
+    memory.push_back(ResidentKiB(server.processId()));
+    std::printf("t=%llds rss=%ldKiB requests=%ld\n", clock.elapsed() / 1000, memory.back(),
+                soak.requests);
+    std::fflush(stdout);
+    nextSample += std::max<qint64>(5000, total / 20);
   }
   const bool serverAlive = server.state() == QProcess::Running;
   soak.Finish();
@@ -302,43 +259,27 @@ int Run(double minutes) {
   server.waitForFinished(10000);
 
   // The file against the model.
-  long missing = 0, wrong = 0, extra = 0;
+  long wrong = 0;
   QMap<QByteArray, int> inFile;
-  for (const auto& row : RowsOnFile(db, "SELECT Name, Qty FROM Stock")) {
+  for (const auto& row : RowsOnFile(db, "SELECT Name, Qty FROM Stock"))
     inFile[row[0].toString().toUtf8()] = row[1].toInt();
-  }
-  const Model& model = soak.model();
-  for (auto it = model.rows.cbegin(); it != model.rows.cend(); ++it) {
-    if (model.uncertain.contains(it.key())) continue;
-    if (!inFile.contains(it.key())) {
-      ++missing;
-    } else if (inFile[it.key()] != it.value()) {
+  const QList<QByteArray> names = inFile.keys() + soak.rows.keys();
+  for (const QByteArray& name : QSet<QByteArray>(names.begin(), names.end())) {
+    if (!soak.uncertain_.contains(name) && inFile.value(name, -1) != soak.rows.value(name, -1))
       ++wrong;
-    }
-  }
-  for (auto it = inFile.cbegin(); it != inFile.cend(); ++it) {
-    if (!model.rows.contains(it.key()) && !model.uncertain.contains(it.key())) ++extra;
   }
   const QString integrity = QueryOnFile(db, QStringLiteral("PRAGMA integrity_check")).toString();
-
-  const Totals& t = soak.totals();
-  std::printf(
-      "requests %ld, unanswered %ld, malformed %ld, error replies %ld, disconnects %ld, "
-      "refused logons %ld, connections without a slot %ld, oldest records retired %ld\n",
-      t.requests, t.unanswered, t.malformed, t.errorReplies, t.disconnects, t.refusedLogons,
-      t.connectFailures, t.retired);
-  std::printf(
-      "rows in file %lld, in model %lld (uncertain %lld): missing %ld, wrong %ld, "
-      "extra %ld; integrity %s\n",
-      static_cast<long long>(inFile.size()), static_cast<long long>(model.rows.size()),
-      static_cast<long long>(model.uncertain.size()), missing, wrong, extra, qPrintable(integrity));
+  std::printf("requests %ld, unanswered %ld, malformed %ld, error replies %ld\n", soak.requests,
+              soak.unanswered, soak.malformed, soak.errorReplies);
+  std::printf("rows in file %lld, in model %lld (uncertain %lld): wrong %ld; integrity %s\n",
+              static_cast<long long>(inFile.size()), static_cast<long long>(soak.rows.size()),
+              static_cast<long long>(soak.uncertain_.size()), wrong, qPrintable(integrity));
   // Memory: the last sample against the one at a third of the run (after the warm-up).
-  long warm = memory.empty() ? 0 : memory[memory.size() / 3].second;
-  long last = memory.empty() ? 0 : memory.back().second;
+  const long warm = memory.empty() ? 0 : memory[memory.size() / 3];
+  const long last = memory.empty() ? 0 : memory.back();
   std::printf("rss after warm-up %ldKiB, at the end %ldKiB\n", warm, last);
-  const bool ok = serverAlive && t.unanswered == 0 && t.malformed == 0 && missing == 0 &&
-                  wrong == 0 && extra == 0 && integrity == QStringLiteral("ok") &&
-                  last <= warm + warm / 10;
+  const bool ok = serverAlive && soak.unanswered == 0 && soak.malformed == 0 && wrong == 0 &&
+                  integrity == QStringLiteral("ok") && last <= warm + warm / 10;
   std::printf("%s\n", ok ? "SOAK PASSED" : "SOAK FAILED");
   return ok ? 0 : 1;
 }

@@ -4,8 +4,6 @@
 // operator runs it.
 #include <gtest/gtest.h>
 
-#include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -20,7 +18,6 @@ extern "C" {
 #include "access/access_import.h"
 #include "access/access_values.h"
 #include "support/access_fixtures.h"
-#include "support/file_bytes.h"
 #include "support/server_process.h"
 #include "support/sqlite_files.h"
 
@@ -173,7 +170,6 @@ TEST_F(AccessImportContentTest, NullsStayNullBytesStayBytesAndTheAutoNumberGoesO
   EXPECT_TRUE(codes.contains(QString::fromUtf8("ƒ")) && codes.contains(QChar(0x81)));
   ASSERT_TRUE(Import("test2V2003.mdb").ok);
   EXPECT_EQ(Value("SELECT typeof(RESERVED_BINARY_DATA) FROM MSP_PROJECTS").toString(), "blob");
-  EXPECT_GT(Value("SELECT length(PROJ_PROP_AUTHOR) FROM MSP_PROJECTS").toInt(), 300);
   // The AutoNumber is the row key and goes on counting.
   ASSERT_TRUE(Import("testUnicodeCompV2003.mdb").ok);
   const qlonglong highest = Value("SELECT max(ID) FROM \"Table\"").toLongLong();
@@ -181,16 +177,10 @@ TEST_F(AccessImportContentTest, NullsStayNullBytesStayBytesAndTheAutoNumberGoesO
   EXPECT_EQ(Value("SELECT ID FROM \"Table\" WHERE Unicode = 'new'").toLongLong(), highest + 1);
 }
 
-TEST_F(AccessImportContentTest, OddNamesKeysRequiredFieldsAndCalculatedColumns) {
-  QFile file(Fixture("badDb.accdb"));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QByteArray before = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-  const QDateTime modified = QFileInfo(file).lastModified();
+// Names and values: FixtureImportTest; the Access file left as it was: PublishTest.
+TEST_F(AccessImportContentTest, KeysRequiredFieldsAndCalculatedColumns) {
   const AccessImportResult result = Import("badDb.accdb");
   ASSERT_TRUE(result.ok);
-  EXPECT_EQ(result.report.TotalRows(), 29);
-  EXPECT_EQ(Value("SELECT count(*) FROM \"Tab>\"\"e@ll/a'2;*,\"").toInt(), 1);
-  EXPECT_EQ(Value("SELECT count(*) FROM \"Πλήθος\"").toInt(), 1);
   // A two-column primary key without an AutoNumber stays the table's key; with an
   // AutoNumber the Access key becomes a unique index and its columns required.
   EXPECT_EQ(Column("SELECT name FROM pragma_table_info('Tabella2') WHERE pk > 0 ORDER BY pk"),
@@ -205,10 +195,6 @@ TEST_F(AccessImportContentTest, OddNamesKeysRequiredFieldsAndCalculatedColumns) 
   // A query that needs more than brackets translated waits for a translator that knows it.
   ASSERT_EQ(Skipped(result.report, "query"), QStringList{"q 1 Query"});
   EXPECT_TRUE(result.report.skipped.back().reason.contains("'EEE'&NULL"));
-  // The Access file is only read.
-  file.seek(0);
-  EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256), before);
-  EXPECT_EQ(QFileInfo(file).lastModified(), modified);
 }
 
 QString Text(const QByteArray& bytes, bool jet4) {

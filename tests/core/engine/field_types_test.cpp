@@ -2,29 +2,12 @@
 // they refuse.
 #include <QDateTime>
 
-#include "engine/field_type.h"
 #include "engine_fixture.h"
 
 namespace corvane::test {
 namespace {
 
 using namespace engine_error;
-
-TEST(FieldTypeTest, DeclaredTypesWithSizesSpacesAndAnyCase) {
-  const struct {
-    const char* declared;
-    FieldType type;
-    int32_t size;
-  } cases[] = {{"bit", FieldType::kBoolean, 1},          {"COUNTER", FieldType::kLong, 4},
-               {"DECIMAL(10,2)", FieldType::kDouble, 8}, {"nvarchar ( 12 )", FieldType::kText, 12},
-               {"TEXT(5)", FieldType::kText, 5},         {"TEXT", FieldType::kMemo, 0},
-               {"VARBINARY(16)", FieldType::kBinary, 16}};
-  for (const auto& c : cases) {
-    int32_t size = -1;
-    EXPECT_EQ(FieldTypeFromDeclared(QLatin1String(c.declared), &size), c.type) << c.declared;
-    EXPECT_EQ(size, c.size) << c.declared;
-  }
-}
 
 class StoredTypesTest : public EngineTest {
  protected:
@@ -33,7 +16,7 @@ class StoredTypesTest : public EngineTest {
     Exec(
         "CREATE TABLE t (id COUNTER PRIMARY KEY, flag YESNO, small SMALLINT, big LONG, "
         "tiny BYTE, price CURRENCY, born DATETIME, code VARCHAR(5) NOT NULL UNIQUE, "
-        "note MEMO, must LONG NOT NULL, fill LONG NOT NULL DEFAULT 7)");
+        "note MEMO, must LONG NOT NULL, fill LONG NOT NULL DEFAULT 7, nv nvarchar ( 12 ))");
   }
   // Adds one record with the given assignments (field name -> value).
   void Add(Recordset& rs, const std::vector<std::pair<const char*, Variant>>& values) {
@@ -77,6 +60,8 @@ TEST_F(StoredTypesTest, WritesOutsideTheDeclaredTypeAreRefused) {
   EXPECT_EQ(set("big", Variant(int64_t{2147483648})), kOverflow);
   EXPECT_EQ(set("tiny", Variant(-1)), kOverflow);
   EXPECT_EQ(set("code", Variant(QStringLiteral("sixsix"))), kFieldTooSmall);
+  EXPECT_EQ(set("nv", Variant(QStringLiteral("twelve chars"))), 0);  // a size in any spacing
+  EXPECT_EQ(set("nv", Variant(QStringLiteral("thirteen char"))), kFieldTooSmall);
   EXPECT_EQ(set("born", Variant(QStringLiteral("not a date"))), kTypeMismatch);
   EXPECT_EQ(set("big", Variant(QStringLiteral("12abc"))), kTypeMismatch);
   rs->CancelUpdate();

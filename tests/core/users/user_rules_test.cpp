@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text_scramble.h"
 #include "users/private_key.h"
 #include "users/store_scramble.h"
 #include "users/user_record_format.h"
@@ -47,6 +48,8 @@ TEST(UserRules, JudgesTheNameFirstThenTheColonThenThePassword) {
   EXPECT_EQ(JudgeStorable({"BOB", QString(250, u'A'), key}), StoreVerdict::kPasswordUnstorable);
 }
 TEST(StoreScramble, MirrorsThenXorsWithTheStoreKeyAndRoundTripsEveryByte) {
+  // The mirror (also of logon passwords) maps letters and digits and keeps the rest.
+  EXPECT_EQ(MirrorText("abcAMNZ0123456789- _\xE9"), QByteArray("zyxZNMA9876543210- _\xE9"));
   // 'A' mirrors to 'Z' (0x5A); the first mask is 1 + digit sum of 157 = 14 (0x0E).
   EXPECT_EQ(StoreScramble("A"), QByteArray("T"));
   QByteArray text;
