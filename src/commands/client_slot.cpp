@@ -97,15 +97,17 @@ void ClientSlot::ShowInUsersList() {
   usersList_.AddRow(UsersListRow());
 }
 
-void ApplyOutcome(ClientSlot& slot, Catalogue& catalogue, const Replies& out) {
-  if (out.loggedOn) slot.ShowInUsersList();
+void ApplyOutcome(ClientSlot& slot, SharedCatalogue& catalogue, const Replies& out) {
+  // An accepted logon: the slot joins the "Current Users" list.
+  if (out.LogonResult() == LogonOutcome::kAccepted) slot.ShowInUsersList();
   if (out.savedQuery) {
-    std::vector<QStringList>& lists = catalogue.queryLists;
     const int16_t d = out.savedQuery->database;
     const QString& name = out.savedQuery->name;
+    const std::vector<QStringList>& lists = catalogue.Current().queryLists;
     if (d >= 0 && static_cast<size_t>(d) < lists.size() &&
-        !lists[d].contains(name, Qt::CaseInsensitive))
-      lists[d].append(name);
+        !lists[d].contains(name, Qt::CaseInsensitive)) {
+      catalogue.Change([d, &name](Catalogue& next) { next.queryLists[d].append(name); });
+    }
   }
   slot.Deliver(out);
 }

@@ -7,7 +7,7 @@
 
 #include "activity/activity_entry.h"
 #include "activity/activity_reporter.h"
-#include "base/catalogue.h"
+#include "base/shared_catalogue.h"
 #include "commands/current_users_model.h"
 #include "commands/replies.h"
 #include "commands/slot_database.h"
@@ -98,7 +98,7 @@ class ClientSlot {
 
 // What a request of the slot produced, on the event-loop thread: the shared changes it asks
 // for (the "Current Users" row of an accepted logon, a saved query joining its database's
-// list), then its replies and events (Deliver).
-void ApplyOutcome(ClientSlot& slot, Catalogue& catalogue, const Replies& out);
+// list in a new catalogue snapshot), then its replies and events (Deliver).
+void ApplyOutcome(ClientSlot& slot, SharedCatalogue& catalogue, const Replies& out);
 
 }  // namespace corvane

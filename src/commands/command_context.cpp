@@ -13,7 +13,7 @@ CaughtError CurrentError() {
   } catch (const CommandError& e) {
     return {e.number(), e.description()};
   } catch (const std::exception& e) {
-    return {51, QString::fromLocal8Bit(e.what())};
+    return {CommandError::kInternalError, QString::fromLocal8Bit(e.what())};
   }
 }
 

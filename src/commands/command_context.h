@@ -90,12 +90,17 @@ class CommandContext {
   void ErrorReply(const QByteArray& replyWord, const QByteArray& eventWord,
                   const CaughtError& error);
 
+  // The request ends at once, without the slot counting as active (the query clean-up).
+  void LeaveAtOnce() { leftAtOnce_ = true; }
+  bool LeftAtOnce() const { return leftAtOnce_; }
+
  private:
   SlotState slot_;
   FieldReader fields_;
   CommandServices& services_;
   const Catalogue& catalogue_;
   Replies& out_;
+  bool leftAtOnce_ = false;
 };
 
 }  // namespace corvane

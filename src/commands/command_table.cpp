@@ -1,5 +1,7 @@
 #include "commands/command_table.h"
 
+#include <array>
+
 #include "commands/catalogue_replies.h"
 #include "commands/database_open.h"
 #include "commands/find_sort.h"
@@ -12,140 +14,154 @@
 namespace corvane {
 namespace {
 
+// A client query's records are streamed one per "SendQueryData"; the stream ends after this
+// many.
+constexpr int64_t kMostStreamedQueryRecords = 100;
+
 bool IsEmpty(CommandContext& ctx) { return ctx.Set().RecordCount() == 0; }
 
-template <typename Action>
-CommandHandler Finish(Action action) {
-  return [action](CommandContext& ctx) {
-    action(ctx);
-    return CommandEnd::kFinish;
-  };
+template <OpenMode kMode>
+void Open(CommandContext& ctx) {
+  if (!OpenTableOrQuery(ctx, kMode)) return;
+  ctx.Send(FieldListReply(ctx));
+  ctx.Log("Database");
 }
 
-CommandHandler Open(OpenMode mode) {
-  return Finish([mode](CommandContext& ctx) {
-    if (!OpenTableOrQuery(ctx, mode)) return;
-    ctx.Send(FieldListReply(ctx));
-    ctx.Log("Database");
-  });
-}
-
-CommandHandler Browse(bool (*move)(CommandContext&)) {
-  return Finish([move](CommandContext& ctx) {
-    if (move(ctx)) ctx.Log("Retrieve");
-  });
+template <bool (*kMove)(CommandContext&)>
+void Browse(CommandContext& ctx) {
+  if (kMove(ctx)) ctx.Log("Retrieve");
 }
 
 // "BOF" on an empty set, the action otherwise.
-template <typename Action>
-CommandHandler UnlessEmpty(Action action) {
-  return Finish([action](CommandContext& ctx) {
-    if (IsEmpty(ctx)) {
-      ctx.SendWord("BOF");
-    } else {
-      action(ctx);
-    }
-  });
+template <void (*kAction)(CommandContext&)>
+void UnlessEmpty(CommandContext& ctx) {
+  if (IsEmpty(ctx)) {
+    ctx.SendWord("BOF");
+  } else {
+    kAction(ctx);
+  }
 }
 
-CommandEnd SendQueryData(CommandContext& ctx) {
+void DeleteAndShow(CommandContext& ctx) {
+  DeleteRecord(ctx);
+  ctx.Send(RecordDataReply(ctx));
+}
+
+void SendQueryData(CommandContext& ctx) {
   try {
     Recordset& rs = ctx.Set();
-    if (!rs.Eof() && rs.AbsolutePosition() < 100) {
+    if (!rs.Eof() && rs.AbsolutePosition() < kMostStreamedQueryRecords) {
       ctx.Send(QueryDataReply(ctx));
     } else {
       ctx.SendWord("EndQuery");
     }
-    return CommandEnd::kFinish;
   } catch (const std::exception&) {
     // The query clean-up: no reply, no event.
     RemoveClientQuery(ctx);
     ClearSlotText(ctx.session());
-    return CommandEnd::kLeaveAtOnce;
+    ctx.LeaveAtOnce();
   }
 }
 
+struct HandlerRow {
+  Command command;
+  CommandHandler handler;
+};
+
+// In the order of the enumeration.
+constexpr std::array<HandlerRow, kCommandCount> kHandlers = {{
+    {Command::kLogon, &RunLogonCommand},
+    {Command::kThankYou,
+     [](CommandContext& ctx) {
+       if (std::optional<Reply> reply = DatabaseListReply(ctx.catalogue())) {
+         ctx.Send(std::move(*reply));
+       }
+     }},
+    {Command::kRequestTables,
+     [](CommandContext& ctx) {
+       ctx.Send(TableListReply(ctx.catalogue(), FieldNumber(ctx.fields().Next())));
+     }},
+    {Command::kRequestQuery,
+     [](CommandContext& ctx) {
+       ctx.Send(QueryListReply(ctx.catalogue(), FieldNumber(ctx.fields().Next())));
+     }},
+    {Command::kRequestTheTable, &Open<OpenMode::kTable>},
+    {Command::kRequestTheQuery, &Open<OpenMode::kQuery>},
+    {Command::kSendTheData, [](CommandContext& ctx) { ctx.Send(RecordDataReply(ctx)); }},
+    {Command::kRequestTablesWiz,
+     [](CommandContext& ctx) {
+       const int16_t d = FieldNumber(ctx.fields().Next());
+       if (OpenWizardDatabase(d, ctx)) ctx.Send(WizardTableListReply(ctx.catalogue(), d));
+     }},
+    {Command::kRequestTheFieldsWiz, [](CommandContext& ctx) { ctx.Send(WizardFieldsReply(ctx)); }},
+    {Command::kCreateQuery, [](CommandContext& ctx) { CreateClientQuery(ctx); }},
+    {Command::kSendQueryData, &SendQueryData},
+    {Command::kSaveQuery,
+     [](CommandContext& ctx) {
+       ctx.Set().MoveFirst();
+       SaveClientQuery(ctx);
+       ctx.Send(FieldListReply(ctx));
+       ctx.Log("Query");
+     }},
+    {Command::kRemoveQuery,
+     [](CommandContext& ctx) {
+       RemoveClientQuery(ctx);
+       ctx.session().SlotDatabaseName.clear();
+       ctx.session().SlotObjectName.clear();
+     }},
+    {Command::kUpdate,
+     [](CommandContext& ctx) {
+       if (IsEmpty(ctx)) {
+         AddRecord(ctx);
+       } else {
+         UpdateRecord(ctx);
+       }
+       ctx.Send(RecordDataReply(ctx));
+     }},
+    {Command::kBlank, [](CommandContext& ctx) { ctx.Send(RecordDataReply(ctx)); }},
+    {Command::kNext, &Browse<&BrowseNext>},
+    {Command::kPrev, &Browse<&BrowsePrevious>},
+    {Command::kFirst, &Browse<&BrowseFirst>},
+    {Command::kClose,
+     [](CommandContext& ctx) {
+       ctx.Log("Close");
+       ctx.database().Close();
+       ctx.session().SlotDatabaseName.clear();
+       ctx.session().SlotObjectName.clear();
+     }},
+    {Command::kLast, &Browse<&BrowseLast>},
+    {Command::kSort,
+     [](CommandContext& ctx) {
+       const QString sortText = ctx.fields().Next();
+       if (IsEmpty(ctx)) {
+         ctx.SendWord("BOF");
+       } else {
+         SortRecords(sortText, ctx);
+       }
+     }},
+    {Command::kAdd,
+     [](CommandContext& ctx) {
+       AddRecord(ctx);
+       ctx.Send(RecordDataReply(ctx));
+     }},
+    {Command::kDelete, &UnlessEmpty<&DeleteAndShow>},
+    {Command::kFindFirst, &UnlessEmpty<&FindFirstMatch>},
+    {Command::kFindNext, &UnlessEmpty<&FindNextMatch>},
+    {Command::kRegionalFormats,
+     [](CommandContext& ctx) { ctx.Send(RegionalFormatsReply(ctx.formats())); }},
+}};
+
+constexpr bool EveryCommandHandled() {
+  for (int i = 0; i < kCommandCount; ++i) {
+    if (static_cast<int>(kHandlers[i].command) != i || kHandlers[i].handler == nullptr)
+      return false;
+  }
+  return true;
+}
+static_assert(EveryCommandHandled(), "one handler per command, in the order of Command");
+
 }  // namespace
 
-std::array<CommandHandler, kCommandCount> CommandHandlers() {
-  std::array<CommandHandler, kCommandCount> handlers;
-  auto set = [&handlers](Command command, CommandHandler handler) {
-    handlers[static_cast<int>(command)] = std::move(handler);
-  };
-  set(Command::kLogon, Finish(&RunLogonCommand));
-  set(Command::kThankYou, Finish([](CommandContext& ctx) {
-        if (std::optional<Reply> reply = DatabaseListReply(ctx.catalogue())) {
-          ctx.Send(std::move(*reply));
-        }
-      }));
-  set(Command::kRequestTables, Finish([](CommandContext& ctx) {
-        ctx.Send(TableListReply(ctx.catalogue(), FieldNumber(ctx.fields().Next())));
-      }));
-  set(Command::kRequestQuery, Finish([](CommandContext& ctx) {
-        ctx.Send(QueryListReply(ctx.catalogue(), FieldNumber(ctx.fields().Next())));
-      }));
-  set(Command::kRequestTheTable, Open(OpenMode::kTable));
-  set(Command::kRequestTheQuery, Open(OpenMode::kQuery));
-  set(Command::kSendTheData, Finish([](CommandContext& ctx) { ctx.Send(RecordDataReply(ctx)); }));
-  set(Command::kRequestTablesWiz, Finish([](CommandContext& ctx) {
-        const int16_t d = FieldNumber(ctx.fields().Next());
-        if (OpenWizardDatabase(d, ctx)) ctx.Send(WizardTableListReply(ctx.catalogue(), d));
-      }));
-  set(Command::kRequestTheFieldsWiz,
-      Finish([](CommandContext& ctx) { ctx.Send(WizardFieldsReply(ctx)); }));
-  set(Command::kCreateQuery, Finish([](CommandContext& ctx) { CreateClientQuery(ctx); }));
-  set(Command::kSendQueryData, &SendQueryData);
-  set(Command::kSaveQuery, Finish([](CommandContext& ctx) {
-        ctx.Set().MoveFirst();
-        SaveClientQuery(ctx);
-        ctx.Send(FieldListReply(ctx));
-        ctx.Log("Query");
-      }));
-  set(Command::kRemoveQuery, Finish([](CommandContext& ctx) {
-        RemoveClientQuery(ctx);
-        ctx.session().SlotDatabaseName.clear();
-        ctx.session().SlotObjectName.clear();
-      }));
-  set(Command::kUpdate, Finish([](CommandContext& ctx) {
-        if (IsEmpty(ctx)) {
-          AddRecord(ctx);
-        } else {
-          UpdateRecord(ctx);
-        }
-        ctx.Send(RecordDataReply(ctx));
-      }));
-  set(Command::kBlank, Finish([](CommandContext& ctx) { ctx.Send(RecordDataReply(ctx)); }));
-  set(Command::kNext, Browse(&BrowseNext));
-  set(Command::kPrev, Browse(&BrowsePrevious));
-  set(Command::kFirst, Browse(&BrowseFirst));
-  set(Command::kClose, Finish([](CommandContext& ctx) {
-        ctx.Log("Close");
-        ctx.database().Close();
-        ctx.session().SlotDatabaseName.clear();
-        ctx.session().SlotObjectName.clear();
-      }));
-  set(Command::kLast, Browse(&BrowseLast));
-  set(Command::kSort, Finish([](CommandContext& ctx) {
-        const QString sortText = ctx.fields().Next();
-        if (IsEmpty(ctx)) {
-          ctx.SendWord("BOF");
-        } else {
-          SortRecords(sortText, ctx);
-        }
-      }));
-  set(Command::kAdd, Finish([](CommandContext& ctx) {
-        AddRecord(ctx);
-        ctx.Send(RecordDataReply(ctx));
-      }));
-  set(Command::kDelete, UnlessEmpty([](CommandContext& ctx) {
-        DeleteRecord(ctx);
-        ctx.Send(RecordDataReply(ctx));
-      }));
-  set(Command::kFindFirst, UnlessEmpty(&FindFirstMatch));
-  set(Command::kFindNext, UnlessEmpty(&FindNextMatch));
-  set(Command::kRegionalFormats,
-      Finish([](CommandContext& ctx) { ctx.Send(RegionalFormatsReply(ctx.formats())); }));
-  return handlers;
-}
+CommandHandler HandlerOf(Command command) { return kHandlers[static_cast<int>(command)].handler; }
 
 }  // namespace corvane

@@ -1,12 +1,14 @@
 #pragma once
 
-#include <array>
-
-#include "commands/dispatcher.h"
+#include "commands/command_context.h"
+#include "protocol/command_descriptor.h"
 
 namespace corvane {
 
-// What each command does, by command.
-std::array<CommandHandler, kCommandCount> CommandHandlers();
+// What a command does: it works on the slot's state and adds its replies and events to the
+// context's output.
+using CommandHandler = void (*)(CommandContext&);
+
+CommandHandler HandlerOf(Command command);
 
 }  // namespace corvane

@@ -27,8 +27,7 @@ class RequestDeadline {
 
 }  // namespace
 
-Dispatcher::Dispatcher(CommandServices& services)
-    : services_(services), handlers_(CommandHandlers()) {}
+Dispatcher::Dispatcher(CommandServices& services) : services_(services) {}
 
 Replies Dispatcher::Execute(SlotState slot, const Request& request, const Catalogue& catalogue) {
   Replies out;
@@ -37,12 +36,13 @@ Replies Dispatcher::Execute(SlotState slot, const Request& request, const Catalo
   try {
     if (request.malformed) throw CommandError::InvalidArgument();
     CommandContext ctx(slot, request, services_, catalogue, out);
-    const std::optional<Command> command = CommandOfWord(request.word);
+    const CommandDescriptor* command = request.command;
     // Only a connection whose logon was accepted may do more than log on.
-    if (command != Command::kLogon && !session.LogonAccepted) {
+    if (!session.LogonAccepted && !(command && command->Has(kBeforeLogon))) {
       Refuse(ctx);
     } else if (command) {
-      if (handlers_[static_cast<int>(*command)](ctx) == CommandEnd::kLeaveAtOnce) return out;
+      HandlerOf(command->command)(ctx);
+      if (ctx.LeftAtOnce()) return out;
     }
   } catch (...) {
     AnswerError(slot, out, CurrentError());
@@ -52,63 +52,6 @@ Replies Dispatcher::Execute(SlotState slot, const Request& request, const Catalo
   session.IdleMinutes = 0;
   out.active = true;
   return out;
-}
-
-bool Dispatcher::RunsOnWorker(const Request& request, const SlotSession& session) {
-  if (request.malformed || !session.LogonAccepted) return false;
-  const std::optional<Command> command = CommandOfWord(request.word);
-  if (!command) return false;
-  switch (*command) {
-    case Command::kLogon:
-    case Command::kThankYou:
-    case Command::kRequestTables:
-    case Command::kRequestQuery:
-    case Command::kRegionalFormats:
-      return false;
-    default:
-      return true;
-  }
-}
-
-bool Dispatcher::MayTakeLong(const Request& request) {
-  const std::optional<Command> command = CommandOfWord(request.word);
-  if (!command) return false;
-  switch (*command) {
-    case Command::kRequestTheTable:
-    case Command::kRequestTheQuery:
-    case Command::kRequestTablesWiz:
-    case Command::kCreateQuery:
-    case Command::kSort:
-    case Command::kFindFirst:
-    case Command::kFindNext:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool Dispatcher::ReadsCatalogue(const Request& request) {
-  const std::optional<Command> command = CommandOfWord(request.word);
-  if (!command) return false;
-  switch (*command) {
-    case Command::kThankYou:
-    case Command::kRequestTables:
-    case Command::kRequestQuery:
-    case Command::kRequestTheTable:
-    case Command::kRequestTheQuery:
-    case Command::kRequestTablesWiz:
-    case Command::kRequestTheFieldsWiz:
-    case Command::kSaveQuery:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool Dispatcher::ChangesSchema(const Request& request) {
-  const std::optional<Command> command = CommandOfWord(request.word);
-  return command == Command::kCreateQuery || command == Command::kRemoveQuery ||
-         command == Command::kSendQueryData;
 }
 
 void Dispatcher::Refuse(CommandContext& ctx) {

@@ -4,6 +4,24 @@
 #include "users/user_rules.h"
 
 namespace corvane {
+namespace {
+
+// The reply word of each outcome, which is also the event of a refusal.
+QByteArray LogonReplyWord(LogonOutcome outcome) {
+  switch (outcome) {
+    case LogonOutcome::kAccepted:
+      return "Accepted";
+    case LogonOutcome::kUserDenied:
+      return "UserDenied";
+    case LogonOutcome::kPassDenied:
+      return "PassDenied";
+    case LogonOutcome::kMultipleUsers:
+      return "MultipleUsers";
+  }
+  return {};
+}
+
+}  // namespace
 
 LogonOutcome CheckLogon(CommandContext& ctx) {
   SlotSession& session = ctx.session();
@@ -13,7 +31,7 @@ LogonOutcome CheckLogon(CommandContext& ctx) {
   session.SlotRemoteAddress = fields.Next();
 
   const std::optional<LogonRecord> record = ctx.services().users.FindLogonUser(user);
-  if (!record) return {false, "UserDenied"};
+  if (!record) return LogonOutcome::kUserDenied;
   // A stored key converts like any number text: rounded, and within 32 bits.
   switch (record->key.fault) {
     case KeyNumberFault::kNotANumber:
@@ -29,12 +47,11 @@ LogonOutcome CheckLogon(CommandContext& ctx) {
   // a second logon.
   if (SettingValue(ctx.services().settings.AllowMultipleLogons) == 0 &&
       ctx.services().slots.UserNameInUse(user, ctx.number())) {
-    return {false, "MultipleUsers"};
+    return LogonOutcome::kMultipleUsers;
   }
   session.SlotUserName = user;
-  if (!PasswordMatches(password, record->password)) return {false, "PassDenied"};
-  ctx.out().loggedOn = true;
-  return {true, {}};
+  if (!PasswordMatches(password, record->password)) return LogonOutcome::kPassDenied;
+  return LogonOutcome::kAccepted;
 }
 
 QByteArray IssueSessionKey(SlotSession& session, const ServerSettings& settings, int16_t keySeed) {
@@ -51,10 +68,9 @@ QByteArray IssueSessionKey(SlotSession& session, const ServerSettings& settings,
 void RunLogonCommand(CommandContext& ctx) {
   const LogonOutcome outcome = CheckLogon(ctx);
   SlotSession& session = ctx.session();
-  Reply reply{outcome.denialCode, {}, true};
-  if (outcome.accepted) {
+  Reply reply{LogonReplyWord(outcome), {}, true, outcome};
+  if (outcome == LogonOutcome::kAccepted) {
     session.LogonAccepted = true;
-    reply.word = "Accepted";
     reply.fields.append(QString::fromLatin1(
         IssueSessionKey(session, ctx.services().settings, ctx.services().keySeed)));
     ctx.Log("Logon");
@@ -63,7 +79,7 @@ void RunLogonCommand(CommandContext& ctx) {
     // user tried; then the name leaves the slot, which is let go like one that never logged
     // on: a name kept there would lock its real user out while multiple logons are off.
     session.LogonAccepted = false;
-    ctx.Log(outcome.denialCode);
+    ctx.Log(reply.word);
     session.SlotUserName.clear();
   }
   ctx.Send(std::move(reply));

@@ -34,9 +34,15 @@ struct Replies {
   bool active = false;
   // The refusal of a first message drops whatever else the client sent with it.
   bool discardPendingInput = false;
-  // An accepted logon: the slot joins the "Current Users" list.
-  bool loggedOn = false;
   std::optional<SavedQuery> savedQuery;
+
+  // How the logon the request carried out ended; nothing for any other request.
+  std::optional<LogonOutcome> LogonResult() const {
+    for (const Reply& reply : replies) {
+      if (reply.logon) return reply.logon;
+    }
+    return std::nullopt;
+  }
 };
 
 }  // namespace corvane

@@ -6,21 +6,14 @@
 #include "protocol/command_error.h"
 
 namespace corvane {
-namespace {
-
-CommandError NotSet() {
-  return CommandError(91, QStringLiteral("Object variable or With block variable not set"));
-}
-
-}  // namespace
 
 Database& SlotDatabase::Db() const {
-  if (!database_) throw NotSet();
+  if (!database_) throw CommandError::ObjectNotSet();
   return *database_;
 }
 
 Recordset& SlotDatabase::Set() const {
-  if (!recordset_) throw NotSet();
+  if (!recordset_) throw CommandError::ObjectNotSet();
   return *recordset_;
 }
 

@@ -12,6 +12,9 @@ namespace {
 const QDate kZeroDate(1899, 12, 30);
 constexpr char16_t kNarrowNoBreakSpace = u'\u202F';
 constexpr char16_t kNoBreakSpace = u'\u00A0';
+// The significant digits a Single and a Double value are shown with.
+constexpr int kSingleDigits = 7;
+constexpr int kDoubleDigits = 15;
 
 // Wire texts are Windows-1252, which has the no-break space but not the narrow one that
 // some locales put into numbers and times.
@@ -209,7 +212,7 @@ QString FieldValueText(const Variant& value, const FieldInfo& field,
       return value.isNull() || value.isEmpty() ? QString() : value.toText();
     case FieldType::kBoolean:
       if (value.isNull() || value.isEmpty()) {
-        throw CommandError(94, QStringLiteral("Invalid use of Null"));
+        throw CommandError::InvalidUseOfNull();
       }
       return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case FieldType::kInteger:
@@ -219,7 +222,7 @@ QString FieldValueText(const Variant& value, const FieldInfo& field,
     case FieldType::kSingle:
     case FieldType::kDouble: {
       if (value.isNull() || value.isEmpty()) return QStringLiteral("0");
-      const int digits = field.type == FieldType::kSingle ? 7 : 15;
+      const int digits = field.type == FieldType::kSingle ? kSingleDigits : kDoubleDigits;
       const double number = value.toReal();
       if (formats.quickNumbers) {
         if (auto text = QuickNumberText(number, digits, *formats.quickNumbers)) return *text;

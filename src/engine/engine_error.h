@@ -10,6 +10,7 @@ namespace corvane {
 // numbers handheld clients and operators already know.
 namespace engine_error {
 constexpr int32_t kGeneric = 3000;
+constexpr int32_t kInvalidArgument = 3001;
 constexpr int32_t kNoCurrentRecord = 3021;
 constexpr int32_t kDuplicateKey = 3022;
 constexpr int32_t kFileNotFound = 3024;

@@ -79,7 +79,8 @@ int64_t Recordset::AbsolutePosition() const {
 void Recordset::SetAbsolutePosition(int64_t position) {
   CheckOpen();
   if (position < 0 || position >= KeyCount()) {
-    throw EngineError(3001, QStringLiteral("The position %1 is outside the set.").arg(position));
+    throw EngineError(engine_error::kInvalidArgument,
+                      QStringLiteral("The position %1 is outside the set.").arg(position));
   }
   GoTo(position);
 }

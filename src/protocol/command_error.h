@@ -25,6 +25,15 @@ class CommandError : public std::exception {
     return CommandError(9, QStringLiteral("Subscript out of range"));
   }
   static CommandError TypeMismatch() { return CommandError(13, QStringLiteral("Type mismatch")); }
+  // A command needs the slot's database or set and the slot has none open.
+  static CommandError ObjectNotSet() {
+    return CommandError(91, QStringLiteral("Object variable or With block variable not set"));
+  }
+  static CommandError InvalidUseOfNull() {
+    return CommandError(94, QStringLiteral("Invalid use of Null"));
+  }
+  // The number any other failure is reported with: the runtime's internal error.
+  static constexpr int32_t kInternalError = 51;
 
  private:
   int32_t number_;

@@ -1,6 +1,7 @@
 #include "protocol/field_reader.h"
 
 #include <cmath>
+#include <limits>
 
 #include "base/leading_number.h"
 #include "base/windows1252.h"
@@ -15,7 +16,10 @@ QString FieldReader::Next() {
 
 int16_t FieldNumber(const QString& field) {
   const double rounded = std::nearbyint(LeadingNumber(ToWindows1252(field)));
-  if (!(rounded >= -32768.0 && rounded <= 32767.0)) throw CommandError::Overflow();
+  if (!(rounded >= std::numeric_limits<int16_t>::min() &&
+        rounded <= std::numeric_limits<int16_t>::max())) {
+    throw CommandError::Overflow();
+  }
   return static_cast<int16_t>(rounded);
 }
 

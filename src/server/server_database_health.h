@@ -20,7 +20,6 @@ class ServerDatabaseHealth {
 
   // A connection to `location` answered (`answered`) or failed with `message`.
   void Report(const QString& location, bool answered, const QString& message);
-  bool Answering(const QString& location) const { return !down_.contains(location.trimmed()); }
 
  private:
   ActivityReporter& activity_;

@@ -14,7 +14,6 @@ namespace {
 constexpr int kFirstRefreshMs = 5000;
 constexpr int kKeySeedMs = 5000;
 constexpr int kInactivityMs = 60000;
-constexpr int16_t kStartKeySeed = 157;
 // Exit and the setup's disconnection let running requests finish for this long before they
 // stop them, then wait this long for the stopped ones.
 constexpr int kRunningWorkGraceMs = 2000;
@@ -90,7 +89,7 @@ void ServerInstance::SetWithdrawnRetryInterval(int ms) { retryTimer_.setInterval
 
 QString ServerInstance::ServerDatabaseName(const QString& location) const {
   const QString key = location.trimmed();
-  for (const PublishedDatabase& entry : catalogue_.published) {
+  for (const PublishedDatabase& entry : catalogue_.Current().published) {
     if (entry.ServedPath().trimmed() == key) return entry.name;
   }
   for (const Parked& parked : withdrawn_) {
@@ -107,7 +106,8 @@ StartupBranch ServerInstance::RunStartup() {
   const bool network = files_.LoadNetworkSettings(settings_);
   // Read in every branch: the setup shows the list and saving it writes it back, so a list
   // not read here would be lost.
-  const bool databases = files_.LoadDatabaseList(catalogue_.published);
+  bool databases = false;
+  catalogue_.Change([&](Catalogue& next) { databases = files_.LoadDatabaseList(next.published); });
   if (!network) return StartupBranch::kNetworkMissing;
   if (!users_.HasUsers()) return StartupBranch::kUsersMissing;
   if (!databases) return StartupBranch::kDatabasesMissing;
@@ -175,16 +175,21 @@ void ServerInstance::RunDatabaseCheck() {
   // start may check the list again underneath it.
   if (checking_) return;
   checking_ = true;
-  catalogue_.published = DatabaseDatOrder();
+  Catalogue next;
+  next.published = DatabaseDatOrder();
   withdrawn_.clear();
   outOfPlace_.clear();
-  const PublishedList before = catalogue_.published;
-  accessPublisher_.PrepareList(catalogue_.published);
+  const PublishedList before = next.published;
+  accessPublisher_.PrepareList(next.published);
   // Every published database has its lists, even when the check cannot fill them.
-  catalogue_.tableLists.assign(catalogue_.published.size(), {});
-  catalogue_.queryLists.assign(catalogue_.published.size(), {});
-  DatabaseCheck check(catalogue_, databases_, *checkProgress_, databaseErrorPrompt_, &checkWork_);
+  next.tableLists.assign(next.published.size(), {});
+  next.queryLists.assign(next.published.size(), {});
+  // While the check runs, the list it checks is the current one (the activity rows of the
+  // server databases it reaches name them by it); its lists follow when it is done.
+  catalogue_.Replace(next);
+  DatabaseCheck check(next, databases_, *checkProgress_, databaseErrorPrompt_, &checkWork_);
   check.Run();
+  catalogue_.Replace(std::move(next));
   WithdrawUnanswered(before);
   checking_ = false;
   UpdateRetryTimer();
@@ -218,7 +223,7 @@ void ServerInstance::ApplySetup(const SetupValues& values) {
   settings_.AllowMultipleLogons = v.AllowMultipleLogons;
   settings_.InactivityLimit = v.InactivityLimit;
   settings_.RefreshRate = v.RefreshRate;
-  catalogue_.published = values.published;
+  catalogue_.Change([&values](Catalogue& next) { next.published = values.published; });
   // The setup showed the databases offered again at the end of the list, and saved its
   // own order.
   outOfPlace_.clear();

@@ -12,9 +12,9 @@
 #include "activity/activity_log.h"
 #include "activity/activity_rows_model.h"
 #include "activity/host_identity.h"
-#include "base/catalogue.h"
 #include "base/pseudo_random.h"
 #include "base/server_settings.h"
+#include "base/shared_catalogue.h"
 #include "config/access_publisher.h"
 #include "config/database_check_ui.h"
 #include "config/registry_store.h"
@@ -49,8 +49,8 @@ class ServerInstance : public QObject {
   // database.dat; when everything is present the database check fills the catalogue.
   StartupBranch RunStartup();
 
-  // The main window's load: key seed 157, saved placement, listener, first refresh,
-  // "ServerStart", timers running.
+  // The main window's load: the first key seed (kStartKeySeed), saved placement, listener, first
+  // refresh, "ServerStart", timers running.
   void LoadMainWindow();
 
   // The exit question with the number of connected sockets; true when confirmed.
@@ -118,7 +118,8 @@ class ServerInstance : public QObject {
   // --- What the windows show ---
   const QString& ProgramDir() const { return programDir_; }
   const ServerSettings& Settings() const { return settings_; }
-  const Catalogue& CatalogueLists() const { return catalogue_; }
+  // The current snapshot; valid until the catalogue next changes.
+  const Catalogue& CatalogueLists() const { return catalogue_.Current(); }
   ActivityRowsModel& ActivityRows() { return activityRows_; }
   CurrentUsersModel& CurrentUsers() { return slots_.CurrentUsers(); }
   // The users as stored and the next user's key; saving goes through ApplySetup.
@@ -197,7 +198,7 @@ class ServerInstance : public QObject {
   QString programDir_;
   OperatorPrompts& prompts_;
   ServerSettings settings_;
-  Catalogue catalogue_;
+  SharedCatalogue catalogue_;
   SettingsFiles files_;
   RegistryStore registry_;
   UserStore users_;

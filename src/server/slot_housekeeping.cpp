@@ -5,8 +5,11 @@
 namespace corvane {
 namespace {
 
-// From this many logged-on users on, the status panel warns that the server is full.
-constexpr int kCrowdedUserCount = 99;
+// From this many logged-on users on, the status panel warns that the server is full: one
+// slot short of all of them.
+constexpr int kCrowdedUserCount = kSlotCount - 1;
+// A renewed key seed is drawn from 1 up to this.
+constexpr int kMostRenewedKeySeed = 126;
 
 }  // namespace
 
@@ -53,8 +56,6 @@ const StatusTexts& SlotServer::RefreshStatus() {
   return status_;
 }
 
-bool SlotServer::AnyClientConnected() const { return ConnectedCount() > 0; }
-
 int SlotServer::ConnectedCount() const {
   int count = 0;
   for (const auto& slot : slots_) count += slot->State() == kSocketConnected ? 1 : 0;
@@ -68,7 +69,7 @@ void SlotServer::FreeEverySlot(FreeReason reason) {
 
 void SlotServer::RenewKeySeed() {
   int16_t seed = 0;
-  while (seed == 0) seed = static_cast<int16_t>(random_.Next() * 127.0);
+  while (seed == 0) seed = static_cast<int16_t>(random_.Next() * (kMostRenewedKeySeed + 1));
   keySeed_ = seed;
 }
 

@@ -15,9 +15,10 @@ constexpr int kStopWaitMs = 10000;
 
 }  // namespace
 
-SlotServer::SlotServer(const ServerSettings& settings, Catalogue& catalogue, UserDirectory& users,
-                       ActivityReporter& activity, PseudoRandom& random, DatabaseOpener& databases,
-                       const QLocale& locale, const ConnectionLimits& limits, QObject* parent)
+SlotServer::SlotServer(const ServerSettings& settings, SharedCatalogue& catalogue,
+                       UserDirectory& users, ActivityReporter& activity, PseudoRandom& random,
+                       DatabaseOpener& databases, const QLocale& locale,
+                       const ConnectionLimits& limits, QObject* parent)
     : QObject(parent),
       settings_(settings),
       catalogue_(catalogue),
@@ -127,15 +128,16 @@ void SlotServer::Serve(ClientSlot& slot, Request request, std::function<void()> 
     pending_[slot.number()].push_back({slot.generation(), std::move(request), std::move(done)});
     return;
   }
-  if (IsTcpLogon(slot, request)) {
-    ServeTcpLogon(slot, std::move(request), std::move(done));
+  if (IsLogon(request)) {
+    ServeLogon(slot, std::move(request), std::move(done));
     return;
   }
-  if (Dispatcher::RunsOnWorker(request, slot.session)) {
+  // Database work runs on a worker; a slot without its logon is refused here.
+  if (request.command && request.command->Has(kRunsOnWorker) && slot.session.LogonAccepted) {
     StartWork(slot, std::move(request), std::move(done));
     return;
   }
-  ApplyOutcome(slot, catalogue_, dispatcher_.Execute(slot.Live(), request, catalogue_));
+  ApplyOutcome(slot, catalogue_, dispatcher_.Execute(slot.Live(), request, catalogue_.Current()));
   if (done) done();
 }
 

@@ -15,12 +15,13 @@
 #include <vector>
 
 #include "activity/activity_reporter.h"
-#include "base/catalogue.h"
 #include "base/pseudo_random.h"
 #include "base/server_settings.h"
+#include "base/shared_catalogue.h"
 #include "commands/client_slot.h"
 #include "commands/current_users_model.h"
 #include "commands/dispatcher.h"
+#include "commands/logon.h"
 #include "commands/value_text.h"
 #include "protocol/logon_throttle.h"
 #include "server/worker_pool.h"
@@ -62,7 +63,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
  public:
   // `databases` opens what clients ask for; `locale` gives the regional formats of value texts (the
   // system's in a running server).
-  SlotServer(const ServerSettings& settings, Catalogue& catalogue, UserDirectory& users,
+  SlotServer(const ServerSettings& settings, SharedCatalogue& catalogue, UserDirectory& users,
              ActivityReporter& activity, PseudoRandom& random, DatabaseOpener& databases,
              const QLocale& locale, const ConnectionLimits& limits = {}, QObject* parent = nullptr);
   ~SlotServer() override;
@@ -92,6 +93,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   void Serve(int slot, const Request& request, std::function<void()> done) override;
   void EndSlot(int slot) override;
   bool LoggedOn(int slot, const SlotTransport& connection) const override;
+  qint64 LogonWaitMs(const QString& address) const override;
   QString UserName(int slot) const override;
   std::vector<WebFieldShape> OpenFieldShapes(int slot) const override;
 
@@ -112,7 +114,6 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // Reaps, closes connections that have not logged on, rebuilds the users list and the
   // status texts.
   const StatusTexts& RefreshStatus();
-  bool AnyClientConnected() const;
   int ConnectedCount() const;
   // Frees every slot (closing reservations too) for `reason`; work still running is stopped.
   void FreeEverySlot(FreeReason reason);
@@ -122,7 +123,6 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // After freeing slots whose work ran: waits at most `ms` for the stopped work, takes in
   // its results (releasing the freed slots' databases) and waits for the releases.
   void SettleStoppedWork(int ms);
-  int WorkerCount() const { return quickWorkers_.ThreadCount(); }
   // Runs the operator's own slow work (a server database's test connection) on a worker of
   // the long-work pool, so that it never holds the event loop.
   void StartOperatorWork(std::function<void()> work) { longWorkers_.Start(std::move(work)); }
@@ -164,11 +164,12 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // Whether the slot runs a request or is held: either way its next request waits.
   bool Occupied(const ClientSlot& slot) const { return slot.Busy() || Held(slot); }
 
-  // --- TCP logons (tcp_logons.cpp) ---
-  bool IsTcpLogon(const ClientSlot& slot, const Request& request) const;
-  // Carries out a logon of the slot's own socket once its address may try again; a refusal
-  // is answered when the address may try again, and a run of refusals is summed up.
-  void ServeTcpLogon(ClientSlot& slot, Request request, std::function<void()> done);
+  // --- Logons (logons.cpp) ---
+  static bool IsLogon(const Request& request);
+  // Carries out a logon; its outcome counts in the address's run of refusals. The slot's own
+  // socket carries it out once its address may try again, and answers a refusal when the
+  // address may try again.
+  void ServeLogon(ClientSlot& slot, Request request, std::function<void()> done);
   void LogRefusalSummaries();
   // Holds the slot (its input paused) for `ms`, then runs `then` unless the slot was freed
   // meanwhile; its pending requests follow.
@@ -184,14 +185,15 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   void ReleaseDatabase(SlotDatabase database);
 
   const ServerSettings& settings_;
-  Catalogue& catalogue_;
+  // The owner's; requests take the snapshot current when they start.
+  SharedCatalogue& catalogue_;
   UserDirectory& users_;
   ActivityReporter& activity_;
   PseudoRandom& random_;
   ConnectionLimits limits_;
   RegionalFormats formats_;
-  // The next session key to hand out: 157 until the first renewal, then 1..126.
-  int16_t keySeed_ = 157;
+  // The next session key to hand out: kStartKeySeed until the first renewal, then 1..126.
+  int16_t keySeed_ = kStartKeySeed;
   CurrentUsersModel currentUsers_;
   CommandServices services_;
   Dispatcher dispatcher_;
@@ -208,6 +210,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   std::array<std::deque<Pending>, kSlotCount> pending_;
   // The address each reserved slot was reserved for.
   std::array<QString, kSlotCount> reservedFor_;
+  // Refused logons per address, over TCP and the web alike.
   LogonThrottle logonThrottle_;
   struct HeldSlot {
     QTimer timer;

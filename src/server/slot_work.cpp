@@ -29,17 +29,18 @@ void SlotServer::StartWork(ClientSlot& slot, Request request, std::function<void
   auto job = std::make_shared<Job>();
   job->slot = slot.number();
   job->generation = slot.generation();
-  job->mayTakeLong = Dispatcher::MayTakeLong(request);
+  // Only a request with a command runs on a worker.
+  const CommandDescriptor& command = *request.command;
+  job->mayTakeLong = command.Has(kMayTakeLong);
   job->request = std::move(request);
   job->done = std::move(done);
   // The slot holds the flag through the job, which lives as long as either needs it.
   job->database = slot.BeginWork(std::shared_ptr<std::atomic<bool>>(job, &job->cancel));
   job->session = slot.session;
-  // The catalogue changes only on this thread; a request that reads it gets its own copy.
-  job->catalogue = Dispatcher::ReadsCatalogue(job->request)
-                       ? std::make_shared<const Catalogue>(catalogue_)
-                       : noCatalogue_;
-  if (Dispatcher::ChangesSchema(job->request) && job->database.database()) {
+  // A request that reads the catalogue keeps the snapshot current now, whatever changes
+  // meanwhile.
+  job->catalogue = command.Has(kReadsCatalogue) ? catalogue_.Snapshot() : noCatalogue_;
+  if (command.Has(kChangesSchema) && job->database.database()) {
     job->schemaDatabase = job->database.database()->Name();
     if (schemaBusy_.contains(job->schemaDatabase)) {
       schemaQueue_[job->schemaDatabase].append(job);

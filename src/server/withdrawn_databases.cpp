@@ -13,7 +13,7 @@ bool ServerInstance::SameEntry(const PublishedDatabase& a, const PublishedDataba
 }
 
 void ServerInstance::WithdrawUnanswered(const PublishedList& before) {
-  const PublishedList& published = catalogue_.published;
+  const PublishedList& published = catalogue_.Current().published;
   // Places count what database.dat keeps: the published and the withdrawn. A refused
   // connection text (one carrying a password) is not kept.
   size_t place = 0;
@@ -30,7 +30,7 @@ void ServerInstance::WithdrawUnanswered(const PublishedList& before) {
 
 PublishedList ServerInstance::DatabaseDatOrder() const {
   PublishedList order;
-  for (const PublishedDatabase& entry : catalogue_.published) {
+  for (const PublishedDatabase& entry : catalogue_.Current().published) {
     if (!OutOfPlace(entry)) order.push_back(entry);
   }
   const PublishedList published = order;
@@ -104,7 +104,7 @@ void ServerInstance::Republish(const Parked& parked, const RetryAnswer& answer) 
   // its place, as a saved setup would put it; with clients connected it joins the end, so
   // that no index a client holds changes meaning, and the next check (start-up or a saved
   // setup, which disconnects everyone) puts it in its place. database.dat keeps the place.
-  size_t index = catalogue_.published.size();
+  size_t index = catalogue_.Current().published.size();
   if (slots_.ConnectedCount() == 0 && outOfPlace_.empty()) {
     const auto before = std::count_if(withdrawn_.begin(), withdrawn_.end(),
                                       [&](const Parked& p) { return p.place < parked.place; });
@@ -112,12 +112,14 @@ void ServerInstance::Republish(const Parked& parked, const RetryAnswer& answer) 
   } else {
     outOfPlace_.push_back(parked);
   }
-  catalogue_.tableLists.resize(catalogue_.published.size());
-  catalogue_.queryLists.resize(catalogue_.published.size());
   const auto at = static_cast<std::ptrdiff_t>(index);
-  catalogue_.published.insert(catalogue_.published.begin() + at, answer.entry);
-  catalogue_.tableLists.insert(catalogue_.tableLists.begin() + at, answer.tables);
-  catalogue_.queryLists.insert(catalogue_.queryLists.begin() + at, answer.queries);
+  catalogue_.Change([at, &answer](Catalogue& next) {
+    next.tableLists.resize(next.published.size());
+    next.queryLists.resize(next.published.size());
+    next.published.insert(next.published.begin() + at, answer.entry);
+    next.tableLists.insert(next.tableLists.begin() + at, answer.tables);
+    next.queryLists.insert(next.queryLists.begin() + at, answer.queries);
+  });
   activity_.LogNote(QStringLiteral("Server database %1 answers and is offered to clients again")
                         .arg(answer.entry.name));
 }

@@ -23,7 +23,6 @@ class WorkerPool {
   void Start(std::function<void()> work);
   // Waits at most `ms` until nothing is queued or running; false when something still is.
   bool WaitForDone(int ms);
-  int ThreadCount() const { return static_cast<int>(threads_.size()); }
 
  private:
   void Work(int nice);

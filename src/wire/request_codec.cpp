@@ -43,8 +43,8 @@ Request DecodeRequest(const QByteArray& frame, SlotSession& session,
     request.malformed = true;
     return request;
   }
-  request.word = parts->takeFirst();
-  const bool logon = request.word == "Logon";
+  request.command = FindCommand(parts->takeFirst());
+  const bool logon = request.command && request.command->Is(Command::kLogon);
   request.fields.reserve(parts->size());
   for (qsizetype i = 0; i < parts->size(); ++i) {
     const QByteArray& field = (*parts)[i];

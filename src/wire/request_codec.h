@@ -18,9 +18,9 @@ namespace corvane {
 std::optional<QList<QByteArray>> SplitMessage(const QByteArray& message);
 
 // A whole request frame of the slot as a request: unframed and deciphered with the keys the
-// slot expects (a fresh connection's logon keys also become its key), split into word and
-// fields, texts read as Windows-1252. The logon's password travels mirrored; it is handed
-// over as typed. A frame that yields no command word gives a malformed request.
+// slot expects (a fresh connection's logon keys also become its key), split into the command
+// of its word and its fields, texts read as Windows-1252. The logon's password travels mirrored; it
+// is handed over as typed. A frame that yields no command word gives a malformed request.
 Request DecodeRequest(const QByteArray& frame, SlotSession& session,
                       const ServerSettings& settings);
 

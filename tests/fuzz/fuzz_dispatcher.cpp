@@ -62,11 +62,10 @@ struct World {
   World() {
     slots.users.Add("BOB", "SECRET:12345678");
     slots.users.Add("ANN", "pw:23456789");
-    slots.catalogue.published = {{QStringLiteral("sample.db"), WorkPath()}};
-    slots.catalogue.tableLists = {
-        {QStringLiteral("Customers"), QStringLiteral("Products"), QStringLiteral("Orders")}};
-    slots.catalogue.queryLists = {
-        {QStringLiteral("Products In Stock"), QStringLiteral("Customers In London")}};
+    slots.catalogue.Replace(
+        {{{QStringLiteral("sample.db"), WorkPath()}},
+         {{QStringLiteral("Customers"), QStringLiteral("Products"), QStringLiteral("Orders")}},
+         {{QStringLiteral("Products In Stock"), QStringLiteral("Customers In London")}}});
     slots.checkFrame = [this](int slot, const QByteArray& frame) { Check(slot, frame); };
   }
 

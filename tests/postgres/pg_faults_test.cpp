@@ -37,9 +37,8 @@ class PgFaultTest : public PgTest {
 
 TEST_F(PgFaultTest, AnIdleConnectionClosedByARestartIsReplacedWithoutAnError) {
   TestServer server;
-  server.catalogue.published = {{QStringLiteral("Shop"), Location()}};
-  server.catalogue.tableLists = {{QStringLiteral("items")}};
-  server.catalogue.queryLists = {{}};
+  server.catalogue.Replace(
+      {{{QStringLiteral("Shop"), Location()}}, {{QStringLiteral("items")}}, {{}}});
   ASSERT_TRUE(server.Start());
   auto client = LoggedOnClient(server.port(), "bob", "secret", 12345678);
   EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");

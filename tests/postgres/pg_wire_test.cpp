@@ -23,9 +23,9 @@ class WireTest : public ::testing::TestWithParam<Engine> {
         "CREATE VIEW adults AS SELECT name FROM people WHERE age >= 18");
     for (TestServer* s : {&first_, &second_}) {
       s->UseLocale(QLocale::c());
-      s->catalogue.published = {{QStringLiteral("Shop"), db_.location()}};
-      s->catalogue.tableLists = {{QStringLiteral("people")}};
-      s->catalogue.queryLists = {{QStringLiteral("adults")}};
+      s->catalogue.Replace({{{QStringLiteral("Shop"), db_.location()}},
+                            {{QStringLiteral("people")}},
+                            {{QStringLiteral("adults")}}});
       ASSERT_TRUE(s->Start());
     }
   }

@@ -24,9 +24,10 @@ TEST(PgWorkersTest, FileClientsAreAnsweredWhileServerDatabaseRequestsWait) {
   ExecOnFile(file, "INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')");
   TestServer server;
   server.UseLocale(QLocale::c());
-  server.catalogue.published = {{QStringLiteral("Remote"), PgLocation()},
-                                {QStringLiteral("Shop"), file}};
-  server.catalogue.tableLists = {{QStringLiteral("people")}, {QStringLiteral("people")}};
+  server.catalogue.Replace(
+      {{{QStringLiteral("Remote"), PgLocation()}, {QStringLiteral("Shop"), file}},
+       {{QStringLiteral("people")}, {QStringLiteral("people")}},
+       {}});
   ASSERT_TRUE(server.Start());
   auto browsing = [&](const char* database) {
     auto client = LoggedOnClient(server.port(), "bob", "secret", 12345678);

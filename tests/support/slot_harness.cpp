@@ -61,7 +61,7 @@ void SlotHarness::Receive(int n, const QByteArray& bytes) {
 
 void SlotHarness::Serve(int n, const Request& request) {
   ClientSlot& slot = *slots_[n];
-  ApplyOutcome(slot, catalogue, dispatcher_.Execute(slot.Live(), request, catalogue));
+  ApplyOutcome(slot, catalogue, dispatcher_.Execute(slot.Live(), request, catalogue.Current()));
 }
 
 int SlotHarness::Discarded(int n) const { return transports_[n]->discarded; }

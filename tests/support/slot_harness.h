@@ -12,12 +12,13 @@
 #include <utility>
 #include <vector>
 
-#include "base/catalogue.h"
 #include "base/pseudo_random.h"
 #include "base/server_settings.h"
+#include "base/shared_catalogue.h"
 #include "commands/client_slot.h"
 #include "commands/current_users_model.h"
 #include "commands/dispatcher.h"
+#include "commands/logon.h"
 #include "support/protocol_fakes.h"
 
 namespace corvane::test {
@@ -38,12 +39,12 @@ class SlotHarness : private SlotDirectory {
   int Discarded(int n) const;
 
   ServerSettings settings;
-  Catalogue catalogue;
+  SharedCatalogue catalogue;
   FakeUserDirectory users;
   RecordingActivity activity;
   CurrentUsersModel usersList;
   PseudoRandom random;
-  int16_t keySeed = 157;
+  int16_t keySeed = kStartKeySeed;
   // Every frame sent, with its slot, in order.
   std::vector<std::pair<int, QByteArray>> sent;
   // Called with every frame before it is kept.

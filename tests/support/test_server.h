@@ -7,9 +7,9 @@
 #include <QString>
 #include <memory>
 
-#include "base/catalogue.h"
 #include "base/pseudo_random.h"
 #include "base/server_settings.h"
+#include "base/shared_catalogue.h"
 #include "client/corvane_client.h"
 #include "postgres/served_databases.h"
 #include "server/slot_server.h"
@@ -43,7 +43,7 @@ class TestServer {
   QString host() const { return QStringLiteral("127.0.0.1"); }
 
   ServerSettings settings;
-  Catalogue catalogue;
+  SharedCatalogue catalogue;
   FakeUserDirectory users;
   RecordingActivity activity;
   PseudoRandom random;

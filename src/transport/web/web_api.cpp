@@ -3,7 +3,7 @@
 #include <QJsonArray>
 
 #include "base/windows1252.h"
-#include "protocol/command_words.h"
+#include "protocol/command_descriptor.h"
 #include "protocol/socket_state.h"
 
 namespace corvane {
@@ -57,15 +57,14 @@ void AddFieldShapes(QJsonObject& fieldList, const std::vector<WebFieldShape>& sh
   fieldList.insert(QStringLiteral("memo"), memos);
 }
 
-bool OpensASet(const QByteArray& word) {
-  return word == CommandWord(Command::kRequestTheTable) ||
-         word == CommandWord(Command::kRequestTheQuery);
+bool OpensASet(const Request& request) {
+  return request.command && (request.command->Is(Command::kRequestTheTable) ||
+                             request.command->Is(Command::kRequestTheQuery));
 }
 
 }  // namespace
 
-WebApi::WebApi(WebSlotHost& slots, quint16 localPort, std::function<qint64()> nowMs)
-    : slots_(slots), localPort_(localPort), throttle_(std::move(nowMs)) {}
+WebApi::WebApi(WebSlotHost& slots, quint16 localPort) : slots_(slots), localPort_(localPort) {}
 
 WebApi::~WebApi() { EndAllSessions(); }
 
@@ -79,7 +78,7 @@ struct WebApi::Running {
 };
 
 void WebApi::Logon(const QString& address, const QJsonObject& request, Answer answer) {
-  const qint64 wait = throttle_.WaitMs(address);
+  const qint64 wait = slots_.LogonWaitMs(address);
   if (wait > 0) {
     WebAnswer refused = Refusal(
         429, QStringLiteral("Too many failed logons. Try again in %1 s.").arg((wait + 999) / 1000));
@@ -103,24 +102,26 @@ void WebApi::Logon(const QString& address, const QJsonObject& request, Answer an
     return;
   }
   const Request logon{
-      CommandWord(Command::kLogon), {user.toString(), password.toString(), address}, false};
+      &Describe(Command::kLogon), {user.toString(), password.toString(), address}, false};
   const std::weak_ptr<int> alive = alive_;
-  slots_.Serve(session.slot, logon, [this, alive, address, session, answer = std::move(answer)] {
+  slots_.Serve(session.slot, logon, [this, alive, session, answer = std::move(answer)] {
     if (alive.expired()) return;
-    FinishLogon(address, session, answer);
+    FinishLogon(session, answer);
   });
 }
 
-void WebApi::FinishLogon(const QString& address, const WebSession& session, Answer answer) {
+void WebApi::FinishLogon(const WebSession& session, const Answer& answer) {
   const std::vector<Reply> replies = session.connection->TakeReplies();
-  const QByteArray word = replies.empty() ? QByteArray("UserDenied") : replies.front().word;
-  if (word != "Accepted") {
+  const Reply* reply = replies.empty() ? nullptr : &replies.front();
+  if (!reply || reply->logon != LogonOutcome::kAccepted) {
+    // Refused, or failed with an error: the slot goes back at once. The browser is shown the
+    // word a handheld would be.
     if (session.connection->State() == kSocketConnected) slots_.EndSlot(session.slot);
-    if (word != "MultipleUsers") throttle_.Failed(address);
-    answer(Refusal(word == "MultipleUsers" ? 409 : 401, QString::fromLatin1(word)));
+    const bool taken = reply && reply->logon == LogonOutcome::kMultipleUsers;
+    answer(Refusal(taken ? 409 : 401,
+                   reply ? QString::fromLatin1(reply->word) : QStringLiteral("UserDenied")));
     return;
   }
-  throttle_.Succeeded(address);
   WebAnswer accepted;
   accepted.sessionToken = sessions_.Create(session.slot, session.connection);
   accepted.body.insert(QStringLiteral("loggedOn"), true);
@@ -177,9 +178,8 @@ void WebApi::Run(const QString& token, const QJsonObject& request, Answer answer
   for (const QJsonValue& value : commands) {
     const QJsonObject command = value.toObject();
     Request one;
-    one.word = command.value(QStringLiteral("command")).toString().toLatin1();
-    const std::optional<Command> known = CommandOfWord(one.word);
-    if (!known || *known == Command::kLogon) {
+    one.command = FindCommand(command.value(QStringLiteral("command")).toString().toLatin1());
+    if (!one.command || one.command->Is(Command::kLogon)) {
       run->answer(Refusal(400, QStringLiteral("Unknown command")));
       return;
     }
@@ -213,7 +213,7 @@ void WebApi::RunNext(const std::shared_ptr<Running>& run) {
   const std::weak_ptr<int> alive = alive_;
   slots_.Serve(run->session.slot, request, [this, alive, run] {
     if (alive.expired()) return;
-    const bool opened = OpensASet(run->requests[run->next - 1].word);
+    const bool opened = OpensASet(run->requests[run->next - 1]);
     QJsonArray these;
     for (const Reply& reply : run->session.connection->TakeReplies()) {
       QJsonObject object = ReplyObject(reply);

@@ -30,7 +30,7 @@ class WebApi {
  public:
   using Answer = std::function<void(WebAnswer)>;
 
-  WebApi(WebSlotHost& slots, quint16 localPort, std::function<qint64()> nowMs);
+  WebApi(WebSlotHost& slots, quint16 localPort);
   // Frees the slots of the sessions still open.
   ~WebApi();
   WebApi(const WebApi&) = delete;
@@ -58,7 +58,7 @@ class WebApi {
   struct Running;
   // Carries out the next command of a run, or answers when there is none left.
   void RunNext(const std::shared_ptr<Running>& run);
-  void FinishLogon(const QString& address, const WebSession& session, Answer answer);
+  void FinishLogon(const WebSession& session, const Answer& answer);
 
   WebSlotHost& slots_;
   quint16 localPort_;
@@ -66,7 +66,6 @@ class WebApi {
   // Sessions that lost their logon (a failed command) while their slot is still open: the
   // slot is let go at the next status refresh, or when web access stops.
   std::vector<WebSession> lost_;
-  LogonThrottle throttle_;
   // Callbacks of work still running hold a weak reference: a stopped web access answers
   // nothing.
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);

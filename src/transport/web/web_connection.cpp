@@ -17,7 +17,7 @@ int WebConnection::State() const { return closed_ ? kSocketClosed : kSocketConne
 void WebConnection::Send(const Reply& reply) {
   if (closed_) return;
   // A browser is shown what a handheld is shown: one Windows-1252 character per character.
-  Reply shown{reply.word, {}, reply.logonExchange};
+  Reply shown{reply.word, {}, reply.logonExchange, reply.logon};
   shown.fields.reserve(reply.fields.size());
   for (const QString& field : reply.fields) shown.fields.append(Windows1252Form(field));
   replies_.push_back(std::move(shown));

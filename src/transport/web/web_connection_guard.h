@@ -21,7 +21,6 @@ class WebConnectionCounts {
   // the server already has as many as allowed.
   bool TryTake(const QString& address, const WebLimits& limits);
   void Release(const QString& address);
-  int Total() const { return total_; }
 
  private:
   QHash<QString, int> perAddress_;

@@ -1,6 +1,5 @@
 #include "transport/web/web_server.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -82,8 +81,7 @@ bool WebServer::Start(quint16 port, const QHostAddress& address) {
   listening_ = true;
   secure_ = wantTls;
   port_ = bound;
-  api_ =
-      std::make_unique<WebApi>(slots_, bound, [] { return QDateTime::currentMSecsSinceEpoch(); });
+  api_ = std::make_unique<WebApi>(slots_, bound);
   if (secure_) {
     Note(QStringLiteral("Web Access on port %1 over HTTPS.").arg(bound));
   } else {

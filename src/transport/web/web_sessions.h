@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-#include "protocol/logon_throttle.h"
 #include "transport/web/web_connection.h"
 
 namespace corvane {

@@ -30,6 +30,9 @@ class WebSlotHost {
   virtual void EndSlot(int slot) = 0;
   // Whether the slot still belongs to this connection and holds an accepted logon.
   virtual bool LoggedOn(int slot, const SlotTransport& connection) const = 0;
+  // Milliseconds the address must wait before its next logon, after refused ones (counted
+  // over every transport); 0 when it may try now.
+  virtual qint64 LogonWaitMs(const QString& address) const = 0;
   virtual QString UserName(int slot) const = 0;
   // The fields of the set the slot has open, in their order; empty when it has none or a
   // request of the slot is running.

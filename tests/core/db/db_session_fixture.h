@@ -42,9 +42,7 @@ class DbSessionTest : public ::testing::Test {
 
   // Publishes the database as database 0 ("shop.db") with these lists.
   void Publish(const QStringList& tables, const QStringList& queries = {}) {
-    server_.catalogue.published = {{QStringLiteral("shop.db"), db_.location()}};
-    server_.catalogue.tableLists = {tables};
-    server_.catalogue.queryLists = {queries};
+    server_.catalogue.Replace({{{QStringLiteral("shop.db"), db_.location()}}, {tables}, {queries}});
   }
 
   // "people" with these names, published as the only table and opened by a client.

@@ -155,29 +155,35 @@ TEST_P(QueryWizardTest, TakenNamesWritesAndFailedCreationsLeaveNoQueryOfTheirs) 
 TEST_P(QueryWizardTest, AQueryIsSavedOnlyIntoItsOwnDatabaseAndOnlyOnce) {
   const QString other = dir_.filePath("other.db");
   ExecOnFile(other, "CREATE TABLE parts (id INTEGER PRIMARY KEY, code TEXT)");
-  server_.catalogue.published.push_back({QStringLiteral("other.db"), other});
-  server_.catalogue.tableLists.push_back({"parts"});
-  server_.catalogue.queryLists.push_back({});
+  server_.catalogue.Change([&other](Catalogue& next) {
+    next.published.push_back({QStringLiteral("other.db"), other});
+    next.tableLists.push_back({"parts"});
+    next.queryLists.push_back({});
+  });
+  const auto queries = [this](int d) { return server_.catalogue.Current().queryLists[d]; };
   Ask(*client_, "RequestTablesWiz", {"0"});
   ASSERT_EQ(Ask(*client_, "CreateQuery", {"Mine", "SELECT * FROM items WHERE qty < 5"}).word,
             "FieldsCreateQuery");
   // Refused as a bad request of the wizard is: the other list would offer a query that its
   // file does not hold.
   EXPECT_EQ(Ask(*client_, "SaveQuery", {"1"}).word, "ErrorDB");
-  EXPECT_TRUE(server_.catalogue.queryLists[1].isEmpty());
+  EXPECT_TRUE(queries(1).isEmpty());
   EXPECT_EQ(Events("Query"), 0);
   // The refusal ended the logon; the query is still the slot's to save where it belongs.
   ASSERT_EQ(client_->Logon("bob", "secret", 12345678)->word, "Accepted");
+  // A snapshot taken before the save (as a running request holds one) stays as it was.
+  const std::shared_ptr<const Catalogue> before = server_.catalogue.Snapshot();
   EXPECT_EQ(Ask(*client_, "SaveQuery", {"0"}).text, Message({"Fields", "4", "id", "label", "qty"}));
   EXPECT_EQ(Ask(*client_, "SaveQuery", {"0"}).word, "Fields");
-  EXPECT_EQ(server_.catalogue.queryLists[0], (QStringList{"operators", "Mine"}));
+  EXPECT_EQ(queries(0), (QStringList{"operators", "Mine"}));
+  EXPECT_EQ(before->queryLists[0], QStringList{"operators"});
   EXPECT_EQ(Ask(*client_, "SaveQuery", {"1"}).word, "ErrorDB");
-  EXPECT_TRUE(server_.catalogue.queryLists[1].isEmpty());
+  EXPECT_TRUE(queries(1).isEmpty());
   // A table is no query to save.
   client_ = LoggedOn();
   ASSERT_EQ(Ask(*client_, "RequestTheTable", {"0", "0"}).word, "Fields");
   EXPECT_EQ(Ask(*client_, "SaveQuery", {"0"}).word, "ErrorDB");
-  EXPECT_EQ(server_.catalogue.queryLists[0], (QStringList{"operators", "Mine"}));
+  EXPECT_EQ(queries(0), (QStringList{"operators", "Mine"}));
   // Another client opening the saved entry gets the query.
   auto other_client = LoggedOn();
   EXPECT_EQ(Ask(*other_client, "RequestTheQuery", {"0", "1"}).fields.value(0), "4");
@@ -189,7 +195,7 @@ TEST_P(QueryWizardTest, AFailedStreamCleansUpOnlyTheSlotsOwnQuery) {
       "CREATE TABLE flags (id INTEGER PRIMARY KEY, done YESNO);"
       "INSERT INTO flags (done) VALUES (NULL);"
       "CREATE VIEW flagged AS SELECT done FROM flags");
-  server_.catalogue.queryLists[0] << "flagged";
+  server_.catalogue.Change([](Catalogue& next) { next.queryLists[0] << "flagged"; });
   EXPECT_EQ(Ask(*client_, "RequestTheQuery", {"0", "1"}).word, "Fields");
   client_->Send("SendQueryData");
   EXPECT_TRUE(Silent(*client_));

@@ -62,8 +62,7 @@ QString RunClient(TestServer& server, const QStringList& arguments, int* exitCod
 // (as "RegionalFormats" is to an older server) gets "(no reply)" and the client goes on.
 TEST(ClientCliTest, RunsASequenceOfCommandsAndEndsARefusedLogonWithItsOwnCode) {
   TestServer server;
-  server.catalogue.published = {{"Orders.mdb", "/data/Orders.mdb"}};
-  server.catalogue.tableLists = {{"Customers", "Parts"}};
+  server.catalogue.Replace({{{"Orders.mdb", "/data/Orders.mdb"}}, {{"Customers", "Parts"}}, {}});
   ASSERT_TRUE(server.Start());
   int exitCode = -1;
   const QString output =

@@ -1,6 +1,7 @@
-// Logons over TCP from a hostile address: refused ones leave no name on the slot and make
-// the address wait (the server never blocks meanwhile), handshakes without logons cannot
-// take every slot, and the activity list stays readable and names the real address.
+// Logons from a hostile address: refused ones leave no name on the slot and make the address
+// wait, over TCP and the web alike (the server never blocks meanwhile), handshakes without
+// logons cannot take every slot, and the activity list stays readable and names the real
+// address.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -8,6 +9,7 @@
 #include "client/event_wait.h"
 #include "protocol/socket_state.h"
 #include "support/test_server.h"
+#include "transport/web/web_api.h"
 
 namespace corvane::test {
 namespace {
@@ -26,7 +28,8 @@ class LogonGuardTest : public ::testing::Test {
   explicit LogonGuardTest(const ConnectionLimits& limits = ShortLimits()) : server_(limits) {}
   void SetUp() override {
     // "ThankYou" lists the published databases: a request every logged-on client may send.
-    server_.catalogue.published = {{QStringLiteral("a.db"), QStringLiteral("/nowhere/a.db")}};
+    server_.catalogue.Replace(
+        {{{QStringLiteral("a.db"), QStringLiteral("/nowhere/a.db")}}, {}, {}});
     ASSERT_TRUE(server_.Start());
   }
 
@@ -115,17 +118,35 @@ TEST_F(LogonGuardTest, RefusalsAreAnsweredLaterEachTimeWhileOthersAreServed) {
   EXPECT_EQ(guesser->ReadReply(3000)->word, "PassDenied");
 }
 
-TEST_F(LogonGuardTest, TheActivityListShowsTheFirstRefusalOfARunThenASummary) {
+TEST_F(LogonGuardTest, RefusalsOverTheWebAndOverTcpCountTogetherForAnAddress) {
+  WebApi web(server_.slots(), 8080);
+  const auto webLogon = [&web](const QString& user, const QString& password,
+                               const QString& address = QStringLiteral("127.0.0.1")) {
+    WebAnswer given;
+    web.Logon(address, {{"user", user}, {"password", password}},
+              [&given](WebAnswer answer) { given = std::move(answer); });
+    return given.status;
+  };
+  // While a refusal over TCP is held back, the web tells the same address to try later.
   auto guesser = Connected();
-  for (int i = 0; i < 4; ++i)
-    EXPECT_EQ(guesser->Logon("bob", "guess", 12345678)->word, "PassDenied");
-  EXPECT_EQ(server_.activity.Count("PassDenied"), 1);
+  guesser->Send("Logon", {"nobody", "x", "127.0.0.1"});
+  ASSERT_TRUE(WaitUntil([this] { return server_.activity.Count("UserDenied") == 1; }, 3000));
+  EXPECT_EQ(webLogon("bob", "secret"), 429);
+  EXPECT_EQ(webLogon("ann", "pw", "192.0.2.8"), 200);
+  EXPECT_EQ(guesser->ReadReply(3000)->word, "UserDenied");
+  // A refusal over the web makes the next TCP logon wait. The two are one run in the list:
+  // its first refusal in full, the later ones summed up.
+  EXPECT_EQ(webLogon("bob", "guess"), 401);
+  QElapsedTimer timer;
+  timer.start();
   auto owner = Connected();
   EXPECT_EQ(owner->Logon("bob", "secret", 12345678)->word, "Accepted");
-  EXPECT_EQ(NotesContaining("3 more refused logons from 127.0.0.1"), 1);
-  // An accepted logon ends the run: the next refusal is shown again, at once.
-  EXPECT_EQ(guesser->Logon("bob", "guess", 12345678)->word, "PassDenied");
-  EXPECT_EQ(server_.activity.Count("PassDenied"), 2);
+  EXPECT_GE(timer.elapsed(), 270);
+  EXPECT_EQ(server_.activity.Count("PassDenied"), 0);
+  EXPECT_EQ(NotesContaining("1 more refused logons from 127.0.0.1 before this one"), 1);
+  // An accepted logon ends the run: the next refusal is carried out at once and shown.
+  EXPECT_EQ(webLogon("bob", "guess"), 401);
+  EXPECT_EQ(server_.activity.Count("PassDenied"), 1);
 }
 
 class LogonSummaryTest : public LogonGuardTest {

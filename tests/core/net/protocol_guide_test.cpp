@@ -95,9 +95,8 @@ class GuideServer {
     ExecOnFile(path, databaseSql);
     server_.settings.EncryptionEnabled = encrypted ? 1 : 0;
     server_.settings.AllowMultipleLogons = 0;
-    server_.catalogue.published = {{QStringLiteral("shop.db"), path}};
-    server_.catalogue.tableLists = {{QStringLiteral("parts")}};
-    server_.catalogue.queryLists = {{}};
+    server_.catalogue.Replace(
+        {{{QStringLiteral("shop.db"), path}}, {{QStringLiteral("parts")}}, {{}}});
     EXPECT_TRUE(server_.Start());
   }
 

@@ -31,10 +31,10 @@ class SessionTest : public ::testing::Test {
   explicit SessionTest(const ConnectionLimits& limits = {.logonGraceMs = 0}) : server_(limits) {}
 
   void SetUp() override {
-    server_.catalogue.published = {{"Orders.mdb", "/data/Orders.mdb"},
-                                   {"Stock.mdb", "/data/Stock.mdb"}};
-    server_.catalogue.tableLists = {{"Customers", "Orders"}, {}, {}, {"Parts"}};
-    server_.catalogue.queryLists = {{"~sq_cByRegion", "Totals"}};
+    server_.catalogue.Replace(
+        {{{"Orders.mdb", "/data/Orders.mdb"}, {"Stock.mdb", "/data/Stock.mdb"}},
+         {{"Customers", "Orders"}, {}, {}, {"Parts"}},
+         {{"~sq_cByRegion", "Totals"}}});
     ASSERT_TRUE(server_.Start());
   }
 
@@ -266,7 +266,7 @@ TEST(HandshakeTest, FullServerAnswersPortZeroAndKeepsItsClients) {
 
 TEST(HandshakeTest, ClientHoldingItsFirstConnectionIsCutAfterTheBound) {
   TestServer server(kShortLimits);
-  server.catalogue.published = {{"a.mdb", "/data/a.mdb"}};
+  server.catalogue.Replace({{{"a.mdb", "/data/a.mdb"}}, {}, {}});
   ASSERT_TRUE(server.Start());
   CorvaneClient client(3000);
   ASSERT_TRUE(client.Connect(server.host(), server.port()));

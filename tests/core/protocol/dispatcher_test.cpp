@@ -64,7 +64,7 @@ class DispatcherTest : public ::testing::Test {
 
   SlotHarness harness_;
   ServerSettings& settings_ = harness_.settings;
-  Catalogue& catalogue_ = harness_.catalogue;
+  SharedCatalogue& catalogue_ = harness_.catalogue;
   FakeUserDirectory& users_ = harness_.users;
   RecordingActivity& activity_ = harness_.activity;
   int16_t& keySeed_ = harness_.keySeed;
@@ -154,7 +154,7 @@ TEST_F(DispatcherTest, LoggingOnAgainOnTheSameConnection) {
 }
 
 TEST_F(DispatcherTest, CommandsBeforeAnAcceptedLogonAreRefused) {
-  catalogue_.published = {{"a.mdb", "/x/a.mdb"}};
+  catalogue_.Replace({{{"a.mdb", "/x/a.mdb"}}, {}, {}});
   Accept(8);
   Send(8, {"ThankYou"});
   EXPECT_EQ(LastReply(ReplyKey, LogonKey), Message({"UserDenied"}));
@@ -214,9 +214,9 @@ TEST_F(DispatcherTest, CatalogueReplies) {
   sent_.clear();
   Send(0, {"ThankYou"});  // no published database: no reply
   EXPECT_TRUE(sent_.empty());
-  catalogue_.published = {{"a.mdb", "/x/a.mdb"}, {"b.mdb", "/x/b.mdb"}};
-  catalogue_.tableLists = {{"T0"}, {}, {}, {"Orders", "Items"}};
-  catalogue_.queryLists = {{"~sq_xNamed", "~sq_", "q~sq_y", "~sq", "Plain"}};
+  catalogue_.Replace({{{"a.mdb", "/x/a.mdb"}, {"b.mdb", "/x/b.mdb"}},
+                      {{"T0"}, {}, {}, {"Orders", "Items"}},
+                      {{"~sq_xNamed", "~sq_", "q~sq_y", "~sq", "Plain"}}});
   Send(0, {"ThankYou"});
   EXPECT_EQ(LastPlainReply(), Message({"Databases", "a.mdb", "b.mdb"}));
   Send(0, {"RequestTables", "2.6"});

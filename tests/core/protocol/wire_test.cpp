@@ -96,7 +96,7 @@ TEST(DecodeRequestTest, TextsAreWindows1252AndTheLogonPasswordIsMirroredBack) {
       kStx + "Logon" + kEot + "J\xf6rg" + kEot + "H:9" + kEot + "10.1.1.1" + kEot + end, session,
       settings);
   EXPECT_FALSE(request.malformed);
-  EXPECT_EQ(request.word, "Logon");
+  EXPECT_EQ(request.command, &Describe(Command::kLogon));
   EXPECT_EQ(request.fields, QStringList({QString::fromUtf8("J\u00f6rg"), "S:0", "10.1.1.1"}));
   // Other commands' fields are taken as they are.
   EXPECT_EQ(DecodeRequest(kStx + "Sort" + kEot + "H9" + kEot + end, session, settings).fields,

@@ -1,35 +1,41 @@
-// Logons over TCP: a refused one makes its address wait before it is answered and before
-// that address's next logon is carried out, and the activity list sums up runs of refusals.
+// Logons over TCP and the web: a refused one makes its address wait before its next logon,
+// whichever way that comes, and the activity list sums up runs of refusals. Over TCP the
+// refusal's answer waits too.
 #include <climits>
 #include <optional>
 
-#include "protocol/command_words.h"
+#include "protocol/command_descriptor.h"
 #include "protocol/socket_state.h"
 #include "server/slot_server.h"
 
 namespace corvane {
 
-bool SlotServer::IsTcpLogon(const ClientSlot& slot, const Request& request) const {
-  // Web logons wait in the web access, which answers "try later" instead.
-  return &slot.transport() == sockets_[slot.number()].get() && !request.malformed &&
-         request.word == CommandWord(Command::kLogon);
+bool SlotServer::IsLogon(const Request& request) {
+  return request.command && request.command->Is(Command::kLogon);
 }
 
-void SlotServer::ServeTcpLogon(ClientSlot& slot, Request request, std::function<void()> done) {
+qint64 SlotServer::LogonWaitMs(const QString& address) const {
+  return logonThrottle_.WaitMs(address);
+}
+
+void SlotServer::ServeLogon(ClientSlot& slot, Request request, std::function<void()> done) {
   const QString address = slot.transport().PeerAddress();
-  if (const qint64 wait = logonThrottle_.WaitMs(address); wait > 0) {
+  // The slot's own socket holds a logon back until its address may try again, and a
+  // refusal's answer until then; the web access answers "try later" before it asks.
+  const bool holdsBack = &slot.transport() == sockets_[slot.number()].get();
+  if (const qint64 wait = logonThrottle_.WaitMs(address); holdsBack && wait > 0) {
     Hold(slot, wait, [this, &slot, request = std::move(request), done = std::move(done)]() mutable {
-      ServeTcpLogon(slot, std::move(request), std::move(done));
+      ServeLogon(slot, std::move(request), std::move(done));
     });
     return;
   }
-  Replies out = dispatcher_.Execute(slot.Live(), request, catalogue_);
-  const QByteArray word = out.replies.empty() ? QByteArray() : out.replies.front().word;
-  const bool refused = word == "UserDenied" || word == "PassDenied";
+  Replies out = dispatcher_.Execute(slot.Live(), request, catalogue_.Current());
+  const std::optional<LogonOutcome> outcome = out.LogonResult();
+  const bool refused = outcome == LogonOutcome::kUserDenied || outcome == LogonOutcome::kPassDenied;
   if (refused && !logonThrottle_.Failed(address)) {
     // Not the first refusal of its address's run: counted for the summary instead.
     out.events.clear();
-  } else if (out.loggedOn) {
+  } else if (outcome == LogonOutcome::kAccepted) {
     if (const int unshown = logonThrottle_.Succeeded(address); unshown > 0) {
       activity_.LogNote(QStringLiteral("%1 more refused logons from %2 before this one")
                             .arg(unshown)
@@ -40,7 +46,7 @@ void SlotServer::ServeTcpLogon(ClientSlot& slot, Request request, std::function<
   std::optional<ActivityEntry> row;
   if (!out.events.empty()) row = out.events.front();
   std::vector<Reply> held;
-  if (refused) held = std::exchange(out.replies, {});
+  if (refused && holdsBack) held = std::exchange(out.replies, {});
   ApplyOutcome(slot, catalogue_, out);
   if (row && !address.isEmpty() && row->remoteAddress != address) {
     activity_.LogNote(QStringLiteral("The logon above came from %1 (the client gave \"%2\")")
@@ -48,7 +54,7 @@ void SlotServer::ServeTcpLogon(ClientSlot& slot, Request request, std::function<
                       row->user);
   }
   LogRefusalSummaries();
-  if (!refused) {
+  if (held.empty()) {
     if (done) done();
     return;
   }
