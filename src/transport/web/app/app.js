@@ -484,8 +484,14 @@ async function newQuery() {
   await loadQueryFields();
 }
 
+// Each choice of a table asks for its fields; only the answer to the last one fills the form,
+// so a slower earlier answer never replaces the fields (and the condition) chosen since.
+let fieldsAsked = 0;
+
 async function loadQueryFields() {
+  const asked = ++fieldsAsked;
   const [replies] = await run(["RequestTheFieldsWiz", state.db, $("query-table").value]);
+  if (asked !== fieldsAsked) return;
   const list = replies.find((r) => r.word === "FieldsWiz");
   const fields = list ? list.fields : [];
   const box = $("query-fields");
@@ -500,7 +506,10 @@ async function loadQueryFields() {
     label.append(check, document.createTextNode(name));
     box.append(label);
   }
+  // The same table asked for again keeps the field its condition was on.
+  const chosen = $("where-field").value;
   $("where-field").replaceChildren(new Option("(no condition)", ""), ...fields.map((n) => new Option(n, n)));
+  if (fields.includes(chosen)) $("where-field").value = chosen;
   composeSql();
 }
 
