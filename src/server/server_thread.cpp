@@ -86,12 +86,27 @@ class ServerThread::Loop : public QThread {
   // Waits until the server is made; its log file's path.
   QString WaitUntilMade() {
     std::unique_lock lock(mutex_);
-    made_.wait(lock, [this] { return madeLog_.has_value(); });
+    changed_.wait(lock, [this] { return madeLog_.has_value(); });
     return *madeLog_;
+  }
+  // Waits until the server is gone. QThread::wait says so too, but through Qt's own locks,
+  // which ThreadSanitizer does not see.
+  void WaitUntilEnded() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return ended_; });
   }
 
  protected:
   void run() override {
+    Serve();
+    // Told under the lock: the owner may delete this as soon as it sees the end.
+    const std::lock_guard lock(mutex_);
+    ended_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  void Serve() {
     ServerInstance server(owner_.programDir_, owner_.toWindows_, owner_.host_);
     server.SetDatabaseCheckProgress(&owner_.toWindows_);
     server.ActivityRows().SetRowLimit(kServerSideRows);
@@ -101,16 +116,16 @@ class ServerThread::Loop : public QThread {
       const std::lock_guard lock(mutex_);
       madeLog_ = server.LogFilePath();
     }
-    made_.notify_all();
+    changed_.notify_all();
     exec();
     owner_.server_ = nullptr;
   }
 
- private:
   ServerThread& owner_;
   std::mutex mutex_;
-  std::condition_variable made_;
+  std::condition_variable changed_;
   std::optional<QString> madeLog_;
+  bool ended_ = false;
 };
 
 ServerThread::ServerThread(const QString& programDir, OperatorNotices& notices, HostIdentity host,
@@ -132,6 +147,7 @@ ServerThread::ServerThread(const QString& programDir, OperatorNotices& notices, 
 ServerThread::~ServerThread() {
   loop_->quit();
   loop_->wait();
+  loop_->WaitUntilEnded();
 }
 
 void ServerThread::SetDatabaseCheckProgress(DatabaseCheckProgress* progress) {
