@@ -113,11 +113,6 @@ TEST(ServerThreadTest, TheWindowsTakeTheListsInBatchesAndTheUnloadKeepsTheirPlac
   // 25 rows, in far fewer insertions.
   EXPECT_LE(insertions * 3, rows.rowCount()) << insertions;
 
-  bool listening = false;
-  ASSERT_TRUE(server.RunOnServer([&](ServerInstance& instance) {
-    listening = instance.Slots().ListenerState() == kSocketListening;
-  }));
-  EXPECT_TRUE(listening);
   server.Unload(false, WindowPlacement{450, 600, 9000, 6000});
   EXPECT_TRUE(clients[0]->WaitForDisconnected(3000));
   EXPECT_EQ(ReadFileBytes(folder.Path("User.dat")), "450,600\r\n9000,6000\r\n");
