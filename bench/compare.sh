@@ -4,7 +4,8 @@
 #
 #   bench/compare.sh [BUILD_DIR]        (default build/; configured and built when needed)
 #
-# Last, bench/compare_postgres.sh runs the same table from PostgreSQL beside SQLite.
+# Last, bench/compare_desktop.sh runs the desktop program with its window shown beside the
+# headless server, and bench/compare_postgres.sh the same table from PostgreSQL beside SQLite.
 #
 # With BEFORE_SERVER set to another build's corvane-server (an earlier commit, say), "Next"
 # at 50 clients also runs on that server and on this one in turn, three rounds each, and the
@@ -30,7 +31,7 @@ host=127.0.0.1
 small_rows=100000
 big_rows=1000000
 
-scripts/deps.sh redis-server redis-tools sqlite3 xvfb
+scripts/deps.sh redis-server redis-tools sqlite3
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
@@ -42,7 +43,6 @@ results="$PWD/$build/bench-results.md"
 work=$(mktemp -d /tmp/corvane-compare.XXXXXX)
 server_pid=""
 redis_pid=""
-xvfb_pid=""
 
 stop_server() {
   if [ -n "$server_pid" ]; then
@@ -61,7 +61,6 @@ stop_redis() {
 cleanup() {
   stop_server
   stop_redis
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -98,14 +97,11 @@ printf '"small.db","%s"\r\n"big.db","%s"\r\n' "$work/small.db" "$work/big.db" \
 key=$("$server_exe" --dir "$server_dir" --add-user BENCH BENCH)
 
 # $1: 1 = encryption on, 0 = off; $2: the server program (this build's by default); $3: the
-# CPUs it may use (SERVER_CPU by default); $4: "desktop" for the desktop program with its
-# window shown on DISPLAY, the headless server otherwise. Log file off, several logons per
-# user, no idle limit.
+# CPUs it may use (SERVER_CPU by default). The headless server; log file off, several logons
+# per user, no idle limit.
 start_server() {
   printf '0,0,5,0,%s\r\n1,0\r\n' "$1" >"$server_dir/general.dat"
-  local mode=--headless
-  if [ "${4:-}" = desktop ]; then mode=""; fi
-  taskset -c "${3:-$server_cpu}" "${2:-$server_exe}" $mode --dir "$server_dir" \
+  taskset -c "${3:-$server_cpu}" "${2:-$server_exe}" --headless --dir "$server_dir" \
     >/dev/null 2>"$work/server.err" &
   server_pid=$!
   wait_for_port "$port"
@@ -198,27 +194,6 @@ for cores in one both; do
   stop_server
 done
 
-# The desktop program, its window shown with the activity list on a virtual display, beside
-# the headless server: "Next" at 10 clients, alternately, three rounds.
-desktop="$work/desktop.txt"
-: >"$desktop"
-display=":$((70 + RANDOM % 20))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-sleep 1
-for round in 1 2 3; do
-  for mode in headless desktop; do
-    start_server 1 "" "" "$mode"
-    sleep 1
-    bench --workload next --database 0 --clients 10 --seconds "$run_seconds" |
-      sed "s/^/mode=$mode round=$round /" | tee -a "$desktop"
-    stop_server
-  done
-done
-kill "$xvfb_pid" 2>/dev/null || true
-xvfb_pid=""
-
 # Memory: a fresh server, 99 clients each holding the large table open.
 start_server 0
 bench --workload hold --database 1 --clients 99 --seconds 1 |
@@ -294,12 +269,6 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
   echo "\"FindFirst\" with 10 clients: $find_one/s on one core, $find_both/s on both" \
     "($(ratio "$find_both" "$find_one") ×)"
   echo
-  rps_headless=$(grep "^mode=headless " "$desktop" | value_all rps | median)
-  rps_desktop=$(grep "^mode=desktop " "$desktop" | value_all rps | median)
-  echo "\"Next\" at 10 clients, encryption on (median of 3 runs each, alternating): headless" \
-    "$rps_headless/s, desktop program with its window shown $rps_desktop/s, ratio" \
-    "$(ratio "$rps_desktop" "$rps_headless") (goal ≥ 0.8)"
-  echo
   if [ -s "$before_after" ]; then
     cpu_before=$(grep "^server=before " "$before_after" | value_all server_cpu_us | median)
     cpu_after=$(grep "^server=after " "$before_after" | value_all server_cpu_us | median)
@@ -317,10 +286,13 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
       per / 1048576, per / n, budget / 1048576, per / budget }'
 } | tee "$results"
 
-# The same 100,000-record table served from PostgreSQL beside the file, and two servers on
-# the one PostgreSQL database.
+# The desktop program beside the headless server; the same 100,000-record table served from
+# PostgreSQL beside the file, and two servers on the one PostgreSQL database.
+bench/compare_desktop.sh "$build"
 bench/compare_postgres.sh "$build"
 {
+  echo
+  cat "$build/bench-desktop.md"
   echo
   cat "$build/bench-postgres.md"
 } >>"$results"

@@ -11,13 +11,12 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "config/user_list_model.h"
 #include "gui/config/checking_window.h"
 #include "gui/config/setup_dialog.h"
 #include "gui/config/user_editor.h"
 #include "gui/desktop/about_window.h"
 #include "server/operator_prompts.h"
-#include "server/server_instance.h"
+#include "server/server_thread.h"
 
 namespace corvane {
 namespace {
@@ -63,31 +62,28 @@ bool Write(const QDir& out, const QImage& image, const char* name) {
   return false;
 }
 
-// The setup of a server in a folder of its own: two users, one published database, the
-// options the pictures show.
-void Configure(ServerInstance& server) {
-  UserListModel users;
-  users.Append({"DEMO", "DEMO", "40713958"});
-  users.Append({"HANDHELD2", "PW", "71302846"});
-  ServerSettings settings = server.Settings();
+// What the setup dialog is filled from: two users, one published database, the options the
+// pictures show.
+SetupValues PictureValues() {
+  SetupValues values;
+  ServerSettings& settings = values.settings;
   settings.ListenPort = 5000;
   settings.RefreshRate = 5;
   settings.KeepLogFile = 1;
   settings.EncryptionEnabled = 1;
   settings.AllowMultipleLogons = 1;
   settings.InactivityLimit = 15;
-  server.ApplySetup({settings, {{"sample.db", "/srv/corvane/sample.db"}}, users});
+  values.published = {{"sample.db", "/srv/corvane/sample.db"}};
+  values.users = {{"DEMO", "DEMO", "40713958"}, {"HANDHELD2", "PW", "71302846"}};
+  return values;
 }
 
 bool SetupPictures(const QDir& out) {
   QTemporaryDir folder;
-  // The run-at-startup entry goes to the temporary folder, not the desktop's own.
-  qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toUtf8());
   LastBox prompts;
-  ServerInstance server(folder.path(), prompts, HostIdentity{"TESTHOST", "127.0.0.1"});
-  Configure(server);
-
-  SetupDialog dialog(server);
+  // A server that is never started: the dialog only asks it for its folder.
+  ServerThread server(folder.path(), prompts, HostIdentity{"TESTHOST", "127.0.0.1"});
+  SetupDialog dialog(server, prompts, PictureValues());
   dialog.show();
   bool ok = true;
   const char* names[] = {"setup-database.png", "setup-general.png", "setup-network.png",

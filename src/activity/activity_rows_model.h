@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <deque>
+#include <vector>
 
 #include "activity/activity_row.h"
 
@@ -24,6 +25,9 @@ class ActivityRowsModel : public QAbstractTableModel {
   const ActivityRow& Row(int index) const { return rows_[static_cast<size_t>(index)]; }
 
   void AppendRow(const ActivityRow& row);
+  // Rows taken in a batch (the desktop's list, a few times a second): one insertion for
+  // all of them, and no RowAppended.
+  void AppendRows(std::vector<ActivityRow> rows);
   // The "Clear Activity" command: removes every row but the first (normally
   // "Server Started").
   void ClearActivity();
@@ -38,6 +42,10 @@ class ActivityRowsModel : public QAbstractTableModel {
 
  private:
   void DropRowsOverLimit();
+  // The rows left once the oldest go: nine tenths of the limit.
+  int KeptRows() const;
+  // Removes the oldest rows after the first until `keep` are left.
+  void DropOldest(int keep);
 
   std::deque<ActivityRow> rows_;
   int limit_ = 0;

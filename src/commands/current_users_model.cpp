@@ -53,6 +53,12 @@ void CurrentUsersModel::AddRow(const CurrentUserRow& row) {
   endInsertRows();
 }
 
+void CurrentUsersModel::SetRows(std::vector<CurrentUserRow> rows) {
+  beginResetModel();
+  rows_ = std::move(rows);
+  endResetModel();
+}
+
 void CurrentUsersModel::RemoveSlot(int slot) {
   for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
     if (rows_[i].slot != slot) continue;

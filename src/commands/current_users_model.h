@@ -37,6 +37,8 @@ class CurrentUsersModel : public QAbstractTableModel {
   void AddRow(const CurrentUserRow& row);
   // Removes the slot's row, if it has one.
   void RemoveSlot(int slot);
+  // Replaces every row: the desktop's copy of the list, taken in batches.
+  void SetRows(std::vector<CurrentUserRow> rows);
   const std::vector<CurrentUserRow>& Rows() const { return rows_; }
 
  private:

@@ -1,107 +1,75 @@
 #include "config/database_check.h"
 
 #include <QFileInfo>
-#include <exception>
 
 #include "engine/engine_error.h"
 
 namespace corvane {
 
-DatabaseCheck::DatabaseCheck(Catalogue& catalogue, DatabaseOpener& databases,
-                             DatabaseCheckProgress& progress, DatabaseErrorPrompt& prompt,
-                             DatabaseCheckWorker* worker)
-    : catalogue_(catalogue),
-      databases_(databases),
-      progress_(progress),
-      prompt_(prompt),
-      worker_(worker) {}
+DatabaseCheck::DatabaseCheck(DatabaseOpener& databases, DatabaseCheckProgress& progress,
+                             DatabaseErrorPrompt& prompt)
+    : databases_(databases), progress_(progress), prompt_(prompt) {}
 
-void DatabaseCheck::CheckTables() { RunPass(Pass::kTables); }
+Catalogue DatabaseCheck::Run(PublishedList published) {
+  Catalogue catalogue;
+  catalogue.published = std::move(published);
+  // Every published database has its lists, even when the check cannot fill them.
+  catalogue.tableLists.assign(catalogue.published.size(), {});
+  catalogue.queryLists.assign(catalogue.published.size(), {});
+  CheckTables(catalogue);
+  CheckQueries(catalogue);
+  return catalogue;
+}
 
-void DatabaseCheck::CheckQueries() { RunPass(Pass::kQueries); }
+void DatabaseCheck::CheckTables(Catalogue& catalogue) { RunPass(catalogue, Pass::kTables); }
 
-void DatabaseCheck::RunPass(Pass pass) {
+void DatabaseCheck::CheckQueries(Catalogue& catalogue) { RunPass(catalogue, Pass::kQueries); }
+
+void DatabaseCheck::RunPass(Catalogue& catalogue, Pass pass) {
   progress_.ShowHeading(pass == Pass::kTables ? QStringLiteral("Table: ")
                                               : QStringLiteral("Query: "));
-  progress_.LetEventsRun();
-  if (catalogue_.published.empty()) {
+  if (catalogue.published.empty()) {
     progress_.Close();
     return;
   }
   QStringList& failed = pass == Pass::kTables ? removeLater_ : removeQueryLater_;
   failed.clear();
-  for (size_t d = 0; d < catalogue_.published.size(); ++d) CheckDatabase(pass, d);
-  if (!failed.isEmpty()) DropFailedDatabases(catalogue_, failed);
+  for (size_t d = 0; d < catalogue.published.size(); ++d) CheckDatabase(catalogue, pass, d);
+  if (!failed.isEmpty()) DropFailedDatabases(catalogue, failed);
   if (pass == Pass::kQueries) progress_.Close();
 }
 
-void DatabaseCheck::CheckDatabase(Pass pass, size_t d) {
+void DatabaseCheck::CheckDatabase(Catalogue& catalogue, Pass pass, size_t d) {
   std::vector<QStringList>& lists =
-      pass == Pass::kTables ? catalogue_.tableLists : catalogue_.queryLists;
+      pass == Pass::kTables ? catalogue.tableLists : catalogue.queryLists;
   if (lists.size() <= d) lists.resize(d + 1);
   lists[d].clear();
-  // Copies: events run during the check may change the catalogue.
-  const QString name = catalogue_.published[d].name;
-  const QString location = catalogue_.published[d].ServedPath();
-  const bool server = catalogue_.published[d].IsServerDatabase();
-  if (!server && !QFileInfo(location).isFile()) return;
-  // Pending events run between objects, so the list is looked up each time.
-  auto list = [&](const QString& object) {
-    if (d < lists.size()) lists[d] << object;
-  };
+  const PublishedDatabase& entry = catalogue.published[d];
+  if (!entry.IsServerDatabase() && !QFileInfo(entry.ServedPath()).isFile()) return;
+  // Shown before it is opened: the operator sees which database the check waits on.
+  progress_.ShowDatabase(entry.name);
   try {
-    if (server && worker_) {
-      CheckAside(pass, name, location, list);
-      return;
-    }
-    ListObjects(databases_, location, pass,
-                {[&] { progress_.ShowDatabase(name); },
-                 [&](const QString& object) {
-                   list(object);
-                   progress_.ShowObject(object);
-                 },
-                 [&] { progress_.LetEventsRun(); }});
+    ListedObjects(databases_, entry.ServedPath(), pass, [&](const QString& object) {
+      lists[d] << object;
+      progress_.ShowObject(object);
+    });
   } catch (const EngineError& error) {
-    prompt_.ShowDatabaseError(
-        QStringLiteral("Database Error: ") + name + QStringLiteral("\r\r") + error.description(),
-        QStringLiteral("Database Error"));
-    (pass == Pass::kTables ? removeLater_ : removeQueryLater_) << name;
+    prompt_.ShowDatabaseError(QStringLiteral("Database Error: ") + entry.name +
+                                  QStringLiteral("\r\r") + error.description(),
+                              QStringLiteral("Database Error"));
+    (pass == Pass::kTables ? removeLater_ : removeQueryLater_) << entry.name;
   }
-}
-
-void DatabaseCheck::CheckAside(Pass pass, const QString& name, const QString& location,
-                               const std::function<void(const QString&)>& list) {
-  // Shown first: the operator sees which database the check waits on.
-  progress_.ShowDatabase(name);
-  QStringList objects;
-  std::exception_ptr failure;
-  worker_->RunAside([&] {
-    try {
-      objects = ListedObjects(databases_, location, pass);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  });
-  if (failure) std::rethrow_exception(failure);
-  for (const QString& object : objects) {
-    list(object);
-    progress_.ShowObject(object);
-  }
-  progress_.LetEventsRun();
 }
 
 QStringList DatabaseCheck::ListedObjects(DatabaseOpener& databases, const QString& location,
-                                         Pass pass) {
+                                         Pass pass,
+                                         const std::function<void(const QString&)>& listed) {
   QStringList objects;
-  ListObjects(databases, location, pass,
-              {[] {}, [&](const QString& object) { objects << object; }, [] {}});
-  return objects;
-}
-
-void DatabaseCheck::ListObjects(DatabaseOpener& databases, const QString& location, Pass pass,
-                                const Steps& steps) {
+  auto list = [&](const QString& object) {
+    objects << object;
+    if (listed) listed(object);
+  };
   std::unique_ptr<Database> db = databases.Open(location);
-  steps.opened();
   if (pass == Pass::kTables) {
     for (const TableDef& def : db->TableDefs()) {
       if (def.attributes != kUserTableAttributes && def.attributes != kLinkedTableAttributes &&
@@ -109,8 +77,7 @@ void DatabaseCheck::ListObjects(DatabaseOpener& databases, const QString& locati
         continue;
       try {
         std::unique_ptr<Recordset> rs = db->OpenRecordset(def.name);
-        steps.listed(def.name);
-        steps.between();
+        list(def.name);
         rs->Close();
       } catch (const EngineError&) {
         // A table that cannot be opened is simply not offered.
@@ -122,14 +89,14 @@ void DatabaseCheck::ListObjects(DatabaseOpener& databases, const QString& locati
         // Preparing the query shows whether it can be read; running it could take as
         // long and as much memory as the query likes, before any client asked for it.
         db->QueryFieldNames(query.Name());
-        if (!query.Name().contains(QLatin1Char('~'))) steps.listed(query.Name());
-        steps.between();
+        if (!query.Name().contains(QLatin1Char('~'))) list(query.Name());
       } catch (const EngineError&) {
         // Queries asking for parameters or over missing tables are not offered.
       }
     }
   }
   db->Close();
+  return objects;
 }
 
 void DatabaseCheck::DropFailedDatabases(Catalogue& catalogue, const QStringList& failed) {

@@ -5,7 +5,7 @@
 namespace corvane {
 
 // What the database check shows while it runs; the desktop shows it in the small
-// "Checking Database" window, tests record it.
+// "Checking Database" window, tests record it. Called on the thread the check runs on.
 class DatabaseCheckProgress {
  public:
   virtual ~DatabaseCheckProgress() = default;
@@ -13,14 +13,12 @@ class DatabaseCheckProgress {
   virtual void ShowHeading(const QString& heading) = 0;
   virtual void ShowDatabase(const QString& name) = 0;
   virtual void ShowObject(const QString& name) = 0;
-  // Lets pending window and socket events run so the window repaints.
-  virtual void LetEventsRun() = 0;
   // Unloads the window at the end of the query pass.
   virtual void Close() = 0;
 };
 
-// Tells the operator that a published database cannot be read (a modal message box
-// with the critical-error icon and an OK button).
+// Tells the operator that a published database cannot be read (a message box with the
+// critical-error icon and an OK button). The check goes on without waiting for it.
 class DatabaseErrorPrompt {
  public:
   virtual ~DatabaseErrorPrompt() = default;

@@ -5,7 +5,6 @@
 #include "base/windows1252.h"
 #include "config/registry_store.h"
 #include "config/user_list_model.h"
-#include "users/private_key.h"
 #include "users/store_scramble.h"
 #include "users/user_rules.h"
 
@@ -127,7 +126,5 @@ void UserStore::ImportLegacyUsers() {
 }
 
 void UserStore::SetRunAtStartup(bool enable) { autostart_.SetRunAtStartup(enable); }
-
-void UserStore::RenewNextPrivateKey() { nextPrivateKey_ = MakePrivateKey(); }
 
 }  // namespace corvane

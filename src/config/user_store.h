@@ -53,14 +53,9 @@ class UserStore : public UserDirectory {
   void ImportLegacyUsers();
   void SetRunAtStartup(bool enable);
 
-  // The private key a new user gets; empty until renewed once.
-  const QString& NextPrivateKey() const { return nextPrivateKey_; }
-  void RenewNextPrivateKey();
-
  private:
   RegistryStore& registry_;
   AutostartEntry autostart_;
-  QString nextPrivateKey_;
 };
 
 }  // namespace corvane

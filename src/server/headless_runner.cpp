@@ -17,12 +17,10 @@ namespace {
 constexpr int kHeadlessActivityRows = 100;
 constexpr int kHeadlessFlushMs = 100;
 
-// Without an operator at a screen, messages go to the error stream and a shutdown
-// request is already the operator's confirmation.
-class StreamPrompts : public OperatorPrompts {
+// Without an operator at a screen, messages go to the error stream.
+class StreamNotices : public OperatorNotices {
  public:
-  explicit StreamPrompts(QTextStream& err) : err_(err) {}
-  bool ConfirmOkCancel(const QString&, const QString&, Icon) override { return true; }
+  explicit StreamNotices(QTextStream& err) : err_(err) {}
   void ShowMessage(const QString& text, const QString& title, Icon) override {
     QString flat = text;
     flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -73,8 +71,8 @@ int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err) {
     return 1;
   }
 
-  StreamPrompts prompts(err);
-  ServerInstance server(programDir, prompts);
+  StreamNotices notices(err);
+  ServerInstance server(programDir, notices);
   // Rows go to standard output as they come; nobody looks at the list itself.
   server.ActivityRows().SetRowLimit(kHeadlessActivityRows);
   // Written out within a moment instead of one write per row, which under load would cost
@@ -96,13 +94,16 @@ int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err) {
     return 2;
   }
 
+  // A shutdown request is already the operator's confirmation. There is no window: its
+  // placement in User.dat is the desktop program's, and stays as it was.
   TerminationSignals termination;
   QObject::connect(&termination, &TerminationSignals::terminationRequested, &server, [&server] {
     server.SaveSettingsFiles();
     server.Unload();
     QCoreApplication::exit(0);
   });
-  server.LoadMainWindow();
+  // Clients come once the check has filled the lists.
+  server.AfterCheck([&server] { server.LoadMainWindow(); });
   const int code = QCoreApplication::exec();
   out.flush();
   return code;

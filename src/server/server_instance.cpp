@@ -1,12 +1,12 @@
 #include "server/server_instance.h"
 
 #include <QLocale>
-#include <QPointer>
 #include <algorithm>
 #include <climits>
 #include <utility>
 
 #include "config/database_check.h"
+#include "config/user_list_model.h"
 
 namespace corvane {
 namespace {
@@ -23,21 +23,22 @@ constexpr int kWithdrawnRetryMs = 30000;
 
 }  // namespace
 
-ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& prompts,
+ServerInstance::ServerInstance(const QString& programDir, OperatorNotices& notices,
                                HostIdentity host, QObject* parent)
     : QObject(parent),
       programDir_(programDir),
-      prompts_(prompts),
+      notices_(notices),
       files_(programDir),
       registry_(programDir),
       users_(registry_, programDir),
       activity_(activityRows_, settings_, programDir, std::move(host)),
+      checkReports_([this](std::function<void()> call) { Post(std::move(call)); }, checkProgress_,
+                    notices),
+      accessPublisher_(
+          programDir, checkReports_,
+          [this](const QString& note) { Post([this, note] { activity_.LogNote(note); }); }),
       slots_(settings_, catalogue_, users_, activity_, random_, databases_, QLocale::system()),
       health_(activity_, [this](const QString& location) { return ServerDatabaseName(location); }),
-      databaseErrorPrompt_(prompts),
-      checkWork_([this](std::function<void()> work) { slots_.StartOperatorWork(std::move(work)); }),
-      accessPublisher_(programDir, databaseErrorPrompt_,
-                       [this](const QString& note) { activity_.LogNote(note); }),
       webFile_(programDir) {
   connect(&slots_, &SlotServer::StatusRefreshed, this, &ServerInstance::StatusRefreshed);
   connect(&slots_, &SlotServer::ListenerError, this, &ServerInstance::OnListenerError);
@@ -49,35 +50,15 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorPrompts& promp
   databases_.SetPoolOptions(PoolOptions());
 }
 
+ServerInstance::~ServerInstance() = default;
+
 PgPoolOptions ServerInstance::PoolOptions() {
   // Workers tell; this thread keeps the state and writes the rows.
-  return {connectTimeoutSeconds_,
-          [this](const QString& location, bool answered, const QString& message) {
-            {
-              const std::lock_guard lock(news_.mutex);
-              news_.outcomes.push_back({location, answered, message});
-            }
-            PostWorkerNews();
-          }};
-}
-
-void ServerInstance::PostWorkerNews() {
-  // By name, as the slots' results are: no functor of ours crosses the threads inside Qt.
-  QMetaObject::invokeMethod(this, "TakeWorkerNews", Qt::QueuedConnection);
-}
-
-void ServerInstance::TakeWorkerNews() {
-  std::vector<PoolOutcome> outcomes;
-  std::optional<std::vector<RetryAnswer>> answers;
-  {
-    const std::lock_guard lock(news_.mutex);
-    outcomes.swap(news_.outcomes);
-    answers.swap(news_.retryAnswers);
-  }
-  for (const PoolOutcome& outcome : outcomes) {
-    health_.Report(outcome.location, outcome.answered, outcome.message);
-  }
-  if (answers) TakeRetryAnswers(*answers);
+  return {
+      connectTimeoutSeconds_,
+      [this](const QString& location, bool answered, const QString& message) {
+        Post([this, location, answered, message] { health_.Report(location, answered, message); });
+      }};
 }
 
 void ServerInstance::SetServerConnectTimeout(int seconds) {
@@ -98,8 +79,6 @@ QString ServerInstance::ServerDatabaseName(const QString& location) const {
   return key;
 }
 
-ServerInstance::~ServerInstance() = default;
-
 StartupBranch ServerInstance::RunStartup() {
   files_.LoadGeneralSettings(settings_);
   webFile_.Load(settings_);
@@ -116,6 +95,7 @@ StartupBranch ServerInstance::RunStartup() {
 }
 
 void ServerInstance::LoadMainWindow() {
+  if (unloaded_) return;
   slots_.SetKeySeed(kStartKeySeed);
   files_.LoadWindowPlacement(settings_);
   slots_.StartListening();
@@ -125,20 +105,6 @@ void ServerInstance::LoadMainWindow() {
   refreshTimer_.start(kFirstRefreshMs);
   keySeedTimer_.start(kKeySeedMs);
   inactivityTimer_.start(kInactivityMs);
-}
-
-bool ServerInstance::ConfirmExit() {
-  const int connected = slots_.ConnectedCount();
-  if (connected > 0) {
-    const QString text = QStringLiteral("Are you sure you want to exit?\r\rYou have ") +
-                         QString::number(connected) + QStringLiteral(" user(s)  connected.") +
-                         QString(25, QLatin1Char(' '));
-    return prompts_.ConfirmOkCancel(text, QStringLiteral("Disconnect Users"),
-                                    OperatorPrompts::Icon::Critical);
-  }
-  return prompts_.ConfirmOkCancel(
-      QStringLiteral("Are you sure you want to exit?") + QString(10, QLatin1Char(' ')),
-      QStringLiteral("Shutdown CorvaneDB Server"), OperatorPrompts::Icon::Question);
 }
 
 void ServerInstance::SaveSettingsFiles() {
@@ -155,7 +121,9 @@ void ServerInstance::ApplyWebSetting() {
   if (!web_->Start(static_cast<quint16>(settings_.WebPort))) web_.reset();
 }
 
-void ServerInstance::Unload() {
+void ServerInstance::Unload(const std::optional<WindowPlacement>& placement) {
+  unloaded_ = true;
+  afterCheck_.clear();
   refreshTimer_.stop();
   keySeedTimer_.stop();
   inactivityTimer_.stop();
@@ -163,56 +131,95 @@ void ServerInstance::Unload() {
   slots_.WaitForWork(kRunningWorkGraceMs);
   slots_.FreeEverySlot(FreeReason::kShutdown);
   slots_.SettleStoppedWork(kStoppedWorkWaitMs);
-  files_.SaveWindowPlacement(settings_);
+  if (placement) {
+    settings_.WindowTop = placement->top;
+    settings_.WindowLeft = placement->left;
+    settings_.WindowWidth = placement->width;
+    settings_.WindowHeight = placement->height;
+    files_.SaveWindowPlacement(settings_);
+  }
   slots_.CloseListener();
   web_.reset();
   activity_.LogServerEvent("ServerShutdown");
 }
 
 void ServerInstance::RunDatabaseCheck() {
-  // Events run while the check waits on a server database; a retry tick meanwhile waits
-  // for the next one, and a retry's answers are left to this check. Nothing those events
-  // start may check the list again underneath it.
-  if (checking_) return;
+  if (checking_) {
+    checkAgain_ = true;
+    return;
+  }
   checking_ = true;
-  Catalogue next;
-  next.published = DatabaseDatOrder();
+  checkAgain_ = false;
+  PublishedList published = DatabaseDatOrder();
   withdrawn_.clear();
   outOfPlace_.clear();
-  const PublishedList before = next.published;
-  accessPublisher_.PrepareList(next.published);
-  // Every published database has its lists, even when the check cannot fill them.
-  next.tableLists.assign(next.published.size(), {});
-  next.queryLists.assign(next.published.size(), {});
   // While the check runs, the list it checks is the current one (the activity rows of the
   // server databases it reaches name them by it); its lists follow when it is done.
-  catalogue_.Replace(next);
-  DatabaseCheck check(next, databases_, *checkProgress_, databaseErrorPrompt_, &checkWork_);
-  check.Run();
-  catalogue_.Replace(std::move(next));
+  catalogue_.Replace({published, std::vector<QStringList>(published.size()),
+                      std::vector<QStringList>(published.size())});
+  OnWorker([this, published = std::move(published)]() mutable {
+    const PublishedList before = published;
+    accessPublisher_.PrepareList(published);
+    DatabaseCheck check(databases_, checkReports_, checkReports_);
+    Catalogue checked = check.Run(std::move(published));
+    Post([this, checked = std::move(checked), before]() mutable {
+      FinishCheck(std::move(checked), before);
+    });
+  });
+}
+
+void ServerInstance::FinishCheck(Catalogue checked, const PublishedList& before) {
+  catalogue_.Replace(std::move(checked));
   WithdrawUnanswered(before);
   checking_ = false;
+  if (checkAgain_) {
+    RunDatabaseCheck();
+    return;
+  }
   UpdateRetryTimer();
+  Q_EMIT DatabaseCheckFinished();
+  std::vector<std::function<void()>> waiting;
+  waiting.swap(afterCheck_);
+  for (const auto& then : waiting) then();
+}
+
+void ServerInstance::AfterCheck(std::function<void()> then) {
+  if (checking_) {
+    afterCheck_.push_back(std::move(then));
+  } else {
+    then();
+  }
 }
 
 void ServerInstance::SetDatabaseCheckProgress(DatabaseCheckProgress* progress) {
   checkProgress_ = progress ? progress : &silentProgress_;
 }
 
-void ServerInstance::DisconnectAllClients() {
-  slots_.WaitForWork(kRunningWorkGraceMs);
-  slots_.FreeEverySlot(FreeReason::kDisconnectAll);
-  slots_.SettleStoppedWork(kStoppedWorkWaitMs);
-}
-
-void ServerInstance::BeginSetup(int disconnected) {
+void ServerInstance::BeginSetup(bool disconnect) {
+  int disconnected = 0;
+  if (disconnect) {
+    disconnected = slots_.ConnectedCount();
+    slots_.WaitForWork(kRunningWorkGraceMs);
+    slots_.FreeEverySlot(FreeReason::kDisconnectAll);
+    slots_.SettleStoppedWork(kStoppedWorkWaitMs);
+  }
   activity_.LogServerEvent("SetupRun", disconnected);
   slots_.CurrentUsers().Clear();
   slots_.CloseListener();
   web_.reset();
 }
 
-void ServerInstance::ApplySetup(const SetupValues& values) {
+void ServerInstance::TakeSetupValues(std::function<void(SetupValues)> taken) {
+  SetupValues values{settings_, catalogue_.Current().published, {}};
+  OnWorker([this, values = std::move(values), taken = std::move(taken)]() mutable {
+    UserListModel stored;
+    users_.LoadUsers(stored);
+    values.users = stored.Users();
+    Post([values = std::move(values), taken = std::move(taken)] { taken(values); });
+  });
+}
+
+void ServerInstance::ApplySetup(SetupValues values, std::function<void()> done) {
   const ServerSettings& v = values.settings;
   settings_.ListenPort = v.ListenPort;
   settings_.WebPort = v.WebPort;
@@ -229,27 +236,38 @@ void ServerInstance::ApplySetup(const SetupValues& values) {
   outOfPlace_.clear();
   ApplyInactivitySetting();
   users_.SetRunAtStartup(SettingValue(settings_.RunAtStartup) != 0);
-  users_.SaveUsers(values.users);
-  users_.RemoveStaleUsers(values.users);
   // What the operator saved is on disk now, however the program ends later.
   SaveSettingsFiles();
+  // The user store is a database file: written on a worker, then the check runs.
+  OnWorker([this, users = std::move(values.users), done = std::move(done)]() mutable {
+    UserListModel listed;
+    for (const UserRecord& user : users) listed.Append(user);
+    users_.SaveUsers(listed);
+    users_.RemoveStaleUsers(listed);
+    Post([this, done = std::move(done)]() mutable {
+      if (unloaded_) return;
+      RunDatabaseCheck();
+      AfterCheck([this, done = std::move(done)] {
+        EndSetup();
+        if (done) done();
+      });
+    });
+  });
 }
 
 void ServerInstance::EndSetup() {
+  if (unloaded_) return;
   slots_.StartListening();
   // The web port may have changed; web access starts again on it, or stays off.
   ApplyWebSetting();
 }
 
-PublishedAccess ServerInstance::PrepareAccessDatabase(const QString& path) {
-  return accessPublisher_.Prepare(path);
-}
-
-void ServerInstance::RecordWindowPlacement(double top, double left, int32_t width, double height) {
-  settings_.WindowTop = top;
-  settings_.WindowLeft = left;
-  settings_.WindowWidth = width;
-  settings_.WindowHeight = height;
+void ServerInstance::PrepareAccessDatabase(const QString& path,
+                                           std::function<void(const PublishedAccess&)> prepared) {
+  OnWorker([this, path, prepared = std::move(prepared)]() mutable {
+    PublishedAccess access = accessPublisher_.Prepare(path);
+    Post([access = std::move(access), prepared = std::move(prepared)] { prepared(access); });
+  });
 }
 
 void ServerInstance::OnRefreshTick() {
@@ -264,32 +282,19 @@ void ServerInstance::OnRefreshTick() {
   }
 }
 
-void ServerInstance::ProbeServerDatabase(const QString& location, QObject* receiver,
+void ServerInstance::ProbeServerDatabase(const QString& location,
                                          std::function<void(const QString&)> answered) {
-  // The pointer to the receiver is made and read only on this thread; the worker just
-  // carries the answer back here.
-  std::function<void(const QString&)> deliver = [target = QPointer<QObject>(receiver),
-                                                 answered =
-                                                     std::move(answered)](const QString& answer) {
-    if (target) answered(answer);
-  };
-  slots_.StartOperatorWork(
-      [this, location, timeout = connectTimeoutSeconds_, deliver = std::move(deliver)]() mutable {
+  OnWorker(
+      [this, location, timeout = connectTimeoutSeconds_, answered = std::move(answered)]() mutable {
         bool reached = false;
         QString answer = corvane::ProbeServerDatabase(location, &reached, timeout);
-        QMetaObject::invokeMethod(
-            this, [deliver = std::move(deliver), answer = std::move(answer)] { deliver(answer); },
-            Qt::QueuedConnection);
+        Post([answer = std::move(answer), answered = std::move(answered)] { answered(answer); });
       });
 }
 
 void ServerInstance::OnListenerError(const QString& description) {
-  // One box at a time: errors that arrive while it is open are not stacked up.
-  if (listenerErrorShown_) return;
-  listenerErrorShown_ = true;
-  prompts_.ShowMessage(QStringLiteral("Main Socket has experienced an error.\r\r") + description,
-                       QStringLiteral("Corvane Database"), OperatorPrompts::Icon::Critical);
-  listenerErrorShown_ = false;
+  notices_.ShowMessage(QStringLiteral("Main Socket has experienced an error.\r\r") + description,
+                       QStringLiteral("Corvane Database"), OperatorNotices::Icon::Critical);
 }
 
 void ServerInstance::OnKeySeedTick() { slots_.RenewKeySeed(); }

@@ -5,7 +5,6 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -23,12 +22,14 @@
 #include "config/web_settings_file.h"
 #include "engine/database.h"
 #include "postgres/served_databases.h"
-#include "server/database_check_hosts.h"
 #include "server/operator_prompts.h"
+#include "server/posted_calls.h"
+#include "server/posted_reports.h"
 #include "server/server_database_health.h"
 #include "server/setup_values.h"
 #include "server/slot_server.h"
 #include "server/startup_branch.h"
+#include "server/window_placement.h"
 #include "transport/web/web_server.h"
 
 namespace corvane {
@@ -36,30 +37,32 @@ namespace corvane {
 // One running server: its settings, catalogue, users, activity log, slots and timers,
 // and the start-up and shutdown sequences that the desktop and the headless mode share.
 // Everything lives here, never in process globals, so several servers can run in one
-// process (the tests do).
+// process (the tests do). It belongs to the thread of its event loop (the main thread
+// headless, a thread of its own in the desktop program): every call is made there, and
+// whatever waits on a database (the check, the user store, an Access import, a test
+// connection) runs on a worker and comes back there, so the loop never waits on one.
 class ServerInstance : public QObject {
   Q_OBJECT
 
  public:
-  ServerInstance(const QString& programDir, OperatorPrompts& prompts,
+  ServerInstance(const QString& programDir, OperatorNotices& notices,
                  HostIdentity host = LocalHostIdentity(), QObject* parent = nullptr);
   ~ServerInstance() override;
 
+  // --- Start-up and shutdown ---
   // Loads general.dat, web.dat and network.dat, asks the user store for users and loads
-  // database.dat; when everything is present the database check fills the catalogue.
+  // database.dat; when everything is present the database check starts (RunDatabaseCheck).
   StartupBranch RunStartup();
-
-  // The main window's load: the first key seed (kStartKeySeed), saved placement, listener, first
-  // refresh, "ServerStart", timers running.
+  // The main window's load: the first key seed (kStartKeySeed), listener, first refresh,
+  // "ServerStart", timers running. Called once the start-up's check is done (AfterCheck), so
+  // that no client sees a list being filled.
   void LoadMainWindow();
-
-  // The exit question with the number of connected sockets; true when confirmed.
-  bool ConfirmExit();
   // Writes database.dat, network.dat, general.dat and web.dat, in that order.
   void SaveSettingsFiles();
-  // Closes every slot's database and socket, writes User.dat from the placement held in
-  // the settings, closes the listener and reports "ServerShutdown".
-  void Unload();
+  // Closes every slot's database and socket, writes User.dat when the desktop hands its
+  // window's placement (a headless run leaves it alone), closes the listener and reports
+  // "ServerShutdown". Nothing that ends later (a check) starts the listener again.
+  void Unload(const std::optional<WindowPlacement>& placement = std::nullopt);
 
   // Starts the web access on WebPort (stopping it first), or keeps it off when the port is
   // 0; its note in the activity list tells the operator how it runs.
@@ -70,68 +73,68 @@ class ServerInstance : public QObject {
   // --- The setup ---
   // The connected clients, as the exit and setup questions count them.
   int ConnectedCount() const { return slots_.ConnectedCount(); }
-  // The setup's disconnection: every slot is freed, reservations included.
-  void DisconnectAllClients();
-  // The setup opens: "Setup Run" with the number of users it disconnected, and no new
-  // client (TCP or web) until EndSetup.
-  void BeginSetup(int disconnected);
+  // The setup opens: the clients are disconnected when the operator agreed to it (every
+  // slot freed, reservations included), "Setup Run" with their number, and no new client
+  // (TCP or web) until EndSetup.
+  void BeginSetup(bool disconnect);
+  // What the setup dialog is filled from; the users are read from their store on a worker
+  // and `taken` gets it all on this thread.
+  void TakeSetupValues(std::function<void(SetupValues)> taken);
   // "&Save": takes the options, the port and the published list, applies the inactivity
-  // setting and the run-at-startup entry, and writes the users (removing those no longer
-  // listed). The database check (RunDatabaseCheck) follows.
-  void ApplySetup(const SetupValues& values);
-  // The setup closed, saved or not: the listener and the web access start again.
+  // setting and the run-at-startup entry and writes the settings files at once. The users
+  // are written on a worker (removing those no longer listed), then the database check
+  // runs; when it is done the listener and the web access start again (EndSetup) and
+  // `done` runs.
+  void ApplySetup(SetupValues values, std::function<void()> done = {});
+  // The setup closed: the listener and the web access start again.
   void EndSetup();
-  // Makes an Access file publishable (imports it unless an unchanged import is there).
-  PublishedAccess PrepareAccessDatabase(const QString& path);
+  // Makes an Access file publishable (imports it unless an unchanged import is there) on a
+  // worker; `prepared` gets the outcome on this thread.
+  void PrepareAccessDatabase(const QString& path,
+                             std::function<void(const PublishedAccess&)> prepared);
 
-  // Runs the database check over the published list, rebuilding the table and query lists;
-  // unreadable databases are reported through Prompts() and withdrawn. Published Access
-  // files are first imported into databases/ (once; an unchanged file keeps its database)
-  // and served from there. A server database that does not answer is withdrawn from the
-  // clients' list but stays in database.dat (one down for maintenance is not gone), and
-  // the next check tries it again. Its connects and listings run on a worker while this
-  // thread goes on serving events.
+  // --- The database check ---
+  // Starts the database check over the published list on a worker; the new table and query
+  // lists replace the catalogue on this thread when it is done (DatabaseCheckFinished).
+  // Unreadable databases are told to the operator and withdrawn. Published Access files are
+  // first imported into databases/ (once; an unchanged file keeps its database) and served
+  // from there. A server database that does not answer is withdrawn from the clients' list
+  // but stays in database.dat (one down for maintenance is not gone), and the next check
+  // tries it again. A check asked for while one runs follows it.
   void RunDatabaseCheck();
+  // Runs `then` on this thread once no check runs or is waiting (at once when none does).
+  void AfterCheck(std::function<void()> then);
+  bool CheckRunning() const { return checking_; }
   // The retry timer's tick: the server databases the last check withdrew are tried on a
-  // worker; one that answers has its tables and queries checked and is offered again (see
-  // TakeRetryAnswers).
+  // worker; one that answers has its tables and queries checked and is offered again.
   void RetryWithdrawnDatabases();
   // How often withdrawn server databases are tried (kWithdrawnRetryMs unless set) and how
   // long connecting to a server database may take; tests shorten both.
   void SetWithdrawnRetryInterval(int ms);
   void SetServerConnectTimeout(int seconds);
-  // Where the check shows its progress (nothing by default); nullptr restores that.
+  // Where the check shows its progress, on this thread (nothing by default); nullptr
+  // restores that.
   void SetDatabaseCheckProgress(DatabaseCheckProgress* progress);
 
   // --- The main window ---
-  // The placement saved in User.dat, read into the settings; false without one.
-  bool LoadWindowPlacement() { return files_.LoadWindowPlacement(settings_); }
-  // The window's placement in twips, written to User.dat at the unload.
-  void RecordWindowPlacement(double top, double left, int32_t width, double height);
   void RefreshStatus() { slots_.RefreshStatus(); }
   const StatusTexts& Status() const { return slots_.Status(); }
-  // "Clear Activity": every row but the first.
-  void ClearActivity() { activityRows_.ClearActivity(); }
   QString LogFilePath() const { return activity_.LogFilePath(); }
   bool ClearLogFile() { return activity_.ClearLogFile(); }
+  // Connects once to a server database on a worker and hands `answered` what it said (the
+  // server's version or why it cannot be reached) on this thread.
+  void ProbeServerDatabase(const QString& location, std::function<void(const QString&)> answered);
 
-  // --- What the windows show ---
+  // --- State, for the desktop's views and for tests ---
   const QString& ProgramDir() const { return programDir_; }
   const ServerSettings& Settings() const { return settings_; }
   // The current snapshot; valid until the catalogue next changes.
   const Catalogue& CatalogueLists() const { return catalogue_.Current(); }
   ActivityRowsModel& ActivityRows() { return activityRows_; }
   CurrentUsersModel& CurrentUsers() { return slots_.CurrentUsers(); }
-  // The users as stored and the next user's key; saving goes through ApplySetup.
   UserStore& Users() { return users_; }
-  OperatorPrompts& Prompts() { return prompts_; }
   ActivityLog& Activity() { return activity_; }
   SlotServer& Slots() { return slots_; }
-  // Connects once to a server database on a worker and hands `answered` what it said (the
-  // server's version or why it cannot be reached) on this thread; nothing is answered once
-  // `receiver` is gone.
-  void ProbeServerDatabase(const QString& location, QObject* receiver,
-                           std::function<void(const QString&)> answered);
   // The program the Access imports run in (tests give the built server).
   void SetConversionChild(const ConversionChild& child) {
     accessPublisher_.SetConversionChild(child);
@@ -145,11 +148,8 @@ class ServerInstance : public QObject {
 
  Q_SIGNALS:
   void StatusRefreshed();
-
- private Q_SLOTS:
-  // What the workers told since the last call: how connecting to server databases went,
-  // and a retry's answers; on the event-loop thread.
-  void TakeWorkerNews();
+  // The catalogue holds the lists of the check just done.
+  void DatabaseCheckFinished();
 
  private:
   // A server database the last check withdrew, or one offered again at the end of the
@@ -164,20 +164,12 @@ class ServerInstance : public QObject {
     QStringList tables;
     QStringList queries;
   };
-  // How connecting to a server database went, as a pool told it.
-  struct PoolOutcome {
-    QString location;
-    bool answered = false;
-    QString message;
-  };
-  // Workers leave their news here, then ask for TakeWorkerNews.
-  struct WorkerNews {
-    std::mutex mutex;
-    std::vector<PoolOutcome> outcomes;
-    std::optional<std::vector<RetryAnswer>> retryAnswers;
-  };
-  void PostWorkerNews();
 
+  // Runs `work` on a worker of the long-work pool; it hands its outcome back with Post.
+  void OnWorker(std::function<void()> work) { slots_.StartOperatorWork(std::move(work)); }
+  // Runs `call` on this thread; for the workers.
+  void Post(std::function<void()> call) { posted_.Post(std::move(call)); }
+  void FinishCheck(Catalogue checked, const PublishedList& before);
   // Applies a changed inactivity setting: counts restart and the check runs, or stops.
   void ApplyInactivitySetting();
   static bool SameEntry(const PublishedDatabase& a, const PublishedDatabase& b);
@@ -196,7 +188,7 @@ class ServerInstance : public QObject {
   void UpdateRetryTimer();
 
   QString programDir_;
-  OperatorPrompts& prompts_;
+  OperatorNotices& notices_;
   ServerSettings settings_;
   SharedCatalogue catalogue_;
   SettingsFiles files_;
@@ -205,25 +197,28 @@ class ServerInstance : public QObject {
   PseudoRandom random_;
   ActivityRowsModel activityRows_;
   ActivityLog activity_;
+  // What the workers use and hand back through comes before the slots, whose worker pools
+  // wait for the running work when they go.
+  PostedCalls posted_;
+  PostedReports checkReports_;
+  AccessPublisher accessPublisher_;
   ServedDatabases databases_;
   SlotServer slots_;
   ServerDatabaseHealth health_;
-  WorkerNews news_;
   int connectTimeoutSeconds_ = kServerConnectTimeoutSeconds;
   std::vector<Parked> withdrawn_;   // server databases the last check could not reach
   std::vector<Parked> outOfPlace_;  // offered again while clients held list indices
   bool checking_ = false;
+  bool checkAgain_ = false;
   bool retrying_ = false;
+  bool unloaded_ = false;
+  std::vector<std::function<void()>> afterCheck_;
   QTimer retryTimer_;
   SilentCheckProgress silentProgress_;
   DatabaseCheckProgress* checkProgress_ = &silentProgress_;
-  PromptedDatabaseError databaseErrorPrompt_;
-  WorkerCheckWork checkWork_;
-  AccessPublisher accessPublisher_;
   QTimer refreshTimer_;     // Timer1
   QTimer keySeedTimer_;     // Timer2
   QTimer inactivityTimer_;  // Timer3
-  bool listenerErrorShown_ = false;
   WebSettingsFile webFile_;
   // Last: its sessions are slots, ended before the slots go.
   std::unique_ptr<WebServer> web_;

@@ -1,17 +1,20 @@
 #pragma once
 
+#include <QList>
+
 #include "base/catalogue.h"
 #include "base/server_settings.h"
-#include "config/user_list_model.h"
+#include "users/user_record.h"
 
 namespace corvane {
 
-// What the setup dialog's "&Save" hands the running server: the options and the port (the
-// window placement in `settings` is not taken), the published databases and the users.
+// The setup dialog's copies: what it is filled from when it opens (the settings, the
+// published list and the users as stored), and what its "&Save" hands the running server
+// (the options and the port, but not the window placement in `settings`).
 struct SetupValues {
   ServerSettings settings;
   PublishedList published;
-  const UserListModel& users;
+  QList<UserRecord> users;
 };
 
 }  // namespace corvane

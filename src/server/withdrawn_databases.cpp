@@ -61,7 +61,7 @@ void ServerInstance::RetryWithdrawnDatabases() {
   retrying_ = true;
   PublishedList tried;
   for (const Parked& parked : withdrawn_) tried.push_back(parked.entry);
-  slots_.StartOperatorWork([this, tried = std::move(tried)] {
+  OnWorker([this, tried = std::move(tried)] {
     std::vector<RetryAnswer> answers;
     for (const PublishedDatabase& entry : tried) {
       try {
@@ -75,11 +75,7 @@ void ServerInstance::RetryWithdrawnDatabases() {
         // Still down: the next tick tries again; the activity list has said so once.
       }
     }
-    {
-      const std::lock_guard lock(news_.mutex);
-      news_.retryAnswers = std::move(answers);
-    }
-    PostWorkerNews();
+    Post([this, answers = std::move(answers)] { TakeRetryAnswers(answers); });
   });
 }
 

@@ -55,7 +55,7 @@ TEST_F(PgFaultTest, AServerDatabaseThatStopsAnsweringIsReportedOnceEachWay) {
   const quint16 port = FreeListenPort();
   folder.Write({{"Shop", Location()}}, port);
   auto server = folder.NewServer();
-  ASSERT_EQ(server->RunStartup(), StartupBranch::kReady);
+  ASSERT_EQ(ProgramFolder::Start(*server), StartupBranch::kReady);
   server->Slots().StartListening();
   CorvaneClient client(5000);
   ASSERT_TRUE(client.Connect("127.0.0.1", port));
@@ -124,7 +124,7 @@ class PgComebackTest : public PgFaultTest {
                   port);
     server_ = folder_.NewServer();
     server_->SetWithdrawnRetryInterval(100);
-    ASSERT_EQ(server_->RunStartup(), StartupBranch::kReady);
+    ASSERT_EQ(ProgramFolder::Start(*server_), StartupBranch::kReady);
     ASSERT_EQ(Names(), (QStringList{"First", "Last"}));
     ASSERT_EQ(folder_.prompts.boxes.size(), 1u);
     EXPECT_TRUE(folder_.prompts.boxes[0].text.startsWith("Database Error: Later"));
@@ -178,7 +178,7 @@ TEST_F(PgComebackTest, WithAClientConnectedItJoinsTheEndAndDatabaseDatKeepsItsPl
   server_->Slots().FreeEverySlot(FreeReason::kShutdown);
   server_->Slots().CloseListener();
   // The next check puts it back in its place.
-  server_->RunDatabaseCheck();
+  ProgramFolder::Check(*server_);
   EXPECT_EQ(Names(), (QStringList{"First", "Later", "Last"}));
 }
 

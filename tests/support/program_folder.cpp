@@ -1,9 +1,20 @@
 #include "support/program_folder.h"
 
+#include <gtest/gtest.h>
+
+#include "client/event_wait.h"
+#include "config/registry_store.h"
 #include "config/user_list_model.h"
+#include "config/user_store.h"
 #include "support/file_bytes.h"
 
 namespace corvane::test {
+namespace {
+
+// A check over server databases that do not answer waits out their connect timeouts.
+constexpr int kCheckWaitMs = 60000;
+
+}  // namespace
 
 void ProgramFolder::Write(const std::vector<std::pair<QString, QString>>& published, quint16 port) {
   QByteArray list;
@@ -15,12 +26,27 @@ void ProgramFolder::Write(const std::vector<std::pair<QString, QString>>& publis
 }
 
 std::unique_ptr<ServerInstance> ProgramFolder::NewServer() {
-  auto server =
-      std::make_unique<ServerInstance>(dir_.path(), prompts, HostIdentity{"HOST", "127.0.0.1"});
+  StoreUser();
+  return std::make_unique<ServerInstance>(dir_.path(), prompts, HostIdentity{"HOST", "127.0.0.1"});
+}
+
+void ProgramFolder::StoreUser() {
+  RegistryStore registry(dir_.path());
+  UserStore store(registry, dir_.path());
   UserListModel users;
   users.Append({"ANN", "PW1", "12345678"});
-  server->Users().SaveUsers(users);
-  return server;
+  store.SaveUsers(users);
+}
+
+StartupBranch ProgramFolder::Start(ServerInstance& server) {
+  const StartupBranch branch = server.RunStartup();
+  EXPECT_TRUE(WaitUntil([&server] { return !server.CheckRunning(); }, kCheckWaitMs));
+  return branch;
+}
+
+void ProgramFolder::Check(ServerInstance& server) {
+  server.RunDatabaseCheck();
+  EXPECT_TRUE(WaitUntil([&server] { return !server.CheckRunning(); }, kCheckWaitMs));
 }
 
 QStringList ProgramFolder::Events(ServerInstance& server) {

@@ -20,7 +20,13 @@ class ProgramFolder {
   void Write(const std::vector<std::pair<QString, QString>>& published, quint16 port = 5000);
   // A server over the folder with the user ANN; its start-up is the caller's.
   std::unique_ptr<ServerInstance> NewServer();
+  // Stores the user ANN in the folder's user store.
+  void StoreUser();
   QString Path(const QString& name) const { return dir_.filePath(name); }
+  // The start-up, its database check waited for; the branch it took.
+  static StartupBranch Start(ServerInstance& server);
+  // A database check, waited for.
+  static void Check(ServerInstance& server);
   // The Event column of every activity row.
   static QStringList Events(ServerInstance& server);
   static int Count(const QStringList& events, const QString& part);

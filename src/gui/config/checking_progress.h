@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QCoreApplication>
-
 #include "config/database_check_ui.h"
 #include "gui/config/checking_window.h"
 
 namespace corvane {
 
 // Shows the database check's progress in the checking window: it comes up with the first
-// heading, repaints between tables and queries, and goes when the check is done.
+// heading and goes when the check is done. The check runs on the server's side; its steps
+// arrive here on the windows' thread.
 class CheckingWindowProgress : public DatabaseCheckProgress {
  public:
   explicit CheckingWindowProgress(CheckingWindow& window) : window_(window) {}
@@ -19,7 +18,6 @@ class CheckingWindowProgress : public DatabaseCheckProgress {
   }
   void ShowDatabase(const QString& text) override { window_.SetDatabaseLabel(text); }
   void ShowObject(const QString& text) override { window_.SetObjectLabel(text); }
-  void LetEventsRun() override { QCoreApplication::processEvents(); }
   void Close() override { window_.Unload(); }
 
  private:

@@ -13,13 +13,17 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include "base/windows1252.h"
+#include "config/access_publisher.h"
 #include "gui/config/server_database_dialog.h"
 #include "gui/config/setup_form.h"
 #include "gui/config/setup_layout.h"
 #include "gui/config/shell_launch.h"
 #include "gui/config/user_editor.h"
 #include "gui/config/window_order.h"
-#include "server/server_instance.h"
+#include "server/operator_prompts.h"
+#include "server/server_thread.h"
+#include "users/user_rules.h"
 
 namespace corvane {
 namespace {
@@ -28,8 +32,13 @@ constexpr int kKeyRenewalMs = 500;
 
 }  // namespace
 
-SetupDialog::SetupDialog(ServerInstance& server, QWidget* parent)
-    : QDialog(parent), server_(server) {
+SetupDialog::SetupDialog(ServerThread& server, OperatorPrompts& prompts, const SetupValues& values,
+                         QWidget* parent)
+    : QDialog(parent),
+      server_(server),
+      prompts_(prompts),
+      settings_(values.settings),
+      stored_(values.users) {
   setObjectName(QStringLiteral("frmSetup"));
   setWindowTitle(QStringLiteral("Server Setup"));
   setModal(false);
@@ -37,12 +46,24 @@ SetupDialog::SetupDialog(ServerInstance& server, QWidget* parent)
   UseFixedSizeFrame(this);
   controls_ = BuildSetupLayout(this, &users_);
   keyTimer_.setInterval(kKeyRenewalMs);
-  connect(&keyTimer_, &QTimer::timeout, this, [this] { server_.Users().RenewNextPrivateKey(); });
+  connect(&keyTimer_, &QTimer::timeout, this, [this] { nextKey_.Renew(); });
   ConnectControls();
-  FillSetupDialog(controls_, server_, users_);
+  FillSetupDialog(controls_, values, server_.ProgramDir(), users_);
 }
 
-SetupDialog::~SetupDialog() = default;
+SetupDialog::~SetupDialog() {
+  while (waitCursors_ > 0) RestoreCursor();
+}
+
+void SetupDialog::ShowWaitCursor() {
+  ++waitCursors_;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void SetupDialog::RestoreCursor() {
+  --waitCursors_;
+  QApplication::restoreOverrideCursor();
+}
 
 void SetupDialog::ConnectControls() {
   const SetupControls& c = controls_;
@@ -145,32 +166,35 @@ void SetupDialog::Save() {
   if (done_) return;
   done_ = true;
   hide();
-  QPointer<SetupDialog> self(this);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  // The check may ask the operator about a database; the program may end meanwhile.
-  server_.ApplySetup(SetupValuesFrom(controls_, server_.Settings(), users_));
-  if (databaseCheck_) {
-    databaseCheck_();
-  } else {
-    server_.RunDatabaseCheck();
-  }
-  QApplication::restoreOverrideCursor();
-  if (!self) return;
-  Finish();
+  keyTimer_.stop();
+  ShowWaitCursor();
+  // The server writes the users and checks the databases, then listens again; the
+  // checking window shows how far it is, and the program may end meanwhile.
+  server_.ApplySetup(SetupValuesFrom(controls_, settings_, users_), this, [this] {
+    RestoreCursor();
+    Finish();
+  });
 }
 
 void SetupDialog::Cancel() {
   if (done_) return;
   done_ = true;
   hide();
+  server_.EndSetup();
   Finish();
 }
 
 void SetupDialog::reject() { Cancel(); }
 
+bool SetupDialog::StoredUser(const QString& name) const {
+  const QByteArray wanted = LookupName(name);
+  return std::any_of(stored_.begin(), stored_.end(),
+                     [&](const UserRecord& user) { return ToWindows1252(user.name) == wanted; });
+}
+
 void SetupDialog::Finish() {
+  finished_ = true;
   keyTimer_.stop();
-  server_.EndSetup();
   if (editor_) {
     editor_->disconnect(this);
     editor_->hide();
@@ -190,8 +214,11 @@ void SetupDialog::Browse() {
   if (chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty()) {
     const QString path = chooser.selectedFiles().constFirst();
     lastBrowseFolder_ = chooser.directory().absolutePath();
-    if (!AccessPublisher::NeedsImport(path) || ImportChosenAccessFile(path))
+    if (AccessPublisher::NeedsImport(path)) {
+      ImportChosenAccessFile(path);
+    } else {
       AddBrowsedDatabase(controls_.databases, path);
+    }
   }
   controls_.focusSink->setFocus();
 }
@@ -210,26 +237,26 @@ void SetupDialog::AddServerDatabase() {
   controls_.focusSink->setFocus();
 }
 
-bool SetupDialog::ImportChosenAccessFile(const QString& path) {
-  // The operator waits for the import here, so that "&Save" publishes at once.
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const PublishedAccess access = server_.PrepareAccessDatabase(path);
-  QApplication::restoreOverrideCursor();
-  if (access.ok) {
-    server_.Prompts().ShowMessage(access.report.Lines().join(QLatin1Char('\r')),
-                                  QStringLiteral("Corvane Database"),
-                                  OperatorPrompts::Icon::Information);
-  } else {
-    server_.Prompts().ShowMessage(QStringLiteral("Database Error: ") + QFileInfo(path).fileName() +
-                                      QStringLiteral("\r\r") + access.error,
-                                  QStringLiteral("Database Error"),
-                                  OperatorPrompts::Icon::Critical);
-  }
-  return access.ok;
+void SetupDialog::ImportChosenAccessFile(const QString& path) {
+  // The server imports it on a worker; the file is listed once it is publishable, so that
+  // "&Save" publishes at once.
+  ShowWaitCursor();
+  server_.PrepareAccessDatabase(path, this, [this, path](const PublishedAccess& access) {
+    RestoreCursor();
+    if (access.ok) {
+      AddBrowsedDatabase(controls_.databases, path);
+      prompts_.ShowMessage(access.report.Lines().join(QLatin1Char('\r')),
+                           QStringLiteral("Corvane Database"), OperatorPrompts::Icon::Information);
+    } else {
+      prompts_.ShowMessage(QStringLiteral("Database Error: ") + QFileInfo(path).fileName() +
+                               QStringLiteral("\r\r") + access.error,
+                           QStringLiteral("Database Error"), OperatorPrompts::Icon::Critical);
+    }
+  });
 }
 
 bool SetupDialog::ConfirmRemoval(const QString& what) {
-  const bool ok = server_.Prompts().ConfirmOkCancel(
+  const bool ok = prompts_.ConfirmOkCancel(
       what + QStringLiteral(" will be permanently removed.\r\rAre you sure you want to continue?"),
       QStringLiteral("Corvane Database"), OperatorPrompts::Icon::Critical);
   return ok;
@@ -255,10 +282,9 @@ void SetupDialog::ViewLogFile() {
 }
 
 void SetupDialog::ClearLogFile() {
-  if (server_.Prompts().ConfirmOkCancel(
-          QStringLiteral("Are you sure you want to clear the log file?") +
-              QString(10, QLatin1Char(' ')),
-          QStringLiteral("Clear Log File"), OperatorPrompts::Icon::Question)) {
+  if (prompts_.ConfirmOkCancel(QStringLiteral("Are you sure you want to clear the log file?") +
+                                   QString(10, QLatin1Char(' ')),
+                               QStringLiteral("Clear Log File"), OperatorPrompts::Icon::Question)) {
     server_.ClearLogFile();
   }
   controls_.checks[SetupControls::kKeepLogFile]->setFocus();
@@ -279,7 +305,8 @@ int SetupDialog::SelectedUserRow() const {
 
 UserEditor* SetupDialog::Editor() {
   if (!editor_) {
-    editor_ = new UserEditor(server_.Users(), server_.Prompts(), users_, this);
+    editor_ = new UserEditor([this](const QString& name) { return StoredUser(name); }, nextKey_,
+                             prompts_, users_, this);
     connect(editor_, &UserEditor::UserListed, this, &SetupDialog::ShowListedUser);
     connect(editor_, &UserEditor::Closed, this, &SetupDialog::OnEditorClosed);
   }

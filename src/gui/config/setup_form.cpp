@@ -14,7 +14,6 @@
 #include "base/leading_number.h"
 #include "base/windows1252.h"
 #include "config/user_list_model.h"
-#include "server/server_instance.h"
 #include "transport/web/web_address.h"
 
 namespace corvane {
@@ -41,18 +40,20 @@ std::optional<int16_t> LeadingInt16(const QString& text) { return LeadingInteger
 
 std::optional<int32_t> LeadingInt32(const QString& text) { return LeadingInteger<int32_t>(text); }
 
-void FillSetupDialog(const SetupControls& c, ServerInstance& server, UserListModel& users) {
-  const ServerSettings& s = server.Settings();
+void FillSetupDialog(const SetupControls& c, const SetupValues& values, const QString& programDir,
+                     UserListModel& users) {
+  const ServerSettings& s = values.settings;
   c.port->setText(QString::number(s.ListenPort));
   c.webPort->setText(QString::number(s.WebPort));
-  ShowWebAddress(c, server.ProgramDir());
+  ShowWebAddress(c, programDir);
 
   c.databases->clear();
-  for (const PublishedDatabase& database : server.CatalogueLists().published) {
+  for (const PublishedDatabase& database : values.published) {
     new QTreeWidgetItem(c.databases, {database.name, database.location});
   }
 
-  server.Users().LoadUsers(users);
+  users.Clear();
+  for (const UserRecord& user : values.users) users.Append(user);
 
   c.checks[SetupControls::kRunAtStartup]->setCheckState(CheckStateOf(SettingValue(s.RunAtStartup)));
   c.checks[SetupControls::kRunMinimized]->setCheckState(CheckStateOf(SettingValue(s.RunMinimized)));
@@ -91,7 +92,7 @@ void ApplyCheckBoxRules(const SetupControls& c) {
 
 SetupValues SetupValuesFrom(const SetupControls& c, const ServerSettings& current,
                             const UserListModel& users) {
-  SetupValues values{current, {}, users};
+  SetupValues values{current, {}, users.Users()};
   ServerSettings& s = values.settings;
   if (const auto port = LeadingInt16(c.port->text())) s.ListenPort = *port;
   if (const auto webPort = LeadingInt32(c.webPort->text());

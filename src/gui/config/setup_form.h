@@ -12,14 +12,15 @@ class QTreeWidget;
 
 namespace corvane {
 
-class ServerInstance;
+class UserListModel;
 
 // The fill and save of the setup dialog: copies between the server's settings, published
-// list and user store and the dialog's controls.
+// list and users and the dialog's controls.
 
 // Copies the settings, the published list and the stored users into the controls, then
 // applies the check box rules.
-void FillSetupDialog(const SetupControls& controls, ServerInstance& server, UserListModel& users);
+void FillSetupDialog(const SetupControls& controls, const SetupValues& values,
+                     const QString& programDir, UserListModel& users);
 
 // The web client's address for the port typed in "Web Port: ", as a link ("Off" for 0).
 void ShowWebAddress(const SetupControls& controls, const QString& programDir);

@@ -1,5 +1,6 @@
 #include "gui/config/user_checks.h"
 
+#include "users/private_key.h"
 #include "users/user_rules.h"
 
 namespace corvane {
@@ -55,5 +56,12 @@ std::optional<UserCheckFailure> CheckStorable(const UserRecord& user) {
                      "the user store cannot keep, such as \":\".\r\rEnter another password."),
       CorvaneTitle(), UserField::kPassword};
 }
+
+const QString& PrivateKeyCandidate::Current() {
+  if (key_.isEmpty()) Renew();
+  return key_;
+}
+
+void PrivateKeyCandidate::Renew() { key_ = MakePrivateKey(); }
 
 }  // namespace corvane

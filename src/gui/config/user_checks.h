@@ -36,6 +36,19 @@ std::optional<UserCheckFailure> CheckUserEntry(
     const UserEntry& entry, bool adding, bool nameChanged,
     const std::function<bool(const QString&)>& userExists);
 
+// The private key the next user added gets: renewed while the setup dialog is active, and
+// once a user has taken it. It belongs to the setup dialog; the store learns of it when the
+// setup is saved.
+class PrivateKeyCandidate {
+ public:
+  // A user added before any renewal still gets a key of its own, never an empty one.
+  const QString& Current();
+  void Renew();
+
+ private:
+  QString key_;
+};
+
 // Whether the finished record would read back from the store exactly as it is listed
 // (see JudgeStorable): a failure names the name box or the password box.
 std::optional<UserCheckFailure> CheckStorable(const UserRecord& user);

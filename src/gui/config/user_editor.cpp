@@ -12,7 +12,6 @@
 #include <QVBoxLayout>
 
 #include "config/user_list_model.h"
-#include "config/user_store.h"
 #include "gui/config/window_order.h"
 #include "server/operator_prompts.h"
 #include "users/user_rules.h"
@@ -41,9 +40,13 @@ QPushButton* MakeButton(QWidget* parent, int index, const QString& caption) {
 
 }  // namespace
 
-UserEditor::UserEditor(UserStore& store, OperatorPrompts& prompts, UserListModel& users,
-                       QWidget* setupDialog)
-    : QDialog(setupDialog), store_(store), prompts_(prompts), users_(users) {
+UserEditor::UserEditor(std::function<bool(const QString&)> stored, PrivateKeyCandidate& key,
+                       OperatorPrompts& prompts, UserListModel& users, QWidget* setupDialog)
+    : QDialog(setupDialog),
+      stored_(std::move(stored)),
+      key_(key),
+      prompts_(prompts),
+      users_(users) {
   setObjectName(QStringLiteral("frmUser"));
   setWindowTitle(QStringLiteral("Corvane Database User"));
   setModal(false);
@@ -136,30 +139,24 @@ void UserEditor::Report(const UserCheckFailure& failure) {
 
 bool UserEditor::SaveNewUser() {
   const UserEntry entry{nameBox_->text(), passwordBox_->text(), confirmBox_->text()};
-  auto exists = [this](const QString& name) { return store_.UserExists(name); };
-  if (auto failure = CheckUserEntry(entry, true, nameChanged_, exists)) {
+  if (auto failure = CheckUserEntry(entry, true, nameChanged_, stored_)) {
     Report(*failure);
     return false;
   }
-  // The candidate is renewed only after the setup dialog has been active for a moment;
-  // a user added sooner still gets a key of its own, never an empty one.
-  if (store_.NextPrivateKey().isEmpty()) store_.RenewNextPrivateKey();
-  const UserRecord user{EnteredForm(entry.name), EnteredForm(entry.password),
-                        store_.NextPrivateKey()};
+  const UserRecord user{EnteredForm(entry.name), EnteredForm(entry.password), key_.Current()};
   if (auto failure = CheckStorable(user)) {
     Report(*failure);
     return false;
   }
   // A key is one user's own: the next user added, however soon, gets another one.
-  store_.RenewNextPrivateKey();
+  key_.Renew();
   Q_EMIT UserListed(users_.Append(user));
   return true;
 }
 
 bool UserEditor::SaveEditedUser() {
   const UserEntry entry{nameBox_->text(), passwordBox_->text(), confirmBox_->text()};
-  auto exists = [this](const QString& name) { return store_.UserExists(name); };
-  if (auto failure = CheckUserEntry(entry, false, nameChanged_, exists)) {
+  if (auto failure = CheckUserEntry(entry, false, nameChanged_, stored_)) {
     Report(*failure);
     return false;
   }

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPersistentModelIndex>
+#include <functional>
 
 #include "gui/config/user_checks.h"
 
@@ -12,11 +13,11 @@ namespace corvane {
 
 class OperatorPrompts;
 class UserListModel;
-class UserStore;
 
 // The user editor ("Corvane Database User"), objectName "frmUser": adds a user to the
 // setup dialog's user list or changes the selected one. It only tests the name against
-// the store; the store itself changes when the setup dialog is saved. Closing it (after a
+// the users stored when the setup opened (`stored`); the store itself changes when the
+// setup dialog is saved. A new user gets the dialog's private-key candidate. Closing it (after a
 // save, "Cancel" or its close box) emits Closed and deletes it, so the next opening
 // starts with fresh boxes and marks.
 class UserEditor : public QDialog {
@@ -24,8 +25,8 @@ class UserEditor : public QDialog {
 
  public:
   // `setupDialog` is the parent window.
-  UserEditor(UserStore& store, OperatorPrompts& prompts, UserListModel& users,
-             QWidget* setupDialog);
+  UserEditor(std::function<bool(const QString&)> stored, PrivateKeyCandidate& key,
+             OperatorPrompts& prompts, UserListModel& users, QWidget* setupDialog);
 
   // "Add User": a new user, the name box emptied.
   void OpenForNewUser();
@@ -57,7 +58,8 @@ class UserEditor : public QDialog {
   bool SaveNewUser();
   bool SaveEditedUser();
 
-  UserStore& store_;
+  std::function<bool(const QString&)> stored_;
+  PrivateKeyCandidate& key_;
   OperatorPrompts& prompts_;
   UserListModel& users_;
   QPersistentModelIndex editedUser_;

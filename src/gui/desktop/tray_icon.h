@@ -29,7 +29,6 @@ class TrayIcon : public QObject {
 
   // Acts as if the operator double-clicked the icon.
   void SimulateDoubleClick() { OnActivated(QSystemTrayIcon::DoubleClick); }
-  void SimulateClick() { OnActivated(QSystemTrayIcon::Trigger); }
 
  Q_SIGNALS:
   // A double-click on the icon: the main window is to come back.

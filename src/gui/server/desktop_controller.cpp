@@ -15,15 +15,16 @@
 #include "gui/server/main_window.h"
 #include "gui/server/message_box_prompts.h"
 #include "server/instance_lock.h"
-#include "server/server_instance.h"
+#include "server/server_thread.h"
 #include "server/termination_signals.h"
 
 namespace corvane {
 
-DesktopController::DesktopController(ServerInstance& server, DesktopOptions options,
-                                     QObject* parent)
+DesktopController::DesktopController(ServerThread& server, OperatorPrompts& prompts,
+                                     DesktopOptions options, QObject* parent)
     : QObject(parent),
       server_(server),
+      prompts_(prompts),
       options_(std::move(options)),
       tray_(std::make_unique<TrayIcon>(DesktopIcon(), options_.trayAvailable)),
       window_(std::make_unique<MainWindow>(server, *tray_)) {
@@ -35,12 +36,14 @@ DesktopController::DesktopController(ServerInstance& server, DesktopOptions opti
           [this] { OpenVendorPage(options_.openUrl); });
   connect(window_.get(), &MainWindow::AboutRequested, this, &DesktopController::ShowAbout);
   connect(tray_.get(), &TrayIcon::RestoreRequested, window_.get(), &MainWindow::RestoreFromTray);
+  connect(&server_, &ServerThread::Started, this, &DesktopController::OnStarted);
   checkProgress_ = std::make_unique<CheckingWindowProgress>(Checking());
   server_.SetDatabaseCheckProgress(checkProgress_.get());
 }
 
 DesktopController::~DesktopController() {
   server_.SetDatabaseCheckProgress(nullptr);
+  if (starting_) QGuiApplication::restoreOverrideCursor();
   delete setup_.data();
   delete about_.data();
 }
@@ -49,12 +52,17 @@ SetupDialog* DesktopController::Setup() const { return setup_.data(); }
 
 AboutWindow* DesktopController::About() const { return about_.data(); }
 
-StartupBranch DesktopController::Start() {
+void DesktopController::Start() {
+  starting_ = true;
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  const StartupBranch branch = server_.RunStartup();
-  QGuiApplication::restoreOverrideCursor();
+  server_.Start();
+}
 
-  window_->Load();
+void DesktopController::OnStarted(StartupBranch branch) {
+  if (starting_) QGuiApplication::restoreOverrideCursor();
+  starting_ = false;
+  branch_ = branch;
+  window_->Load(server_.Settings());
   switch (branch) {
     case StartupBranch::kNetworkMissing:
       OpenSetup(SetupDialog::kNetworkTab);
@@ -62,7 +70,8 @@ StartupBranch DesktopController::Start() {
     case StartupBranch::kUsersMissing:
       // Only the setup dialog: the window comes when the setup is done.
       OpenSetup(SetupDialog::kUsersTab);
-      return branch;
+      Q_EMIT Started(branch);
+      return;
     case StartupBranch::kDatabasesMissing:
       OpenSetup(SetupDialog::kDatabaseTab);
       break;
@@ -70,7 +79,7 @@ StartupBranch DesktopController::Start() {
       break;
   }
   ShowAtStart();
-  return branch;
+  Q_EMIT Started(branch);
 }
 
 void DesktopController::ShowAtStart() {
@@ -90,21 +99,29 @@ void DesktopController::ShowAtStart() {
 void DesktopController::OpenSetup(int tab) {
   setupTab_ = tab;
   if (setup_) {
+    if (setup_->Saving()) return;
     if (tab >= 0) setup_->SelectTab(tab);
     setup_->show();
     setup_->raise();
     setup_->activateWindow();
     return;
   }
-  auto* dialog = new SetupDialog(server_, window_.get());
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
-  dialog->setModal(false);
-  dialog->setWindowIcon(DesktopIcon());
-  connect(dialog, &SetupDialog::Finished, this, &DesktopController::OnSetupFinished);
-  connect(dialog, &SetupDialog::HelpRequested, this, &DesktopController::ShowHelpContents);
-  setup_ = dialog;
-  if (tab >= 0) dialog->SelectTab(tab);
-  dialog->show();
+  if (setupOpening_) return;
+  setupOpening_ = true;
+  // The dialog works on copies of the server's values, the stored users among them.
+  server_.TakeSetupValues(this, [this, tab](const SetupValues& values) {
+    setupOpening_ = false;
+    if (unloaded_) return;
+    auto* dialog = new SetupDialog(server_, prompts_, values, window_.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setModal(false);
+    dialog->setWindowIcon(DesktopIcon());
+    connect(dialog, &SetupDialog::Finished, this, &DesktopController::OnSetupFinished);
+    connect(dialog, &SetupDialog::HelpRequested, this, &DesktopController::ShowHelpContents);
+    setup_ = dialog;
+    if (tab >= 0) dialog->SelectTab(tab);
+    dialog->show();
+  });
 }
 
 void DesktopController::OnSetupFinished() {
@@ -119,40 +136,53 @@ void DesktopController::OnSetupFinished() {
 }
 
 void DesktopController::RunSetupCommand() {
-  const int disconnected = server_.ConnectedCount();
-  if (disconnected > 0) {
-    const QString text = QStringLiteral("You have ") + QString::number(disconnected) +
-                         QStringLiteral(
-                             " user(s)  connected.\r\rWould you like to disconnect "
-                             "them before running setup?");
-    if (!server_.Prompts().ConfirmOkCancel(text, QStringLiteral("Disconnect Users"),
-                                           OperatorPrompts::Icon::Critical)) {
-      return;
-    }
-    server_.DisconnectAllClients();
-    QCoreApplication::processEvents();
+  if (unloaded_ || (setup_ && setup_->Saving())) return;
+  server_.CountConnected(this, [this](int connected) {
     if (unloaded_) return;
+    if (connected > 0) {
+      const QString text = QStringLiteral("You have ") + QString::number(connected) +
+                           QStringLiteral(
+                               " user(s)  connected.\r\rWould you like to disconnect "
+                               "them before running setup?");
+      if (!prompts_.ConfirmOkCancel(text, QStringLiteral("Disconnect Users"),
+                                    OperatorPrompts::Icon::Critical)) {
+        return;
+      }
+    }
+    // No new clients while the setup is open; closing it starts the listener again.
+    server_.BeginSetup(connected > 0);
+    OpenSetup(-1);
+  });
+}
+
+bool DesktopController::ConfirmExit(int connected) {
+  if (connected > 0) {
+    const QString text = QStringLiteral("Are you sure you want to exit?\r\rYou have ") +
+                         QString::number(connected) + QStringLiteral(" user(s)  connected.") +
+                         QString(25, QLatin1Char(' '));
+    return prompts_.ConfirmOkCancel(text, QStringLiteral("Disconnect Users"),
+                                    OperatorPrompts::Icon::Critical);
   }
-  // No new clients while the setup is open; closing it starts the listener again.
-  server_.BeginSetup(disconnected);
-  OpenSetup(-1);
+  return prompts_.ConfirmOkCancel(
+      QStringLiteral("Are you sure you want to exit?") + QString(10, QLatin1Char(' ')),
+      QStringLiteral("Shutdown CorvaneDB Server"), OperatorPrompts::Icon::Question);
 }
 
 void DesktopController::RunExitCommand() {
-  if (unloaded_ || !server_.ConfirmExit()) return;
-  server_.SaveSettingsFiles();
-  Unload();
+  if (unloaded_) return;
+  server_.CountConnected(this, [this](int connected) {
+    if (!unloaded_ && ConfirmExit(connected)) Unload(true);
+  });
 }
 
 void DesktopController::RunSessionEnd() {
   if (unloaded_) return;
-  Unload();
+  Unload(false);
 }
 
-void DesktopController::Unload() {
+void DesktopController::Unload(bool saveSettings) {
   unloaded_ = true;
-  window_->RecordPlacement();
-  server_.Unload();
+  server_.Unload(saveSettings, window_->Placement());
   delete about_.data();
   delete setup_.data();
   if (checking_) checking_->Unload();
@@ -199,13 +229,13 @@ int RunDesktop(const QString& programDir) {
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setWindowIcon(DesktopIcon());
   MessageBoxPrompts prompts;
-  ServerInstance server(programDir, prompts);
+  ServerThread server(programDir, prompts);
   DesktopOptions options;
   options.executableDir = QCoreApplication::applicationDirPath();
   options.openUrl = DesktopUrlOpener();
   options.trayAvailable = TrayIcon::PlatformHasTray();
   options.computerName = AboutWindow::ComputerName();
-  DesktopController desktop(server, options);
+  DesktopController desktop(server, prompts, options);
   prompts.SetParent(&desktop.Window());
 
   QObject::connect(&desktop, &DesktopController::Ended, qApp, &QCoreApplication::quit,

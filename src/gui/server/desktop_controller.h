@@ -4,16 +4,17 @@
 #include <QPointer>
 #include <memory>
 
-#include "server/startup_branch.h"
 #include "gui/config/checking_progress.h"
 #include "gui/desktop/desktop_links.h"
+#include "server/startup_branch.h"
 
 namespace corvane {
 
 class AboutWindow;
 class CheckingWindow;
 class MainWindow;
-class ServerInstance;
+class OperatorPrompts;
+class ServerThread;
 class SetupDialog;
 class TrayIcon;
 
@@ -25,18 +26,24 @@ struct DesktopOptions {
   QString computerName;
 };
 
-// The desktop program around one server: the start-up routine's windows, the commands of
-// the main window that involve other windows, and the unload sequence.
+// The desktop program around one server whose event loop runs on a thread of its own: the
+// start-up routine's windows, the commands of the main window that involve other windows,
+// and the unload sequence. The questions (exit, setup) are asked here, before the server is
+// told what to do.
 class DesktopController : public QObject {
   Q_OBJECT
 
  public:
-  DesktopController(ServerInstance& server, DesktopOptions options, QObject* parent = nullptr);
+  DesktopController(ServerThread& server, OperatorPrompts& prompts, DesktopOptions options,
+                    QObject* parent = nullptr);
   ~DesktopController() override;
 
-  // The start-up routine once the settings are known: loads the main window, opens the
-  // setup dialog on the tab that needs attention, and shows the window (or the tray icon).
-  StartupBranch Start();
+  // The start-up routine: the server starts (the checking window shows its check); once it
+  // has, the main window loads, the setup dialog opens on the tab that needs attention, and
+  // the window (or the tray icon) shows. Started follows.
+  void Start();
+  // How the start-up went; valid once Started was signalled.
+  StartupBranch Branch() const { return branch_; }
 
   MainWindow& Window() { return *window_; }
   TrayIcon& Tray() { return *tray_; }
@@ -60,17 +67,23 @@ class DesktopController : public QObject {
   bool Unloaded() const { return unloaded_; }
 
  Q_SIGNALS:
+  // The start-up routine is done: windows loaded, the setup (when needed) on its way.
+  void Started(corvane::StartupBranch branch);
   // The unload sequence ran: the program is to end.
   void Ended();
 
  private:
+  void OnStarted(StartupBranch branch);
+  // Opens the setup dialog on `tab` (-1 keeps the current one), filled from the server.
   void OpenSetup(int tab);
   void OnSetupFinished();
   // Step 5 of the start-up: the window shown normally, or minimized to the tray.
   void ShowAtStart();
-  void Unload();
+  bool ConfirmExit(int connected);
+  void Unload(bool saveSettings);
 
-  ServerInstance& server_;
+  ServerThread& server_;
+  OperatorPrompts& prompts_;
   DesktopOptions options_;
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<MainWindow> window_;
@@ -78,7 +91,10 @@ class DesktopController : public QObject {
   QPointer<AboutWindow> about_;
   std::unique_ptr<CheckingWindow> checking_;
   std::unique_ptr<CheckingWindowProgress> checkProgress_;
+  StartupBranch branch_ = StartupBranch::kReady;
   int setupTab_ = -1;
+  bool setupOpening_ = false;
+  bool starting_ = false;
   bool unloaded_ = false;
 };
 

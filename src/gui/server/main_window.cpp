@@ -12,9 +12,10 @@
 #include <QTableView>
 #include <QTimer>
 #include <cmath>
+#include <optional>
 
 #include "gui/desktop/tray_icon.h"
-#include "server/server_instance.h"
+#include "server/server_thread.h"
 
 namespace corvane {
 namespace {
@@ -24,9 +25,16 @@ constexpr double kFrameLeft = 300;
 constexpr double kFrameTop = 120;
 constexpr double kListLeft = 240;
 constexpr double kListTop = 360;
-// The window's size when no placement was saved yet.
+// The window's size when no placement was saved yet, or the saved one would hide the lists.
 constexpr int kDefaultWidthPx = 760;
 constexpr int kDefaultHeightPx = 540;
+// A saved placement smaller than this leaves too little of the lists to see (a few rows of
+// each), and one with less than kVisibleWidthPx x kVisibleHeightPx on any screen is as good
+// as lost; either is left for the default.
+constexpr int kSmallestWidthPx = 400;
+constexpr int kSmallestHeightPx = 360;
+constexpr int kVisibleWidthPx = 200;
+constexpr int kVisibleHeightPx = 150;
 // Rows the activity list keeps (the first and the newest after it): a busy server adds
 // thousands a second, and the log file keeps them all.
 constexpr int kDesktopActivityRows = 10000;
@@ -39,6 +47,18 @@ constexpr int kRowPaddingPx = 4;
 
 int Px(double twips) { return std::max(0, static_cast<int>(std::lround(twips / kTwipsPerPixel))); }
 double Twips(int pixels) { return static_cast<double>(pixels) * kTwipsPerPixel; }
+
+// The window the saved placement gives, when it shows the lists.
+std::optional<QRect> UsablePlacement(const ServerSettings& settings) {
+  const QRect placed(Px(SettingValue(settings.WindowLeft)), Px(SettingValue(settings.WindowTop)),
+                     Px(settings.WindowWidth.value_or(0)), Px(SettingValue(settings.WindowHeight)));
+  if (placed.width() < kSmallestWidthPx || placed.height() < kSmallestHeightPx) return std::nullopt;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect seen = screen->availableGeometry().intersected(placed);
+    if (seen.width() >= kVisibleWidthPx && seen.height() >= kVisibleHeightPx) return placed;
+  }
+  return std::nullopt;
+}
 
 // A list of rows under column captions. A table view rather than a tree: a tree lays out
 // every row again for each one added, which at thousands of activity rows a second cost
@@ -74,7 +94,7 @@ QAction* Separator(const QString& name, QMenu* menu) {
 
 }  // namespace
 
-MainWindow::MainWindow(ServerInstance& server, TrayIcon& tray, QWidget* parent)
+MainWindow::MainWindow(ServerThread& server, TrayIcon& tray, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint),
       server_(server),
@@ -95,13 +115,13 @@ MainWindow::MainWindow(ServerInstance& server, TrayIcon& tray, QWidget* parent)
   }
   setStatusBar(bar);
 
-  connect(&server_, &ServerInstance::StatusRefreshed, this, &MainWindow::ShowStatusTexts);
+  connect(&server_, &ServerThread::StatusChanged, this, &MainWindow::ShowStatusTexts);
   server_.ActivityRows().SetRowLimit(kDesktopActivityRows);
-  // Rows come by the thousand a second under load: the list scrolls once they have.
+  // Rows come in batches, by the thousand under load: the list scrolls once they have.
   scrollTimer_.setSingleShot(true);
   scrollTimer_.setInterval(kScrollDelayMs);
   connect(&scrollTimer_, &QTimer::timeout, activityList_, &QTableView::scrollToBottom);
-  connect(&server_.ActivityRows(), &ActivityRowsModel::RowAppended, this, [this] {
+  connect(&server_.ActivityRows(), &QAbstractItemModel::rowsInserted, this, [this] {
     if (!scrollTimer_.isActive()) scrollTimer_.start();
   });
 }
@@ -156,15 +176,12 @@ void MainWindow::BuildLists() {
   setCentralWidget(central);
 }
 
-void MainWindow::Load() {
+void MainWindow::Load(const ServerSettings& settings) {
   loaded_ = false;
-  const bool placed = server_.LoadWindowPlacement();
-  const ServerSettings& settings = server_.Settings();
   if (!isMinimized() && !isMaximized()) {
-    if (placed) {
-      move(Px(SettingValue(settings.WindowLeft)), Px(SettingValue(settings.WindowTop)));
-      resize(std::max(1, Px(settings.WindowWidth.value_or(0))),
-             std::max(1, Px(SettingValue(settings.WindowHeight))));
+    if (const std::optional<QRect> placed = UsablePlacement(settings)) {
+      move(placed->topLeft());
+      resize(placed->size());
     } else {
       resize(kDefaultWidthPx, kDefaultHeightPx);
       if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -175,11 +192,12 @@ void MainWindow::Load() {
   }
   loaded_ = true;
   ApplyLayout();
-  server_.LoadMainWindow();
+  // What the unload saves unless the window is moved or sized in the normal state.
+  placement_ = GeometryInTwips();
   ShowStatusTexts();
 }
 
-void MainWindow::ClearActivity() { server_.ClearActivity(); }
+void MainWindow::ClearActivity() { server_.ActivityRows().ClearActivity(); }
 
 void MainWindow::RefreshStatus() { server_.RefreshStatus(); }
 
@@ -262,8 +280,11 @@ void MainWindow::RestoreFromTray() {
 
 void MainWindow::RecordPlacement() {
   if (windowState() != Qt::WindowNoState) return;
-  server_.RecordWindowPlacement(Twips(y()), Twips(x()), static_cast<int32_t>(Twips(width())),
-                                Twips(height()));
+  placement_ = GeometryInTwips();
+}
+
+WindowPlacement MainWindow::GeometryInTwips() const {
+  return {Twips(y()), Twips(x()), static_cast<int32_t>(Twips(width())), Twips(height())};
 }
 
 void MainWindow::ApplyLayout() {

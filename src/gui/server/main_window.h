@@ -3,33 +3,38 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include "base/server_settings.h"
+#include "server/window_placement.h"
+
 class QGroupBox;
 class QLabel;
 class QTableView;
 
 namespace corvane {
 
-class ServerInstance;
+class ServerThread;
 class TrayIcon;
 
 // Lengths of the window's layout are kept in twips, 15 to a pixel.
 inline constexpr int kTwipsPerPixel = 15;
 
 // The main window "Corvane Database Server" (Form1): the activity list, the logged-on
-// users, the status bar and the menus. The commands that involve other windows (exit,
+// users, the status bar and the menus. It shows the server's lists and status as they come
+// in batches from the server's thread. The commands that involve other windows (exit,
 // setup, help, About) are signalled to the desktop controller.
 class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  MainWindow(ServerInstance& server, TrayIcon& tray, QWidget* parent = nullptr);
+  MainWindow(ServerThread& server, TrayIcon& tray, QWidget* parent = nullptr);
 
-  // The load sequence: the saved placement (or the centre of the screen), then the core's
-  // load: listener, first refresh, "ServerStart", timers.
-  void Load();
+  // The load sequence once the server has started: the placement saved in `settings` when
+  // it shows the lists (large enough, and on a screen), else the default size in the
+  // centre of the screen.
+  void Load(const ServerSettings& settings);
 
-  // Writes the placement into the settings when the window is in the normal state.
-  void RecordPlacement();
+  // The placement the window last had in the normal state, in twips, for User.dat.
+  const WindowPlacement& Placement() const { return placement_; }
   // Lets the unload sequence close the window; nothing else can.
   void AllowClose() { closeAllowed_ = true; }
   // Brings the window back from the tray or the task bar.
@@ -64,8 +69,11 @@ class MainWindow : public QMainWindow {
   void HandleResize();
   void ApplyLayout();
   void HideToTray();
+  // Keeps the placement while the window is in the normal state.
+  void RecordPlacement();
+  WindowPlacement GeometryInTwips() const;
 
-  ServerInstance& server_;
+  ServerThread& server_;
   TrayIcon& tray_;
   QGroupBox* frame1_;
   QGroupBox* frame2_;
@@ -73,6 +81,7 @@ class MainWindow : public QMainWindow {
   QTableView* usersList_;
   QLabel* panels_[3];
   QTimer scrollTimer_;
+  WindowPlacement placement_;
   bool loaded_ = false;
   bool closeAllowed_ = false;
 };

@@ -56,9 +56,13 @@ bool MessageBoxPrompts::ConfirmOkCancel(const QString& text, const QString& titl
 }
 
 void MessageBoxPrompts::ShowMessage(const QString& text, const QString& title, Icon icon) {
+  const QString key = title + QLatin1Char('\n') + text;
+  if (shown_.contains(key)) return;
+  shown_.insert(key);
   QMessageBox box(BoxIcon(icon), title, DisplayText(text), QMessageBox::Ok, Owner());
   Prepare(box);
   box.exec();
+  shown_.remove(key);
 }
 
 }  // namespace corvane

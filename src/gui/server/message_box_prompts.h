@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 
 #include "server/operator_prompts.h"
@@ -10,7 +11,9 @@ class QMessageBox;
 namespace corvane {
 
 // The operator's questions and messages as modal message boxes. The core writes the
-// original's carriage returns as "\r"; each becomes a line break here.
+// original's carriage returns as "\r"; each becomes a line break here. A message that is
+// still shown is not shown again meanwhile: the server's notices (a listener that keeps
+// failing) do not pile up.
 class MessageBoxPrompts : public OperatorPrompts {
  public:
   explicit MessageBoxPrompts(QWidget* parent = nullptr) : parent_(parent) {}
@@ -31,6 +34,7 @@ class MessageBoxPrompts : public OperatorPrompts {
   void Prepare(QMessageBox& box) const;
 
   QPointer<QWidget> parent_;
+  QSet<QString> shown_;
 };
 
 }  // namespace corvane

@@ -15,7 +15,6 @@ struct RecordingProgress : DatabaseCheckProgress {
   void ShowHeading(const QString&) override { visible = true; }
   void ShowDatabase(const QString&) override {}
   void ShowObject(const QString& name) override { objects << name; }
-  void LetEventsRun() override {}
   void Close() override { visible = false; }
   bool visible = false;
   QStringList objects;
@@ -34,15 +33,17 @@ class DatabaseCheckTest : public ::testing::Test {
   void Publish(const QString& name, const QString& sql) {
     const QString path = dir_.filePath(name);
     if (!sql.isEmpty()) ExecOnFile(path, sql);
-    catalogue_.published.push_back({name, path});
+    published_.push_back({name, path});
   }
+  void Run() { catalogue_ = check_.Run(published_); }
 
   QTemporaryDir dir_;
+  PublishedList published_;
   Catalogue catalogue_;
   RecordingProgress progress_;
   RecordingPrompt prompt_;
   FileDatabaseOpener databases_;
-  DatabaseCheck check_{catalogue_, databases_, progress_, prompt_};
+  DatabaseCheck check_{databases_, progress_, prompt_};
 };
 
 TEST_F(DatabaseCheckTest, ListsUserTablesAndPlainQueriesThatOpen) {
@@ -56,7 +57,7 @@ TEST_F(DatabaseCheckTest, ListsUserTablesAndPlainQueriesThatOpen) {
           "CREATE VIEW ask AS SELECT * FROM orders WHERE id = [Which order];"
           "CREATE VIEW \"~tmp\" AS SELECT 1;"
           "CREATE VIEW by_name AS SELECT name FROM customers ORDER BY name;");
-  check_.Run();
+  Run();
   // sqlite_sequence is not offered, nor hidden queries or ones that ask for parameters.
   EXPECT_EQ(catalogue_.tableLists, (std::vector<QStringList>{{"orders", "customers", "stock"}}));
   EXPECT_EQ(catalogue_.queryLists, (std::vector<QStringList>{{"big_orders", "by_name"}}));
@@ -66,7 +67,7 @@ TEST_F(DatabaseCheckTest, ListsUserTablesAndPlainQueriesThatOpen) {
   EXPECT_TRUE(prompt_.texts.isEmpty());
   // The same check again gives the same lists.
   const Catalogue before = catalogue_;
-  check_.Run();
+  Run();
   EXPECT_EQ(catalogue_.tableLists, before.tableLists);
   EXPECT_EQ(catalogue_.queryLists, before.queryLists);
 }
@@ -77,10 +78,7 @@ TEST_F(DatabaseCheckTest, CorruptDatabaseIsDroppedWithOneMessageAndListsStayAlig
   ASSERT_TRUE(WriteFileBytes(dir_.filePath("bad.db"), QByteArray(8192, 'x')));
   Publish("missing.db", "");
   Publish("c.db", "CREATE TABLE tc (y);CREATE VIEW qc AS SELECT * FROM tc");
-  // Lists of an earlier check, to be replaced.
-  catalogue_.tableLists = {{"old"}, {"old"}, {}, {}};
-
-  check_.Run();
+  Run();
   ASSERT_EQ(prompt_.texts.size(), 1);
   EXPECT_TRUE(prompt_.texts[0].startsWith("Database Error: bad.db\r\r"));
   EXPECT_GT(prompt_.texts[0].size(), QStringLiteral("Database Error: bad.db\r\r").size());
@@ -104,7 +102,7 @@ TEST_F(DatabaseCheckTest, QueriesAreListedWithoutBeingRun) {
           "CREATE TABLE gone (a);"
           "CREATE VIEW lost AS SELECT * FROM gone;"
           "DROP TABLE gone;");
-  check_.Run();
+  Run();
   EXPECT_EQ(catalogue_.queryLists, (std::vector<QStringList>{{"endless", "huge"}}));
   EXPECT_TRUE(prompt_.texts.isEmpty());
 }

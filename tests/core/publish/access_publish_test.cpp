@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "client/corvane_client.h"
+#include "client/event_wait.h"
 #include "server/server_instance.h"
 #include "support/access_fixtures.h"
 #include "support/file_bytes.h"
@@ -43,7 +44,7 @@ class PublishTest : public ::testing::Test {
   std::unique_ptr<ServerInstance> StartedServer() {
     auto server = folder_.NewServer();
     server->SetConversionChild(ServerConversion());
-    EXPECT_EQ(server->RunStartup(), StartupBranch::kReady);
+    EXPECT_EQ(ProgramFolder::Start(*server), StartupBranch::kReady);
     return server;
   }
 
@@ -104,9 +105,11 @@ TEST_F(PublishTest, AnAccessFileIsServedFromItsImportAndImportedAgainOnlyOnceCha
   auto again = StartedServer();
   EXPECT_EQ(again->CatalogueLists().published.at(0).servedLocation, served);
   EXPECT_TRUE(Notes(*again).isEmpty());
-  const PublishedAccess reused = again->PrepareAccessDatabase(mdb);
-  EXPECT_FALSE(reused.imported);
-  EXPECT_EQ(reused.report.Summary(), "Imported 1 table (8 rows) and 0 queries.");
+  std::optional<PublishedAccess> reused;
+  again->PrepareAccessDatabase(mdb, [&reused](const PublishedAccess& access) { reused = access; });
+  ASSERT_TRUE(WaitUntil([&reused] { return reused.has_value(); }, 30000));
+  EXPECT_FALSE(reused->imported);
+  EXPECT_EQ(reused->report.Summary(), "Imported 1 table (8 rows) and 0 queries.");
 
   // A changed file goes to a new database, so that sessions on the old one are never
   // disturbed; the old one, with the client's change, is kept and named.

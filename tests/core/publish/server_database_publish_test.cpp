@@ -1,12 +1,7 @@
 // Server databases named in database.dat: one that does not answer is reported and
 // withdrawn from the clients' list, yet stays in database.dat in its place; one whose
-// connection text carries a password is refused and dropped. Waiting for one that does not
-// answer never holds the event loop.
+// connection text carries a password is refused and dropped.
 #include <gtest/gtest.h>
-
-#include <QElapsedTimer>
-#include <QTcpServer>
-#include <QTimer>
 
 #include "server/server_instance.h"
 #include "support/file_bytes.h"
@@ -33,7 +28,7 @@ TEST(ServerDatabasePublish, AWithdrawnServerDatabaseKeepsItsPlaceInDatabaseDat) 
                 {"Down too", "postgresql://127.0.0.1:1/stock"},
                 {"Secret", "postgresql://ann:pw@127.0.0.1:1/stock"}});
   auto server = folder.NewServer();
-  ASSERT_EQ(server->RunStartup(), StartupBranch::kReady);
+  ASSERT_EQ(ProgramFolder::Start(*server), StartupBranch::kReady);
   QStringList boxes;
   for (const auto& box : folder.prompts.boxes) boxes << box.text;
   ASSERT_EQ(boxes.size(), 4) << boxes.join('\n').toStdString();
@@ -48,7 +43,7 @@ TEST(ServerDatabasePublish, AWithdrawnServerDatabaseKeepsItsPlaceInDatabaseDat) 
   EXPECT_EQ(published[1].name, "C");
   server->SaveSettingsFiles();
   EXPECT_EQ(folder.SavedNames(), (QStringList{"A", "Down", "C", "Down too"}));
-  server->RunDatabaseCheck();
+  ProgramFolder::Check(*server);
   server->SaveSettingsFiles();
   EXPECT_EQ(folder.SavedNames(), (QStringList{"A", "Down", "C", "Down too"}));
   EXPECT_EQ(folder.prompts.boxes.size(), 4u + 2u);  // the check tells of the two again
@@ -57,35 +52,6 @@ TEST(ServerDatabasePublish, AWithdrawnServerDatabaseKeepsItsPlaceInDatabaseDat) 
   const QStringList events = ProgramFolder::Events(*server);
   EXPECT_EQ(ProgramFolder::Count(events, "Server database Down does not answer"), 1)
       << events.join('\n').toStdString();
-}
-
-// A server that accepts the connection and never answers holds the check for the whole
-// connect timeout; the event loop goes on meanwhile.
-TEST(ServerDatabasePublish, ACheckWaitingOnASilentServerLetsTimersAndSocketsRun) {
-  QTcpServer silent;
-  ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-  int accepted = 0;
-  QObject::connect(&silent, &QTcpServer::newConnection, [&] { ++accepted; });
-  ProgramFolder folder;
-  const QString location =
-      QStringLiteral("postgresql://127.0.0.1:%1/stock?sslmode=disable").arg(silent.serverPort());
-  folder.Write({{"Silent", location}});
-  auto server = folder.NewServer();
-  server->SetServerConnectTimeout(2);
-  int ticks = 0;
-  QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-  timer.start(50);
-  QElapsedTimer took;
-  took.start();
-  ASSERT_EQ(server->RunStartup(), StartupBranch::kReady);
-  // libpq never waits less than 2 s; ticks are counted generously for a loaded machine.
-  EXPECT_GE(took.elapsed(), 1500);
-  EXPECT_GE(ticks, 3);
-  EXPECT_GE(accepted, 1);
-  EXPECT_TRUE(server->CatalogueLists().published.empty());
-  ASSERT_EQ(folder.prompts.boxes.size(), 1u);
-  EXPECT_TRUE(folder.prompts.boxes[0].text.startsWith("Database Error: Silent"));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The headless server run as a real process: start-up branches, one instance per
 // directory, serving a client over the demo's sample database, and the shutdown that
-// SIGTERM runs.
+// SIGTERM runs (which leaves the desktop's window placement alone).
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -48,6 +48,8 @@ TEST_F(HeadlessServerTest, ServesPrintsRowsAndShutsDownCleanlyOnSigterm) {
       Path("sample.db"),
       QString::fromUtf8(ReadFileBytes(QStringLiteral(CORVANE_SOURCE_DIR "/data/sample.sql"))));
   WriteFileBytes(Path("broken.db"), QByteArray(4096, 'x'));
+  // The desktop program's window placement, which a run without a window leaves alone.
+  WriteFileBytes(Path("User.dat"), "1500,2250\r\n11400,8100\r\n");
   StartServer();
 
   // A second server on the same directory ends at once.
@@ -82,12 +84,12 @@ TEST_F(HeadlessServerTest, ServesPrintsRowsAndShutsDownCleanlyOnSigterm) {
   EXPECT_TRUE(output_.contains("Server Shutdown"));
   EXPECT_TRUE((output_ + server_.readAllStandardError()).contains("Database Error"));
 
-  // The confirmed exit writes the three settings files, then the unload writes User.dat.
+  // The shutdown writes the settings files as the confirmed exit does, and no placement.
   EXPECT_EQ(ReadFileBytes(Path("network.dat")), QByteArray::number(port_) + "\r\n");
   EXPECT_EQ(ReadFileBytes(Path("general.dat")), ",,5,,0\r\n,0\r\n");
   EXPECT_EQ(ReadFileBytes(Path("database.dat")),
             "\"sample.db\",\"" + Path("sample.db").toUtf8() + "\"\r\n");
-  EXPECT_EQ(ReadFileBytes(Path("User.dat")), ",\r\n0,\r\n");
+  EXPECT_EQ(ReadFileBytes(Path("User.dat")), "1500,2250\r\n11400,8100\r\n");
 
   // The lock went with the process: the directory can be served again, and a killed
   // server's lock does not block the next start either.

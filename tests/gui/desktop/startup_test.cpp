@@ -3,36 +3,44 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
+#include <QTreeWidget>
 
 #include "desktop_fixture.h"
+#include "gui/config/checking_window.h"
 #include "gui/config/setup_dialog.h"
+#include "protocol/socket_state.h"
 #include "server/instance_lock.h"
 
 namespace corvane::test {
 namespace {
 
-constexpr int kListening = 2;
-constexpr int kClosed = 0;
+class StartupTest : public DesktopTest {
+ protected:
+  SetupDialog* OpenedSetup() {
+    EXPECT_TRUE(WaitUntil([this] { return desktop_->Setup() != nullptr; }, kServerWaitMs));
+    return desktop_->Setup();
+  }
+};
 
-TEST_F(DesktopTest, AMissingSetupFileOpensItsTabNextToTheServerWhenItCanRun) {
+TEST_F(StartupTest, AMissingSetupFileOpensItsTabNextToTheServerWhenItCanRun) {
   Start({.network = false});
-  EXPECT_EQ(branch_, StartupBranch::kNetworkMissing);
-  ASSERT_NE(desktop_->Setup(), nullptr);
-  EXPECT_TRUE(desktop_->Setup()->isVisible());
-  EXPECT_FALSE(desktop_->Setup()->isModal());
+  EXPECT_EQ(desktop_->Branch(), StartupBranch::kNetworkMissing);
+  SetupDialog* setup = OpenedSetup();
+  ASSERT_NE(setup, nullptr);
+  EXPECT_TRUE(setup->isVisible());
+  EXPECT_FALSE(setup->isModal());
   EXPECT_EQ(desktop_->SetupTab(), SetupDialog::kNetworkTab);
   EXPECT_TRUE(Window().isVisible());
   // Users exist, so the listener runs on a port of the platform's choosing.
-  EXPECT_EQ(server_->Slots().ListenerState(), kListening);
+  EXPECT_EQ(ListenerState(), kSocketListening);
   // The list is read although the port was missing, so saving the setup keeps it, and the
   // saved port is listened on at once.
-  ASSERT_EQ(server_->CatalogueLists().published.size(), 1u);
-  auto* port = desktop_->Setup()->findChild<QLineEdit*>("txtPort");
+  EXPECT_EQ(setup->findChild<QTreeWidget*>("ListView1")->topLevelItemCount(), 1);
+  auto* port = setup->findChild<QLineEdit*>("txtPort");
   ASSERT_NE(port, nullptr);
   port->setText(QString::number(port_));
-  desktop_->Setup()->findChild<QPushButton*>("cmdSetup_0")->click();
-  EXPECT_EQ(server_->Slots().ListenerPort(), port_);
+  setup->findChild<QPushButton*>("cmdSetup_0")->click();
+  ASSERT_TRUE(WaitUntil([this] { return desktop_->Setup() == nullptr; }, kServerWaitMs));
   EXPECT_NE(Client(true), nullptr);
   PublishedList stored;
   EXPECT_TRUE(SettingsFiles(dir_.path()).LoadDatabaseList(stored));
@@ -42,30 +50,35 @@ TEST_F(DesktopTest, AMissingSetupFileOpensItsTabNextToTheServerWhenItCanRun) {
   server_.reset();
   QFile::remove(Path("database.dat"));
   Start({.databases = false});
-  EXPECT_EQ(branch_, StartupBranch::kDatabasesMissing);
+  EXPECT_EQ(desktop_->Branch(), StartupBranch::kDatabasesMissing);
+  ASSERT_NE(OpenedSetup(), nullptr);
   EXPECT_EQ(desktop_->SetupTab(), SetupDialog::kDatabaseTab);
   EXPECT_TRUE(Window().isVisible());
-  EXPECT_EQ(server_->Slots().ListenerState(), kListening);
+  EXPECT_EQ(ListenerState(), kSocketListening);
 }
 
-TEST_F(DesktopTest, MissingUsersShowOnlyTheSetupUntilItIsDone) {
+TEST_F(StartupTest, MissingUsersShowOnlyTheSetupUntilItIsDone) {
   Start({.users = false});
-  EXPECT_EQ(branch_, StartupBranch::kUsersMissing);
-  EXPECT_EQ(server_->CatalogueLists().published.size(), 1u);
-  ASSERT_NE(desktop_->Setup(), nullptr);
+  EXPECT_EQ(desktop_->Branch(), StartupBranch::kUsersMissing);
+  SetupDialog* setup = OpenedSetup();
+  ASSERT_NE(setup, nullptr);
+  EXPECT_EQ(setup->findChild<QTreeWidget*>("ListView1")->topLevelItemCount(), 1);
   EXPECT_EQ(desktop_->SetupTab(), SetupDialog::kUsersTab);
   EXPECT_FALSE(Window().isVisible());
-  EXPECT_EQ(server_->Slots().ListenerState(), kClosed);
-  Q_EMIT desktop_->Setup()->Finished();
+  EXPECT_EQ(ListenerState(), kSocketClosed);
+  Q_EMIT setup->Finished();
   EXPECT_TRUE(Window().isVisible());
 }
 
-TEST_F(DesktopTest, ACompleteSetupShowsTheServerAloneWhichTheOperatorCannotClose) {
+TEST_F(StartupTest, ACompleteSetupIsCheckedThenShowsTheServerAloneWhichTheOperatorCannotClose) {
   Start({});
-  EXPECT_EQ(branch_, StartupBranch::kReady);
+  EXPECT_EQ(desktop_->Branch(), StartupBranch::kReady);
+  // The check's steps came to its window, which went when it was done.
+  EXPECT_EQ(desktop_->Checking().DatabaseLabel(), "sample.db");
+  EXPECT_FALSE(desktop_->Checking().isVisible());
   EXPECT_EQ(desktop_->Setup(), nullptr);
   EXPECT_TRUE(Window().isVisible());
-  EXPECT_EQ(LastEvent(), "Server Started");
+  EXPECT_TRUE(ShowsLastEvent("Server Started"));
   EXPECT_EQ(Window().PanelText(1), "Status: Listening");
   EXPECT_EQ(Window().PanelText(2), "Port: " + QString::number(port_));
   EXPECT_FALSE(Window().close());
@@ -73,9 +86,9 @@ TEST_F(DesktopTest, ACompleteSetupShowsTheServerAloneWhichTheOperatorCannotClose
   EXPECT_FALSE(desktop_->Unloaded());
 }
 
-TEST_F(DesktopTest, RunMinimizedLeavesOnlyTheTrayIconOrAMinimizedWindowWithoutOne) {
+TEST_F(StartupTest, RunMinimizedLeavesOnlyTheTrayIconOrAMinimizedWindowWithoutOne) {
   Start({.runMinimized = true});
-  QTRY_VERIFY(!Window().isVisible());
+  ASSERT_TRUE(WaitUntil([this] { return !Window().isVisible(); }, kServerWaitMs));
   EXPECT_TRUE(desktop_->Tray().Shown());
   desktop_->Tray().SimulateDoubleClick();
   EXPECT_TRUE(Window().isVisible());
@@ -90,8 +103,9 @@ TEST_F(DesktopTest, RunMinimizedLeavesOnlyTheTrayIconOrAMinimizedWindowWithoutOn
   EXPECT_TRUE(Window().isMinimized());
 }
 
-TEST_F(DesktopTest, SessionEndUnloadsWithoutAskingAndWritesOnlyThePlacement) {
+TEST_F(StartupTest, SessionEndUnloadsWithoutAskingAndWritesOnlyThePlacement) {
   Start({.databases = false});
+  ASSERT_NE(OpenedSetup(), nullptr);
   QFile::remove(Path("network.dat"));
   QFile::remove(Path("general.dat"));
   desktop_->RunSessionEnd();
@@ -101,8 +115,8 @@ TEST_F(DesktopTest, SessionEndUnloadsWithoutAskingAndWritesOnlyThePlacement) {
   for (const char* file : {"network.dat", "general.dat", "database.dat"}) {
     EXPECT_FALSE(QFile::exists(Path(file))) << file;
   }
-  EXPECT_EQ(LastEvent(), "Server Shutdown");
-  EXPECT_EQ(server_->Slots().ListenerState(), kClosed);
+  EXPECT_TRUE(ShowsLastEvent("Server Shutdown"));
+  EXPECT_EQ(ListenerState(), kSocketClosed);
 }
 
 TEST(DesktopSecondStart, EndsAtOnceWhileAnotherHoldsTheDirectory) {

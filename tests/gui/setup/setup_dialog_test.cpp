@@ -25,9 +25,16 @@ class SetupDialogTest : public SetupFixture {
           s.EncryptionEnabled = 1;
           s.InactivityLimit = 15;
         },
-        PublishedList{{"a.db", "/data/a.db"}, {"b.mdb", "/data/b.mdb"}});
+        PublishedList{{"a.db", "/data/a.db"}, {"b.db", "/data/b.db"}});
   }
-  void TearDown() override { server_->Slots().CloseListener(); }
+  void TearDown() override {
+    OnServer([](ServerInstance& server) { server.Slots().CloseListener(); });
+  }
+  int ListenerState() {
+    int state = -1;
+    OnServer([&state](ServerInstance& server) { state = server.Slots().ListenerState(); });
+    return state;
+  }
 
   // Picks the file in the file-open dialog that "Browse" opens.
   void BrowseTo(const QString& path) {
@@ -52,26 +59,33 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListenerAndWebAccess)
   EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_EQ(UserList().At(1), (UserRecord{"BOB", "PW2", "23456789"}));
   EXPECT_EQ(Find<QComboBox>("Combo1")->currentText(), "10");
-  int checks = 0;
-  dialog.SetDatabaseCheck([&] {
-    ++checks;
-    // The check runs once the users are written.
-    EXPECT_EQ(StoredUsers(), (QList<UserRecord>{{"BOB", "PW2", "23456789"}}));
-  });
+  // The check runs once the users are written.
+  struct CheckSeen : DatabaseCheckProgress {
+    std::function<void()> seen;
+    void ShowHeading(const QString&) override { seen(); }
+    void ShowDatabase(const QString&) override {}
+    void ShowObject(const QString&) override {}
+    void Close() override {}
+  } check;
+  QList<QList<UserRecord>> storedAtCheck;
+  check.seen = [&] { storedAtCheck << StoredUsers(); };
+  server_->SetDatabaseCheckProgress(&check);
   dialog.show();
   Type(Find<QLineEdit>("txtPort"), QString::number(port));
   Type(Find<QLineEdit>("txtWebPort"), QString::number(webPort));
   Check(0)->setChecked(true);
   Check(3)->setChecked(false);
   Find<QComboBox>("Combo2")->setEditText("45");
-  server_->Slots().Slot(7).session.IdleMinutes = 9;
+  OnServer([](ServerInstance& server) { server.Slots().Slot(7).session.IdleMinutes = 9; });
   SelectUser(0);
   PressKey(Users(), Qt::Key_Delete);  // ANN goes, answered OK
 
   Click("cmdSetup_0");
   EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(finished_, 1);
-  EXPECT_EQ(checks, 1);
+  ASSERT_TRUE(WaitUntil([&] { return finished_ == 1; }, kServerWaitMs));
+  server_->SetDatabaseCheckProgress(nullptr);
+  ASSERT_EQ(storedAtCheck.size(), 2);  // the table pass and the query pass
+  EXPECT_EQ(storedAtCheck[0], (QList<UserRecord>{{"BOB", "PW2", "23456789"}}));
   const ServerSettings& s = server_->Settings();
   EXPECT_EQ(s.ListenPort, port);
   EXPECT_EQ(s.RunAtStartup, 1);
@@ -79,21 +93,27 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListenerAndWebAccess)
   EXPECT_EQ(s.EncryptionEnabled, 0);
   EXPECT_EQ(s.RefreshRate, 10);
   EXPECT_EQ(s.InactivityLimit, 45);
-  EXPECT_EQ(server_->Slots().Slot(7).session.IdleMinutes, 0);  // counting starts afresh
+  int idle = -1;
+  quint16 listening = 0;
+  quint16 web = 0;
+  OnServer([&](ServerInstance& server) {
+    idle = server.Slots().Slot(7).session.IdleMinutes;
+    if (server.Slots().ListenerState() == kListening) listening = server.Slots().ListenerPort();
+    if (server.Web()) web = server.Web()->Port();
+  });
+  EXPECT_EQ(idle, 0);  // counting starts afresh
   EXPECT_EQ(StoredUsers(), (QList<UserRecord>{{"BOB", "PW2", "23456789"}}));
   EXPECT_TRUE(QFile::exists(dir_.filePath("config/autostart/corvane-server.desktop")));
-  EXPECT_EQ(server_->Slots().ListenerState(), kListening);
-  EXPECT_EQ(server_->Slots().ListenerPort(), port);
-  ASSERT_NE(server_->Web(), nullptr);
-  EXPECT_EQ(server_->Web()->Port(), webPort);
+  EXPECT_EQ(listening, port);
+  EXPECT_EQ(web, webPort);
   // The settings files are written at once, so no way of ending the program loses them.
   ServerSettings loaded;
-  SettingsFiles files(server_->ProgramDir());
+  SettingsFiles files(dir_.path());
   EXPECT_TRUE(files.LoadNetworkSettings(loaded));
   EXPECT_EQ(loaded.ListenPort, port);
   files.LoadGeneralSettings(loaded);
   EXPECT_EQ(loaded.InactivityLimit, 45);
-  EXPECT_TRUE(WebSettingsFile(server_->ProgramDir()).Load(loaded));
+  EXPECT_TRUE(WebSettingsFile(dir_.path()).Load(loaded));
   EXPECT_EQ(loaded.WebPort, webPort);
 }
 
@@ -109,8 +129,8 @@ TEST_F(SetupDialogTest, CancelAndTheCloseBoxKeepTheStoreButRestartTheListener) {
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(StoredUsers().size(), 2) << closeBox;
     EXPECT_NE(server_->Settings().ListenPort, 999);
-    EXPECT_EQ(server_->Slots().ListenerState(), kListening) << closeBox;
-    server_->Slots().CloseListener();
+    EXPECT_EQ(ListenerState(), kListening) << closeBox;
+    OnServer([](ServerInstance& server) { server.Slots().CloseListener(); });
   }
   EXPECT_EQ(finished_, 2);
 }
@@ -122,7 +142,7 @@ TEST_F(SetupDialogTest, DeleteAsksFirstAndCancelKeepsTheItem) {
   PressKey(Databases(), Qt::Key_Delete);
   ASSERT_EQ(prompts_.boxes.size(), 1u);
   EXPECT_EQ(prompts_.boxes[0].text,
-            "Database b.mdb will be permanently removed.\r\rAre you sure you want to continue?");
+            "Database b.db will be permanently removed.\r\rAre you sure you want to continue?");
   EXPECT_EQ(Databases()->topLevelItemCount(), 2);
   PressKey(Databases(), Qt::Key_Delete);
   EXPECT_EQ(Databases()->topLevelItemCount(), 1);
@@ -150,18 +170,20 @@ TEST_F(SetupDialogTest, TheLogButtonsAndTheMinutesFollowTheirBoxes) {
   clear->click();
   EXPECT_EQ(QFileInfo(server_->LogFilePath()).size(), 16);
   clear->click();
-  EXPECT_EQ(QFileInfo(server_->LogFilePath()).size(), 0);
+  ASSERT_TRUE(
+      WaitUntil([&] { return QFileInfo(server_->LogFilePath()).size() == 0; }, kServerWaitMs));
+  EXPECT_EQ(prompts_.boxes.size(), 2u);
   EXPECT_TRUE(dialog_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   // Minutes typed while the box is checked are saved as 0 once it is unchecked.
   minutes->setEditText("30");
   Check(5)->click();
-  Click("cmdSetup_0");
+  Save();
   EXPECT_EQ(server_->Settings().InactivityLimit, 0);
   // A limit of no minutes or fewer is "never" too, and the box says so next time.
   OpenDialog();
   Check(5)->click();
   Find<QComboBox>("Combo2")->setEditText("-5");
-  Click("cmdSetup_0");
+  Save();
   EXPECT_EQ(server_->Settings().InactivityLimit, 0);
   OpenDialog();
   EXPECT_FALSE(Check(5)->isChecked());
@@ -186,28 +208,33 @@ TEST_F(SetupDialogTest, BrowseListsAnSqliteFileAndImportsAnAccessFileOnce) {
   EXPECT_TRUE(prompts_.boxes.empty());
 
   BrowseTo(broken);
-  ASSERT_EQ(prompts_.boxes.size(), 1u);
+  ASSERT_TRUE(WaitUntil([&] { return prompts_.boxes.size() == 1; }, kServerWaitMs));
   EXPECT_TRUE(prompts_.boxes[0].text.startsWith("Database Error: Broken.mdb\r\r"));
   EXPECT_TRUE(prompts_.boxes[0].text.contains("not a Microsoft Access database"));
   EXPECT_EQ(Databases()->topLevelItemCount(), 1);
 
   BrowseTo(mdb);
-  ASSERT_EQ(prompts_.boxes.size(), 2u);
+  ASSERT_TRUE(WaitUntil([&] { return prompts_.boxes.size() == 2; }, kServerWaitMs));
   EXPECT_TRUE(prompts_.boxes[1].text.startsWith(
       "Imported 1 table (8 rows) and 0 queries.\rTable Table: 8 rows"))
       << prompts_.boxes[1].text.toStdString();
   ASSERT_EQ(Databases()->topLevelItemCount(), 2);
   EXPECT_EQ(Databases()->topLevelItem(1)->text(1), mdb);
   delete Databases()->takeTopLevelItem(0);  // the empty SQLite file has nothing to check
-  Click("cmdSetup_0");
-  const Catalogue& catalogue = server_->CatalogueLists();
+  Save();
+  Catalogue catalogue;
+  int rows = 0;
+  OnServer([&](ServerInstance& server) {
+    catalogue = server.CatalogueLists();
+    rows = server.ActivityRows().rowCount();
+  });
   ASSERT_EQ(catalogue.published.size(), 1u);
   EXPECT_EQ(catalogue.published[0].location, mdb);
   EXPECT_EQ(QFileInfo(catalogue.published[0].servedLocation).absolutePath(),
             dir_.filePath("databases"));
   EXPECT_EQ(catalogue.tableLists, (std::vector<QStringList>{{"Table"}}));
   EXPECT_EQ(prompts_.boxes.size(), 2u);  // not imported again
-  EXPECT_EQ(server_->ActivityRows().rowCount(), 1);
+  EXPECT_EQ(rows, 1);
 }
 
 }  // namespace

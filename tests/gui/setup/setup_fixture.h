@@ -19,10 +19,14 @@
 #include <optional>
 #include <vector>
 
+#include "client/event_wait.h"
+#include "config/registry_store.h"
 #include "config/user_list_model.h"
+#include "config/user_store.h"
 #include "gui/config/setup_dialog.h"
 #include "server/operator_prompts.h"
 #include "server/server_instance.h"
+#include "server/server_thread.h"
 #include "support/access_fixtures.h"
 #include "support/file_bytes.h"
 #include "support/recording_prompts.h"
@@ -38,15 +42,18 @@ inline void PrintTo(const UserRecord& user, std::ostream* out) {
 
 namespace corvane::test {
 
+// How long a test waits for what the server's thread does (a check, an import).
+inline constexpr int kServerWaitMs = 30000;
+
 class SetupFixture : public ::testing::Test {
  protected:
   SetupFixture() {
     // The run-at-startup entry goes to the temporary folder, not the desktop's own.
     savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toUtf8());
-    server_ = std::make_unique<ServerInstance>(dir_.path(), prompts_,
-                                               HostIdentity{"TESTHOST", "127.0.0.1"});
-    server_->SetConversionChild(ServerConversion());
+    server_ = std::make_unique<ServerThread>(dir_.path(), prompts_,
+                                             HostIdentity{"TESTHOST", "127.0.0.1"});
+    OnServer([](ServerInstance& server) { server.SetConversionChild(ServerConversion()); });
   }
   ~SetupFixture() override {
     dialog_.reset();
@@ -58,32 +65,51 @@ class SetupFixture : public ::testing::Test {
     }
   }
 
+  // Runs `inspect` on the server's thread and waits for it.
+  void OnServer(const std::function<void(ServerInstance&)>& inspect) {
+    ASSERT_TRUE(server_->RunOnServer(inspect));
+  }
+  // What the setup dialog would be filled from now.
+  SetupValues TakenValues() {
+    std::optional<SetupValues> taken;
+    server_->TakeSetupValues(nullptr, [&taken](const SetupValues& values) { taken = values; });
+    EXPECT_TRUE(WaitUntil([&taken] { return taken.has_value(); }, kServerWaitMs));
+    return taken.value_or(SetupValues{});
+  }
   // Changes the running server's settings (and published list) as a saved setup would.
   void Configure(const std::function<void(ServerSettings&)>& change,
                  std::optional<PublishedList> published = std::nullopt) {
-    ServerSettings settings = server_->Settings();
-    change(settings);
-    UserListModel users;
-    server_->Users().LoadUsers(users);
-    server_->ApplySetup({settings, published.value_or(server_->CatalogueLists().published), users});
+    SetupValues values = TakenValues();
+    change(values.settings);
+    if (published) values.published = *published;
+    bool done = false;
+    server_->ApplySetup(values, nullptr, [&done] { done = true; });
+    ASSERT_TRUE(WaitUntil([&done] { return done; }, kServerWaitMs));
   }
 
+  UserStore Store() { return UserStore(registry_, dir_.path()); }
   void StoreUsers(const QList<UserRecord>& users) {
     UserListModel list;
     for (const UserRecord& user : users) list.Append(user);
-    server_->Users().SaveUsers(list);
-    server_->Users().RemoveStaleUsers(list);
+    Store().SaveUsers(list);
+    Store().RemoveStaleUsers(list);
   }
   QList<UserRecord> StoredUsers() {
     UserListModel list;
-    server_->Users().LoadUsers(list);
+    Store().LoadUsers(list);
     return list.Users();
   }
 
   SetupDialog& OpenDialog() {
-    dialog_ = std::make_unique<SetupDialog>(*server_);
+    dialog_ = std::make_unique<SetupDialog>(*server_, prompts_, TakenValues());
     QObject::connect(dialog_.get(), &SetupDialog::Finished, [this] { ++finished_; });
     return *dialog_;
+  }
+  // Presses "&Save" and waits until the server has applied it.
+  void Save() {
+    const int before = finished_;
+    Click("cmdSetup_0");
+    ASSERT_TRUE(WaitUntil([&] { return finished_ > before; }, kServerWaitMs));
   }
 
   template <typename T>
@@ -116,8 +142,9 @@ class SetupFixture : public ::testing::Test {
 
   QByteArray savedConfigHome_;
   QTemporaryDir dir_;
+  RegistryStore registry_{dir_.path()};
   RecordingPrompts prompts_;
-  std::unique_ptr<ServerInstance> server_;
+  std::unique_ptr<ServerThread> server_;
   std::unique_ptr<SetupDialog> dialog_;
   int finished_ = 0;
 };

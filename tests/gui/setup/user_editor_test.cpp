@@ -134,11 +134,11 @@ TEST_F(UserEditorTest, SavingTheSetupClosesTheEditorAndStoresTheListedUsers) {
   Click("cmdAddUser");
   Enter("carol", "pw", "pw");
   Click("cmdAddUser");  // left open over the dialog
-  Click("cmdSetup_0");
+  Save();
   Settle();
   EXPECT_EQ(Editor(), nullptr);
   ASSERT_EQ(StoredUsers().size(), 3);
-  EXPECT_TRUE(server_->Users().UserExists("carol"));
+  EXPECT_TRUE(Store().UserExists("carol"));
 }
 
 }  // namespace
