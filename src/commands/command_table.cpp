@@ -151,10 +151,11 @@ constexpr std::array<HandlerRow, kCommandCount> kHandlers = {{
      [](CommandContext& ctx) { ctx.Send(RegionalFormatsReply(ctx.formats())); }},
 }};
 
+// A row left out leaves the last one empty (command 0 out of its place): comparing the
+// handlers themselves is no constant expression in every build (the sanitizers').
 constexpr bool EveryCommandHandled() {
   for (int i = 0; i < kCommandCount; ++i) {
-    if (static_cast<int>(kHandlers[i].command) != i || kHandlers[i].handler == nullptr)
-      return false;
+    if (static_cast<int>(kHandlers[i].command) != i) return false;
   }
   return true;
 }
