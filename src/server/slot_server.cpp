@@ -1,17 +1,17 @@
 #include "server/slot_server.h"
 
-#include <QDateTime>
-#include <QThread>
 #include <algorithm>
 
 #include "protocol/socket_state.h"
 
 namespace corvane {
-
 namespace {
 
-// How long the server's end waits for the work it stopped.
+// How long the server's end waits for the work it stopped, and then for the releases of
+// its clients' databases.
 constexpr int kStopWaitMs = 10000;
+
+bool Ended(int state) { return state == kSocketPeerClosing || state == kSocketError; }
 
 }  // namespace
 
@@ -24,48 +24,40 @@ SlotServer::SlotServer(const ServerSettings& settings, SharedCatalogue& catalogu
       catalogue_(catalogue),
       users_(users),
       activity_(activity),
-      random_(random),
       limits_(limits),
       formats_(locale),
-      services_{settings, users, *this, keySeed_, formats_, databases, kClientWorkLimitMs},
+      housekeeping_(clients_, settings, random, limits_, currentUsers_),
+      services_{settings,          users, *this, housekeeping_.KeySeed(), formats_, databases,
+                kClientWorkLimitMs},
       dispatcher_(services_),
+      work_(dispatcher_, [this](ClientJob& job) { FinishWork(job); }),
+      logons_(dispatcher_, catalogue, activity, limits_,
+              [this](Client& client) { EndTurn(client); }),
       listener_([this](const QString& peer) { return ReserveSlot(peer); },
-                limits.handshakeHoldLimitMs, limits.acceptRetryMs),
-      logonThrottle_([] { return QDateTime::currentMSecsSinceEpoch(); },
-                     {limits.firstLogonDelayMs, limits.longestLogonDelayMs}),
-      quickWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount())),
-      longWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount()), kLongWorkNice),
-      serverWorkers_(kServerDatabaseWorkers) {
+                limits.handshakeHoldLimitMs, limits.acceptRetryMs) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
+  const ClientServices shared{settings, random, limits_, activity, currentUsers_, catalogue, work_};
   for (int n = 0; n < kSlotCount; ++n) {
-    held_[n].timer.setSingleShot(true);
-    // A coarse timer may end a hold up to 5 % early, before the address may log on again.
-    held_[n].timer.setTimerType(Qt::PreciseTimer);
-    connect(&held_[n].timer, &QTimer::timeout, this, [this, n] { EndHold(n); });
-    slots_[n] = std::make_unique<ClientSlot>(n, activity_, currentUsers_);
-    ClientSlot& slot = *slots_[n];
-    // The socket reads and writes with the keys of its slot's session.
-    sockets_[n] = std::make_unique<SlotSocket>(slot.session, settings_, random_, limits_);
-    slot.SetOwnTransport(*sockets_[n]);
-    sockets_[n]->SetHandlers({
-        .accepted = [&slot] { slot.Begin(); },
-        .request = [this, &slot](Request request) { Serve(slot, std::move(request)); },
+    clients_[n] = std::make_unique<Client>(n, shared);
+    Client& client = *clients_[n];
+    client.socket().SetHandlers({
+        .accepted = [&client] { client.Begin(); },
+        .request = [this, &client](Request request) { Serve(client, std::move(request)); },
         .overfull =
-            [this, &slot](const QString& note) {
-              activity_.LogNote(note, slot.session.SlotUserName);
-              slot.Free(FreeReason::kOverfull);
+            [this, &client](const QString& note) {
+              activity_.LogNote(note, client.session().SlotUserName);
+              client.Free(FreeReason::kOverfull);
             },
-        .closed = [this, &slot] { FreeClosedSlot(slot); },
+        .closed = [this, &client] { FreeClosedSlot(client); },
     });
   }
 }
 
 SlotServer::~SlotServer() {
-  // Work still running stops at its next step; its results are not wanted any more.
-  for (const auto& slot : slots_) {
-    if (slot->Busy()) slot->Free(FreeReason::kShutdown);
-  }
-  WaitForWork(kStopWaitMs);
+  // Work still running stops at its next step; its results are not wanted any more. What
+  // the clients had open is released on the workers, which the end waits for.
+  for (const auto& client : clients_) client->Free(FreeReason::kShutdown);
+  work_.SettleStoppedWork(kStopWaitMs);
 }
 
 void SlotServer::StartListening() {
@@ -79,102 +71,137 @@ void SlotServer::StartListening() {
   if (port < 0 || !listener_.Listen(static_cast<quint16>(port))) listener_.Close();
 }
 
-void SlotServer::CloseListener() { listener_.Close(); }
-
 int SlotServer::SlotState(int slot) const {
-  return IsSlotNumber(slot) ? slots_[slot]->State() : kSocketClosed;
+  return IsSlotNumber(slot) ? clients_[slot]->State() : kSocketClosed;
 }
 
 int SlotServer::FindFreeSlot() {
-  for (int n = 0; n < kSlotCount; ++n) {
-    const int state = slots_[n]->State();
+  for (const auto& client : clients_) {
+    const int state = client->State();
     if (state == kSocketConnected || state == kSocketListening) continue;
     // The previous connection ends here as it would at the next refresh, so nothing of it
     // reaches the next client.
-    if (state == kSocketPeerClosing || state == kSocketError) {
-      slots_[n]->Free(FreeReason::kPeerClosed);
-    }
-    if (sockets_[n]->State() != kSocketClosed) sockets_[n]->Close();
-    return n;
+    if (Ended(state)) client->Free(FreeReason::kPeerClosed);
+    return client->number();
   }
   return -1;
 }
 
 quint16 SlotServer::ReserveSlot(const QString& peer) {
-  if (UnloggedSlotsOf(peer) >= limits_.mostUnloggedSlotsPerAddress) return 0;
+  const auto unlogged =
+      std::count_if(clients_.begin(), clients_.end(),
+                    [&peer](const auto& client) { return client->UnloggedFrom(peer); });
+  if (unlogged >= limits_.mostUnloggedSlotsPerAddress) return 0;
   const int slot = FindFreeSlot();
-  if (slot < 0) return 0;
-  if (!sockets_[slot]->Listen(0)) return 0;
-  reservedFor_[slot] = peer;
-  return sockets_[slot]->LocalPort();
+  return slot < 0 ? 0 : clients_[slot]->Reserve(peer);
 }
 
-int SlotServer::UnloggedSlotsOf(const QString& peer) const {
-  int count = 0;
-  for (int n = 0; n < kSlotCount; ++n) {
-    const SlotSocket& socket = *sockets_[n];
-    if (&slots_[n]->transport() != &socket) continue;
-    if (socket.State() == kSocketListening) {
-      count += reservedFor_[n] == peer ? 1 : 0;
-    } else if (socket.State() == kSocketConnected && !slots_[n]->session.LogonAccepted) {
-      count += socket.PeerAddress() == peer ? 1 : 0;
-    }
-  }
-  return count;
-}
-
-void SlotServer::Serve(ClientSlot& slot, Request request, std::function<void()> done) {
-  if (Occupied(slot)) {
-    pending_[slot.number()].push_back({slot.generation(), std::move(request), std::move(done)});
+void SlotServer::Serve(Client& client, Request request, std::function<void()> done) {
+  if (client.Occupied()) {
+    client.Queue(std::move(request), std::move(done));
     return;
   }
-  if (IsLogon(request)) {
-    ServeLogon(slot, std::move(request), std::move(done));
+  if (LogonGate::IsLogon(request)) {
+    logons_.Serve(client, std::move(request), std::move(done));
     return;
   }
-  // Database work runs on a worker; a slot without its logon is refused here.
-  if (request.command && request.command->Has(kRunsOnWorker) && slot.session.LogonAccepted) {
-    StartWork(slot, std::move(request), std::move(done));
+  // Database work runs on a worker; a client without its logon is refused here.
+  const CommandDescriptor* command = request.command;
+  if (command && command->Has(kRunsOnWorker) && client.LoggedOn()) {
+    work_.Start(client, std::move(request), std::move(done),
+                command->Has(kReadsCatalogue) ? catalogue_.Snapshot() : noCatalogue_);
     return;
   }
-  ApplyOutcome(slot, catalogue_, dispatcher_.Execute(slot.Live(), request, catalogue_.Current()));
+  client.Apply(dispatcher_.Execute(client.Live(), request, catalogue_.Current()));
   if (done) done();
 }
 
-int SlotServer::OpenSlot(SlotTransport& connection) {
+void SlotServer::FinishWork(ClientJob& job) {
+  Client& client = *clients_[job.slot];
+  if (client.generation() != job.generation) {
+    // The client was freed meanwhile: the result is dropped.
+    work_.Release(std::move(job.database));
+    if (job.done) job.done();
+    return;
+  }
+  client.EndWork(std::move(job.session), std::move(job.database), job.out.active);
+  client.Apply(job.out);
+  if (job.done) job.done();
+  if (client.generation() == job.generation) EndTurn(client);
+}
+
+void SlotServer::EndTurn(Client& client) {
+  while (std::optional<PendingRequest> next = client.TakePending()) {
+    Serve(client, std::move(next->request), std::move(next->done));
+  }
+  if (client.Occupied()) return;
+  // Its connection ended while the request ran.
+  if (client.OnSocket() && Ended(client.State())) {
+    client.Free(FreeReason::kPeerClosed);
+    return;
+  }
+  if (client.State() == kSocketConnected) client.transport().ResumeInput();
+}
+
+void SlotServer::FreeClosedSlot(Client& client) {
+  // The client may have sent its last request just before it closed: what runs is carried
+  // out, and its end frees the client.
+  if (client.Busy() || !client.OnSocket()) return;
+  if (Ended(client.State())) client.Free(FreeReason::kPeerClosed);
+}
+
+int SlotServer::ConnectedCount() const {
+  return static_cast<int>(std::count_if(clients_.begin(), clients_.end(), [](const auto& client) {
+    return client->State() == kSocketConnected;
+  }));
+}
+
+void SlotServer::FreeEverySlot(FreeReason reason) {
+  for (const auto& client : clients_) client->Free(reason);
+  currentUsers_.Clear();
+}
+
+const StatusTexts& SlotServer::RefreshStatus() {
+  housekeeping_.RefreshStatus(listener_.State(), listener_.LocalPort());
+  logons_.LogRefusalSummaries();
+  Q_EMIT StatusRefreshed();
+  return housekeeping_.Status();
+}
+
+int SlotServer::OpenSlot(std::shared_ptr<SlotTransport> connection) {
   const int slot = FindFreeSlot();
-  if (slot >= 0) slots_[slot]->Begin(connection);
+  if (slot >= 0) clients_[slot]->Begin(std::move(connection));
   return slot;
 }
 
 void SlotServer::Serve(int slot, const Request& request, std::function<void()> done) {
-  if (!IsSlotNumber(slot) || slots_[slot]->State() != kSocketConnected) {
+  if (!IsSlotNumber(slot) || clients_[slot]->State() != kSocketConnected) {
     if (done) done();
     return;
   }
-  Serve(*slots_[slot], Request(request), std::move(done));
+  Serve(*clients_[slot], Request(request), std::move(done));
 }
 
 void SlotServer::EndSlot(int slot) {
-  if (!IsSlotNumber(slot) || &slots_[slot]->transport() == sockets_[slot].get()) return;
-  slots_[slot]->Free(FreeReason::kClientLeft);
+  if (!IsSlotNumber(slot) || clients_[slot]->OnSocket()) return;
+  clients_[slot]->Free(FreeReason::kClientLeft);
 }
 
 bool SlotServer::LoggedOn(int slot, const SlotTransport& connection) const {
   if (!IsSlotNumber(slot)) return false;
-  const ClientSlot& client = *slots_[slot];
+  const Client& client = *clients_[slot];
   return &client.transport() == &connection && connection.State() == kSocketConnected &&
-         client.session.LogonAccepted;
+         client.LoggedOn();
 }
 
 QString SlotServer::UserName(int slot) const {
-  return IsSlotNumber(slot) ? slots_[slot]->session.SlotUserName : QString();
+  return IsSlotNumber(slot) ? clients_[slot]->session().SlotUserName : QString();
 }
 
 std::vector<WebFieldShape> SlotServer::OpenFieldShapes(int slot) const {
   std::vector<WebFieldShape> shapes;
-  if (!IsSlotNumber(slot) || slots_[slot]->Busy()) return shapes;
-  const Recordset* set = slots_[slot]->database.recordset();
+  if (!IsSlotNumber(slot) || clients_[slot]->Busy()) return shapes;
+  const Recordset* set = clients_[slot]->database().recordset();
   if (!set) return shapes;
   for (const FieldInfo& field : set->Fields()) {
     WebFieldShape shape;
@@ -186,10 +213,9 @@ std::vector<WebFieldShape> SlotServer::OpenFieldShapes(int slot) const {
 }
 
 bool SlotServer::UserNameInUse(const QString& userName, int slot) const {
-  for (const auto& other : slots_) {
-    if (other->number() != slot && other->session.SlotUserName == userName) return true;
-  }
-  return false;
+  return std::any_of(clients_.begin(), clients_.end(), [&](const auto& other) {
+    return other->number() != slot && other->session().SlotUserName == userName;
+  });
 }
 
 }  // namespace corvane

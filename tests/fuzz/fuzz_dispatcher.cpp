@@ -73,7 +73,7 @@ struct World {
     const bool plainEnd = frame.endsWith(FrameEndMark() + kEot);
     const bool cipherEnd = frame.size() >= 7 && frame.mid(frame.size() - 7, 3) == FrameEndMark();
     fuzz::Expect(plainEnd || cipherEnd, "a reply frame ends with its end mark and trailer");
-    const SlotSession& session = slots.Slot(slot).session;
+    const SlotSession& session = slots.Slot(slot).session();
     if (plainEnd && WholeMessage(frame.chopped(4))) return;
     const QByteArray payload = frame.chopped(7);
     for (int32_t k1 : {int32_t{ReplyKey}, int32_t{session.SessionKey}}) {
@@ -84,7 +84,7 @@ struct World {
   }
 
   QByteArray Frame(const QByteArray& text, int slot) {
-    const RequestKeys keys = RequestKeysFor(slots.Slot(slot).session, slots.settings);
+    const RequestKeys keys = RequestKeysFor(slots.Slot(slot).session(), slots.settings);
     if (!keys.enciphered) return text + FrameEndMark() + kEot;
     return EncryptPayload(text, keys.k1, keys.k2) + FrameEndMark() + RandomTrailer(slots.random);
   }

@@ -12,7 +12,7 @@ class SlotHarness::Transport : public SlotTransport {
   int State() const override { return kSocketConnected; }
   void Send(const Reply& reply) override {
     const QByteArray frame =
-        EncodeReply(reply, harness_.Slot(slot_).session, harness_.settings, harness_.random);
+        EncodeReply(reply, harness_.Slot(slot_).session(), harness_.settings, harness_.random);
     if (harness_.checkFrame) harness_.checkFrame(slot_, frame);
     harness_.sent.push_back({slot_, frame});
   }
@@ -40,12 +40,14 @@ SlotHarness::SlotHarness(const QLocale& locale)
     : formats_(locale),
       services_{settings, users, *this, keySeed, formats_, databases_, kClientWorkLimitMs},
       dispatcher_(services_) {
+  const ClientServices services{settings, random, limits_, activity, usersList, catalogue, *this};
   for (int n = 0; n < kSlotCount; ++n) {
-    slots_[n] = std::make_unique<ClientSlot>(n, activity, usersList);
-    transports_[n] = std::make_unique<Transport>(n, *this);
-    slots_[n]->SetOwnTransport(*transports_[n]);
+    transports_[n] = std::make_shared<Transport>(n, *this);
+    slots_[n] = std::make_unique<Client>(n, services);
   }
 }
+
+void SlotHarness::Accept(int n) { slots_[n]->Begin(transports_[n]); }
 
 SlotHarness::~SlotHarness() {
   for (const auto& slot : slots_) slot->Free(FreeReason::kShutdown);
@@ -54,21 +56,21 @@ SlotHarness::~SlotHarness() {
 void SlotHarness::Receive(int n, const QByteArray& bytes) {
   RequestReader& reader = transports_[n]->reader;
   reader.Append(bytes);
-  while (std::optional<Request> request = reader.Next(slots_[n]->session, settings)) {
+  while (std::optional<Request> request = reader.Next(slots_[n]->Live().session, settings)) {
     Serve(n, *request);
   }
 }
 
 void SlotHarness::Serve(int n, const Request& request) {
-  ClientSlot& slot = *slots_[n];
-  ApplyOutcome(slot, catalogue, dispatcher_.Execute(slot.Live(), request, catalogue.Current()));
+  Client& slot = *slots_[n];
+  slot.Apply(dispatcher_.Execute(slot.Live(), request, catalogue.Current()));
 }
 
 int SlotHarness::Discarded(int n) const { return transports_[n]->discarded; }
 
 bool SlotHarness::UserNameInUse(const QString& userName, int slot) const {
   for (const auto& other : slots_) {
-    if (other->number() != slot && other->session.SlotUserName == userName) return true;
+    if (other->number() != slot && other->session().SlotUserName == userName) return true;
   }
   return false;
 }

@@ -15,22 +15,23 @@
 #include "base/pseudo_random.h"
 #include "base/server_settings.h"
 #include "base/shared_catalogue.h"
-#include "commands/client_slot.h"
 #include "commands/current_users_model.h"
 #include "commands/dispatcher.h"
 #include "commands/logon.h"
+#include "server/client.h"
 #include "support/protocol_fakes.h"
+#include "transport/tcp/connection_limits.h"
 
 namespace corvane::test {
 
-class SlotHarness : private SlotDirectory {
+class SlotHarness : private SlotDirectory, private DatabaseRelease {
  public:
   explicit SlotHarness(const QLocale& locale = QLocale(QLocale::English, QLocale::UnitedStates));
   ~SlotHarness() override;
 
-  ClientSlot& Slot(int n) { return *slots_[n]; }
+  Client& Slot(int n) { return *slots_[n]; }
   // A connection was just accepted on the slot.
-  void Accept(int n) { slots_[n]->Begin(); }
+  void Accept(int n);
   // Bytes as they arrive on the slot's connection; every complete frame is carried out.
   void Receive(int n, const QByteArray& bytes);
   // A request as the transport read it.
@@ -53,13 +54,16 @@ class SlotHarness : private SlotDirectory {
  private:
   class Transport;
   bool UserNameInUse(const QString& userName, int slot) const override;
+  // Nothing here is an event loop: a freed slot's database is closed at once.
+  void Release(SlotDatabase database) override { database.Close(); }
 
+  ConnectionLimits limits_;
   RegionalFormats formats_;
   FileDatabaseOpener databases_;
   CommandServices services_;
   Dispatcher dispatcher_;
-  std::array<std::unique_ptr<ClientSlot>, kSlotCount> slots_;
-  std::array<std::unique_ptr<Transport>, kSlotCount> transports_;
+  std::array<std::shared_ptr<Transport>, kSlotCount> transports_;
+  std::array<std::unique_ptr<Client>, kSlotCount> slots_;
 };
 
 }  // namespace corvane::test

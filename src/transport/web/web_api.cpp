@@ -96,7 +96,7 @@ void WebApi::Logon(const QString& address, const QJsonObject& request, Answer an
   std::erase_if(
       lost_, [](const WebSession& gone) { return gone.connection->State() != kSocketConnected; });
   WebSession session{-1, std::make_shared<WebConnection>(address, localPort_)};
-  session.slot = slots_.OpenSlot(*session.connection);
+  session.slot = slots_.OpenSlot(session.connection);
   if (session.slot < 0) {
     answer(Refusal(503, QStringLiteral("Maximum Users Allowed")));
     return;

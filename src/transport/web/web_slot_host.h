@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "protocol/request.h"
@@ -20,9 +21,10 @@ struct WebFieldShape {
 class WebSlotHost {
  public:
   virtual ~WebSlotHost() = default;
-  // Gives the lowest free slot to the connection; -1 when every slot is in use. The slot
-  // then awaits its logon like a freshly accepted connection.
-  virtual int OpenSlot(SlotTransport& connection) = 0;
+  // Gives the lowest free slot to the connection, which the slot keeps until it is freed; -1
+  // when every slot is in use. The slot then awaits its logon like a freshly accepted
+  // connection.
+  virtual int OpenSlot(std::shared_ptr<SlotTransport> connection) = 0;
   // Carries out one request on the slot; its replies go to the slot's connection, then
   // `done` runs (at once, or later when the request does database work).
   virtual void Serve(int slot, const Request& request, std::function<void()> done) = 0;

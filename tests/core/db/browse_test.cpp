@@ -65,7 +65,7 @@ TEST_P(BrowseTest, CloseReportsWhatWasOpenThenClosesAndSendsNothing) {
   ASSERT_EQ(Events("Close"), 1);
   EXPECT_EQ(server_.activity.entries.back().database, Location());
   EXPECT_EQ(server_.activity.entries.back().record, "1");
-  EXPECT_TRUE(server_.slots().Slot(0).session.SlotDatabaseName.isEmpty());
+  EXPECT_TRUE(server_.slots().Slot(0).session().SlotDatabaseName.isEmpty());
   // Close without a database still reports and sends nothing.
   client->Send("Close");
   EXPECT_TRUE(Silent(*client));

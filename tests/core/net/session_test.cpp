@@ -104,7 +104,7 @@ TEST_F(SessionTest, ADroppedConnectionIsReapedWithLogoffAndAnIdleOneIsDisconnect
   EXPECT_EQ(server_.slots().CurrentUsers().rowCount(), 0);
   EXPECT_EQ(server_.slots().SlotState(1), kSocketClosed);
   EXPECT_EQ(server_.activity.events.back(), std::make_pair(1, QByteArray("Logoff")));
-  EXPECT_EQ(server_.slots().Slot(1).session.SlotUserName, "");
+  EXPECT_EQ(server_.slots().Slot(1).session().SlotUserName, "");
 }
 
 // A handheld that lost its connection, or logged off, logs on again at once: the closed

@@ -24,7 +24,10 @@ class DispatcherTest : public ::testing::Test {
     users_.Add("ODD", "pw:notanumber");
   }
 
-  SlotSession& session(int slot) { return harness_.Slot(slot).session; }
+  const SlotSession& session(int slot) { return harness_.Slot(slot).session(); }
+  void IdleFor(int slot, int minutes) {
+    for (int i = 0; i < minutes; ++i) harness_.Slot(slot).CountIdleMinute();
+  }
 
   // A connection was just accepted on the slot.
   void Accept(int slot) { harness_.Accept(slot); }
@@ -176,7 +179,7 @@ TEST_F(DispatcherTest, CommandsBeforeAnAcceptedLogonAreRefused) {
 
 TEST_F(DispatcherTest, UnknownWordAfterLogonIsIgnoredButCountsAsActivity) {
   Logon(1, "bob", "secret");
-  session(1).IdleMinutes = 4;
+  IdleFor(1, 4);
   sent_.clear();
   activity_.events.clear();
   Send(1, {"NoSuchCommand", "x"});
@@ -200,7 +203,7 @@ TEST_F(DispatcherTest, ErrorIsAnsweredAndLeavesTheFirstMessageFresh) {
 
 TEST_F(DispatcherTest, ErrorAfterLogonClearsTheSlotTexts) {
   Logon(2, "bob", "secret");
-  session(2).IdleMinutes = 3;
+  IdleFor(2, 3);
   Send(2, {"RequestTables"});
   EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Invalid procedure call or argument"}));
   EXPECT_EQ(session(2).SlotUserName, "");

@@ -226,8 +226,8 @@ TEST_F(WebApiTest, ObeysTheMultipleLogonsAndEncryptionSettings) {
 // outcome a logon's answer carries, never by its word.
 class OwnWordsHost : public WebSlotHost {
  public:
-  int OpenSlot(SlotTransport& connection) override {
-    connection_ = &connection;
+  int OpenSlot(std::shared_ptr<SlotTransport> connection) override {
+    connection_ = std::move(connection);
     return 0;
   }
   void Serve(int, const Request&, std::function<void()> done) override {
@@ -241,7 +241,7 @@ class OwnWordsHost : public WebSlotHost {
   qint64 LogonWaitMs(const QString&) const override { return 0; }
 
   Reply answer;
-  SlotTransport* connection_ = nullptr;
+  std::shared_ptr<SlotTransport> connection_;
 };
 
 TEST(WebLogonOutcomeTest, TheOutcomeDecidesWhateverTheReplysWord) {

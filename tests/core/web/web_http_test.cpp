@@ -127,7 +127,7 @@ TEST_F(WebHttpTest, LogonSetsAStrictCookieThatCarriesTheSession) {
                         R"("maxLength":[0,10,0],"memo":[false,false,false],"word":"Fields"}],)"
                         R"([{"fields":["2","2","Bob","20"],"word":"Data"}]]})"));
   // The browser's address is the slot's remote address.
-  EXPECT_EQ(server_.slots().Slot(0).session.SlotRemoteAddress, QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(server_.slots().Slot(0).session().SlotRemoteAddress, QStringLiteral("127.0.0.1"));
 
   // Forms of other sites cannot post JSON.
   EXPECT_EQ(Send("/api/run", R"({"commands":[{"command":"First"}]})", "text/plain").status, 415);

@@ -76,7 +76,9 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListenerAndWebAccess)
   Check(0)->setChecked(true);
   Check(3)->setChecked(false);
   Find<QComboBox>("Combo2")->setEditText("45");
-  OnServer([](ServerInstance& server) { server.Slots().Slot(7).session.IdleMinutes = 9; });
+  OnServer([](ServerInstance& server) {
+    for (int minute = 0; minute < 9; ++minute) server.Slots().Slot(7).CountIdleMinute();
+  });
   SelectUser(0);
   PressKey(Users(), Qt::Key_Delete);  // ANN goes, answered OK
 
@@ -97,7 +99,7 @@ TEST_F(SetupDialogTest, SaveAppliesEverythingAndRestartsTheListenerAndWebAccess)
   quint16 listening = 0;
   quint16 web = 0;
   OnServer([&](ServerInstance& server) {
-    idle = server.Slots().Slot(7).session.IdleMinutes;
+    idle = server.Slots().Slot(7).session().IdleMinutes;
     if (server.Slots().ListenerState() == kListening) listening = server.Slots().ListenerPort();
     if (server.Web()) web = server.Web()->Port();
   });

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "base/catalogue.h"
+#include "commands/dispatcher.h"
+#include "commands/replies.h"
+#include "commands/slot_database.h"
+#include "protocol/request.h"
+#include "protocol/slot_session.h"
+#include "server/client.h"
+#include "server/worker_pool.h"
+
+namespace corvane {
+
+// Database work runs on at least this many worker threads (as many as there are cores), in
+// two pools: quick requests (moves, record replies, edits) on one, and those that may take
+// long (opening sets, sorts, finds, client queries) on the other, at a lower priority, so
+// that on a busy machine a client's sort never takes the processor from another's "Next".
+inline constexpr int kMinimumWorkers = 2;
+inline constexpr int kLongWorkNice = 5;
+// Threads for the quick requests on server databases, which wait on the network for most
+// of their time: as many as the connections one server keeps to each (kServerPoolSize).
+inline constexpr int kServerDatabaseWorkers = 8;
+
+// One request of a client on its way through a worker. The worker has the request's own
+// session record and database side; the client keeps its session for the event-loop thread.
+struct ClientJob {
+  int slot = 0;
+  quint64 generation = 0;
+  Request request;
+  SlotSession session;
+  SlotDatabase database;
+  std::shared_ptr<const Catalogue> catalogue;
+  // Set when the client is freed meanwhile.
+  std::atomic<bool> cancel{false};
+  std::function<void()> done;
+  bool mayTakeLong = false;
+  // The database whose schema the request may change, while it holds that database's turn.
+  QString schemaDatabase;
+  Replies out;
+};
+
+// The clients' database work on the worker pools: requests, one at a time per client and
+// different clients in parallel, with the changes of one database's schema one at a time;
+// and the release of freed clients' database sides. Results come back to the event-loop
+// thread as one queued call for everything finished meanwhile.
+class ClientWork : public QObject, public DatabaseRelease {
+  Q_OBJECT
+
+ public:
+  // `finished` takes each request's job back, on the event-loop thread.
+  ClientWork(Dispatcher& dispatcher, std::function<void(ClientJob& job)> finished,
+             QObject* parent = nullptr);
+  // Waits for the work still running; work still queued is dropped.
+  ~ClientWork() override;
+
+  // Carries out the request on a worker with the client's database side and a copy of its
+  // session; `catalogue` is the snapshot it reads.
+  void Start(Client& client, Request request, std::function<void()> done,
+             std::shared_ptr<const Catalogue> catalogue);
+  // The database side of a freed client is closed on a worker: on the one for server
+  // databases, or among the work that may take long for a file (a checkpoint, another
+  // program's lock).
+  void Release(SlotDatabase database) override;
+  // Runs the operator's own slow work (a server database's test connection) on a worker of
+  // the long-work pool, so that it never holds the event loop.
+  void StartOperatorWork(std::function<void()> work) { longWorkers_.Start(std::move(work)); }
+
+  // Waits at most `ms` for the work running or queued on the workers, releases included;
+  // false when some still runs.
+  bool WaitForWork(int ms);
+  // After freeing clients whose work ran: waits at most `ms` for the stopped work, takes in
+  // its results (releasing the freed clients' databases) and waits at most `ms` again for
+  // the releases.
+  void SettleStoppedWork(int ms);
+
+ private Q_SLOTS:
+  // The work the workers finished since the last call, on the event-loop thread.
+  void TakeFinishedWork();
+
+ private:
+  void Launch(const std::shared_ptr<ClientJob>& job);
+  // On a worker: the job is done and waits for the event-loop thread.
+  void PostFinished(std::shared_ptr<ClientJob> job);
+  // The next change of the job's database's schema may run.
+  void EndSchemaTurn(const ClientJob& job);
+
+  Dispatcher& dispatcher_;
+  std::function<void(ClientJob&)> finished_;
+  // Changes of a database's schema (storing and deleting queries) run one at a time per
+  // database: the databases with such a change running, and the requests waiting for them.
+  QSet<QString> schemaBusy_;
+  QHash<QString, QList<std::shared_ptr<ClientJob>>> schemaQueue_;
+  // Jobs the workers finished and the event-loop thread has not taken in yet.
+  std::mutex finishedMutex_;
+  std::vector<std::shared_ptr<ClientJob>> finishedJobs_;
+  // Last: destroyed first, they wait for the work still running, which uses the rest.
+  WorkerPool quickWorkers_;
+  WorkerPool longWorkers_;
+  WorkerPool serverWorkers_;
+};
+
+}  // namespace corvane
