@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "activity/activity_reporter.h"
+#include "base/database_wait_guard.h"
 #include "base/pseudo_random.h"
 #include "base/server_settings.h"
 #include "base/shared_catalogue.h"
@@ -26,8 +27,9 @@
 namespace corvane {
 
 // The listener and the table of clients, one per slot, with the worker pools that run
-// their database work. Everything here belongs to the event-loop thread, where nothing it
-// runs may wait on a database. A client's database work runs on a worker,
+// their database work. Everything here belongs to the event-loop thread, which the server
+// marks for its life (EventLoopThreadMark): it must be made, used and destroyed there, and
+// nothing it runs there may wait on a database. A client's database work runs on a worker,
 // one request of a client at a time, different clients in parallel; its results come back
 // as a queued call. The timers are the owner's: it calls RefreshStatus, RenewKeySeed and
 // CheckInactivity on their ticks.
@@ -140,6 +142,9 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   ClientWork work_;
   LogonGate logons_;
   HandshakeListener listener_;
+  // Last: gone first, so that what the workers left undone when they are destroyed does
+  // not count as a wait of the loop.
+  EventLoopThreadMark loopMark_;
 };
 
 }  // namespace corvane

@@ -130,11 +130,8 @@ class PgComebackTest : public PgFaultTest {
     EXPECT_TRUE(folder_.prompts.boxes[0].text.startsWith("Database Error: Later"));
     // Made whole under another name, so that a retry never finds it half made.
     Exec("CREATE DATABASE corvane_staging");
-    {
-      PgConnection staging(Sibling(QStringLiteral("corvane_staging")), 30000);
-      staging.Exec("CREATE TABLE parts (id serial PRIMARY KEY)");
-      staging.Exec("CREATE VIEW few AS SELECT id FROM parts");
-    }
+    PgExecOn(Sibling(QStringLiteral("corvane_staging")),
+             "CREATE TABLE parts (id serial PRIMARY KEY); CREATE VIEW few AS SELECT id FROM parts");
     Exec("ALTER DATABASE corvane_staging RENAME TO corvane_later");
   }
   QStringList Names() const {

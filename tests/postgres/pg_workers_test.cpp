@@ -40,7 +40,7 @@ TEST(PgWorkersTest, FileClientsAreAnsweredWhileServerDatabaseRequestsWait) {
   auto local = browsing("1");
 
   // The table is locked: every read of a record on it waits until the lock goes.
-  PgConnection locker(PgLocation(), 30000);
+  PgSession locker;
   locker.Exec("BEGIN");
   locker.Exec("LOCK TABLE people IN ACCESS EXCLUSIVE MODE");
   for (auto& client : remote) client->Send("Next");

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include "base/database_wait_guard.h"
 #include "postgres/pg_connection.h"
 #include "support/sqlite_files.h"
 
@@ -11,6 +12,9 @@ namespace {
 constexpr int kTestConnectMs = 30000;
 }
 
+// The helpers below set up and inspect the cluster from the test's thread, which may be a
+// server's loop: between requests, with nobody served meanwhile, that waits on purpose.
+
 bool PgAvailable() {
   return !qEnvironmentVariableIsEmpty("PGHOST") && !qEnvironmentVariableIsEmpty("PGPORT");
 }
@@ -19,17 +23,33 @@ QString PgLocation() {
   return QStringLiteral("postgresql:///") + qEnvironmentVariable("PGDATABASE", "postgres");
 }
 
-void PgExec(const QString& sql) {
-  PgConnection connection(PgLocation(), kTestConnectMs);
+void PgExec(const QString& sql) { PgExecOn(PgLocation(), sql); }
+
+void PgExecOn(const QString& location, const QString& sql) {
+  const DatabaseWaitPermit permit;
+  PgConnection connection(location, kTestConnectMs);
   for (const QString& statement : sql.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
     if (!statement.trimmed().isEmpty()) connection.Exec(statement);
   }
 }
 
 QString PgValue(const QString& sql) {
+  const DatabaseWaitPermit permit;
   PgConnection connection(PgLocation(), kTestConnectMs);
   const PgResult result = connection.Exec(sql);
   return result.Rows() > 0 && !result.IsNull(0, 0) ? result.Text(0, 0) : QString();
+}
+
+PgSession::PgSession() {
+  const DatabaseWaitPermit permit;
+  connection_ = std::make_unique<PgConnection>(PgLocation(), kTestConnectMs);
+}
+
+PgSession::~PgSession() = default;
+
+void PgSession::Exec(const QString& sql) {
+  const DatabaseWaitPermit permit;
+  connection_->Exec(sql);
 }
 
 void PgEmptySchema() { PgExec("DROP SCHEMA IF EXISTS public CASCADE; CREATE SCHEMA public"); }
@@ -71,6 +91,7 @@ void TestDatabase::Exec(const QString& sql) const {
 
 QVariant TestDatabase::Query(const QString& sql) const {
   if (!IsPostgres()) return QueryOnFile(file_, sql);
+  const DatabaseWaitPermit permit;
   PgConnection connection(PgLocation(), kTestConnectMs);
   const PgResult result = connection.Exec(sql);
   if (result.Rows() == 0 || result.IsNull(0, 0)) return {};

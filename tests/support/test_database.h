@@ -9,6 +9,11 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
+
+namespace corvane {
+class PgConnection;
+}
 
 namespace corvane::test {
 
@@ -30,11 +35,25 @@ inline constexpr const char* kNoCluster =
 // The cluster's database as a location to publish; libpq takes the host, port, user and
 // password from the cluster's environment.
 QString PgLocation();
-// Runs the statements (separated by ";") on a connection of the test's own.
+// Runs the statements (separated by ";") on a connection of the test's own, to the
+// cluster's database or to the one at `location`.
 void PgExec(const QString& sql);
+void PgExecOn(const QString& location, const QString& sql);
 // The first column of the first row as text; empty for Null or no row.
 QString PgValue(const QString& sql);
 void PgEmptySchema();
+
+// A connection of the test's own to the cluster's database that stays open between its
+// statements: another program's session, holding a lock, say.
+class PgSession {
+ public:
+  PgSession();
+  ~PgSession();
+  void Exec(const QString& sql);
+
+ private:
+  std::unique_ptr<PgConnection> connection_;
+};
 
 class TestDatabase {
  public:
