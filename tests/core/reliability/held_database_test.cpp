@@ -1,0 +1,68 @@
+// A database file another program holds locked keeps only its own clients waiting: a client
+// that leaves while holding a query it composed there does not make other clients wait.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+
+#include "base/sqlite_database.h"
+#include "client/event_wait.h"
+#include "core/db/db_session_fixture.h"  // Message
+#include "support/sqlite_files.h"
+#include "support/test_server.h"
+
+namespace corvane::test {
+namespace {
+
+constexpr qint64 kWorstWaitMs = 200;
+
+TEST(HeldDatabaseTest, AClientLeavingAQueryOnALockedFileHoldsUpNoClientOfAnotherFile) {
+  QTemporaryDir dir;
+  const QString held = dir.filePath("held.db");
+  const QString shop = dir.filePath("shop.db");
+  for (const QString& file : {held, shop}) {
+    ExecOnFile(file, "CREATE TABLE people (id INTEGER PRIMARY KEY, name VARCHAR(10))");
+    ExecOnFile(file, "INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')");
+  }
+  TestServer server;
+  server.catalogue.Replace({{{QStringLiteral("Held"), held}, {QStringLiteral("Shop"), shop}},
+                            {{QStringLiteral("people")}, {QStringLiteral("people")}},
+                            {{}, {}}});
+  ASSERT_TRUE(server.Start());
+
+  auto browsing = LoggedOnClient(server.port(), "bob", "secret", 12345678);
+  ASSERT_EQ(browsing->Request("RequestTheTable", {"1", "0"}).value_or(ClientReply{}).word,
+            "Fields");
+  auto composing = LoggedOnClient(server.port(), "bob", "secret", 12345678);
+  ASSERT_EQ(composing->Request("RequestTablesWiz", {"0"}).value_or(ClientReply{}).word,
+            "TablesWiz");
+  composing->Send("CreateQuery", {"Mine", "SELECT name FROM people"});
+  ASSERT_TRUE(composing->ReadReply());
+  const QString views = QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'view'");
+  ASSERT_EQ(QueryOnFile(held, views).toInt(), 1);
+
+  // Another program writes to the file: removing the query waits for its lock.
+  SqliteDatabase other;
+  ASSERT_EQ(other.Open(held, SQLITE_OPEN_READWRITE), SQLITE_OK);
+  ASSERT_EQ(other.Execute("BEGIN IMMEDIATE"), SQLITE_OK);
+  composing->Close();
+  qint64 worst = 0;
+  QElapsedTimer window;
+  window.start();
+  while (window.elapsed() < 2000) {
+    QElapsedTimer one;
+    one.start();
+    const auto reply = browsing->Request("First");
+    worst = std::max(worst, one.elapsed());
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->text, Message({"Data", "1", "1", "Ann"}));
+  }
+  EXPECT_LT(worst, kWorstWaitMs);
+  // Once the lock goes, the query is removed all the same.
+  ASSERT_EQ(other.Execute("COMMIT"), SQLITE_OK);
+  EXPECT_TRUE(WaitUntil([&] { return QueryOnFile(held, views).toInt() == 0; }, 10000));
+}
+
+}  // namespace
+}  // namespace corvane::test

@@ -1,0 +1,104 @@
+// A server database that stops answering holds up only its own clients: a client that
+// leaves while holding a query it composed there does not make the file clients wait.
+#include <signal.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+
+#include "client/event_wait.h"
+#include "core/db/db_session_fixture.h"  // Message
+#include "pg_fixture.h"
+#include "support/sqlite_files.h"
+#include "support/test_server.h"
+
+namespace corvane::test {
+namespace {
+
+constexpr int kHangSeconds = 15;
+constexpr qint64 kWorstWaitMs = 200;
+
+// The cluster's server and every process it started, stopped (SIGSTOP) while one lives and
+// resumed when it goes; a detached shell resumes them after the hang in any case, so a test
+// that is itself held up cannot leave the cluster stopped.
+class PausedCluster {
+ public:
+  PausedCluster() {
+    QFile pidFile(QDir(PgValue("SHOW data_directory")).filePath("postmaster.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly)) return;
+    const qint64 postmaster = pidFile.readLine().trimmed().toLongLong();
+    if (postmaster <= 0) return;
+    pids_ << QString::number(postmaster);
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+      QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+      if (!stat.open(QIODevice::ReadOnly)) continue;
+      // pid (name) state ppid ...: the name may hold blanks, the parent follows its ")".
+      const QByteArray text = stat.readAll();
+      const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
+      if (rest.size() > 1 && rest[1].toLongLong() == postmaster) pids_ << entry;
+    }
+    QProcess::startDetached(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("sleep %1; kill -CONT %2 2>/dev/null")
+                                   .arg(kHangSeconds)
+                                   .arg(pids_.join(QLatin1Char(' ')))});
+    for (const QString& pid : pids_) ::kill(pid.toInt(), SIGSTOP);
+  }
+  ~PausedCluster() {
+    for (const QString& pid : pids_) ::kill(pid.toInt(), SIGCONT);
+  }
+  bool Paused() const { return !pids_.isEmpty(); }
+
+ private:
+  QStringList pids_;
+};
+
+TEST(PgHangTest, AClientLeavingAQueryOnAHungServerDatabaseHoldsUpNoFileClient) {
+  if (!PgAvailable()) GTEST_SKIP() << kNoCluster;
+  PgEmptySchema();
+  PgExec(
+      "CREATE TABLE people (id int PRIMARY KEY, name varchar(10)); "
+      "INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')");
+  QTemporaryDir dir;
+  const QString file = dir.filePath("shop.db");
+  ExecOnFile(file, "CREATE TABLE people (id INTEGER PRIMARY KEY, name VARCHAR(10))");
+  ExecOnFile(file, "INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')");
+  TestServer server;
+  server.catalogue.Replace(
+      {{{QStringLiteral("Remote"), PgLocation()}, {QStringLiteral("Shop"), file}},
+       {{QStringLiteral("people")}, {QStringLiteral("people")}},
+       {{}, {}}});
+  ASSERT_TRUE(server.Start());
+
+  auto browsing = LoggedOnClient(server.port(), "bob", "secret", 12345678);
+  ASSERT_EQ(browsing->Request("RequestTheTable", {"1", "0"}).value_or(ClientReply{}).word,
+            "Fields");
+  auto composing = LoggedOnClient(server.port(), "bob", "secret", 12345678);
+  ASSERT_EQ(composing->Request("RequestTablesWiz", {"0"}).value_or(ClientReply{}).word,
+            "TablesWiz");
+  composing->Send("CreateQuery", {"Mine", "SELECT name FROM people"});
+  ASSERT_TRUE(composing->ReadReply());
+  ASSERT_EQ(PgValue("SELECT count(*) FROM pg_views WHERE viewname ILIKE 'mine'"), "1");
+
+  PausedCluster paused;
+  ASSERT_TRUE(paused.Paused());
+  composing->Close();
+  qint64 worst = 0;
+  QElapsedTimer window;
+  window.start();
+  while (window.elapsed() < 3000) {
+    QElapsedTimer one;
+    one.start();
+    const auto reply = browsing->Request("First");
+    worst = std::max(worst, one.elapsed());
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->text, Message({"Data", "1", "1", "Ann"}));
+  }
+  EXPECT_LT(worst, kWorstWaitMs);
+}
+
+}  // namespace
+}  // namespace corvane::test
