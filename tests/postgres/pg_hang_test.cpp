@@ -81,23 +81,31 @@ TEST(PgHangTest, AClientLeavingAQueryOnAHungServerDatabaseHoldsUpNoFileClient) {
             "TablesWiz");
   composing->Send("CreateQuery", {"Mine", "SELECT name FROM people"});
   ASSERT_TRUE(composing->ReadReply());
-  ASSERT_EQ(PgValue("SELECT count(*) FROM pg_views WHERE viewname ILIKE 'mine'"), "1");
 
-  PausedCluster paused;
-  ASSERT_TRUE(paused.Paused());
-  composing->Close();
-  qint64 worst = 0;
-  QElapsedTimer window;
-  window.start();
-  while (window.elapsed() < 3000) {
-    QElapsedTimer one;
-    one.start();
-    const auto reply = browsing->Request("First");
-    worst = std::max(worst, one.elapsed());
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->text, Message({"Data", "1", "1", "Ann"}));
+  const auto queryCount = [] {
+    return PgValue("SELECT count(*) FROM pg_views WHERE viewname ILIKE 'mine'");
+  };
+  ASSERT_EQ(queryCount(), "1");
+  {
+    PausedCluster paused;
+    ASSERT_TRUE(paused.Paused());
+    composing->Close();
+    qint64 worst = 0;
+    // Measured through the whole hang, save its last second, when the cluster wakes anyway.
+    QElapsedTimer window;
+    window.start();
+    while (window.elapsed() < (kHangSeconds - 1) * 1000) {
+      QElapsedTimer one;
+      one.start();
+      const auto reply = browsing->Request("First");
+      worst = std::max(worst, one.elapsed());
+      ASSERT_TRUE(reply);
+      EXPECT_EQ(reply->text, Message({"Data", "1", "1", "Ann"}));
+    }
+    EXPECT_LT(worst, kWorstWaitMs);
   }
-  EXPECT_LT(worst, kWorstWaitMs);
+  // Once the cluster answers again, the query is removed all the same.
+  EXPECT_TRUE(WaitUntil([&] { return queryCount() == "0"; }, 20000));
 }
 
 }  // namespace
