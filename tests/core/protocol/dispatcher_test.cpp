@@ -2,18 +2,13 @@
 
 #include "base/text_scramble.h"
 #include "support/slot_harness.h"
+#include "support/wire_text.h"
 #include "wire/cipher.h"
 
 namespace corvane::test {
 namespace {
 
 const QByteArray kEnd("\x03\x03\x03");
-
-QByteArray Message(std::initializer_list<QByteArray> fields) {
-  QByteArray text("\x02");
-  for (const QByteArray& field : fields) text += field + "\x04";
-  return text;
-}
 
 // The wire bytes of every reply, compared as the clients read them.
 class DispatcherTest : public ::testing::Test {
@@ -38,7 +33,7 @@ class DispatcherTest : public ::testing::Test {
     const QByteArray text = Message(fields);
     harness_.Receive(slot, session(slot).FreshConnection
                                ? EncryptPayload(text, 48, LogonKey) + kEnd + "\x01\x02\x03\x04"
-                               : text + kEnd + "\x04");
+                               : PlainFrame(text));
   }
 
   void Logon(int slot, const QByteArray& user, const QByteArray& password) {

@@ -17,10 +17,6 @@
 namespace corvane::test {
 namespace {
 
-const QByteArray kEnd("\x03\x03\x03");
-
-QByteArray PlainFrame(const QByteArray& text) { return text + kEnd + "\x04"; }
-
 class BadInputTest : public DbSessionTest {
  protected:
   void SetUp() override {
