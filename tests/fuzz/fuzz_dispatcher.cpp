@@ -7,14 +7,13 @@
 // it on the second slot; '!' in front sends the rest as raw bytes into the slot's receive
 // buffer. Every reply must be a whole message (STX first, EOT last) under one of the keys
 // the client may hold, and the file must stay sound.
-#include <sqlite3.h>
-
 #include <QDir>
 #include <QFile>
 
 #include "base/text_scramble.h"
 #include "harness.h"
 #include "support/slot_harness.h"
+#include "support/sqlite_files.h"
 #include "wire/cipher.h"
 #include "wire/control_chars.h"
 #include "wire/frame_codec.h"
@@ -25,33 +24,6 @@ namespace {
 
 QString TemplatePath() { return QDir(fuzz::ScratchDirectory()).filePath("template.db"); }
 QString WorkPath() { return QDir(fuzz::ScratchDirectory()).filePath("sample.db"); }
-
-void MakeTemplate() {
-  QFile sql(QStringLiteral(CORVANE_SOURCE_DIR "/data/sample.sql"));
-  if (!sql.open(QIODevice::ReadOnly)) fuzz::Fail("data/sample.sql readable");
-  const QByteArray text = sql.readAll();
-  sqlite3* db = nullptr;
-  if (sqlite3_open(TemplatePath().toUtf8().constData(), &db) != SQLITE_OK) fuzz::Fail("open");
-  if (sqlite3_exec(db, text.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-    fuzz::Fail("sample database built");
-  }
-  sqlite3_close(db);
-}
-
-bool IntegrityOk(const QString& path) {
-  sqlite3* db = nullptr;
-  bool ok = false;
-  if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW) {
-      ok = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))) == "ok";
-    }
-    sqlite3_finalize(statement);
-  }
-  sqlite3_close(db);
-  return ok;
-}
 
 bool WholeMessage(const QByteArray& text) { return text.startsWith(kStx) && text.endsWith(kEot); }
 
@@ -99,7 +71,7 @@ struct World {
 }  // namespace
 
 // Every input starts from a copy of the template, built once.
-void fuzz::SetUpTarget() { MakeTemplate(); }
+void fuzz::SetUpTarget() { test::MakeSampleDatabase(TemplatePath()); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) QFile::remove(WorkPath() + suffix);
@@ -131,6 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
-  fuzz::Expect(IntegrityOk(WorkPath()), "the database file stays sound");
+  fuzz::Expect(test::QueryOnFile(WorkPath(), "PRAGMA integrity_check").toString() == "ok",
+               "the database file stays sound");
   return 0;
 }

@@ -29,10 +29,6 @@ class PgFaultTest : public PgTest {
         "CREATE TABLE items (id serial PRIMARY KEY, name varchar(10));"
         "INSERT INTO items (name) VALUES ('nut'), ('bolt')");
   }
-  static ClientReply Ask(CorvaneClient& client, const QByteArray& word,
-                         const QList<QByteArray>& fields = {}) {
-    return client.Request(word, fields).value_or(ClientReply{});
-  }
 };
 
 TEST_F(PgFaultTest, AnIdleConnectionClosedByARestartIsReplacedWithoutAnError) {

@@ -70,6 +70,22 @@ class PgJetSqlTest : public PgTest {
     }
     return visited;
   }
+  // Each query reads the same records from both engines, and some.
+  void ExpectSameRecords(std::initializer_list<const char*> queries, Database* pg = nullptr) {
+    for (const char* query : queries) {
+      const QStringList expected = Query(*sqlite_, query);
+      EXPECT_FALSE(expected.isEmpty()) << query;
+      EXPECT_EQ(Lines(Query(pg ? *pg : *pg_, query)), Lines(expected)) << query;
+    }
+  }
+  // Each criterion finds the same records on both engines, and some.
+  void ExpectSameFinds(std::initializer_list<const char*> criteria) {
+    for (const char* criterion : criteria) {
+      const std::vector<int64_t> expected = Finds(*sqlite_, criterion);
+      EXPECT_FALSE(expected.empty()) << criterion;
+      EXPECT_EQ(Finds(*pg_, criterion), expected) << criterion;
+    }
+  }
 
   QTemporaryDir dir_;
   QString file_;
@@ -79,46 +95,39 @@ class PgJetSqlTest : public PgTest {
 };
 
 TEST_F(PgJetSqlTest, SortTextsOrderAsOnAFileWithoutCaseAndNullsFirst) {
-  for (const char* sort :
-       {"SELECT * FROM [people] ORDER BY name, id", "SELECT * FROM people ORDER BY Name DESC, id",
-        "SELECT * FROM people ORDER BY age DESC, name", "SELECT * FROM people ORDER BY born, id",
-        "SELECT * FROM People ORDER BY [NAME] ASC, id DESC;"}) {
-    const QStringList expected = Query(*sqlite_, sort);
-    ASSERT_EQ(expected.size(), 13) << sort;
-    EXPECT_EQ(Query(*pg_, sort), expected) << sort;
-  }
+  ExpectSameRecords(
+      {"SELECT * FROM [people] ORDER BY name, id", "SELECT * FROM people ORDER BY Name DESC, id",
+       "SELECT * FROM people ORDER BY age DESC, name", "SELECT * FROM people ORDER BY born, id",
+       "SELECT * FROM People ORDER BY [NAME] ASC, id DESC;"});
   // ASCII letters without case, then by code point (a file's NOCASE): \u00c9 after z.
   EXPECT_EQ(Query(*pg_, "SELECT name FROM people ORDER BY name DESC").value(0), "\u00c9mile");
 }
 
 TEST_F(PgJetSqlTest, FindCriteriaMatchAsOnAFile) {
-  for (const char* criterion : {"name Like 'a*'",
-                                "name Like '*N'",
-                                "name = 'BOB'",
-                                "name <> 'bob'",
-                                "age > 15",
-                                "name Like '[!a-c]*'",
-                                "name Like '*''*'",
-                                "name Like '*%*'",
-                                "name Like '*_*'",
-                                "name Like '?nn'",
-                                "name Like 'R#D#'",
-                                "name Like '[[]*'",
-                                "name Like 'a[*]b'",
-                                "name Not Like '*e*'",
-                                "name Like 'emile'",
-                                "born >= #1/1/2000# And age < 40",
-                                "name & age Like 'ann*'",
-                                "Len(name) = 4",
-                                "UCase(name) = 'CARL'",
-                                "name > 'b'",
-                                "age \\ 10 = 1",
-                                "age Mod 10 = 0",
-                                "(age > 15) = True",
-                                "name Is Null"}) {
-    const std::vector<int64_t> expected = Finds(*sqlite_, criterion);
-    EXPECT_EQ(Finds(*pg_, criterion), expected) << criterion;
-  }
+  ExpectSameFinds({"name Like 'a*'",
+                   "name Like '*N'",
+                   "name = 'BOB'",
+                   "name <> 'bob'",
+                   "age > 15",
+                   "name Like '[!a-c]*'",
+                   "name Like '*''*'",
+                   "name Like '*%*'",
+                   "name Like '*_*'",
+                   "name Like '?nn'",
+                   "name Like 'R#D#'",
+                   "name Like '[[]*'",
+                   "name Like 'a[*]b'",
+                   "name Not Like '*e*'",
+                   "name Like 'emile'",
+                   "born >= #1/1/2000# And age < 40",
+                   "name & age Like 'ann*'",
+                   "Len(name) = 4",
+                   "UCase(name) = 'CARL'",
+                   "name > 'b'",
+                   "age \\ 10 = 1",
+                   "age Mod 10 = 0",
+                   "(age > 15) = True",
+                   "name Is Null"});
   // Nulls first, '[' before letters, case ignored, \u00c9 after z.
   EXPECT_EQ(Finds(*pg_, "name Like 'a*'"), (std::vector<int64_t>{3, 4, 5}));
   EXPECT_EQ(Finds(*pg_, "name Like '*mile'"), (std::vector<int64_t>{8, 12}));
@@ -134,28 +143,25 @@ TEST_F(PgJetSqlTest, FindCriteriaMatchAsOnAFile) {
 }
 
 TEST_F(PgJetSqlTest, QueriesReadAsOnAFile) {
-  for (const char* query : {
-           "SELECT id, name FROM people WHERE name = 'ann' ORDER BY id",
-           "SELECT TOP 3 name, age FROM people ORDER BY age DESC",
-           "SELECT id, name & '-' & age AS tag FROM people ORDER BY id",
-           "SELECT id, age Mod 3 AS m, age \\ 4 AS d FROM people WHERE age Is Not Null ORDER BY id",
-           "SELECT id FROM people WHERE born > #12/31/1999 11:00 PM# ORDER BY id",
-           "SELECT id, UCase(name) AS u, LCase(name) AS l, Len(name) AS n, Mid(name, 2, 2) AS m, "
-           "Left(name, 1) AS a, Right(name, 2) AS b, InStr(name, 'N') AS i FROM people ORDER BY "
-           "id",
-           "SELECT id, Nz(age, 0) AS n, IIf(age > 15, 'old', 'young') AS o, Year(born) AS y, "
-           "Month(born) AS mo, Day(born) AS d, Hour(born) AS h FROM people ORDER BY id",
-           "SELECT id, CInt(age / 4) AS r, CStr(age) AS s, Val(' 12 abc') AS v FROM people "
-           "ORDER BY id",
-           "SELECT DISTINCTROW name FROM People WHERE name Like '[a-c]*' AND age > 15 ORDER BY "
-           "name",
-           "SELECT count(*) AS n FROM people WHERE (age > 10) = False",
-           "SELECT id, (age + 1) \\ 2 AS h FROM people WHERE (age) \\ 10 = 1 ORDER BY id",
-           "SELECT DISTINCTROW (id) FROM people WHERE age Mod (4) = 0 ORDER BY id",
-       }) {
-    const QStringList expected = Query(*sqlite_, query);
-    EXPECT_EQ(Query(*pg_, query), expected) << query;
-  }
+  ExpectSameRecords({
+      "SELECT id, name FROM people WHERE name = 'ann' ORDER BY id",
+      "SELECT TOP 3 name, age FROM people ORDER BY age DESC",
+      "SELECT id, name & '-' & age AS tag FROM people ORDER BY id",
+      "SELECT id, age Mod 3 AS m, age \\ 4 AS d FROM people WHERE age Is Not Null ORDER BY id",
+      "SELECT id FROM people WHERE born > #12/31/1999 11:00 PM# ORDER BY id",
+      "SELECT id, UCase(name) AS u, LCase(name) AS l, Len(name) AS n, Mid(name, 2, 2) AS m, "
+      "Left(name, 1) AS a, Right(name, 2) AS b, InStr(name, 'N') AS i FROM people ORDER BY "
+      "id",
+      "SELECT id, Nz(age, 0) AS n, IIf(age > 15, 'old', 'young') AS o, Year(born) AS y, "
+      "Month(born) AS mo, Day(born) AS d, Hour(born) AS h FROM people ORDER BY id",
+      "SELECT id, CInt(age / 4) AS r, CStr(age) AS s, Val(' 12 abc') AS v FROM people "
+      "ORDER BY id",
+      "SELECT DISTINCTROW name FROM People WHERE name Like '[a-c]*' AND age > 15 ORDER BY "
+      "name",
+      "SELECT count(*) AS n FROM people WHERE (age > 10) = False",
+      "SELECT id, (age + 1) \\ 2 AS h FROM people WHERE (age) \\ 10 = 1 ORDER BY id",
+      "SELECT DISTINCTROW (id) FROM people WHERE age Mod (4) = 0 ORDER BY id",
+  });
   EXPECT_EQ(Query(*pg_, "SELECT id, name FROM people WHERE name = 'ann' ORDER BY id"),
             (QStringList{"2|Ann", "5|ANN"}));
   // Jet's words are names after a dot, and so is TOP without a number.
@@ -202,27 +208,21 @@ TEST_F(PgJetSqlTest, LikeWithAPatternFromAColumnOrAnExpressionMatchesAsOnAFile) 
   ExecOnFile(file_, more);
   sqlite_ = OpenDatabase(file_);
   pg_ = served_.Open(Location());
-  for (const char* query :
-       {"SELECT p.id, q.id FROM people AS q, patterns AS p WHERE q.name Like p.pat ORDER BY "
-        "p.id, q.id",
-        "SELECT p.id, q.id FROM people AS q, patterns AS p WHERE q.name Not Like p.pat AND "
-        "p.id < 12 ORDER BY p.id, q.id",
-        "SELECT id FROM people WHERE name Like '*' & 'n' ORDER BY id",
-        "SELECT id FROM people WHERE name Like Left(name, 1) & '*' & Right(name, 1) ORDER BY id",
-        "SELECT id FROM people WHERE name Like age & '*' Or age Like '*' & age ORDER BY id"}) {
-    const QStringList expected = Query(*sqlite_, query);
-    EXPECT_EQ(Lines(Query(*pg_, query)), Lines(expected)) << query;
-  }
+  ExpectSameRecords(
+      {"SELECT p.id, q.id FROM people AS q, patterns AS p WHERE q.name Like p.pat ORDER BY "
+       "p.id, q.id",
+       "SELECT p.id, q.id FROM people AS q, patterns AS p WHERE q.name Not Like p.pat AND "
+       "p.id < 12 ORDER BY p.id, q.id",
+       "SELECT id FROM people WHERE name Like '*' & 'n' ORDER BY id",
+       "SELECT id FROM people WHERE name Like Left(name, 1) & '*' & Right(name, 1) ORDER BY id",
+       "SELECT id FROM people WHERE name Like age & '*' Or age Like '*' & age ORDER BY id"});
   EXPECT_EQ(Query(*pg_,
                   "SELECT q.name FROM people AS q, patterns AS p WHERE p.id = 13 AND "
                   "q.name Like p.pat"),
             QStringList{"x$"});
-  for (const char* criterion :
-       {"name Like name", "name Like UCase(Left(name, 2)) & '*'", "name Like '*' & 'N'",
-        "age Like Left(age, 1) & '#'", "name Like Null", "name Not Like '*' & Mid(name, 3, 1)"}) {
-    const std::vector<int64_t> expected = Finds(*sqlite_, criterion);
-    EXPECT_EQ(Finds(*pg_, criterion), expected) << criterion;
-  }
+  ExpectSameFinds({"name Like name", "name Like UCase(Left(name, 2)) & '*'", "name Like '*' & 'N'",
+                   "age Like Left(age, 1) & '#'", "name Not Like '*' & Mid(name, 3, 1)"});
+  EXPECT_EQ(Finds(*pg_, "name Like Null"), Finds(*sqlite_, "name Like Null"));
   // A saved query keeps its computed pattern.
   pg_->CreateQueryDef("Starts", "SELECT name FROM people WHERE name Like Left(name, 1) & 'nn'");
   EXPECT_EQ(Records(*pg_->OpenRecordset("Starts")).size(), 2);
@@ -242,42 +242,30 @@ TEST_F(PgJetSqlTest, ComputedPatternsHoldWhereTheDatabaseReadsBackslashEscapesIn
   } reset{database};
   ServedDatabases fresh;  // connections made with the database's setting
   auto pg = fresh.Open(Location());
-  for (const char* query : {"SELECT id FROM people WHERE name Like '*' & '%' & '*' ORDER BY id",
-                            "SELECT id FROM people WHERE name Like Left(name, 1) & '*' ORDER BY id",
-                            "SELECT id FROM people WHERE name Like '[[]' & '*' ORDER BY id"}) {
-    const QStringList expected = Query(*sqlite_, query);
-    EXPECT_FALSE(expected.isEmpty()) << query;
-    EXPECT_EQ(Lines(Query(*pg, query)), Lines(expected)) << query;
-  }
+  ExpectSameRecords({"SELECT id FROM people WHERE name Like '*' & '%' & '*' ORDER BY id",
+                     "SELECT id FROM people WHERE name Like Left(name, 1) & '*' ORDER BY id",
+                     "SELECT id FROM people WHERE name Like '[[]' & '*' ORDER BY id"},
+                    pg.get());
 }
 
 TEST_F(PgJetSqlTest, FunctionsTakeNumbersAndDateTextsAsOnAFile) {
-  for (const char* query : {
-           "SELECT id, InStr(1, name, 'n') AS a, InStr(2, name, 'N') AS b, InStr(3, name, 'n') "
-           "AS c, InStr(0, name, 'b') AS d, InStr(40, name, 'a') AS e, InStr(2, name, '') AS f, "
-           "InStr(age, name, 'a') AS g, InStr(Null, name, 'o') AS h FROM people ORDER BY id",
-           "SELECT id, Left(age, 1) AS a, Right(age * 10, 2) AS b, Mid(age, 2) AS c, "
-           "Mid(12345, 2, 3) AS d, Len(age) AS e, UCase(born) AS f, Left(12345, 2) AS g FROM "
-           "people ORDER BY id",
-           "SELECT id, Left(name, -1) AS a, Right(name, -2) AS b, Mid(name, 0, 2) AS c, "
-           "Mid(name, 2, -1) AS d, Left(name, 1.7) AS e, Mid(name, -3) AS f FROM people "
-           "ORDER BY id",
-           "SELECT id, Nz(age) AS a, Nz(name) AS b, Nz(born) AS c FROM people ORDER BY id",
-           "SELECT id, Year('2020-01-02') AS y, Month('2020-01-02 03:04:05') AS m, "
-           "Hour('2020-01-02 03:04:05') AS h, Day(born) AS d, Val(age) AS v, Val('  -1.5e2x') "
-           "AS w, Val(name) AS x FROM people ORDER BY id",
-       }) {
-    const QStringList expected = Query(*sqlite_, query);
-    ASSERT_EQ(expected.size(), 13) << query;
-    EXPECT_EQ(Lines(Query(*pg_, query)), Lines(expected)) << query;
-  }
-  for (const char* criterion :
-       {"InStr(2, name, 'n') > 0", "Left(age, 1) = '1'", "Nz(name) = ''",
-        "Year(born) = Year('2000-06-07')", "InStr(1, name & age, '2') = 2"}) {
-    const std::vector<int64_t> expected = Finds(*sqlite_, criterion);
-    EXPECT_FALSE(expected.empty()) << criterion;
-    EXPECT_EQ(Finds(*pg_, criterion), expected) << criterion;
-  }
+  ExpectSameRecords({
+      "SELECT id, InStr(1, name, 'n') AS a, InStr(2, name, 'N') AS b, InStr(3, name, 'n') "
+      "AS c, InStr(0, name, 'b') AS d, InStr(40, name, 'a') AS e, InStr(2, name, '') AS f, "
+      "InStr(age, name, 'a') AS g, InStr(Null, name, 'o') AS h FROM people ORDER BY id",
+      "SELECT id, Left(age, 1) AS a, Right(age * 10, 2) AS b, Mid(age, 2) AS c, "
+      "Mid(12345, 2, 3) AS d, Len(age) AS e, UCase(born) AS f, Left(12345, 2) AS g FROM "
+      "people ORDER BY id",
+      "SELECT id, Left(name, -1) AS a, Right(name, -2) AS b, Mid(name, 0, 2) AS c, "
+      "Mid(name, 2, -1) AS d, Left(name, 1.7) AS e, Mid(name, -3) AS f FROM people "
+      "ORDER BY id",
+      "SELECT id, Nz(age) AS a, Nz(name) AS b, Nz(born) AS c FROM people ORDER BY id",
+      "SELECT id, Year('2020-01-02') AS y, Month('2020-01-02 03:04:05') AS m, "
+      "Hour('2020-01-02 03:04:05') AS h, Day(born) AS d, Val(age) AS v, Val('  -1.5e2x') "
+      "AS w, Val(name) AS x FROM people ORDER BY id",
+  });
+  ExpectSameFinds({"InStr(2, name, 'n') > 0", "Left(age, 1) = '1'", "Nz(name) = ''",
+                   "Year(born) = Year('2000-06-07')", "InStr(1, name & age, '2') = 2"});
 }
 
 TEST_F(PgJetSqlTest, ValuesAreParametersAndQueriesMayOnlyRead) {

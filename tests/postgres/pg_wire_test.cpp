@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "core/db/db_session_fixture.h"  // Message
 #include "pg_fixture.h"
 #include "support/test_server.h"
+#include "support/wire_text.h"
 
 namespace corvane::test {
 namespace {
@@ -30,12 +30,6 @@ class WireTest : public ::testing::TestWithParam<Engine> {
     }
   }
   QString Value(const QString& sql) { return db_.Query(sql).toString(); }
-  ClientReply Ask(CorvaneClient& client, const QByteArray& word,
-                  const QList<QByteArray>& fields = {}) {
-    const auto reply = client.Request(word, fields);
-    EXPECT_TRUE(reply) << "no reply to " << word.constData();
-    return reply.value_or(ClientReply{});
-  }
 
   QTemporaryDir dir_;
   TestDatabase db_{GetParam(), dir_.filePath("shop.db")};

@@ -4,10 +4,10 @@
 #include <QTemporaryDir>
 
 #include "client/event_wait.h"
-#include "core/db/db_session_fixture.h"  // Message
 #include "pg_fixture.h"
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
+#include "support/wire_text.h"
 
 namespace corvane::test {
 namespace {

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "support/file_bytes.h"
 #include "support/test_database.h"
 
 namespace corvane::test {
@@ -74,6 +75,11 @@ QVariant QueryOnFile(const QString& path, const QString& sql) {
 
 void MakePeople(const QString& path, const QStringList& names, int nameSize) {
   TestDatabase(Engine::kSqlite, path).MakePeople(names, nameSize);
+}
+
+void MakeSampleDatabase(const QString& path) {
+  ExecOnFile(path, QString::fromUtf8(
+                       ReadFileBytes(QStringLiteral(CORVANE_SOURCE_DIR "/data/sample.sql"))));
 }
 
 }  // namespace corvane::test

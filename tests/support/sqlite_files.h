@@ -23,4 +23,7 @@ QVariant QueryOnFile(const QString& path, const QString& sql);
 // ages 10, 20, 30 ...
 void MakePeople(const QString& path, const QStringList& names, int nameSize = 10);
 
+// The demo's sample database (data/sample.sql).
+void MakeSampleDatabase(const QString& path);
+
 }  // namespace corvane::test

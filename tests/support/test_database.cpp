@@ -54,7 +54,8 @@ void PgSession::Exec(const QString& sql) {
 
 void PgEmptySchema() { PgExec("DROP SCHEMA IF EXISTS public CASCADE; CREATE SCHEMA public"); }
 
-QString PostgresDdl(const QString& sql) {
+// A create-table statement in SQLite's words, in PostgreSQL's.
+static QString PostgresDdl(const QString& sql) {
   static const std::pair<QRegularExpression, QString> kWords[] = {
       {QRegularExpression("\\bINTEGER PRIMARY KEY( AUTOINCREMENT)?",
                           QRegularExpression::CaseInsensitiveOption),

@@ -60,7 +60,6 @@ class TestDatabase {
   // `file` is the SQLite file; unused for PostgreSQL.
   TestDatabase(Engine engine, QString file) : engine_(engine), file_(std::move(file)) {}
 
-  Engine engine() const { return engine_; }
   bool IsPostgres() const { return engine_ == Engine::kPostgres; }
   // Empties the cluster's schema; false when the engine is not there (skip the test).
   bool Prepare();
@@ -82,8 +81,5 @@ class TestDatabase {
   Engine engine_;
   QString file_;
 };
-
-// A create-table statement in SQLite's words, in PostgreSQL's.
-QString PostgresDdl(const QString& sql);
 
 }  // namespace corvane::test

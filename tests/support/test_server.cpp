@@ -34,6 +34,12 @@ std::unique_ptr<CorvaneClient> LoggedOnClient(quint16 port, const QByteArray& us
   return client;
 }
 
+ClientReply Ask(CorvaneClient& client, const QByteArray& word, const QList<QByteArray>& fields) {
+  const auto reply = client.Request(word, fields);
+  EXPECT_TRUE(reply) << "no reply to " << word.constData();
+  return reply.value_or(ClientReply{});
+}
+
 TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale) : limits_(limits) {
   settings.AllowMultipleLogons = 1;
   users.Add("BOB", "SECRET:12345678");

@@ -27,6 +27,9 @@ std::unique_ptr<CorvaneClient> ConnectedClient(quint16 port, int timeoutMs = 300
 std::unique_ptr<CorvaneClient> LoggedOnClient(quint16 port, const QByteArray& user,
                                               const QByteArray& password, int32_t key,
                                               int timeoutMs = 3000);
+// One request and its one reply (an empty reply, and a failure, when none came).
+ClientReply Ask(CorvaneClient& client, const QByteArray& word,
+                const QList<QByteArray>& fields = {});
 
 class TestServer {
  public:

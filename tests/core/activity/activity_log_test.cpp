@@ -50,8 +50,10 @@ TEST_F(ActivityLogTest, EachRowShowsTheSecondAndDayItWasLoggedIn) {
   log_.LogActivity(Entry("Logon"));
   expectStamp();
   now_ = now_.addMSecs(800);
+  // A note shows its own user, not that of the slot logged last.
   log_.LogNote(QStringLiteral("a note"));
   expectStamp();
+  EXPECT_EQ(LastRow().user, "");
   now_ = now_.addMSecs(100);
   log_.LogActivity(Entry("Logoff"));
   expectStamp();

@@ -13,15 +13,9 @@
 #include "support/sqlite_files.h"
 #include "support/test_database.h"
 #include "support/test_server.h"
+#include "support/wire_text.h"
 
 namespace corvane::test {
-
-// STX, then each field followed by EOT: the text of a reply.
-inline QByteArray Message(const QList<QByteArray>& fields) {
-  QByteArray text("\x02");
-  for (const QByteArray& field : fields) text += field + '\x04';
-  return text;
-}
 
 class DbSessionTest : public ::testing::Test {
  protected:
@@ -71,14 +65,6 @@ class DbSessionTest : public ::testing::Test {
     return LoggedOnClient(server_.port(), user, password, key);
   }
   std::unique_ptr<CorvaneClient> Connected() { return ConnectedClient(server_.port()); }
-
-  // One request and its one reply (an empty reply when none came).
-  ClientReply Ask(CorvaneClient& client, const QByteArray& word,
-                  const QList<QByteArray>& fields = {}) {
-    const auto reply = client.Request(word, fields);
-    EXPECT_TRUE(reply) << "no reply to " << word.constData();
-    return reply.value_or(ClientReply{});
-  }
 
   // A second client, logged on as "ann", browsing table 0 of database 0: bad input from
   // another client must not keep it from being served.

@@ -12,18 +12,11 @@
 #include "client/event_wait.h"
 #include "protocol/socket_state.h"
 #include "support/test_server.h"
+#include "support/wire_text.h"
 #include "wire/cipher.h"
 
 namespace corvane::test {
 namespace {
-
-// STX, then each field followed by EOT.
-QByteArray Text(const QList<QByteArray>& fields) {
-  QByteArray text("\x02");
-  for (const QByteArray& field : fields) text += field + '\x04';
-  return text;
-}
-QByteArray PlainFrame(const QList<QByteArray>& fields) { return Text(fields) + "\x03\x03\x03\x04"; }
 
 class SessionTest : public ::testing::Test {
  protected:
@@ -51,8 +44,9 @@ class SessionTest : public ::testing::Test {
 
 TEST_F(SessionTest, FramesPipelinedInOneWriteAreAnsweredInOrder) {
   auto client = LoggedOn();
-  client->SendRaw(PlainFrame({"RequestQuery", "0"}) + PlainFrame({"RequestTables", "1"}) +
-                  PlainFrame({"RequestTables", "3"}));
+  client->SendRaw(PlainFrame(Message({"RequestQuery", "0"})) +
+                  PlainFrame(Message({"RequestTables", "1"})) +
+                  PlainFrame(Message({"RequestTables", "3"})));
   const QList<ClientReply> replies = client->ReadReplies(3);
   ASSERT_EQ(replies.size(), 3);
   EXPECT_EQ(replies[0].fields, (QList<QByteArray>{"ByRegion", "Totals"}));
@@ -69,9 +63,9 @@ TEST_F(SessionTest, EncipheredFramesByteByByteAreReadWithTheKeysThatHoldForEach)
   client->SetPrivateKey(12345678);
   client->SetSessionKey(seed);
   // The logon under the logon keys and the next request under the session keys.
-  const QByteArray logon = Text({"Logon", "bob", MirrorText("secret"), "a"});
+  const QByteArray logon = Message({"Logon", "bob", MirrorText("secret"), "a"});
   const QByteArray bytes = EncryptPayload(logon, 48, LogonKey) + "\x03\x03\x03" + "abcd" +
-                           EncryptPayload(Text({"ThankYou"}), seed, 12345678) + "\x03\x03\x03" +
+                           EncryptPayload(Message({"ThankYou"}), seed, 12345678) + "\x03\x03\x03" +
                            "\x01\x02\x03\x04";
   for (char byte : bytes) client->SendRaw(QByteArray(1, byte));
   const QList<ClientReply> replies = client->ReadReplies(2);
@@ -119,7 +113,7 @@ TEST_F(SessionTest, AClientThatClosesAndLogsOnAgainAtOnceIsNeverTakenForASecondU
     ASSERT_EQ(reply->word, "Accepted") << "round " << round;
     // Every other round the last request is still on its way when the client leaves; the
     // client drops the connection, or closes it as one that logs off does.
-    if (round % 2 == 1) client->SendRaw(PlainFrame({"ThankYou"}));
+    if (round % 2 == 1) client->SendRaw(PlainFrame(Message({"ThankYou"})));
     if (round % 4 < 2) {
       client->Disconnect();
     } else {

@@ -9,6 +9,7 @@
 #include "base/pseudo_random.h"
 #include "protocol/command_error.h"
 #include "protocol/field_reader.h"
+#include "support/wire_text.h"
 #include "wire/cipher.h"
 #include "wire/frame_assembler.h"
 #include "wire/frame_codec.h"
@@ -29,16 +30,9 @@ TEST(RandomTrailer, FourBytesNeverNul) {
 const QByteArray kEnd("\x03\x03\x03");
 const QByteArray kTrailer("\x11\x22\x33\x44");
 
-// STX, then each field followed by EOT.
-QByteArray Text(const QList<QByteArray>& fields) {
-  QByteArray text("\x02");
-  for (const QByteArray& field : fields) text += field + '\x04';
-  return text;
-}
-
 TEST(FindFrameLengthTest, AnEndMarkInsideTheEncipheredPayloadIsSkipped) {
   // A logon text whose enciphered form holds ETX ETX ETX inside the user name.
-  QByteArray text = Text({"Logon", "bo???b", "pw", "addr"});
+  QByteArray text = Message({"Logon", "bo???b", "pw", "addr"});
   const qsizetype at = text.indexOf("???");
   const RequestKeys keys{true, DerivedIntegerKey(LogonKey), LogonKey};
   const int64_t m = keys.k2 % keys.k1;
@@ -63,7 +57,7 @@ TEST(FindFrameLengthTest, AnEndMarkInsideTheEncipheredPayloadIsSkipped) {
     }
   }
   // A payload under other keys is taken as it is, up to its first end mark.
-  const QByteArray other = EncryptPayload(Text({"Logon"}), 13, 1234567) + kEnd + kTrailer;
+  const QByteArray other = EncryptPayload(Message({"Logon"}), 13, 1234567) + kEnd + kTrailer;
   scan = 0;
   EXPECT_EQ(FindFrameLength(other + "more", scan, keys, 7), other.size());
 }

@@ -12,14 +12,11 @@
 #include "activity/activity_rows_model.h"
 #include "activity/host_identity.h"
 #include "core/db/db_session_fixture.h"
+#include "support/file_bytes.h"
 #include "wire/cipher.h"
 
 namespace corvane::test {
 namespace {
-
-const QByteArray kEnd("\x03\x03\x03");
-
-QByteArray PlainFrame(const QByteArray& text) { return text + kEnd + "\x04"; }
 
 class BadInputTest : public DbSessionTest {
  protected:
@@ -153,27 +150,17 @@ TEST_F(BadInputTest, SqlInSearchTextsSortOrdersAndQueryNamesStaysText) {
   ExpectBystanderServed();
 }
 
-TEST_F(BadInputTest, DeletedDatabaseFileIsReportedAndNotCreatedAgain) {
+TEST_F(BadInputTest, CorruptOrDeletedDatabaseFileIsReportedAndNotCreatedAgain) {
   bystander_.reset();
-  ASSERT_TRUE(QFile::remove(path_));
-  auto client = LoggedOn();
-  EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "NoDatabase");
-  EXPECT_FALSE(QFile::exists(path_));
-  client = LoggedOn();
-  EXPECT_EQ(Ask(*client, "RequestTables", {"0"}).word, "Tables");
-}
-
-TEST_F(BadInputTest, CorruptDatabaseFileIsReported) {
-  bystander_.reset();
-  {
-    QFile file(path_);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(QByteArray(8192, '\x5a'));
-  }
+  ASSERT_TRUE(WriteFileBytes(path_, QByteArray(8192, '\x5a')));
   QFile::remove(path_ + "-wal");
   QFile::remove(path_ + "-shm");
   auto client = LoggedOn();
   EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "ErrorDB");
+  ASSERT_TRUE(QFile::remove(path_));
+  client = LoggedOn();
+  EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "NoDatabase");
+  EXPECT_FALSE(QFile::exists(path_));
   client = LoggedOn();
   EXPECT_EQ(Ask(*client, "RequestTables", {"0"}).word, "Tables");
 }
