@@ -11,7 +11,9 @@
 # Environment: RUN_SECONDS (measured seconds per run, default 3), ROUNDS (3), SERVER_CPU
 # (0), CLIENT_CPU (1), CORVANE_PORT (15731).
 # Prints every run and a summary, also written to BUILD_DIR/bench-desktop.md; the picture of
-# the last desktop window measured is kept as BUILD_DIR/bench-desktop-window.png.
+# the last desktop window measured is kept as BUILD_DIR/bench-desktop-window.png, as it was
+# before its run, and as BUILD_DIR/bench-desktop-under-load.png, during a short unmeasured
+# run after it (its lists should show the clients and their activity).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,6 +38,7 @@ server_exe="$PWD/$build/src/app/corvane-server"
 bench_exe="$PWD/$build/bench/load/corvane-bench"
 results="$PWD/$build/bench-desktop.md"
 picture="$PWD/$build/bench-desktop-window.png"
+loaded_picture="$PWD/$build/bench-desktop-under-load.png"
 
 work=$(mktemp -d /tmp/corvane-compare-desktop.XXXXXX)
 server_pid=""
@@ -109,6 +112,7 @@ check_lists_shown() {
       share=$(convert "$picture" -fill black +opaque white -format '%[fx:mean]' info:)
       if awk -v s="$share" -v l="$least_list_share" 'BEGIN { exit !(s >= l) }'; then
         echo "desktop window $size$place, lists cover $share of it"
+        window="$size$place"
         return 0
       fi
     fi
@@ -133,6 +137,12 @@ for round in $(seq "$rounds"); do
       if [ "$mode" = desktop ]; then check_lists_shown; fi
       bench --workload next --database 0 --clients "$clients" --seconds "$run_seconds" |
         sed "s/^/mode=$mode round=$round /" | tee -a "$runs"
+      if [ "$mode" = desktop ]; then
+        bench --workload next --database 0 --clients "$clients" --seconds 3 >/dev/null &
+        sleep 2
+        import -window root -crop "$window" +repage "$loaded_picture"
+        wait $!
+      fi
       stop_server
     done
   done
