@@ -34,6 +34,8 @@ void Recordset::CheckCurrent() const {
     throw EngineError(engine_error::kRecordDeleted, QStringLiteral("The record was deleted."));
   }
   if (cursor_ != Cursor::kRecord) NoCurrentRecord();
+  // A record whose reading failed has no values.
+  if (values_.size() != fields_.size()) NoCurrentRecord();
 }
 
 void Recordset::CheckWritable() const {
@@ -58,7 +60,16 @@ void Recordset::GoTo(int64_t position) {
   } else {
     cursor_ = Cursor::kRecord;
     position_ = position;
-    FetchCurrent();
+    try {
+      FetchCurrent();
+    } catch (...) {
+      // The record could not be read (its table gone, the request's time up, the connection
+      // lost): the set stays where it was moved to, with no values to read or edit.
+      ForgetCurrent();
+      values_.clear();
+      missing_ = false;
+      throw;
+    }
     return;
   }
   ForgetCurrent();

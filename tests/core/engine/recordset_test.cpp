@@ -26,6 +26,20 @@ TEST_P(RecordsetTest, EmptySetIsAtBothEndsAndUnknownObjectsAreErrors) {
   EXPECT_EQ(ErrorNumber([&] { rs->MoveFirst(); }), kClosed);
 }
 
+// A failed read of a record (here its table is gone; a request's time up or a lost
+// connection do the same) leaves no record current: its values are never read.
+TEST_P(RecordsetTest, ARecordThatCouldNotBeReadIsNotCurrent) {
+  MakePeople({"Ann", "Bob"});
+  auto db = Open();
+  auto rs = db->OpenRecordset("people");
+  ASSERT_EQ(rs->Value(1).toText(), "Ann");
+  Exec("DROP TABLE people");
+  EXPECT_NE(ErrorNumber([&] { rs->MoveNext(); }), 0);
+  EXPECT_EQ(ErrorNumber([&] { rs->Value(1); }), kNoCurrentRecord);
+  EXPECT_EQ(ErrorNumber([&] { rs->Edit(); }), kNoCurrentRecord);
+  EXPECT_EQ(ErrorNumber([&] { rs->Delete(); }), kNoCurrentRecord);
+}
+
 TEST_P(RecordsetTest, AnAddedRecordGoesToTheEndOfTheSetAndADeletedOneLeavesItsNeighbours) {
   MakePeople({"Cy", "Ann", "Bob"});
   auto db = Open();
