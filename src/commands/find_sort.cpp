@@ -30,6 +30,13 @@ void FindMatch(CommandContext& ctx, FindStart start) {
   Recordset* rs = nullptr;
   try {
     rs = &ctx.Set();
+    // The text goes into a quoted literal: an apostrophe would end it and make the rest an
+    // expression of the client's. Such a text has always been an error; it stays one, found
+    // before anything is built from it.
+    if (text.contains(QLatin1Char('\''))) {
+      throw EngineError(engine_error::kSyntaxError,
+                        QStringLiteral("Syntax error: a find text cannot hold an apostrophe."));
+    }
     Pattern pattern = mode == 0 ? Pattern::kBeginsWith : Pattern::kExact;
     while (true) {
       for (int i = 0; i < rs->FieldCount(); ++i) {
