@@ -127,9 +127,12 @@ void WebConnectionGuard::UpdateTimer() {
       timer_.start(limits_.headerTimeoutMs);
     }
   } else if (!intake_.BetweenRequests()) {
-    // A body must keep coming.
-    watch_ = Watch::kBody;
-    timer_.start(limits_.idleTimeoutMs);
+    // A body must be whole within its time from the end of its header: a byte now and then
+    // does not keep a connection for as long as its sender likes.
+    if (watch_ != Watch::kBody) {
+      watch_ = Watch::kBody;
+      timer_.start(limits_.idleTimeoutMs);
+    }
   } else if (answersDue_ > 0) {
     // The server is working on an answer: however long that takes, the browser waits.
     watch_ = Watch::kAnswer;

@@ -11,8 +11,8 @@ inline constexpr int kMostWebConnectionsPerAddress = 32;
 inline constexpr int kMostWebConnections = 256;
 // From a request's first byte (or the connection's start) until its header is complete.
 inline constexpr int kWebHeaderTimeoutMs = 10'000;
-// A connection on which nothing arrives while no answer is due, and a body that stops
-// arriving, are closed after this long.
+// A connection on which nothing arrives while no answer is due is closed after this long,
+// and so is one whose request body is not whole this long after its header.
 inline constexpr int kWebIdleTimeoutMs = 30'000;
 inline constexpr qsizetype kMostWebHeaderBytes = 32 * 1024;
 // The largest request body accepted.
