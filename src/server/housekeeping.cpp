@@ -1,6 +1,7 @@
 #include "server/housekeeping.h"
 
 #include "protocol/socket_state.h"
+#include "transport/web/web_limits.h"
 
 namespace corvane {
 namespace {
@@ -62,14 +63,15 @@ void Housekeeping::RenewKeySeed() {
   keySeed_ = seed;
 }
 
-bool Housekeeping::CheckInactivity() {
+void Housekeeping::CheckInactivity() {
+  // 0 or less: clients of the TCP port are never disconnected for idleness.
   const int limit = settings_.InactivityLimit;
-  // 0 or less: clients are never disconnected for idleness.
-  if (limit <= 0) return false;
   for (const auto& client : clients_) {
     // A request still running is no idleness of its client's.
     if (client->Busy()) continue;
-    if (client->session().IdleMinutes < limit) {
+    const int clientLimit = limit > 0 ? limit : client->OnSocket() ? 0 : kWebSessionIdleMinutes;
+    if (clientLimit <= 0) continue;
+    if (client->session().IdleMinutes < clientLimit) {
       client->CountIdleMinute();
       continue;
     }
@@ -77,7 +79,6 @@ bool Housekeeping::CheckInactivity() {
     if (state == kSocketConnected || Ended(state)) client->Free(FreeReason::kInactive);
     client->RestartIdleCount();
   }
-  return true;
 }
 
 void Housekeeping::ResetIdleCounts() {

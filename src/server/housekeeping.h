@@ -45,10 +45,11 @@ class Housekeeping {
   void SetKeySeed(int16_t seed) { keySeed_ = seed; }
   void RenewKeySeed();
 
-  // One minute of the inactivity check. False when InactivityLimit is 0 or less: the caller
-  // then stops the timer.
-  bool CheckInactivity();
-  // Every client's count starts again from 0 (the setup turned the check on).
+  // One minute of the inactivity check: clients idle for InactivityLimit minutes are let go.
+  // Where the limit is off (0 or less), web sessions still end after
+  // kWebSessionIdleMinutes: they hold a slot with no connection of their own.
+  void CheckInactivity();
+  // Every client's count starts again from 0 (the setup changed the limit).
   void ResetIdleCounts();
 
  private:

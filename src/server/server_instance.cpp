@@ -299,15 +299,10 @@ void ServerInstance::OnListenerError(const QString& description) {
 
 void ServerInstance::OnKeySeedTick() { slots_.RenewKeySeed(); }
 
-void ServerInstance::OnInactivityTick() {
-  if (!slots_.CheckInactivity()) inactivityTimer_.stop();
-}
+void ServerInstance::OnInactivityTick() { slots_.CheckInactivity(); }
 
 void ServerInstance::ApplyInactivitySetting() {
-  if (settings_.InactivityLimit <= 0) {
-    inactivityTimer_.stop();
-    return;
-  }
+  // The timer runs with the limit off too: idle web sessions still end.
   slots_.ResetIdleCounts();
   inactivityTimer_.start(kInactivityMs);
 }

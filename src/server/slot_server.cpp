@@ -92,6 +92,10 @@ quint16 SlotServer::ReserveSlot(const QString& peer) {
       std::count_if(clients_.begin(), clients_.end(),
                     [&peer](const auto& client) { return client->UnloggedFrom(peer); });
   if (unlogged >= limits_.mostUnloggedSlotsPerAddress) return 0;
+  const auto reserved = std::count_if(clients_.begin(), clients_.end(), [](const auto& client) {
+    return client->State() == kSocketListening;
+  });
+  if (reserved >= limits_.mostReservedSlots) return 0;
   const int slot = FindFreeSlot();
   return slot < 0 ? 0 : clients_[slot]->Reserve(peer);
 }

@@ -104,7 +104,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   int16_t KeySeed() const { return housekeeping_.KeySeed(); }
   void SetKeySeed(int16_t seed) { housekeeping_.SetKeySeed(seed); }
   void RenewKeySeed() { housekeeping_.RenewKeySeed(); }
-  bool CheckInactivity() { return housekeeping_.CheckInactivity(); }
+  void CheckInactivity() { housekeeping_.CheckInactivity(); }
   void ResetIdleCounts() { housekeeping_.ResetIdleCounts(); }
 
  Q_SIGNALS:

@@ -9,13 +9,17 @@ namespace corvane {
 // Bounds that keep one client from holding the listener, a slot or memory indefinitely.
 // Tests shorten the time limits.
 inline constexpr int kHandshakeHoldLimitMs = 10'000;
-inline constexpr int kReservationLimitMs = 30'000;
+// A handheld connects to its slot's port the moment it has it.
+inline constexpr int kReservationLimitMs = 10'000;
 inline constexpr int kLogonGraceMs = 2'000;
 inline constexpr qsizetype kReceiveLimitBeforeLogon = 16 * 1024;
 inline constexpr qsizetype kReceiveLimitAfterLogon = 1024 * 1024;
 // Handhelds behind one router share an address, so this is generous; it keeps one address
 // from holding every slot with handshakes that never log on.
 inline constexpr int kMostUnloggedSlotsPerAddress = 16;
+// Slots reserved by handshakes and not yet connected, from all addresses together: a few
+// addresses cannot hold most slots by handshakes alone.
+inline constexpr int kMostReservedSlots = 32;
 // After an accept error (such as running out of file descriptors) the system stops nothing,
 // but Qt stops accepting; the listener tries again after this pause.
 inline constexpr int kAcceptRetryMs = 1000;
@@ -35,6 +39,7 @@ struct ConnectionLimits {
   qsizetype receiveLimitAfterLogon = kReceiveLimitAfterLogon;
   // Slots reserved for, or connected from, one address without an accepted logon.
   int mostUnloggedSlotsPerAddress = kMostUnloggedSlotsPerAddress;
+  int mostReservedSlots = kMostReservedSlots;
   int acceptRetryMs = kAcceptRetryMs;
   // The wait after a first refused logon of an address (it doubles with each further one, up
   // to the longest), and how often a run of refusals is summed up.

@@ -20,6 +20,9 @@ inline constexpr qsizetype kMostWebBodyBytes = 1 << 20;
 // A refused request's answer is given this long to reach the browser while what it still
 // sends is read and dropped.
 inline constexpr int kWebLingerMs = 2'000;
+// A web session holds a slot without a connection: where the operator set no inactivity
+// limit, one whose browser has sent nothing for this many minutes ends all the same.
+inline constexpr int kWebSessionIdleMinutes = 30;
 // After an accept error (file descriptors used up, say) accepting starts again after this.
 inline constexpr int kWebAcceptRetryMs = 1'000;
 

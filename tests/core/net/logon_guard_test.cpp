@@ -88,6 +88,21 @@ TEST_F(LogonGuardTest, HandshakesWithoutLogonsFromOneAddressTakeOnlyTheirShareOf
   EXPECT_EQ(third->Logon("ann", "pw", 23456789)->word, "Accepted");
 }
 
+class ReservationCapTest : public LogonGuardTest {
+ protected:
+  ReservationCapTest()
+      : LogonGuardTest(
+            {.logonGraceMs = 0, .mostUnloggedSlotsPerAddress = 3, .mostReservedSlots = 1}) {}
+};
+
+TEST_F(ReservationCapTest, SlotsReservedAndNotYetConnectedHaveACapOverAllAddresses) {
+  CorvaneClient reserving(3000);
+  EXPECT_NE(reserving.RequestSlotPort(server_.host(), server_.port()).value_or(0), 0);
+  // The address has used one of its three; all reservations together, their one.
+  CorvaneClient refused(3000);
+  EXPECT_EQ(refused.RequestSlotPort(server_.host(), server_.port()).value_or(1), 0);
+}
+
 TEST_F(LogonGuardTest, RefusalsAreAnsweredLaterEachTimeWhileOthersAreServed) {
   auto bystander = LoggedOnClient(server_.port(), "ann", "pw", 23456789, 5000);
   auto guesser = Connected();

@@ -8,6 +8,7 @@
 #include "client/event_wait.h"
 #include "core/db/db_session_fixture.h"
 #include "protocol/socket_state.h"
+#include "transport/web/web_limits.h"
 
 namespace corvane::test {
 namespace {
@@ -190,12 +191,23 @@ TEST_F(WebApiTest, ASessionEndsWithItsSlotOrItsLogon) {
   EXPECT_FALSE(last_.body.value("loggedOn").toBool());
   server_.slots().RefreshStatus();
   EXPECT_EQ(server_.slots().ConnectedCount(), 0);
-  // And an idle one goes when its time is up.
+  // And an idle one goes when its time is up; with the limit off, after half an hour, since
+  // it holds a slot with no connection of its own.
   const QString third = LogOn();
   server_.settings.InactivityLimit = 1;
   server_.slots().CheckInactivity();
   server_.slots().CheckInactivity();
   EXPECT_EQ(RunOne(third, "ThankYou"), QStringList());
+  const QString fourth = LogOn();
+  server_.settings.InactivityLimit = 0;
+  for (int minute = 0; minute < kWebSessionIdleMinutes; ++minute) {
+    server_.slots().CheckInactivity();
+  }
+  EXPECT_EQ(RunOne(fourth, "ThankYou"), QStringList{"Databases|shop.db"});
+  for (int minute = 0; minute < kWebSessionIdleMinutes + 1; ++minute) {
+    server_.slots().CheckInactivity();
+  }
+  EXPECT_EQ(RunOne(fourth, "ThankYou"), QStringList());
 }
 
 TEST_F(WebApiTest, StoppingWebAccessFreesEveryWebSlotButNoOther) {
