@@ -131,7 +131,7 @@ void WebConnectionGuard::UpdateTimer() {
     // does not keep a connection for as long as its sender likes.
     if (watch_ != Watch::kBody) {
       watch_ = Watch::kBody;
-      timer_.start(limits_.idleTimeoutMs);
+      timer_.start(limits_.bodyTimeoutMs);
     }
   } else if (answersDue_ > 0) {
     // The server is working on an answer: however long that takes, the browser waits.

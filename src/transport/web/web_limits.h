@@ -11,9 +11,10 @@ inline constexpr int kMostWebConnectionsPerAddress = 32;
 inline constexpr int kMostWebConnections = 256;
 // From a request's first byte (or the connection's start) until its header is complete.
 inline constexpr int kWebHeaderTimeoutMs = 10'000;
-// A connection on which nothing arrives while no answer is due is closed after this long,
-// and so is one whose request body is not whole this long after its header.
+// A connection on which nothing arrives while no answer is due is closed after this long.
 inline constexpr int kWebIdleTimeoutMs = 30'000;
+// From the end of a request's header until its body is whole, however the bytes trickle.
+inline constexpr int kWebBodyTimeoutMs = 30'000;
 inline constexpr qsizetype kMostWebHeaderBytes = 32 * 1024;
 // The largest request body accepted.
 inline constexpr qsizetype kMostWebBodyBytes = 1 << 20;
@@ -32,6 +33,7 @@ struct WebLimits {
   int mostConnections = kMostWebConnections;
   int headerTimeoutMs = kWebHeaderTimeoutMs;
   int idleTimeoutMs = kWebIdleTimeoutMs;
+  int bodyTimeoutMs = kWebBodyTimeoutMs;
   qsizetype mostHeaderBytes = kMostWebHeaderBytes;
   qsizetype mostBodyBytes = kMostWebBodyBytes;
   int lingerMs = kWebLingerMs;
