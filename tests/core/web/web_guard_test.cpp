@@ -17,7 +17,7 @@ WebLimits ShortLimits() {
   limits.headerTimeoutMs = 600;
   limits.idleTimeoutMs = 400;
   // Long enough for a mebibyte sent in pieces by a sanitizer build.
-  limits.bodyTimeoutMs = 2500;
+  limits.bodyTimeoutMs = 4000;
   limits.mostConnectionsPerAddress = 3;
   limits.mostConnections = 4;
   limits.lingerMs = 500;
@@ -155,7 +155,7 @@ TEST_F(WebGuardTest, AHeaderOrBodyThatNeverEndsOrNeverComesIsCutOff) {
   RawHttp slowBody(port());
   slowBody.Write("POST /api/logon HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100\r\n\r\n");
   // A byte now and then keeps neither a header nor a body alive past its time.
-  for (int i = 0; i < 35 && (trickling.Connected() || slowBody.Connected()); ++i) {
+  for (int i = 0; i < 50 && (trickling.Connected() || slowBody.Connected()); ++i) {
     if (trickling.Connected()) trickling.Write("X");
     if (slowBody.Connected()) slowBody.Write("x");
     trickling.ReadUntil([](const QByteArray&) { return false; }, 100);
