@@ -12,7 +12,9 @@
 #include "postgres/pg_connection.h"
 #include "postgres/served_databases.h"
 #include "support/engine_errors.h"
+#include "support/sqlite_files.h"
 #include "support/test_database.h"
+#include "support/test_server.h"
 
 namespace corvane::test {
 
@@ -37,5 +39,20 @@ class PgTest : public ::testing::Test {
   static void Exec(const QString& sql) { PgExec(sql); }
   static QString Value(const QString& sql) { return PgValue(sql); }
 };
+
+// Table people (1 Ann, 2 Bob) in the emptied cluster and in the file `file`, published by
+// `server` as "Remote" (database 0) and "Shop" (database 1).
+inline void PublishPeopleInClusterAndFile(TestServer& server, const QString& file) {
+  PgEmptySchema();
+  PgExec(
+      "CREATE TABLE people (id int PRIMARY KEY, name varchar(10)); "
+      "INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')");
+  ExecOnFile(file, "CREATE TABLE people (id INTEGER PRIMARY KEY, name VARCHAR(10))");
+  ExecOnFile(file, "INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')");
+  server.catalogue.Replace(
+      {{{QStringLiteral("Remote"), PgLocation()}, {QStringLiteral("Shop"), file}},
+       {{QStringLiteral("people")}, {QStringLiteral("people")}},
+       {{}, {}}});
+}
 
 }  // namespace corvane::test

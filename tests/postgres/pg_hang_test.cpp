@@ -10,8 +10,6 @@
 #include "client/event_wait.h"
 #include "pg_fixture.h"
 #include "support/leaving_client.h"
-#include "support/sqlite_files.h"
-#include "support/test_server.h"
 
 namespace corvane::test {
 namespace {
@@ -56,19 +54,9 @@ class PausedCluster {
 
 TEST(PgHangTest, AClientLeavingAQueryOnAHungServerDatabaseHoldsUpNoFileClient) {
   if (!PgAvailable()) GTEST_SKIP() << kNoCluster;
-  PgEmptySchema();
-  PgExec(
-      "CREATE TABLE people (id int PRIMARY KEY, name varchar(10)); "
-      "INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')");
   QTemporaryDir dir;
-  const QString file = dir.filePath("shop.db");
-  ExecOnFile(file, "CREATE TABLE people (id INTEGER PRIMARY KEY, name VARCHAR(10))");
-  ExecOnFile(file, "INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob')");
   TestServer server;
-  server.catalogue.Replace(
-      {{{QStringLiteral("Remote"), PgLocation()}, {QStringLiteral("Shop"), file}},
-       {{QStringLiteral("people")}, {QStringLiteral("people")}},
-       {{}, {}}});
+  PublishPeopleInClusterAndFile(server, dir.filePath("shop.db"));
   ASSERT_TRUE(server.Start());
 
   auto [browsing, composing] = StartBrowserAndComposer(server.port(), "1", "0");
