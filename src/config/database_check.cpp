@@ -49,10 +49,8 @@ void DatabaseCheck::CheckDatabase(Catalogue& catalogue, Pass pass, size_t d) {
   // Shown before it is opened: the operator sees which database the check waits on.
   progress_.ShowDatabase(entry.name);
   try {
-    ListedObjects(databases_, entry.ServedPath(), pass, [&](const QString& object) {
-      lists[d] << object;
-      progress_.ShowObject(object);
-    });
+    lists[d] = ListedObjects(databases_, entry.ServedPath(), pass,
+                             [this](const QString& object) { progress_.ShowObject(object); });
   } catch (const EngineError& error) {
     prompt_.ShowDatabaseError(QStringLiteral("Database Error: ") + entry.name +
                                   QStringLiteral("\r\r") + error.description(),
@@ -63,11 +61,11 @@ void DatabaseCheck::CheckDatabase(Catalogue& catalogue, Pass pass, size_t d) {
 
 QStringList DatabaseCheck::ListedObjects(DatabaseOpener& databases, const QString& location,
                                          Pass pass,
-                                         const std::function<void(const QString&)>& listed) {
+                                         const std::function<void(const QString&)>& shown) {
   QStringList objects;
   auto list = [&](const QString& object) {
     objects << object;
-    if (listed) listed(object);
+    if (shown) shown(object);
   };
   std::unique_ptr<Database> db = databases.Open(location);
   if (pass == Pass::kTables) {

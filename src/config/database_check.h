@@ -38,9 +38,10 @@ class DatabaseCheck {
 
   enum class Pass { kTables, kQueries };
   // The tables (or stored queries) of the database at `location` that the check would
-  // list; throws EngineError when it cannot be opened.
+  // list, each also given to `shown` as it is found; throws EngineError when it cannot be
+  // opened.
   static QStringList ListedObjects(DatabaseOpener& databases, const QString& location, Pass pass,
-                                   const std::function<void(const QString&)>& listed = {});
+                                   const std::function<void(const QString&)>& shown = {});
 
  private:
   void RunPass(Catalogue& catalogue, Pass pass);

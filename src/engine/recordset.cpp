@@ -62,16 +62,18 @@ void Recordset::GoTo(int64_t position) {
     position_ = position;
     try {
       FetchCurrent();
+      return;
     } catch (...) {
       // The record could not be read (its table gone, the request's time up, the connection
       // lost): the set stays where it was moved to, with no values to read or edit.
-      ForgetCurrent();
-      values_.clear();
-      missing_ = false;
+      ClearCurrent();
       throw;
     }
-    return;
   }
+  ClearCurrent();
+}
+
+void Recordset::ClearCurrent() {
   ForgetCurrent();
   values_.clear();
   missing_ = false;

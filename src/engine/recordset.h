@@ -102,6 +102,8 @@ class Recordset {
   void CheckCurrent() const;
   void CheckWritable() const;
   void GoTo(int64_t position);
+  // No record is current: what the engine kept of the last one and its values go.
+  void ClearCurrent();
   // The common part of closing; true when the set was open.
   bool MarkClosed();
 

@@ -108,8 +108,7 @@ void Recordset::Delete() {
 
 void Recordset::CurrentDeleted() {
   editMode_ = EditMode::kNone;
-  ForgetCurrent();
-  values_.clear();
+  ClearCurrent();
   cursor_ = Cursor::kDeleted;
 }
 

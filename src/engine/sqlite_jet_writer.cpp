@@ -1,6 +1,7 @@
 // Jet SQL written for SQLite. What SQLite lacks is added to each connection as functions
 // (jet_functions.cpp): Jet's Like, Left and Right under names SQLite does not reserve, the
 // integer division.
+#include "engine/connection.h"
 #include "engine/jet_sql.h"
 #include "engine/jet_sql_writer.h"
 
@@ -12,20 +13,18 @@ using Kind = SqlToken::Kind;
 
 const QString kNoCase = QStringLiteral(" COLLATE NOCASE");
 
-QString Quoted(QString text, QChar quote) {
-  text.replace(quote, QString(2, quote));
-  return quote + text + quote;
+QString QuotedText(QString text) {
+  text.replace(QLatin1Char('\''), QLatin1String("''"));
+  return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
 
 class SqliteJetWriter final : public JetSqlWriter {
  public:
-  JetPiece Text(const QString& value, bool) override {
-    return {Kind::kString, Quoted(value, QLatin1Char('\''))};
-  }
+  JetPiece Text(const QString& value, bool) override { return {Kind::kString, QuotedText(value)}; }
   JetPiece Date(const QString& literal) override { return {Kind::kDate, literal}; }
   JetPiece Name(const QString& name, bool bracketed) const override {
     if (!bracketed) return {Kind::kName, name};
-    return {Kind::kQuotedName, Quoted(name, QLatin1Char('"'))};
+    return {Kind::kQuotedName, QuoteName(name)};
   }
   QString Boolean(bool value) const override {
     return value ? QStringLiteral("1") : QStringLiteral("0");

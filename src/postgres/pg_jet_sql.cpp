@@ -3,6 +3,7 @@
 
 #include "engine/engine_error.h"
 #include "engine/jet_sql_writer.h"
+#include "postgres/pg_connection.h"
 #include "postgres/pg_jet_calls.h"
 #include "postgres/pg_jet_like.h"
 
@@ -17,11 +18,6 @@ const QString kFoldOpen = QStringLiteral("translate`(`CAST`(");
 const QString kFoldClose = QStringLiteral(
     " `AS` `text`)`,` `'ABCDEFGHIJKLMNOPQRSTUVWXYZ'`,` `'abcdefghijklmnopqrstuvwxyz'`)` `COLLATE` "
     "`\"C\"");
-
-QString QuotedName(QString name) {
-  name.replace(QLatin1Char('"'), QLatin1String("\"\""));
-  return QLatin1Char('"') + name + QLatin1Char('"');
-}
 
 class PgJetWriter final : public JetSqlWriter {
  public:
@@ -41,9 +37,9 @@ class PgJetWriter final : public JetSqlWriter {
     const QString known = target_.spell ? target_.spell(name) : QString();
     if (known.isEmpty()) {
       if (!bracketed) return {Kind::kName, name};
-      return {Kind::kQuotedName, QuotedName(name)};
+      return {Kind::kQuotedName, PgQuoteName(name)};
     }
-    return {Kind::kQuotedName, QuotedName(known), target_.isText && target_.isText(known)};
+    return {Kind::kQuotedName, PgQuoteName(known), target_.isText && target_.isText(known)};
   }
   QString Boolean(bool value) const override {
     return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
