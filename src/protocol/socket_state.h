@@ -21,4 +21,7 @@ enum SocketState : int {
 // "Closed" ... "Error"; the empty text for a number outside 0..9.
 QString SocketStateText(int state);
 
+// The connection has ended (the peer closed it, or it failed) and its slot waits to be freed.
+inline bool SocketEnded(int state) { return state == kSocketPeerClosing || state == kSocketError; }
+
 }  // namespace corvane

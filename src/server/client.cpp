@@ -18,7 +18,7 @@ bool ReportsLogoff(FreeReason reason, int state) {
     case FreeReason::kClientLeft:
       return true;
     case FreeReason::kInactive:
-      return state == kSocketConnected || state == kSocketPeerClosing || state == kSocketError;
+      return state == kSocketConnected || SocketEnded(state);
     case FreeReason::kNoLogon:
     case FreeReason::kDisconnectAll:
     case FreeReason::kShutdown:

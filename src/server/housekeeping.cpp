@@ -12,8 +12,6 @@ constexpr int kCrowdedUserCount = kSlotCount - 1;
 // A renewed key seed is drawn from 1 up to this.
 constexpr int kMostRenewedKeySeed = 126;
 
-bool Ended(int state) { return state == kSocketPeerClosing || state == kSocketError; }
-
 }  // namespace
 
 Housekeeping::Housekeeping(ClientTable& clients, const ServerSettings& settings,
@@ -29,7 +27,7 @@ void Housekeeping::ReapClosingSlots() {
   // A connection that failed is as gone as one its peer closed; left alone, its user name
   // would keep that user out while multiple logons are not allowed.
   for (const auto& client : clients_) {
-    if (Ended(client->State())) client->Free(FreeReason::kPeerClosed);
+    if (SocketEnded(client->State())) client->Free(FreeReason::kPeerClosed);
   }
 }
 
@@ -76,7 +74,7 @@ void Housekeeping::CheckInactivity() {
       continue;
     }
     const int state = client->State();
-    if (state == kSocketConnected || Ended(state)) client->Free(FreeReason::kInactive);
+    if (state == kSocketConnected || SocketEnded(state)) client->Free(FreeReason::kInactive);
     client->RestartIdleCount();
   }
 }

@@ -170,14 +170,15 @@ void ServerInstance::RunDatabaseCheck() {
 
 void ServerInstance::FinishCheck(Catalogue checked, const PublishedList& before) {
   catalogue_.Replace(std::move(checked));
-  WithdrawUnanswered(before);
   checking_ = false;
+  // A server that is ending starts no further work: no second check, no retries.
+  if (unloaded_) return;
+  WithdrawUnanswered(before);
   if (checkAgain_) {
     RunDatabaseCheck();
     return;
   }
   UpdateRetryTimer();
-  Q_EMIT DatabaseCheckFinished();
   std::vector<std::function<void()>> waiting;
   waiting.swap(afterCheck_);
   for (const auto& then : waiting) then();
@@ -195,14 +196,11 @@ void ServerInstance::SetDatabaseCheckProgress(DatabaseCheckProgress* progress) {
   checkProgress_ = progress ? progress : &silentProgress_;
 }
 
-void ServerInstance::BeginSetup(bool disconnect) {
-  int disconnected = 0;
-  if (disconnect) {
-    disconnected = slots_.ConnectedCount();
-    slots_.WaitForWork(kRunningWorkGraceMs);
-    slots_.FreeEverySlot(FreeReason::kDisconnectAll);
-    slots_.SettleStoppedWork(kStoppedWorkWaitMs);
-  }
+void ServerInstance::BeginSetup() {
+  const int disconnected = slots_.ConnectedCount();
+  if (disconnected > 0) slots_.WaitForWork(kRunningWorkGraceMs);
+  slots_.FreeEverySlot(FreeReason::kDisconnectAll);
+  if (disconnected > 0) slots_.SettleStoppedWork(kStoppedWorkWaitMs);
   activity_.LogServerEvent("SetupRun", disconnected);
   slots_.CurrentUsers().Clear();
   slots_.CloseListener();

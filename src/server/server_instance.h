@@ -73,10 +73,11 @@ class ServerInstance : public QObject {
   // --- The setup ---
   // The connected clients, as the exit and setup questions count them.
   int ConnectedCount() const { return slots_.ConnectedCount(); }
-  // The setup opens: the clients are disconnected when the operator agreed to it (every
-  // slot freed, reservations included), "Setup Run" with their number, and no new client
-  // (TCP or web) until EndSetup.
-  void BeginSetup(bool disconnect);
+  // The setup opens (the operator agreed to disconnect whoever was connected): every slot
+  // freed, reservations included, "Setup Run" with the number of clients disconnected, and
+  // no new client (TCP or web) until EndSetup. A client that came after the operator was
+  // asked goes too: none is served while the published list is checked again.
+  void BeginSetup();
   // What the setup dialog is filled from; the users are read from their store on a worker
   // and `taken` gets it all on this thread.
   void TakeSetupValues(std::function<void(SetupValues)> taken);
@@ -95,7 +96,7 @@ class ServerInstance : public QObject {
 
   // --- The database check ---
   // Starts the database check over the published list on a worker; the new table and query
-  // lists replace the catalogue on this thread when it is done (DatabaseCheckFinished).
+  // lists replace the catalogue on this thread when it is done (see AfterCheck).
   // Unreadable databases are told to the operator and withdrawn. Published Access files are
   // first imported into databases/ (once; an unchanged file keeps its database) and served
   // from there. A server database that does not answer is withdrawn from the clients' list
@@ -148,8 +149,6 @@ class ServerInstance : public QObject {
 
  Q_SIGNALS:
   void StatusRefreshed();
-  // The catalogue holds the lists of the check just done.
-  void DatabaseCheckFinished();
 
  private:
   // A server database the last check withdrew, or one offered again at the end of the

@@ -213,8 +213,8 @@ void ServerThread::CountConnected(QObject* context, std::function<void(int)> cou
   OnServer([this, id](ServerInstance& server) { Reply(id, server.ConnectedCount()); });
 }
 
-void ServerThread::BeginSetup(bool disconnect) {
-  OnServer([disconnect](ServerInstance& server) { server.BeginSetup(disconnect); });
+void ServerThread::BeginSetup() {
+  OnServer([](ServerInstance& server) { server.BeginSetup(); });
 }
 
 void ServerThread::TakeSetupValues(QObject* context,

@@ -68,7 +68,7 @@ class ServerThread : public QObject {
   void CountConnected(QObject* context, std::function<void(int)> counted);
   // The setup opens (the operator has answered the question about the users): see
   // ServerInstance::BeginSetup.
-  void BeginSetup(bool disconnect);
+  void BeginSetup();
   // What the setup dialog is filled from: settings, published list and stored users.
   void TakeSetupValues(QObject* context, std::function<void(const SetupValues&)> taken);
   // "&Save": `done` once the users are written, the check has run and the listener and
@@ -85,7 +85,6 @@ class ServerThread : public QObject {
   // server's unload with the window's placement. Waits for the server (which waits a
   // bounded time for running work); further operations do nothing.
   void Unload(bool saveSettings, const std::optional<WindowPlacement>& placement);
-  bool Unloaded() const { return unloaded_; }
 
   // Runs `inspect` on the server's thread and waits for it; false when it did not run
   // within `ms`. The unload's way, and the tests' to look where the windows do not.

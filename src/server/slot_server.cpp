@@ -11,8 +11,6 @@ namespace {
 // its clients' databases.
 constexpr int kStopWaitMs = 10000;
 
-bool Ended(int state) { return state == kSocketPeerClosing || state == kSocketError; }
-
 }  // namespace
 
 SlotServer::SlotServer(const ServerSettings& settings, SharedCatalogue& catalogue,
@@ -81,7 +79,7 @@ int SlotServer::FindFreeSlot() {
     if (state == kSocketConnected || state == kSocketListening) continue;
     // The previous connection ends here as it would at the next refresh, so nothing of it
     // reaches the next client.
-    if (Ended(state)) client->Free(FreeReason::kPeerClosed);
+    if (SocketEnded(state)) client->Free(FreeReason::kPeerClosed);
     return client->number();
   }
   return -1;
@@ -140,7 +138,7 @@ void SlotServer::EndTurn(Client& client) {
   }
   if (client.Occupied()) return;
   // Its connection ended while the request ran.
-  if (client.OnSocket() && Ended(client.State())) {
+  if (client.OnSocket() && SocketEnded(client.State())) {
     client.Free(FreeReason::kPeerClosed);
     return;
   }
@@ -151,7 +149,7 @@ void SlotServer::FreeClosedSlot(Client& client) {
   // The client may have sent its last request just before it closed: what runs is carried
   // out, and its end frees the client.
   if (client.Busy() || !client.OnSocket()) return;
-  if (Ended(client.State())) client.Free(FreeReason::kPeerClosed);
+  if (SocketEnded(client.State())) client.Free(FreeReason::kPeerClosed);
 }
 
 int SlotServer::ConnectedCount() const {

@@ -239,20 +239,29 @@ void SetupDialog::AddServerDatabase() {
 
 void SetupDialog::ImportChosenAccessFile(const QString& path) {
   // The server imports it on a worker; the file is listed once it is publishable, so that
-  // "&Save" publishes at once.
+  // "&Save" publishes at once. Until then neither "&Save" (which would leave it out) nor
+  // another browse is offered.
   ShowWaitCursor();
-  server_.PrepareAccessDatabase(path, this, [this, path](const PublishedAccess& access) {
-    RestoreCursor();
-    if (access.ok) {
-      AddBrowsedDatabase(controls_.databases, path);
-      prompts_.ShowMessage(access.report.Lines().join(QLatin1Char('\r')),
-                           QStringLiteral("Corvane Database"), OperatorPrompts::Icon::Information);
-    } else {
-      prompts_.ShowMessage(QStringLiteral("Database Error: ") + QFileInfo(path).fileName() +
-                               QStringLiteral("\r\r") + access.error,
-                           QStringLiteral("Database Error"), OperatorPrompts::Icon::Critical);
-    }
-  });
+  const auto offerSaveAndBrowse = [this](bool offered) {
+    controls_.setupButtons[0]->setEnabled(offered);
+    controls_.browse->setEnabled(offered);
+  };
+  offerSaveAndBrowse(false);
+  server_.PrepareAccessDatabase(
+      path, this, [this, path, offerSaveAndBrowse](const PublishedAccess& access) {
+        RestoreCursor();
+        offerSaveAndBrowse(true);
+        if (access.ok) {
+          AddBrowsedDatabase(controls_.databases, path);
+          prompts_.ShowMessage(access.report.Lines().join(QLatin1Char('\r')),
+                               QStringLiteral("Corvane Database"),
+                               OperatorPrompts::Icon::Information);
+        } else {
+          prompts_.ShowMessage(QStringLiteral("Database Error: ") + QFileInfo(path).fileName() +
+                                   QStringLiteral("\r\r") + access.error,
+                               QStringLiteral("Database Error"), OperatorPrompts::Icon::Critical);
+        }
+      });
 }
 
 bool SetupDialog::ConfirmRemoval(const QString& what) {

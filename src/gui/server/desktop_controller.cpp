@@ -150,7 +150,7 @@ void DesktopController::RunSetupCommand() {
       }
     }
     // No new clients while the setup is open; closing it starts the listener again.
-    server_.BeginSetup(connected > 0);
+    server_.BeginSetup();
     OpenSetup(-1);
   });
 }

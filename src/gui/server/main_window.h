@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <optional>
 
 #include "base/server_settings.h"
 #include "server/window_placement.h"
@@ -33,8 +34,12 @@ class MainWindow : public QMainWindow {
   // centre of the screen.
   void Load(const ServerSettings& settings);
 
-  // The placement the window last had in the normal state, in twips, for User.dat.
-  const WindowPlacement& Placement() const { return placement_; }
+  // The placement the window last had in the normal state, in twips, for User.dat; none
+  // before the window was loaded (a session that ends during the start-up check must not
+  // overwrite the saved placement with nothing).
+  std::optional<WindowPlacement> Placement() const {
+    return loaded_ ? std::optional<WindowPlacement>(placement_) : std::nullopt;
+  }
   // Lets the unload sequence close the window; nothing else can.
   void AllowClose() { closeAllowed_ = true; }
   // Brings the window back from the tray or the task bar.
