@@ -208,7 +208,7 @@ TEST_F(PgImportTest, KeysStayKeysAndAQueryTheFileImportKeepsIsAView) {
 TEST_F(PgImportTest, AnImportCutOffHalfWayLeavesNothingBehind) {
   // The connection dies when the first view is created, after every table is written.
   {
-    PgConnection connection(Location(), 30000);
+    PgConnection connection(PgSuperuserLocation(), 30000);
     connection.Exec(
         "CREATE FUNCTION public.cut() RETURNS event_trigger LANGUAGE plpgsql AS $$ BEGIN "
         "PERFORM pg_terminate_backend(pg_backend_pid()); END $$");
@@ -217,7 +217,7 @@ TEST_F(PgImportTest, AnImportCutOffHalfWayLeavesNothingBehind) {
         "EXECUTE FUNCTION public.cut()");
   }
   const AccessImportResult result = Import("badDb.accdb");
-  Exec("DROP EVENT TRIGGER cut; DROP FUNCTION public.cut()");
+  PgExecOn(PgSuperuserLocation(), "DROP EVENT TRIGGER cut; DROP FUNCTION public.cut()");
   EXPECT_FALSE(result.ok);
   EXPECT_TRUE(result.error.startsWith(Location() + " could not be written"))
       << result.error.toStdString();

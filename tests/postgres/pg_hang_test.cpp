@@ -23,7 +23,8 @@ constexpr qint64 kWorstWaitMs = 200;
 class PausedCluster {
  public:
   PausedCluster() {
-    QFile pidFile(QDir(PgValue("SHOW data_directory")).filePath("postmaster.pid"));
+    QFile pidFile(
+        QDir(PgValue("SHOW data_directory", PgSuperuserLocation())).filePath("postmaster.pid"));
     if (!pidFile.open(QIODevice::ReadOnly)) return;
     const qint64 postmaster = pidFile.readLine().trimmed().toLongLong();
     if (postmaster <= 0) return;

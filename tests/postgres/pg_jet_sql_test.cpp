@@ -364,7 +364,7 @@ TEST_F(PgJetSqlTest, SavedQueriesAreViewsAndARoleWithoutTheRightIsToldSo) {
   // Its temporary queries and finds still work.
   EXPECT_EQ(Query(*limited, "SELECT name FROM people WHERE age = 44").size(), 1);
   limited.reset();
-  Exec("DROP OWNED BY corvane_reader; DROP ROLE corvane_reader");
+  PgExecOn(PgSuperuserLocation(), "DROP OWNED BY corvane_reader; DROP ROLE corvane_reader");
 }
 
 }  // namespace

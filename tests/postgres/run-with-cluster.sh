@@ -1,8 +1,21 @@
 #!/usr/bin/env bash
 # Runs a test program against a throwaway PostgreSQL cluster (pg_virtualenv, from Debian's
 # postgresql-common): it sets PGHOST, PGPORT, PGUSER, PGPASSWORD and PGDATABASE for the
-# program and removes the cluster afterwards. Exit 77 (skipped) where PostgreSQL is missing.
+# program (PGUSER a role of least privilege, PGSUPERUSER the cluster's superuser) and
+# removes the cluster afterwards. Exit 77 (skipped) where PostgreSQL is missing.
 set -uo pipefail
+if [ -n "${CORVANE_CLUSTER_READY:-}" ]; then
+  # Inside the cluster: the program reaches it as a role of least privilege that owns the
+  # database, as a published database should be reached (the server refuses a superuser).
+  # The cluster's superuser stays at hand, as PGSUPERUSER, for what only it may do.
+  unset CORVANE_CLUSTER_READY
+  psql -qX -v ON_ERROR_STOP=1 -v password="$PGPASSWORD" -v db="$PGDATABASE" >/dev/null <<'SQL' || exit 1
+CREATE ROLE corvane_served LOGIN CREATEDB CREATEROLE PASSWORD :'password';
+ALTER DATABASE :"db" OWNER TO corvane_served;
+SQL
+  export PGSUPERUSER="$PGUSER" PGUSER=corvane_served
+  exec "$@"
+fi
 if ! command -v pg_virtualenv >/dev/null || ! ls /usr/lib/postgresql/*/bin/initdb >/dev/null 2>&1; then
   echo "skipped: PostgreSQL is not installed (apt-get install postgresql; scripts/test.sh does)"
   exit 77
@@ -17,4 +30,4 @@ for attempt in $(seq 50); do
   (exec 3<>"/dev/tcp/127.0.0.1/$PGPORT") 2>/dev/null || break
 done
 export PGPORT
-exec pg_virtualenv -t "$@"
+exec pg_virtualenv -t env CORVANE_CLUSTER_READY=1 "$0" "$@"

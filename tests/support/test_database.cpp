@@ -23,6 +23,12 @@ QString PgLocation() {
   return QStringLiteral("postgresql:///") + qEnvironmentVariable("PGDATABASE", "postgres");
 }
 
+QString PgSuperuserLocation() {
+  return QStringLiteral("postgresql://%1@/%2")
+      .arg(qEnvironmentVariable("PGSUPERUSER", "postgres"),
+           qEnvironmentVariable("PGDATABASE", "postgres"));
+}
+
 void PgExec(const QString& sql) { PgExecOn(PgLocation(), sql); }
 
 void PgExecOn(const QString& location, const QString& sql) {
@@ -33,9 +39,9 @@ void PgExecOn(const QString& location, const QString& sql) {
   }
 }
 
-QString PgValue(const QString& sql) {
+QString PgValue(const QString& sql, const QString& location) {
   const DatabaseWaitPermit permit;
-  PgConnection connection(PgLocation(), kTestConnectMs);
+  PgConnection connection(location, kTestConnectMs);
   const PgResult result = connection.Exec(sql);
   return result.Rows() > 0 && !result.IsNull(0, 0) ? result.Text(0, 0) : QString();
 }

@@ -35,12 +35,15 @@ inline constexpr const char* kNoCluster =
 // The cluster's database as a location to publish; libpq takes the host, port, user and
 // password from the cluster's environment.
 QString PgLocation();
+// The same database reached as the cluster's superuser, for what only it may do (event
+// triggers); the server refuses to publish it.
+QString PgSuperuserLocation();
 // Runs the statements (separated by ";") on a connection of the test's own, to the
 // cluster's database or to the one at `location`.
 void PgExec(const QString& sql);
 void PgExecOn(const QString& location, const QString& sql);
 // The first column of the first row as text; empty for Null or no row.
-QString PgValue(const QString& sql);
+QString PgValue(const QString& sql, const QString& location = PgLocation());
 void PgEmptySchema();
 
 // A connection of the test's own to the cluster's database that stays open between its
