@@ -101,6 +101,7 @@ class JetParser {
         break;
       }
       case Kind::kQuotedName:
+        if (next >= 0 && tokens_[next].isSymbol("(")) writer_.CheckOtherCall(UnquotedName(t));
         out_.push_back(writer_.Name(UnquotedName(t), true));
         break;
       case Kind::kDate:
@@ -124,6 +125,7 @@ class JetParser {
   void Word(const SqlToken& t, int next) {
     const bool callFollows = next >= 0 && tokens_[next].isSymbol("(");
     if (prev_ >= 0 && IsSymbolPiece(out_[prev_], ".")) {
+      if (callFollows) writer_.CheckOtherCall(t.text);
       out_.push_back(writer_.Name(t.text, false));
     } else if (t.isWord("DISTINCTROW")) {
       // Over one table DISTINCTROW changes nothing; drop it with its blank.

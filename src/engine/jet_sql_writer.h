@@ -59,6 +59,9 @@ class JetSqlWriter {
   // The form of a call of `name` with `args` arguments (-1: its parenthesis is not closed);
   // nullopt: the call is written as the client wrote it.
   virtual std::optional<JetCallForm> Call(const QString& name, int args) const = 0;
+  // A call of a function named otherwise than by its plain name (qualified by a schema, or
+  // bracketed), which is written as it stands; the writer may refuse it.
+  virtual void CheckOtherCall(const QString& /*name*/) const {}
   // A symbol no shared rule rewrites; the writer may refuse it.
   virtual void CheckSymbol(const QString& /*symbol*/) const {}
   virtual JetPiece Comment(const QString& text) const = 0;

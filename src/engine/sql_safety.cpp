@@ -36,22 +36,22 @@ constexpr std::string_view kSafeFunctions[] = {
 };
 // clang-format on
 static_assert(std::is_sorted(std::begin(kSafeFunctions), std::end(kSafeFunctions)));
+// Longer than any listed name, of either engine.
 constexpr size_t kLongestName = 24;
 
 }  // namespace
 
-bool IsSafeSqlFunction(const char* name) {
-  if (!name) return false;
+bool IsListedName(std::span<const std::string_view> sorted, std::string_view name) {
+  if (name.size() > kLongestName) return false;
   char lower[kLongestName];
-  size_t n = 0;
-  for (; name[n]; ++n) {
-    if (n == kLongestName) return false;  // longer than any listed name
-    const char c = name[n];
-    lower[n] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
-  return std::binary_search(std::begin(kSafeFunctions), std::end(kSafeFunctions),
-                            std::string_view(lower, n));
+  return std::binary_search(sorted.begin(), sorted.end(), std::string_view(lower, name.size()));
 }
+
+bool IsSafeSqlFunction(const char* name) { return name && IsListedName(kSafeFunctions, name); }
 
 void ConfigureDefensively(sqlite3* db) {
   sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);

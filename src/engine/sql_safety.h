@@ -2,7 +2,14 @@
 
 #include <sqlite3.h>
 
+#include <span>
+#include <string_view>
+
 namespace corvane {
+
+// Whether `name`, whatever the case of its ASCII letters, is one of `sorted` (lower-case
+// names in order): the form of every list of what client SQL may call.
+bool IsListedName(std::span<const std::string_view> sorted, std::string_view name);
 
 // Whether SQL run for a client may call the function `name` (any case): SQLite's core
 // scalar, aggregate, window, date and time, math and JSON functions and the Jet functions

@@ -68,7 +68,7 @@ PgConnection::PgConnection(const QString& location, int statementTimeoutMs,
   // themselves, whatever the database's default.
   const QByteArray options = "-c statement_timeout=" + QByteArray::number(statementTimeoutMs) +
                              " -c standard_conforming_strings=on";
-  // Settings made at connecting are what RESET ALL goes back to after a client's statement.
+  // Settings made at connecting are what DISCARD ALL goes back to after a client's statement.
   const char* keys[] = {"dbname",  "connect_timeout", "application_name",
                         "options", "client_encoding", nullptr};
   const char* values[] = {dbname.constData(),
@@ -101,6 +101,11 @@ bool PgConnection::StillOpen() {
     if (!PQconsumeInput(conn)) return false;
   }
   return Usable();
+}
+
+bool PgConnection::IsSuperuser() const {
+  const char* superuser = PQparameterStatus(conn_.get(), "is_superuser");
+  return superuser && qstrcmp(superuser, "on") == 0;
 }
 
 QString PgConnection::LastMessage() const { return LibpqMessage(conn_.get()); }
@@ -190,11 +195,17 @@ PgResult PgConnection::ExecConfined(const QString& sql, const std::vector<PgPara
 }
 
 void PgConnection::ResetSession() {
-  // A client's statement may have changed a session setting (set_config(..., false)):
-  // the search path, the date style or the time limit of the statements that follow,
-  // which are other clients' too. Back to the settings made at connecting.
+  // What a client's statement (or a view it read) may have changed outlives it on the
+  // connection, which other clients borrow next: a setting (set_config(..., false): the
+  // client encoding, the search path, the time limit, read-only by default), the role,
+  // advisory locks. DISCARD ALL goes back to the session as connected, role included,
+  // which RESET ALL alone does not.
   CORVANE_CHECK_DATABASE_WAIT("Resetting a server database session");
-  PQclear(PQexec(conn_.get(), "RESET ALL"));
+  PGresult* raw = PQexec(conn_.get(), "DISCARD ALL");
+  if (!(raw && PQresultStatus(raw) == PGRES_COMMAND_OK)) spoiled_ = true;
+  PQclear(raw);
+  // It deallocates the prepared statements as well.
+  prepared_.clear();
 }
 
 QString PgConnection::QuoteLiteral(const QString& value) const {

@@ -70,8 +70,11 @@ class PgConnection {
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
 
-  // False once the connection to the server is lost.
-  bool Usable() const { return PQstatus(conn_.get()) == CONNECTION_OK; }
+  // False once the connection to the server is lost, or when its session could not be
+  // reset after a client's statement: it is not lent again.
+  bool Usable() const { return !spoiled_ && PQstatus(conn_.get()) == CONNECTION_OK; }
+  // Whether the role connected as is a superuser (as the server reported at connecting).
+  bool IsSuperuser() const;
   // For an idle connection: false when the server has closed it meanwhile (restarted,
   // or ended the session). Reads what the socket holds; sends nothing.
   bool StillOpen();
@@ -86,8 +89,9 @@ class PgConnection {
   // The same for the server's own statements that come again and again (reading a record
   // by its key): PostgreSQL parses and plans each once on this connection.
   PgResult ExecPrepared(const QString& sql, const std::vector<PgParam>& params);
-  // A client's statement (one SELECT, as sent by the server): run in a READ ONLY transaction
-  // held to statement_timeout, whatever the session's settings have become.
+  // A client's statement (one SELECT, as sent by the server) or a read of a view: run in a
+  // READ ONLY transaction held to statement_timeout, whatever the session's settings have
+  // become; the session is reset after it (ResetSession).
   PgResult ExecConfined(const QString& sql, const std::vector<PgParam>& params);
   // A value as a quoted literal, for a statement that is stored (a view) and so cannot
   // take parameters.
@@ -112,6 +116,7 @@ class PgConnection {
   int clientWorkLimitMs_;
   QHash<QByteArray, QByteArray> prepared_;  // statement text -> name
   int64_t nextPrepared_ = 0;
+  bool spoiled_ = false;  // the session could not be reset
 };
 
 // Quotes an identifier for PostgreSQL.

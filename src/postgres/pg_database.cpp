@@ -161,11 +161,16 @@ std::unique_ptr<Recordset> OpenNamedSet(const std::shared_ptr<PgShared>& shared,
 
 }  // namespace
 
+void RefuseSuperuser(const PgConnection& connection) {
+  if (!connection.IsSuperuser()) return;
+  throw EngineError(engine_error::kConnectionFailed, kSuperuserRefusal);
+}
+
 PgDatabase::PgDatabase(std::shared_ptr<PgPool> pool)
     : Database(pool->location()), shared_(std::make_shared<PgShared>()) {
   shared_->pool = std::move(pool);
   // Opening proves the server answers, as opening a file proves it is there.
-  { PgPool::Lease connection = shared_->Borrow(); }
+  { RefuseSuperuser(*shared_->Borrow()); }
   // The first client's open makes the rest of the pool's connections, so that the clients'
   // first burst of moves does not wait for new backends (several seconds on a busy
   // PostgreSQL).
@@ -270,8 +275,9 @@ std::vector<QueryDef> PgDatabase::QueryDefs() const {
 QStringList PgDatabase::QueryFieldNames(const QString& name) const {
   CheckOpen();
   PgPool::Lease connection = shared_->Borrow();
-  const PgResult result =
-      connection->Exec(QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(PgQuoteName(name)));
+  // Nothing of the view runs for no rows, but it is a view: read confined all the same.
+  const PgResult result = connection->ExecConfined(
+      QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(PgQuoteName(name)), {});
   QStringList names;
   for (int c = 0; c < result.Columns(); ++c) names << result.ColumnName(c);
   return names;

@@ -10,6 +10,15 @@ namespace corvane {
 class PgPool;
 struct PgShared;
 
+// A role that is a superuser may do what no client should reach through it (write files
+// as the database server's account, end other sessions), whatever the server refuses of
+// the clients' SQL: such a database is not served.
+inline constexpr char kSuperuserRefusal[] =
+    "The role this server database is reached as is a superuser. Serve it through a role "
+    "of least privilege (see \"A least-privilege role\" in docs/postgresql.md).";
+// Throws EngineError 3151 with kSuperuserRefusal for a connection as a superuser.
+void RefuseSuperuser(const PgConnection& connection);
+
 // A published server database: the tables and views of its search path (system schemas
 // left out); views are the stored queries. Every call borrows a connection of the pool
 // for its own statements, so a client's set holds no connection between requests.

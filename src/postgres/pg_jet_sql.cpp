@@ -6,6 +6,7 @@
 #include "postgres/pg_connection.h"
 #include "postgres/pg_jet_calls.h"
 #include "postgres/pg_jet_like.h"
+#include "postgres/pg_sql_safety.h"
 
 namespace corvane {
 
@@ -18,6 +19,13 @@ const QString kFoldOpen = QStringLiteral("translate`(`CAST`(");
 const QString kFoldClose = QStringLiteral(
     " `AS` `text`)`,` `'ABCDEFGHIJKLMNOPQRSTUVWXYZ'`,` `'abcdefghijklmnopqrstuvwxyz'`)` `COLLATE` "
     "`\"C\"");
+
+// A function a client's query may not call: numbered like a function the engine lacks, as
+// the file engine numbers the functions it refuses.
+[[noreturn]] void RefuseCall(const QString& name) {
+  throw EngineError(engine_error::kUnknownFunction,
+                    QStringLiteral("The function '%1' is not allowed here.").arg(name));
+}
 
 class PgJetWriter final : public JetSqlWriter {
  public:
@@ -49,8 +57,13 @@ class PgJetWriter final : public JetSqlWriter {
       throw EngineError(engine_error::kSyntaxError,
                         QStringLiteral("Syntax error: a parenthesis is not closed."));
     }
-    return PgCallFor(name, args);
+    std::optional<JetCallForm> form = PgCallFor(name, args);
+    if (!form && !IsSafePgCall(name)) RefuseCall(name);
+    return form;
   }
+  // The list reads plain names: a call named by its schema (pg_catalog.nextval) or in
+  // brackets is refused whatever it names.
+  void CheckOtherCall(const QString& name) const override { RefuseCall(name); }
   // PostgreSQL reads $n as a parameter and $tag$ as a text: neither is Jet's.
   void CheckSymbol(const QString& symbol) const override {
     if (!symbol.contains(QLatin1Char('$'))) return;

@@ -24,7 +24,8 @@ struct JetPgTarget {
 // Rewrites the client's Jet SQL in PostgreSQL's dialect, with the same meaning as
 // TranslateJetSql gives it on SQLite: texts compare and sort without case (ASCII letters
 // folded, then in code point order, as SQLite's NOCASE), Like with Jet's wildcards, Nulls
-// first in ascending order, and the Jet functions SQLite is given. Throws 3075.
+// first in ascending order, and the Jet functions SQLite is given. Throws 3075; 3085 for a
+// call of anything but a Jet function or one IsSafePgCall lets through.
 QString TranslateJetSqlForPostgres(const QString& jet, JetPgTarget& target);
 
 }  // namespace corvane

@@ -68,8 +68,9 @@ PgRecordset::PgRecordset(std::shared_ptr<PgShared> shared, PgConnection& connect
     }
     source_.rows.reset();
   } else {
+    // A view runs whatever its statement calls: read as a client's query is.
     const PgResult result =
-        connection.Exec(QStringLiteral("SELECT %1 FROM %2").arg(selectList_, table));
+        connection.ExecConfined(QStringLiteral("SELECT %1 FROM %2").arg(selectList_, table), {});
     rows_.resize(result.Rows());
     for (int r = 0; r < result.Rows(); ++r) {
       for (int c = 0; c < result.Columns(); ++c) rows_[r].push_back(result.Param(r, c));

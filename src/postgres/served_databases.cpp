@@ -31,6 +31,7 @@ QString ProbeServerDatabase(const QString& location, bool* ok, int connectTimeou
   if (const QString problem = ServerLocationProblem(location); !problem.isEmpty()) return problem;
   try {
     const PgConnection connection(location.trimmed(), kClientWorkLimitMs, connectTimeoutSeconds);
+    RefuseSuperuser(connection);
     *ok = true;
     return QStringLiteral("PostgreSQL ") + connection.ServerVersion();
   } catch (const EngineError& e) {

@@ -140,10 +140,16 @@ TEST_F(PgEngineTest, AStatementStopsWhenItsRequestIsNoLongerWantedOrItsTimeIsUp)
   EXPECT_EQ(db->OpenRecordset("t")->RecordCount(), 1);
 }
 
-TEST_F(PgEngineTest, AServerThatDoesNotAnswerOrAPasswordInTheTextIs3151) {
+TEST_F(PgEngineTest, AServerThatDoesNotAnswerAPasswordInTheTextOrASuperuserIs3151) {
   bool reached = false;
   EXPECT_TRUE(ProbeServerDatabase(Location(), &reached).startsWith("PostgreSQL "));
   EXPECT_TRUE(reached);
+  // A superuser could write files as the database server's account: the operator is sent
+  // to the least-privilege role.
+  EXPECT_TRUE(ProbeServerDatabase(PgSuperuserLocation(), &reached).contains("least-privilege"));
+  EXPECT_FALSE(reached);
+  EXPECT_EQ(ErrorNumber([&] { served_.Open(PgSuperuserLocation()); }),
+            engine_error::kConnectionFailed);
   EXPECT_EQ(ErrorNumber([&] { served_.Open("postgresql://127.0.0.1:1/none"); }),
             engine_error::kConnectionFailed);
   EXPECT_EQ(ErrorNumber([&] { served_.Open("postgresql://u:pw@127.0.0.1/none"); }),
