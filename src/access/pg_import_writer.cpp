@@ -7,6 +7,7 @@
 #include "engine/engine_error.h"
 #include "engine/jet_sql.h"
 #include "engine/sql_tokens.h"
+#include "engine/work_limits.h"
 #include "postgres/pg_client_sql.h"
 #include "postgres/pg_jet_sql.h"
 
@@ -218,8 +219,21 @@ class PgImportWriter final : public ImportWriter {
     return false;
   }
 
+  // A saved query of the file is tried as a client's query runs: reading only, within a
+  // client's time limit. Rolling back its savepoint ends both, and anything it did.
   bool Opens(const QString& sql, QString* error) override {
-    *error = TryExecute(QStringLiteral("SELECT * FROM (%1\n) AS corvane_q LIMIT 1").arg(sql));
+    Execute(QStringLiteral("SAVEPOINT corvane_try"));
+    error->clear();
+    try {
+      connection_.Exec(QStringLiteral("SET LOCAL transaction_read_only = on"));
+      connection_.Exec(QStringLiteral("SET LOCAL statement_timeout = %1").arg(kClientWorkLimitMs));
+      connection_.Exec(QStringLiteral("SELECT * FROM (%1\n) AS corvane_q LIMIT 1").arg(sql));
+    } catch (const EngineError& refused) {
+      if (!connection_.Usable()) throw ImportWriteFailure(refused.description());
+      *error = refused.description().isEmpty() ? QStringLiteral("refused") : refused.description();
+    }
+    Execute(QStringLiteral("ROLLBACK TO SAVEPOINT corvane_try"));
+    Execute(QStringLiteral("RELEASE SAVEPOINT corvane_try"));
     return error->isEmpty();
   }
 
