@@ -144,8 +144,8 @@ TEST_F(PgEngineTest, AServerThatDoesNotAnswerAPasswordInTheTextOrASuperuserIs315
   bool reached = false;
   EXPECT_TRUE(ProbeServerDatabase(Location(), &reached).startsWith("PostgreSQL "));
   EXPECT_TRUE(reached);
-  // A superuser could write files as the database server's account: the operator is sent
-  // to the least-privilege role.
+  // A superuser could write files as the database server's account: refused like a
+  // database that does not answer (kept in database.dat: PgComebackTest).
   EXPECT_TRUE(ProbeServerDatabase(PgSuperuserLocation(), &reached).contains("least-privilege"));
   EXPECT_FALSE(reached);
   EXPECT_EQ(ErrorNumber([&] { served_.Open(PgSuperuserLocation()); }),

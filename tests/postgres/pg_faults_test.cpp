@@ -175,17 +175,5 @@ TEST_F(PgComebackTest, WithAClientConnectedItJoinsTheEndAndDatabaseDatKeepsItsPl
   EXPECT_EQ(Names(), (QStringList{"First", "Later", "Last"}));
 }
 
-TEST_F(PgComebackTest, ADatabaseReachedAsASuperuserIsRefusedAndStaysInDatabaseDat) {
-  folder_.Write({{"First", folder_.Path("first.db")}, {"Super", PgSuperuserLocation()}}, 5000);
-  server_ = folder_.NewServer();
-  ASSERT_EQ(ProgramFolder::Start(*server_), StartupBranch::kReady);
-  EXPECT_EQ(Names(), QStringList{"First"});
-  ASSERT_EQ(folder_.prompts.boxes.size(), 1u);
-  EXPECT_TRUE(folder_.prompts.boxes[0].text.contains("docs/postgresql.md"))
-      << folder_.prompts.boxes[0].text.toStdString();
-  server_->SaveSettingsFiles();
-  EXPECT_EQ(folder_.SavedNames(), (QStringList{"First", "Super"}));
-}
-
 }  // namespace
 }  // namespace corvane::test

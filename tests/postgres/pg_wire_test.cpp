@@ -49,25 +49,6 @@ TEST_P(WireTest, AViewIsASavedQuery) {
   EXPECT_EQ(Value("SELECT count(*) FROM people WHERE name = 'Zed'"), server ? "0" : "1");
 }
 
-// The next client's text is stored as sent: no client's query can change the session of
-// the pooled connection it ran on.
-TEST_P(WireTest, AQueryThatWouldChangeStateIsRefusedAndTheNextClientsTextIsStoredAsSent) {
-  for (const char* sql :
-       {"SELECT nextval('people_id_seq') AS n", "SELECT lo_from_bytea(0, 'x') AS o",
-        "SELECT pg_terminate_backend(pid) AS t FROM pg_stat_activity",
-        "SELECT set_config('client_encoding', 'LATIN1', false) AS e FROM people"}) {
-    auto client = LoggedOnClient(first_.port(), "bob", "secret", 12345678);
-    Ask(*client, "RequestTablesWiz", {"0"});
-    EXPECT_EQ(Ask(*client, "CreateQuery", {"Mine", sql}).word, "ErrorDB") << sql;
-  }
-  EXPECT_FALSE(db_.HasView("Mine"));
-  auto next = LoggedOnClient(first_.port(), "bob", "secret", 12345678);
-  ASSERT_EQ(Ask(*next, "RequestTheTable", {"0", "0"}).word, "Fields");
-  EXPECT_EQ(Ask(*next, "Update", {"1", "Caf\xe9", "10"}).word, "Data");
-  EXPECT_EQ(Value("SELECT name FROM people WHERE id = 1"), QString::fromUtf8("Caf\u00e9"));
-  EXPECT_EQ(Value("SELECT count(*) FROM people"), "2");
-}
-
 // More clients than one server holds, split over the two: every one opens the table and
 // adds a record at once, and each gets its own key.
 TEST_P(WireTest, OneHundredAndFiftyClientsOverTwoServersAllAddTheirRecords) {
