@@ -46,7 +46,7 @@ struct RunResult {
 };
 
 // N clients against one server: Prepare connects, logs on and opens the table on each, one
-// after the other (the server serves one handshake at a time); Measure then runs them all
+// after the other; Measure then runs them all
 // at once from one thread, each client sending its next request as soon as its reply is in.
 class LoadRun {
  public:

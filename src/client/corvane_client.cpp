@@ -39,7 +39,11 @@ bool CorvaneClient::OpenSocket(const QString& host, quint16 port) {
                socket->state() == QAbstractSocket::UnconnectedState;
       },
       timeoutMs_);
-  if (!connected || socket->state() != QAbstractSocket::ConnectedState) {
+  // A server may answer and close before the wait saw the connection open (a handshake
+  // refused with the port "0"): what it sent is read all the same.
+  const bool answered =
+      socket->state() == QAbstractSocket::UnconnectedState && !received_.isEmpty();
+  if (!connected || (socket->state() != QAbstractSocket::ConnectedState && !answered)) {
     Disconnect();
     return false;
   }

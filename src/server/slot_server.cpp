@@ -31,8 +31,7 @@ SlotServer::SlotServer(const ServerSettings& settings, SharedCatalogue& catalogu
       work_(dispatcher_, [this](ClientJob& job) { FinishWork(job); }),
       logons_(dispatcher_, catalogue, activity, limits_,
               [this](Client& client) { EndTurn(client); }),
-      listener_([this](const QString& peer) { return ReserveSlot(peer); },
-                limits.handshakeHoldLimitMs, limits.acceptRetryMs) {
+      listener_([this](const QString& peer) { return ReserveSlot(peer); }, limits) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
   const ClientServices shared{settings, random, limits_, activity, currentUsers_, catalogue, work_};
   for (int n = 0; n < kSlotCount; ++n) {

@@ -8,7 +8,13 @@ namespace corvane {
 
 // Bounds that keep one client from holding the listener, a slot or memory indefinitely.
 // Tests shorten the time limits.
-inline constexpr int kHandshakeHoldLimitMs = 10'000;
+// A handshake is answered the moment it is accepted; a client that keeps the connection open
+// after reading its port has it closed after this grace.
+inline constexpr int kHandshakeGraceMs = 2'000;
+// Handshake connections open at once (answered, within their grace), from one address and
+// from all together; beyond them a new one is told the port "0" and closed at once.
+inline constexpr int kMostWaitingHandshakesPerAddress = 8;
+inline constexpr int kMostWaitingHandshakes = 64;
 // A handheld connects to its slot's port the moment it has it.
 inline constexpr int kReservationLimitMs = 10'000;
 inline constexpr int kLogonGraceMs = 2'000;
@@ -28,7 +34,9 @@ inline constexpr int kLogonSummaryEveryMs = 60'000;
 
 struct ConnectionLimits {
   // How long a client may keep its first connection open after the port was sent.
-  int handshakeHoldLimitMs = kHandshakeHoldLimitMs;
+  int handshakeGraceMs = kHandshakeGraceMs;
+  int mostWaitingHandshakesPerAddress = kMostWaitingHandshakesPerAddress;
+  int mostWaitingHandshakes = kMostWaitingHandshakes;
   // How long a reserved slot waits for its client to connect.
   int reservationLimitMs = kReservationLimitMs;
   // How long a new connection may go without a logon before a status refresh drops it: a

@@ -9,92 +9,93 @@
 #include "wire/message_fields.h"
 
 namespace corvane {
+namespace {
+
+QByteArray Redirect(quint16 port) { return PkNewEnd(QByteArray::number(port) + kEot); }
+
+}  // namespace
 
 HandshakeListener::HandshakeListener(std::function<quint16(const QString& peer)> reserveSlot,
-                                     int holdLimitMs, int acceptRetryMs, QObject* parent)
-    : QObject(parent),
-      reserveSlot_(std::move(reserveSlot)),
-      holdLimitMs_(holdLimitMs),
-      acceptRetryMs_(acceptRetryMs) {
-  holdTimer_.setSingleShot(true);
-  connect(&holdTimer_, &QTimer::timeout, this, &HandshakeListener::FinishHandshake);
+                                     const ConnectionLimits& limits, QObject* parent)
+    : QObject(parent), reserveSlot_(std::move(reserveSlot)), limits_(limits) {
   retryTimer_.setSingleShot(true);
   connect(&retryTimer_, &QTimer::timeout, this, &HandshakeListener::RetryAccepting);
 }
 
-HandshakeListener::~HandshakeListener() {
-  delete handshake_;
-  delete server_;
+HandshakeListener::~HandshakeListener() { Close(); }
+
+int HandshakeListener::State() const {
+  if (!server_) return kSocketClosed;
+  return handshakes_.isEmpty() ? kSocketListening : kSocketConnected;
 }
 
 bool HandshakeListener::Listen(quint16 port) {
   Close();
   auto* server = new QTcpServer(this);
-  // Connections beyond the one in hand wait in the system's queue until it is done.
-  server->setMaxPendingConnections(1);
   if (!server->listen(QHostAddress::Any, port)) {
     server->deleteLater();
     return false;
   }
   server_ = server;
   localPort_ = server->serverPort();
-  state_ = kSocketListening;
   connect(server, &QTcpServer::newConnection, this, &HandshakeListener::OnNewConnection);
   connect(server, &QTcpServer::acceptError, this, &HandshakeListener::OnAcceptError);
   return true;
 }
 
 void HandshakeListener::Close() {
-  holdTimer_.stop();
   retryTimer_.stop();
   acceptFailing_ = false;
-  if (handshake_) {
-    handshake_->disconnect(this);
-    handshake_->abort();
-    handshake_->deleteLater();
-    handshake_ = nullptr;
-  }
+  for (QTcpSocket* connection : handshakes_.keys()) EndHandshake(connection);
   if (server_) {
     server_->disconnect(this);
     server_->close();
     server_->deleteLater();
     server_ = nullptr;
   }
-  state_ = kSocketClosed;
 }
 
 void HandshakeListener::OnNewConnection() {
-  if (!server_ || handshake_) return;
-  QTcpSocket* connection = server_->nextPendingConnection();
-  if (!connection) return;
+  if (!server_) return;
   acceptFailing_ = false;
-  server_->pauseAccepting();
-  connection->setParent(this);
-  handshake_ = connection;
-  state_ = kSocketConnected;
-  const quint16 port = reserveSlot_ ? reserveSlot_(AddressText(connection->peerAddress())) : 0;
-  connection->write(PkNewEnd(QByteArray::number(port) + kEot));
-  // Whatever the client sends here is of no interest.
-  connect(connection, &QTcpSocket::readyRead, connection, [connection] { connection->readAll(); });
-  connect(connection, &QTcpSocket::disconnected, this, &HandshakeListener::FinishHandshake);
-  holdTimer_.start(holdLimitMs_);
-  if (connection->state() != QAbstractSocket::ConnectedState) FinishHandshake();
+  while (QTcpSocket* connection = server_->nextPendingConnection()) {
+    connection->setParent(this);
+    Answer(connection);
+  }
 }
 
-void HandshakeListener::FinishHandshake() {
-  holdTimer_.stop();
-  if (handshake_) {
-    handshake_->disconnect(this);
-    handshake_->abort();
-    handshake_->deleteLater();
-    handshake_ = nullptr;
+void HandshakeListener::Answer(QTcpSocket* connection) {
+  const QString peer = AddressText(connection->peerAddress());
+  if (!waiting_.TryTake(peer, limits_.mostWaitingHandshakesPerAddress,
+                        limits_.mostWaitingHandshakes)) {
+    // Beyond its address's share, or the server's: told to try later, as by a full server,
+    // without a slot.
+    connection->write(Redirect(0));
+    connect(connection, &QTcpSocket::disconnected, connection, &QObject::deleteLater);
+    connection->disconnectFromHost();
+    // A client that had already gone gets no "disconnected" now.
+    if (connection->state() == QAbstractSocket::UnconnectedState) connection->deleteLater();
+    return;
   }
-  if (!server_) return;
-  state_ = kSocketListening;
-  server_->resumeAccepting();
-  if (server_->hasPendingConnections()) {
-    QMetaObject::invokeMethod(this, &HandshakeListener::OnNewConnection, Qt::QueuedConnection);
-  }
+  handshakes_.insert(connection, peer);
+  connection->write(Redirect(reserveSlot_ ? reserveSlot_(peer) : 0));
+  // Whatever the client sends here is of no interest.
+  connect(connection, &QTcpSocket::readyRead, connection, [connection] { connection->readAll(); });
+  connect(connection, &QTcpSocket::disconnected, this,
+          [this, connection] { EndHandshake(connection); });
+  QTimer::singleShot(limits_.handshakeGraceMs, connection,
+                     [this, connection] { EndHandshake(connection); });
+  if (connection->state() != QAbstractSocket::ConnectedState) EndHandshake(connection);
+}
+
+void HandshakeListener::EndHandshake(QTcpSocket* connection) {
+  const auto it = handshakes_.find(connection);
+  if (it == handshakes_.end()) return;
+  waiting_.Release(it.value());
+  handshakes_.erase(it);
+  connection->disconnect(this);
+  connection->abort();
+  connection->deleteLater();
 }
 
 // Qt stops accepting after an error other than a passing one (EMFILE, ENFILE, ENOBUFS); the
@@ -105,12 +106,11 @@ void HandshakeListener::OnAcceptError() {
     acceptFailing_ = true;
     Q_EMIT ListenerError(server_->errorString());
   }
-  retryTimer_.start(acceptRetryMs_);
+  retryTimer_.start(limits_.acceptRetryMs);
 }
 
 void HandshakeListener::RetryAccepting() {
-  // A handshake in hand resumes accepting when it is done.
-  if (!server_ || handshake_) return;
+  if (!server_) return;
   server_->resumeAccepting();
   if (server_->hasPendingConnections()) {
     QMetaObject::invokeMethod(this, &HandshakeListener::OnNewConnection, Qt::QueuedConnection);

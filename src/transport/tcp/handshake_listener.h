@@ -1,33 +1,39 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+
+#include "base/address_counts.h"
+#include "transport/tcp/connection_limits.h"
 
 class QTcpServer;
 class QTcpSocket;
 
 namespace corvane {
 
-// The listener on the server's port and its redirect handshake: it accepts one connection,
-// has a slot reserved (the slot listens before its port is announced), sends the redirect
-// message with the slot's port ("0" when no slot is free) and accepts nobody else until that
-// client closes the connection or the hold limit passes. After an accept error (file
-// descriptors used up, say) it reports the first error of a run and accepts again after a
-// pause, so the port never stays deaf once the cause is gone.
+// The listener on the server's port and its redirect handshake. Each connection is answered
+// the moment it is accepted, side by side with any others: a slot is reserved (the slot
+// listens before its port is announced) and the redirect message with the slot's port ("0"
+// when no slot is free) is sent. A client that keeps the connection open after its answer
+// has it closed after a short grace, and an address (and all together) may keep only so
+// many open; beyond that a new connection is told "0" and closed at once. After an accept
+// error (file descriptors used up, say) it reports the first error of a run and accepts
+// again after a pause, so the port never stays deaf once the cause is gone.
 class HandshakeListener : public QObject {
   Q_OBJECT
 
  public:
   // `reserveSlot` reserves a free slot for the client at the address given and returns the
   // port it listens on, or 0.
-  HandshakeListener(std::function<quint16(const QString& peer)> reserveSlot, int holdLimitMs,
-                    int acceptRetryMs, QObject* parent = nullptr);
+  HandshakeListener(std::function<quint16(const QString& peer)> reserveSlot,
+                    const ConnectionLimits& limits, QObject* parent = nullptr);
   ~HandshakeListener() override;
 
-  // Closed (0), Listening (2), or Connected (7) while a handshake waits for its client.
-  int State() const { return state_; }
+  // Closed (0), Listening (2), or Connected (7) while a handshake connection is open.
+  int State() const;
   quint16 LocalPort() const { return localPort_; }
 
   // Listens on all interfaces; the platform chooses the port for 0. False, and Closed, when
@@ -41,19 +47,19 @@ class HandshakeListener : public QObject {
 
  private:
   void OnNewConnection();
-  void FinishHandshake();
+  void Answer(QTcpSocket* connection);
+  void EndHandshake(QTcpSocket* connection);
   void OnAcceptError();
   void RetryAccepting();
 
   std::function<quint16(const QString& peer)> reserveSlot_;
-  int holdLimitMs_;
-  int acceptRetryMs_;
+  ConnectionLimits limits_;
   bool acceptFailing_ = false;
-  int state_ = 0;
   quint16 localPort_ = 0;
   QPointer<QTcpServer> server_;
-  QPointer<QTcpSocket> handshake_;
-  QTimer holdTimer_;
+  // The handshake connections open now and their addresses.
+  QHash<QTcpSocket*, QString> handshakes_;
+  AddressCounts waiting_;
   QTimer retryTimer_;
 };
 

@@ -36,26 +36,8 @@ QByteArray RefusalResponse(HttpIntake::Verdict verdict) {
 
 }  // namespace
 
-bool WebConnectionCounts::TryTake(const QString& address, const WebLimits& limits) {
-  int& mine = perAddress_[address];
-  if (mine >= limits.mostConnectionsPerAddress || total_ >= limits.mostConnections) {
-    if (mine == 0) perAddress_.remove(address);
-    return false;
-  }
-  ++mine;
-  ++total_;
-  return true;
-}
-
-void WebConnectionCounts::Release(const QString& address) {
-  const auto it = perAddress_.find(address);
-  if (it == perAddress_.end()) return;
-  if (--it.value() <= 0) perAddress_.erase(it);
-  --total_;
-}
-
 WebConnectionGuard::WebConnectionGuard(QTcpSocket* socket, QObject* reader, QString address,
-                                       std::shared_ptr<WebConnectionCounts> counts,
+                                       std::shared_ptr<AddressCounts> counts,
                                        const WebLimits& limits)
     : QObject(socket),
       socket_(socket),

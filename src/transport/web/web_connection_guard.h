@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <memory>
 
+#include "base/address_counts.h"
 #include "transport/web/http_intake.h"
 #include "transport/web/web_limits.h"
 
@@ -14,25 +14,12 @@ class QTcpSocket;
 
 namespace corvane {
 
-// The web connections open now, per address and in all.
-class WebConnectionCounts {
- public:
-  // Counts a new connection from `address`; false (nothing counted) when that address or
-  // the server already has as many as allowed.
-  bool TryTake(const QString& address, const WebLimits& limits);
-  void Release(const QString& address);
-
- private:
-  QHash<QString, int> perAddress_;
-  int total_ = 0;
-};
-
 // Watches one web connection from in front of the server's own request reader, which keeps
 // a request's bytes in memory until the request is whole and has no time limits: it follows
 // the requests as their bytes arrive (HttpIntake), refuses one whose header or body is too
 // large before the body is read, and closes a connection whose header takes too long or
 // that stays idle while no answer is due. It lives as a child of the socket and gives its
-// place in the counts back with it.
+// place in the counts (taken when the connection was accepted) back with it.
 class WebConnectionGuard : public QObject {
   Q_OBJECT
 
@@ -40,7 +27,7 @@ class WebConnectionGuard : public QObject {
   // `reader` is the object whose handler reads the socket's requests; it is cut off from a
   // refused connection.
   WebConnectionGuard(QTcpSocket* socket, QObject* reader, QString address,
-                     std::shared_ptr<WebConnectionCounts> counts, const WebLimits& limits);
+                     std::shared_ptr<AddressCounts> counts, const WebLimits& limits);
   ~WebConnectionGuard() override;
 
   // The guard of a socket, or null.
@@ -63,7 +50,7 @@ class WebConnectionGuard : public QObject {
   QTcpSocket* socket_;
   QPointer<QObject> reader_;
   QString address_;
-  std::shared_ptr<WebConnectionCounts> counts_;
+  std::shared_ptr<AddressCounts> counts_;
   WebLimits limits_;
   HttpIntake intake_;
   // Bytes in the socket's buffer that the intake has already taken.

@@ -9,6 +9,9 @@ namespace corvane {
 // office behind one router may share an address.
 inline constexpr int kMostWebConnectionsPerAddress = 32;
 inline constexpr int kMostWebConnections = 256;
+// From the connection's start until its TLS handshake is done: a browser needs a few round
+// trips; a connection that sends nothing, or stops halfway, gives its place back then.
+inline constexpr int kWebTlsHandshakeTimeoutMs = 3'000;
 // From a request's first byte (or the connection's start) until its header is complete.
 inline constexpr int kWebHeaderTimeoutMs = 10'000;
 // A connection on which nothing arrives while no answer is due is closed after this long.
@@ -31,6 +34,7 @@ inline constexpr int kWebAcceptRetryMs = 1'000;
 struct WebLimits {
   int mostConnectionsPerAddress = kMostWebConnectionsPerAddress;
   int mostConnections = kMostWebConnections;
+  int tlsHandshakeTimeoutMs = kWebTlsHandshakeTimeoutMs;
   int headerTimeoutMs = kWebHeaderTimeoutMs;
   int idleTimeoutMs = kWebIdleTimeoutMs;
   int bodyTimeoutMs = kWebBodyTimeoutMs;

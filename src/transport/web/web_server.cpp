@@ -69,8 +69,7 @@ bool WebServer::Start(quint16 port, const QHostAddress& address) {
     return false;
   }
   if (!wantTls) tls_.reset();
-  QTcpServer* listener =
-      NewWebListener(tls_, WebAdmission(this, limits_, counts_), limits_.acceptRetryMs);
+  QTcpServer* listener = NewWebListener(tls_, this, limits_, counts_);
   if (!listener->listen(address, port)) {
     delete listener;
     Note(QStringLiteral("Web Access not started: port %1 cannot be listened on.").arg(port));

@@ -56,7 +56,7 @@ class WebServer : public QAbstractHttpServer {
   QString programDir_;
   ActivityReporter* notes_;
   WebLimits limits_;
-  std::shared_ptr<WebConnectionCounts> counts_ = std::make_shared<WebConnectionCounts>();
+  std::shared_ptr<AddressCounts> counts_ = std::make_shared<AddressCounts>();
   std::optional<QSslConfiguration> tls_;
   std::unique_ptr<WebApi> api_;
   bool listening_ = false;

@@ -5,8 +5,11 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 
+#include "client/event_wait.h"
 #include "core/db/db_session_fixture.h"
 #include "transport/web/web_routes.h"
 #include "transport/web/web_server.h"
@@ -35,8 +38,8 @@ class WebHttpTest : public DbSessionTest {
     Publish({"people"});
   }
 
-  bool StartWeb() {
-    web_ = std::make_unique<WebServer>(server_.slots(), dir_.path(), &server_.activity);
+  bool StartWeb(const WebLimits& limits = {}) {
+    web_ = std::make_unique<WebServer>(server_.slots(), dir_.path(), &server_.activity, limits);
     return web_->Start(0, QHostAddress::LocalHost);
   }
 
@@ -146,7 +149,7 @@ TEST_F(WebHttpTest, LogonSetsAStrictCookieThatCarriesTheSession) {
   EXPECT_EQ(Send("/api/logon", R"({"user":"bob","password":"secret"})").status, 429);
 }
 
-TEST_F(WebHttpTest, UsesHttpsWithTheCertificateFiles) {
+TEST_F(WebHttpTest, HttpsUsesTheCertificateFilesAndCountsConnectionsBeforeTheirHandshake) {
   const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
   if (openssl.isEmpty()) GTEST_SKIP() << "openssl is not installed";
   // Only one of the two files: never plain HTTP instead.
@@ -169,6 +172,26 @@ TEST_F(WebHttpTest, UsesHttpsWithTheCertificateFiles) {
   const HttpResult logon = Send("/api/logon", R"({"user":"bob","password":"secret"})");
   EXPECT_EQ(logon.status, 200);
   EXPECT_TRUE(logon.Header("Set-Cookie").contains("Secure"));
+
+  // Silent connections count before their handshake: past the address's three each is cut at
+  // once, the rest at the deadline, and the port serves on (before: stopped for good).
+  WebLimits limits;
+  limits.mostConnectionsPerAddress = 3;
+  limits.tlsHandshakeTimeoutMs = 500;
+  ASSERT_TRUE(StartWeb(limits));
+  QTcpSocket crowd[31];
+  for (QTcpSocket& socket : crowd) {
+    socket.bind(QHostAddress(QStringLiteral("127.0.0.2")));
+    socket.connectToHost(QHostAddress::LocalHost, web_->Port());
+  }
+  const auto open = [&crowd] {
+    return std::count_if(std::begin(crowd), std::end(crowd), [](const QTcpSocket& socket) {
+      return socket.state() != QAbstractSocket::UnconnectedState;
+    });
+  };
+  EXPECT_TRUE(WaitUntil([&] { return open() == 3; }, 1000)) << open() << " open";
+  EXPECT_TRUE(WaitUntil([&] { return open() == 0; }, 2000));
+  EXPECT_EQ(Send("/api/session").status, 200);
 }
 
 TEST(WebCookie, OnlyAHexadecimalSessionTokenIsRead) {
