@@ -13,7 +13,7 @@ class PgClientLimitsTest : public DbSessionTest {
 };
 
 TEST_F(PgClientLimitsTest, AValueOrAResultLargerThanTheLimitsIsRefused) {
-  // Values of half the value limit, in rows that together pass the result limit by one.
+  // Values of half the value limit, in rows that together pass the result limit by one row.
   const qint64 half = kValueLengthLimitBytes / 2;
   const qint64 rows = kResultMemoryLimitBytes / half + 1;
   Exec(QStringLiteral("CREATE TABLE notes (id int PRIMARY KEY, body text); INSERT INTO notes "
