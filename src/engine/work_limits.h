@@ -14,5 +14,10 @@ inline constexpr int kValueLengthLimitBytes = 8 * 1024 * 1024;
 // The most disk the engine's temporary tables of one connection may take: the copied rows
 // of query sets and the keys of sets over tables without rowid.
 inline constexpr qint64 kTempStorageLimitBytes = qint64{256} * 1024 * 1024;
+// The most memory the result of one statement may take where the engine receives whole
+// results (a server database): its values and 5 bytes of bookkeeping each. A quarter of
+// what a file connection may put on disk, since this is the server's memory: the keys of
+// some millions of records, or a copy of a few hundred thousand rows, fit.
+inline constexpr qint64 kResultMemoryLimitBytes = qint64{64} * 1024 * 1024;
 
 }  // namespace corvane

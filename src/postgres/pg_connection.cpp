@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include <QDateTime>
+#include <limits>
 
 #include "base/database_wait_guard.h"
 #include "engine/engine_error.h"
@@ -44,7 +45,69 @@ EngineError Stopped() {
                      QStringLiteral("The query took too long and was stopped."));
 }
 
+constexpr qint64 kMegabyte = 1024 * 1024;
+
+// What a row refused by PgRowsWithinLimit puts into the error the server sends: the text
+// of a cast that cannot succeed, since plain SQL has no way to raise an error of its own.
+constexpr char kRowTooBig[] = "corvane_row_too_big";
+
+EngineError RowTooBig() {
+  return EngineError(engine_error::kGeneric,
+                     QStringLiteral("A record of the result is too big: its values take more "
+                                    "than %1 MB.")
+                         .arg(kValueLengthLimitBytes / kMegabyte));
+}
+
+EngineError ResultTooBig() {
+  return EngineError(engine_error::kGeneric,
+                     QStringLiteral("The result is too big: it would take more than %1 MB of "
+                                    "the server's memory.")
+                         .arg(kResultMemoryLimitBytes / kMegabyte));
+}
+
+// What a result keeps for each value besides its bytes: where it ends, and whether it is
+// Null.
+constexpr qint64 kValueBookkeepingBytes = sizeof(int) + sizeof(bool);
+static_assert(kResultMemoryLimitBytes < std::numeric_limits<int>::max(),
+              "a result's values are found by int offsets");
+
 }  // namespace
+
+std::vector<PgParam> PgResult::Row(int row) const {
+  std::vector<PgParam> values;
+  values.reserve(Columns());
+  for (int c = 0; c < Columns(); ++c) values.push_back(Param(row, c));
+  return values;
+}
+
+bool PgResult::Append(const PGresult* row) {
+  const int columns = PQnfields(row);
+  qint64 size = data_.size() + ends_.size() * kValueBookkeepingBytes;
+  for (int c = 0; c < columns; ++c) size += PQgetlength(row, 0, c) + kValueBookkeepingBytes;
+  if (size > kResultMemoryLimitBytes) return false;
+  for (int c = 0; c < columns; ++c) {
+    data_.append(PQgetvalue(row, 0, c), PQgetlength(row, 0, c));
+    ends_.append(static_cast<int>(data_.size()));
+    nulls_.append(PQgetisnull(row, 0, c));
+  }
+  ++rows_;
+  return true;
+}
+
+QByteArray PgResult::ErrorState() const {
+  const char* state = head_ ? PQresultErrorField(head_.get(), PG_DIAG_SQLSTATE) : nullptr;
+  return QByteArray(state ? state : "");
+}
+
+QString PgRowsWithinLimit(const QString& select) {
+  // OFFSET 0 keeps the statement a query of its own, so that its values are made once, not
+  // again for the row's text.
+  return QStringLiteral(
+             "SELECT corvane_r.* FROM (SELECT * FROM (%1\n) AS corvane_q OFFSET 0) AS corvane_r "
+             "WHERE CASE WHEN octet_length(corvane_r::text) > %2 THEN CAST('%3 ' || "
+             "octet_length(corvane_r::text) AS bigint) IS NULL ELSE true END")
+      .arg(select, QString::number(kValueLengthLimitBytes), QString::fromLatin1(kRowTooBig));
+}
 
 bool PgStop::Due() const {
   if (cancel && cancel->load(std::memory_order_relaxed)) return true;
@@ -126,20 +189,16 @@ PgResult PgConnection::ExecPrepared(const QString& sql, const std::vector<PgPara
   if (stop_.Due()) throw Stopped();
   const QByteArray text = sql.toUtf8();
   const QByteArray name = Prepared(text, static_cast<int>(values.size()));
-  PGresult* raw = Run(text, values, name);
-  if (!name.isEmpty() && !(raw && (PQresultStatus(raw) == PGRES_TUPLES_OK ||
-                                   PQresultStatus(raw) == PGRES_COMMAND_OK))) {
+  PgResult result = Run(text, values, name);
+  const ExecStatusType status = result.Status();
+  if (!name.isEmpty() && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
     prepared_.remove(text);
     if (Usable()) PQclear(PQexec(conn_.get(), ("DEALLOCATE " + name).constData()));
     // A table changed under it (a column's type) makes the plan unusable (0A000): the
     // statement runs again, planned afresh.
-    const char* state = raw ? PQresultErrorField(raw, PG_DIAG_SQLSTATE) : nullptr;
-    if (state && QByteArray(state) == "0A000" && Usable()) {
-      PQclear(raw);
-      raw = Run(text, values);
-    }
+    if (result.ErrorState() == "0A000" && Usable()) result = Run(text, values);
   }
-  return Checked(raw);
+  return Checked(std::move(result));
 }
 
 QByteArray PgConnection::Prepared(const QByteArray& text, int parameters) {
@@ -151,28 +210,27 @@ QByteArray PgConnection::Prepared(const QByteArray& text, int parameters) {
   const QByteArray name = "corvane_" + QByteArray::number(nextPrepared_++);
   PGconn* conn = conn_.get();
   if (!PQsendPrepare(conn, name.constData(), text.constData(), parameters, nullptr)) return {};
-  PGresult* raw = Await();
-  const bool made = raw && PQresultStatus(raw) == PGRES_COMMAND_OK;
-  PQclear(raw);
+  const bool made = Await().Status() == PGRES_COMMAND_OK;
   // Not prepared (a syntax error, say): the statement runs unprepared and reports it.
   if (!made) return {};
   prepared_.insert(text, name);
   return name;
 }
 
-PgResult PgConnection::Checked(PGresult* raw) {
-  PgResult result(raw);
-  const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
+PgResult PgConnection::Checked(PgResult result) {
+  const ExecStatusType status = result.Status();
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
-  if (!raw || !Usable()) {
+  if (!result.head_ || !Usable()) {
     throw EngineError(engine_error::kConnectionFailed,
                       QStringLiteral("The connection to the server database was lost: %1")
                           .arg(LibpqMessage(conn_.get())));
   }
-  const char* state = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
-  if (state && QByteArray(state) == "57014") throw Stopped();  // cancelled or timed out
-  throw EngineError(ErrorNumber(QByteArray(state ? state : "")),
-                    QString::fromUtf8(PQresultErrorField(raw, PG_DIAG_MESSAGE_PRIMARY)));
+  const QByteArray state = result.ErrorState();
+  if (state == "57014") throw Stopped();  // cancelled or timed out
+  const QString message =
+      QString::fromUtf8(PQresultErrorField(result.head_.get(), PG_DIAG_MESSAGE_PRIMARY));
+  if (state == "22P02" && message.contains(QLatin1String(kRowTooBig))) throw RowTooBig();
+  throw EngineError(ErrorNumber(state), message);
 }
 
 PgResult PgConnection::ExecConfined(const QString& sql, const std::vector<PgParam>& params) {
@@ -221,46 +279,59 @@ QString PgConnection::QuoteLiteral(const QString& value) const {
   return result;
 }
 
-PGresult* PgConnection::Run(const QByteArray& text, const std::vector<const char*>& values,
-                            const QByteArray& prepared) {
+PgResult PgConnection::Run(const QByteArray& text, const std::vector<const char*>& values,
+                           const QByteArray& prepared) {
   PGconn* conn = conn_.get();
   const int count = static_cast<int>(values.size());
   const int sent = prepared.isEmpty() ? PQsendQueryParams(conn, text.constData(), count, nullptr,
                                                           values.data(), nullptr, nullptr, 0)
                                       : PQsendQueryPrepared(conn, prepared.constData(), count,
                                                             values.data(), nullptr, nullptr, 0);
-  if (!sent) return nullptr;
+  if (!sent) return {};
+  // Row by row, so that a result too big to hold is known before libpq holds it all.
+  PQsetSingleRowMode(conn);
   return Await();
 }
 
-PGresult* PgConnection::Await() {
+PgResult PgConnection::Await() {
   CORVANE_CHECK_DATABASE_WAIT("Waiting for a server database");
   PGconn* conn = conn_.get();
+  PgResult result;
   bool cancelled = false;
-  while (PQisBusy(conn)) {
-    if (!cancelled && stop_.Due()) {
-      // The server stops the statement; its error result follows.
-      if (PGcancel* cancel = PQgetCancel(conn)) {
-        char message[256];
-        PQcancel(cancel, message, sizeof message);
-        PQfreeCancel(cancel);
-      }
+  bool tooBig = false;
+  for (;;) {
+    // Looked at for each row too: the rows of a quick statement may all be at hand already.
+    if (!cancelled && (tooBig || stop_.Due())) {
+      Cancel();
       cancelled = true;
     }
-    pollfd wait{PQsocket(conn), POLLIN, 0};
-    ::poll(&wait, 1, kServerStopCheckMs);
-    if (!PQconsumeInput(conn)) break;
-  }
-  // One statement gives one result; the rest (none, normally) is drained.
-  PGresult* first = nullptr;
-  while (PGresult* next = PQgetResult(conn)) {
-    if (!first) {
-      first = next;
-    } else {
+    if (PQisBusy(conn)) {
+      pollfd wait{PQsocket(conn), POLLIN, 0};
+      ::poll(&wait, 1, kServerStopCheckMs);
+      if (PQconsumeInput(conn)) continue;
+    }
+    PGresult* next = PQgetResult(conn);
+    if (!next) break;
+    if (PQresultStatus(next) == PGRES_SINGLE_TUPLE) {
+      // Past the limit the rest is read and dropped, which leaves the connection ready.
+      tooBig = tooBig || !result.Append(next);
       PQclear(next);
+    } else if (!result.head_) {
+      result.head_.reset(next);
+    } else {
+      PQclear(next);  // one statement gives one result; the rest (none, normally) is drained
     }
   }
-  return first;
+  if (tooBig) throw ResultTooBig();
+  return result;
+}
+
+void PgConnection::Cancel() {
+  if (PGcancel* cancel = PQgetCancel(conn_.get())) {
+    char message[256];
+    PQcancel(cancel, message, sizeof message);
+    PQfreeCancel(cancel);
+  }
 }
 
 }  // namespace corvane

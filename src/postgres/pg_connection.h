@@ -4,11 +4,14 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include "engine/work_limits.h"
 
 namespace corvane {
 
@@ -31,31 +34,46 @@ struct PgStop {
 // One statement parameter in PostgreSQL's text form; no value is NULL.
 using PgParam = std::optional<QByteArray>;
 
-// The result of one statement; owns the PGresult.
+// The result of one statement. Its rows arrive one at a time and are kept here, packed
+// (a value's bytes and where they end), so that what it holds can be counted as they come.
 class PgResult {
  public:
-  explicit PgResult(PGresult* result) : result_(result, &PQclear) {}
-  int Rows() const { return PQntuples(result_.get()); }
-  int Columns() const { return PQnfields(result_.get()); }
-  bool IsNull(int row, int column) const { return PQgetisnull(result_.get(), row, column); }
+  int Rows() const { return rows_; }
+  int Columns() const { return PQnfields(head_.get()); }
+  bool IsNull(int row, int column) const { return nulls_[At(row, column)]; }
   // The value's text (empty for NULL).
   QByteArray Bytes(int row, int column) const {
-    return QByteArray(PQgetvalue(result_.get(), row, column),
-                      PQgetlength(result_.get(), row, column));
+    const qsizetype at = At(row, column);
+    const int start = at == 0 ? 0 : ends_[at - 1];
+    return data_.mid(start, ends_[at] - start);
   }
   QString Text(int row, int column) const { return QString::fromUtf8(Bytes(row, column)); }
   PgParam Param(int row, int column) const {
     if (IsNull(row, column)) return std::nullopt;
     return Bytes(row, column);
   }
-  QString ColumnName(int column) const { return QString::fromUtf8(PQfname(result_.get(), column)); }
-  Oid ColumnType(int column) const { return PQftype(result_.get(), column); }
-  int ColumnModifier(int column) const { return PQfmod(result_.get(), column); }
+  std::vector<PgParam> Row(int row) const;
+  QString ColumnName(int column) const { return QString::fromUtf8(PQfname(head_.get(), column)); }
+  Oid ColumnType(int column) const { return PQftype(head_.get(), column); }
+  int ColumnModifier(int column) const { return PQfmod(head_.get(), column); }
   // The number of rows an UPDATE, DELETE or INSERT touched.
-  int Affected() const { return QByteArray(PQcmdTuples(result_.get())).toInt(); }
+  int Affected() const { return QByteArray(PQcmdTuples(head_.get())).toInt(); }
 
  private:
-  std::unique_ptr<PGresult, void (*)(PGresult*)> result_;
+  friend class PgConnection;
+  qsizetype At(int row, int column) const { return qsizetype{row} * Columns() + column; }
+  // Keeps the row of a single-row result; false, keeping nothing, when it would take the
+  // result past kResultMemoryLimitBytes.
+  bool Append(const PGresult* row);
+  ExecStatusType Status() const { return head_ ? PQresultStatus(head_.get()) : PGRES_FATAL_ERROR; }
+  QByteArray ErrorState() const;  // SQLSTATE; empty without one
+
+  // The statement's last result: the columns, the status (or the error), the command tag.
+  std::unique_ptr<PGresult, void (*)(PGresult*)> head_{nullptr, &PQclear};
+  QByteArray data_;  // the values' bytes, one after the other
+  QList<int> ends_;  // where each value ends in data_, row by row
+  QList<bool> nulls_;
+  int rows_ = 0;
 };
 
 // One connection to a server database, used by one thread at a time. Every statement is
@@ -103,10 +121,15 @@ class PgConnection {
 
  private:
   // Sends the statement (by its prepared name when `prepared` is set) and waits for it.
-  PGresult* Run(const QByteArray& text, const std::vector<const char*>& values,
-                const QByteArray& prepared = {});
-  PGresult* Await();
-  PgResult Checked(PGresult* raw);
+  PgResult Run(const QByteArray& text, const std::vector<const char*>& values,
+               const QByteArray& prepared = {});
+  // The statement's result, its rows taken one by one; past kResultMemoryLimitBytes the
+  // statement is cancelled, the rest of its rows are read and dropped, and EngineError
+  // follows.
+  PgResult Await();
+  // Asks the server to stop the running statement; its error result follows.
+  void Cancel();
+  PgResult Checked(PgResult result);
   // The prepared name of `text`, preparing it first when needed; empty when it fails.
   QByteArray Prepared(const QByteArray& text, int parameters);
   void ResetSession();
@@ -118,6 +141,12 @@ class PgConnection {
   int64_t nextPrepared_ = 0;
   bool spoiled_ = false;  // the session could not be reset
 };
+
+// `select` with each row whose text is longer than kValueLengthLimitBytes refused on the
+// server (EngineError): libpq takes in a whole row before it hands it over, so a row too big
+// for the server's memory must not be sent at all. For statements that read values a client
+// chose or another program stored; a table's keys are small by nature.
+QString PgRowsWithinLimit(const QString& select);
 
 // Quotes an identifier for PostgreSQL.
 QString PgQuoteName(const QString& name);

@@ -118,7 +118,8 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<PgShared>& shared,
       fields.push_back(PgField(column, table->name));
     }
   } else {
-    source.rows = std::make_shared<PgResult>(connection.ExecConfined(query.sql, query.params));
+    source.rows = std::make_shared<PgResult>(
+        connection.ExecConfined(PgRowsWithinLimit(query.sql), query.params));
     const QStringList types = ResultTypes(connection, *source.rows);
     for (int c = 0; c < source.rows->Columns(); ++c) {
       PgColumn column;

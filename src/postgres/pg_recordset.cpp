@@ -3,7 +3,6 @@
 #include <QSet>
 #include <algorithm>
 
-#include "engine/engine_error.h"
 #include "engine/field_values.h"
 #include "engine/jet_sql.h"
 #include "postgres/pg_jet_sql.h"
@@ -42,39 +41,23 @@ PgRecordset::PgRecordset(std::shared_ptr<PgShared> shared, PgConnection& connect
     QStringList key;
     for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
     const QString order = key.join(QStringLiteral(", "));
-    // A query's rows are the table's, in the query's order: its key columns are read.
+    // A query's rows are the table's, in the query's order: only its key columns are read.
     const PgResult result =
         source_.query.sql.isEmpty()
             ? connection.Exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(order, table))
-            : connection.ExecConfined(source_.query.sql, source_.query.params);
-    std::vector<int> keyAt;
-    for (const QString& c : source_.keyColumns) {
-      int at = 0;
-      while (at < result.Columns() && result.ColumnName(at) != c) ++at;
-      if (at == result.Columns()) {
-        throw EngineError(engine_error::kGeneric,
-                          QStringLiteral("The query does not read the key column '%1'.").arg(c));
-      }
-      keyAt.push_back(at);
-    }
-    keys_ = PgKeyset(KeyWidth(), result.ColumnType(keyAt[0]));
+            : connection.ExecConfined(QStringLiteral("SELECT %1 FROM (%2\n) AS corvane_q")
+                                          .arg(order, source_.query.sql),
+                                      source_.query.params);
+    keys_ = PgKeyset(KeyWidth(), result.ColumnType(0));
     keys_.Reserve(result.Rows());
-    for (int r = 0; r < result.Rows(); ++r) keys_.Append(result, r, keyAt);
+    const std::vector<int> at = LeadingColumns();
+    for (int r = 0; r < result.Rows(); ++r) keys_.Append(result, r, at);
   } else if (source_.rows) {
-    const PgResult& result = *source_.rows;
-    rows_.resize(result.Rows());
-    for (int r = 0; r < result.Rows(); ++r) {
-      for (int c = 0; c < result.Columns(); ++c) rows_[r].push_back(result.Param(r, c));
-    }
-    source_.rows.reset();
+    rows_ = std::move(source_.rows);
   } else {
     // A view runs whatever its statement calls: read as a client's query is.
-    const PgResult result =
-        connection.ExecConfined(QStringLiteral("SELECT %1 FROM %2").arg(selectList_, table), {});
-    rows_.resize(result.Rows());
-    for (int r = 0; r < result.Rows(); ++r) {
-      for (int c = 0; c < result.Columns(); ++c) rows_[r].push_back(result.Param(r, c));
-    }
+    rows_ = std::make_shared<const PgResult>(connection.ExecConfined(
+        PgRowsWithinLimit(QStringLiteral("SELECT %1 FROM %2").arg(selectList_, table)), {}));
   }
   if (KeyCount() > 0) GoTo(0);
   opening_ = nullptr;
@@ -88,7 +71,7 @@ void PgRecordset::Close() {
   if (!MarkClosed()) return;
   original_.clear();
   keys_.Clear();
-  rows_ = {};
+  rows_.reset();
   std::erase(shared_->sets, this);
 }
 
@@ -100,7 +83,7 @@ PgRecordset::StepConnection PgRecordset::Connect() {
 }
 
 int64_t PgRecordset::KeyCount() const {
-  if (!Updatable()) return static_cast<int64_t>(rows_.size());
+  if (!Updatable()) return rows_ ? rows_->Rows() : 0;
   return keys_.Count();
 }
 
@@ -146,14 +129,14 @@ void PgRecordset::FetchCurrent() {
   original_.clear();
   values_.clear();
   missing_ = false;
-  if (!Updatable()) return ShowRow(rows_[position_]);
+  if (!Updatable()) return ShowRow(rows_->Row(static_cast<int>(position_)));
   std::vector<PgParam> params;
   AppendKey(params, position_);
   StepConnection connection = Connect();
-  const PgResult result =
-      connection->ExecPrepared(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                   .arg(selectList_, PgQuoteName(source_.table), KeyCondition(1)),
-                               params);
+  const PgResult result = connection->ExecPrepared(
+      PgRowsWithinLimit(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                            .arg(selectList_, PgQuoteName(source_.table), KeyCondition(1))),
+      params);
   if (result.Rows() == 0) {
     missing_ = true;
     return;
@@ -248,7 +231,9 @@ QByteArray PgRecordset::Identity(int64_t position) const {
   if (Updatable()) {
     for (int k = 0; k < KeyWidth(); ++k) AppendIdentity(identity, keys_.Value(position, k));
   } else {
-    for (const PgParam& value : rows_[position]) AppendIdentity(identity, value);
+    for (int c = 0; c < rows_->Columns(); ++c) {
+      AppendIdentity(identity, rows_->Param(static_cast<int>(position), c));
+    }
   }
   return identity;
 }
@@ -269,8 +254,9 @@ void PgRecordset::Find(const QString& criterion, int64_t from) {
   }
   StepConnection connection = Connect();
   // The matches, whole: a snapshot's rows are told apart by their values only.
-  const PgResult result = connection->ExecConfined(
-      QStringLiteral("SELECT %1 WHERE (%2\n)").arg(read, condition), target.params);
+  QString select = QStringLiteral("SELECT %1 WHERE (%2\n)").arg(read, condition);
+  if (!Updatable()) select = PgRowsWithinLimit(select);
+  const PgResult result = connection->ExecConfined(select, target.params);
   QSet<QByteArray> matches;
   for (int r = 0; r < result.Rows(); ++r) {
     QByteArray identity;

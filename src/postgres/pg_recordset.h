@@ -78,8 +78,8 @@ class PgRecordset final : public Recordset {
   PgSetSource source_;
   QString selectList_;
   PgKeyset keys_;
-  std::vector<std::vector<PgParam>> rows_;  // a snapshot's rows
-  std::vector<PgParam> original_;           // the current record as last read
+  std::shared_ptr<const PgResult> rows_;  // a snapshot's rows
+  std::vector<PgParam> original_;         // the current record as last read
 };
 
 }  // namespace corvane
