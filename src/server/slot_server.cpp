@@ -34,6 +34,7 @@ SlotServer::SlotServer(const ServerSettings& settings, SharedCatalogue& catalogu
       listener_([this](const QString& peer) { return ReserveSlot(peer); },
                 limits.handshakeHoldLimitMs, limits.acceptRetryMs) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
+  connect(&work_, &ClientWork::QueryLeft, this, &SlotServer::QueryLeft);
   const ClientServices shared{settings, random, limits_, activity, currentUsers_, catalogue, work_};
   for (int n = 0; n < kSlotCount; ++n) {
     clients_[n] = std::make_unique<Client>(n, shared);
