@@ -1,6 +1,8 @@
 #include "client/event_wait.h"
+#include "config/left_queries.h"
 #include "db_session_fixture.h"
 #include "protocol/socket_state.h"
+#include "support/program_folder.h"
 #include "support/sqlite_files.h"
 
 namespace corvane::test {
@@ -212,6 +214,22 @@ TEST_P(QueryWizardTest, AFailedStreamCleansUpOnlyTheSlotsOwnQuery) {
   client_->Send("SendQueryData");
   EXPECT_TRUE(Silent(*client_));
   EXPECT_TRUE(RemovedSoon("Own"));
+}
+
+// A client query an earlier run could not remove goes at the next start, before the lists
+// are built; the saved queries stay, and one whose database is not published waits.
+TEST_P(QueryWizardTest, TheStartRemovesTheQueriesAnEarlierRunLeft) {
+  Exec("CREATE VIEW draft AS SELECT label FROM items");
+  ProgramFolder folder;
+  folder.Write({{"Shop", Location()}});
+  const LeftQueryFile file(folder.Path(""));
+  const LeftQuery elsewhere{folder.Path("gone.db"), "draft"};
+  file.Save({{Location(), "draft"}, elsewhere});
+  auto server = folder.NewServer();
+  ASSERT_EQ(ProgramFolder::Start(*server), StartupBranch::kReady);
+  EXPECT_FALSE(StoredQuery("draft"));
+  EXPECT_EQ(server->CatalogueLists().queryLists.at(0), QStringList{"operators"});
+  EXPECT_EQ(file.Load(), std::vector<LeftQuery>{elsewhere});
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, QueryWizardTest, BothEngines(), EngineName);
