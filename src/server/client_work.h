@@ -97,6 +97,10 @@ class ClientWork : public QObject, public DatabaseRelease {
   // A client query's removal failed: LeftQueries changed.
   void QueryLeft();
 
+ private Q_SLOTS:
+  // The queued call of PostFinished.
+  void TakeInFinishedWork();
+
  private:
   // A client query's removal done on a worker, with its database's turn to end.
   struct FinishedRemoval {
