@@ -47,6 +47,7 @@ void SlotDatabase::CloseRecordset() {
 }
 
 void SlotDatabase::Close() {
+  if (holdBack_ && !createdQuery_.isEmpty()) removals_.push_back(TakeCreatedQuery());
   RemoveCreatedQuery();
   // The set first: it reads through the database's connection.
   recordset_.reset();
@@ -62,13 +63,36 @@ void SlotDatabase::QueryCreated(const QString& name) {
 void SlotDatabase::RemoveCreatedQuery() {
   if (createdQuery_.isEmpty()) return;
   const QString name = std::exchange(createdQuery_, QString());
+  if (!database_) return;
   try {
     // The set may read through the query's view.
     CloseRecordset();
-    if (database_ && database_->isOpen()) database_->DeleteQueryDef(name);
+    if (database_->isOpen()) {
+      database_->DeleteQueryDef(name);
+      return;
+    }
+  } catch (const EngineError& error) {
+    // Gone already: nothing is left to remove later.
+    if (error.number() == engine_error::kItemNotFound) return;
   } catch (const std::exception&) {
-    // Closing must not fail; the query stays, as it would have before.
+    // Closing must not fail; the query is named for a later removal.
   }
+  leftQueries_.push_back({database_->Name(), name});
+}
+
+SlotDatabase SlotDatabase::TakeCreatedQuery() {
+  SlotDatabase taken;
+  if (createdQuery_.isEmpty()) return taken;
+  taken.createdQuery_ = std::exchange(createdQuery_, QString());
+  taken.recordset_ = std::move(recordset_);
+  taken.database_ = std::move(database_);
+  // The request's stop and deadline do not follow: the removal must not be cut short.
+  if (taken.database_) {
+    taken.database_->SetCancelFlag(nullptr);
+    taken.database_->SetDeadline(0);
+  }
+  ForgetSent();
+  return taken;
 }
 
 void SlotDatabase::RememberSent(int64_t position, std::vector<Variant> values) {

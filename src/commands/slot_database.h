@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/database.h"
@@ -59,8 +60,21 @@ class SlotDatabase {
   // The created query was saved: it is no longer the slot's to remove.
   void QuerySaved() { createdQuery_.clear(); }
   // Closes the set and deletes the query this slot created and did not save, if any. The
-  // database stays open. Never fails.
+  // database stays open. Never fails: a query it cannot delete is kept (TakeLeftQueries).
   void RemoveCreatedQuery();
+
+  // Removing a query changes its database's schema, one change at a time per database.
+  // While held back, closing the side (Close, SetDatabase) removes nothing: the unsaved
+  // query leaves the side with its database and set (TakeRemovals), for the caller to
+  // remove under that database's turn. Otherwise (the default) it is removed at once.
+  void HoldBackRemovals(bool hold) { holdBack_ = hold; }
+  // Each a side of its own holding an unsaved query; closing it removes the query.
+  std::vector<SlotDatabase> TakeRemovals() { return std::exchange(removals_, {}); }
+  // The unsaved query with its database and set, as a side of its own; this side keeps
+  // nothing. Touches no database: it may be called on any thread.
+  SlotDatabase TakeCreatedQuery();
+  // The queries this side failed to delete since the last call.
+  std::vector<LeftQuery> TakeLeftQueries() { return std::exchange(leftQueries_, {}); }
 
  private:
   std::unique_ptr<Database> database_;
@@ -68,6 +82,9 @@ class SlotDatabase {
   int64_t sentPosition_ = -1;
   std::vector<Variant> sentValues_;
   QString createdQuery_;
+  bool holdBack_ = false;
+  std::vector<SlotDatabase> removals_;
+  std::vector<LeftQuery> leftQueries_;
   const std::atomic<bool>* cancel_ = nullptr;
   qint64 deadline_ = 0;
 };

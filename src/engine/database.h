@@ -24,6 +24,14 @@ struct TableDef {
   std::vector<FieldInfo> fields;
 };
 
+// A client's stored query that could not be removed yet: the location of its database (as
+// published) and its name.
+struct LeftQuery {
+  QString location;
+  QString name;
+  bool operator==(const LeftQuery&) const = default;
+};
+
 // A stored query (a view of the database) or, with an empty name, a temporary one that
 // lives only as long as the sets opened on it.
 class QueryDef {

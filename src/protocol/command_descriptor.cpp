@@ -18,7 +18,7 @@ constexpr std::array<CommandDescriptor, kCommandCount> kCommands = {{
      kRunsOnWorker | kReadsCatalogue | kMayTakeLong},
     {Command::kRequestTheFieldsWiz, "RequestTheFieldsWiz", kRunsOnWorker | kReadsCatalogue},
     {Command::kCreateQuery, "CreateQuery", kRunsOnWorker | kChangesSchema | kMayTakeLong},
-    {Command::kSendQueryData, "SendQueryData", kRunsOnWorker | kChangesSchema},
+    {Command::kSendQueryData, "SendQueryData", kRunsOnWorker},
     {Command::kSaveQuery, "SaveQuery", kRunsOnWorker | kReadsCatalogue},
     {Command::kRemoveQuery, "RemoveQuery", kRunsOnWorker | kChangesSchema},
     {Command::kUpdate, "Update", kRunsOnWorker},

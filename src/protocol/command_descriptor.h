@@ -46,6 +46,8 @@ enum CommandFlag : unsigned {
   // Reads the published databases and their lists.
   kReadsCatalogue = 1U << 1,
   // Changes its database's schema (stores or deletes a query): one at a time per database.
+  // Other commands that let an unsaved query go (closing, opening another database, a failed
+  // "SendQueryData") leave its removal to a turn of its own.
   kChangesSchema = 1U << 2,
   // May take long whatever the client does next: opens a set (every key of a table or query
   // is read), sorts, finds or stores a query.

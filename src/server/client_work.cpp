@@ -6,6 +6,19 @@
 #include <chrono>
 
 namespace corvane {
+namespace {
+
+int MsLeft(std::chrono::steady_clock::time_point until) {
+  return std::max<int>(0, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               until - std::chrono::steady_clock::now())
+                                               .count()));
+}
+
+std::chrono::steady_clock::time_point MsFromNow(int ms) {
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+}
+
+}  // namespace
 
 ClientWork::ClientWork(Dispatcher& dispatcher, std::function<void(ClientJob&)> finished,
                        QObject* parent)
@@ -13,7 +26,8 @@ ClientWork::ClientWork(Dispatcher& dispatcher, std::function<void(ClientJob&)> f
       dispatcher_(dispatcher),
       finished_(std::move(finished)),
       quickWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount())),
-      longWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount()), kLongWorkNice),
+      longWorkers_(std::max(kMinimumWorkers, QThread::idealThreadCount()), kLongWorkNice,
+                   kMostLongWorkers),
       serverWorkers_(kServerDatabaseWorkers) {}
 
 ClientWork::~ClientWork() = default;
@@ -34,11 +48,8 @@ void ClientWork::Start(Client& client, Request request, std::function<void()> do
   job->catalogue = std::move(catalogue);
   if (command.Has(kChangesSchema) && job->database.database()) {
     job->schemaDatabase = job->database.database()->Name();
-    if (schemaBusy_.contains(job->schemaDatabase)) {
-      schemaQueue_[job->schemaDatabase].append(job);
-      return;
-    }
-    schemaBusy_.insert(job->schemaDatabase);
+    TakeSchemaTurn(job->schemaDatabase, [this, job] { Launch(job); });
+    return;
   }
   Launch(job);
 }
@@ -52,49 +63,106 @@ void ClientWork::Launch(const std::shared_ptr<ClientJob>& job) {
     // A client freed before its request began needs nothing done.
     if (!job->cancel.load()) {
       job->database.SetCancelFlag(&job->cancel);
+      // Without its database's turn, the request leaves the removal of a query to it.
+      job->database.HoldBackRemovals(job->schemaDatabase.isEmpty());
       job->out = dispatcher_.Execute({job->slot, job->session, job->database}, job->request,
                                      *job->catalogue);
+      job->database.HoldBackRemovals(false);
       job->database.SetCancelFlag(nullptr);
     }
-    PostFinished(job);
+    PostFinished(job, std::nullopt);
   });
 }
 
-void ClientWork::PostFinished(std::shared_ptr<ClientJob> job) {
+void ClientWork::TakeSchemaTurn(const QString& database, std::function<void()> launch) {
+  if (schemaBusy_.contains(database)) {
+    schemaQueue_[database].append(std::move(launch));
+    return;
+  }
+  schemaBusy_.insert(database);
+  launch();
+}
+
+void ClientWork::EndSchemaTurn(const QString& database) {
+  if (database.isEmpty()) return;
+  QList<std::function<void()>>& waiting = schemaQueue_[database];
+  if (waiting.isEmpty()) {
+    schemaQueue_.remove(database);
+    schemaBusy_.remove(database);
+  } else {
+    waiting.takeFirst()();
+  }
+}
+
+void ClientWork::Remove(SlotDatabase side) {
+  const Database* db = side.database();
+  if (!db) return;
+  FinishedRemoval removal{db->Name(), {db->Name(), side.createdQuery()}, {}};
+  removing_.push_back(removal.query);
+  WorkerPool& workers = db->WaitsOnServer() ? serverWorkers_ : longWorkers_;
+  auto held = std::make_shared<SlotDatabase>(std::move(side));
+  TakeSchemaTurn(removal.database, [this, &workers, held, removal]() mutable {
+    workers.Start([this, held, removal = std::move(removal)]() mutable {
+      held->Close();
+      removal.left = held->TakeLeftQueries();
+      PostFinished(nullptr, std::move(removal));
+    });
+  });
+}
+
+void ClientWork::PostFinished(std::shared_ptr<ClientJob> job,
+                              std::optional<FinishedRemoval> removal) {
   bool first = false;
   {
     std::lock_guard<std::mutex> lock(finishedMutex_);
-    first = finishedJobs_.empty();
-    finishedJobs_.push_back(std::move(job));
+    first = finishedJobs_.empty() && finishedRemovals_.empty();
+    if (job) finishedJobs_.push_back(std::move(job));
+    if (removal) finishedRemovals_.push_back(std::move(*removal));
   }
-  // One call takes in everything finished until it runs.
-  if (first) QMetaObject::invokeMethod(this, "TakeFinishedWork", Qt::QueuedConnection);
+  // One call takes in everything finished until it runs. Named, not a functor: the thread
+  // checker sees no race through Qt's queue for a call that carries no state of its own.
+  if (first) QMetaObject::invokeMethod(this, "TakeInFinishedWork", Qt::QueuedConnection);
 }
 
-void ClientWork::TakeFinishedWork() {
+void ClientWork::TakeInFinishedWork() { TakeFinishedWork(); }
+
+bool ClientWork::TakeFinishedWork() {
   std::vector<std::shared_ptr<ClientJob>> jobs;
+  std::vector<FinishedRemoval> removals;
   {
     std::lock_guard<std::mutex> lock(finishedMutex_);
     jobs.swap(finishedJobs_);
+    removals.swap(finishedRemovals_);
+  }
+  for (FinishedRemoval& removal : removals) {
+    const auto ran = std::find(removing_.begin(), removing_.end(), removal.query);
+    if (ran != removing_.end()) removing_.erase(ran);
+    EndSchemaTurn(removal.database);
+    NoteLeft(std::move(removal.left));
   }
   for (const std::shared_ptr<ClientJob>& job : jobs) {
-    EndSchemaTurn(*job);
+    EndSchemaTurn(job->schemaDatabase);
+    for (SlotDatabase& side : job->database.TakeRemovals()) Remove(std::move(side));
+    NoteLeft(job->database.TakeLeftQueries());
     finished_(*job);
   }
+  return !jobs.empty() || !removals.empty();
 }
 
-void ClientWork::EndSchemaTurn(const ClientJob& job) {
-  if (job.schemaDatabase.isEmpty()) return;
-  QList<std::shared_ptr<ClientJob>>& waiting = schemaQueue_[job.schemaDatabase];
-  if (waiting.isEmpty()) {
-    schemaQueue_.remove(job.schemaDatabase);
-    schemaBusy_.remove(job.schemaDatabase);
-  } else {
-    Launch(waiting.takeFirst());
-  }
+void ClientWork::NoteLeft(std::vector<LeftQuery> left) {
+  if (left.empty()) return;
+  leftQueries_.insert(leftQueries_.end(), left.begin(), left.end());
+  Q_EMIT QueryLeft();
+}
+
+std::vector<LeftQuery> ClientWork::LeftQueries() const {
+  std::vector<LeftQuery> left = leftQueries_;
+  left.insert(left.end(), removing_.begin(), removing_.end());
+  return left;
 }
 
 void ClientWork::Release(SlotDatabase database) {
+  if (!database.createdQuery().isEmpty()) Remove(database.TakeCreatedQuery());
   const Database* db = database.database();
   if (!db) return;
   WorkerPool& workers = db->WaitsOnServer() ? serverWorkers_ : longWorkers_;
@@ -103,22 +171,20 @@ void ClientWork::Release(SlotDatabase database) {
 }
 
 bool ClientWork::WaitForWork(int ms) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  const auto left = [&until] {
-    return std::max<int>(0, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                 until - std::chrono::steady_clock::now())
-                                                 .count()));
-  };
+  const auto until = MsFromNow(ms);
   const bool longDone = longWorkers_.WaitForDone(ms);
-  const bool serverDone = serverWorkers_.WaitForDone(left());
-  return quickWorkers_.WaitForDone(left()) && longDone && serverDone;
+  const bool serverDone = serverWorkers_.WaitForDone(MsLeft(until));
+  return quickWorkers_.WaitForDone(MsLeft(until)) && longDone && serverDone;
 }
 
 void ClientWork::SettleStoppedWork(int ms) {
   WaitForWork(ms);
-  // Taken in here, the results do not wait for the event loop, which may not run again.
+  // Taken in here, the results do not wait for the event loop, which may not run again; a
+  // removal's end may start the next one under its database's turn.
+  const auto until = MsFromNow(ms);
+  while (TakeFinishedWork() && WaitForWork(MsLeft(until))) {
+  }
   TakeFinishedWork();
-  WaitForWork(ms);
 }
 
 }  // namespace corvane

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "base/catalogue.h"
@@ -22,12 +23,16 @@
 
 namespace corvane {
 
-// Database work runs on at least this many worker threads (as many as there are cores), in
-// two pools: quick requests (moves, record replies, edits) on one, and those that may take
-// long (opening sets, sorts, finds, client queries) on the other, at a lower priority, so
-// that on a busy machine a client's sort never takes the processor from another's "Next".
+// Database work runs in two pools of worker threads: quick requests (moves, record replies,
+// edits) on one of as many threads as there are cores (at least kMinimumWorkers), and those
+// that may take long (opening sets, sorts, finds, client queries) on the other, at a lower
+// priority, so that on a busy machine a client's sort never takes the processor from
+// another's "Next". The long-work pool grows to a thread per client (a client runs one
+// request at a time): however many clients sort, another's open never waits for a thread.
 inline constexpr int kMinimumWorkers = 2;
 inline constexpr int kLongWorkNice = 5;
+// Beyond the clients: the releases of freed clients' databases and the operator's work.
+inline constexpr int kMostLongWorkers = kSlotCount + kMinimumWorkers;
 // Threads for the quick requests on server databases, which wait on the network for most
 // of their time: as many as the connections one server keeps to each (kServerPoolSize).
 inline constexpr int kServerDatabaseWorkers = 8;
@@ -51,9 +56,10 @@ struct ClientJob {
 };
 
 // The clients' database work on the worker pools: requests, one at a time per client and
-// different clients in parallel, with the changes of one database's schema one at a time;
-// and the release of freed clients' database sides. Results come back to the event-loop
-// thread as one queued call for everything finished meanwhile.
+// different clients in parallel, with the changes of one database's schema (storing and
+// removing client queries) one at a time; and the release of freed clients' database sides.
+// Results come back to the event-loop thread as one queued call for everything finished
+// meanwhile.
 class ClientWork : public QObject, public DatabaseRelease {
   Q_OBJECT
 
@@ -70,8 +76,11 @@ class ClientWork : public QObject, public DatabaseRelease {
              std::shared_ptr<const Catalogue> catalogue);
   // The database side of a freed client is closed on a worker: on the one for server
   // databases, or among the work that may take long for a file (a checkpoint, another
-  // program's lock).
+  // program's lock). A query the client did not save is removed under its database's turn.
   void Release(SlotDatabase database) override;
+  // The client queries whose removal failed, or had not run when the work stopped: removed
+  // at the next start instead.
+  std::vector<LeftQuery> LeftQueries() const;
   // Runs the operator's own slow work (a server database's test connection) on a worker of
   // the long-work pool, so that it never holds the event loop.
   void StartOperatorWork(std::function<void()> work) { longWorkers_.Start(std::move(work)); }
@@ -81,29 +90,54 @@ class ClientWork : public QObject, public DatabaseRelease {
   bool WaitForWork(int ms);
   // After freeing clients whose work ran: waits at most `ms` for the stopped work, takes in
   // its results (releasing the freed clients' databases) and waits at most `ms` again for
-  // the releases.
+  // the releases and the removals of their queries.
   void SettleStoppedWork(int ms);
 
+ Q_SIGNALS:
+  // A client query's removal failed: LeftQueries changed.
+  void QueryLeft();
+
  private Q_SLOTS:
-  // The work the workers finished since the last call, on the event-loop thread.
-  void TakeFinishedWork();
+  // The queued call of PostFinished.
+  void TakeInFinishedWork();
 
  private:
+  // A client query's removal done on a worker, with its database's turn to end.
+  struct FinishedRemoval {
+    QString database;
+    LeftQuery query;
+    std::vector<LeftQuery> left;
+  };
+
+  // The work the workers finished since the last call, on the event-loop thread; false when
+  // there was none.
+  bool TakeFinishedWork();
   void Launch(const std::shared_ptr<ClientJob>& job);
-  // On a worker: the job is done and waits for the event-loop thread.
-  void PostFinished(std::shared_ptr<ClientJob> job);
-  // The next change of the job's database's schema may run.
-  void EndSchemaTurn(const ClientJob& job);
+  // `launch` runs once no other change of the database's schema runs (at once, or when the
+  // one before ends its turn).
+  void TakeSchemaTurn(const QString& database, std::function<void()> launch);
+  // The next change of the database's schema may run.
+  void EndSchemaTurn(const QString& database);
+  // Removes the unsaved query of `side` (see SlotDatabase::TakeCreatedQuery) under its
+  // database's turn, then closes the side.
+  void Remove(SlotDatabase side);
+  // On a worker: the work is done and waits for the event-loop thread.
+  void PostFinished(std::shared_ptr<ClientJob> job, std::optional<FinishedRemoval> removal);
+  void NoteLeft(std::vector<LeftQuery> left);
 
   Dispatcher& dispatcher_;
   std::function<void(ClientJob&)> finished_;
   // Changes of a database's schema (storing and deleting queries) run one at a time per
-  // database: the databases with such a change running, and the requests waiting for them.
+  // database: the databases with such a change running, and the work waiting for them.
   QSet<QString> schemaBusy_;
-  QHash<QString, QList<std::shared_ptr<ClientJob>>> schemaQueue_;
-  // Jobs the workers finished and the event-loop thread has not taken in yet.
+  QHash<QString, QList<std::function<void()>>> schemaQueue_;
+  // Removals queued or running, and those that failed.
+  std::vector<LeftQuery> removing_;
+  std::vector<LeftQuery> leftQueries_;
+  // Work the workers finished and the event-loop thread has not taken in yet.
   std::mutex finishedMutex_;
   std::vector<std::shared_ptr<ClientJob>> finishedJobs_;
+  std::vector<FinishedRemoval> finishedRemovals_;
   // Last: destroyed first, they wait for the work still running, which uses the rest.
   WorkerPool quickWorkers_;
   WorkerPool longWorkers_;

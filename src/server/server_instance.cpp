@@ -39,8 +39,10 @@ ServerInstance::ServerInstance(const QString& programDir, OperatorNotices& notic
           [this](const QString& note) { Post([this, note] { activity_.LogNote(note); }); }),
       slots_(settings_, catalogue_, users_, activity_, random_, databases_, QLocale::system()),
       health_(activity_, [this](const QString& location) { return ServerDatabaseName(location); }),
-      webFile_(programDir) {
+      webFile_(programDir),
+      leftFile_(programDir) {
   connect(&slots_, &SlotServer::StatusRefreshed, this, &ServerInstance::StatusRefreshed);
+  connect(&slots_, &SlotServer::QueryLeft, this, &ServerInstance::SaveLeftQueries);
   connect(&slots_, &SlotServer::ListenerError, this, &ServerInstance::OnListenerError);
   connect(&refreshTimer_, &QTimer::timeout, this, &ServerInstance::OnRefreshTick);
   connect(&keySeedTimer_, &QTimer::timeout, this, &ServerInstance::OnKeySeedTick);
@@ -80,6 +82,7 @@ QString ServerInstance::ServerDatabaseName(const QString& location) const {
 }
 
 StartupBranch ServerInstance::RunStartup() {
+  leftAtStart_ = leftFile_.Load();
   files_.LoadGeneralSettings(settings_);
   webFile_.Load(settings_);
   const bool network = files_.LoadNetworkSettings(settings_);
@@ -131,6 +134,7 @@ void ServerInstance::Unload(const std::optional<WindowPlacement>& placement) {
   slots_.WaitForWork(kRunningWorkGraceMs);
   slots_.FreeEverySlot(FreeReason::kShutdown);
   slots_.SettleStoppedWork(kStoppedWorkWaitMs);
+  SaveLeftQueries();
   if (placement) {
     settings_.WindowTop = placement->top;
     settings_.WindowLeft = placement->left;
@@ -157,15 +161,31 @@ void ServerInstance::RunDatabaseCheck() {
   // server databases it reaches name them by it); its lists follow when it is done.
   catalogue_.Replace({published, std::vector<QStringList>(published.size()),
                       std::vector<QStringList>(published.size())});
-  OnWorker([this, published = std::move(published)]() mutable {
+  // No client is connected before the first check, nor during a setup's.
+  std::vector<LeftQuery> left = std::exchange(leftAtStart_, {});
+  OnWorker([this, published = std::move(published), left = std::move(left)]() mutable {
     const PublishedList before = published;
     accessPublisher_.PrepareList(published);
+    if (!left.empty()) {
+      std::vector<LeftQuery> unreached = RemoveLeftQueries(databases_, published, left);
+      Post([this, unreached = std::move(unreached)]() mutable {
+        stillLeft_ = std::move(unreached);
+        SaveLeftQueries();
+      });
+    }
     DatabaseCheck check(databases_, checkReports_, checkReports_);
     Catalogue checked = check.Run(std::move(published));
     Post([this, checked = std::move(checked), before]() mutable {
       FinishCheck(std::move(checked), before);
     });
   });
+}
+
+void ServerInstance::SaveLeftQueries() {
+  std::vector<LeftQuery> left = leftAtStart_;
+  left.insert(left.end(), stillLeft_.begin(), stillLeft_.end());
+  for (const LeftQuery& query : slots_.LeftQueries()) left.push_back(query);
+  leftFile_.Save(left);
 }
 
 void ServerInstance::FinishCheck(Catalogue checked, const PublishedList& before) {

@@ -16,6 +16,7 @@
 #include "base/shared_catalogue.h"
 #include "config/access_publisher.h"
 #include "config/database_check_ui.h"
+#include "config/left_queries.h"
 #include "config/registry_store.h"
 #include "config/settings_files.h"
 #include "config/user_store.h"
@@ -185,6 +186,9 @@ class ServerInstance : public QObject {
   void TakeRetryAnswers(const std::vector<RetryAnswer>& answers);
   void Republish(const Parked& parked, const RetryAnswer& answer);
   void UpdateRetryTimer();
+  // Writes leftqueries.dat: what an earlier run left and this one has not removed, and the
+  // queries this run failed to remove.
+  void SaveLeftQueries();
 
   QString programDir_;
   OperatorNotices& notices_;
@@ -219,6 +223,11 @@ class ServerInstance : public QObject {
   QTimer keySeedTimer_;     // Timer2
   QTimer inactivityTimer_;  // Timer3
   WebSettingsFile webFile_;
+  // Client queries left by an earlier run, removed by the next check; those it could not
+  // reach wait for the next start.
+  LeftQueryFile leftFile_;
+  std::vector<LeftQuery> leftAtStart_;
+  std::vector<LeftQuery> stillLeft_;
   // Last: its sessions are slots, ended before the slots go.
   std::unique_ptr<WebServer> web_;
 };

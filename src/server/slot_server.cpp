@@ -33,6 +33,7 @@ SlotServer::SlotServer(const ServerSettings& settings, SharedCatalogue& catalogu
               [this](Client& client) { EndTurn(client); }),
       listener_([this](const QString& peer) { return ReserveSlot(peer); }, limits) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
+  connect(&work_, &ClientWork::QueryLeft, this, &SlotServer::QueryLeft);
   const ClientServices shared{settings, random, limits_, activity, currentUsers_, catalogue, work_};
   for (int n = 0; n < kSlotCount; ++n) {
     clients_[n] = std::make_unique<Client>(n, shared);

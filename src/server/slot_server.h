@@ -93,6 +93,8 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // After freeing clients whose work ran: waits at most `ms` for the stopped work, takes in
   // its results and waits for the releases of the freed clients' databases.
   void SettleStoppedWork(int ms) { work_.SettleStoppedWork(ms); }
+  // The client queries whose removal failed or never ran, for the next start to remove.
+  std::vector<LeftQuery> LeftQueries() const { return work_.LeftQueries(); }
   // Runs the operator's own slow work (a server database's test connection) on a worker, so
   // that it never holds the event loop.
   void StartOperatorWork(std::function<void()> work) { work_.StartOperatorWork(std::move(work)); }
@@ -109,6 +111,8 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
 
  Q_SIGNALS:
   void StatusRefreshed();
+  // A client query's removal failed: LeftQueries changed.
+  void QueryLeft();
   void ListenerError(const QString& description);
 
  private:

@@ -3,13 +3,15 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace corvane {
 
-WorkerPool::WorkerPool(int threads, int nice) {
-  threads_.reserve(static_cast<size_t>(threads));
-  for (int i = 0; i < threads; ++i) threads_.emplace_back([this, nice] { Work(nice); });
+WorkerPool::WorkerPool(int threads, int nice, int mostThreads)
+    : nice_(nice), mostThreads_(static_cast<size_t>(std::max(threads, mostThreads))) {
+  threads_.reserve(mostThreads_);
+  for (int i = 0; i < threads; ++i) AddThread();
 }
 
 WorkerPool::~WorkerPool() {
@@ -22,10 +24,18 @@ WorkerPool::~WorkerPool() {
   for (std::thread& thread : threads_) thread.join();
 }
 
+void WorkerPool::AddThread() {
+  threads_.emplace_back([this] { Work(); });
+}
+
 void WorkerPool::Start(std::function<void()> work) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     queue_.push_back(std::move(work));
+    // Every piece of work waiting needs a thread that is not running any.
+    if (queue_.size() > threads_.size() - running_ && threads_.size() < mostThreads_) {
+      AddThread();
+    }
   }
   queued_.notify_one();
 }
@@ -36,9 +46,9 @@ bool WorkerPool::WaitForDone(int ms) {
                         [this] { return queue_.empty() && running_ == 0; });
 }
 
-void WorkerPool::Work(int nice) {
+void WorkerPool::Work() {
   // On Linux a thread's own id names it alone, so only this thread gets the priority.
-  if (nice > 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nice);
+  if (nice_ > 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nice_);
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     queued_.wait(lock, [this] { return stopping_ || !queue_.empty(); });

@@ -1,5 +1,7 @@
 // Clients served side by side: one client's long database work holds up nobody else, a
 // slot's own requests keep their order, and work whose client goes is stopped.
+#include <QElapsedTimer>
+
 #include "client/event_wait.h"
 #include "core/db/db_session_fixture.h"
 #include "protocol/socket_state.h"
@@ -83,6 +85,58 @@ TEST_P(ConcurrencyTest, DisconnectingEveryoneStopsRunningWork) {
   EXPECT_TRUE(working->WaitForDisconnected(3000));
   EXPECT_TRUE(idle->WaitForDisconnected(3000));
   EXPECT_TRUE(WaitUntil([&] { return !StoredQuery("Slow"); }, 5000));
+}
+
+TEST_P(ConcurrencyTest, ReadingOnesOwnQueryWaitsForNobodysSchemaChange) {
+  auto streaming = LoggedOn();
+  ASSERT_EQ(Ask(*streaming, "RequestTablesWiz", {"0"}).word, "TablesWiz");
+  ASSERT_EQ(Ask(*streaming, "CreateQuery", {"Mine", "SELECT name FROM people"}).word,
+            "FieldsCreateQuery");
+  // Slot 1 stores a query of its own in the same database, for as long as it may.
+  auto creating = Working(1);
+  QElapsedTimer answered;
+  answered.start();
+  EXPECT_EQ(Ask(*streaming, "SendQueryData").fields.value(0), "Ann");
+  EXPECT_LT(answered.elapsed(), 2000);
+  EXPECT_TRUE(server_.slots().Slot(1).Busy());
+}
+
+TEST_P(ConcurrencyTest, OpeningASmallTableWaitsForNoLongWorkOfOthers) {
+  std::vector<std::unique_ptr<CorvaneClient>> sorting;
+  for (int slot = 0; slot < 4; ++slot) {
+    sorting.push_back(LoggedOn());
+    ASSERT_EQ(Ask(*sorting.back(), "RequestTheTable", {"0", "0"}).word, "Fields");
+    // Sorted by a count that runs until it is stopped.
+    sorting.back()->Send("Sort", {"(SELECT count(*) FROM items a, items b, items c, items d)"});
+  }
+  for (int slot = 0; slot < 4; ++slot) {
+    EXPECT_TRUE(WaitUntil([&] { return server_.slots().Slot(slot).Busy(); }, 3000));
+  }
+  auto opening = LoggedOn();
+  QElapsedTimer answered;
+  answered.start();
+  EXPECT_EQ(Ask(*opening, "RequestTheTable", {"0", "0"}).word, "Fields");
+  EXPECT_LT(answered.elapsed(), 2000);
+  for (int slot = 0; slot < 4; ++slot) EXPECT_TRUE(server_.slots().Slot(slot).Busy());
+}
+
+TEST_P(ConcurrencyTest, ClientsLeavingAtOnceLeaveNoQueryOfTheirs) {
+  std::vector<std::unique_ptr<CorvaneClient>> leaving;
+  for (int n = 0; n < 8; ++n) {
+    leaving.push_back(LoggedOn());
+    ASSERT_EQ(Ask(*leaving.back(), "RequestTablesWiz", {"0"}).word, "TablesWiz");
+    ASSERT_EQ(Ask(*leaving.back(), "CreateQuery",
+                  {"Draft" + QByteArray::number(n), "SELECT name FROM people"})
+                  .word,
+              "FieldsCreateQuery");
+  }
+  for (const auto& client : leaving) client->Disconnect();
+  for (int n = 0; n < 8; ++n) {
+    EXPECT_TRUE(WaitUntil([&] { return !StoredQuery(QStringLiteral("Draft%1").arg(n)); }, 5000))
+        << n;
+  }
+  // None failed, none is left for the next start.
+  EXPECT_TRUE(WaitUntil([&] { return server_.slots().LeftQueries().empty(); }, 3000));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ConcurrencyTest, BothEngines(), EngineName);

@@ -1,5 +1,6 @@
 // A database file another program holds locked keeps only its own clients waiting: a client
-// that leaves while holding a query it composed there does not make other clients wait.
+// that leaves while holding a query it composed there does not make other clients wait, and
+// a query that cannot be removed is named for the next start.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -42,6 +43,18 @@ TEST(HeldDatabaseTest, AClientLeavingAQueryOnALockedFileHoldsUpNoClientOfAnother
   // Once the lock goes, the query is removed all the same.
   ASSERT_EQ(other.Execute("COMMIT"), SQLITE_OK);
   EXPECT_TRUE(WaitUntil([&] { return QueryOnFile(held, views).toInt() == 0; }, 10000));
+
+  // A lock held past the busy wait: the removal fails, and the query is named for the next
+  // start to remove.
+  bool left = false;
+  QObject::connect(&server.slots(), &SlotServer::QueryLeft, [&left] { left = true; });
+  auto again = StartBrowserAndComposer(server.port(), "1", "0");
+  ASSERT_EQ(other.Execute("BEGIN IMMEDIATE"), SQLITE_OK);
+  again.composing->Close();
+  EXPECT_TRUE(WaitUntil([&] { return left; }, 15000));
+  ASSERT_EQ(other.Execute("COMMIT"), SQLITE_OK);
+  EXPECT_EQ(server.slots().LeftQueries(), (std::vector<LeftQuery>{{held, "Mine"}}));
+  EXPECT_EQ(QueryOnFile(held, views).toInt(), 1);
 }
 
 }  // namespace
