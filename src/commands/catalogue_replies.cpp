@@ -5,7 +5,10 @@
 namespace corvane {
 namespace {
 
-const QStringList& ListOf(const std::vector<QStringList>& lists, int16_t n) {
+QStringList ListOf(const std::vector<QStringList>& lists, int16_t n) {
+  // With nothing published the first database's list is there, empty: a client that logs on
+  // before any database is published asks for it and must not lose its logon.
+  if (n == 0 && lists.empty()) return {};
   if (n < 0 || static_cast<size_t>(n) >= lists.size()) throw CommandError::SubscriptOutOfRange();
   return lists[n];
 }

@@ -202,6 +202,10 @@ TEST_F(DispatcherTest, CatalogueReplies) {
   sent_.clear();
   Send(0, {"ThankYou"});  // no published database: no reply
   EXPECT_TRUE(sent_.empty());
+  Send(0, {"RequestTables", "0"});
+  EXPECT_EQ(LastPlainReply(), Message({"Tables"}));
+  Send(0, {"RequestQuery", "0"});
+  EXPECT_EQ(LastPlainReply(), Message({"Query"}));
   catalogue_.Replace({{{"a.mdb", "/x/a.mdb"}, {"b.mdb", "/x/b.mdb"}},
                       {{"T0"}, {}, {}, {"Orders", "Items"}},
                       {{"~sq_xNamed", "~sq_", "q~sq_y", "~sq", "Plain"}}});
