@@ -253,6 +253,8 @@ void ServerInstance::ApplySetup(SetupValues values, std::function<void()> done) 
   // own order.
   outOfPlace_.clear();
   ApplyInactivitySetting();
+  // The saved rate counts from now; a timer a rate of 0 stopped starts again.
+  ScheduleRefresh();
   users_.SetRunAtStartup(SettingValue(settings_.RunAtStartup) != 0);
   // What the operator saved is on disk now, however the program ends later.
   SaveSettingsFiles();
@@ -290,8 +292,13 @@ void ServerInstance::PrepareAccessDatabase(const QString& path,
 
 void ServerInstance::OnRefreshTick() {
   slots_.RefreshStatus();
+  ScheduleRefresh();
+}
+
+void ServerInstance::ScheduleRefresh() {
   // An interval of 0 or less switches the refresh timer off, as a zero interval always
   // has; the operator can still refresh by hand.
+  if (unloaded_) return;
   if (settings_.RefreshRate > 0) {
     const qint64 interval = qint64{settings_.RefreshRate} * 1000;
     refreshTimer_.start(static_cast<int>(std::min<qint64>(interval, INT_MAX)));

@@ -172,6 +172,8 @@ class ServerInstance : public QObject {
   void FinishCheck(Catalogue checked, const PublishedList& before);
   // Applies a changed inactivity setting: counts restart and the check runs, or stops.
   void ApplyInactivitySetting();
+  // Starts the refresh timer on RefreshRate seconds, or stops it for a rate of 0 or less.
+  void ScheduleRefresh();
   static bool SameEntry(const PublishedDatabase& a, const PublishedDatabase& b);
   // After a check over `before`: the server databases it dropped for not answering are
   // withdrawn, each with its place.

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTimer>
+#include <optional>
 
 #include "client/event_wait.h"
 #include "protocol/socket_state.h"
@@ -67,6 +68,33 @@ TEST(ServerStartup, TheCheckWaitsOnASilentServerBesideTheLoopAndTheListenerWaits
   auto client = LoggedOnClient(port, "ANN", "PW1", 12345678);
   EXPECT_EQ(client->Request("ThankYou")->fields, QList<QByteArray>{"A"});
   EXPECT_EQ(client->Request("RequestTables", {"0"})->fields, QList<QByteArray>{"a"});
+}
+
+// A rate of 0 stops the refresh timer; a positive rate saved later starts it again at once,
+// without waiting for a restart.
+TEST(ServerSetup, ASavedRefreshRateStartsTheStoppedRefreshTimerAgain) {
+  ProgramFolder folder;
+  ExecOnFile(folder.Path("a.db"), "CREATE TABLE a (id INTEGER PRIMARY KEY)");
+  folder.Write({{"A", folder.Path("a.db")}}, FreeListenPort());
+  auto server = folder.NewServer();
+  ASSERT_EQ(ProgramFolder::Start(*server), StartupBranch::kReady);
+  server->LoadMainWindow();
+  int refreshes = 0;
+  QObject::connect(server.get(), &ServerInstance::StatusRefreshed, [&] { ++refreshes; });
+  const auto save = [&](int32_t rate) {
+    std::optional<SetupValues> values;
+    server->TakeSetupValues([&](SetupValues taken) { values = std::move(taken); });
+    ASSERT_TRUE(WaitUntil([&] { return values.has_value(); }, kWaitMs));
+    values->settings.RefreshRate = rate;
+    bool saved = false;
+    server->ApplySetup(*values, [&] { saved = true; });
+    ASSERT_TRUE(WaitUntil([&] { return saved; }, kWaitMs));
+  };
+  save(0);
+  server->OnRefreshTick();
+  const int before = refreshes;
+  save(1);
+  EXPECT_TRUE(WaitUntil([&] { return refreshes > before; }, 3000));
 }
 
 // The desktop's server: its loop on a thread of its own, the lists and the status on the
