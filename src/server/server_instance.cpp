@@ -253,8 +253,9 @@ void ServerInstance::ApplySetup(SetupValues values, std::function<void()> done) 
   // own order.
   outOfPlace_.clear();
   ApplyInactivitySetting();
-  // The saved rate counts from now; a timer a rate of 0 stopped starts again.
-  ScheduleRefresh();
+  // A running timer takes the new rate at its next tick; one a rate of 0 stopped starts
+  // again now, or the lists would stay stale until a restart.
+  if (!refreshTimer_.isActive()) ScheduleRefresh();
   users_.SetRunAtStartup(SettingValue(settings_.RunAtStartup) != 0);
   // What the operator saved is on disk now, however the program ends later.
   SaveSettingsFiles();
