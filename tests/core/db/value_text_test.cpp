@@ -67,7 +67,7 @@ TEST(ValueTextTest, ValuesComeBackUnchangedFromTheirRegionalTexts) {
 }
 
 // Amounts, dates and times are the RegionalFormats examples (regional_formats_test, EditTest);
-// Null texts are RegionalSessionTest's, a Null Yes/No that has none QueryWizardTest's.
+// Null texts are RegionalSessionTest's.
 TEST(ValueTextTest, SinglesShowSevenDigitsAndDoublesFifteen) {
   EXPECT_EQ(Text(Variant(1.0 / 3), FieldType::kSingle, kUs), "0.3333333");
   EXPECT_EQ(Text(Variant(1.0 / 3), FieldType::kDouble, kUs), "0.333333333333333");
