@@ -4,7 +4,6 @@
 
 #include "base/leading_number.h"
 #include "base/windows1252.h"
-#include "protocol/command_error.h"
 
 namespace corvane {
 namespace {
@@ -211,9 +210,9 @@ QString FieldValueText(const Variant& value, const FieldInfo& field,
     case FieldType::kMemo:
       return value.isNull() || value.isEmpty() ? QString() : value.toText();
     case FieldType::kBoolean:
-      if (value.isNull() || value.isEmpty()) {
-        throw CommandError::InvalidUseOfNull();
-      }
+      // A Null (a nullable column, an outer join) is shown as "False", as a Null number is
+      // shown as "0"; "False" sent back unchanged keeps the Null.
+      if (value.isNull() || value.isEmpty()) return QStringLiteral("False");
       return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case FieldType::kInteger:
     case FieldType::kLong:

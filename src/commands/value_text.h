@@ -31,7 +31,7 @@ struct RegionalFormats {
   std::optional<QuickDateTimeFormat> quickLongTime;
 };
 
-// The wire text of a value of `field`. Throws CommandError 94 for a Null Yes/No value.
+// The wire text of a value of `field`.
 QString FieldValueText(const Variant& value, const FieldInfo& field,
                        const RegionalFormats& formats);
 QString FieldValueText(const Variant& value, const FieldInfo& field, const QLocale& locale);

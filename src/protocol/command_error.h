@@ -29,9 +29,6 @@ class CommandError : public std::exception {
   static CommandError ObjectNotSet() {
     return CommandError(91, QStringLiteral("Object variable or With block variable not set"));
   }
-  static CommandError InvalidUseOfNull() {
-    return CommandError(94, QStringLiteral("Invalid use of Null"));
-  }
   // The number any other failure is reported with: the runtime's internal error.
   static constexpr int32_t kInternalError = 51;
 

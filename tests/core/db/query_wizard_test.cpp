@@ -197,20 +197,24 @@ TEST_P(QueryWizardTest, AQueryIsSavedOnlyIntoItsOwnDatabaseAndOnlyOnce) {
 }
 
 TEST_P(QueryWizardTest, AFailedStreamCleansUpOnlyTheSlotsOwnQuery) {
-  // A Null Yes/No value has no text: sending it fails.
+  // A column renamed under an open set: moving to the next record fails. PostgreSQL reads a
+  // query's rows when it opens, so nothing can fail there later.
+  if (IsPostgres()) GTEST_SKIP() << "query rows are read when the query opens";
   Exec(
-      "CREATE TABLE flags (id INTEGER PRIMARY KEY, done YESNO);"
-      "INSERT INTO flags (done) VALUES (NULL);"
-      "CREATE VIEW flagged AS SELECT done FROM flags");
+      "CREATE TABLE flags (id INTEGER PRIMARY KEY, done LONG);"
+      "INSERT INTO flags (done) VALUES (1), (0);"
+      "CREATE VIEW flagged AS SELECT id, done FROM flags");
   server_.catalogue.Change([](Catalogue& next) { next.queryLists[0] << "flagged"; });
   EXPECT_EQ(Ask(*client_, "RequestTheQuery", {"0", "1"}).word, "Fields");
+  Exec("ALTER TABLE flags RENAME COLUMN done TO finished");
   client_->Send("SendQueryData");
   EXPECT_TRUE(Silent(*client_));
   EXPECT_TRUE(StoredQuery("flagged"));
   // The slot's texts are cleared, its logon with them: it logs on again.
   client_ = LoggedOn();
   Ask(*client_, "RequestTablesWiz", {"0"});
-  Ask(*client_, "CreateQuery", {"Own", "SELECT done FROM flags"});
+  Ask(*client_, "CreateQuery", {"Own", "SELECT id, finished FROM flags"});
+  Exec("ALTER TABLE flags RENAME COLUMN finished TO done");
   client_->Send("SendQueryData");
   EXPECT_TRUE(Silent(*client_));
   EXPECT_TRUE(RemovedSoon("Own"));

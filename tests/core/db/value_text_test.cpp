@@ -67,7 +67,7 @@ TEST(ValueTextTest, ValuesComeBackUnchangedFromTheirRegionalTexts) {
 }
 
 // Amounts, dates and times are the RegionalFormats examples (regional_formats_test, EditTest);
-// Null texts are RegionalSessionTest's, a Null Yes/No that has none QueryWizardTest's.
+// Null texts are RegionalSessionTest's.
 TEST(ValueTextTest, SinglesShowSevenDigitsAndDoublesFifteen) {
   EXPECT_EQ(Text(Variant(1.0 / 3), FieldType::kSingle, kUs), "0.3333333");
   EXPECT_EQ(Text(Variant(1.0 / 3), FieldType::kDouble, kUs), "0.333333333333333");
@@ -202,7 +202,7 @@ class RegionalSessionTest : public EngineSessionTest {
                         "sold DATETIME, rate DOUBLE, paid YESNO);"
                         "INSERT INTO sales (price, sold, rate, paid) VALUES "
                         "(1234.5678, '2026-03-04 17:05:09', 0.125, %1), (NULL, NULL, NULL, %2), "
-                        "(-2.5, '2026-03-05 00:00:00', 1e20, %2)")
+                        "(-2.5, '2026-03-05 00:00:00', 1e20, %2), (NULL, NULL, NULL, NULL)")
              .arg(IsPostgres() ? "true" : "1", IsPostgres() ? "false" : "0"));
     Publish({"sales"});
     client_ = LoggedOn();
@@ -214,7 +214,7 @@ class RegionalSessionTest : public EngineSessionTest {
                            "SELECT format('%L %L %L %L', price, sold, rate, paid) FROM sales "
                            "WHERE id = %1")
                      : QStringLiteral(
-                           "SELECT quote(price) || quote(sold) || quote(rate) || paid "
+                           "SELECT quote(price) || quote(sold) || quote(rate) || quote(paid) "
                            "FROM sales WHERE id = %1");
     return Query(sql.arg(id)).toString();
   }
@@ -222,17 +222,24 @@ class RegionalSessionTest : public EngineSessionTest {
 };
 
 TEST_P(RegionalSessionTest, RecordsSentBackUnchangedStoreTheSameValues) {
-  for (int id = 1; id <= 3; ++id) {
+  for (int id = 1; id <= 4; ++id) {
     const QString before = Row(id);
     const ClientReply shown = Ask(*client_, "SendTheData");
     ASSERT_EQ(shown.fields.size(), 6);
     if (id == 2) {  // a Null money or date value is the empty text
       EXPECT_EQ(shown.fields.mid(1), (QList<QByteArray>{"2", "", "", "0", "False"}));
     }
+    if (id == 4) {  // a Null Yes/No is shown as "False" and kept when sent back
+      EXPECT_EQ(shown.fields.value(5), "False");
+    }
     EXPECT_EQ(Ask(*client_, "Update", shown.fields.mid(1)).text, shown.text);
     EXPECT_EQ(Row(id), before) << id;
     Ask(*client_, "Next");
   }
+  EXPECT_TRUE(Row(4).endsWith(QLatin1String("NULL")));
+  Ask(*client_, "RequestTablesWiz", {"0"});
+  Ask(*client_, "CreateQuery", {"Unpaid", "SELECT id, paid FROM sales WHERE id = 4"});
+  EXPECT_EQ(Ask(*client_, "SendQueryData").text, Message({"QueryData", "4", "False"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RegionalSessionTest, BothEngines(), EngineName);
