@@ -20,8 +20,8 @@ LogonOutcome CheckLogon(CommandContext& ctx);
 // The session key handed out until the key seed is first renewed.
 inline constexpr int16_t kStartKeySeed = 157;
 
-// Hands the slot its session key: the key seed when encryption is on (any value but 0), 0
-// otherwise. Returns the key as three digits.
+// Hands the slot its session key: the key seed when encryption is on (EncryptionEnabled 1;
+// any other value leaves it off), 0 otherwise. Returns the key as three digits.
 QByteArray IssueSessionKey(SlotSession& session, const ServerSettings& settings, int16_t keySeed);
 
 // "Logon": the logon and its reply (always part of the logon exchange, carrying the outcome)
