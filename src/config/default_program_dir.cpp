@@ -32,11 +32,9 @@ QString DefaultProgramDir(const QString& executableDir) {
 
 QString DefaultProgramDir() { return DefaultProgramDir(QCoreApplication::applicationDirPath()); }
 
-bool MakeProgramDir(const QString& dir) {
-  if (QFileInfo(dir).isDir()) return true;
-  if (!QDir().mkpath(dir)) return false;
+void MakeProgramDir(const QString& dir) {
+  if (QFileInfo(dir).isDir() || !QDir().mkpath(dir)) return;
   QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  return true;
 }
 
 }  // namespace corvane

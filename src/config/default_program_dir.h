@@ -13,7 +13,8 @@ QString DefaultProgramDir(const QString& executableDir);
 QString DefaultProgramDir();
 
 // Makes the program directory `dir` when it is missing, readable by its owner only (it holds
-// the users' keys and the activity log); false when it is not there afterwards.
-bool MakeProgramDir(const QString& dir);
+// the users' keys and the activity log). A folder that cannot be made is reported by the
+// start that needs it.
+void MakeProgramDir(const QString& dir);
 
 }  // namespace corvane
