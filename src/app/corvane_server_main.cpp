@@ -3,6 +3,7 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "config/default_program_dir.h"
 #include "gui/server/desktop_controller.h"
 #include "server/command_line.h"
 #include "server/headless_runner.h"
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Corvane Database Server"));
     QApplication::setDesktopFileName(QStringLiteral("corvane-server"));
     return corvane::RunDesktop(
-        corvane::ChosenProgramDir(parsed.options, QCoreApplication::applicationDirPath()));
+        corvane::ChosenProgramDir(parsed.options, corvane::DefaultProgramDir()));
   }
 
   QCoreApplication app(argc, argv);
@@ -39,8 +40,7 @@ int main(int argc, char** argv) {
   }
   if (parsed.options.action == corvane::AdminAction::None) {
     return corvane::RunHeadless(
-        corvane::ChosenProgramDir(parsed.options, QCoreApplication::applicationDirPath()), out,
-        err);
+        corvane::ChosenProgramDir(parsed.options, corvane::DefaultProgramDir()), out, err);
   }
-  return corvane::RunAdminAction(parsed.options, QCoreApplication::applicationDirPath(), out, err);
+  return corvane::RunAdminAction(parsed.options, corvane::DefaultProgramDir(), out, err);
 }

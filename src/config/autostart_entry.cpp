@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "config/default_program_dir.h"
+
 namespace corvane {
 namespace {
 
@@ -52,7 +54,7 @@ QString EscapeStringValue(const QString& value) {
 AutostartPlaces AutostartPlaces::ForThisProgram() {
   AutostartPlaces places;
   places.executablePath = QCoreApplication::applicationFilePath();
-  places.defaultProgramDir = QCoreApplication::applicationDirPath();
+  places.defaultProgramDir = DefaultProgramDir();
   QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
   // The base directory standard ignores relative paths here.
   if (configHome.isEmpty() || QDir::isRelativePath(configHome)) {

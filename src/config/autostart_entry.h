@@ -8,7 +8,7 @@ namespace corvane {
 // Where the run-at-startup entry points and where it lives.
 struct AutostartPlaces {
   QString executablePath;     // full path of the server executable
-  QString defaultProgramDir;  // the executable's folder, used when no --dir is given
+  QString defaultProgramDir;  // the folder used when no --dir is given
   QString autostartDir;       // the desktop's autostart folder
 
   // This executable, and $XDG_CONFIG_HOME/autostart (by default ~/.config/autostart).
@@ -17,7 +17,7 @@ struct AutostartPlaces {
 
 // The desktop's "run on computer startup" entry for the server: a desktop entry file
 // "corvane-server.desktop" in the autostart folder that starts the executable, with
-// --dir when the program directory is not the executable's folder.
+// --dir when the program directory is not the default one.
 class AutostartEntry {
  public:
   AutostartEntry(const QString& programDir, const AutostartPlaces& places);

@@ -9,6 +9,7 @@
 #include "access/access_import.h"
 #include "access/conversion_child.h"
 #include "base/windows1252.h"
+#include "config/default_program_dir.h"
 #include "config/registry_store.h"
 #include "config/user_list_model.h"
 #include "config/user_store.h"
@@ -195,8 +196,9 @@ QString UsageText() {
       "\n"
       "Options:\n"
       "  --dir DIR                   program directory holding the settings files, the\n"
-      "                              log, the user store and the lock (default: the\n"
-      "                              executable's folder)\n"
+      "                              log, the user store and the lock (default:\n"
+      "                              ~/.local/share/corvane-server, made on first use;\n"
+      "                              the executable's folder when it holds them)\n"
       "  --headless                  run without windows\n"
       "  --import-report FILE        with --import-access: convert in this process, straight\n"
       "                              into OUT, and write the result for the program that\n"
@@ -216,7 +218,10 @@ QString UsageText() {
 }
 
 QString ChosenProgramDir(const CommandLineOptions& options, const QString& defaultProgramDir) {
-  if (options.programDir.isEmpty()) return defaultProgramDir;
+  if (options.programDir.isEmpty()) {
+    MakeProgramDir(defaultProgramDir);
+    return defaultProgramDir;
+  }
   return QDir::cleanPath(QFileInfo(options.programDir).absoluteFilePath());
 }
 

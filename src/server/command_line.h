@@ -11,7 +11,7 @@ namespace corvane {
 enum class AdminAction { None, Help, Version, AddUser, ListUsers, RemoveUser, ImportAccess };
 
 struct CommandLineOptions {
-  QString programDir;  // --dir; empty means the executable's folder
+  QString programDir;  // --dir; empty means the default folder (DefaultProgramDir)
   bool headless = false;
   AdminAction action = AdminAction::None;
   QStringList actionArguments;  // the action's own arguments, in order
@@ -30,7 +30,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments);
 
 QString UsageText();
 
-// The program directory the options name: --dir made absolute, else the default.
+// The program directory the options name: --dir made absolute, else the default, made
+// when it is missing (an absent --dir folder is an error the caller reports).
 QString ChosenProgramDir(const CommandLineOptions& options, const QString& defaultProgramDir);
 
 // Runs the options' admin action and returns the process's exit code: 0 on success, 1 when

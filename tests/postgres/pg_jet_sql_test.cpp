@@ -9,6 +9,7 @@
 #include "engine/database.h"
 #include "engine/work_limits.h"
 #include "pg_fixture.h"
+#include "support/scoped_environment.h"
 #include "support/sqlite_files.h"
 
 namespace corvane::test {
@@ -359,18 +360,15 @@ TEST_F(PgJetSqlTest, SavedQueriesAreViewsAndARoleWithoutTheRightIsToldSo) {
       QStringLiteral("postgresql://corvane_reader@%1:%2/%3")
           .arg(QString(QUrl::toPercentEncoding(host)), qEnvironmentVariable("PGPORT"),
                qEnvironmentVariable("PGDATABASE", "postgres"));
-  // The pool keeps the connection it opens with: the cluster's password comes back at once.
-  const QByteArray password = qgetenv("PGPASSWORD");
-  qputenv("PGPASSWORD", "pw");
   std::unique_ptr<Database> limited;
   try {
+    // The pool keeps the connection it opens with: the cluster's password comes back at once.
+    const ScopedEnvironment password("PGPASSWORD", "pw");
     limited = served_.Open(location);
   } catch (const EngineError& error) {
-    qputenv("PGPASSWORD", password);
     GTEST_SKIP() << "the cluster does not let the test role log on: "
                  << error.description().toStdString();
   }
-  qputenv("PGPASSWORD", password);
   try {
     limited->CreateQueryDef("Mine", "SELECT * FROM people");
     ADD_FAILURE() << "a role without CREATE saved a view";

@@ -49,13 +49,6 @@ TEST(ParseCommandLine, RejectsWhatItDoesNotUnderstand) {
   }
 }
 
-TEST(ProgramDirectory, DefaultsToTheGivenFolderAndMakesDirAbsolute) {
-  EXPECT_EQ(ChosenProgramDir({}, "/opt/corvane"), "/opt/corvane");
-  CommandLineOptions options;
-  options.programDir = "relative";
-  EXPECT_TRUE(ChosenProgramDir(options, "/opt/corvane").startsWith('/'));
-}
-
 class AdminActionTest : public ::testing::Test {
  protected:
   int Run(const QStringList& arguments) {

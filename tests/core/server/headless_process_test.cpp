@@ -1,12 +1,17 @@
-// The headless server run as a real process: start-up branches, one instance per
-// directory, serving a client over the demo's sample database, and the shutdown that
-// SIGTERM runs (which leaves the desktop's window placement alone).
+// The headless server run as a real process: start-up branches, the folder used without
+// --dir, one instance per directory, serving a client over the demo's sample database, and the
+// shutdown that SIGTERM runs (which leaves the desktop's window placement alone).
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <csignal>
+#include <tuple>
 
+#include "config/autostart_entry.h"
+#include "config/default_program_dir.h"
 #include "support/file_bytes.h"
+#include "support/scoped_environment.h"
 #include "support/server_process.h"
 #include "support/sqlite_files.h"
 
@@ -17,27 +22,39 @@ using HeadlessServerTest = ServerProcessTest;
 
 TEST_F(HeadlessServerTest, IncompleteSetupNamesWhatIsMissingAndExitsWithTwo) {
   EXPECT_EQ(RunServer({"--headless", "--dir", Path("nowhere")}).exitCode, 1);
-  ServerRun run = Run({"--headless"});
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_TRUE(run.err.contains("network.dat")) << run.err.constData();
-
-  WriteFileBytes(Path("network.dat"), "0\r\n");
-  run = Run({"--headless"});
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_TRUE(run.err.contains("network.dat"));
-
-  WriteFileBytes(Path("network.dat"), "5123\r\n");
-  run = Run({"--headless"});
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_TRUE(run.err.contains("--add-user")) << run.err.constData();
-
-  Run({"--add-user", "bob", "pw"});
-  run = Run({"--headless"});
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_TRUE(run.err.contains("database.dat")) << run.err.constData();
+  // Each start names what is still missing: the port, a usable port, a user, the databases.
+  // network.dat as written before it (nullptr: as it is), and whether a user is added first.
+  const std::tuple<const char*, bool, const char*> starts[] = {{nullptr, false, "network.dat"},
+                                                               {"0", false, "network.dat"},
+                                                               {"5123", false, "--add-user"},
+                                                               {"5123", true, "database.dat"}};
+  for (const auto& [port, addUser, missing] : starts) {
+    if (port) WriteFileBytes(Path("network.dat"), QByteArray(port) + "\r\n");
+    if (addUser) Run({"--add-user", "bob", "pw"});
+    const ServerRun run = Run({"--headless"});
+    EXPECT_EQ(run.exitCode, 2) << missing;
+    EXPECT_TRUE(run.err.contains(missing)) << run.err.constData();
+  }
   // Nothing was written back by a start that could not serve.
   EXPECT_FALSE(QFile::exists(Path("general.dat")));
   EXPECT_FALSE(QFile::exists(Path("User.dat")));
+}
+
+// An installed executable's folder cannot be written: without --dir the per-user data folder
+// is used, unless the executable's folder is set up as a program directory.
+TEST_F(HeadlessServerTest, WithoutDirTheDataFolderIsUsedAndMadeForItsOwner) {
+  const ScopedEnvironment dataHome("XDG_DATA_HOME", Path("data").toUtf8());
+  const QDir folder(Path("data/corvane-server"));
+  // The run-at-startup entry names --dir only for another folder than this one.
+  EXPECT_EQ(AutostartPlaces::ForThisProgram().defaultProgramDir, folder.path());
+  const ServerRun run = RunServer({"--headless"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_TRUE(run.err.contains(folder.filePath("network.dat").toUtf8())) << run.err.constData();
+  EXPECT_EQ(RunServer({"--add-user", "bob", "pw"}).exitCode, 0);
+  ASSERT_TRUE(QFileInfo::exists(folder.filePath("registry.db")));
+  EXPECT_FALSE(QFileInfo(folder.path()).permissions() & (QFile::ReadGroup | QFile::ReadOther));
+  ASSERT_TRUE(WriteFileBytes(Path("registry.db"), ""));
+  EXPECT_EQ(DefaultProgramDir(dir_.path()), dir_.path());
 }
 
 TEST_F(HeadlessServerTest, ServesPrintsRowsAndShutsDownCleanlyOnSigtermDuringALongQuery) {

@@ -30,6 +30,7 @@
 #include "support/access_fixtures.h"
 #include "support/file_bytes.h"
 #include "support/recording_prompts.h"
+#include "support/scoped_environment.h"
 
 namespace corvane {
 
@@ -48,9 +49,6 @@ inline constexpr int kServerWaitMs = 30000;
 class SetupFixture : public ::testing::Test {
  protected:
   SetupFixture() {
-    // The run-at-startup entry goes to the temporary folder, not the desktop's own.
-    savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toUtf8());
     server_ = std::make_unique<ServerThread>(dir_.path(), prompts_,
                                              HostIdentity{"TESTHOST", "127.0.0.1"});
     OnServer([](ServerInstance& server) { server.SetConversionChild(ServerConversion()); });
@@ -58,11 +56,6 @@ class SetupFixture : public ::testing::Test {
   ~SetupFixture() override {
     dialog_.reset();
     server_.reset();
-    if (savedConfigHome_.isNull()) {
-      qunsetenv("XDG_CONFIG_HOME");
-    } else {
-      qputenv("XDG_CONFIG_HOME", savedConfigHome_);
-    }
   }
 
   // Runs `inspect` on the server's thread and waits for it.
@@ -140,8 +133,10 @@ class SetupFixture : public ::testing::Test {
   }
   void SelectUser(int row) { Users()->setCurrentIndex(UserList().index(row, 0)); }
 
-  QByteArray savedConfigHome_;
   QTemporaryDir dir_;
+  // The run-at-startup entry goes to the temporary folder, not the desktop's own.
+  ScopedEnvironment configHome_{"XDG_CONFIG_HOME",
+                                dir_.filePath(QStringLiteral("config")).toUtf8()};
   RegistryStore registry_{dir_.path()};
   RecordingPrompts prompts_;
   std::unique_ptr<ServerThread> server_;
