@@ -48,9 +48,19 @@ TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale) : 
 }
 
 void TestServer::UseLocale(const QLocale& locale) {
+  locale_ = locale;
+  Build();
+}
+
+void TestServer::UseUsers(UserDirectory& directory) {
+  directory_ = &directory;
+  Build();
+}
+
+void TestServer::Build() {
   server_.reset();
-  server_ = std::make_unique<SlotServer>(settings, catalogue, users, activity, random, databases,
-                                         locale, limits_);
+  server_ = std::make_unique<SlotServer>(settings, catalogue, *directory_, activity, random,
+                                         databases, locale_, limits_);
 }
 
 TestServer::~TestServer() {

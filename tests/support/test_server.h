@@ -39,6 +39,8 @@ class TestServer {
 
   // The regional formats of value texts, before Start.
   void UseLocale(const QLocale& locale);
+  // The user store the logon reads instead of `users`, before Start.
+  void UseUsers(UserDirectory& directory);
   // Listens on a free port; false when that failed.
   bool Start();
   SlotServer& slots() { return *server_; }
@@ -53,7 +55,11 @@ class TestServer {
   ServedDatabases databases;
 
  private:
+  void Build();
+
   ConnectionLimits limits_;
+  QLocale locale_;
+  UserDirectory* directory_ = &users;
   std::unique_ptr<SlotServer> server_;
 };
 

@@ -14,12 +14,16 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <map>
 #include <memory>
 
 #include "base/printable_bytes.h"
 #include "client/corvane_client.h"
 #include "client/event_wait.h"
+#include "config/registry_store.h"
+#include "config/user_store.h"
+#include "server/command_line.h"
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
@@ -86,11 +90,23 @@ Guide ReadGuide(const QString& path) {
   return guide;
 }
 
-// The users, database and regional settings of the worked session.
+// The users, database and regional settings of the worked session. The users are made as
+// the guide tells an operator to make them for a live replay.
 class GuideServer {
  public:
-  GuideServer(const QString& databaseSql, bool encrypted) {
+  GuideServer(const QString& databaseSql, bool encrypted)
+      : registry_(dir_.path()), store_(registry_, dir_.path()) {
     EXPECT_TRUE(dir_.isValid());
+    for (const QStringList& user :
+         {QStringList{"bob", "secret", "12345678"}, QStringList{"ann", "pw", "23456789"}}) {
+      const ParsedCommandLine parsed =
+          ParseCommandLine({"--add-user", user[0], user[1], "--key", user[2]});
+      QString out, err;
+      QTextStream outStream(&out), errStream(&err);
+      EXPECT_EQ(RunAdminAction(parsed.options, dir_.path(), outStream, errStream), 0)
+          << err.toStdString();
+    }
+    server_.UseUsers(store_);
     const QString path = dir_.filePath(QStringLiteral("shop.db"));
     ExecOnFile(path, databaseSql);
     server_.settings.EncryptionEnabled = encrypted ? 1 : 0;
@@ -116,6 +132,8 @@ class GuideServer {
 
  private:
   QTemporaryDir dir_;
+  RegistryStore registry_;
+  UserStore store_;
   TestServer server_;
 };
 
