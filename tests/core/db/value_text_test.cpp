@@ -71,6 +71,13 @@ TEST(ValueTextTest, ValuesComeBackUnchangedFromTheirRegionalTexts) {
 TEST(ValueTextTest, SinglesShowSevenDigitsAndDoublesFifteen) {
   EXPECT_EQ(Text(Variant(1.0 / 3), FieldType::kSingle, kUs), "0.3333333");
   EXPECT_EQ(Text(Variant(1.0 / 3), FieldType::kDouble, kUs), "0.333333333333333");
+  // The exponent begins where "RegionalFormats" says: at 10^digits, and below 10^-4.
+  EXPECT_EQ(Text(Variant(9999999.0), FieldType::kSingle, kUs), "9999999");
+  EXPECT_EQ(Text(Variant(1e7), FieldType::kSingle, kUs), "1E+07");
+  EXPECT_EQ(Text(Variant(999999999999999.0), FieldType::kDouble, kUs), "999999999999999");
+  EXPECT_EQ(Text(Variant(1e15), FieldType::kDouble, kUs), "1E+15");
+  EXPECT_EQ(Text(Variant(0.0001), FieldType::kDouble, kUs), "0.0001");
+  EXPECT_EQ(Text(Variant(0.00001), FieldType::kDouble, kUs), "1E-05");
 }
 
 TEST(ValueTextTest, NoTimeTextShowsAZoneInAnyLocale) {
