@@ -99,6 +99,13 @@ TEST(ValueTextTest, ClientTextsAreReadByTheFieldsType) {
   EXPECT_EQ(FromText("t", FieldType::kBoolean, kUs), Variant(true));
   EXPECT_EQ(FromText("-1", FieldType::kBoolean, kUs), Variant(true));
   EXPECT_TRUE(FromText("7", FieldType::kByte, kUs).isEmpty());
+  // A time alone must match a regional form in full: under C only "HH:mm:ss" does, and
+  // "8:30" is replaced by the current date and time.
+  EXPECT_EQ(FromText("08:30:00", FieldType::kDateTime, QLocale::c()),
+            Variant(WallClock(QDate(1899, 12, 30), QTime(8, 30))));
+  bool replaced = false;
+  FieldValueFromText("8:30", Field(FieldType::kDateTime), QLocale::c(), &replaced);
+  EXPECT_TRUE(replaced);
 }
 
 TEST(ValueTextTest, RegionalNumbersAcceptSymbolsSignsAndGrouping) {
