@@ -40,7 +40,9 @@ ClientReply Ask(CorvaneClient& client, const QByteArray& word, const QList<QByte
   return reply.value_or(ClientReply{});
 }
 
-TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale) : limits_(limits) {
+TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale,
+                       UserDirectory* directory)
+    : limits_(limits), directory_(directory ? *directory : users) {
   settings.AllowMultipleLogons = 1;
   users.Add("BOB", "SECRET:12345678");
   users.Add("ANN", "pw:23456789");
@@ -48,19 +50,9 @@ TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale) : 
 }
 
 void TestServer::UseLocale(const QLocale& locale) {
-  locale_ = locale;
-  Build();
-}
-
-void TestServer::UseUsers(UserDirectory& directory) {
-  directory_ = &directory;
-  Build();
-}
-
-void TestServer::Build() {
   server_.reset();
-  server_ = std::make_unique<SlotServer>(settings, catalogue, *directory_, activity, random,
-                                         databases, locale_, limits_);
+  server_ = std::make_unique<SlotServer>(settings, catalogue, directory_, activity, random,
+                                         databases, locale, limits_);
 }
 
 TestServer::~TestServer() {

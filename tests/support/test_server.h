@@ -33,14 +33,14 @@ ClientReply Ask(CorvaneClient& client, const QByteArray& word,
 
 class TestServer {
  public:
+  // `directory` replaces the fake `users` as the store the logon reads.
   explicit TestServer(const ConnectionLimits& limits = {},
-                      const QLocale& locale = QLocale(QLocale::English, QLocale::UnitedStates));
+                      const QLocale& locale = QLocale(QLocale::English, QLocale::UnitedStates),
+                      UserDirectory* directory = nullptr);
   ~TestServer();
 
   // The regional formats of value texts, before Start.
   void UseLocale(const QLocale& locale);
-  // The user store the logon reads instead of `users`, before Start.
-  void UseUsers(UserDirectory& directory);
   // Listens on a free port; false when that failed.
   bool Start();
   SlotServer& slots() { return *server_; }
@@ -55,11 +55,8 @@ class TestServer {
   ServedDatabases databases;
 
  private:
-  void Build();
-
   ConnectionLimits limits_;
-  QLocale locale_;
-  UserDirectory* directory_ = &users;
+  UserDirectory& directory_;
   std::unique_ptr<SlotServer> server_;
 };
 

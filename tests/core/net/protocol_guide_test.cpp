@@ -14,7 +14,6 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <map>
 #include <memory>
 
@@ -23,7 +22,7 @@
 #include "client/event_wait.h"
 #include "config/registry_store.h"
 #include "config/user_store.h"
-#include "server/command_line.h"
+#include "support/server_process.h"
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
@@ -90,23 +89,18 @@ Guide ReadGuide(const QString& path) {
   return guide;
 }
 
-// The users, database and regional settings of the worked session. The users are made as
-// the guide tells an operator to make them for a live replay.
+// The users, database and regional settings of the worked session.
 class GuideServer {
  public:
-  GuideServer(const QString& databaseSql, bool encrypted)
-      : registry_(dir_.path()), store_(registry_, dir_.path()) {
+  GuideServer(const QString& databaseSql, bool encrypted) {
     EXPECT_TRUE(dir_.isValid());
-    for (const QStringList& user :
-         {QStringList{"bob", "secret", "12345678"}, QStringList{"ann", "pw", "23456789"}}) {
-      const ParsedCommandLine parsed =
-          ParseCommandLine({"--add-user", user[0], user[1], "--key", user[2]});
-      QString out, err;
-      QTextStream outStream(&out), errStream(&err);
-      EXPECT_EQ(RunAdminAction(parsed.options, dir_.path(), outStream, errStream), 0)
-          << err.toStdString();
+    // The users as the guide has an operator make them for a live replay.
+    for (const QString user : {"bob secret 12345678", "ann pw 23456789"}) {
+      const QStringList w = user.split(u' ');
+      const ServerRun added =
+          RunServer({"--dir", dir_.path(), "--add-user", w[0], w[1], "--key", w[2]});
+      EXPECT_EQ(added.exitCode, 0) << added.err.constData();
     }
-    server_.UseUsers(store_);
     const QString path = dir_.filePath(QStringLiteral("shop.db"));
     ExecOnFile(path, databaseSql);
     server_.settings.EncryptionEnabled = encrypted ? 1 : 0;
@@ -132,9 +126,9 @@ class GuideServer {
 
  private:
   QTemporaryDir dir_;
-  RegistryStore registry_;
-  UserStore store_;
-  TestServer server_;
+  RegistryStore registry_{dir_.path()};
+  UserStore store_{registry_, dir_.path()};
+  TestServer server_{{}, QLocale(QLocale::English, QLocale::UnitedStates), &store_};
 };
 
 struct Connection {
