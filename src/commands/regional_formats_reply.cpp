@@ -8,6 +8,8 @@ namespace {
 const QDate kExampleDate(2026, 12, 31);
 const QTime kExampleTime(15, 4, 5);
 constexpr double kExampleAmount = 1234.5;
+// A number large enough for an exponent in every region, with a decimal.
+constexpr double kExampleExponentNumber = 1.5e20;
 
 // The format of an amount as `example` shows it: the digits before the decimal separator
 // become "#" but the last, which becomes "0", and those after it "0"; symbols, signs and
@@ -41,15 +43,21 @@ QString AmountFormat(const QString& example, const QLocale& locale) {
 Reply RegionalFormatsReply(const RegionalFormats& formats) {
   const QLocale& locale = formats.locale;
   const QString amount = CurrencyText(kExampleAmount, locale);
+  const QString negativeAmount = CurrencyText(-kExampleAmount, locale);
   FieldInfo number;
   number.type = FieldType::kDouble;
+  const QString plainNumber = QStringLiteral("0") + locale.decimalPoint() + QStringLiteral("#");
+  // The first eight fields are all that clients written before the others came read.
   return Reply{
       "RegionalFormats",
       {formats.shortDate, GeneralDateText(WallClock(kExampleDate, QTime(0, 0)), formats),
        formats.longTime, GeneralDateText(WallClock(QDate(1899, 12, 30), kExampleTime), formats),
-       AmountFormat(amount, locale), amount,
-       QStringLiteral("0") + locale.decimalPoint() + QStringLiteral("#"),
-       FieldValueText(Variant(kExampleAmount), number, formats)},
+       AmountFormat(amount, locale), amount, plainNumber,
+       FieldValueText(Variant(kExampleAmount), number, formats),
+       AmountFormat(negativeAmount, locale), negativeAmount,
+       plainNumber + locale.exponential() + QStringLiteral("+00"),
+       FieldValueText(Variant(kExampleExponentNumber), number, formats),
+       QString::number(kDoubleDigits), QString::number(kSingleDigits)},
       false};
 }
 

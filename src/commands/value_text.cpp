@@ -11,9 +11,6 @@ namespace {
 const QDate kZeroDate(1899, 12, 30);
 constexpr char16_t kNarrowNoBreakSpace = u'\u202F';
 constexpr char16_t kNoBreakSpace = u'\u00A0';
-// The significant digits a Single and a Double value are shown with.
-constexpr int kSingleDigits = 7;
-constexpr int kDoubleDigits = 15;
 
 // Wire texts are Windows-1252, which has the no-break space but not the narrow one that
 // some locales put into numbers and times.

@@ -31,6 +31,12 @@ struct RegionalFormats {
   std::optional<QuickDateTimeFormat> quickLongTime;
 };
 
+// The significant digits a Single and a Double value are shown with. A number whose
+// decimal exponent, after rounding to them, is at least this many or below -4 is written
+// with an exponent.
+inline constexpr int kSingleDigits = 7;
+inline constexpr int kDoubleDigits = 15;
+
 // The wire text of a value of `field`.
 QString FieldValueText(const Variant& value, const FieldInfo& field,
                        const RegionalFormats& formats);

@@ -31,6 +31,7 @@ const OptionSpec Options[] = {
     {"--dir", "DIR", 1, 1, AdminAction::None},
     {"--headless", "", 0, 0, AdminAction::None},
     {"--add-user", "NAME PASSWORD", 2, 2, AdminAction::AddUser},
+    {"--key", "KEY", 1, 1, AdminAction::None},
     {"--list-users", "", 0, 0, AdminAction::ListUsers},
     {"--remove-user", "NAME", 1, 1, AdminAction::RemoveUser},
     {"--import-access", "FILE [OUT]", 1, 2, AdminAction::ImportAccess},
@@ -48,9 +49,16 @@ const OptionSpec* FindOption(const QString& argument) {
 }
 
 // Adds a user the way the user editor does: name and password trimmed and in upper case,
-// a fresh private key; the store is loaded first so that every other user stays.
-int AddUser(UserStore& store, const QString& rawName, const QString& rawPassword, QTextStream& out,
-            QTextStream& err) {
+// a fresh private key unless one is given; the store is loaded first so that every other
+// user stays.
+int AddUser(UserStore& store, const QString& rawName, const QString& rawPassword,
+            const std::optional<QString>& givenKey, QTextStream& out, QTextStream& err) {
+  // Clients rely on keys of the server's making: a number the logon reads, never negative
+  // (the first byte of an enciphered frame then never looks like STX).
+  if (givenKey && !IsPrivateKeyOfOurMaking(*givenKey)) {
+    err << "The private key must be eight digits, as the server makes them: " << *givenKey << '\n';
+    return 1;
+  }
   const QString name = EnteredForm(rawName);
   const QString password = EnteredForm(rawPassword);
   if (name.isEmpty()) {
@@ -65,7 +73,7 @@ int AddUser(UserStore& store, const QString& rawName, const QString& rawPassword
     err << "User already exists.\n";
     return 1;
   }
-  const UserRecord user{name, password, MakePrivateKey()};
+  const UserRecord user{name, password, givenKey ? *givenKey : MakePrivateKey()};
   // A user that could not be read back whole could never log on.
   switch (JudgeStorable(user)) {
     case StoreVerdict::kStorable:
@@ -180,6 +188,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
       options.programDir = values.first();
     } else if (qstrcmp(option->name, kImportReportOption) == 0) {
       options.importReport = values.first();
+    } else if (qstrcmp(option->name, "--key") == 0) {
+      options.privateKey = values.first();
     } else {
       options.headless = true;
     }
@@ -187,6 +197,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
   if (!options.importReport.isEmpty() && options.action != AdminAction::ImportAccess)
     parsed.error =
         QStringLiteral("%1 goes with --import-access.").arg(QLatin1String(kImportReportOption));
+  if (options.privateKey && options.action != AdminAction::AddUser)
+    parsed.error = QStringLiteral("--key goes with --add-user.");
   return parsed;
 }
 
@@ -205,7 +217,10 @@ QString UsageText() {
       "                              started it to FILE (the server runs its imports so)\n"
       "\n"
       "Actions:\n"
-      "  --add-user NAME PASSWORD    add a user and print its private key\n"
+      "  --add-user NAME PASSWORD [--key KEY]\n"
+      "                              add a user and print its private key; --key gives\n"
+      "                              the key (eight digits) instead of a fresh one, for\n"
+      "                              test fixtures\n"
       "  --list-users                list the users and their private keys\n"
       "  --remove-user NAME          remove the user of exactly that name\n"
       "  --import-access FILE [OUT]  convert a Microsoft Access file into the SQLite\n"
@@ -252,7 +267,7 @@ int RunAdminAction(const CommandLineOptions& options, const QString& defaultProg
   const QStringList& arguments = options.actionArguments;
   switch (options.action) {
     case AdminAction::AddUser:
-      return AddUser(store, arguments.at(0), arguments.at(1), out, err);
+      return AddUser(store, arguments.at(0), arguments.at(1), options.privateKey, out, err);
     case AdminAction::ListUsers:
       return ListUsers(store, out);
     case AdminAction::RemoveUser:

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QTextStream;
 
@@ -17,6 +18,9 @@ struct CommandLineOptions {
   QStringList actionArguments;  // the action's own arguments, in order
   // --import-report: an import started by another process hands its result over here.
   QString importReport;
+  // --key: with --add-user, the private key to give the user instead of a fresh one (test
+  // fixtures that must match keys written down elsewhere).
+  std::optional<QString> privateKey;
 };
 
 struct ParsedCommandLine {

@@ -1,11 +1,17 @@
 #include "users/private_key.h"
 
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cmath>
 
 #include "users/user_rules.h"
 
 namespace corvane {
+namespace {
+
+constexpr qsizetype kPrivateKeyDigits = 8;
+
+}  // namespace
 
 QString PrivateKeyFromDraws(const std::array<double, 8>& draws) {
   QString key;
@@ -23,6 +29,11 @@ QString MakePrivateKey() {
   std::array<double, 8> draws{};
   for (double& draw : draws) draw = QRandomGenerator::system()->generateDouble();
   return PrivateKeyFromDraws(draws);
+}
+
+bool IsPrivateKeyOfOurMaking(const QString& key) {
+  return key.size() == kPrivateKeyDigits &&
+         std::all_of(key.begin(), key.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 KeyNumber PrivateKeyToNumber(const QByteArray& text) {

@@ -16,6 +16,10 @@ QString PrivateKeyFromDraws(const std::array<double, 8>& draws);
 // the key is a shared secret, so it must not be predictable from earlier keys.
 QString MakePrivateKey();
 
+// Whether MakePrivateKey could have made `key`: exactly eight decimal digits (any digit can
+// come first, "0" when the first draw rounds to 0).
+bool IsPrivateKeyOfOurMaking(const QString& key);
+
 // Why a stored key text gave no number; the logon answers each with its own error.
 enum class KeyNumberFault { kNone, kNotANumber, kOutOfRange };
 

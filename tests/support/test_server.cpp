@@ -40,7 +40,9 @@ ClientReply Ask(CorvaneClient& client, const QByteArray& word, const QList<QByte
   return reply.value_or(ClientReply{});
 }
 
-TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale) : limits_(limits) {
+TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale,
+                       UserDirectory* directory)
+    : limits_(limits), directory_(directory ? *directory : users) {
   settings.AllowMultipleLogons = 1;
   users.Add("BOB", "SECRET:12345678");
   users.Add("ANN", "pw:23456789");
@@ -49,8 +51,8 @@ TestServer::TestServer(const ConnectionLimits& limits, const QLocale& locale) : 
 
 void TestServer::UseLocale(const QLocale& locale) {
   server_.reset();
-  server_ = std::make_unique<SlotServer>(settings, catalogue, users, activity, random, databases,
-                                         locale, limits_);
+  server_ = std::make_unique<SlotServer>(settings, catalogue, directory_, activity, random,
+                                         databases, locale, limits_);
 }
 
 TestServer::~TestServer() {

@@ -33,8 +33,10 @@ ClientReply Ask(CorvaneClient& client, const QByteArray& word,
 
 class TestServer {
  public:
+  // `directory` replaces the fake `users` as the store the logon reads.
   explicit TestServer(const ConnectionLimits& limits = {},
-                      const QLocale& locale = QLocale(QLocale::English, QLocale::UnitedStates));
+                      const QLocale& locale = QLocale(QLocale::English, QLocale::UnitedStates),
+                      UserDirectory* directory = nullptr);
   ~TestServer();
 
   // The regional formats of value texts, before Start.
@@ -54,6 +56,7 @@ class TestServer {
 
  private:
   ConnectionLimits limits_;
+  UserDirectory& directory_;
   std::unique_ptr<SlotServer> server_;
 };
 

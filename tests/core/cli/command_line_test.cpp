@@ -71,10 +71,10 @@ class AdminActionTest : public ::testing::Test {
 };
 
 TEST_F(AdminActionTest, AddedUserIsTrimmedUpperCasedAndFoundAtLogon) {
-  ASSERT_EQ(Run({"--add-user", "  bob ", " secret  "}), 0) << err_.toStdString();
-  const QString key = out_.trimmed();
-  ASSERT_EQ(key.size(), 8);
-  EXPECT_EQ(FindLogonUser("bob"), (LogonRecord{"SECRET", {key.toInt()}}));
+  ASSERT_EQ(Run({"--add-user", "  bob ", " secret  ", "--key", "01234567"}), 0)
+      << err_.toStdString();
+  EXPECT_EQ(out_, "01234567\n");
+  EXPECT_EQ(FindLogonUser("bob"), (LogonRecord{"SECRET", {1234567}}));
 }
 
 TEST_F(AdminActionTest, UsersThatCouldNotLogOnAreRefusedAndNothingIsStored) {
@@ -88,6 +88,10 @@ TEST_F(AdminActionTest, UsersThatCouldNotLogOnAreRefusedAndNothingIsStored) {
   EXPECT_EQ(err_, "Password is required.\n");
   EXPECT_EQ(Run({"--add-user", "bob", QString(250, u'A')}), 1);
   EXPECT_EQ(Run({"--add-user", QStringLiteral("\u03a9"), "pw"}), 1);
+  // Clients rely on keys of the server's making: eight digits, never negative.
+  for (const QString key : {"1234567", "123456789", "-1234567", "1234567a"})
+    EXPECT_EQ(Run({"--add-user", "bob", "pw", "--key", key}), 1) << key.toStdString();
+  EXPECT_EQ(err_, "The private key must be eight digits, as the server makes them: 1234567a\n");
   EXPECT_TRUE(out_.isEmpty());
   EXPECT_EQ(Run({"--list-users"}), 0);
   EXPECT_TRUE(out_.isEmpty());

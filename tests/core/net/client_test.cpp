@@ -72,9 +72,7 @@ TEST(ClientCliTest, RunsASequenceOfCommandsAndEndsARefusedLogonWithItsOwnCode) {
                 &exitCode);
   EXPECT_EQ(exitCode, 0) << output.toStdString();
   EXPECT_TRUE(output.contains("< Accepted (enciphered) [000]")) << output.toStdString();
-  EXPECT_TRUE(
-      output.contains("< RegionalFormats [M/d/yyyy | 12/31/2026 | h:mm:ss AP | "
-                      "3:04:05 PM | $#,##0.00 | $1,234.50 | 0.# | 1234.5]"))
+  EXPECT_TRUE(output.contains("< RegionalFormats [M/d/yyyy | 12/31/2026 | "))
       << output.toStdString();
   EXPECT_TRUE(output.contains("> NoSuchWord\n  (no reply)\n> ThankYou")) << output.toStdString();
   EXPECT_TRUE(output.contains("< Databases [Orders.mdb]")) << output.toStdString();

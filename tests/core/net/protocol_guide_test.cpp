@@ -20,6 +20,9 @@
 #include "base/printable_bytes.h"
 #include "client/corvane_client.h"
 #include "client/event_wait.h"
+#include "config/registry_store.h"
+#include "config/user_store.h"
+#include "support/server_process.h"
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
 
@@ -91,6 +94,13 @@ class GuideServer {
  public:
   GuideServer(const QString& databaseSql, bool encrypted) {
     EXPECT_TRUE(dir_.isValid());
+    // The users as the guide has an operator make them for a live replay.
+    for (const QString user : {"bob secret 12345678", "ann pw 23456789"}) {
+      const QStringList w = user.split(u' ');
+      const ServerRun added =
+          RunServer({"--dir", dir_.path(), "--add-user", w[0], w[1], "--key", w[2]});
+      EXPECT_EQ(added.exitCode, 0) << added.err.constData();
+    }
     const QString path = dir_.filePath(QStringLiteral("shop.db"));
     ExecOnFile(path, databaseSql);
     server_.settings.EncryptionEnabled = encrypted ? 1 : 0;
@@ -116,7 +126,9 @@ class GuideServer {
 
  private:
   QTemporaryDir dir_;
-  TestServer server_;
+  RegistryStore registry_{dir_.path()};
+  UserStore store_{registry_, dir_.path()};
+  TestServer server_{{}, QLocale(QLocale::English, QLocale::UnitedStates), &store_};
 };
 
 struct Connection {
