@@ -181,7 +181,11 @@ std::optional<QDateTime> RegionalDate(const QString& text, const QLocale& locale
   const QStringList dateFormats{formats.shortDate,
                                 WireSafe(locale.dateFormat(QLocale::ShortFormat)),
                                 QStringLiteral("yyyy-MM-dd")};
-  const QStringList timeFormats{longTime, shortTime, QStringLiteral("HH:mm:ss")};
+  // Besides the regional forms, a 24-hour clock with or without seconds and with one or two
+  // digits for the hour: "8:30" is a time in every region, not text to replace with the
+  // current time.
+  const QStringList timeFormats{longTime, shortTime, QStringLiteral("H:mm:ss"),
+                                QStringLiteral("H:mm")};
   for (const QString& date : dateFormats) {
     for (const QString& time : timeFormats) {
       if (auto both = DateAndTime(s, date, time, locale)) return both;

@@ -104,6 +104,12 @@ TEST(ValueTextTest, RegionalNumbersAcceptSymbolsSignsAndGrouping) {
   EXPECT_EQ(RegionalNumber("1,5D2", kGerman), 150.0);
   EXPECT_FALSE(RegionalDate("yesterday", kUs));
   EXPECT_EQ(RegionalDate("2026-12-06", kGerman)->date(), QDate(2026, 12, 6));
+  // A 24-hour clock reads in every region, alone or after a date.
+  for (const QLocale& locale : {QLocale::c(), kUs, kGerman}) {
+    EXPECT_EQ(RegionalDate("8:30", locale), WallClock(QDate(1899, 12, 30), QTime(8, 30)));
+    EXPECT_EQ(RegionalDate("20:30:05", locale), WallClock(QDate(1899, 12, 30), QTime(20, 30, 5)));
+  }
+  EXPECT_EQ(RegionalDate("12/6/2026 8:30", kUs), WallClock(QDate(2026, 12, 6), QTime(8, 30)));
 }
 
 // Sets the process's time zone for one test and puts the old one back.
