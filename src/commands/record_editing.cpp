@@ -36,6 +36,22 @@ class ReplacedValues {
   QStringList parts_;
 };
 
+// A value holding NUL, which server databases cannot keep in a text, or STX, ETX or EOT,
+// which structure the messages and could never be shown again as stored, is refused whole
+// rather than stored cut or changed.
+void RefuseUnstorable(const FieldInfo& field, const QString& text) {
+  for (const QChar c : text) {
+    const char16_t code = c.unicode();
+    if (code == 0 || (code >= 0x02 && code <= 0x04)) {
+      throw EngineError(engine_error::kInvalidArgument,
+                        QStringLiteral("The value for field %1 holds a control character (NUL, "
+                                       "STX, ETX or EOT) that cannot be stored; nothing was "
+                                       "saved.")
+                            .arg(field.name));
+    }
+  }
+}
+
 EngineError ChangedSinceSent() {
   return EngineError(engine_error::kChangedByOther,
                      QStringLiteral("Another user changed this record after you read it; "
@@ -66,12 +82,14 @@ void CheckUnchangedSinceSent(CommandContext& ctx) {
   }
 }
 
-// Assigns field i the value of a client's text.
+// Assigns field i the value of a client's text; a text that is ignored (a type the server
+// does not write) is not checked.
 void SetFromText(Recordset& rs, int i, const QString& text, const QLocale& locale,
                  ReplacedValues& replaced) {
   const FieldInfo& field = rs.Fields()[i];
   bool unread = false;
   const Variant value = FieldValueFromText(text, field, locale, &unread);
+  if (!value.isEmpty()) RefuseUnstorable(field, text);
   rs.SetValue(i, value);
   if (unread) replaced.Add(field, text);
 }

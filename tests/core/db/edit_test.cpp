@@ -53,6 +53,23 @@ TEST_P(EditTest, AValueShownWithQuestionMarksIsNotOverwrittenByThem) {
                                       "B"));
 }
 
+TEST_P(EditTest, AValueHoldingAControlCharacterIsRefusedAndNothingIsWritten) {
+  server_.settings.EncryptionEnabled = 1;
+  auto client = Browsing({});
+  // "Update" of an empty set adds; an enciphered 0xFF arrives as NUL.
+  ExpectRefusedUpdate(*client, {"", "Ha\xFF", "5"}, Message({"Data", "0", "", "", ""}));
+  const QByteArray ann = Message({"Data", "1", "1", "Ann", "10"});
+  EXPECT_EQ(Ask(*client, "Add", {"", "Ann", "10"}).text, ann);
+  ExpectRefusedUpdate(*client, {"1", QByteArray("A\0n", 3), "11"}, ann);
+  ExpectRefusedUpdate(*client, {"1", "Ann", "1\x03"}, ann);
+  ExpectRefusedUpdate(*client, {"", "B\x02", "20"}, ann, "Add");
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM people").toInt(), 1);
+  EXPECT_EQ(NameOf(1), "Ann");
+  EXPECT_EQ(AgeOf(1), 10);
+  EXPECT_EQ(Events("ErrorUpdate") + Events("ErrorAdd"), 4);
+  ExpectServed(*client);
+}
+
 TEST_P(EditTest, OverlongTextIsCutOnAddAndOnUpdateOfAnEmptyTableButRefusedOnUpdate) {
   auto client = Browsing({});
   // Update with nothing to update adds the record.
