@@ -43,7 +43,20 @@ QByteArray ToWindows1252(const QString& text) {
   return bytes;
 }
 
+QByteArray ToWindows1252(const QString& text, const QByteArray& uncarried) {
+  QByteArray bytes = ToWindows1252(text);
+  if (uncarried.isEmpty()) return bytes;
+  for (char& byte : bytes) {
+    if (uncarried.contains(byte)) byte = '?';
+  }
+  return bytes;
+}
+
 QString Windows1252Form(const QString& text) { return FromWindows1252(ToWindows1252(text)); }
+
+QString Windows1252Form(const QString& text, const QByteArray& uncarried) {
+  return FromWindows1252(ToWindows1252(text, uncarried));
+}
 
 bool FitsWindows1252(const QString& text) { return Windows1252Form(text) == text; }
 

@@ -36,6 +36,22 @@ class ReplacedValues {
   QStringList parts_;
 };
 
+// A value holding NUL, which server databases cannot keep in a text, or STX, ETX or EOT,
+// which structure the messages and could never be shown again as stored, is refused whole
+// rather than stored cut or changed.
+void RefuseUnstorable(const FieldInfo& field, const QString& text) {
+  for (const QChar c : text) {
+    const char16_t code = c.unicode();
+    if (code == 0 || (code >= 0x02 && code <= 0x04)) {
+      throw EngineError(engine_error::kInvalidArgument,
+                        QStringLiteral("The value for field %1 holds a control character (NUL, "
+                                       "STX, ETX or EOT) that cannot be stored; nothing was "
+                                       "saved.")
+                            .arg(field.name));
+    }
+  }
+}
+
 EngineError ChangedSinceSent() {
   return EngineError(engine_error::kChangedByOther,
                      QStringLiteral("Another user changed this record after you read it; "
@@ -66,6 +82,18 @@ void CheckUnchangedSinceSent(CommandContext& ctx) {
   }
 }
 
+// Assigns field i the value of a client's text; a text that is ignored (a type the server
+// does not write) is not checked.
+void SetFromText(Recordset& rs, int i, const QString& text, const QLocale& locale,
+                 ReplacedValues& replaced) {
+  const FieldInfo& field = rs.Fields()[i];
+  bool unread = false;
+  const Variant value = FieldValueFromText(text, field, locale, &unread);
+  if (!value.isEmpty()) RefuseUnstorable(field, text);
+  rs.SetValue(i, value);
+  if (unread) replaced.Add(field, text);
+}
+
 // After a failed write the client is shown what is stored, not the unsaved edit.
 void ShowStoredRecord(Recordset& rs) {
   try {
@@ -87,11 +115,14 @@ void UpdateRecord(CommandContext& ctx) {
     CheckUnchangedSinceSent(ctx);
     // A value text the client sends back as it received it leaves the field alone, so
     // that regional formats that round (money, times) never change stored values, and
-    // characters the client could only be shown as '?' are not replaced by '?'.
+    // characters the client could only be shown as '?' (outside Windows-1252, or bytes its
+    // transport cannot carry) are not replaced by '?'.
+    const QByteArray& uncarried = ctx.session().UncarriedBytes;
     std::vector<std::optional<QString>> shown(rs.FieldCount());
     for (int i = 0; i < rs.FieldCount(); ++i) {
       try {
-        shown[i] = Windows1252Form(FieldValueText(rs.Value(i), rs.Fields()[i], ctx.formats()));
+        shown[i] =
+            Windows1252Form(FieldValueText(rs.Value(i), rs.Fields()[i], ctx.formats()), uncarried);
       } catch (const std::exception&) {
       }
     }
@@ -102,9 +133,7 @@ void UpdateRecord(CommandContext& ctx) {
       const QString text = fields.Next();
       const FieldInfo& field = rs.Fields()[i];
       if (field.autoNumber() || (shown[i] && *shown[i] == text)) continue;
-      bool unread = false;
-      rs.SetValue(i, FieldValueFromText(text, field, ctx.locale(), &unread));
-      if (unread) replaced.Add(field, text);
+      SetFromText(rs, i, text, ctx.locale(), replaced);
     }
     rs.Update();
     ctx.Log("Update");
@@ -131,9 +160,7 @@ void AddRecord(CommandContext& ctx) {
       if (field.type == FieldType::kText && field.size > 0 && text.size() > field.size) {
         text.truncate(field.size);
       }
-      bool unread = false;
-      rs->SetValue(i, FieldValueFromText(text, field, ctx.locale(), &unread));
-      if (unread) replaced.Add(field, text);
+      SetFromText(*rs, i, text, ctx.locale(), replaced);
     }
     rs->Update();
     rs->MoveLast();

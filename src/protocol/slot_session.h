@@ -28,6 +28,10 @@ struct SlotSession {
   // Keys of the payload cipher.
   int32_t SlotKey = 0;
   int16_t SessionKey = 0;
+  // Bytes the slot's transport cannot carry in a reply field: its client is shown '?' for
+  // them. The transport sets them before each request, so that a value sent back as it was
+  // shown is recognised.
+  QByteArray UncarriedBytes;
 };
 
 // Empties the four display texts; the socket and the database stay as they are. Without a

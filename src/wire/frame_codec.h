@@ -12,6 +12,12 @@ class PseudoRandom;
 // Only the value 1 of the setting turns encryption on.
 inline bool EncryptionOn(const ServerSettings& settings) { return settings.EncryptionEnabled == 1; }
 
+// The slot's replies other than the logon exchange are enciphered with a key that changes
+// their bytes (a session that logged on while encryption was off holds the key 0).
+inline bool RepliesEnciphered(const SlotSession& session, const ServerSettings& settings) {
+  return EncryptionOn(settings) && session.SessionKey != 0;
+}
+
 // The frame of a reply for the slot: enciphered with the slot's session key and private key
 // and closed by ETX ETX ETX and four random characters when encryption is on; otherwise the
 // text, ETX ETX ETX and EOT.

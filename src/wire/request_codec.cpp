@@ -54,15 +54,24 @@ Request DecodeRequest(const QByteArray& frame, SlotSession& session,
   return request;
 }
 
-QByteArray ReplyText(const Reply& reply) {
+QByteArray ReplyText(const Reply& reply, const QByteArray& uncarried) {
   QByteArray text = LeadField(reply.word);
-  for (const QString& field : reply.fields) text += AddField(ToWindows1252(field));
+  for (const QString& field : reply.fields) text += AddField(ToWindows1252(field, uncarried));
   return text;
+}
+
+QByteArray UncarriedBytes(const SlotSession& session, const ServerSettings& settings,
+                          bool logonExchange) {
+  // STX, ETX, EOT; then 0xFF.
+  if (logonExchange || RepliesEnciphered(session, settings)) {
+    return QByteArrayLiteral("\x02\x03\x04\xFF");
+  }
+  return QByteArrayLiteral("\x02\x03\x04");
 }
 
 QByteArray EncodeReply(const Reply& reply, const SlotSession& session,
                        const ServerSettings& settings, PseudoRandom& random) {
-  const QByteArray text = ReplyText(reply);
+  const QByteArray text = ReplyText(reply, UncarriedBytes(session, settings, reply.logonExchange));
   return reply.logonExchange ? FrameLogonReply(text, session, random)
                              : FrameReply(text, session, settings, random);
 }

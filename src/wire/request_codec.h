@@ -29,7 +29,14 @@ Request DecodeRequest(const QByteArray& frame, SlotSession& session,
 QByteArray EncodeReply(const Reply& reply, const SlotSession& session,
                        const ServerSettings& settings, PseudoRandom& random);
 
-// The message text of a reply: STX, the word, each field, each followed by EOT.
-QByteArray ReplyText(const Reply& reply);
+// The message text of a reply: STX, the word, each field, each followed by EOT; the
+// `uncarried` bytes of a field as '?'.
+QByteArray ReplyText(const Reply& reply, const QByteArray& uncarried = {});
+
+// The bytes a reply field of the slot cannot carry: STX, ETX and EOT, which structure every
+// message, and in an enciphered frame 0xFF, which the cipher turns into NUL as it
+// reduces codes by 255.
+QByteArray UncarriedBytes(const SlotSession& session, const ServerSettings& settings,
+                          bool logonExchange = false);
 
 }  // namespace corvane

@@ -123,6 +123,8 @@ void SlotSocket::DispatchCompleteFrames() {
   while (state_ == kSocketConnected && !paused_) {
     std::optional<Request> request = reader_.Next(session_, settings_);
     if (!request) break;
+    // The request's commands decide whether a value comes back as it was shown.
+    session_.UncarriedBytes = UncarriedBytes(session_, settings_);
     if (handlers_.request) handlers_.request(std::move(*request));
   }
   const qsizetype limit =

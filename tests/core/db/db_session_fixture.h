@@ -48,10 +48,10 @@ class DbSessionTest : public ::testing::Test {
     return client;
   }
 
-  // A refused "Update" is answered twice: "ErrorUpdate", then the record as stored.
+  // A refused "Update" (or "Add") is answered twice: "ErrorUpdate", then the record as stored.
   void ExpectRefusedUpdate(CorvaneClient& client, const QList<QByteArray>& fields,
-                           const QByteArray& stored) {
-    client.Send("Update", fields);
+                           const QByteArray& stored, const QByteArray& command = "Update") {
+    client.Send(command, fields);
     const QList<ClientReply> replies = client.ReadReplies(2);
     ASSERT_EQ(replies.size(), 2);
     EXPECT_EQ(replies[0].word, "ErrorUpdate");

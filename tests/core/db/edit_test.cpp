@@ -33,13 +33,41 @@ TEST_P(EditTest, UpdateSkipsTheAutoNumberAndWritesTheOtherFields) {
 }
 
 TEST_P(EditTest, AValueShownWithQuestionMarksIsNotOverwrittenByThem) {
+  // Enciphered frames cannot carry the byte 0xFF: a stored U+00FF is shown as '?' too.
+  server_.settings.EncryptionEnabled = 1;
   auto client = Browsing({"Ann", "Bob"});
-  Exec(QString::fromUtf8("UPDATE people SET name = '\u65e5\u672c' WHERE id = 2"));
-  EXPECT_EQ(Ask(*client, "Next").fields.value(2), "??");
+  const QString stored = QStringLiteral("L'Ha\u00ff \u65e5\u672c");
+  Exec(QStringLiteral("UPDATE people SET name = 'L''Ha\u00ff \u65e5\u672c' WHERE id = 2"));
+  EXPECT_EQ(Ask(*client, "Next").fields.value(2), "L'Ha? ??");
   // The record sent back as received, with a new age: the name stays as stored.
-  Ask(*client, "Update", {"2", "??", "33"});
-  EXPECT_EQ(NameOf(2), QString::fromUtf8("\u65e5\u672c"));
+  Ask(*client, "Update", {"2", "L'Ha? ??", "33"});
+  EXPECT_EQ(NameOf(2), stored);
   EXPECT_EQ(AgeOf(2), 33);
+  // A stored EOT would split the value in two: it is shown as '?' as well.
+  Exec(QStringLiteral("UPDATE people SET name = 'A' || %1(4) || 'B' WHERE id = 1")
+           .arg(IsPostgres() ? "chr" : "char"));
+  const ClientReply first = Ask(*client, "First");
+  EXPECT_EQ(first.fields, (QList<QByteArray>{"1", "1", "A?B", "10"}));
+  Ask(*client, "Update", first.fields.mid(1));
+  EXPECT_EQ(NameOf(1), QStringLiteral("A\x04"
+                                      "B"));
+}
+
+TEST_P(EditTest, AValueHoldingAControlCharacterIsRefusedAndNothingIsWritten) {
+  server_.settings.EncryptionEnabled = 1;
+  auto client = Browsing({});
+  // "Update" of an empty set adds; an enciphered 0xFF arrives as NUL.
+  ExpectRefusedUpdate(*client, {"", "Ha\xFF", "5"}, Message({"Data", "0", "", "", ""}));
+  const QByteArray ann = Message({"Data", "1", "1", "Ann", "10"});
+  EXPECT_EQ(Ask(*client, "Add", {"", "Ann", "10"}).text, ann);
+  ExpectRefusedUpdate(*client, {"1", QByteArray("A\0n", 3), "11"}, ann);
+  ExpectRefusedUpdate(*client, {"1", "Ann", "1\x03"}, ann);
+  ExpectRefusedUpdate(*client, {"", "B\x02", "20"}, ann, "Add");
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM people").toInt(), 1);
+  EXPECT_EQ(NameOf(1), "Ann");
+  EXPECT_EQ(AgeOf(1), 10);
+  EXPECT_EQ(Events("ErrorUpdate") + Events("ErrorAdd"), 4);
+  ExpectServed(*client);
 }
 
 TEST_P(EditTest, OverlongTextIsCutOnAddAndOnUpdateOfAnEmptyTableButRefusedOnUpdate) {
