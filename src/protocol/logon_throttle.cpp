@@ -25,26 +25,22 @@ qint64 LogonThrottle::WaitMs(const QString& address) const {
   return std::max<qint64>(0, it->allowedAtMs - nowMs_());
 }
 
-bool LogonThrottle::Failed(const QString& address) {
+void LogonThrottle::Failed(const QString& address) {
   const qint64 now = nowMs_();
   Prune(now);
-  auto it = entries_.find(address);
-  if (it != entries_.end() && it->allowedAtMs + kForgetAfterMs < now) {
-    entries_.erase(it);
-    it = entries_.end();
-  }
-  const bool first = it == entries_.end();
-  Entry& entry = first ? entries_[address] : *it;
+  Entry& entry = entries_[address];
+  // After a quiet spell a new run starts; refusals not summed up yet stay counted.
+  if (entry.failures > 0 && entry.allowedAtMs + kForgetAfterMs < now) entry.failures = 0;
+  if (entry.failures == 0) entry.shownAtMs = now;
   entry.failures = std::min(entry.failures + 1, kMostCountedFailures);
   qint64 delay = delays_.firstMs;
   for (int i = 1; i < entry.failures && delay < delays_.longestMs; ++i) delay *= 2;
   entry.allowedAtMs = now + std::min(delay, delays_.longestMs);
-  if (first) {
-    entry.shownAtMs = now;
-  } else {
-    ++entry.unshown;
-  }
-  return first;
+}
+
+void LogonThrottle::Unanswered(const QString& address) {
+  // Counted even when an accepted logon ended the run meanwhile: the next summary names it.
+  ++entries_[address].unshown;
 }
 
 int LogonThrottle::Succeeded(const QString& address) {
@@ -69,8 +65,9 @@ std::vector<std::pair<QString, int>> LogonThrottle::TakeSummaries(qint64 everyMs
 
 void LogonThrottle::Prune(qint64 now) {
   if (entries_.size() < kPruneFrom) return;
-  entries_.removeIf(
-      [now](const auto& it) { return it.value().allowedAtMs + kForgetAfterMs < now; });
+  entries_.removeIf([now](const auto& it) {
+    return it.value().unshown == 0 && it.value().allowedAtMs + kForgetAfterMs < now;
+  });
 }
 
 }  // namespace corvane

@@ -10,9 +10,10 @@ namespace corvane {
 
 // Refused logons per client address, for the web and the TCP path alike. After each refusal
 // the address must wait longer before its next logon is carried out (1 s, 2 s, 4 s, ... up to
-// a minute); an accepted logon clears its count. A run of refusals is also what the activity
-// list shows: its first refusal in full, the later ones counted and summed up in one row now
-// and then, so that guessing cannot flood the list.
+// a minute); an accepted logon clears its count. Since that bounds how often an address is
+// answered, every answered refusal has its own activity row; refusals that were never
+// answered (the connection left while its answer was held) are counted and summed up in one
+// row now and then.
 class LogonThrottle {
  public:
   struct Delays {
@@ -25,8 +26,10 @@ class LogonThrottle {
 
   // Milliseconds the address must still wait; 0 when it may try now.
   qint64 WaitMs(const QString& address) const;
-  // Records a refusal; true when it is the first of the address's run, the one shown in full.
-  bool Failed(const QString& address);
+  // Records a refusal.
+  void Failed(const QString& address);
+  // A refusal of the address was never answered: counted for the summary.
+  void Unanswered(const QString& address);
   // An accepted logon ends the run; returns its refusals not shown yet (0: none).
   int Succeeded(const QString& address);
   // The refusals not shown yet of every run whose last summary (or first row) is at least

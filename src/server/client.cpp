@@ -40,6 +40,7 @@ Client::Client(int number, const ClientServices& services)
   // A coarse timer may end a hold up to 5 % early, before the address may log on again.
   holdTimer_.setTimerType(Qt::PreciseTimer);
   QObject::connect(&holdTimer_, &QTimer::timeout, [this] {
+    holdDropped_ = nullptr;
     const std::function<void()> then = std::exchange(holdThen_, {});
     if (then) then();
   });
@@ -90,14 +91,22 @@ std::optional<PendingRequest> Client::TakePending() {
   return next;
 }
 
-void Client::Hold(qint64 ms, std::function<void()> then) {
+bool Client::ConnectionEnded() const { return OnSocket() && SocketEnded(socket_->State()); }
+
+void Client::Hold(qint64 ms, std::function<void()> then, std::function<void()> dropped) {
   holdThen_ = std::move(then);
+  holdDropped_ = std::move(dropped);
   transport_->PauseInput();
   holdTimer_.start(static_cast<int>(std::clamp<qint64>(ms, 0, INT_MAX)));
 }
 
-SlotDatabase Client::BeginWork(std::shared_ptr<std::atomic<bool>> cancel) {
+void Client::EndHoldSoon() {
+  if (Held()) holdTimer_.start(0);
+}
+
+SlotDatabase Client::BeginWork(std::shared_ptr<std::atomic<bool>> cancel, bool mayTakeLong) {
   cancel_ = std::move(cancel);
+  longWork_ = mayTakeLong;
   transport_->PauseInput();
   return std::exchange(database_, SlotDatabase());
 }
@@ -160,15 +169,17 @@ void Client::Free(FreeReason reason) {
   reservedFor_.clear();
   holdTimer_.stop();
   holdThen_ = nullptr;
+  const std::function<void()> dropped = std::exchange(holdDropped_, {});
   ClearSlotText(session_);
   session_.FreshConnection = false;
   session_.IdleMinutes = 0;
-  std::deque<PendingRequest> dropped = std::exchange(pending_, {});
+  std::deque<PendingRequest> unserved = std::exchange(pending_, {});
   services_.release.Release(std::move(database));
+  if (dropped) dropped();
   // Whoever waits for a dropped request is answered as for a freed slot, once whatever
   // freed this one has finished.
   std::vector<std::function<void()>> answers;
-  for (PendingRequest& request : dropped) {
+  for (PendingRequest& request : unserved) {
     if (request.done) answers.push_back(std::move(request.done));
   }
   if (!answers.empty()) {

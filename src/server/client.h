@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -117,15 +118,24 @@ class Client {
   bool Held() const { return static_cast<bool>(holdThen_); }
   // Either way, its next request waits.
   bool Occupied() const { return Busy() || Held(); }
+  // Its own socket's connection ended (the peer closed it, or it failed).
+  bool ConnectionEnded() const;
+  // What it sent must still be carried out: a request runs that is not one of those that
+  // may take long (opening, sort, find, storing a query: stopped when its client goes), or
+  // another waits behind it. An edit sent just before the client left is never cut short.
+  bool MustFinish() const { return Busy() && (!longWork_ || !pending_.empty()); }
   void Queue(Request request, std::function<void()> done);
   // The next waiting request, while the client is not occupied.
   std::optional<PendingRequest> TakePending();
   // Holds the client (its input paused) for `ms`, then runs `then`; Free ends the hold
-  // without it.
-  void Hold(qint64 ms, std::function<void()> then);
+  // without it, running `dropped` instead.
+  void Hold(qint64 ms, std::function<void()> then, std::function<void()> dropped = {});
+  // Ends the hold at the next turn of the event loop, as if its time had run out.
+  void EndHoldSoon();
   // A request starts on a worker: it takes the database side along (the client keeps an
   // empty one) and stops when `cancel` is set. No further input is read meanwhile.
-  SlotDatabase BeginWork(std::shared_ptr<std::atomic<bool>> cancel);
+  // `mayTakeLong`: the request is one that may take long (see MustFinish).
+  SlotDatabase BeginWork(std::shared_ptr<std::atomic<bool>> cancel, bool mayTakeLong);
   // The request is done: the session record and database side it worked on come back; a
   // request that ended normally counts as activity.
   void EndWork(SlotSession session, SlotDatabase database, bool active);
@@ -165,8 +175,13 @@ class Client {
   std::deque<PendingRequest> pending_;
   QTimer holdTimer_;
   std::function<void()> holdThen_;
+  std::function<void()> holdDropped_;
   // Set while a request of the client runs on a worker.
   std::shared_ptr<std::atomic<bool>> cancel_;
+  bool longWork_ = false;
 };
+
+// The clients of a server, one per slot.
+using ClientTable = std::array<std::unique_ptr<Client>, kSlotCount>;
 
 }  // namespace corvane

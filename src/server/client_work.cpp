@@ -43,7 +43,8 @@ void ClientWork::Start(Client& client, Request request, std::function<void()> do
   job->request = std::move(request);
   job->done = std::move(done);
   // The client holds the flag through the job, which lives as long as either needs it.
-  job->database = client.BeginWork(std::shared_ptr<std::atomic<bool>>(job, &job->cancel));
+  job->database =
+      client.BeginWork(std::shared_ptr<std::atomic<bool>>(job, &job->cancel), job->mayTakeLong);
   job->session = client.session();
   job->catalogue = std::move(catalogue);
   if (command.Has(kChangesSchema) && job->database.database()) {

@@ -24,10 +24,11 @@ Housekeeping::Housekeeping(ClientTable& clients, const ServerSettings& settings,
       usersList_(usersList) {}
 
 void Housekeeping::ReapClosingSlots() {
-  // A connection that failed is as gone as one its peer closed; left alone, its user name
-  // would keep that user out while multiple logons are not allowed.
+  // A connection that failed is as gone as one its peer closed. Work that may take long is
+  // stopped with it; what must finish (an edit sent just before the end) frees the slot
+  // when it is done.
   for (const auto& client : clients_) {
-    if (SocketEnded(client->State())) client->Free(FreeReason::kPeerClosed);
+    if (client->ConnectionEnded() && !client->MustFinish()) client->Free(FreeReason::kPeerClosed);
   }
 }
 

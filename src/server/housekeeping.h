@@ -15,9 +15,6 @@
 
 namespace corvane {
 
-// The clients of a server, one per slot.
-using ClientTable = std::array<std::unique_ptr<Client>, kSlotCount>;
-
 // The three panels of the status bar.
 struct StatusTexts {
   QString status;  // "Status: " + the listener's state text (+ "   Maximum Users Allowed")
@@ -33,7 +30,8 @@ class Housekeeping {
   Housekeeping(ClientTable& clients, const ServerSettings& settings, PseudoRandom& random,
                const ConnectionLimits& limits, CurrentUsersModel& usersList);
 
-  // Frees every client whose peer closed or whose connection failed: "Logoff" for each.
+  // Frees every client whose peer closed or whose connection failed, unless what it sent
+  // must still finish (Client::MustFinish): "Logoff" for each.
   void ReapClosingSlots();
   // Reaps, drops the connections that have not logged on, rebuilds the users list and the
   // status texts from the listener's state and port.

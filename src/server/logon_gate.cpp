@@ -1,20 +1,23 @@
 #include "server/logon_gate.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <optional>
 #include <utility>
-#include <vector>
 
 #include "protocol/command_descriptor.h"
+#include "users/user_rules.h"
 
 namespace corvane {
 
 LogonGate::LogonGate(Dispatcher& dispatcher, SharedCatalogue& catalogue, ActivityReporter& activity,
-                     const ConnectionLimits& limits, std::function<void(Client&)> holdEnded)
+                     const ConnectionLimits& limits, const ClientTable& clients,
+                     std::function<void(Client&)> holdEnded)
     : dispatcher_(dispatcher),
       catalogue_(catalogue),
       activity_(activity),
       summaryEveryMs_(limits.logonSummaryEveryMs),
+      clients_(clients),
       holdEnded_(std::move(holdEnded)),
       throttle_([] { return QDateTime::currentMSecsSinceEpoch(); },
                 {limits.firstLogonDelayMs, limits.longestLogonDelayMs}) {}
@@ -27,20 +30,54 @@ void LogonGate::Serve(Client& client, Request request, std::function<void()> don
   const QString address = client.transport().PeerAddress();
   // The slot's own socket holds a logon back until its address may try again, and a
   // refusal's answer until then; the web access answers "try later" before it asks.
-  const bool holdsBack = client.OnSocket();
-  if (const qint64 wait = throttle_.WaitMs(address); holdsBack && wait > 0) {
+  if (const qint64 wait = throttle_.WaitMs(address); client.OnSocket() && wait > 0) {
     Hold(client, wait,
          [this, &client, request = std::move(request), done = std::move(done)]() mutable {
            Serve(client, std::move(request), std::move(done));
          });
     return;
   }
+  AwaitClosedSlot(client, std::move(request), std::move(done), QDeadlineTimer(kClosedSlotWaitMs));
+}
+
+void LogonGate::AwaitClosedSlot(Client& client, Request request, std::function<void()> done,
+                                QDeadlineTimer deadline) {
+  if (deadline.hasExpired() || !ClosedSlotFinishing(request.fields.value(0), client.number())) {
+    Carry(client, request, std::move(done));
+    return;
+  }
+  awaiting_.emplace_back(&client, client.generation());
+  Hold(client, deadline.remainingTime(),
+       [this, &client, request = std::move(request), done = std::move(done), deadline]() mutable {
+         std::erase(awaiting_, std::pair(&client, client.generation()));
+         AwaitClosedSlot(client, std::move(request), std::move(done), deadline);
+       });
+}
+
+bool LogonGate::ClosedSlotFinishing(const QString& user, int slot) const {
+  const QByteArray name = LookupName(user);
+  if (name.isEmpty()) return false;
+  return std::any_of(clients_.begin(), clients_.end(), [&](const auto& other) {
+    return other->number() != slot && other->ConnectionEnded() && other->MustFinish() &&
+           LookupName(other->session().SlotUserName) == name;
+  });
+}
+
+void LogonGate::ClosedSlotSettled() {
+  // Entries of clients freed meanwhile are stale: their connection's generation moved on.
+  std::erase_if(awaiting_, [](const auto& entry) {
+    return entry.first->generation() != entry.second || !entry.first->Held();
+  });
+  for (const auto& [client, generation] : awaiting_) client->EndHoldSoon();
+}
+
+void LogonGate::Carry(Client& client, const Request& request, std::function<void()> done) {
+  const QString address = client.transport().PeerAddress();
   Replies out = dispatcher_.Execute(client.Live(), request, catalogue_.Current());
   const std::optional<LogonOutcome> outcome = out.LogonResult();
   const bool refused = outcome == LogonOutcome::kUserDenied || outcome == LogonOutcome::kPassDenied;
-  if (refused && !throttle_.Failed(address)) {
-    // Not the first refusal of its address's run: counted for the summary instead.
-    out.events.clear();
+  if (refused) {
+    throttle_.Failed(address);
   } else if (outcome == LogonOutcome::kAccepted) {
     if (const int unshown = throttle_.Succeeded(address); unshown > 0) {
       activity_.LogNote(QStringLiteral("%1 more refused logons from %2 before this one")
@@ -48,27 +85,32 @@ void LogonGate::Serve(Client& client, Request request, std::function<void()> don
                             .arg(address));
     }
   }
-  // The address the client names in its logon is its own say; an audit needs the real one.
-  std::optional<ActivityEntry> row;
-  if (!out.events.empty()) row = out.events.front();
-  std::vector<Reply> held;
-  if (refused && holdsBack) held = std::exchange(out.replies, {});
-  client.Apply(out);
-  if (row && !address.isEmpty() && row->remoteAddress != address) {
-    activity_.LogNote(QStringLiteral("The logon above came from %1 (the client gave \"%2\")")
-                          .arg(address, row->remoteAddress),
-                      row->user);
-  }
-  LogRefusalSummaries();
-  if (held.empty()) {
-    if (done) done();
+  if (refused && client.OnSocket()) {
+    // The refusal is answered, and shown, once the address may try again; one whose
+    // connection leaves meanwhile is only counted.
+    Hold(
+        client, throttle_.WaitMs(address),
+        [this, &client, out = std::move(out), address, done = std::move(done)] {
+          Answer(client, out, address);
+          if (done) done();
+        },
+        [this, address] { throttle_.Unanswered(address); });
     return;
   }
-  Hold(client, throttle_.WaitMs(address),
-       [&client, held = std::move(held), done = std::move(done)] {
-         for (const Reply& reply : held) client.transport().Send(reply);
-         if (done) done();
-       });
+  Answer(client, out, address);
+  if (done) done();
+}
+
+void LogonGate::Answer(Client& client, const Replies& out, const QString& address) {
+  client.Apply(out);
+  // The address the client names in its logon is its own say; an audit needs the real one.
+  if (!out.events.empty() && !address.isEmpty() && out.events.front().remoteAddress != address) {
+    const ActivityEntry& row = out.events.front();
+    activity_.LogNote(QStringLiteral("The logon above came from %1 (the client gave \"%2\")")
+                          .arg(address, row.remoteAddress),
+                      row.user);
+  }
+  LogRefusalSummaries();
 }
 
 void LogonGate::LogRefusalSummaries() {
@@ -77,11 +119,15 @@ void LogonGate::LogRefusalSummaries() {
   }
 }
 
-void LogonGate::Hold(Client& client, qint64 ms, std::function<void()> then) {
-  client.Hold(ms, [this, &client, then = std::move(then)] {
-    then();
-    holdEnded_(client);
-  });
+void LogonGate::Hold(Client& client, qint64 ms, std::function<void()> then,
+                     std::function<void()> dropped) {
+  client.Hold(
+      ms,
+      [this, &client, then = std::move(then)] {
+        then();
+        holdEnded_(client);
+      },
+      std::move(dropped));
 }
 
 }  // namespace corvane

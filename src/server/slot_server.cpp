@@ -29,7 +29,7 @@ SlotServer::SlotServer(const ServerSettings& settings, SharedCatalogue& catalogu
                 kClientWorkLimitMs},
       dispatcher_(services_),
       work_(dispatcher_, [this](ClientJob& job) { FinishWork(job); }),
-      logons_(dispatcher_, catalogue, activity, limits_,
+      logons_(dispatcher_, catalogue, activity, limits_, clients_,
               [this](Client& client) { EndTurn(client); }),
       listener_([this](const QString& peer) { return ReserveSlot(peer); }, limits) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
@@ -77,9 +77,13 @@ int SlotServer::FindFreeSlot() {
   for (const auto& client : clients_) {
     const int state = client->State();
     if (state == kSocketConnected || state == kSocketListening) continue;
-    // The previous connection ends here as it would at the next refresh, so nothing of it
-    // reaches the next client.
-    if (SocketEnded(state)) client->Free(FreeReason::kPeerClosed);
+    if (SocketEnded(state)) {
+      // What the closed connection sent last is still carried out; its slot frees itself.
+      if (client->MustFinish()) continue;
+      // Otherwise it ends here as it would at the next refresh, so nothing of it reaches
+      // the next client.
+      client->Free(FreeReason::kPeerClosed);
+    }
     return client->number();
   }
   return -1;
@@ -136,20 +140,21 @@ void SlotServer::EndTurn(Client& client) {
   while (std::optional<PendingRequest> next = client.TakePending()) {
     Serve(client, std::move(next->request), std::move(next->done));
   }
-  if (client.Occupied()) return;
-  // Its connection ended while the request ran.
-  if (client.OnSocket() && SocketEnded(client.State())) {
-    client.Free(FreeReason::kPeerClosed);
+  if (client.ConnectionEnded()) {
+    // A logon of its user may wait for what the closed connection left running.
+    logons_.ClosedSlotSettled();
+    // Its connection ended while the request ran.
+    if (!client.Occupied()) client.Free(FreeReason::kPeerClosed);
     return;
   }
+  if (client.Occupied()) return;
   if (client.State() == kSocketConnected) client.transport().ResumeInput();
 }
 
 void SlotServer::FreeClosedSlot(Client& client) {
   // The client may have sent its last request just before it closed: what runs is carried
   // out, and its end frees the client.
-  if (client.Busy() || !client.OnSocket()) return;
-  if (SocketEnded(client.State())) client.Free(FreeReason::kPeerClosed);
+  if (!client.Busy() && client.ConnectionEnded()) client.Free(FreeReason::kPeerClosed);
 }
 
 int SlotServer::ConnectedCount() const {
@@ -215,8 +220,10 @@ std::vector<WebFieldShape> SlotServer::OpenFieldShapes(int slot) const {
 }
 
 bool SlotServer::UserNameInUse(const QString& userName, int slot) const {
+  // A connection that closed is no logon of its user's, even while its last request runs.
   return std::any_of(clients_.begin(), clients_.end(), [&](const auto& other) {
-    return other->number() != slot && other->session().SlotUserName == userName;
+    return other->number() != slot && !other->ConnectionEnded() &&
+           other->session().SlotUserName == userName;
   });
 }
 

@@ -58,7 +58,8 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   Client& Slot(int slot) { return *clients_[slot]; }
   int SlotState(int slot) const;
   // The lowest slot that is neither connected nor listening, or -1. A slot whose previous
-  // connection is still waiting to be reaped is freed first.
+  // connection is still waiting to be reaped is freed first; one whose last request must
+  // still finish is passed over.
   int FindFreeSlot();
   // Carries out one request of the client, on a worker when it does database work: its
   // replies go to the client's transport and its events to the activity list, then `done`

@@ -1,5 +1,10 @@
 // Updating, adding and deleting records through the client commands, alone and with a
 // second client editing the same records.
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "base/sqlite_database.h"
 #include "client/event_wait.h"
 #include "db_session_fixture.h"
 #include "protocol/socket_state.h"
@@ -14,6 +19,20 @@ class EditTest : public EngineSessionTest {
   }
   int AgeOf(int id) {
     return Query(QStringLiteral("SELECT age FROM people WHERE id = %1").arg(id)).toInt();
+  }
+  // Another program's lock on the first person (on a file: on the whole file), until the
+  // returned call lifts it.
+  std::function<void()> LockFirstPerson() {
+    if (IsPostgres()) {
+      auto session = std::make_shared<PgSession>();
+      session->Exec("BEGIN");
+      session->Exec("SELECT id FROM people WHERE id = 1 FOR UPDATE");
+      return [session] { session->Exec("COMMIT"); };
+    }
+    auto file = std::make_shared<SqliteDatabase>();
+    EXPECT_EQ(file->Open(path_, SQLITE_OPEN_READWRITE), SQLITE_OK);
+    EXPECT_EQ(file->Execute("BEGIN IMMEDIATE"), SQLITE_OK);
+    return [file] { file->Execute("COMMIT"); };
   }
 };
 
@@ -200,6 +219,36 @@ TEST_P(EditTest, AnUpdateSentJustBeforeTheClientLeavesIsStoredAndItsSlotLetGo) {
   EXPECT_EQ(NameOf(1), "Anna");
   EXPECT_EQ(server_.slots().SlotState(0), kSocketClosed);
   EXPECT_FALSE(server_.slots().Slot(0).Busy());
+}
+
+// The same client logging on again at once waits for that update, so its first read shows
+// it and the closed connection never counts as the user's other logon; in every other round
+// another program's lock holds the update up for a while.
+TEST_P(EditTest, AnUpdateSentJustBeforeTheClientLeavesIsReadWhenItLogsOnAgainAtOnce) {
+  server_.settings.AllowMultipleLogons = 0;
+  auto client = Browsing({"Ann", "Bob"});
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    const QByteArray name = "Ann" + QByteArray::number(round);
+    if (round % 2 == 0) QTimer::singleShot(200, LockFirstPerson());
+    client->Send("Update", {"1", name, "11"});
+    client->Close();
+    client = Connected();
+    const auto logon = client->Logon("bob", "secret", 12345678);
+    ASSERT_TRUE(logon);
+    ASSERT_EQ(logon->word, "Accepted");
+    ASSERT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
+    EXPECT_EQ(Ask(*client, "First").fields.value(2), name);
+  }
+  // A lock that outlasts the logon's wait: the logon is accepted all the same.
+  const std::function<void()> unlock = LockFirstPerson();
+  client->Send("Update", {"1", "Zed", "11"});
+  client->Close();
+  client = ConnectedClient(server_.port(), 10000);
+  EXPECT_EQ(client->Logon("bob", "secret", 12345678)->word, "Accepted");
+  unlock();
+  EXPECT_TRUE(WaitUntil([&] { return NameOf(1) == "Zed"; }, 5000));
+  EXPECT_EQ(Events("MultipleUsers"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EditTest, BothEngines(), EngineName);
