@@ -171,7 +171,9 @@ TEST_F(DesktopTest, TheActivityListKeepsItsFirstRowAndAtMostTheNewestTenThousand
   ASSERT_TRUE(WaitUntil([&] { return rows.rowCount() == 1; }, kServerWaitMs));
   int most = 0;
   for (int batch = 0; batch < 25; ++batch) {
-    std::vector<ActivityRow> taken(1000, ActivityRow{"Move"});
+    ActivityRow move;
+    move.event = "Move";
+    std::vector<ActivityRow> taken(1000, move);
     taken.back().record = QString::number(batch);
     rows.AppendRows(taken);
     most = std::max(most, rows.rowCount());
