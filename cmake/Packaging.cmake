@@ -1,6 +1,6 @@
 # What a Debian package needs beside the programs, the manual, the desktop entry and the
-# icons (src/app): the system service, the AppStream metainfo, the man pages, the
-# copyright and changelog; and CPack's settings for `cpack -G DEB`.
+# icons (src/app): the system service and its log rotation, the AppStream metainfo, the man
+# pages, the copyright and changelog; and CPack's settings for `cpack -G DEB`.
 #
 # The package is built for the prefix the tree was configured with:
 #   cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr
@@ -11,6 +11,7 @@ include(GNUInstallDirs)
 set(CORVANE_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(CORVANE_GENERATED_DIR ${PROJECT_BINARY_DIR}/packaging)
 set(CORVANE_DEFAULTS_FILE ${CMAKE_INSTALL_FULL_SYSCONFDIR}/default/corvane-server)
+set(CORVANE_LOGROTATE_FILE ${CMAKE_INSTALL_FULL_SYSCONFDIR}/logrotate.d/corvane-server)
 set(CORVANE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/corvane-server)
 
 # The system service, installed disabled: nothing enables or starts it.
@@ -20,6 +21,8 @@ install(FILES ${CORVANE_GENERATED_DIR}/corvane-server.service
         DESTINATION lib/systemd/system)
 install(FILES ${CORVANE_PACKAGING_DIR}/corvane-server.default
         DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/default RENAME corvane-server)
+install(FILES ${CORVANE_PACKAGING_DIR}/corvane-server.logrotate
+        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/logrotate.d RENAME corvane-server)
 install(FILES ${CORVANE_PACKAGING_DIR}/corvane-server.sysusers
         DESTINATION lib/sysusers.d RENAME corvane-server.conf)
 install(FILES ${CORVANE_PACKAGING_DIR}/corvane-server.tmpfiles
@@ -80,7 +83,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-file(WRITE ${CORVANE_GENERATED_DIR}/conffiles "${CORVANE_DEFAULTS_FILE}\n")
+file(WRITE ${CORVANE_GENERATED_DIR}/conffiles "${CORVANE_DEFAULTS_FILE}\n${CORVANE_LOGROTATE_FILE}\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CORVANE_GENERATED_DIR}/conffiles ${CORVANE_PACKAGING_DIR}/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -62,6 +62,7 @@ for program in corvane-server corvane-client; do
 done
 [ -f "$root/usr/share/corvane-server/help/index.html" ] || fail "the manual is missing"
 [ -f "$root/usr/lib/systemd/system/corvane-server.service" ] || fail "the service is missing"
+[ -f "$root/etc/logrotate.d/corvane-server" ] || fail "the log rotation is missing"
 desktop-file-validate "$root/usr/share/applications/corvane-server.desktop"
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 echo "Package $deb checked"

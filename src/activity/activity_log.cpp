@@ -148,6 +148,8 @@ void ActivityLog::AddRow(const ActivityRow& row) {
   if (KeepsLogFile(settings_)) AppendToLogFile(row);
 }
 
+// Opened by name for each row: a log that was renamed (by logrotate) gets no further row,
+// and one deleted by hand is made again with the next row.
 void ActivityLog::AppendToLogFile(const ActivityRow& row) {
   QFile file(LogFilePath());
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append, kLogFilePermissions)) return;

@@ -8,8 +8,8 @@
 
 #include "activity/activity_row.h"
 #include "server/instance_lock.h"
+#include "server/process_signals.h"
 #include "server/server_instance.h"
-#include "server/termination_signals.h"
 
 namespace corvane {
 namespace {
@@ -95,9 +95,11 @@ int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err) {
   }
 
   // A shutdown request is already the operator's confirmation. There is no window: its
-  // placement in User.dat is the desktop program's, and stays as it was.
-  TerminationSignals termination;
-  QObject::connect(&termination, &TerminationSignals::terminationRequested, &server, [&server] {
+  // placement in User.dat is the desktop program's, and stays as it was. SIGHUP, which
+  // logrotate sends after renaming the log, needs nothing of the log: each row opens
+  // CorvaneDB.log by name, so every row after the rename goes to the new file.
+  ProcessSignals processSignals;
+  QObject::connect(&processSignals, &ProcessSignals::terminationRequested, &server, [&server] {
     server.SaveSettingsFiles();
     server.Unload();
     QCoreApplication::exit(0);

@@ -15,8 +15,8 @@
 #include "gui/server/main_window.h"
 #include "gui/server/message_box_prompts.h"
 #include "server/instance_lock.h"
+#include "server/process_signals.h"
 #include "server/server_thread.h"
-#include "server/termination_signals.h"
 
 namespace corvane {
 
@@ -244,9 +244,10 @@ int RunDesktop(const QString& programDir) {
                    [&desktop](QSessionManager&) { desktop.RunSessionEnd(); });
   QObject::connect(qApp, &QCoreApplication::aboutToQuit, &desktop,
                    [&desktop] { desktop.RunSessionEnd(); });
-  // Desktops that end a session by signal rather than by the session protocol.
-  TerminationSignals termination;
-  QObject::connect(&termination, &TerminationSignals::terminationRequested, &desktop,
+  // Desktops that end a session by signal rather than by the session protocol. SIGHUP ends
+  // nothing, as in the headless server.
+  ProcessSignals processSignals;
+  QObject::connect(&processSignals, &ProcessSignals::terminationRequested, &desktop,
                    [&desktop] { desktop.RunSessionEnd(); });
 
   desktop.Start();

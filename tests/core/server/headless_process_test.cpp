@@ -1,10 +1,13 @@
 // The headless server run as a real process: start-up branches, the folder used without
 // --dir, one instance per directory, serving a client over the demo's sample database, and the
-// shutdown that SIGTERM runs (which leaves the desktop's window placement alone).
+// shutdown that SIGTERM runs (which leaves the desktop's window placement alone), and the log
+// rotated under load.
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 #include <csignal>
 #include <tuple>
 
@@ -57,7 +60,7 @@ TEST_F(HeadlessServerTest, WithoutDirTheDataFolderIsUsedAndMadeForItsOwner) {
   EXPECT_EQ(DefaultProgramDir(dir_.path()), dir_.path());
 }
 
-TEST_F(HeadlessServerTest, ServesPrintsRowsAndShutsDownCleanlyOnSigtermDuringALongQuery) {
+TEST_F(HeadlessServerTest, ServesKeepsItsLogThroughRotationAndShutsDownOnSigterm) {
   // The demo's sample database, and a published file that is no database: reported and
   // withdrawn at start-up.
   WriteSetup({"broken.db", "sample.db"});
@@ -65,7 +68,10 @@ TEST_F(HeadlessServerTest, ServesPrintsRowsAndShutsDownCleanlyOnSigtermDuringALo
   WriteFileBytes(Path("broken.db"), QByteArray(4096, 'x'));
   // The desktop program's window placement, which a run without a window leaves alone.
   WriteFileBytes(Path("User.dat"), "1500,2250\r\n11400,8100\r\n");
+  // "Keep Log File" on, and a user may log on more than once.
+  WriteFileBytes(Path("general.dat"), ",,5,1,0\r\n1,0\r\n");
   StartServer();
+  const pid_t pid = static_cast<pid_t>(server_.processId());
 
   // A second server on the same directory ends at once.
   const ServerRun second = Run({"--headless"});
@@ -91,19 +97,50 @@ TEST_F(HeadlessServerTest, ServesPrintsRowsAndShutsDownCleanlyOnSigtermDuringALo
   EXPECT_EQ(client->Request("Sort", {"CompanyName DESC"})->fields.value(0), "1");
   EXPECT_TRUE(WaitForOutput("New User").contains("New User     demo     Remote IP: "));
 
+  // logrotate renames the log and sends SIGHUP while clients are served: the server goes on,
+  // and the renamed files and the new one hold every row it prints, once and in order.
+  const QString log = Path("CorvaneDB.log");
+  std::unique_ptr<CorvaneClient> others[] = {LoggedOn(), LoggedOn(), LoggedOn()};
+  for (auto& other : others)
+    ASSERT_EQ(other->Request("RequestTheTable", {"0", "0"})->word, "Fields");
+  constexpr int kRotations = 5;
+  constexpr int kRequests = 25;
+  for (int rotation = 1; rotation <= kRotations; ++rotation) {
+    for (auto& other : others) {
+      for (int i = 0; i < kRequests; ++i) other->Send(i % 2 ? "Next" : "First");
+    }
+    ASSERT_TRUE(others[0]->ReadReply());  // the server is at work on them
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(log) && waited.elapsed() < 5000) QThread::msleep(1);
+    ASSERT_TRUE(QFile::rename(log, log + '.' + QString::number(rotation)));
+    ::kill(pid, SIGHUP);
+    for (auto& other : others) {
+      const int left = kRequests - (&other == others ? 1 : 0);
+      ASSERT_EQ(other->ReadReplies(left).size(), left);
+    }
+  }
+
   // Hundreds of millions of rows: the query runs far longer than the shutdown may take.
   ASSERT_EQ(client->Request("RequestTablesWiz", {"0"})->word, "TablesWiz");
   client->Send("CreateQuery", {"Everything",
                                "SELECT a.CustomerID FROM Customers a, "
                                "Customers b, Customers c, Customers d"});
   EXPECT_FALSE(client->ReadReply(500));
-  ::kill(static_cast<pid_t>(server_.processId()), SIGTERM);
+  ::kill(pid, SIGTERM);
   ASSERT_TRUE(server_.waitForFinished(15000));
   EXPECT_EQ(server_.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(server_.exitCode(), 0);
   output_ += server_.readAllStandardOutput();
   EXPECT_TRUE(output_.contains("Server Shutdown"));
   EXPECT_TRUE((output_ + server_.readAllStandardError()).contains("Database Error"));
+  QByteArray logged;
+  for (int rotation = 1; rotation <= kRotations; ++rotation) {
+    logged += ReadFileBytes(log + '.' + QString::number(rotation));
+  }
+  EXPECT_TRUE(ReadFileBytes(log).contains("Server Shutdown"));
+  logged += ReadFileBytes(log);
+  EXPECT_EQ(logged.replace("\r\n", "\n"), output_);
   EXPECT_EQ(QueryOnFile(Path("sample.db"), "PRAGMA integrity_check").toString(), "ok");
   // The query the client was storing went with its slot.
   EXPECT_FALSE(
@@ -112,7 +149,7 @@ TEST_F(HeadlessServerTest, ServesPrintsRowsAndShutsDownCleanlyOnSigtermDuringALo
 
   // The shutdown writes the settings files as the confirmed exit does, and no placement.
   EXPECT_EQ(ReadFileBytes(Path("network.dat")), QByteArray::number(port_) + "\r\n");
-  EXPECT_EQ(ReadFileBytes(Path("general.dat")), ",,5,,0\r\n,0\r\n");
+  EXPECT_EQ(ReadFileBytes(Path("general.dat")), ",,5,1,0\r\n1,0\r\n");
   EXPECT_EQ(ReadFileBytes(Path("database.dat")),
             "\"sample.db\",\"" + Path("sample.db").toUtf8() + "\"\r\n");
   EXPECT_EQ(ReadFileBytes(Path("User.dat")), "1500,2250\r\n11400,8100\r\n");

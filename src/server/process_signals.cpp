@@ -1,4 +1,4 @@
-#include "server/termination_signals.h"
+#include "server/process_signals.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,6 +9,8 @@
 namespace corvane {
 namespace {
 
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 int g_signalPipe[2] = {-1, -1};  // write end used from the async signal handler only
 
 void HandleSignal(int signalNumber) {
@@ -18,21 +20,19 @@ void HandleSignal(int signalNumber) {
 
 }  // namespace
 
-TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
+ProcessSignals::ProcessSignals(QObject* parent) : QObject(parent) {
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) return;
   notifier_ = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::OnReadable);
+  connect(notifier_, &QSocketNotifier::activated, this, &ProcessSignals::OnReadable);
   struct sigaction action = {};
   action.sa_handler = HandleSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const int signalNumber : kHandledSignals) sigaction(signalNumber, &action, nullptr);
 }
 
-TerminationSignals::~TerminationSignals() {
-  signal(SIGINT, SIG_DFL);
-  signal(SIGTERM, SIG_DFL);
+ProcessSignals::~ProcessSignals() {
+  for (const int signalNumber : kHandledSignals) signal(signalNumber, SIG_DFL);
   if (g_signalPipe[0] >= 0) {
     ::close(g_signalPipe[0]);
     ::close(g_signalPipe[1]);
@@ -40,9 +40,14 @@ TerminationSignals::~TerminationSignals() {
   }
 }
 
-void TerminationSignals::OnReadable() {
+void ProcessSignals::OnReadable() {
   char byte = 0;
-  if (::read(g_signalPipe[0], &byte, 1) == 1) Q_EMIT terminationRequested(byte);
+  if (::read(g_signalPipe[0], &byte, 1) != 1) return;
+  if (byte == SIGHUP) {
+    Q_EMIT hangupReceived();
+  } else {
+    Q_EMIT terminationRequested(byte);
+  }
 }
 
 }  // namespace corvane
