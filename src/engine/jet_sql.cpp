@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/engine_error.h"
+#include "engine/jet_aliases.h"
 #include "engine/jet_rewrites.h"
 #include "engine/jet_sql_writer.h"
 #include "engine/sql_tokens.h"
@@ -63,7 +64,7 @@ struct TokenGroups {
 class JetParser {
  public:
   JetParser(const QString& jet, JetSqlWriter& writer)
-      : writer_(writer), tokens_(TokenizeSql(jet, SqlDialect::kJet)) {
+      : writer_(writer), tokens_(TokenizeSql(jet, SqlDialect::kJet)), aliases_(tokens_) {
     // The next solid token after each token, found once: a run of comments is not walked
     // again for every token before it.
     nextSolidAfter_.assign(tokens_.size(), -1);
@@ -102,7 +103,7 @@ class JetParser {
       }
       case Kind::kQuotedName:
         if (next >= 0 && tokens_[next].isSymbol("(")) writer_.CheckOtherCall(UnquotedName(t));
-        out_.push_back(writer_.Name(UnquotedName(t), true));
+        out_.push_back(NameAt(UnquotedName(t), true));
         break;
       case Kind::kDate:
         out_.push_back(writer_.Date(JetDateLiteral(t.text.mid(1, t.text.size() - 2))));
@@ -126,7 +127,10 @@ class JetParser {
     const bool callFollows = next >= 0 && tokens_[next].isSymbol("(");
     if (prev_ >= 0 && IsSymbolPiece(out_[prev_], ".")) {
       if (callFollows) writer_.CheckOtherCall(t.text);
-      out_.push_back(writer_.Name(t.text, false));
+      out_.push_back(NameAt(t.text, false));
+    } else if (aliases_.Declares(i_)) {
+      // An alias may be any word, Jet's own included.
+      out_.push_back(NameAt(t.text, false));
     } else if (t.isWord("DISTINCTROW")) {
       // Over one table DISTINCTROW changes nothing; drop it with its blank.
       if (next >= 0) i_ = next - 1;
@@ -141,10 +145,24 @@ class JetParser {
     } else if (callFollows) {
       if (!Call(t, next)) out_.push_back({Kind::kName, t.text});
     } else if (!IsSqlKeyword(t.text)) {
-      out_.push_back(writer_.Name(t.text, false));
+      out_.push_back(NameAt(t.text, false));
     } else {
       out_.push_back({Kind::kName, t.text});
     }
+  }
+
+  // The name read at i_: an alias where the query declares one or uses one.
+  JetPiece NameAt(const QString& name, bool bracketed) const {
+    QString alias;
+    if (aliases_.Declares(i_)) {
+      alias = name;
+    } else if (aliases_.Any()) {
+      alias = aliases_.Meant(i_, name, writer_.Knows(name));
+    }
+    if (!alias.isEmpty()) {
+      if (std::optional<JetPiece> piece = writer_.Alias(alias)) return *piece;
+    }
+    return writer_.Name(name, bracketed);
   }
 
   // SELECT TOP n becomes LIMIT n at the end of its SELECT; false when TOP is no such limit.
@@ -256,6 +274,7 @@ class JetParser {
 
   JetSqlWriter& writer_;
   const std::vector<SqlToken> tokens_;
+  const JetColumnAliases aliases_;
   std::vector<int> nextSolidAfter_;
   size_t i_ = 0;  // the token being read
   JetPieces out_;

@@ -55,6 +55,10 @@ class JetSqlWriter {
   virtual JetPiece Date(const QString& literal) = 0;
   // A table's or column's name; `bracketed`: the client wrote it in brackets or quotes.
   virtual JetPiece Name(const QString& name, bool bracketed) const = 0;
+  // A column alias, spelled as where the query declares it; nullopt: written as any name.
+  virtual std::optional<JetPiece> Alias(const QString& /*spelling*/) const { return std::nullopt; }
+  // Whether the database knows a table or column of that name (in any case).
+  virtual bool Knows(const QString& /*name*/) const { return false; }
   virtual QString Boolean(bool value) const = 0;
   // The form of a call of `name` with `args` arguments (-1: its parenthesis is not closed);
   // nullopt: the call is written as the client wrote it.

@@ -49,6 +49,13 @@ class PgJetWriter final : public JetSqlWriter {
     }
     return {Kind::kQuotedName, PgQuoteName(known), target_.isText && target_.isText(known)};
   }
+  // PostgreSQL folds a bare name to lower case: an alias keeps the client's case quoted.
+  std::optional<JetPiece> Alias(const QString& spelling) const override {
+    return JetPiece{Kind::kQuotedName, PgQuoteName(spelling)};
+  }
+  bool Knows(const QString& name) const override {
+    return target_.spell && !target_.spell(name).isEmpty();
+  }
   QString Boolean(bool value) const override {
     return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
   }

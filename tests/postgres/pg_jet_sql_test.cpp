@@ -187,6 +187,36 @@ TEST_F(PgJetSqlTest, QueriesReadAsOnAFile) {
   EXPECT_EQ(Records(*rs), QStringList{"ANN|44"});
 }
 
+// Clients look fields up by name: an alias answers in the case the client wrote it, and
+// each use of it (any case, ORDER BY, a subquery, a saved query) means it as on a file.
+TEST_F(PgJetSqlTest, ColumnAliasesKeepTheClientsCase) {
+  const auto fieldNames = [](Database& db, const QString& jet) {
+    const std::unique_ptr<Recordset> rs = db.CreateQueryDef(QString(), jet).OpenRecordset();
+    QStringList names;
+    for (const FieldInfo& f : rs->Fields()) names << f.name;
+    return names;
+  };
+  const std::initializer_list<const char*> queries = {
+      "SELECT TOP 2 UCase([Name]) & '-' & [ID] AS Tag FROM [People] ORDER BY ID",
+      "SELECT [Name] AS MyName, id AS Num FROM people WHERE ID < 5 ORDER BY num DESC",
+      // An alias named as a column: ORDER BY means the alias, unless it renames the column.
+      "SELECT id AS Name, name AS AGE FROM people WHERE age > 10 ORDER BY Name DESC",
+      "SELECT Name AS NAME, id FROM people ORDER BY NAME, id",
+      "SELECT q.Tag FROM (SELECT name & '!' AS Tag, id FROM people) AS q WHERE q.id < 3 "
+      "ORDER BY q.ID",
+      "SELECT id AS Yes, [name] AS [Order], CAST(age AS text) AS Text FROM people WHERE id = 2",
+  };
+  for (const char* query : queries) {
+    EXPECT_EQ(fieldNames(*pg_, query).join(','), fieldNames(*sqlite_, query).join(',')) << query;
+  }
+  ExpectSameRecords(queries);
+  EXPECT_EQ(fieldNames(*pg_, *queries.begin()), QStringList{"Tag"});
+
+  pg_->CreateQueryDef("Tagged", "SELECT [Name] AS MyName, ID AS Num FROM People");
+  EXPECT_EQ(pg_->QueryFieldNames("Tagged"), (QStringList{"MyName", "Num"}));
+  EXPECT_EQ(Query(*pg_, "SELECT myname FROM Tagged WHERE NUM = 2"), QStringList{"Ann"});
+}
+
 // Patterns held in a table: Jet's wildcards and brackets, the regular expressions'
 // special characters as plain ones, unclosed brackets, an empty and a Null pattern.
 constexpr const char* kPatterns =

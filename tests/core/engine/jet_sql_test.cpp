@@ -26,6 +26,9 @@ TEST(JetSqlTest, RewritesOutsideLiteralsAndCommentsOnly) {
   EXPECT_EQ(TranslateJetSql("SELECT (a + 1) \\ 2, CAST(b AS int) \\ 2 FROM t WHERE (c) \\ 2 = 1"),
             "SELECT jet_intdiv((a + 1), 2), jet_intdiv(CAST(b AS int), 2) FROM t WHERE "
             "jet_intdiv((c), 2) = 1");
+  // Jet's words are names where they are aliases.
+  EXPECT_EQ(TranslateJetSql("SELECT a AS Yes, b AS True FROM t WHERE c = Yes"),
+            "SELECT a AS Yes, b AS True FROM t WHERE c = 1");
   // TOP belongs to its own SELECT.
   EXPECT_EQ(TranslateJetSql("SELECT * FROM t WHERE a IN (SELECT TOP 2 b FROM u)"),
             "SELECT * FROM t WHERE a IN (SELECT b FROM u LIMIT 2)");
