@@ -92,7 +92,7 @@ TEST_F(OnlineBackupTest, CopiesTakenWhileClientsAddHoldAPrefixOfTheAcknowledgedA
   EXPECT_GT(acknowledged[0], 0);
 }
 
-TEST_F(OnlineBackupTest, KilledBackupLeavesNoCopyAndKeepLeavesTheNewest) {
+TEST_F(OnlineBackupTest, KilledOrFailedBackupLeavesNoCopyAndKeepLeavesTheNewest) {
   WriteSetup({"big.db"});
   ExecOnFile(Path("big.db"),
              "CREATE TABLE Padding (x BLOB); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
@@ -113,6 +113,16 @@ TEST_F(OnlineBackupTest, KilledBackupLeavesNoCopyAndKeepLeavesTheNewest) {
   EXPECT_TRUE(BackupFolder().filter(QRegularExpression("^[^.]")).isEmpty())
       << BackupFolder().join(' ').toStdString();
 
+  // A file that cannot be copied fails the run and leaves nothing of itself.
+  ASSERT_TRUE(WriteFileBytes(Path("junk.db"), QByteArray(8192, 'x')));
+  ASSERT_TRUE(
+      WriteFileBytes(Path("database.dat"), "\"junk.db\",\"" + Path("junk.db").toUtf8() + "\"\r\n"));
+  const ServerRun failed = Run({"--backup", Path("backups")});
+  EXPECT_EQ(failed.exitCode, 1);
+  EXPECT_TRUE(failed.err.startsWith("junk.db (")) << failed.err.constData();
+  EXPECT_TRUE(BackupFolder().filter(QRegularExpression("^junk|partial")).isEmpty())
+      << BackupFolder().join(' ').toStdString();
+
   MakePeople(Path("small.db"), {"Ann"});
   ASSERT_TRUE(WriteFileBytes(Path("database.dat"),
                              "\"small.db\",\"" + Path("small.db").toUtf8() +
@@ -125,7 +135,7 @@ TEST_F(OnlineBackupTest, KilledBackupLeavesNoCopyAndKeepLeavesTheNewest) {
     made << QFileInfo(CopyOf(kept, "small.db")).fileName()
          << QFileInfo(CopyOf(kept, "user store")).fileName();
   }
-  // The partial copy of the killed run is gone with the oldest copies.
+  // The oldest copies are gone.
   made = made.mid(2);
   made.sort();
   EXPECT_EQ(BackupFolder(), made);
