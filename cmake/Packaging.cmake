@@ -19,6 +19,12 @@ configure_file(${CORVANE_PACKAGING_DIR}/corvane-server.service.in
                ${CORVANE_GENERATED_DIR}/corvane-server.service @ONLY)
 install(FILES ${CORVANE_GENERATED_DIR}/corvane-server.service
         DESTINATION lib/systemd/system)
+# Its daily backup, installed disabled too.
+configure_file(${CORVANE_PACKAGING_DIR}/corvane-server-backup.service.in
+               ${CORVANE_GENERATED_DIR}/corvane-server-backup.service @ONLY)
+install(FILES ${CORVANE_GENERATED_DIR}/corvane-server-backup.service
+              ${CORVANE_PACKAGING_DIR}/corvane-server-backup.timer
+        DESTINATION lib/systemd/system)
 install(FILES ${CORVANE_PACKAGING_DIR}/corvane-server.default
         DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/default RENAME corvane-server)
 install(FILES ${CORVANE_PACKAGING_DIR}/corvane-server.logrotate

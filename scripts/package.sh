@@ -63,6 +63,9 @@ done
 [ -f "$root/usr/share/corvane-server/help/index.html" ] || fail "the manual is missing"
 [ -f "$root/usr/lib/systemd/system/corvane-server.service" ] || fail "the service is missing"
 [ -f "$root/etc/logrotate.d/corvane-server" ] || fail "the log rotation is missing"
+for unit in corvane-server-backup.service corvane-server-backup.timer; do
+  [ -f "$root/usr/lib/systemd/system/$unit" ] || fail "$unit is missing"
+done
 desktop-file-validate "$root/usr/share/applications/corvane-server.desktop"
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 echo "Package $deb checked"

@@ -72,4 +72,15 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes,
   return true;
 }
 
+bool MoveIntoPlaceDurably(const QString& temporary, const QString& path) {
+  const QByteArray from = QFile::encodeName(temporary);
+  const int fd = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (!ok || std::rename(from.constData(), QFile::encodeName(path).constData()) != 0) return false;
+  SyncFolder(QFile::encodeName(QFileInfo(path).absolutePath()));
+  return true;
+}
+
 }  // namespace corvane

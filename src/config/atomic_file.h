@@ -18,4 +18,9 @@ inline constexpr QFileDevice::Permissions kDefaultFilePermissions =
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes,
                          QFileDevice::Permissions permissions = kDefaultFilePermissions);
 
+// Puts the finished file `temporary` in place at `path` (same folder) so that a crash
+// leaves either no file at `path` or the whole of it: flushed to disk, then renamed. False
+// when either fails; `temporary` is then left for the caller.
+bool MoveIntoPlaceDurably(const QString& temporary, const QString& path);
+
 }  // namespace corvane

@@ -52,14 +52,13 @@ QString ShortHash(const QByteArray& bytes, int length) {
       QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(length));
 }
 
-// "<name>-<source path hash>-": the part every generation of one source shares.
-QString SourcePrefix(const QString& accessPath) {
-  const QString path = QDir::cleanPath(QFileInfo(accessPath).absoluteFilePath());
+}  // namespace
+
+QString SourcePrefix(const QString& sourcePath) {
+  const QString path = QDir::cleanPath(QFileInfo(sourcePath).absoluteFilePath());
   return QFileInfo(path).completeBaseName() + QLatin1Char('-') + ShortHash(path.toUtf8(), 12) +
          QLatin1Char('-');
 }
-
-}  // namespace
 
 bool IsAccessFileName(const QString& path) {
   const QString suffix = QFileInfo(path).suffix().toLower();

@@ -8,6 +8,10 @@
 
 namespace corvane {
 
+// "<name>-<hash of the absolute path>-": the start of the names of files made from one
+// source file, set apart from those of a file of the same name in another folder.
+QString SourcePrefix(const QString& sourcePath);
+
 // Whether a path names an Access file by its extension (.mdb, .accdb, .mde, .accde).
 bool IsAccessFileName(const QString& path);
 

@@ -10,6 +10,7 @@
 #include "access/conversion_child.h"
 #include "base/windows1252.h"
 #include "config/default_program_dir.h"
+#include "config/online_backup.h"
 #include "config/registry_store.h"
 #include "config/user_list_model.h"
 #include "config/user_store.h"
@@ -36,6 +37,8 @@ const OptionSpec Options[] = {
     {"--remove-user", "NAME", 1, 1, AdminAction::RemoveUser},
     {"--import-access", "FILE [OUT]", 1, 2, AdminAction::ImportAccess},
     {kImportReportOption, "FILE", 1, 1, AdminAction::None},
+    {"--backup", "TO", 1, 1, AdminAction::Backup},
+    {"--keep", "N", 1, 1, AdminAction::None},
     {"--help", "", 0, 0, AdminAction::Help},
     {"-h", "", 0, 0, AdminAction::Help},
     {"--version", "", 0, 0, AdminAction::Version},
@@ -190,6 +193,13 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
       options.importReport = values.first();
     } else if (qstrcmp(option->name, "--key") == 0) {
       options.privateKey = values.first();
+    } else if (qstrcmp(option->name, "--keep") == 0) {
+      bool number = false;
+      options.keep = values.first().toInt(&number);
+      if (!number || options.keep < 1) {
+        parsed.error = QStringLiteral("--keep needs a number of copies, 1 or more.");
+        return parsed;
+      }
     } else {
       options.headless = true;
     }
@@ -199,6 +209,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("%1 goes with --import-access.").arg(QLatin1String(kImportReportOption));
   if (options.privateKey && options.action != AdminAction::AddUser)
     parsed.error = QStringLiteral("--key goes with --add-user.");
+  if (options.keep > 0 && options.action != AdminAction::Backup)
+    parsed.error = QStringLiteral("--keep goes with --backup.");
   return parsed;
 }
 
@@ -228,6 +240,11 @@ QString UsageText() {
       "                              and show what was imported; OUT may be an empty\n"
       "                              PostgreSQL database (postgresql://... or\n"
       "                              service=NAME, no password in it)\n"
+      "  --backup TO [--keep N]      copy every published SQLite file and the user store\n"
+      "                              into the folder TO while the server runs, as\n"
+      "                              NAME-HASH-yyyyMMdd-HHmmss.zzz.sqlite (UTC); with\n"
+      "                              --keep, only the newest N copies of each stay;\n"
+      "                              server databases are named, not copied (pg_dump)\n"
       "  --help                      show this text\n"
       "  --version                   show the program's name and version\n");
 }
@@ -261,6 +278,10 @@ int RunAdminAction(const CommandLineOptions& options, const QString& defaultProg
     err << "No such program directory: " << programDir << '\n';
     return 1;
   }
+  // Beside a running server: no instance lock, and the user store is only read.
+  if (options.action == AdminAction::Backup)
+    return BackUpDatabases(programDir, options.actionArguments.at(0), options.keep, out, err) ? 0
+                                                                                              : 1;
   RegistryStore registry(programDir);
   UserStore store(registry, programDir);
   store.HasUsers();  // brings in the users of the legacy layout, as start-up does

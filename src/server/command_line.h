@@ -9,7 +9,16 @@ class QTextStream;
 namespace corvane {
 
 // What a run of the server is asked to do besides (or instead of) serving.
-enum class AdminAction { None, Help, Version, AddUser, ListUsers, RemoveUser, ImportAccess };
+enum class AdminAction {
+  None,
+  Help,
+  Version,
+  AddUser,
+  ListUsers,
+  RemoveUser,
+  ImportAccess,
+  Backup
+};
 
 struct CommandLineOptions {
   QString programDir;  // --dir; empty means the default folder (DefaultProgramDir)
@@ -21,6 +30,8 @@ struct CommandLineOptions {
   // --key: with --add-user, the private key to give the user instead of a fresh one (test
   // fixtures that must match keys written down elsewhere).
   std::optional<QString> privateKey;
+  // --keep: with --backup, how many copies of each database stay; 0 keeps them all.
+  int keep = 0;
 };
 
 struct ParsedCommandLine {
@@ -39,7 +50,8 @@ QString UsageText();
 QString ChosenProgramDir(const CommandLineOptions& options, const QString& defaultProgramDir);
 
 // Runs the options' admin action and returns the process's exit code: 0 on success, 1 when
-// the action failed. Results go to `out`, errors to `err`.
+// the action failed (for --backup: when any database could not be copied). Results go to `out`,
+// errors to `err`.
 int RunAdminAction(const CommandLineOptions& options, const QString& defaultProgramDir,
                    QTextStream& out, QTextStream& err);
 

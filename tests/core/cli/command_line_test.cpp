@@ -30,6 +30,10 @@ TEST(ParseCommandLine, OptionsComeInAnyOrderAndArgumentsMayLookLikeOptions) {
   EXPECT_EQ(parsed.options.action, AdminAction::ImportAccess);
   EXPECT_EQ(parsed.options.actionArguments, QStringList({"a.mdb", "b.part"}));
   EXPECT_EQ(parsed.options.importReport, "r");
+  parsed = ParseCommandLine({"--keep", "3", "--backup", "to"});
+  ASSERT_TRUE(parsed.Ok()) << parsed.error.toStdString();
+  EXPECT_EQ(parsed.options.action, AdminAction::Backup);
+  EXPECT_EQ(parsed.options.keep, 3);
   EXPECT_EQ(ParseCommandLine({}).options.action, AdminAction::None);
 }
 
@@ -43,7 +47,10 @@ TEST(ParseCommandLine, RejectsWhatItDoesNotUnderstand) {
                                             {"--import-access"},
                                             {"--import-report", "r"},
                                             {"--list-users", "--import-report", "r"},
-                                            {"--import-access", "a.mdb", "--import-report"}};
+                                            {"--import-access", "a.mdb", "--import-report"},
+                                            {"--backup"},
+                                            {"--list-users", "--keep", "2"},
+                                            {"--backup", "to", "--keep", "0"}};
   for (const QStringList& arguments : refused) {
     EXPECT_FALSE(ParseCommandLine(arguments).Ok()) << arguments.join(' ').toStdString();
   }
