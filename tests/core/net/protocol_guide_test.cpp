@@ -122,15 +122,14 @@ class GuideServer {
   // own admin action, run in this process (a fork beside the server's threads would blind
   // the thread checker).
   static bool MakeUsers(const QTemporaryDir& dir) {
-    EXPECT_TRUE(dir.isValid());
-    for (const QString user : {"bob secret 12345678", "ann pw 23456789"}) {
-      const QStringList w = user.split(u' ');
-      QString text;
-      QTextStream out(&text);
-      const ParsedCommandLine parsed = ParseCommandLine({"--add-user", w[0], w[1], "--key", w[2]});
+    QString text;
+    QTextStream out(&text);
+    for (const QStringList& user :
+         {QStringList{"bob", "secret", "12345678"}, {"ann", "pw", "23456789"}}) {
+      const auto parsed = ParseCommandLine({"--add-user", user[0], user[1], "--key", user[2]});
       EXPECT_EQ(RunAdminAction(parsed.options, dir.path(), out, out), 0) << text.toStdString();
     }
-    return true;
+    return dir.isValid();
   }
 
   QTemporaryDir dir_;
