@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(qt6-base-dev libsqlite3-dev libgtest-dev libbenchmark-dev cmake g++ make pkg-config
-  mdbtools-dev qt6-httpserver-dev qt6-websockets-dev libpq-dev ccache)
+  mdbtools-dev qt6-httpserver-dev qt6-websockets-dev libpq-dev libsystemd-dev ccache)
 
 missing=()
 for package in "${PACKAGES[@]}" "$@"; do

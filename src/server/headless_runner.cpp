@@ -7,9 +7,11 @@
 #include <QTimer>
 
 #include "activity/activity_row.h"
+#include "protocol/socket_state.h"
 #include "server/instance_lock.h"
 #include "server/process_signals.h"
 #include "server/server_instance.h"
+#include "server/service_notifier.h"
 
 namespace corvane {
 namespace {
@@ -99,13 +101,21 @@ int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err) {
   // logrotate sends after renaming the log, needs nothing of the log: each row opens
   // CorvaneDB.log by name, so every row after the rename goes to the new file.
   ProcessSignals processSignals;
-  QObject::connect(&processSignals, &ProcessSignals::terminationRequested, &server, [&server] {
-    server.SaveSettingsFiles();
-    server.Unload();
-    QCoreApplication::exit(0);
+  ServiceNotifier serviceNotifier;
+  QObject::connect(&processSignals, &ProcessSignals::terminationRequested, &server,
+                   [&server, &serviceNotifier] {
+                     serviceNotifier.NotifyStopping();
+                     server.SaveSettingsFiles();
+                     server.Unload();
+                     QCoreApplication::exit(0);
+                   });
+  // Clients come once the check has filled the lists. systemd hears of readiness only when clients
+  // can connect: a port that cannot be opened leaves the start to time out and fail, where the
+  // operator sees it.
+  server.AfterCheck([&server, &serviceNotifier] {
+    server.LoadMainWindow();
+    if (server.Slots().ListenerState() == kSocketListening) serviceNotifier.NotifyReady();
   });
-  // Clients come once the check has filled the lists.
-  server.AfterCheck([&server] { server.LoadMainWindow(); });
   const int code = QCoreApplication::exec();
   out.flush();
   return code;

@@ -1,14 +1,20 @@
 // The headless server run as a real process: start-up branches, the folder used without
 // --dir, one instance per directory, serving a client over the demo's sample database, and the
-// shutdown that SIGTERM runs (which leaves the desktop's window placement alone), and the log
-// rotated under load.
+// shutdown that SIGTERM runs (which leaves the desktop's window placement alone), the log
+// rotated under load, and what systemd is told.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QThread>
 #include <csignal>
+#include <cstring>
 #include <tuple>
 
 #include "config/autostart_entry.h"
@@ -161,6 +167,48 @@ TEST_F(HeadlessServerTest, ServesKeepsItsLogThroughRotationAndShutsDownOnSigterm
     server_.kill();
     ASSERT_TRUE(server_.waitForFinished(5000));
   }
+}
+
+// Under systemd (Type=notify) the service says when it listens, pings the watchdog from its
+// event loop at half the interval, and says when it stops.
+TEST_F(HeadlessServerTest, TellsSystemdWhenReadyAliveAndStopping) {
+  WriteSetup({"sample.db"});
+  MakeSampleDatabase(Path("sample.db"));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray socketPath = Path("notify").toUtf8();
+  ASSERT_LT(socketPath.size(), static_cast<qsizetype>(sizeof(address.sun_path)));
+  std::memcpy(address.sun_path, socketPath.constData(), socketPath.size());
+  const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  const auto closeNotify = qScopeGuard([notify] { ::close(notify); });
+  ASSERT_EQ(::bind(notify, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  const ScopedEnvironment notifySocket("NOTIFY_SOCKET", socketPath);
+  const ScopedEnvironment watchdog("WATCHDOG_USEC", "400000");
+  const auto nextMessage = [notify] {
+    pollfd ready{notify, POLLIN, 0};
+    char text[256] = {};
+    if (::poll(&ready, 1, 5000) != 1) return QByteArray("(none)");
+    return QByteArray(text, static_cast<int>(::recv(notify, text, sizeof(text), 0)));
+  };
+
+  StartServer();
+  QByteArrayList told;
+  while (!told.contains("WATCHDOG=1") || told.indexOf("READY=1") < 0 ||
+         told.lastIndexOf("WATCHDOG=1") < told.indexOf("READY=1")) {
+    told += nextMessage();
+    ASSERT_NE(told.last(), "(none)") << told.join(' ').constData();
+  }
+  // A client is served once systemd has heard the server is ready.
+  EXPECT_EQ(LoggedOn()->Request("ThankYou")->fields, QList<QByteArray>{"sample.db"});
+  ::kill(static_cast<pid_t>(server_.processId()), SIGTERM);
+  while (!told.contains("STOPPING=1")) {
+    told += nextMessage();
+    ASSERT_NE(told.last(), "(none)") << told.join(' ').constData();
+  }
+  ASSERT_TRUE(server_.waitForFinished(15000));
+  EXPECT_EQ(server_.exitCode(), 0);
+  told.removeAll("WATCHDOG=1");
+  EXPECT_EQ(told, (QByteArrayList{"READY=1", "STOPPING=1"}));
 }
 
 }  // namespace
