@@ -68,8 +68,7 @@ TEST_P(EditTest, AValueShownWithQuestionMarksIsNotOverwrittenByThem) {
   const ClientReply first = Ask(*client, "First");
   EXPECT_EQ(first.fields, (QList<QByteArray>{"1", "1", "A?B", "10"}));
   Ask(*client, "Update", first.fields.mid(1));
-  EXPECT_EQ(NameOf(1), QStringLiteral("A\x04"
-                                      "B"));
+  EXPECT_EQ(NameOf(1), QString("A") + QChar(4) + 'B');
 }
 
 TEST_P(EditTest, AValueHoldingAControlCharacterIsRefusedAndNothingIsWritten) {

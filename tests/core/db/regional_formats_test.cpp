@@ -69,17 +69,5 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatsCase{QLocale(QLocale::French, QLocale::France), {}},
                       FormatsCase{QLocale(QLocale::Spanish, QLocale::Chile), {}}));
 
-// Before a logon it is refused like any other command; a server without it would stay
-// silent, which is what a client falls back on.
-using RegionalFormatsRefusalTest = DbSessionTest;
-
-TEST_F(RegionalFormatsRefusalTest, BeforeALogonItIsRefusedLikeAnyOtherCommand) {
-  auto client = Connected();
-  const ClientReply refused = Ask(*client, "RegionalFormats");
-  EXPECT_EQ(refused.word, "UserDenied");
-  EXPECT_TRUE(refused.enciphered);
-  EXPECT_EQ(Events("UserDenied"), 1);
-}
-
 }  // namespace
 }  // namespace corvane::test

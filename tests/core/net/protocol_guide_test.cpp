@@ -118,9 +118,8 @@ class GuideServer {
   }
 
  private:
-  // The users as the guide has an operator make them for a live replay: the command line's
-  // own admin action, run in this process (a fork beside the server's threads would blind
-  // the thread checker).
+  // The guide's users, made by the command line's own admin action in this process (a fork
+  // beside the server's threads would blind the thread checker).
   static bool MakeUsers(const QTemporaryDir& dir) {
     QString text;
     QTextStream out(&text);

@@ -156,6 +156,8 @@ TEST_F(DispatcherTest, CommandsBeforeAnAcceptedLogonAreRefused) {
   Send(8, {"Bogus"});
   ASSERT_EQ(sent_.size(), 1u);
   EXPECT_EQ(LastReply(ReplyKey, LogonKey), Message({"UserDenied"}));
+  Send(8, {"RegionalFormats"});
+  EXPECT_EQ(LastReply(ReplyKey, LogonKey), Message({"UserDenied"}));
 }
 
 TEST_F(DispatcherTest, UnknownWordAfterLogonIsIgnoredButCountsAsActivity) {

@@ -9,14 +9,13 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
-#include <QThread>
 #include <csignal>
 #include <cstring>
 #include <tuple>
 
+#include "client/event_wait.h"
 #include "config/autostart_entry.h"
 #include "config/default_program_dir.h"
 #include "support/file_bytes.h"
@@ -116,9 +115,7 @@ TEST_F(HeadlessServerTest, ServesKeepsItsLogThroughRotationAndShutsDownOnSigterm
       for (int i = 0; i < kRequests; ++i) other->Send(i % 2 ? "Next" : "First");
     }
     ASSERT_TRUE(others[0]->ReadReply());  // the server is at work on them
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFile::exists(log) && waited.elapsed() < 5000) QThread::msleep(1);
+    ASSERT_TRUE(WaitUntil([&] { return QFile::exists(log); }, 5000));
     ASSERT_TRUE(QFile::rename(log, log + '.' + QString::number(rotation)));
     ::kill(pid, SIGHUP);
     for (auto& other : others) {
@@ -174,8 +171,7 @@ TEST_F(HeadlessServerTest, ServesKeepsItsLogThroughRotationAndShutsDownOnSigterm
 TEST_F(HeadlessServerTest, TellsSystemdWhenReadyAliveAndStopping) {
   WriteSetup({"sample.db"});
   MakeSampleDatabase(Path("sample.db"));
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
+  sockaddr_un address{AF_UNIX, {}};
   const QByteArray socketPath = Path("notify").toUtf8();
   ASSERT_LT(socketPath.size(), static_cast<qsizetype>(sizeof(address.sun_path)));
   std::memcpy(address.sun_path, socketPath.constData(), socketPath.size());
@@ -184,27 +180,24 @@ TEST_F(HeadlessServerTest, TellsSystemdWhenReadyAliveAndStopping) {
   ASSERT_EQ(::bind(notify, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
   const ScopedEnvironment notifySocket("NOTIFY_SOCKET", socketPath);
   const ScopedEnvironment watchdog("WATCHDOG_USEC", "400000");
-  const auto nextMessage = [notify] {
-    pollfd ready{notify, POLLIN, 0};
-    char text[256] = {};
-    if (::poll(&ready, 1, 5000) != 1) return QByteArray("(none)");
-    return QByteArray(text, static_cast<int>(::recv(notify, text, sizeof(text), 0)));
+  QByteArrayList told;
+  // Reads what the server tells until READY=1 and `word` came; false after 5 s of silence.
+  const auto hearUntil = [&](const QByteArray& word) {
+    while (!told.contains("READY=1") || !told.contains(word)) {
+      pollfd ready{notify, POLLIN, 0};
+      char text[256] = {};
+      if (::poll(&ready, 1, 5000) != 1) return false;
+      told += QByteArray(text, static_cast<int>(::recv(notify, text, sizeof(text), 0)));
+    }
+    return true;
   };
 
   StartServer();
-  QByteArrayList told;
-  while (!told.contains("WATCHDOG=1") || told.indexOf("READY=1") < 0 ||
-         told.lastIndexOf("WATCHDOG=1") < told.indexOf("READY=1")) {
-    told += nextMessage();
-    ASSERT_NE(told.last(), "(none)") << told.join(' ').constData();
-  }
+  ASSERT_TRUE(hearUntil("WATCHDOG=1")) << told.join(' ').constData();
   // A client is served once systemd has heard the server is ready.
   EXPECT_EQ(LoggedOn()->Request("ThankYou")->fields, QList<QByteArray>{"sample.db"});
   ::kill(static_cast<pid_t>(server_.processId()), SIGTERM);
-  while (!told.contains("STOPPING=1")) {
-    told += nextMessage();
-    ASSERT_NE(told.last(), "(none)") << told.join(' ').constData();
-  }
+  ASSERT_TRUE(hearUntil("STOPPING=1")) << told.join(' ').constData();
   ASSERT_TRUE(server_.waitForFinished(15000));
   EXPECT_EQ(server_.exitCode(), 0);
   told.removeAll("WATCHDOG=1");
