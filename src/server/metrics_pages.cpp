@@ -77,7 +77,6 @@ void ServerInstance::AskHealth(std::function<void(const QStringList&)> answer) {
 
 QStringList ServerInstance::KeptHealthProblems() const {
   QStringList problems;
-  if (unloaded_) problems << QStringLiteral("The server is shutting down");
   if (checking_) problems << QStringLiteral("The database check is running");
   if (slots_.ListenerState() != kSocketListening) {
     problems << QStringLiteral("Not listening for clients on port %1").arg(settings_.ListenPort);
