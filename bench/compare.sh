@@ -9,11 +9,13 @@
 #
 # With BEFORE_SERVER set to another build's corvane-server (an earlier commit, say), "Next"
 # at 50 clients also runs on that server and on this one in turn, three rounds each, and the
-# summary compares their server CPU per request, measured in the same minutes.
+# summary compares their server CPU per request, measured in the same minutes. METRICS_AB=1
+# does the same with this server's health and metrics pages off and on (on METRICS_PORT,
+# scraped every second); METRICS_AB=only runs nothing else.
 #
 # Environment: RUN_SECONDS (measured seconds per run, default 3), CLIENTS (default
 # 1,10,50,99), REPEATS (requests per large-table figure, default 5), SERVER_CPU (0),
-# CLIENT_CPU (1), CORVANE_PORT (15731), REDIS_PORT (16379).
+# CLIENT_CPU (1), CORVANE_PORT (15731), REDIS_PORT (16379), METRICS_PORT (15732).
 # Prints every run and a summary table; the summary is also written to
 # BUILD_DIR/bench-results.md. Each run is bounded; everything started here is stopped here.
 set -euo pipefail
@@ -27,11 +29,12 @@ server_cpu=${SERVER_CPU:-0}
 client_cpu=${CLIENT_CPU:-1}
 port=${CORVANE_PORT:-15731}
 redis_port=${REDIS_PORT:-16379}
+metrics_port=${METRICS_PORT:-15732}
 host=127.0.0.1
 small_rows=100000
 big_rows=1000000
 
-scripts/deps.sh redis-server redis-tools sqlite3
+scripts/deps.sh redis-server redis-tools sqlite3 curl
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
@@ -43,6 +46,7 @@ results="$PWD/$build/bench-results.md"
 work=$(mktemp -d /tmp/corvane-compare.XXXXXX)
 server_pid=""
 redis_pid=""
+scraper=""  # the loop asking for the metrics page while a run measures
 
 stop_server() {
   if [ -n "$server_pid" ]; then
@@ -59,6 +63,7 @@ stop_redis() {
   fi
 }
 cleanup() {
+  if [ -n "$scraper" ]; then kill "$scraper" 2>/dev/null || true; fi
   stop_server
   stop_redis
   rm -rf "$work"
@@ -66,7 +71,7 @@ cleanup() {
 trap cleanup EXIT
 
 . bench/ports.sh
-for p in "$port" "$redis_port"; do
+for p in "$port" "$redis_port" "$metrics_port"; do
   if port_in_use "$p"; then
     echo "port $p is in use; set CORVANE_PORT / REDIS_PORT" >&2
     exit 1
@@ -97,11 +102,11 @@ printf '"small.db","%s"\r\n"big.db","%s"\r\n' "$work/small.db" "$work/big.db" \
 key=$("$server_exe" --dir "$server_dir" --add-user BENCH BENCH)
 
 # $1: 1 = encryption on, 0 = off; $2: the server program (this build's by default); $3: the
-# CPUs it may use (SERVER_CPU by default). The headless server; log file off, several logons
-# per user, no idle limit.
+# CPUs it may use (SERVER_CPU by default); further arguments go to the server. The headless
+# server; log file off, several logons per user, no idle limit.
 start_server() {
   printf '0,0,5,0,%s\r\n1,0\r\n' "$1" >"$server_dir/general.dat"
-  taskset -c "${3:-$server_cpu}" "${2:-$server_exe}" --headless --dir "$server_dir" \
+  taskset -c "${3:-$server_cpu}" "${2:-$server_exe}" --headless --dir "$server_dir" "${@:4}" \
     >/dev/null 2>"$work/server.err" &
   server_pid=$!
   wait_for_port "$port"
@@ -111,6 +116,68 @@ bench() {
   taskset -c "$client_cpu" "$bench_exe" --host "$host" --port "$port" --user BENCH \
     --password BENCH --key "$key" --server-pid "$server_pid" "$@"
 }
+
+value() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" | head -1; }
+value_all() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+
+# Two ways of running the server, "Next" at 50 clients with encryption on on each in turn,
+# three rounds, measured in the same minutes: before and after (BEFORE_SERVER), the
+# health and metrics pages off and on (METRICS_AB).
+alternating="$work/alternating.txt"
+: >"$alternating"
+# $1: the tag, "server=before" say; starts, measures and stops the server.
+next_run() {
+  case "$1" in
+    server=before) start_server 1 "$BEFORE_SERVER" ;;
+    metrics=on)
+      start_server 1 "" "" --metrics "$metrics_port"
+      # As a monitor would, a little more often.
+      (while sleep 1; do
+        taskset -c "$client_cpu" curl -s "http://$host:$metrics_port/metrics" >/dev/null || true
+      done) &
+      scraper=$!
+      ;;
+    *) start_server 1 ;;
+  esac
+  bench --workload next --database 0 --clients 50 --seconds "$run_seconds" |
+    sed "s/^/$1 round=$2 /" | tee -a "$alternating"
+  if [ -n "$scraper" ]; then
+    kill "$scraper"
+    wait "$scraper" 2>/dev/null || true
+    scraper=""
+  fi
+  stop_server
+}
+# $1, $2: the tags; the second round runs them the other way round, so that neither always
+# comes first.
+next_pair() {
+  if [ "$3" = 2 ]; then set -- "$2" "$1" "$3"; fi
+  next_run "$1" "$3"
+  next_run "$2" "$3"
+}
+for round in 1 2 3; do
+  if [ -n "${BEFORE_SERVER:-}" ]; then next_pair server=before server=after "$round"; fi
+  if [ -n "${METRICS_AB:-}" ]; then next_pair metrics=off metrics=on "$round"; fi
+done
+# $1, $2: the tags compared.
+alternating_summary() {
+  local a b
+  a=$(grep "^$1 " "$alternating" | value_all server_cpu_us | median)
+  b=$(grep "^$2 " "$alternating" | value_all server_cpu_us | median)
+  echo "\"Next\" at 50 clients, encryption on, server CPU per request (median of 3 runs each," \
+    "alternating): $1 $a µs, $2 $b µs, ratio $(ratio "$b" "$a")"
+  echo
+}
+alternating_summaries() {
+  if grep -q "^server=" "$alternating"; then alternating_summary server=before server=after; fi
+  if grep -q "^metrics=" "$alternating"; then alternating_summary metrics=off metrics=on; fi
+}
+if [ "${METRICS_AB:-}" = only ]; then
+  alternating_summaries | tee "$results"
+  exit 0
+fi
 
 # Redis: GET of a 100-byte value, one request in flight per client, run right after the
 # "Next" run of the same client count so that both see the same machine. The SET pass stores
@@ -161,20 +228,6 @@ for encryption in 1 0; do
   stop_server
 done
 
-# Before and after: the same "Next" load on both servers, alternately.
-before_after="$work/before-after.txt"
-: >"$before_after"
-if [ -n "${BEFORE_SERVER:-}" ]; then
-  for round in 1 2 3; do
-    for which in before after; do
-      if [ "$which" = before ]; then start_server 1 "$BEFORE_SERVER"; else start_server 1; fi
-      bench --workload next --database 0 --clients 50 --seconds "$run_seconds" |
-        sed "s/^/server=$which round=$round /" | tee -a "$before_after"
-      stop_server
-    done
-  done
-fi
-
 # Mixed: 49 clients browse the small table, alone and then while one client sorts, finds and
 # opens a saved query and the table on the large one; the server on one core, then on both.
 # And "FindFirst" with 10 clients on one core and on both.
@@ -218,10 +271,6 @@ shell_sort=$(shell_ms big "SELECT rowid FROM big ORDER BY name COLLATE NOCASE;")
 shell_like=$(shell_ms big "SELECT rowid FROM big WHERE id LIKE '999999%';")
 
 # Summary.
-value() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" | head -1; }
-value_all() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
 {
   echo "## corvane-bench against Redis and SQLite ($(date -u +%Y-%m-%d), ${run_seconds} s per run)"
@@ -269,14 +318,7 @@ ms() { awk -v u="$1" 'BEGIN { printf "%.1f", u / 1000 }'; }
   echo "\"FindFirst\" with 10 clients: $find_one/s on one core, $find_both/s on both" \
     "($(ratio "$find_both" "$find_one") ×)"
   echo
-  if [ -s "$before_after" ]; then
-    cpu_before=$(grep "^server=before " "$before_after" | value_all server_cpu_us | median)
-    cpu_after=$(grep "^server=after " "$before_after" | value_all server_cpu_us | median)
-    echo "\"Next\" at 50 clients, encryption on, server CPU per request (median of 3 runs each," \
-      "alternating): before $cpu_before µs, after $cpu_after µs, ratio" \
-      "$(ratio "$cpu_after" "$cpu_before")"
-    echo
-  fi
+  alternating_summaries
   before=$(value rss_before_kib <"$memory")
   open=$(value rss_open_kib <"$memory")
   awk -v b="$before" -v o="$open" -v n="$big_rows" 'BEGIN {

@@ -37,8 +37,9 @@ case "${1:-}" in
 esac
 
 # sqlite3 and chromium serve the web client's browser test, which skips without them;
-# postgresql gives the server-database suites a throwaway cluster (pg_virtualenv).
-scripts/deps.sh sqlite3 chromium postgresql
+# postgresql gives the server-database suites a throwaway cluster (pg_virtualenv);
+# python3-prometheus-client reads the metrics page in the headless server's suite.
+scripts/deps.sh sqlite3 chromium postgresql python3-prometheus-client
 # Repeated builds on a machine that kept its compiler cache take minutes, not tens.
 if command -v ccache >/dev/null; then
   extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
   }
   if (parsed.options.action == corvane::AdminAction::None) {
     return corvane::RunHeadless(
-        corvane::ChosenProgramDir(parsed.options, corvane::DefaultProgramDir()), out, err);
+        corvane::ChosenProgramDir(parsed.options, corvane::DefaultProgramDir()), out, err,
+        parsed.options.metrics);
   }
   return corvane::RunAdminAction(parsed.options, corvane::DefaultProgramDir(), out, err);
 }

@@ -21,6 +21,7 @@ PgPool::Lease PgPool::Borrow() {
                       QStringLiteral("Every connection to the server database is busy."));
   }
   ++lent_;
+  CountInUse(1);
   std::unique_ptr<PgConnection> connection = TakeIdle();
   lock.unlock();
   if (connection) return Lease(*this, std::move(connection));
@@ -29,6 +30,7 @@ PgPool::Lease PgPool::Borrow() {
   } catch (...) {
     lock.lock();
     --lent_;
+    CountInUse(-1);
     returned_.notify_one();
     throw;
   }
@@ -88,6 +90,7 @@ void PgPool::GiveBack(std::unique_ptr<PgConnection> connection) {
   {
     const std::lock_guard lock(mutex_);
     --lent_;
+    CountInUse(-1);
     connection->SetStop({});
     lost = !connection->Usable();
     if (!lost) idle_.push_back(std::move(connection));

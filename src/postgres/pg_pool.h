@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -21,9 +22,12 @@ using PgOutcome =
     std::function<void(const QString& location, bool answered, const QString& message)>;
 
 // How a pool connects: the connect timeout in seconds, and whom it tells how that went.
+// `inUse`, when given, counts the connections lent out by every pool that shares it, for
+// monitoring.
 struct PgPoolOptions {
   int connectTimeoutSeconds = kServerConnectTimeoutSeconds;
   PgOutcome outcome;
+  std::shared_ptr<std::atomic<int>> inUse;
 };
 
 // The connections of one Corvane server to one published server database. A request
@@ -69,6 +73,9 @@ class PgPool {
   std::unique_ptr<PgConnection> TakeIdle();
   std::unique_ptr<PgConnection> Connect(bool tellFailure = true);
   void Tell(bool answered, const QString& message) const;
+  void CountInUse(int change) const {
+    if (options_.inUse) options_.inUse->fetch_add(change, std::memory_order_relaxed);
+  }
 
   const QString location_;
   const int size_;

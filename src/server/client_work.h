@@ -19,6 +19,7 @@
 #include "protocol/request.h"
 #include "protocol/slot_session.h"
 #include "server/client.h"
+#include "server/request_metrics.h"
 #include "server/worker_pool.h"
 
 namespace corvane {
@@ -53,6 +54,8 @@ struct ClientJob {
   // The database whose schema the request may change, while it holds that database's turn.
   QString schemaDatabase;
   Replies out;
+  // When the request was taken up, for its latency.
+  RequestMetrics::Clock::time_point began = RequestMetrics::Clock::now();
 };
 
 // The clients' database work on the worker pools: requests, one at a time per client and
@@ -84,6 +87,10 @@ class ClientWork : public QObject, public DatabaseRelease {
   // Runs the operator's own slow work (a server database's test connection) on a worker of
   // the long-work pool, so that it never holds the event loop.
   void StartOperatorWork(std::function<void()> work) { longWorkers_.Start(std::move(work)); }
+  // Work handed to each pool that no worker has taken up yet.
+  int QuickWaiting() const { return quickWorkers_.Waiting(); }
+  int LongWaiting() const { return longWorkers_.Waiting(); }
+  int ServerWaiting() const { return serverWorkers_.Waiting(); }
 
   // Waits at most `ms` for the work running or queued on the workers, releases included;
   // false when some still runs.

@@ -31,6 +31,7 @@ struct OptionSpec {
 const OptionSpec Options[] = {
     {"--dir", "DIR", 1, 1, AdminAction::None},
     {"--headless", "", 0, 0, AdminAction::None},
+    {"--metrics", "ADDRESS:PORT", 1, 1, AdminAction::None},
     {"--add-user", "NAME PASSWORD", 2, 2, AdminAction::AddUser},
     {"--key", "KEY", 1, 1, AdminAction::None},
     {"--list-users", "", 0, 0, AdminAction::ListUsers},
@@ -193,6 +194,13 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
       options.importReport = values.first();
     } else if (qstrcmp(option->name, "--key") == 0) {
       options.privateKey = values.first();
+    } else if (qstrcmp(option->name, "--metrics") == 0) {
+      options.metrics = ParseMetricsAddress(values.first());
+      if (!options.metrics) {
+        parsed.error =
+            QStringLiteral("--metrics needs ADDRESS:PORT or a port: %1").arg(values.first());
+        return parsed;
+      }
     } else if (qstrcmp(option->name, "--keep") == 0) {
       bool number = false;
       options.keep = values.first().toInt(&number);
@@ -211,6 +219,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     parsed.error = QStringLiteral("--key goes with --add-user.");
   if (options.keep > 0 && options.action != AdminAction::Backup)
     parsed.error = QStringLiteral("--keep goes with --backup.");
+  // The desktop program reads metrics.dat.
+  if (options.metrics && (!options.headless || options.action != AdminAction::None))
+    parsed.error = QStringLiteral("--metrics goes with --headless.");
   return parsed;
 }
 
@@ -224,6 +235,9 @@ QString UsageText() {
       "                              ~/.local/share/corvane-server, made on first use;\n"
       "                              the executable's folder when it holds them)\n"
       "  --headless                  run without windows\n"
+      "  --metrics ADDRESS:PORT      with --headless: serve GET /health and GET /metrics\n"
+      "                              (Prometheus) on this address; a port alone means\n"
+      "                              127.0.0.1:PORT (default: metrics.dat, else off)\n"
       "  --import-report FILE        with --import-access: convert in this process, straight\n"
       "                              into OUT, and write the result for the program that\n"
       "                              started it to FILE (the server runs its imports so)\n"

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "config/metrics_settings_file.h"
+
 class QTextStream;
 
 namespace corvane {
@@ -32,6 +34,9 @@ struct CommandLineOptions {
   std::optional<QString> privateKey;
   // --keep: with --backup, how many copies of each database stay; 0 keeps them all.
   int keep = 0;
+  // --metrics: where the headless server serves its health and metrics pages (metrics.dat
+  // otherwise).
+  std::optional<MetricsAddress> metrics;
 };
 
 struct ParsedCommandLine {

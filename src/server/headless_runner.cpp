@@ -62,7 +62,8 @@ QString MissingSetupText(int branch, const QString& programDir) {
   return {};
 }
 
-int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err) {
+int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err,
+                const std::optional<MetricsAddress>& metrics) {
   if (!QFileInfo(programDir).isDir()) {
     err << "corvane-server: the program directory " << programDir << " does not exist" << Qt::endl;
     return 1;
@@ -89,7 +90,12 @@ int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err) {
                      if (!flushTimer.isActive()) flushTimer.start();
                    });
 
+  if (metrics) server.SetMetricsAddress(*metrics);
   const StartupBranch branch = server.RunStartup();
+  if (metrics && !server.Metrics()) {
+    err << "corvane-server: --metrics " << metrics->Text()
+        << " cannot be listened on; clients are served all the same" << Qt::endl;
+  }
   if (branch != StartupBranch::kReady) {
     err << MissingSetupText(static_cast<int>(branch), programDir);
     err.flush();

@@ -12,12 +12,13 @@ namespace corvane {
 
 LogonGate::LogonGate(Dispatcher& dispatcher, SharedCatalogue& catalogue, ActivityReporter& activity,
                      const ConnectionLimits& limits, const ClientTable& clients,
-                     std::function<void(Client&)> holdEnded)
+                     RequestMetrics& metrics, std::function<void(Client&)> holdEnded)
     : dispatcher_(dispatcher),
       catalogue_(catalogue),
       activity_(activity),
       summaryEveryMs_(limits.logonSummaryEveryMs),
       clients_(clients),
+      metrics_(metrics),
       holdEnded_(std::move(holdEnded)),
       throttle_([] { return QDateTime::currentMSecsSinceEpoch(); },
                 {limits.firstLogonDelayMs, limits.longestLogonDelayMs}) {}
@@ -73,7 +74,11 @@ void LogonGate::ClosedSlotSettled() {
 
 void LogonGate::Carry(Client& client, const Request& request, std::function<void()> done) {
   const QString address = client.transport().PeerAddress();
+  const RequestMetrics::Clock::time_point began = RequestMetrics::Clock::now();
   Replies out = dispatcher_.Execute(client.Live(), request, catalogue_.Current());
+  // Counted as carried out: the hold of a refusal's answer is the address's wait, not the
+  // server's work.
+  metrics_.Answered(request.command, out, began);
   const std::optional<LogonOutcome> outcome = out.LogonResult();
   const bool refused = outcome == LogonOutcome::kUserDenied || outcome == LogonOutcome::kPassDenied;
   if (refused) {

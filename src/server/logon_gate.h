@@ -13,6 +13,7 @@
 #include "protocol/logon_throttle.h"
 #include "protocol/request.h"
 #include "server/client.h"
+#include "server/request_metrics.h"
 #include "transport/tcp/connection_limits.h"
 
 namespace corvane {
@@ -31,7 +32,7 @@ class LogonGate {
   // `clients` are the server's, for the logons waiting on a closed slot; `holdEnded` runs
   // after a hold's own work, for the client's next requests.
   LogonGate(Dispatcher& dispatcher, SharedCatalogue& catalogue, ActivityReporter& activity,
-            const ConnectionLimits& limits, const ClientTable& clients,
+            const ConnectionLimits& limits, const ClientTable& clients, RequestMetrics& metrics,
             std::function<void(Client&)> holdEnded);
 
   static bool IsLogon(const Request& request);
@@ -65,6 +66,7 @@ class LogonGate {
   ActivityReporter& activity_;
   int summaryEveryMs_;
   const ClientTable& clients_;
+  RequestMetrics& metrics_;
   std::function<void(Client&)> holdEnded_;
   // Refused logons per address, over TCP and the web alike.
   LogonThrottle throttle_;

@@ -20,6 +20,8 @@ class ServerDatabaseHealth {
 
   // A connection to `location` answered (`answered`) or failed with `message`.
   void Report(const QString& location, bool answered, const QString& message);
+  // The last connection to `location` failed.
+  bool Down(const QString& location) const { return down_.contains(location.trimmed()); }
 
  private:
   ActivityReporter& activity_;

@@ -56,11 +56,15 @@ ServerInstance::~ServerInstance() = default;
 
 PgPoolOptions ServerInstance::PoolOptions() {
   // Workers tell; this thread keeps the state and writes the rows.
-  return {
-      connectTimeoutSeconds_,
-      [this](const QString& location, bool answered, const QString& message) {
-        Post([this, location, answered, message] { health_.Report(location, answered, message); });
-      }};
+  return {connectTimeoutSeconds_,
+          [this](const QString& location, bool answered, const QString& message) {
+            Post([this, location, answered, message] {
+              if (!answered)
+                slots_.Metrics().CountServerDatabaseFailure(ServerDatabaseName(location));
+              health_.Report(location, answered, message);
+            });
+          },
+          pgInUse_};
 }
 
 void ServerInstance::SetServerConnectTimeout(int seconds) {
@@ -85,6 +89,7 @@ StartupBranch ServerInstance::RunStartup() {
   leftAtStart_ = leftFile_.Load();
   files_.LoadGeneralSettings(settings_);
   webFile_.Load(settings_);
+  StartMetrics();
   const bool network = files_.LoadNetworkSettings(settings_);
   // Read in every branch: the setup shows the list and saving it writes it back, so a list
   // not read here would be lost.
@@ -144,6 +149,7 @@ void ServerInstance::Unload(const std::optional<WindowPlacement>& placement) {
   }
   slots_.CloseListener();
   web_.reset();
+  metrics_.reset();
   activity_.LogServerEvent("ServerShutdown");
 }
 
@@ -157,6 +163,7 @@ void ServerInstance::RunDatabaseCheck() {
   PublishedList published = DatabaseDatOrder();
   withdrawn_.clear();
   outOfPlace_.clear();
+  unreadable_.clear();
   // While the check runs, the list it checks is the current one (the activity rows of the
   // server databases it reaches name them by it); its lists follow when it is done.
   catalogue_.Replace({published, std::vector<QStringList>(published.size()),

@@ -17,6 +17,7 @@
 #include "config/access_publisher.h"
 #include "config/database_check_ui.h"
 #include "config/left_queries.h"
+#include "config/metrics_settings_file.h"
 #include "config/registry_store.h"
 #include "config/settings_files.h"
 #include "config/user_store.h"
@@ -31,6 +32,7 @@
 #include "server/slot_server.h"
 #include "server/startup_branch.h"
 #include "server/window_placement.h"
+#include "transport/web/metrics_listener.h"
 #include "transport/web/web_server.h"
 
 namespace corvane {
@@ -70,6 +72,19 @@ class ServerInstance : public QObject {
   void ApplyWebSetting();
   // The web access; nullptr while it is off.
   WebServer* Web() { return web_.get(); }
+
+  // --- Health and metrics ---
+  // Where the health and metrics pages are served, instead of what metrics.dat says (the
+  // command line); set before RunStartup.
+  void SetMetricsAddress(const MetricsAddress& address);
+  // The pages' listener; nullptr while they are off.
+  MetricsListener* Metrics() { return metrics_.get(); }
+  // Hands `answer`, on this thread, why the server is not healthy: nothing when it listens,
+  // no check runs and every published database answers (each file is looked for on a
+  // worker, within a bound; a server database as its last connection found it).
+  void AskHealth(std::function<void(const QStringList&)> answer);
+  // The metrics page, in the Prometheus text format.
+  QByteArray MetricsPage();
 
   // --- The setup ---
   // The connected clients, as the exit and setup questions count them.
@@ -191,6 +206,11 @@ class ServerInstance : public QObject {
   // Writes leftqueries.dat: what an earlier run left and this one has not removed, and the
   // queries this run failed to remove.
   void SaveLeftQueries();
+  // Starts the health and metrics pages when an address is set; a port that cannot be
+  // listened on is told in the activity list, and clients are served all the same.
+  void StartMetrics();
+  // What the state this thread keeps says against the server's health.
+  QStringList KeptHealthProblems() const;
 
   QString programDir_;
   OperatorNotices& notices_;
@@ -213,6 +233,7 @@ class ServerInstance : public QObject {
   int connectTimeoutSeconds_ = kServerConnectTimeoutSeconds;
   std::vector<Parked> withdrawn_;   // server databases the last check could not reach
   std::vector<Parked> outOfPlace_;  // offered again while clients held list indices
+  QStringList unreadable_;          // files the last check could not read
   bool checking_ = false;
   bool checkAgain_ = false;
   bool retrying_ = false;
@@ -230,6 +251,10 @@ class ServerInstance : public QObject {
   LeftQueryFile leftFile_;
   std::vector<LeftQuery> leftAtStart_;
   std::vector<LeftQuery> stillLeft_;
+  std::optional<MetricsAddress> metricsAddress_;
+  std::unique_ptr<MetricsListener> metrics_;
+  // Connections lent out by the server databases' pools, counted by the workers.
+  std::shared_ptr<std::atomic<int>> pgInUse_ = std::make_shared<std::atomic<int>>(0);
   // Last: its sessions are slots, ended before the slots go.
   std::unique_ptr<WebServer> web_;
 };

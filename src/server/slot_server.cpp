@@ -29,7 +29,7 @@ SlotServer::SlotServer(const ServerSettings& settings, SharedCatalogue& catalogu
                 kClientWorkLimitMs},
       dispatcher_(services_),
       work_(dispatcher_, [this](ClientJob& job) { FinishWork(job); }),
-      logons_(dispatcher_, catalogue, activity, limits_, clients_,
+      logons_(dispatcher_, catalogue, activity, limits_, clients_, metrics_,
               [this](Client& client) { EndTurn(client); }),
       listener_([this](const QString& peer) { return ReserveSlot(peer); }, limits) {
   connect(&listener_, &HandshakeListener::ListenerError, this, &SlotServer::ListenerError);
@@ -118,7 +118,10 @@ void SlotServer::Serve(Client& client, Request request, std::function<void()> do
                 command->Has(kReadsCatalogue) ? catalogue_.Snapshot() : noCatalogue_);
     return;
   }
-  client.Apply(dispatcher_.Execute(client.Live(), request, catalogue_.Current()));
+  const RequestMetrics::Clock::time_point began = RequestMetrics::Clock::now();
+  const Replies out = dispatcher_.Execute(client.Live(), request, catalogue_.Current());
+  client.Apply(out);
+  metrics_.Answered(command, out, began);
   if (done) done();
 }
 
@@ -132,6 +135,7 @@ void SlotServer::FinishWork(ClientJob& job) {
   }
   client.EndWork(std::move(job.session), std::move(job.database), job.out.active);
   client.Apply(job.out);
+  metrics_.Answered(job.request.command, job.out, job.began);
   if (job.done) job.done();
   if (client.generation() == job.generation) EndTurn(client);
 }
@@ -160,6 +164,13 @@ void SlotServer::FreeClosedSlot(Client& client) {
 int SlotServer::ConnectedCount() const {
   return static_cast<int>(std::count_if(clients_.begin(), clients_.end(), [](const auto& client) {
     return client->State() == kSocketConnected;
+  }));
+}
+
+int SlotServer::FreeSlotCount() const {
+  return static_cast<int>(std::count_if(clients_.begin(), clients_.end(), [](const auto& client) {
+    const int state = client->State();
+    return state != kSocketConnected && state != kSocketListening;
   }));
 }
 

@@ -19,6 +19,7 @@
 #include "server/client_work.h"
 #include "server/housekeeping.h"
 #include "server/logon_gate.h"
+#include "server/request_metrics.h"
 #include "transport/tcp/connection_limits.h"
 #include "transport/tcp/handshake_listener.h"
 #include "transport/web/web_slot_host.h"
@@ -66,6 +67,8 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   // runs (also when the client was freed meanwhile).
   void Serve(Client& client, Request request, std::function<void()> done = {});
   int ConnectedCount() const;
+  // Slots neither connected nor reserved for a handshake.
+  int FreeSlotCount() const;
   // Frees every client (closing reservations too) for `reason`; work still running is
   // stopped.
   void FreeEverySlot(FreeReason reason);
@@ -84,6 +87,9 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   void SetClientWorkLimit(int ms) { services_.clientWorkLimitMs = ms; }
 
   CurrentUsersModel& CurrentUsers() { return currentUsers_; }
+  // What the requests answered so far add up to.
+  RequestMetrics& Metrics() { return metrics_; }
+  const ClientWork& Work() const { return work_; }
   const RegionalFormats& Formats() const { return formats_; }
 
   // --- Work on the workers ---
@@ -139,6 +145,7 @@ class SlotServer : public QObject, public WebSlotHost, private SlotDirectory {
   RegionalFormats formats_;
   CurrentUsersModel currentUsers_;
   ClientTable clients_;
+  RequestMetrics metrics_;
   Housekeeping housekeeping_;
   CommandServices services_;
   Dispatcher dispatcher_;

@@ -24,6 +24,8 @@ void ServerInstance::WithdrawUnanswered(const PublishedList& before) {
       ++place;
     } else if (entry.IsServerDatabase() && ServerLocationProblem(entry.location).isEmpty()) {
       withdrawn_.push_back({entry, place++});
+    } else {
+      unreadable_.push_back(entry.name);
     }
   }
 }

@@ -19,6 +19,7 @@ WorkerPool::~WorkerPool() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
     queue_.clear();
+    waiting_.store(0, std::memory_order_relaxed);
   }
   queued_.notify_all();
   for (std::thread& thread : threads_) thread.join();
@@ -32,6 +33,7 @@ void WorkerPool::Start(std::function<void()> work) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     queue_.push_back(std::move(work));
+    waiting_.store(static_cast<int>(queue_.size()), std::memory_order_relaxed);
     // Every piece of work waiting needs a thread that is not running any.
     if (queue_.size() > threads_.size() - running_ && threads_.size() < mostThreads_) {
       AddThread();
@@ -55,6 +57,7 @@ void WorkerPool::Work() {
     if (stopping_) return;
     std::function<void()> work = std::move(queue_.front());
     queue_.pop_front();
+    waiting_.store(static_cast<int>(queue_.size()), std::memory_order_relaxed);
     ++running_;
     lock.unlock();
     work();

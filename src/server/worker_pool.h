@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -26,6 +27,8 @@ class WorkerPool {
   void Start(std::function<void()> work);
   // Waits at most `ms` until nothing is queued or running; false when something still is.
   bool WaitForDone(int ms);
+  // Work queued that no thread has taken up yet; read without the lock, for monitoring.
+  int Waiting() const { return waiting_.load(std::memory_order_relaxed); }
 
  private:
   void AddThread();
@@ -38,6 +41,8 @@ class WorkerPool {
   std::condition_variable idle_;
   std::deque<std::function<void()>> queue_;
   size_t running_ = 0;
+  // The queue's length, kept beside it under the lock.
+  std::atomic<int> waiting_{0};
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };

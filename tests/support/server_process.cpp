@@ -42,9 +42,10 @@ void ServerProcessTest::WriteSetup(const QStringList& databases) {
   ASSERT_TRUE(WriteFileBytes(Path("database.dat"), list));
 }
 
-void ServerProcessTest::StartServer() {
+void ServerProcessTest::StartServer(const QStringList& arguments) {
   output_.clear();
-  server_.start(QStringLiteral(CORVANE_SERVER_PATH), {"--headless", "--dir", dir_.path()});
+  server_.start(QStringLiteral(CORVANE_SERVER_PATH),
+                QStringList{"--headless", "--dir", dir_.path()} + arguments);
   ASSERT_TRUE(server_.waitForStarted(5000));
   ASSERT_TRUE(WaitForOutput("Server Started").contains("Server Started")) << output_.constData();
 }

@@ -37,8 +37,9 @@ class ServerProcessTest : public ::testing::Test {
   // network.dat on a free port, the user "demo" with the password "pw", and database.dat
   // naming the files of the directory given; the files themselves are the test's.
   void WriteSetup(const QStringList& databases);
-  // Starts the headless server and waits for its "Server Started".
-  void StartServer();
+  // Starts the headless server (with `arguments` besides --headless and --dir) and waits
+  // for its "Server Started".
+  void StartServer(const QStringList& arguments = {});
   // Waits until the server's output holds `text`; everything it printed so far.
   QByteArray WaitForOutput(const QByteArray& text, int timeoutMs = 10000);
   // A client logged on as "demo".

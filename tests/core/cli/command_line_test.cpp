@@ -34,6 +34,9 @@ TEST(ParseCommandLine, OptionsComeInAnyOrderAndArgumentsMayLookLikeOptions) {
   ASSERT_TRUE(parsed.Ok()) << parsed.error.toStdString();
   EXPECT_EQ(parsed.options.action, AdminAction::Backup);
   EXPECT_EQ(parsed.options.keep, 3);
+  parsed = ParseCommandLine({"--metrics", " [::1]:9100", "--headless"});
+  ASSERT_TRUE(parsed.Ok()) << parsed.error.toStdString();
+  EXPECT_EQ(parsed.options.metrics->Text(), "[::1]:9100");
   EXPECT_EQ(ParseCommandLine({}).options.action, AdminAction::None);
 }
 
@@ -50,7 +53,11 @@ TEST(ParseCommandLine, RejectsWhatItDoesNotUnderstand) {
                                             {"--import-access", "a.mdb", "--import-report"},
                                             {"--backup"},
                                             {"--list-users", "--keep", "2"},
-                                            {"--backup", "to", "--keep", "0"}};
+                                            {"--backup", "to", "--keep", "0"},
+                                            {"--metrics", "9100"},
+                                            {"--headless", "--metrics", "0"},
+                                            {"--headless", "--metrics", "host:9100"},
+                                            {"--headless", "--metrics", "::1:9100"}};
   for (const QStringList& arguments : refused) {
     EXPECT_FALSE(ParseCommandLine(arguments).Ok()) << arguments.join(' ').toStdString();
   }

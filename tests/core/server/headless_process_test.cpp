@@ -1,7 +1,7 @@
 // The headless server run as a real process: start-up branches, the folder used without
 // --dir, one instance per directory, serving a client over the demo's sample database, and the
 // shutdown that SIGTERM runs (which leaves the desktop's window placement alone), the log
-// rotated under load, and what systemd is told.
+// rotated under load, what systemd is told, and the health and metrics pages.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,7 +10,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <csignal>
 #include <cstring>
 #include <tuple>
@@ -22,11 +25,78 @@
 #include "support/scoped_environment.h"
 #include "support/server_process.h"
 #include "support/sqlite_files.h"
+#include "support/test_server.h"
 
 namespace corvane::test {
 namespace {
 
 using HeadlessServerTest = ServerProcessTest;
+
+struct HttpAnswer {
+  int status = 0;
+  QByteArray body;
+};
+
+// Sends `request` as it stands to the port and reads one answer (its Content-Length, or up
+// to the connection's end).
+HttpAnswer Http(quint16 port, const QByteArray& request) {
+  QTcpSocket socket;
+  socket.connectToHost(QHostAddress::LocalHost, port);
+  if (!socket.waitForConnected(3000)) return {};
+  socket.write(request);
+  QByteArray bytes;
+  qsizetype headerEnd = -1;
+  qsizetype length = -1;
+  while (headerEnd < 0 || bytes.size() < headerEnd + 4 + length) {
+    if (!socket.waitForReadyRead(3000)) break;
+    bytes += socket.readAll();
+    headerEnd = bytes.indexOf("\r\n\r\n");
+    if (headerEnd < 0) continue;
+    const qsizetype at = bytes.toLower().indexOf("content-length:");
+    length = at < 0 || at > headerEnd
+                 ? 0
+                 : bytes.mid(at + 15, headerEnd - at - 15).split('\r')[0].trimmed().toLongLong();
+  }
+  if (!bytes.startsWith("HTTP/1.1 ") || headerEnd < 0) return {};
+  return {bytes.mid(9, 3).toInt(), bytes.mid(headerEnd + 4)};
+}
+
+HttpAnswer Get(quint16 port, const QByteArray& path) {
+  return Http(port, "GET " + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+}
+
+// Reads a metrics page with the Prometheus client library's own parser, checking beyond it
+// that every family has HELP and TYPE, no sample comes twice and each histogram's buckets
+// add up; one "name{label=value,...} value" line a sample, labels sorted, or nothing when
+// the page cannot be read.
+QByteArrayList ParsedMetrics(const QByteArray& page) {
+  QProcess python;
+  python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral(R"(
+import sys
+from prometheus_client.parser import text_string_to_metric_families
+seen = set()
+for family in text_string_to_metric_families(sys.stdin.read()):
+    assert family.documentation and family.type != "unknown", family.name
+    buckets = []
+    for s in family.samples:
+        labels = ",".join(k + "=" + v for k, v in sorted(s.labels.items()))
+        assert (s.name, labels) not in seen, s.name
+        seen.add((s.name, labels))
+        if s.name.endswith("_bucket"):
+            buckets.append(s.value)
+        if s.name.endswith("_count") and family.type == "histogram":
+            assert buckets == sorted(buckets) and buckets[-1] == s.value, family.name
+        print("%s{%s} %g" % (s.name, labels, s.value))
+)")});
+  python.write(page);
+  python.closeWriteChannel();
+  if (!python.waitForFinished(10000) || python.exitCode() != 0) {
+    ADD_FAILURE() << python.readAllStandardError().constData()
+                  << "(the parser is Debian's python3-prometheus-client)";
+    return {};
+  }
+  return python.readAllStandardOutput().split('\n');
+}
 
 TEST_F(HeadlessServerTest, IncompleteSetupNamesWhatIsMissingAndExitsWithTwo) {
   EXPECT_EQ(RunServer({"--headless", "--dir", Path("nowhere")}).exitCode, 1);
@@ -77,6 +147,8 @@ TEST_F(HeadlessServerTest, ServesKeepsItsLogThroughRotationAndShutsDownOnSigterm
   WriteFileBytes(Path("general.dat"), ",,5,1,0\r\n1,0\r\n");
   StartServer();
   const pid_t pid = static_cast<pid_t>(server_.processId());
+  // No metrics.dat, no --metrics: no pages.
+  EXPECT_FALSE(output_.contains("metrics")) << output_.constData();
 
   // A second server on the same directory ends at once.
   const ServerRun second = Run({"--headless"});
@@ -164,6 +236,68 @@ TEST_F(HeadlessServerTest, ServesKeepsItsLogThroughRotationAndShutsDownOnSigterm
     server_.kill();
     ASSERT_TRUE(server_.waitForFinished(5000));
   }
+}
+
+// Health and metrics on a port of their own, from metrics.dat or --metrics (which wins; a
+// port that cannot be listened on leaves the clients served): /health from the server's
+// state, /metrics read by the Prometheus parser with its counters moving as clients work,
+// and requests that are no page's leaving both alone.
+TEST_F(HeadlessServerTest, ServesHealthAndMetricsOnTheirOwnPort) {
+  // A backslash in a name must survive the label's escaping.
+  const QString gone = QStringLiteral("gone\\old.db");
+  WriteSetup({"sample.db", gone});
+  MakeSampleDatabase(Path("sample.db"));
+  MakeSampleDatabase(Path(gone));
+  QTcpServer taken;
+  ASSERT_TRUE(taken.listen(QHostAddress::LocalHost));
+  const quint16 port = FreeListenPort();
+  WriteFileBytes(Path("metrics.dat"), QByteArray::number(port) + "\r\n");
+  StartServer({"--metrics", "127.0.0.1:" + QString::number(taken.serverPort())});
+  EXPECT_TRUE(output_.contains("Metrics not started")) << output_.constData();
+  EXPECT_EQ(LoggedOn()->Request("ThankYou")->fields.size(), 2);
+  EXPECT_TRUE(server_.readAllStandardError().contains("cannot be listened on"));
+  server_.kill();
+  ASSERT_TRUE(server_.waitForFinished(5000));
+
+  StartServer();
+  EXPECT_TRUE(
+      output_.contains("Health and metrics on http://127.0.0.1:" + QByteArray::number(port)));
+  HttpAnswer health = Get(port, "/health");
+  EXPECT_EQ(health.status, 200) << health.body.constData();
+  auto client = LoggedOn();
+  ASSERT_EQ(client->Request("RequestTheTable", {"0", "0"})->word, "Fields");
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(client->Request("Next")->word, "Data");
+  EXPECT_EQ(client->Request("RequestTheTable", {"7", "0"})->word, "ErrorDB");
+  auto refused = ConnectedClient(port_);
+  ASSERT_TRUE(refused);
+  refused->Logon("demo", "wrong", key_);
+
+  // Requests that are no page's: another path, another method, a header over the limit.
+  EXPECT_EQ(Get(port, "/").status, 404);
+  EXPECT_EQ(Http(port, "POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\nab").status,
+            405);
+  EXPECT_EQ(
+      Http(port, "GET /metrics HTTP/1.1\r\nX: " + QByteArray(64 * 1024, 'a') + "\r\n\r\n").status,
+      431);
+
+  const QByteArrayList samples = ParsedMetrics(Get(port, "/metrics").body);
+  for (const char* sample :
+       {"corvane_build_info{version=" CORVANE_VERSION "} 1", "corvane_clients_connected{} 2",
+        "corvane_listening{} 1", "corvane_requests_total{command=Next} 3",
+        "corvane_requests_total{command=RequestTheTable} 2",
+        "corvane_requests_total{command=Logon} 2", "corvane_errors_total{number=9} 1",
+        "corvane_logons_refused_total{} 1", "corvane_request_duration_seconds_count{} 7",
+        "corvane_database_offered{database=gone\\old.db} 1", "corvane_pg_connections_in_use{} 0"}) {
+    EXPECT_TRUE(samples.contains(sample)) << sample << "\n" << samples.join('\n').constData();
+  }
+
+  // A published file gone: unhealthy, with the reason.
+  ASSERT_TRUE(QFile::remove(Path(gone)));
+  health = Get(port, "/health");
+  EXPECT_EQ(health.status, 503);
+  EXPECT_TRUE(health.body.contains("Database gone\\old.db is missing")) << health.body.constData();
+  // An error ends the logon; the server serves the next one.
+  EXPECT_EQ(LoggedOn()->Request("ThankYou")->fields.size(), 2);
 }
 
 // Under systemd (Type=notify) the service says when it listens, pings the watchdog from its
