@@ -16,6 +16,9 @@ struct PublishedDatabase {
   // The file the server opens when it is not `location` itself: the SQLite database
   // imported from an Access file. Filled before each database check, never saved.
   QString servedLocation{};
+  // Taken out of database.dat while the server ran: clients may still hold its number, so
+  // it keeps its place in the list, and a new open is answered as for a file that is gone.
+  bool withdrawn = false;
 
   const QString& ServedPath() const { return servedLocation.isEmpty() ? location : servedLocation; }
   bool IsServerDatabase() const { return IsServerDatabaseLocation(location); }

@@ -23,9 +23,11 @@ const QString& ListEntry(const std::vector<QStringList>& lists, int16_t d, int16
 }
 
 // "NoDatabase" when nothing is at the published location; the slot stays as it was. A
-// server database is always there; one that does not answer fails to open.
+// server database is always there; one that does not answer fails to open. A withdrawn
+// database is gone for new opens.
 bool DatabaseFileExists(CommandContext& ctx, const PublishedDatabase& item) {
-  if (item.IsServerDatabase() || QFileInfo(item.ServedPath()).isFile()) return true;
+  if (!item.withdrawn && (item.IsServerDatabase() || QFileInfo(item.ServedPath()).isFile()))
+    return true;
   ctx.SendWord("NoDatabase");
   return false;
 }

@@ -105,9 +105,12 @@ int RunHeadless(const QString& programDir, QTextStream& out, QTextStream& err,
   // A shutdown request is already the operator's confirmation. There is no window: its
   // placement in User.dat is the desktop program's, and stays as it was. SIGHUP, which
   // logrotate sends after renaming the log, needs nothing of the log: each row opens
-  // CorvaneDB.log by name, so every row after the rename goes to the new file.
+  // CorvaneDB.log by name, so every row after the rename goes to the new file. It rereads
+  // the users and database.dat ("systemctl reload").
   ProcessSignals processSignals;
   ServiceNotifier serviceNotifier;
+  QObject::connect(&processSignals, &ProcessSignals::hangupReceived, &server,
+                   &ServerInstance::Reload);
   QObject::connect(&processSignals, &ProcessSignals::terminationRequested, &server,
                    [&server, &serviceNotifier] {
                      serviceNotifier.NotifyStopping();

@@ -47,7 +47,8 @@ void ServerInstance::AskHealth(std::function<void(const QStringList&)> answer) {
   auto pending = std::make_shared<Pending>(Pending{std::move(answer), KeptHealthProblems()});
   PublishedList files;
   for (const PublishedDatabase& entry : catalogue_.Current().published) {
-    if (!entry.IsServerDatabase()) files.push_back(entry);
+    // A database taken out of database.dat by a reload is the operator's doing, not a fault.
+    if (!entry.IsServerDatabase() && !entry.withdrawn) files.push_back(entry);
   }
   // Answered once, here, by whichever comes first: the look at the files or its bound.
   const auto finish = [pending](const QStringList& more) {
@@ -90,7 +91,7 @@ QStringList ServerInstance::KeptHealthProblems() const {
         << QStringLiteral("Database %1 is withdrawn: the last check could not read it").arg(name);
   }
   for (const PublishedDatabase& entry : catalogue_.Current().published) {
-    if (entry.IsServerDatabase() && health_.Down(entry.ServedPath())) {
+    if (entry.IsServerDatabase() && !entry.withdrawn && health_.Down(entry.ServedPath())) {
       problems << QStringLiteral("Database %1 does not answer").arg(entry.name);
     }
   }
@@ -163,7 +164,9 @@ QByteArray ServerInstance::MetricsPage() {
     named.insert(name);
     text.Sample("corvane_database_offered", {{"database", name}}, offered ? 1 : 0);
   };
-  for (const PublishedDatabase& entry : catalogue_.Current().published) offered(entry.name, true);
+  for (const PublishedDatabase& entry : catalogue_.Current().published) {
+    offered(entry.name, !entry.withdrawn);
+  }
   for (const Parked& parked : withdrawn_) offered(parked.entry.name, false);
   for (const QString& name : unreadable_) offered(name, false);
 

@@ -99,11 +99,13 @@ StartupBranch ServerInstance::RunStartup() {
   if (!users_.HasUsers()) return StartupBranch::kUsersMissing;
   if (!databases) return StartupBranch::kDatabasesMissing;
   RunDatabaseCheck();
+  TakeKnownUsers();
   return StartupBranch::kReady;
 }
 
 void ServerInstance::LoadMainWindow() {
   if (unloaded_) return;
+  serving_ = true;
   slots_.SetKeySeed(kStartKeySeed);
   files_.LoadWindowPlacement(settings_);
   slots_.StartListening();
@@ -164,6 +166,7 @@ void ServerInstance::RunDatabaseCheck() {
   withdrawn_.clear();
   outOfPlace_.clear();
   unreadable_.clear();
+  reloadedOrder_.reset();
   // While the check runs, the list it checks is the current one (the activity rows of the
   // server databases it reaches name them by it); its lists follow when it is done.
   catalogue_.Replace({published, std::vector<QStringList>(published.size()),
@@ -209,6 +212,7 @@ void ServerInstance::FinishCheck(Catalogue checked, const PublishedList& before)
   std::vector<std::function<void()>> waiting;
   waiting.swap(afterCheck_);
   for (const auto& then : waiting) then();
+  if (std::exchange(reloadAgain_, false)) Reload();
 }
 
 void ServerInstance::AfterCheck(std::function<void()> then) {
@@ -235,7 +239,10 @@ void ServerInstance::BeginSetup() {
 }
 
 void ServerInstance::TakeSetupValues(std::function<void(SetupValues)> taken) {
-  SetupValues values{settings_, catalogue_.Current().published, {}};
+  SetupValues values{settings_, {}, {}};
+  for (const PublishedDatabase& entry : catalogue_.Current().published) {
+    if (!entry.withdrawn) values.published.push_back(entry);
+  }
   OnWorker([this, values = std::move(values), taken = std::move(taken)]() mutable {
     UserListModel stored;
     users_.LoadUsers(stored);
@@ -259,6 +266,7 @@ void ServerInstance::ApplySetup(SetupValues values, std::function<void()> done) 
   // The setup showed the databases offered again at the end of the list, and saved its
   // own order.
   outOfPlace_.clear();
+  reloadedOrder_.reset();
   ApplyInactivitySetting();
   // A running timer takes the new rate at its next tick; one a rate of 0 stopped starts
   // again now, or the lists would stay stale until a restart.
@@ -272,7 +280,8 @@ void ServerInstance::ApplySetup(SetupValues values, std::function<void()> done) 
     for (const UserRecord& user : users) listed.Append(user);
     users_.SaveUsers(listed);
     users_.RemoveStaleUsers(listed);
-    Post([this, done = std::move(done)]() mutable {
+    Post([this, stored = ReadStoredUsers(), done = std::move(done)]() mutable {
+      if (stored) knownUsers_ = std::move(stored);
       if (unloaded_) return;
       RunDatabaseCheck();
       AfterCheck([this, done = std::move(done)] {

@@ -62,6 +62,13 @@ class ServerInstance : public QObject {
   void LoadMainWindow();
   // Writes database.dat, network.dat, general.dat and web.dat, in that order.
   void SaveSettingsFiles();
+  // SIGHUP: rereads the user store and database.dat without dropping a client, and says in
+  // the activity list what changed. Users take effect at their next logon; open sessions go
+  // on. New databases are checked on a worker and offered at the end of the list (or again
+  // in the place they left); removed ones are withdrawn for new opens, keeping their
+  // numbers, while sets open on them stay usable. A list that cannot be read stays as it
+  // was. One reload runs at a time; one asked for meanwhile (or during a check) follows.
+  void Reload();
   // Closes every slot's database and socket, writes User.dat when the desktop hands its
   // window's placement (a headless run leaves it alone), closes the listener and reports
   // "ServerShutdown". Nothing that ends later (a check) starts the listener again.
@@ -179,6 +186,13 @@ class ServerInstance : public QObject {
     QStringList tables;
     QStringList queries;
   };
+  // What a reload read and checked on its worker.
+  struct ReloadResult {
+    std::optional<PublishedList> listed;  // database.dat as read; nullopt when unreadable
+    std::vector<RetryAnswer> opened;      // its new entries that opened
+    std::vector<std::pair<PublishedDatabase, QString>> failed;  // new ones that did not
+    std::optional<QList<UserRecord>> users;  // nullopt when the store cannot be read
+  };
 
   // Runs `work` on a worker of the long-work pool; it hands its outcome back with Post.
   void OnWorker(std::function<void()> work) { slots_.StartOperatorWork(std::move(work)); }
@@ -203,6 +217,14 @@ class ServerInstance : public QObject {
   void TakeRetryAnswers(const std::vector<RetryAnswer>& answers);
   void Republish(const Parked& parked, const RetryAnswer& answer);
   void UpdateRetryTimer();
+  // Reads the stored users on a worker and keeps them as what the next reload compares with.
+  void TakeKnownUsers();
+  std::optional<QList<UserRecord>> ReadStoredUsers();
+  void ApplyReload(const ReloadResult& result);
+  int ReportUserChanges(const QList<UserRecord>& users);
+  // The reload's changes to the published list; each is one activity row.
+  int WithdrawRemoved(const PublishedList& listed);
+  int OfferAdded(const ReloadResult& result);
   // Writes leftqueries.dat: what an earlier run left and this one has not removed, and the
   // queries this run failed to remove.
   void SaveLeftQueries();
@@ -237,6 +259,14 @@ class ServerInstance : public QObject {
   bool checking_ = false;
   bool checkAgain_ = false;
   bool retrying_ = false;
+  bool serving_ = false;  // the main window's load ran: clients may come
+  bool reloading_ = false;
+  bool reloadAgain_ = false;
+  // database.dat as the last reload read it; until the next check or saved setup it is what
+  // the server writes back (clients' numbers keep the list's order as it was).
+  std::optional<PublishedList> reloadedOrder_;
+  // The users as of the start, the last saved setup or the last reload.
+  std::optional<QList<UserRecord>> knownUsers_;
   bool unloaded_ = false;
   std::vector<std::function<void()>> afterCheck_;
   QTimer retryTimer_;

@@ -237,6 +237,10 @@ void ServerThread::ApplySetup(SetupValues values, QObject* context, std::functio
   });
 }
 
+void ServerThread::Reload() {
+  OnServer([](ServerInstance& server) { server.Reload(); });
+}
+
 void ServerThread::EndSetup() {
   OnServer([](ServerInstance& server) { server.EndSetup(); });
 }

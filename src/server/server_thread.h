@@ -81,6 +81,8 @@ class ServerThread : public QObject {
   void ProbeServerDatabase(const QString& location, QObject* context,
                            std::function<void(const QString&)> answered);
   void ClearLogFile();
+  // SIGHUP: see ServerInstance::Reload. What it changed comes as activity rows.
+  void Reload();
   // The unload: the settings files when the operator's Exit asks for them, then the
   // server's unload with the window's placement. Waits for the server (which waits a
   // bounded time for running work); further operations do nothing.

@@ -31,9 +31,10 @@ void ServerInstance::WithdrawUnanswered(const PublishedList& before) {
 }
 
 PublishedList ServerInstance::DatabaseDatOrder() const {
+  if (reloadedOrder_) return *reloadedOrder_;
   PublishedList order;
   for (const PublishedDatabase& entry : catalogue_.Current().published) {
-    if (!OutOfPlace(entry)) order.push_back(entry);
+    if (!entry.withdrawn && !OutOfPlace(entry)) order.push_back(entry);
   }
   const PublishedList published = order;
   std::vector<Parked> parked = withdrawn_;
@@ -102,8 +103,9 @@ void ServerInstance::Republish(const Parked& parked, const RetryAnswer& answer) 
   // its place, as a saved setup would put it; with clients connected it joins the end, so
   // that no index a client holds changes meaning, and the next check (start-up or a saved
   // setup, which disconnects everyone) puts it in its place. database.dat keeps the place.
+  // After a reload the list's order is no longer database.dat's: the end it is.
   size_t index = catalogue_.Current().published.size();
-  if (slots_.ConnectedCount() == 0 && outOfPlace_.empty()) {
+  if (slots_.ConnectedCount() == 0 && outOfPlace_.empty() && !reloadedOrder_) {
     const auto before = std::count_if(withdrawn_.begin(), withdrawn_.end(),
                                       [&](const Parked& p) { return p.place < parked.place; });
     index = std::min(parked.place - static_cast<size_t>(before), index);

@@ -245,10 +245,12 @@ int RunDesktop(const QString& programDir) {
   QObject::connect(qApp, &QCoreApplication::aboutToQuit, &desktop,
                    [&desktop] { desktop.RunSessionEnd(); });
   // Desktops that end a session by signal rather than by the session protocol. SIGHUP ends
-  // nothing, as in the headless server.
+  // nothing: it rereads the users and database.dat, as in the headless server.
   ProcessSignals processSignals;
   QObject::connect(&processSignals, &ProcessSignals::terminationRequested, &desktop,
                    [&desktop] { desktop.RunSessionEnd(); });
+  QObject::connect(&processSignals, &ProcessSignals::hangupReceived, &desktop,
+                   [&server] { server.Reload(); });
 
   desktop.Start();
   return QApplication::exec();

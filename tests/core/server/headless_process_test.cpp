@@ -1,7 +1,8 @@
 // The headless server run as a real process: start-up branches, the folder used without
 // --dir, one instance per directory, serving a client over the demo's sample database, and the
 // shutdown that SIGTERM runs (which leaves the desktop's window placement alone), the log
-// rotated under load, what systemd is told, and the health and metrics pages.
+// rotated under load, the users and databases reread on SIGHUP, what systemd is told, and the
+// health and metrics pages.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -298,6 +299,96 @@ TEST_F(HeadlessServerTest, ServesHealthAndMetricsOnTheirOwnPort) {
   EXPECT_TRUE(health.body.contains("Database gone\\old.db is missing")) << health.body.constData();
   // An error ends the logon; the server serves the next one.
   EXPECT_EQ(LoggedOn()->Request("ThankYou")->fields.size(), 2);
+}
+
+// SIGHUP while 20 clients browse and save: users added and removed with the admin command
+// and a database appended to and one taken out of database.dat take effect, and no client
+// loses a request or a number it holds.
+TEST_F(HeadlessServerTest, ReloadsUsersAndDatabasesWithoutDroppingClients) {
+  WriteSetup({"sample.db", "gone.db"});
+  MakeSampleDatabase(Path("sample.db"));
+  MakeSampleDatabase(Path("gone.db"));
+  MakeSampleDatabase(Path("new.db"));
+  WriteFileBytes(Path("general.dat"), ",,5,1,0\r\n1,0\r\n");  // many logons per user
+  const ServerRun bob = Run({"--add-user", "bob", "pw"});
+  const quint16 metricsPort = FreeListenPort();
+  StartServer({"--metrics", QString::number(metricsPort)});
+  const pid_t pid = static_cast<pid_t>(server_.processId());
+  auto bobs = LoggedOnClient(port_, "bob", "pw", bob.out.trimmed().toInt(), 5000);
+  ASSERT_EQ(bobs->Request("RequestTheTable", {"0", "0"})->word, "Fields");
+
+  // Even clients browse; odd ones save their own customer over and over; the reload comes
+  // while they are at it. The first browses the database about to be withdrawn.
+  constexpr int kClients = 20;
+  constexpr int kRequests = 30;
+  std::vector<std::unique_ptr<CorvaneClient>> clients;
+  std::vector<QList<QByteArray>> shown(kClients);
+  for (int i = 0; i < kClients; ++i) {
+    clients.push_back(LoggedOn());
+    ASSERT_EQ(clients[i]->Request("RequestTheTable", {i == 0 ? "1" : "0", "0"})->word, "Fields");
+    if (i % 2 == 0) continue;
+    for (int n = 0; n < i / 2; ++n) clients[i]->Request("Next");
+    shown[i] = clients[i]->Request("SendTheData")->fields.mid(1);
+  }
+  const ServerRun carol = Run({"--add-user", "carol", "pw"});
+  ASSERT_EQ(Run({"--remove-user", "BOB"}).exitCode, 0);  // stored in capitals
+  const QByteArray listed = "\"sample.db\",\"" + Path("sample.db").toUtf8() +
+                            "\"\r\n\"new.db\",\"" + Path("new.db").toUtf8() + "\"\r\n";
+  WriteFileBytes(Path("database.dat"), listed);
+  for (int i = 0; i < kClients; ++i) {
+    for (int n = 0; n < kRequests; ++n) {
+      if (i % 2 == 0) {
+        clients[i]->Send(n % 2 ? "Next" : "First");
+      } else if (n % 2) {
+        clients[i]->Send("SendTheData");
+      } else {
+        shown[i][4] = "City " + QByteArray::number(n);
+        clients[i]->Send("Update", shown[i]);
+      }
+    }
+  }
+  ::kill(pid, SIGHUP);
+  for (int i = 0; i < kClients; ++i) {
+    const QList<ClientReply> replies = clients[i]->ReadReplies(kRequests);
+    ASSERT_EQ(replies.size(), kRequests) << i;
+    for (const ClientReply& reply : replies) EXPECT_FALSE(reply.word.startsWith("Error")) << i;
+  }
+  const QByteArray said = WaitForOutput("Reload: database new.db");
+  for (const char* row : {"Reload: user added     CAROL", "Reload: user removed; sessions already",
+                          "Reload: database gone.db withdrawn; sets open on it go on",
+                          "Reload: database new.db added at the end of the list"}) {
+    EXPECT_TRUE(said.contains(row)) << row << '\n' << said.constData();
+  }
+
+  // The new user logs on; the removed one cannot, but his session goes on.
+  auto carols = LoggedOnClient(port_, "carol", "pw", carol.out.trimmed().toInt(), 5000);
+  EXPECT_EQ(ConnectedClient(port_)->Logon("bob", "pw", 0)->word, "UserDenied");
+  EXPECT_EQ(bobs->Request("Next")->word, "Data");
+  // The withdrawn database keeps its number; the new one is listed last and opens.
+  EXPECT_EQ(carols->Request("ThankYou")->fields,
+            (QList<QByteArray>{"sample.db", "gone.db", "new.db"}));
+  EXPECT_EQ(carols->Request("RequestTheTable", {"1", "0"})->word, "NoDatabase");
+  EXPECT_EQ(carols->Request("RequestTheTable", {"2", "0"})->word, "Fields");
+  EXPECT_EQ(clients[0]->Request("Next")->word, "Data");
+  for (auto& client : clients) EXPECT_EQ(client->Request("ThankYou")->fields.size(), 3);
+  // Taken out by the operator, the database is no fault of the server's, even once deleted.
+  ASSERT_TRUE(QFile::remove(Path("gone.db")));
+  EXPECT_EQ(Get(metricsPort, "/health").status, 200);
+  EXPECT_TRUE(ParsedMetrics(Get(metricsPort, "/metrics").body)
+                  .contains("corvane_database_offered{database=gone.db} 0"));
+
+  // A reload that cannot read database.dat nor the user store keeps both as they were.
+  QFile::rename(Path("database.dat"), Path("database.dat.aside"));
+  WriteFileBytes(Path("registry.db"), QByteArray(4096, 'x'));
+  ::kill(pid, SIGHUP);
+  const QByteArray failed = WaitForOutput("Reload failed: database.dat");
+  EXPECT_TRUE(failed.contains("Reload failed: the user store cannot be read"))
+      << failed.constData();
+  EXPECT_EQ(carols->Request("RequestTheTable", {"2", "0"})->word, "Fields");
+  ::kill(pid, SIGTERM);
+  ASSERT_TRUE(server_.waitForFinished(15000));
+  // The list written back is the one the operator wrote, not the clients' order.
+  EXPECT_EQ(ReadFileBytes(Path("database.dat")), listed);
 }
 
 // Under systemd (Type=notify) the service says when it listens, pings the watchdog from its
