@@ -220,12 +220,15 @@ QByteArray PgConnection::Prepared(const QByteArray& text, int parameters) {
 PgResult PgConnection::Checked(PgResult result) {
   const ExecStatusType status = result.Status();
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
-  if (!result.head_ || !Usable()) {
+  const QByteArray state = result.ErrorState();
+  // A server shutting down ends its sessions with 57P01 (57P02 when it crashed) before the
+  // socket closes, so libpq may still call the connection good.
+  if (state.startsWith("57P") || state.startsWith("08")) lost_ = true;
+  if (!result.head_ || Lost()) {
     throw EngineError(engine_error::kConnectionFailed,
                       QStringLiteral("The connection to the server database was lost: %1")
                           .arg(LibpqMessage(conn_.get())));
   }
-  const QByteArray state = result.ErrorState();
   if (state == "57014") throw Stopped();  // cancelled or timed out
   const QString message =
       QString::fromUtf8(PQresultErrorField(result.head_.get(), PG_DIAG_MESSAGE_PRIMARY));

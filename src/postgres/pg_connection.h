@@ -90,7 +90,11 @@ class PgConnection {
 
   // False once the connection to the server is lost, or when its session could not be
   // reset after a client's statement: it is not lent again.
-  bool Usable() const { return !spoiled_ && PQstatus(conn_.get()) == CONNECTION_OK; }
+  bool Usable() const { return !spoiled_ && !Lost(); }
+  // Whether the connection broke or the server ended its session (shut down, restarted),
+  // as opposed to a statement that failed: what was only read may be read again on a new
+  // connection.
+  bool Lost() const { return lost_ || PQstatus(conn_.get()) != CONNECTION_OK; }
   // Whether the role connected as is a superuser (as the server reported at connecting).
   bool IsSuperuser() const;
   // For an idle connection: false when the server has closed it meanwhile (restarted,
@@ -140,6 +144,7 @@ class PgConnection {
   QHash<QByteArray, QByteArray> prepared_;  // statement text -> name
   int64_t nextPrepared_ = 0;
   bool spoiled_ = false;  // the session could not be reset
+  bool lost_ = false;     // the server ended the session
 };
 
 // `select` with each row whose text is longer than kValueLengthLimitBytes refused on the
