@@ -27,10 +27,7 @@ constexpr int kRemoteClients = 4;
 class PausedCluster {
  public:
   PausedCluster() {
-    QFile pidFile(
-        QDir(PgValue("SHOW data_directory", PgSuperuserLocation())).filePath("postmaster.pid"));
-    if (!pidFile.open(QIODevice::ReadOnly)) return;
-    const qint64 postmaster = pidFile.readLine().trimmed().toLongLong();
+    const qint64 postmaster = PgPostmaster(PgPidFile());
     if (postmaster <= 0) return;
     pids_ << QString::number(postmaster);
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
