@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <limits>
+#include <thread>
 
 #include "base/database_wait_guard.h"
 #include "engine/engine_error.h"
@@ -220,12 +221,15 @@ QByteArray PgConnection::Prepared(const QByteArray& text, int parameters) {
 PgResult PgConnection::Checked(PgResult result) {
   const ExecStatusType status = result.Status();
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
-  if (!result.head_ || !Usable()) {
+  const QByteArray state = result.ErrorState();
+  // A server shutting down ends its sessions with 57P01 (57P02 when it crashed) before the
+  // socket closes, so libpq may still call the connection good.
+  if (state.startsWith("57P") || state.startsWith("08")) lost_ = true;
+  if (!result.head_ || Lost()) {
     throw EngineError(engine_error::kConnectionFailed,
                       QStringLiteral("The connection to the server database was lost: %1")
                           .arg(LibpqMessage(conn_.get())));
   }
-  const QByteArray state = result.ErrorState();
   if (state == "57014") throw Stopped();  // cancelled or timed out
   const QString message =
       QString::fromUtf8(PQresultErrorField(result.head_.get(), PG_DIAG_MESSAGE_PRIMARY));
@@ -299,11 +303,22 @@ PgResult PgConnection::Await() {
   PgResult result;
   bool cancelled = false;
   bool tooBig = false;
+  qint64 givenUpAt = 0;
   for (;;) {
     // Looked at for each row too: the rows of a quick statement may all be at hand already.
     if (!cancelled && (tooBig || stop_.Due())) {
       Cancel();
       cancelled = true;
+    }
+    if (cancelled && stop_.Due()) {
+      const qint64 now = QDateTime::currentMSecsSinceEpoch();
+      if (givenUpAt == 0) givenUpAt = now + kServerCancelWaitMs;
+      // The server does not even confirm the cancel: it is paused or cut off. The request
+      // gets its answer at its limit; the connection, in an unknown state, is not lent again.
+      if (now >= givenUpAt) {
+        lost_ = true;
+        throw tooBig ? ResultTooBig() : Stopped();
+      }
     }
     if (PQisBusy(conn)) {
       pollfd wait{PQsocket(conn), POLLIN, 0};
@@ -327,11 +342,16 @@ PgResult PgConnection::Await() {
 }
 
 void PgConnection::Cancel() {
-  if (PGcancel* cancel = PQgetCancel(conn_.get())) {
+  PGcancel* cancel = PQgetCancel(conn_.get());
+  if (!cancel) return;
+  // libpq waits for the server to close the cancel request's socket, which a paused server
+  // never does: sent from a thread of its own, with a copy of what it needs, it cannot hold
+  // up the request that is being stopped.
+  std::thread([cancel] {
     char message[256];
     PQcancel(cancel, message, sizeof message);
     PQfreeCancel(cancel);
-  }
+  }).detach();
 }
 
 }  // namespace corvane

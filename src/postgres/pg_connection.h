@@ -20,6 +20,9 @@ inline constexpr int kServerConnectTimeoutSeconds = 10;
 
 // How often a running statement looks whether its request is still wanted.
 inline constexpr int kServerStopCheckMs = 100;
+// How long a statement whose request was stopped waits for the server to confirm it: one
+// that does not (paused, or cut off) is given up with its connection.
+inline constexpr int kServerCancelWaitMs = 1000;
 // Statements a connection keeps parsed and planned (ExecPrepared); past it, they start over.
 inline constexpr int kServerPreparedStatements = 32;
 
@@ -90,7 +93,11 @@ class PgConnection {
 
   // False once the connection to the server is lost, or when its session could not be
   // reset after a client's statement: it is not lent again.
-  bool Usable() const { return !spoiled_ && PQstatus(conn_.get()) == CONNECTION_OK; }
+  bool Usable() const { return !spoiled_ && !Lost(); }
+  // Whether the connection broke or the server ended its session (shut down, restarted,
+  // or a statement was given up on it), as opposed to a statement that failed: what was
+  // only read may be read again on a new connection.
+  bool Lost() const { return lost_ || PQstatus(conn_.get()) != CONNECTION_OK; }
   // Whether the role connected as is a superuser (as the server reported at connecting).
   bool IsSuperuser() const;
   // For an idle connection: false when the server has closed it meanwhile (restarted,
@@ -140,6 +147,7 @@ class PgConnection {
   QHash<QByteArray, QByteArray> prepared_;  // statement text -> name
   int64_t nextPrepared_ = 0;
   bool spoiled_ = false;  // the session could not be reset
+  bool lost_ = false;     // the server ended the session, or it was given up
 };
 
 // `select` with each row whose text is longer than kValueLengthLimitBytes refused on the

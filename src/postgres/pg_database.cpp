@@ -135,10 +135,9 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<PgShared>& shared,
 
 // A table or view by name, in any case; 3078 when there is none.
 std::unique_ptr<Recordset> OpenNamedSet(const std::shared_ptr<PgShared>& shared,
-                                        const QString& name) {
-  PgPool::Lease connection = shared->Borrow();
+                                        PgConnection& connection, const QString& name) {
   std::optional<Relation> found;
-  for (const Relation& relation : Relations(*connection)) {
+  for (const Relation& relation : Relations(connection)) {
     if (relation.name.compare(name, Qt::CaseInsensitive) == 0) {
       found = relation;
       break;
@@ -151,13 +150,26 @@ std::unique_ptr<Recordset> OpenNamedSet(const std::shared_ptr<PgShared>& shared,
   PgSetSource source;
   source.table = found->name;
   std::vector<FieldInfo> fields;
-  for (const PgColumn& column : Columns(*connection, found->name)) {
+  for (const PgColumn& column : Columns(connection, found->name)) {
     source.columns << column.name;
     fields.push_back(PgField(column, found->name));
   }
-  if (!found->view) source.keyColumns = PrimaryKey(*connection, found->name);
-  return std::make_unique<PgRecordset>(shared, *connection, found->name, std::move(source),
+  if (!found->view) source.keyColumns = PrimaryKey(connection, found->name);
+  return std::make_unique<PgRecordset>(shared, connection, found->name, std::move(source),
                                        std::move(fields));
+}
+
+// A set over a client's query (`sql`) or a table or view; made again from the start when
+// its connection breaks while it opens.
+std::unique_ptr<Recordset> OpenShared(const std::shared_ptr<PgShared>& shared,
+                                      const QString& source, bool sql) {
+  if (!shared->open) {
+    throw EngineError(engine_error::kClosed, QStringLiteral("The database is closed."));
+  }
+  return shared->Reading([&](PgConnection& connection) {
+    return sql ? OpenQuerySet(shared, connection, source, source)
+               : OpenNamedSet(shared, connection, source);
+  });
 }
 
 }  // namespace
@@ -204,31 +216,30 @@ void PgDatabase::CheckOpen() const {
 
 std::unique_ptr<Recordset> PgDatabase::OpenRecordset(const QString& source) {
   CheckOpen();
-  if (LooksLikeSql(source)) {
-    PgPool::Lease connection = shared_->Borrow();
-    return OpenQuerySet(shared_, *connection, source, source);
-  }
-  return OpenNamedSet(shared_, source);
+  return OpenShared(shared_, source, LooksLikeSql(source));
 }
 
 QueryDef PgDatabase::CreateQueryDef(const QString& name, const QString& jetSql) {
   CheckOpen();
-  PgPool::Lease connection = shared_->Borrow();
-  const PgNames names = CatalogueNames(*connection);
   if (name.isEmpty()) {
     // Refuses anything but one reading statement before the query is used.
-    const PgQuery query = TranslateClientSelect(jetSql, names);
-    connection->ExecConfined(
-        QStringLiteral("SELECT * FROM (%1\n) AS corvane_q LIMIT 0").arg(query.sql), query.params);
+    shared_->Reading([&](PgConnection& connection) {
+      const PgQuery query = TranslateClientSelect(jetSql, CatalogueNames(connection));
+      connection.ExecConfined(
+          QStringLiteral("SELECT * FROM (%1\n) AS corvane_q LIMIT 0").arg(query.sql), query.params);
+    });
     std::shared_ptr<PgShared> shared = shared_;
     return QueryDef(QString(), [shared, jetSql] {
       if (!shared->open) {
         throw EngineError(engine_error::kClosed, QStringLiteral("The database is closed."));
       }
-      PgPool::Lease lease = shared->Borrow();
-      return OpenQuerySet(shared, *lease, jetSql, QLatin1String(Recordset::kTemporaryName));
+      return shared->Reading([&](PgConnection& connection) {
+        return OpenQuerySet(shared, connection, jetSql, QLatin1String(Recordset::kTemporaryName));
+      });
     });
   }
+  PgPool::Lease connection = shared_->Borrow();
+  const PgNames names = CatalogueNames(*connection);
   if (FindRelation(*connection, name)) {
     throw EngineError(engine_error::kAlreadyExists,
                       QStringLiteral("An object named '%1' already exists.").arg(name));
@@ -247,38 +258,29 @@ QueryDef PgDatabase::CreateQueryDef(const QString& name, const QString& jetSql) 
                           .arg(error.description()));
   }
   std::shared_ptr<PgShared> shared = shared_;
-  return QueryDef(name, [shared, name] {
-    if (!shared->open) {
-      throw EngineError(engine_error::kClosed, QStringLiteral("The database is closed."));
-    }
-    return OpenNamedSet(shared, name);
-  });
+  return QueryDef(name, [shared, name] { return OpenShared(shared, name, false); });
 }
 
 std::vector<QueryDef> PgDatabase::QueryDefs() const {
   CheckOpen();
-  PgPool::Lease connection = shared_->Borrow();
+  const std::vector<Relation> relations = shared_->Reading(Relations);
   std::vector<QueryDef> result;
   std::shared_ptr<PgShared> shared = shared_;
-  for (const Relation& relation : Relations(*connection)) {
+  for (const Relation& relation : relations) {
     if (!relation.view) continue;
     const QString name = relation.name;
-    result.emplace_back(name, [shared, name] {
-      if (!shared->open) {
-        throw EngineError(engine_error::kClosed, QStringLiteral("The database is closed."));
-      }
-      return OpenNamedSet(shared, name);
-    });
+    result.emplace_back(name, [shared, name] { return OpenShared(shared, name, false); });
   }
   return result;
 }
 
 QStringList PgDatabase::QueryFieldNames(const QString& name) const {
   CheckOpen();
-  PgPool::Lease connection = shared_->Borrow();
   // Nothing of the view runs for no rows, but it is a view: read confined all the same.
-  const PgResult result = connection->ExecConfined(
-      QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(PgQuoteName(name)), {});
+  const PgResult result = shared_->Reading([&](PgConnection& connection) {
+    return connection.ExecConfined(
+        QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(PgQuoteName(name)), {});
+  });
   QStringList names;
   for (int c = 0; c < result.Columns(); ++c) names << result.ColumnName(c);
   return names;
@@ -308,18 +310,19 @@ void PgDatabase::DeleteQueryDef(const QString& name) {
 
 std::vector<TableDef> PgDatabase::TableDefs() const {
   CheckOpen();
-  PgPool::Lease connection = shared_->Borrow();
-  std::vector<TableDef> result;
-  for (const Relation& relation : Relations(*connection)) {
-    if (relation.view) continue;
-    TableDef def;
-    def.name = relation.name;
-    for (const PgColumn& column : Columns(*connection, relation.name)) {
-      def.fields.push_back(PgField(column, relation.name));
+  return shared_->Reading([](PgConnection& connection) {
+    std::vector<TableDef> result;
+    for (const Relation& relation : Relations(connection)) {
+      if (relation.view) continue;
+      TableDef def;
+      def.name = relation.name;
+      for (const PgColumn& column : Columns(connection, relation.name)) {
+        def.fields.push_back(PgField(column, relation.name));
+      }
+      result.push_back(std::move(def));
     }
-    result.push_back(std::move(def));
-  }
-  return result;
+    return result;
+  });
 }
 
 }  // namespace corvane

@@ -1,6 +1,8 @@
 #include "postgres/pg_pool.h"
 
+#include <QDateTime>
 #include <chrono>
+#include <thread>
 
 #include "engine/engine_error.h"
 
@@ -12,7 +14,7 @@ PgPool::PgPool(QString location, int size, int statementTimeoutMs, PgPoolOptions
       statementTimeoutMs_(statementTimeoutMs),
       options_(std::move(options)) {}
 
-PgPool::Lease PgPool::Borrow() {
+PgPool::Lease PgPool::Borrow(const PgStop& stop, bool fresh) {
   std::unique_lock lock(mutex_);
   const bool free = returned_.wait_for(lock, std::chrono::seconds(options_.connectTimeoutSeconds),
                                        [this] { return !idle_.empty() || lent_ < size_; });
@@ -22,11 +24,16 @@ PgPool::Lease PgPool::Borrow() {
   }
   ++lent_;
   CountInUse(1);
-  std::unique_ptr<PgConnection> connection = TakeIdle();
+  std::unique_ptr<PgConnection> connection;
+  if (!fresh) {
+    connection = TakeIdle();
+  } else if (static_cast<int>(idle_.size()) + lent_ > size_) {
+    idle_.erase(idle_.begin());  // the oldest makes room for the new one
+  }
   lock.unlock();
   if (connection) return Lease(*this, std::move(connection));
   try {
-    return Lease(*this, Connect());
+    return Lease(*this, Reconnect(stop));
   } catch (...) {
     lock.lock();
     --lent_;
@@ -42,8 +49,30 @@ std::unique_ptr<PgConnection> PgPool::TakeIdle() {
     idle_.pop_back();
     // Only reads what already arrived, so checking under the lock costs no round trip.
     if (connection->StillOpen()) return connection;
+    lostAtMs_ = QDateTime::currentMSecsSinceEpoch();
   }
   return nullptr;
+}
+
+std::unique_ptr<PgConnection> PgPool::Reconnect(const PgStop& stop) {
+  for (;;) {
+    try {
+      std::unique_ptr<PgConnection> connection = Connect();
+      const std::lock_guard lock(mutex_);
+      lostAtMs_ = 0;
+      return connection;
+    } catch (const EngineError&) {
+      qint64 lostAt = 0;
+      {
+        const std::lock_guard lock(mutex_);
+        lostAt = lostAtMs_;
+      }
+      // A server that was never lost does not answer: said at once, as before.
+      const qint64 now = QDateTime::currentMSecsSinceEpoch();
+      if (lostAt == 0 || now >= lostAt + kServerRestartWaitMs || stop.Due()) throw;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(kServerReconnectPauseMs));
+  }
 }
 
 void PgPool::Fill() {
@@ -94,6 +123,7 @@ void PgPool::GiveBack(std::unique_ptr<PgConnection> connection) {
     connection->SetStop({});
     lost = !connection->Usable();
     if (!lost) idle_.push_back(std::move(connection));
+    if (lost) lostAtMs_ = QDateTime::currentMSecsSinceEpoch();
     returned_.notify_one();
   }
   if (lost) {

@@ -15,6 +15,11 @@ namespace corvane {
 // The most connections one Corvane server keeps to one server database: PostgreSQL allows
 // 100 in all by default, and several Corvane servers share them.
 inline constexpr int kServerPoolSize = 8;
+// How long after the server closed connections (a restart, a failover) connecting is tried
+// again before a borrower is told it does not answer; a fast restart takes a second or two.
+inline constexpr int kServerRestartWaitMs = 10'000;
+// The pause between two such tries.
+inline constexpr int kServerReconnectPauseMs = 200;
 
 // Told, on the thread that saw it, that a server database answered a new connection
 // (`answered` true) or that connecting or a connection failed, with libpq's message.
@@ -34,7 +39,8 @@ struct PgPoolOptions {
 // borrows one for its work and gives it back; a broken one is dropped on return and a new
 // one made when needed, so the pool heals by itself once the server answers again. An
 // idle one the server closed meanwhile (it restarted) is replaced when borrowed, so no
-// request fails on it.
+// request fails on it; while the server is coming back, borrowers keep trying to connect
+// for kServerRestartWaitMs (or until their request is stopped).
 class PgPool {
  public:
   PgPool(QString location, int size, int statementTimeoutMs, PgPoolOptions options = {});
@@ -59,7 +65,9 @@ class PgPool {
 
   // Waits while all connections are lent out (at most the connect timeout; then 3151).
   // Connects when none is idle; throws EngineError 3151 when the server does not answer.
-  Lease Borrow();
+  // Nothing has been sent on the connection, so waiting for a restart is safe for writes too.
+  // `fresh`: a new connection, not an idle one (which may be about to break as well).
+  Lease Borrow(const PgStop& stop = {}, bool fresh = false);
   // Opens connections until the pool holds all it may (idle and lent), so that a burst of
   // requests finds them open instead of each waiting for a new PostgreSQL backend to
   // start. Stops quietly at the first that fails (the server's limit on connections, say):
@@ -72,6 +80,8 @@ class PgPool {
   // An idle connection the server has not closed, or none.
   std::unique_ptr<PgConnection> TakeIdle();
   std::unique_ptr<PgConnection> Connect(bool tellFailure = true);
+  // Connect, tried again while the server may be restarting.
+  std::unique_ptr<PgConnection> Reconnect(const PgStop& stop);
   void Tell(bool answered, const QString& message) const;
   void CountInUse(int change) const {
     if (options_.inUse) options_.inUse->fetch_add(change, std::memory_order_relaxed);
@@ -85,6 +95,7 @@ class PgPool {
   std::condition_variable returned_;
   std::vector<std::unique_ptr<PgConnection>> idle_;
   int lent_ = 0;
+  qint64 lostAtMs_ = 0;  // when the server last closed a connection; 0 once one is made
 };
 
 }  // namespace corvane

@@ -82,6 +82,12 @@ PgRecordset::StepConnection PgRecordset::Connect() {
   return {std::move(lease), connection};
 }
 
+template <typename Read>
+auto PgRecordset::Reading(Read&& read) {
+  if (opening_) return read(*opening_);
+  return shared_->Reading(read);
+}
+
 int64_t PgRecordset::KeyCount() const {
   if (!Updatable()) return rows_ ? rows_->Rows() : 0;
   return keys_.Count();
@@ -132,11 +138,11 @@ void PgRecordset::FetchCurrent() {
   if (!Updatable()) return ShowRow(rows_->Row(static_cast<int>(position_)));
   std::vector<PgParam> params;
   AppendKey(params, position_);
-  StepConnection connection = Connect();
-  const PgResult result = connection->ExecPrepared(
+  const QString select =
       PgRowsWithinLimit(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                            .arg(selectList_, PgQuoteName(source_.table), KeyCondition(1))),
-      params);
+                            .arg(selectList_, PgQuoteName(source_.table), KeyCondition(1)));
+  const PgResult result =
+      Reading([&](PgConnection& connection) { return connection.ExecPrepared(select, params); });
   if (result.Rows() == 0) {
     missing_ = true;
     return;
@@ -179,12 +185,10 @@ bool PgRecordset::WriteEdit(const std::vector<ColumnValue>& changes) {
 bool PgRecordset::CurrentRowExists() {
   std::vector<PgParam> params;
   AppendKey(params, position_);
-  StepConnection connection = Connect();
-  return connection
-             ->Exec(QStringLiteral("SELECT 1 FROM %1 WHERE %2")
-                        .arg(PgQuoteName(source_.table), KeyCondition(1)),
-                    params)
-             .Rows() > 0;
+  const QString select =
+      QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(PgQuoteName(source_.table), KeyCondition(1));
+  return Reading([&](PgConnection& connection) { return connection.Exec(select, params); }).Rows() >
+         0;
 }
 
 void PgRecordset::ShowSaved() {
@@ -252,11 +256,11 @@ void PgRecordset::Find(const QString& criterion, int64_t from) {
   } else {
     read = selectList_ + QStringLiteral(" FROM ") + PgQuoteName(source_.table);
   }
-  StepConnection connection = Connect();
   // The matches, whole: a snapshot's rows are told apart by their values only.
   QString select = QStringLiteral("SELECT %1 WHERE (%2\n)").arg(read, condition);
   if (!Updatable()) select = PgRowsWithinLimit(select);
-  const PgResult result = connection->ExecConfined(select, target.params);
+  const PgResult result = Reading(
+      [&](PgConnection& connection) { return connection.ExecConfined(select, target.params); });
   QSet<QByteArray> matches;
   for (int r = 0; r < result.Rows(); ++r) {
     QByteArray identity;

@@ -72,6 +72,11 @@ class PgRecordset final : public Recordset {
     PgConnection* operator->() const { return connection; }
   };
   StepConnection Connect();
+  // `read(connection)` for a step that only reads: on the connection lent while the set
+  // opens, or one of the pool's, again on a new one when that one breaks. The set keeps its
+  // keys and place itself, so nothing of it lives on a connection.
+  template <typename Read>
+  auto Reading(Read&& read);
 
   std::shared_ptr<PgShared> shared_;
   PgConnection* opening_ = nullptr;

@@ -4,9 +4,13 @@
 // schema emptied before each test, set up with plain SQL.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QThread>
 
 #include "engine/engine_error.h"
 #include "postgres/pg_connection.h"
@@ -27,6 +31,27 @@ inline bool PgCluster(const QString& action) {
   control.start(QStringLiteral("pg_ctlcluster"), {version, QStringLiteral("regress"), action});
   return control.waitForFinished(120000) && control.exitStatus() == QProcess::NormalExit &&
          control.exitCode() == 0;
+}
+
+// The lock file of the cluster's server: it names the server's process first, and goes
+// when the server has stopped.
+inline QString PgPidFile() {
+  return QDir(PgValue("SHOW data_directory", PgSuperuserLocation())).filePath("postmaster.pid");
+}
+inline qint64 PgPostmaster(const QString& pidFile) {
+  QFile file(pidFile);
+  return file.open(QIODevice::ReadOnly) ? file.readLine().trimmed().toLongLong() : 0;
+}
+
+// A fast restart: running statements are ended with their sessions. Stopped by a signal,
+// since pg_ctlcluster looks for a running server through a pid file that the clusters of
+// all test runs on the machine share, and another run's may have removed it.
+inline bool PgFastRestart() {
+  const QString pidFile = PgPidFile();
+  const qint64 postmaster = PgPostmaster(pidFile);
+  if (postmaster <= 0 || ::kill(static_cast<pid_t>(postmaster), SIGINT) != 0) return false;
+  for (int wait = 0; wait < 600 && QFile::exists(pidFile); ++wait) QThread::msleep(100);
+  return PgCluster(QStringLiteral("start"));
 }
 
 class PgTest : public ::testing::Test {

@@ -1,8 +1,10 @@
-// A server database that stops answering holds up only its own clients: a client that
-// leaves while holding a query it composed there does not make the file clients wait.
+// A server database that stops answering holds up only its own clients: they get their
+// error at the request limit, neither they nor a client that leaves while holding a query
+// it composed there make the file clients wait, and all go on once it answers again.
 #include <signal.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -16,6 +18,8 @@ namespace {
 
 constexpr int kHangSeconds = 15;
 constexpr qint64 kWorstWaitMs = 200;
+constexpr int kRequestLimitMs = 2000;
+constexpr int kRemoteClients = 4;
 
 // The cluster's server and every process it started, stopped (SIGSTOP) while one lives and
 // resumed when it goes; a detached shell resumes them after the hang in any case, so a test
@@ -23,10 +27,7 @@ constexpr qint64 kWorstWaitMs = 200;
 class PausedCluster {
  public:
   PausedCluster() {
-    QFile pidFile(
-        QDir(PgValue("SHOW data_directory", PgSuperuserLocation())).filePath("postmaster.pid"));
-    if (!pidFile.open(QIODevice::ReadOnly)) return;
-    const qint64 postmaster = pidFile.readLine().trimmed().toLongLong();
+    const qint64 postmaster = PgPostmaster(PgPidFile());
     if (postmaster <= 0) return;
     pids_ << QString::number(postmaster);
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
@@ -53,14 +54,22 @@ class PausedCluster {
   QStringList pids_;
 };
 
-TEST(PgHangTest, AClientLeavingAQueryOnAHungServerDatabaseHoldsUpNoFileClient) {
+// Several requests on the server database wait at once, and still none of the file
+// client's does.
+TEST(PgHangTest, ItsClientsGetTheirErrorAtTheLimitAndNoFileClientIsHeldUp) {
   if (!PgAvailable()) GTEST_SKIP() << kNoCluster;
   QTemporaryDir dir;
   TestServer server;
   PublishPeopleInClusterAndFile(server, dir.filePath("shop.db"));
   ASSERT_TRUE(server.Start());
+  server.slots().SetClientWorkLimit(kRequestLimitMs);
 
   auto [browsing, composing] = StartBrowserAndComposer(server.port(), "1", "0");
+  std::vector<std::unique_ptr<CorvaneClient>> remote;
+  for (int i = 0; i < kRemoteClients; ++i) {
+    remote.push_back(LoggedOnClient(server.port(), "ann", "pw", 23456789, kHangSeconds * 1000));
+    ASSERT_EQ(Ask(*remote.back(), "RequestTheTable", {"0", "0"}).word, "Fields");
+  }
   const auto queryCount = [] {
     return PgValue("SELECT count(*) FROM pg_views WHERE viewname ILIKE 'mine'");
   };
@@ -69,11 +78,25 @@ TEST(PgHangTest, AClientLeavingAQueryOnAHungServerDatabaseHoldsUpNoFileClient) {
     PausedCluster paused;
     ASSERT_TRUE(paused.Paused());
     composing->Close();
-    // Measured through the whole hang, save its last second, when the cluster wakes anyway.
-    EXPECT_LT(WorstFirstWait(*browsing, (kHangSeconds - 1) * 1000), kWorstWaitMs);
+    QElapsedTimer held;
+    held.start();
+    for (auto& client : remote) client->Send("Next");
+    for (auto& client : remote) {
+      EXPECT_EQ(client->ReadReply(kHangSeconds * 1000).value_or(ClientReply{}).word, "ErrorDB");
+    }
+    // The limit, and the second the server is given to confirm the cancel it is sent.
+    EXPECT_LT(held.elapsed(), kRequestLimitMs + 3000);
+    // Measured through the rest of the hang, save its last second, when the cluster wakes.
+    EXPECT_LT(WorstFirstWait(*browsing, (kHangSeconds - 1) * 1000 - held.elapsed()), kWorstWaitMs);
   }
-  // Once the cluster answers again, the query is removed all the same.
+  // Once the cluster answers again, the query is removed all the same, and the clients
+  // whose logons "ErrorDB" ended go on.
   EXPECT_TRUE(WaitUntil([&] { return queryCount() == "0"; }, 20000));
+  for (auto& client : remote) {
+    EXPECT_EQ(client->Logon("ann", "pw", 23456789).value_or(ClientReply{}).word, "Accepted");
+    EXPECT_EQ(Ask(*client, "RequestTheTable", {"0", "0"}).word, "Fields");
+    EXPECT_EQ(Ask(*client, "Next").fields.value(2), "Bob");
+  }
 }
 
 }  // namespace
