@@ -2,11 +2,12 @@
 # Sets up what is missing, builds everything and runs the whole test suite.
 #   scripts/test.sh              normal build in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UBSan build in build-sanitize/ (the core
-#                                suites and the fuzz corpora; the widget suites run only in
-#                                the normal build)
+#                                and server-database suites and the fuzz corpora; the widget
+#                                suites run only in the normal build)
 #   scripts/test.sh --tsan       ThreadSanitizer build in build-tsan/ of the suites whose
 #                                clients are served side by side (database commands, the
-#                                connections, web access, the server process)
+#                                connections, web access, the server process, the server
+#                                databases)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,8 +29,9 @@ case "${1:-}" in
     build_dir=build-tsan
     extra=(-DCORVANE_TSAN=ON)
     targets=(--target corvane-server corvane-client corvane_db_tests corvane_net_tests
-             corvane_web_tests corvane_server_tests)
-    labels="^(db|net|web|server)$"
+             corvane_web_tests corvane_server_tests corvane_engine_tests
+             corvane_postgres_tests)
+    labels="^(db|net|web|server|postgres)$"
     # Any report fails the test; Qt's own threads are not instrumented, so what happens
     # inside Qt is left out.
     export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$PWD/tests/sanitize/tsan.supp"

@@ -48,6 +48,13 @@ EngineError Stopped() {
 
 constexpr qint64 kMegabyte = 1024 * 1024;
 
+// What a client's statement (or a view it read) may have changed outlives it on the
+// connection, which other clients borrow next: a setting (set_config(..., false): the client
+// encoding, the search path, the time limit, read-only by default), the role, advisory
+// locks. DISCARD ALL goes back to the session as connected, role included, which RESET ALL
+// alone does not; it deallocates the prepared statements as well.
+constexpr char kSessionReset[] = "DISCARD ALL";
+
 // What a row refused by PgRowsWithinLimit puts into the error the server sends: the text
 // of a cast that cannot succeed, since plain SQL has no way to raise an error of its own.
 constexpr char kRowTooBig[] = "corvane_row_too_big";
@@ -81,15 +88,15 @@ std::vector<PgParam> PgResult::Row(int row) const {
   return values;
 }
 
-bool PgResult::Append(const PGresult* row) {
-  const int columns = PQnfields(row);
+bool PgResult::Append(const PGresult* rows, int row) {
+  const int columns = PQnfields(rows);
   qint64 size = data_.size() + ends_.size() * kValueBookkeepingBytes;
-  for (int c = 0; c < columns; ++c) size += PQgetlength(row, 0, c) + kValueBookkeepingBytes;
+  for (int c = 0; c < columns; ++c) size += PQgetlength(rows, row, c) + kValueBookkeepingBytes;
   if (size > kResultMemoryLimitBytes) return false;
   for (int c = 0; c < columns; ++c) {
-    data_.append(PQgetvalue(row, 0, c), PQgetlength(row, 0, c));
+    data_.append(PQgetvalue(rows, row, c), PQgetlength(rows, row, c));
     ends_.append(static_cast<int>(data_.size()));
-    nulls_.append(PQgetisnull(row, 0, c));
+    nulls_.append(PQgetisnull(rows, row, c));
   }
   ++rows_;
   return true;
@@ -218,6 +225,12 @@ QByteArray PgConnection::Prepared(const QByteArray& text, int parameters) {
   return name;
 }
 
+EngineError PgConnection::LostError() const {
+  return EngineError(engine_error::kConnectionFailed,
+                     QStringLiteral("The connection to the server database was lost: %1")
+                         .arg(LibpqMessage(conn_.get())));
+}
+
 PgResult PgConnection::Checked(PgResult result) {
   const ExecStatusType status = result.Status();
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
@@ -225,11 +238,7 @@ PgResult PgConnection::Checked(PgResult result) {
   // A server shutting down ends its sessions with 57P01 (57P02 when it crashed) before the
   // socket closes, so libpq may still call the connection good.
   if (state.startsWith("57P") || state.startsWith("08")) lost_ = true;
-  if (!result.head_ || Lost()) {
-    throw EngineError(engine_error::kConnectionFailed,
-                      QStringLiteral("The connection to the server database was lost: %1")
-                          .arg(LibpqMessage(conn_.get())));
-  }
+  if (!result.head_ || Lost()) throw LostError();
   if (state == "57014") throw Stopped();  // cancelled or timed out
   const QString message =
       QString::fromUtf8(PQresultErrorField(result.head_.get(), PG_DIAG_MESSAGE_PRIMARY));
@@ -238,36 +247,90 @@ PgResult PgConnection::Checked(PgResult result) {
 }
 
 PgResult PgConnection::ExecConfined(const QString& sql, const std::vector<PgParam>& params) {
-  Exec(QStringLiteral("BEGIN READ ONLY"));
-  try {
-    // The session's limit could have been changed by an earlier client statement
-    // (set_config): the transaction sets its own.
-    Exec(QStringLiteral("SET LOCAL statement_timeout = %1").arg(clientWorkLimitMs_));
-    PgResult result = Exec(sql, params);
-    Exec(QStringLiteral("COMMIT"));
-    ResetSession();
-    return result;
-  } catch (...) {
-    if (Usable()) {
-      PQclear(PQexec(conn_.get(), "ROLLBACK"));
-      ResetSession();
-    }
-    throw;
+  const std::vector<const char*> values = Values(params);
+  if (stop_.Due()) throw Stopped();
+  PGconn* conn = conn_.get();
+  // All in one round trip: each command waits on the server, not on the answer to the one
+  // before. The session's limit could have been changed by an earlier client statement
+  // (set_config), so the statement gets its own, set just before BEGIN: the commands up to
+  // a Sync share one statement timer, which BEGIN stops and the statement starts afresh.
+  // A failure skips the rest up to the Sync, so the statement never runs outside READ ONLY.
+  // ROLLBACK, after a Sync of its own, ends the transaction (and the limit) whether the
+  // statement failed or not: it only read. Then the session is reset (kSessionReset).
+  const QByteArray limit = "SET statement_timeout = " + QByteArray::number(clientWorkLimitMs_);
+  const auto send = [&](const QByteArray& text, const std::vector<const char*>& with = {}) {
+    return PQsendQueryParams(conn, text.constData(), static_cast<int>(with.size()), nullptr,
+                             with.data(), nullptr, nullptr, 0) == 1;
+  };
+  const bool sent = PQenterPipelineMode(conn) && send(limit) && send("BEGIN READ ONLY") &&
+                    send(sql.toUtf8(), values) && PQpipelineSync(conn) && send("ROLLBACK") &&
+                    PQpipelineSync(conn) && send(kSessionReset) && PQpipelineSync(conn);
+  // Whatever it held, DISCARD ALL has deallocated or will: the names are not used again.
+  prepared_.clear();
+  if (!sent) {
+    spoiled_ = true;
+    throw LostError();
   }
+  return AwaitConfined();
 }
 
-void PgConnection::ResetSession() {
-  // What a client's statement (or a view it read) may have changed outlives it on the
-  // connection, which other clients borrow next: a setting (set_config(..., false): the
-  // client encoding, the search path, the time limit, read-only by default), the role,
-  // advisory locks. DISCARD ALL goes back to the session as connected, role included,
-  // which RESET ALL alone does not.
-  CORVANE_CHECK_DATABASE_WAIT("Resetting a server database session");
-  PGresult* raw = PQexec(conn_.get(), "DISCARD ALL");
-  if (!(raw && PQresultStatus(raw) == PGRES_COMMAND_OK)) spoiled_ = true;
-  PQclear(raw);
-  // It deallocates the prepared statements as well.
-  prepared_.clear();
+PgResult PgConnection::AwaitConfined() {
+  CORVANE_CHECK_DATABASE_WAIT("Waiting for a server database");
+  PGconn* conn = conn_.get();
+  // The commands sent, in order; the statement is the third, and three Syncs end them.
+  constexpr int kStatement = 2;
+  constexpr int kCommands = 5;
+  constexpr int kSyncs = 3;
+  PgResult result;   // the statement's
+  PgResult refused;  // the first command before it that failed
+  bool cancelled = false;
+  bool tooBig = false;
+  bool resetFailed = false;
+  qint64 givenUpAt = 0;
+  int command = 0;  // whose results come next
+  int synced = 0;
+  // Past the last command's end only its Sync is left; past that, nothing would come.
+  while (synced < kSyncs && command <= kCommands && PQstatus(conn) == CONNECTION_OK) {
+    // The statement alone is cancelled; what resets the session must run.
+    PGresult* next = NextResult(command <= kStatement, tooBig, cancelled, givenUpAt);
+    if (!next) {
+      // Row by row, as Run reads, set before anything of the statement is read.
+      if (++command == kStatement) PQsetSingleRowMode(conn);
+      continue;
+    }
+    const ExecStatusType status = PQresultStatus(next);
+    if (status == PGRES_PIPELINE_SYNC) {
+      ++synced;
+      PQclear(next);
+    } else if (command == kStatement) {
+      if (status == PGRES_SINGLE_TUPLE) {
+        tooBig = tooBig || !result.Append(next);
+        PQclear(next);
+      } else if (!result.head_) {
+        // Where libpq could not hand the rows over one by one, they came whole.
+        for (int r = 0; status == PGRES_TUPLES_OK && r < PQntuples(next) && !tooBig; ++r) {
+          tooBig = !result.Append(next, r);
+        }
+        result.head_.reset(next);
+      } else {
+        PQclear(next);
+      }
+    } else if (command < kStatement) {
+      if (status != PGRES_COMMAND_OK && status != PGRES_PIPELINE_ABORTED && !refused.head_) {
+        refused.head_.reset(next);
+      } else {
+        PQclear(next);
+      }
+    } else {
+      resetFailed = resetFailed || status != PGRES_COMMAND_OK;
+      PQclear(next);
+    }
+  }
+  // Not back to a clean, idle session: the connection is not lent again.
+  if (synced < kSyncs || resetFailed || !PQexitPipelineMode(conn)) spoiled_ = true;
+  if (tooBig) throw ResultTooBig();
+  if (refused.head_) return Checked(std::move(refused));
+  return Checked(std::move(result));
 }
 
 QString PgConnection::QuoteLiteral(const QString& value) const {
@@ -299,14 +362,33 @@ PgResult PgConnection::Run(const QByteArray& text, const std::vector<const char*
 
 PgResult PgConnection::Await() {
   CORVANE_CHECK_DATABASE_WAIT("Waiting for a server database");
-  PGconn* conn = conn_.get();
   PgResult result;
   bool cancelled = false;
   bool tooBig = false;
   qint64 givenUpAt = 0;
   for (;;) {
+    PGresult* next = NextResult(true, tooBig, cancelled, givenUpAt);
+    if (!next) break;
+    if (PQresultStatus(next) == PGRES_SINGLE_TUPLE) {
+      // Past the limit the rest is read and dropped, which leaves the connection ready.
+      tooBig = tooBig || !result.Append(next);
+      PQclear(next);
+    } else if (!result.head_) {
+      result.head_.reset(next);
+    } else {
+      PQclear(next);  // one statement gives one result; the rest (none, normally) is drained
+    }
+  }
+  if (tooBig) throw ResultTooBig();
+  return result;
+}
+
+PGresult* PgConnection::NextResult(bool stoppable, bool tooBig, bool& cancelled,
+                                   qint64& givenUpAt) {
+  PGconn* conn = conn_.get();
+  for (;;) {
     // Looked at for each row too: the rows of a quick statement may all be at hand already.
-    if (!cancelled && (tooBig || stop_.Due())) {
+    if (stoppable && !cancelled && (tooBig || stop_.Due())) {
       Cancel();
       cancelled = true;
     }
@@ -325,20 +407,8 @@ PgResult PgConnection::Await() {
       ::poll(&wait, 1, kServerStopCheckMs);
       if (PQconsumeInput(conn)) continue;
     }
-    PGresult* next = PQgetResult(conn);
-    if (!next) break;
-    if (PQresultStatus(next) == PGRES_SINGLE_TUPLE) {
-      // Past the limit the rest is read and dropped, which leaves the connection ready.
-      tooBig = tooBig || !result.Append(next);
-      PQclear(next);
-    } else if (!result.head_) {
-      result.head_.reset(next);
-    } else {
-      PQclear(next);  // one statement gives one result; the rest (none, normally) is drained
-    }
+    return PQgetResult(conn);
   }
-  if (tooBig) throw ResultTooBig();
-  return result;
 }
 
 void PgConnection::Cancel() {

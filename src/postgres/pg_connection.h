@@ -15,6 +15,8 @@
 
 namespace corvane {
 
+class EngineError;
+
 // How long connecting to a server database may take, in seconds (libpq's connect_timeout).
 inline constexpr int kServerConnectTimeoutSeconds = 10;
 
@@ -65,9 +67,9 @@ class PgResult {
  private:
   friend class PgConnection;
   qsizetype At(int row, int column) const { return qsizetype{row} * Columns() + column; }
-  // Keeps the row of a single-row result; false, keeping nothing, when it would take the
-  // result past kResultMemoryLimitBytes.
-  bool Append(const PGresult* row);
+  // Keeps a row of `rows` (a single-row result's only one by default); false, keeping
+  // nothing, when it would take the result past kResultMemoryLimitBytes.
+  bool Append(const PGresult* rows, int row = 0);
   ExecStatusType Status() const { return head_ ? PQresultStatus(head_.get()) : PGRES_FATAL_ERROR; }
   QByteArray ErrorState() const;  // SQLSTATE; empty without one
 
@@ -115,8 +117,8 @@ class PgConnection {
   // by its key): PostgreSQL parses and plans each once on this connection.
   PgResult ExecPrepared(const QString& sql, const std::vector<PgParam>& params);
   // A client's statement (one SELECT, as sent by the server) or a read of a view: run in a
-  // READ ONLY transaction held to statement_timeout, whatever the session's settings have
-  // become; the session is reset after it (ResetSession).
+  // READ ONLY transaction held to the client work limit, whatever the session's settings
+  // have become, with the session reset after it; all sent at once, in one round trip.
   PgResult ExecConfined(const QString& sql, const std::vector<PgParam>& params);
   // A value as a quoted literal, for a statement that is stored (a view) and so cannot
   // take parameters.
@@ -134,12 +136,20 @@ class PgConnection {
   // statement is cancelled, the rest of its rows are read and dropped, and EngineError
   // follows.
   PgResult Await();
+  // libpq's next result (nullptr once a statement's are all read), waited for in steps of
+  // kServerStopCheckMs; while `stoppable`, the running statement is cancelled once `stop`
+  // is due or its result is `tooBig`; a cancel the server leaves unconfirmed for
+  // kServerCancelWaitMs past `stop` gives the connection up (`givenUpAt` keeps that time).
+  PGresult* NextResult(bool stoppable, bool tooBig, bool& cancelled, qint64& givenUpAt);
   // Asks the server to stop the running statement; its error result follows.
   void Cancel();
+  // ExecConfined's results up to its last Sync: the statement's kept row by row (stopped
+  // like Await's), the rest only checked; a session not reset spoils the connection.
+  PgResult AwaitConfined();
   PgResult Checked(PgResult result);
+  EngineError LostError() const;
   // The prepared name of `text`, preparing it first when needed; empty when it fails.
   QByteArray Prepared(const QByteArray& text, int parameters);
-  void ResetSession();
 
   std::unique_ptr<PGconn, void (*)(PGconn*)> conn_;
   PgStop stop_;

@@ -2,8 +2,16 @@
 // a primary key (or read-only without one), plans that outlive a change of the table, roles,
 // statements stopped on the server, servers that do not answer. What every engine does:
 // recordset_test.
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <atomic>
+#include <thread>
 
 #include "core/engine/engine_fixture.h"
 #include "pg_fixture.h"
@@ -138,6 +146,106 @@ TEST_F(PgEngineTest, AStatementStopsWhenItsRequestIsNoLongerWantedOrItsTimeIsUp)
   // The connections went back to the pool unharmed, without the stop.
   db->SetCancelFlag(nullptr);
   EXPECT_EQ(db->OpenRecordset("t")->RecordCount(), 1);
+}
+
+// Carries one connection between libpq and the cluster. While it holds, the cluster's
+// answers wait until the client has sent `until`, for 3 s at most: a client that waits for
+// an answer before it sends the rest waits out the hold.
+class HoldingRelay {
+ public:
+  HoldingRelay() : listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in at{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof at;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&at), size);
+    ::listen(listener_, 1);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &size);
+    location_ = QStringLiteral("postgresql://127.0.0.1:%1/%2?sslmode=disable&gssencmode=disable")
+                    .arg(ntohs(at.sin_port))
+                    .arg(qEnvironmentVariable("PGDATABASE", "postgres"));
+    thread_ = std::thread([this] { Carry(); });
+  }
+  ~HoldingRelay() {
+    done_ = true;
+    ::shutdown(listener_, SHUT_RDWR);  // wakes accept
+    thread_.join();
+    ::close(listener_);
+  }
+  const QString& Location() const { return location_; }
+  void Hold(const char* until) { until_ = until, holding_ = true; }
+  bool GaveUp() const { return gaveUp_; }
+
+ private:
+  void Carry() {
+    const int client = ::accept(listener_, nullptr, nullptr);
+    addrinfo* cluster = nullptr;
+    if (client < 0 || ::getaddrinfo(qgetenv("PGHOST").constData(), qgetenv("PGPORT").constData(),
+                                    nullptr, &cluster)) {
+      return;
+    }
+    const int server = ::socket(cluster->ai_family, SOCK_STREAM, 0);
+    ::connect(server, cluster->ai_addr, cluster->ai_addrlen);
+    ::freeaddrinfo(cluster);
+    QByteArray sent, held;  // sent: since the hold began
+    QElapsedTimer since;
+    char bytes[65536];
+    for (ssize_t n = 1; n > 0 && !done_;) {
+      pollfd ends[] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+      ::poll(ends, 2, 50);
+      if (holding_ && !since.isValid()) sent.clear(), since.start();
+      if (ends[0].revents && (n = ::read(client, bytes, sizeof bytes)) > 0) {
+        ::send(server, bytes, n, MSG_NOSIGNAL);
+        sent.append(bytes, n);
+      }
+      if (ends[1].revents && (n = ::read(server, bytes, sizeof bytes)) > 0) held.append(bytes, n);
+      const bool seen = sent.contains(until_.load());
+      if (since.isValid() && (seen || since.elapsed() > 3000)) {
+        gaveUp_ = !seen, holding_ = false, since.invalidate();
+      }
+      if (!holding_) ::send(client, held.constData(), held.size(), MSG_NOSIGNAL), held.clear();
+    }
+    ::close(client);
+    ::close(server);
+  }
+  const int listener_;
+  QString location_;
+  std::thread thread_;
+  std::atomic<bool> done_{false}, holding_{false}, gaveUp_{false};
+  std::atomic<const char*> until_{""};
+};
+
+TEST_F(PgEngineTest, AClientsStatementIsSentWholeAndLeavesTheSessionAsConnected) {
+  Exec("CREATE TABLE t (id int PRIMARY KEY); INSERT INTO t VALUES (1)");
+  {
+    HoldingRelay relay;
+    PgConnection relayed(relay.Location(), kClientWorkLimitMs);
+    // One round trip: the session's reset is sent before anything of the answer is read.
+    relay.Hold("DISCARD ALL");
+    EXPECT_EQ(relayed.ExecConfined("SELECT id FROM t WHERE id = $1", {"1"}).Rows(), 1);
+    EXPECT_FALSE(relay.GaveUp());
+  }
+  PgConnection connection(Location(), kClientWorkLimitMs);
+  // However the statement ends, the next finds the session as connected: outside any
+  // transaction (read-write), with the connection's limit and search path.
+  const auto session = [&] {
+    return connection
+        .Exec(
+            "SELECT current_setting('transaction_read_only') || current_setting("
+            "'statement_timeout') || current_setting('search_path')")
+        .Text(0, 0);
+  };
+  const QString connected = session();
+  connection.SetClientWorkLimit(200);
+  // Which fails, which runs past the client's limit, which is cancelled at its deadline.
+  for (const char* sql : {"SELECT set_config('search_path', 'elsewhere', false)", "SELECT 1 / 0",
+                          "SELECT pg_sleep(5)", "SELECT pg_sleep(0.15)"}) {
+    const bool cancelled = QByteArray(sql).contains("0.15");
+    connection.SetStop({nullptr, cancelled ? QDateTime::currentMSecsSinceEpoch() + 50 : 0});
+    EXPECT_EQ(ErrorNumber([&] { connection.ExecConfined(sql, {}); }) != 0,
+              !QByteArray(sql).contains("set_config"))
+        << sql;
+    connection.SetStop({});
+    EXPECT_EQ(session(), connected) << sql;
+  }
 }
 
 TEST_F(PgEngineTest, AServerThatDoesNotAnswerAPasswordInTheTextOrASuperuserIs3151) {
