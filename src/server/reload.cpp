@@ -115,6 +115,11 @@ void ServerInstance::ApplyReload(const ReloadResult& result) {
   if (changes == 0 && result.users && result.listed) {
     activity_.LogNote(QStringLiteral("Reload: nothing changed"));
   }
+  // A check asked for while the reload ran (a saved setup) comes first.
+  if (std::exchange(checkAgain_, false)) {
+    RunDatabaseCheck();
+    return;
+  }
   if (std::exchange(reloadAgain_, false)) Reload();
 }
 

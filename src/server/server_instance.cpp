@@ -156,7 +156,8 @@ void ServerInstance::Unload(const std::optional<WindowPlacement>& placement) {
 }
 
 void ServerInstance::RunDatabaseCheck() {
-  if (checking_) {
+  // A reload on its worker may be importing the same Access files: the check follows it.
+  if (checking_ || reloading_) {
     checkAgain_ = true;
     return;
   }
@@ -216,7 +217,7 @@ void ServerInstance::FinishCheck(Catalogue checked, const PublishedList& before)
 }
 
 void ServerInstance::AfterCheck(std::function<void()> then) {
-  if (checking_) {
+  if (checking_ || (reloading_ && checkAgain_)) {
     afterCheck_.push_back(std::move(then));
   } else {
     then();
