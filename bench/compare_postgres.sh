@@ -9,7 +9,7 @@
 # Environment: RUN_SECONDS (measured seconds per run, default 3), CLIENTS (default
 # 1,10,50,99), WORKLOADS (default next,update,findfirst,sort), SERVER_CPU (0: the server and
 # PostgreSQL), CLIENT_CPU (1), CORVANE_PORT
-# (15731; the second server takes the next port), PG_PORT (15741).
+# (15731; the second server takes the next port), PG_PORT (15741), PG_FRESH_MS (postgres.dat).
 # Prints every run and a summary table, also written to BUILD_DIR/bench-postgres.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -105,6 +105,8 @@ printf '"small.db","%s"\r\n"small_pg","postgresql://bench_served@%s:%s/bench"\r\
   "$work/small.db" "$host" "$pg_port" >"$server_dir/database.dat"
 # Encryption off, log file off, several logons per user, no idle limit.
 printf '0,0,5,0,0\r\n1,0\r\n' >"$server_dir/general.dat"
+# PG_FRESH_MS: the freshness limit of records read ahead (postgres.dat; 0 reads every move).
+if [ -n "${PG_FRESH_MS:-}" ]; then printf '%s\r\n' "$PG_FRESH_MS" >"$server_dir/postgres.dat"; fi
 key=$("$server_exe" --dir "$server_dir" --add-user BENCH BENCH)
 # The second server: its own directory, the same users and databases, the next port.
 second_dir="$work/second"

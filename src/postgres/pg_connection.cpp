@@ -117,6 +117,12 @@ QString PgRowsWithinLimit(const QString& select) {
       .arg(select, QString::number(kValueLengthLimitBytes), QString::fromLatin1(kRowTooBig));
 }
 
+bool PgTooBig(const EngineError& error) {
+  return error.number() == engine_error::kGeneric &&
+         (error.description() == ResultTooBig().description() ||
+          error.description() == RowTooBig().description());
+}
+
 bool PgStop::Due() const {
   if (cancel && cancel->load(std::memory_order_relaxed)) return true;
   return deadline != 0 && QDateTime::currentMSecsSinceEpoch() >= deadline;

@@ -17,6 +17,8 @@ namespace corvane {
 
 class EngineError;
 
+class EngineError;
+
 // How long connecting to a server database may take, in seconds (libpq's connect_timeout).
 inline constexpr int kServerConnectTimeoutSeconds = 10;
 
@@ -165,6 +167,9 @@ class PgConnection {
 // for the server's memory must not be sent at all. For statements that read values a client
 // chose or another program stored; a table's keys are small by nature.
 QString PgRowsWithinLimit(const QString& select);
+// Whether `error` refused a record of PgRowsWithinLimit or a result that would have taken
+// more than kResultMemoryLimitBytes.
+bool PgTooBig(const EngineError& error);
 
 // Quotes an identifier for PostgreSQL.
 QString PgQuoteName(const QString& name);

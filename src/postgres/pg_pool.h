@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHashFunctions>
 #include <QString>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -20,6 +22,12 @@ inline constexpr int kServerPoolSize = 8;
 inline constexpr int kServerRestartWaitMs = 10'000;
 // The pause between two such tries.
 inline constexpr int kServerReconnectPauseMs = 200;
+// How long records a set read ahead serve its moves (postgres.dat): changes made through
+// another server, or straight in the database, show within this time. 0: every move reads.
+inline constexpr int kServerFreshMs = 1'000;
+// Tables are counted for their saves in this many counters (by a hash of the name): two
+// tables that share one only cost each other's sets an early read.
+inline constexpr int kSaveCounters = 256;
 
 // Told, on the thread that saw it, that a server database answered a new connection
 // (`answered` true) or that connecting or a connection failed, with libpq's message.
@@ -33,6 +41,7 @@ struct PgPoolOptions {
   int connectTimeoutSeconds = kServerConnectTimeoutSeconds;
   PgOutcome outcome;
   std::shared_ptr<std::atomic<int>> inUse;
+  int freshMs = kServerFreshMs;
 };
 
 // The connections of one Corvane server to one published server database. A request
@@ -74,6 +83,15 @@ class PgPool {
   // borrowers then connect as they need, as before.
   void Fill();
   const QString& location() const { return location_; }
+  int FreshMs() const { return options_.freshMs; }
+  // Saves through this server to `table`, from any client: records a set read ahead before
+  // the count last changed are read again.
+  uint64_t Saves(const QString& table) const {
+    return saves_[SaveCounter(table)].load(std::memory_order_acquire);
+  }
+  void CountSave(const QString& table) {
+    saves_[SaveCounter(table)].fetch_add(1, std::memory_order_acq_rel);
+  }
 
  private:
   void GiveBack(std::unique_ptr<PgConnection> connection);
@@ -83,6 +101,7 @@ class PgPool {
   // Connect, tried again while the server may be restarting.
   std::unique_ptr<PgConnection> Reconnect(const PgStop& stop);
   void Tell(bool answered, const QString& message) const;
+  static size_t SaveCounter(const QString& table) { return qHash(table, 0) % kSaveCounters; }
   void CountInUse(int change) const {
     if (options_.inUse) options_.inUse->fetch_add(change, std::memory_order_relaxed);
   }
@@ -96,6 +115,7 @@ class PgPool {
   std::vector<std::unique_ptr<PgConnection>> idle_;
   int lent_ = 0;
   qint64 lostAtMs_ = 0;  // when the server last closed a connection; 0 once one is made
+  std::array<std::atomic<uint64_t>, kSaveCounters> saves_{};
 };
 
 }  // namespace corvane

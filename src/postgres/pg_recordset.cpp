@@ -1,5 +1,7 @@
 #include "postgres/pg_recordset.h"
 
+#include <QHash>
+#include <QScopeGuard>
 #include <QSet>
 #include <algorithm>
 
@@ -70,6 +72,7 @@ PgRecordset::~PgRecordset() { Close(); }
 void PgRecordset::Close() {
   if (!MarkClosed()) return;
   original_.clear();
+  ahead_.rows.clear();
   keys_.Clear();
   rows_.reset();
   std::erase(shared_->sets, this);
@@ -136,20 +139,96 @@ void PgRecordset::FetchCurrent() {
   values_.clear();
   missing_ = false;
   if (!Updatable()) return ShowRow(rows_->Row(static_cast<int>(position_)));
-  std::vector<PgParam> params;
-  AppendKey(params, position_);
-  const QString select =
-      PgRowsWithinLimit(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                            .arg(selectList_, PgQuoteName(source_.table), KeyCondition(1)));
-  const PgResult result =
-      Reading([&](PgConnection& connection) { return connection.ExecPrepared(select, params); });
-  if (result.Rows() == 0) {
+  const bool backward = position_ < lastFetched_;
+  lastFetched_ = position_;
+  if (!ReadAheadServes(position_)) ReadAround(position_, backward);
+  const std::optional<std::vector<PgParam>>& row = ahead_.rows[position_ - ahead_.first];
+  if (!row) {
     missing_ = true;
     return;
   }
-  std::vector<PgParam> row;
-  for (int c = 0; c < result.Columns(); ++c) row.push_back(result.Param(0, c));
-  ShowRow(row);
+  ShowRow(*row);
+}
+
+bool PgRecordset::ReadAheadServes(int64_t position) const {
+  const int freshMs = shared_->pool->FreshMs();
+  return freshMs > 0 && position >= ahead_.first &&
+         position < ahead_.first + static_cast<int64_t>(ahead_.rows.size()) &&
+         std::chrono::steady_clock::now() - ahead_.readAt < std::chrono::milliseconds(freshMs) &&
+         shared_->pool->Saves(source_.table) == ahead_.saves;
+}
+
+void PgRecordset::ReadAround(int64_t position, bool backward) {
+  ahead_.rows.clear();
+  const int64_t count = shared_->pool->FreshMs() > 0 && !oneByOne_ ? kReadAheadRecords : 1;
+  int64_t first = backward ? position + 1 - count : position;
+  first = std::max<int64_t>(0, std::min(first, KeyCount() - count));
+  if (count > 1) {
+    try {
+      ReadByKeys(first, count);
+      qint64 bytes = 0;
+      for (const auto& row : ahead_.rows) {
+        if (!row) continue;
+        for (const PgParam& value : *row) bytes += value ? value->size() : 0;
+      }
+      if (bytes <= kReadAheadMostBytes) return;
+    } catch (const EngineError& error) {
+      // A record too big for a client is refused when it is the one moved to, as before.
+      if (!PgTooBig(error)) throw;
+    }
+    oneByOne_ = true;
+    first = position;
+  }
+  ReadByKeys(first, 1);
+}
+
+void PgRecordset::ReadByKeys(int64_t first, int64_t count) {
+  ahead_.rows.clear();
+  // One statement for every batch of a size: a short one repeats its last key.
+  QStringList keys;
+  for (int i = 0; i < count; ++i) {
+    QStringList key;
+    for (int k = 0; k < KeyWidth(); ++k) key << Placeholder(i * KeyWidth() + k + 1);
+    keys << QLatin1Char('(') + key.join(QStringLiteral(", ")) + QLatin1Char(')');
+  }
+  const QString select =
+      PgRowsWithinLimit(QStringLiteral("SELECT %1, %2 FROM %3 WHERE (%1) IN (%4)")
+                            .arg(KeyList(), selectList_, PgQuoteName(source_.table),
+                                 keys.join(QStringLiteral(", "))));
+  const int64_t end = std::min(KeyCount(), first + count);
+  std::vector<PgParam> params;
+  for (int64_t i = first; i < end; ++i) AppendKey(params, i);
+  while (static_cast<int64_t>(params.size()) < count * KeyWidth()) AppendKey(params, end - 1);
+  // Counted before reading: a save while the statement runs makes the records old at once.
+  const uint64_t saves = shared_->pool->Saves(source_.table);
+  const auto readAt = std::chrono::steady_clock::now();
+  const PgResult result =
+      Reading([&](PgConnection& connection) { return connection.ExecPrepared(select, params); });
+  QHash<QByteArray, int> found;
+  for (int r = 0; r < result.Rows(); ++r) {
+    QByteArray identity;
+    for (int k = 0; k < KeyWidth(); ++k) AppendIdentity(identity, result.Param(r, k));
+    found.insert(identity, r);
+  }
+  ahead_.rows.reserve(static_cast<size_t>(end - first));
+  for (int64_t i = first; i < end; ++i) {
+    const auto at = found.constFind(Identity(i));
+    if (at == found.constEnd()) {
+      ahead_.rows.emplace_back();
+      continue;
+    }
+    std::vector<PgParam> row;
+    for (int c = KeyWidth(); c < result.Columns(); ++c) row.push_back(result.Param(*at, c));
+    ahead_.rows.emplace_back(std::move(row));
+  }
+  ahead_.first = first;
+  ahead_.readAt = readAt;
+  ahead_.saves = saves;
+}
+
+void PgRecordset::CountSave() {
+  shared_->pool->CountSave(source_.table);
+  ahead_.rows.clear();
 }
 
 bool PgRecordset::WriteEdit(const std::vector<ColumnValue>& changes) {
@@ -168,6 +247,9 @@ bool PgRecordset::WriteEdit(const std::vector<ColumnValue>& changes) {
                 Placeholder(static_cast<int>(params.size()));
   }
   StepConnection connection = Connect();
+  // Saved, refused because the record read is old, or not known: whatever came of it, the
+  // records read ahead of this table are read again, by every set of this server.
+  const auto counted = qScopeGuard([this] { CountSave(); });
   // The saved record comes back with the statement: its key (which the edit may have
   // changed) and the values shown next.
   const PgResult result = connection->ExecPrepared(
@@ -213,6 +295,7 @@ void PgRecordset::WriteNew(const std::vector<ColumnValue>& values) {
                                    .arg(table, columns.join(QStringLiteral(", ")),
                                         placeholders.join(QStringLiteral(", ")));
   StepConnection connection = Connect();
+  const auto counted = qScopeGuard([this] { CountSave(); });
   const PgResult result =
       connection->Exec(insert + QStringLiteral(" RETURNING ") + KeyList(), params);
   keys_.Append(result, 0, LeadingColumns());
@@ -222,6 +305,7 @@ bool PgRecordset::DeleteCurrent() {
   std::vector<PgParam> params;
   AppendKey(params, position_);
   StepConnection connection = Connect();
+  const auto counted = qScopeGuard([this] { CountSave(); });
   const PgResult result = connection->Exec(
       QStringLiteral("DELETE FROM %1 WHERE %2").arg(PgQuoteName(source_.table), KeyCondition(1)),
       params);

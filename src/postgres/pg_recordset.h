@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -16,9 +17,9 @@ namespace corvane {
 struct PgShared;
 
 // What a set of a server database reads. With key columns (a table's primary key) the set
-// keeps the keys and reads each record by key when it becomes current, so other Corvane
-// servers' changes show on the next fetch. Without (a view, or a table without a primary
-// key) it keeps the rows as read when it opened and is read-only.
+// keeps the keys and reads its records by key, a batch at a time (see PgRecordset), so other
+// Corvane servers' changes show within the pool's freshness limit. Without (a view, or a table
+// without a primary key) it keeps the rows as read when it opened and is read-only.
 //
 // A set over a client's query reads it confined to reading: with key columns its rows are
 // one table's rows (their order and choice are the query's), without it is a snapshot.
@@ -30,6 +31,17 @@ struct PgSetSource {
   std::shared_ptr<PgResult> rows;  // the query's rows, when already read
 };
 
+// The most records one read by key fetches: those ahead of the move, in its direction.
+inline constexpr int kReadAheadRecords = 32;
+// A set whose records read ahead take more than this reads one record a move from then on:
+// 99 clients each holding 32 records of large memos would hold gigabytes.
+inline constexpr qint64 kReadAheadMostBytes = 1024 * 1024;
+
+// A keyed set serves its moves from the records it last read ahead while they are younger
+// than the pool's freshness limit and no client of this server saved to the table since;
+// otherwise it reads the next kReadAheadRecords by key in one statement. An edit or a delete
+// still compares with the stored record, so a record read ahead can never overwrite another
+// client's save.
 class PgRecordset final : public Recordset {
  public:
   // Reads the keys (or the rows) through `connection`, the one lent to the caller.
@@ -64,6 +76,22 @@ class PgRecordset final : public Recordset {
   QByteArray Identity(int64_t position) const;
   void ShowRow(const std::vector<PgParam>& row);
   void ShowOriginal();  // values_ from original_
+  // Records read ahead: rows[i] is the record at `first` + i, or none when its key was not
+  // found (deleted elsewhere).
+  struct ReadAhead {
+    int64_t first = 0;
+    std::vector<std::optional<std::vector<PgParam>>> rows;
+    std::chrono::steady_clock::time_point readAt;
+    uint64_t saves = 0;  // the table's save count before they were read
+  };
+  bool ReadAheadServes(int64_t position) const;
+  // Reads the records around `position`, the current one included: from it on, or up to it
+  // when the set moved backwards.
+  void ReadAround(int64_t position, bool backward);
+  // Reads `count` records from `first` by key, in one statement.
+  void ReadByKeys(int64_t first, int64_t count);
+  // Counts a save to the table (which also drops what this set read ahead).
+  void CountSave();
   // The connection for one step: the one lent while the set opens, or one borrowed from the
   // pool for the step (a request never holds two).
   struct StepConnection {
@@ -85,6 +113,9 @@ class PgRecordset final : public Recordset {
   PgKeyset keys_;
   std::shared_ptr<const PgResult> rows_;  // a snapshot's rows
   std::vector<PgParam> original_;         // the current record as last read
+  ReadAhead ahead_;
+  int64_t lastFetched_ = -1;  // which way the set moves
+  bool oneByOne_ = false;     // its records are too big to be read ahead
 };
 
 }  // namespace corvane

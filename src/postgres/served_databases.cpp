@@ -21,6 +21,11 @@ void ServedDatabases::SetPoolOptions(PgPoolOptions options) {
   options_ = std::move(options);
 }
 
+void ServedDatabases::SetFreshMs(int ms) {
+  const std::lock_guard lock(mutex_);
+  options_.freshMs = ms;
+}
+
 QString ProbeServerDatabase(const QString& location, bool* ok, int connectTimeoutSeconds) {
   *ok = false;
   if (!IsServerDatabaseLocation(location)) {

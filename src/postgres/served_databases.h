@@ -21,6 +21,8 @@ class ServedDatabases final : public DatabaseOpener {
   // How the pools connect; set before the first server database is opened (tests shorten
   // the connect timeout; the server instance listens to the outcomes).
   void SetPoolOptions(PgPoolOptions options);
+  // How long records read ahead serve moves (PgPoolOptions::freshMs), before the first open.
+  void SetFreshMs(int ms);
 
  private:
   std::shared_ptr<PgPool> PoolFor(const QString& location);

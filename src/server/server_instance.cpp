@@ -64,7 +64,7 @@ PgPoolOptions ServerInstance::PoolOptions() {
               health_.Report(location, answered, message);
             });
           },
-          pgInUse_};
+          pgInUse_, freshMs_};
 }
 
 void ServerInstance::SetServerConnectTimeout(int seconds) {
@@ -89,6 +89,9 @@ StartupBranch ServerInstance::RunStartup() {
   leftAtStart_ = leftFile_.Load();
   files_.LoadGeneralSettings(settings_);
   webFile_.Load(settings_);
+  // Before any server database is opened: a pool keeps the options it was made with.
+  freshMs_ = PostgresSettingsFile(programDir_).LoadFreshMs().value_or(kServerFreshMs);
+  databases_.SetFreshMs(freshMs_);
   StartMetrics();
   const bool network = files_.LoadNetworkSettings(settings_);
   // Read in every branch: the setup shows the list and saving it writes it back, so a list

@@ -18,6 +18,7 @@
 #include "config/database_check_ui.h"
 #include "config/left_queries.h"
 #include "config/metrics_settings_file.h"
+#include "config/postgres_settings_file.h"
 #include "config/registry_store.h"
 #include "config/settings_files.h"
 #include "config/user_store.h"
@@ -253,6 +254,7 @@ class ServerInstance : public QObject {
   SlotServer slots_;
   ServerDatabaseHealth health_;
   int connectTimeoutSeconds_ = kServerConnectTimeoutSeconds;
+  int freshMs_ = kServerFreshMs;    // postgres.dat
   std::vector<Parked> withdrawn_;   // server databases the last check could not reach
   std::vector<Parked> outOfPlace_;  // offered again while clients held list indices
   QStringList unreadable_;          // files the last check could not read

@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QThread>
 #include <atomic>
 #include <thread>
 
@@ -98,6 +99,77 @@ TEST_F(PgEngineTest, RecordsAreReadAndSavedAfterTheTableChangesUnderAnOpenSet) {
   EXPECT_EQ(rs->Value(1).toText(), "deux");  // the saved record, as stored
   EXPECT_DOUBLE_EQ(rs->Value(3).toReal(), 12.5);
   EXPECT_EQ(Value("SELECT body || n || price::numeric FROM notes WHERE id = 2"), "deux2012.50");
+}
+
+// Another server's change (made here straight in the database) shows once a batch is read
+// again: which records a batch held is seen from which of them show a change.
+class PgReadAheadTest : public PgEngineTest {
+ protected:
+  std::unique_ptr<Recordset> OpenWithin(int freshMs, const char* source) {
+    served_.SetFreshMs(freshMs);
+    db_ = Open();
+    return db_->OpenRecordset(source);
+  }
+  std::unique_ptr<Database> db_;
+};
+
+TEST_F(PgReadAheadTest, MovesAreServedFromBatchesReadInTheirDirection) {
+  Exec(
+      "CREATE TABLE people (id int PRIMARY KEY, name text);"
+      "INSERT INTO people SELECT i, 'p' || i FROM generate_series(1, 70) i");
+  auto rs = OpenWithin(60'000, "people");  // reads ids 1 to 32
+  Exec("UPDATE people SET name = 'new' WHERE id IN (32, 33, 38, 60)");
+  for (int i = 1; i < 32; ++i) rs->MoveNext();
+  EXPECT_EQ(rs->Value(1).toText(), "p32");
+  rs->MoveNext();  // 33 to 64
+  EXPECT_EQ(rs->Value(1).toText(), "new");
+  rs->MoveLast();  // the last 32: 39 to 70
+  rs->SetAbsolutePosition(38);
+  rs->MovePrevious();  // 38, read backwards: 7 to 38
+  EXPECT_EQ(rs->Value(1).toText(), "new");
+  Exec("UPDATE people SET name = 'late' WHERE id = 10");
+  rs->SetAbsolutePosition(9);
+  EXPECT_EQ(rs->Value(1).toText(), "p10");
+
+  // An edit of a record read before another server changed it is refused and changes
+  // nothing; the set then reads the stored record.
+  rs->SetAbsolutePosition(59);  // 39 to 70
+  Exec("UPDATE people SET name = 'theirs' WHERE id = 60");
+  rs->Edit();
+  rs->SetValue(1, Variant(QStringLiteral("mine")));
+  EXPECT_EQ(ErrorNumber([&] { rs->Update(); }), engine_error::kChangedByOther);
+  EXPECT_EQ(Value("SELECT name FROM people WHERE id = 60"), "theirs");
+  rs->MovePrevious();
+  rs->MoveNext();
+  EXPECT_EQ(rs->Value(1).toText(), "theirs");
+
+  // Another client of this server: its saves show at once.
+  auto other = Open();
+  auto theirs = other->OpenRecordset("people");
+  theirs->MoveNext();
+  EditRecord(*theirs, {{1, Variant(QStringLiteral("edited"))}});
+  theirs->MoveNext();
+  theirs->Delete();
+  rs->MoveFirst();
+  rs->MoveNext();
+  EXPECT_EQ(rs->Value(1).toText(), "edited");
+  rs->MoveNext();
+  EXPECT_EQ(ErrorNumber([&] { rs->Value(1); }), engine_error::kRecordDeleted);
+}
+
+// Keys are sent as parameters, whatever they hold; a composite key is matched whole.
+TEST_F(PgReadAheadTest, ChangesMadeElsewhereShowOnceTheLimitHasPassedWhateverTheKeysHold) {
+  Exec(
+      "CREATE TABLE odd (k text, n int, v text, PRIMARY KEY (k, n)); INSERT INTO odd (k, n) "
+      "VALUES ('a''b', 1), ('\"q\"', 1), (E'b\\\\s', 1), ('NULL', 1), ('{x,y}', 1), ('a,b', 1), "
+      "('a,b', 2), (' ', 1)");
+  auto rs = OpenWithin(200, "SELECT * FROM odd ORDER BY k DESC");
+  Exec("UPDATE odd SET v = k || n");
+  QThread::msleep(300);
+  EXPECT_EQ(rs->RecordCount(), 8);
+  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+    EXPECT_EQ(rs->Value(0).toText() + rs->Value(1).toText(), rs->Value(2).toText());
+  }
 }
 
 TEST_F(PgEngineTest, ARoleThatMayOnlyReadGetsTheReadOnlyErrorOnItsEdits) {

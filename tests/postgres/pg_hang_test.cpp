@@ -60,6 +60,8 @@ TEST(PgHangTest, ItsClientsGetTheirErrorAtTheLimitAndNoFileClientIsHeldUp) {
   if (!PgAvailable()) GTEST_SKIP() << kNoCluster;
   QTemporaryDir dir;
   TestServer server;
+  // Every move reads, so that the moves below wait on the paused cluster.
+  server.databases.SetFreshMs(0);
   PublishPeopleInClusterAndFile(server, dir.filePath("shop.db"));
   ASSERT_TRUE(server.Start());
   server.slots().SetClientWorkLimit(kRequestLimitMs);

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+#include "config/postgres_settings_file.h"
 #include "config/sequential_records.h"
 #include "config/web_settings_file.h"
 #include "support/file_bytes.h"
@@ -103,6 +104,14 @@ TEST_F(SettingsFilesTest, HandWrittenFilesReadAsTheOperatorsGuideSays) {
   ServerSettings unplaced;
   EXPECT_FALSE(files_.LoadWindowPlacement(unplaced));
   EXPECT_FALSE(unplaced.WindowTop);
+
+  // postgres.dat: a freshness limit of 0 or more; anything else leaves the default.
+  const PostgresSettingsFile postgres(dir_.path());
+  EXPECT_FALSE(postgres.LoadFreshMs());
+  Put("postgres.dat", "0\r\n");
+  EXPECT_EQ(postgres.LoadFreshMs(), 0);
+  Put("postgres.dat", "-1\r\n");
+  EXPECT_FALSE(postgres.LoadFreshMs());
 }
 
 TEST_F(SettingsFilesTest, ListeningAndWebPortsLoadSaveAndDelete) {
