@@ -109,6 +109,7 @@ TEST_F(PgJetSqlTest, FindCriteriaMatchAsOnAFile) {
                    "name Like '*N'",
                    "name = 'BOB'",
                    "name <> 'bob'",
+                   "name <> '\u00e9mile'",
                    "age > 15",
                    "name Like '[!a-c]*'",
                    "name Like '*''*'",
