@@ -33,9 +33,13 @@ class PgJetWriter final : public JetSqlWriter {
 
   JetPiece Text(const QString& value, bool wholeLikePattern) override {
     // A text that is the whole pattern of a Like is written as its regular expression
-    // here; a pattern that goes on (`'*' & name`) is made into one by the statement.
-    JetPiece piece{Kind::kString, Value(wholeLikePattern ? JetLikeRegex(value) : value)};
-    piece.likeRegex = wholeLikePattern;
+    // (or LIKE pattern) here; a pattern that goes on (`'*' & name`) is made into one by the
+    // statement.
+    if (!wholeLikePattern) return {Kind::kString, Value(value)};
+    const std::optional<QString> plain = JetPlainLike(value);
+    JetPiece piece{Kind::kString, Value(plain ? *plain : JetLikeRegex(value))};
+    piece.likeRegex = true;
+    piece.likePlain = plain.has_value();
     return piece;
   }
   JetPiece Date(const QString& literal) override {
