@@ -107,4 +107,16 @@ int64_t PgKeyset::Locate(const PgResult& result, int row, int64_t from) const {
   return at != numbered_.end() ? at - numbered_.begin() : -1;
 }
 
+std::optional<int64_t> PgKeyset::FirstOfNumbers(const PgResult& matches, int64_t from) const {
+  if (!numbers_) return std::nullopt;
+  std::vector<int64_t> found;
+  found.reserve(static_cast<size_t>(matches.Rows()));
+  for (int r = 0; r < matches.Rows(); ++r) found.push_back(matches.Bytes(r, 0).toLongLong());
+  std::sort(found.begin(), found.end());
+  for (int64_t i = std::max<int64_t>(from, 0); !found.empty() && i < Count(); ++i) {
+    if (std::binary_search(found.begin(), found.end(), numbered_[i])) return i;
+  }
+  return -1;
+}
+
 }  // namespace corvane

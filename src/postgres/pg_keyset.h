@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "postgres/pg_connection.h"
@@ -39,6 +40,9 @@ class PgKeyset {
   // The first position from `from` on whose key is row `row` of `result` (key columns at
   // 0 to width - 1); -1 when none. In an ordered keyset of numbers, found by halving.
   int64_t Locate(const PgResult& result, int row, int64_t from) const;
+  // In a keyset of numbers, the first position from `from` on whose key is in column 0 of
+  // a row of `matches`, or -1; nothing for a keyset of texts.
+  std::optional<int64_t> FirstOfNumbers(const PgResult& matches, int64_t from) const;
 
  private:
   bool SameKey(int64_t position, const PgResult& result, int row) const;

@@ -286,6 +286,13 @@ void PgRecordset::Find(const QString& criterion, int64_t from) {
   if (!Updatable()) select = PgRowsWithinLimit(select);
   const PgResult result = Reading(
       [&](PgConnection& connection) { return connection.ExecConfined(select, target.params); });
+  // Keys of numbers are looked up as numbers, with no text made for each key walked.
+  if (const std::optional<int64_t> at =
+          Updatable() ? keys_.FirstOfNumbers(result, from) : std::nullopt) {
+    noMatch_ = *at < 0;
+    if (!noMatch_) GoTo(*at);
+    return;
+  }
   QSet<QByteArray> matches;
   for (int r = 0; r < result.Rows(); ++r) {
     QByteArray identity;
