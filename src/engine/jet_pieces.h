@@ -16,6 +16,7 @@ struct JetPiece {
   QString text;
   bool textColumn = false;  // a column known to hold text
   bool likeRegex = false;   // a Like pattern already written as a regular expression
+  bool likePlain = false;   // ... or, where it means the same, as an SQL LIKE pattern
 };
 using JetPieces = std::vector<JetPiece>;
 

@@ -103,8 +103,15 @@ void RewritePgLike(JetPieces& out) {
       throw EngineError(engine_error::kSyntaxError,
                         QStringLiteral("Syntax error in expression: Like needs two operands."));
     }
-    out[k] = {Kind::kName, negated ? QStringLiteral("!~*") : QStringLiteral("~*")};
-    insertions.Before(start, QStringLiteral("CAST`("));
+    const bool plain = out[next].likePlain;
+    if (plain) {
+      out[k] = {Kind::kName, negated ? QStringLiteral("NOT LIKE") : QStringLiteral("LIKE")};
+      // LIKE binds less tightly than ~*: in parentheses it takes the place ~* had.
+      insertions.After(next, QStringLiteral(")"));
+    } else {
+      out[k] = {Kind::kName, negated ? QStringLiteral("!~*") : QStringLiteral("~*")};
+    }
+    insertions.Before(start, plain ? QStringLiteral("(`CAST`(") : QStringLiteral("CAST`("));
     insertions.After(end, QStringLiteral(" `AS` `text`)"));
   }
   insertions.Apply(out);
@@ -133,6 +140,28 @@ QString JetLikeRegex(const QString& pattern) {
     ++i;
   }
   return regex + QLatin1Char('$');
+}
+
+std::optional<QString> JetPlainLike(const QString& pattern) {
+  QString like;
+  like.reserve(pattern.size() + 4);
+  for (const QChar c : pattern) {
+    if (c == QLatin1Char('*')) {
+      like += QLatin1Char('%');
+    } else if (c == QLatin1Char('?')) {
+      like += QLatin1Char('_');
+    } else if (c.unicode() >= 0x80 || c.isLetter() || c == QLatin1Char('#') ||
+               c == QLatin1Char('[')) {
+      return std::nullopt;
+    } else {
+      // LIKE's own wildcards and its escape stand for themselves.
+      if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\')) {
+        like += QLatin1Char('\\');
+      }
+      like += c;
+    }
+  }
+  return like;
 }
 
 }  // namespace corvane

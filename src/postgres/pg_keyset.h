@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "postgres/pg_connection.h"
@@ -31,9 +32,24 @@ class PgKeyset {
   // The k-th value of the key at `position`, in PostgreSQL's text form.
   QByteArray Value(int64_t position, int k) const;
 
+  // Whether the keys stand in key order, as PostgreSQL orders them: from MarkOrdered (called
+  // when they were read so) until a key is added or changed out of that order. Numbers are
+  // compared here; a text key added or changed may be anywhere, so it ends the order.
+  bool Ordered() const { return ordered_; }
+  void MarkOrdered() { ordered_ = true; }
+  // The first position from `from` on whose key is row `row` of `result` (key columns at
+  // 0 to width - 1); -1 when none. In an ordered keyset of numbers, found by halving.
+  int64_t Locate(const PgResult& result, int row, int64_t from) const;
+  // In a keyset of numbers, the first position from `from` on whose key is in column 0 of
+  // a row of `matches`, or -1; nothing for a keyset of texts.
+  std::optional<int64_t> FirstOfNumbers(const PgResult& matches, int64_t from) const;
+
  private:
+  bool SameKey(int64_t position, const PgResult& result, int row) const;
+
   int width_ = 1;
   bool numbers_ = false;
+  bool ordered_ = false;
   std::vector<int64_t> numbered_;
   std::vector<QByteArray> texts_;
 };

@@ -54,6 +54,7 @@ PgRecordset::PgRecordset(std::shared_ptr<PgShared> shared, PgConnection& connect
     keys_.Reserve(result.Rows());
     const std::vector<int> at = LeadingColumns();
     for (int r = 0; r < result.Rows(); ++r) keys_.Append(result, r, at);
+    if (source_.query.sql.isEmpty()) keys_.MarkOrdered();
   } else if (source_.rows) {
     rows_ = std::move(source_.rows);
   } else {
@@ -326,12 +327,36 @@ QByteArray PgRecordset::Identity(int64_t position) const {
   return identity;
 }
 
+bool PgRecordset::FindInKeyOrder(const QString& condition, std::vector<PgParam> params,
+                                 int64_t from) {
+  const QString keys = KeyList();
+  QString select = QStringLiteral("SELECT %1 FROM %2 WHERE (%3\n)")
+                       .arg(keys, PgQuoteName(source_.table), condition);
+  if (from > 0 && from < KeyCount()) {
+    QStringList at;
+    for (int k = 0; k < KeyWidth(); ++k) at << Placeholder(static_cast<int>(params.size()) + 1 + k);
+    select += QStringLiteral(" AND (%1) >= (%2)").arg(keys, at.join(QStringLiteral(", ")));
+    AppendKey(params, from);
+  }
+  select += QStringLiteral(" ORDER BY %1 LIMIT 1").arg(keys);
+  const PgResult result =
+      Reading([&](PgConnection& connection) { return connection.ExecConfined(select, params); });
+  noMatch_ = true;
+  if (result.Rows() == 0 || from >= KeyCount()) return true;
+  const int64_t at = keys_.Locate(result, 0, from);
+  if (at < 0) return false;
+  noMatch_ = false;
+  GoTo(at);
+  return true;
+}
+
 void PgRecordset::Find(const QString& criterion, int64_t from) {
   CheckClientJetSqlLength(criterion);
   // The criterion names the set's fields; its values travel as parameters after the query's.
   JetPgTarget target = FieldNames(fields_, source_.table).Target();
   target.params = source_.query.params;
   const QString condition = TranslateJetSqlForPostgres(criterion, target);
+  if (Updatable() && keys_.Ordered() && FindInKeyOrder(condition, target.params, from)) return;
   QString read;
   if (Updatable()) {
     read = KeyList() + QStringLiteral(" FROM ") + PgQuoteName(source_.table);
@@ -345,6 +370,13 @@ void PgRecordset::Find(const QString& criterion, int64_t from) {
   if (!Updatable()) select = PgRowsWithinLimit(select);
   const PgResult result = Reading(
       [&](PgConnection& connection) { return connection.ExecConfined(select, target.params); });
+  // Keys of numbers are looked up as numbers, with no text made for each key walked.
+  if (const std::optional<int64_t> at =
+          Updatable() ? keys_.FirstOfNumbers(result, from) : std::nullopt) {
+    noMatch_ = *at < 0;
+    if (!noMatch_) GoTo(*at);
+    return;
+  }
   QSet<QByteArray> matches;
   for (int r = 0; r < result.Rows(); ++r) {
     QByteArray identity;

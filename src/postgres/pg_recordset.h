@@ -57,6 +57,12 @@ class PgRecordset final : public Recordset {
   void FetchCurrent() override;
   void ForgetCurrent() override { original_.clear(); }
   void Find(const QString& criterion, int64_t from) override;
+  // In a set whose keys stand in key order (a table's), the first match from `from` on is
+  // the one with the least key from that record's on: PostgreSQL finds it through the key's
+  // index, the set its place by halving, with no walk over all matches and keys. False,
+  // nothing moved, when the set does not hold that key (a record another server added or
+  // rekeyed): the whole read of the matches answers then.
+  bool FindInKeyOrder(const QString& condition, std::vector<PgParam> params, int64_t from);
   Qt::CaseSensitivity ColumnNameCase() const override { return Qt::CaseSensitive; }
   bool WriteEdit(const std::vector<ColumnValue>& changes) override;
   bool CurrentRowExists() override;

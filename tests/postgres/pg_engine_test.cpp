@@ -79,6 +79,42 @@ TEST_F(PgEngineTest, ASetWalksTheKeysInOrderAndReadsEachRecordWhenItBecomesCurre
   rs->MoveNext();
   EXPECT_TRUE(rs->Eof());
   EXPECT_EQ(ErrorNumber([&] { rs->Value(0); }), engine_error::kNoCurrentRecord);
+  // Finds go on from the current record in the same composite order.
+  rs->FindFirst("qty > 4");
+  EXPECT_EQ(rs->Value(1).toText(), "z");
+  rs->FindNext("qty > 4");
+  EXPECT_EQ(rs->Value(1).toText(), "b");
+  rs->FindNext("code = 'a'");  // only before the current record
+  EXPECT_TRUE(rs->NoMatch());
+}
+
+TEST_F(PgEngineTest, AFindInATableSetGoesOnFromTheCurrentRecordAmongTheKeysItHolds) {
+  Exec(
+      "CREATE TABLE parts (id int PRIMARY KEY, tag text); INSERT INTO parts SELECT 2 * i, "
+      "CASE WHEN i % 10 = 3 THEN 'x' ELSE 'y' END FROM generate_series(1, 40) AS i");
+  auto db = Open();
+  auto rs = db->OpenRecordset("parts");
+  const auto found = [&] { return rs->NoMatch() ? -1 : rs->Value(0).toInteger(); };
+  rs->SetAbsolutePosition(20);  // 42
+  rs->FindNext("tag = 'x'");
+  EXPECT_EQ(found(), 46);
+  rs->FindFirst("tag = 'x'");
+  EXPECT_EQ(found(), 6);
+  rs->SetAbsolutePosition(30);
+  rs->FindNext("id < 60");
+  EXPECT_EQ(found(), -1);
+  // A record added elsewhere is not in the set: the next one the set holds is found.
+  Exec("INSERT INTO parts VALUES (45, 'x')");
+  rs->SetAbsolutePosition(20);
+  rs->FindNext("tag = 'x'");
+  EXPECT_EQ(found(), 46);
+  // Records added through the set stand last, whatever their keys: 90, 1, 95.
+  for (const auto& [id, tag] : {std::pair{90, "y"}, {1, "x"}, {95, "x"}}) {
+    AddRecord(*rs, {{0, Variant(id)}, {1, Variant(QString::fromLatin1(tag))}});
+  }
+  rs->SetAbsolutePosition(39);
+  rs->FindNext("tag = 'x'");
+  EXPECT_EQ(found(), 1);
 }
 
 TEST_F(PgEngineTest, RecordsAreReadAndSavedAfterTheTableChangesUnderAnOpenSet) {
