@@ -1,11 +1,12 @@
 // corvane-bench: N clients through the real handshake and logon, each sending its next
-// request as soon as the reply to the last one is in; reports requests per second and the
-// latency percentiles. See docs/performance.md.
+// request as soon as the reply to the last one is in (or, paced, a think time after it);
+// reports requests per second and the latency percentiles. See docs/performance.md.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <thread>
 
 #include "load_run.h"
@@ -24,6 +25,7 @@ struct Options {
   // Clients working on a large table beside the measured ones (the mixed run).
   int heavyClients = 0;
   WorkloadSpec heavy;
+  QString latencyFile;  // every measured round trip, in microseconds, one a line
 };
 
 QCommandLineOption Option(const char* name, const char* help, const char* value = nullptr,
@@ -41,8 +43,9 @@ bool Fail(const QString& message) {
 
 bool ReadOptions(const QStringList& arguments, Options& options) {
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
-      "Load generator of the Corvane server: closed-loop clients, one request in flight each."));
+  parser.setApplicationDescription(
+      QStringLiteral("Load generator of the Corvane server: closed-loop or paced clients, one "
+                     "request in flight each."));
   parser.addHelpOption();
   parser.addOptions({
       Option("host", "Server address (IPv4).", "address", "127.0.0.1"),
@@ -51,7 +54,8 @@ bool ReadOptions(const QStringList& arguments, Options& options) {
       Option("password", "Password.", "password"),
       Option("key", "The user's private key.", "key"),
       Option("clients", "Client counts, one run each (e.g. 1,10,50,99).", "list", "1"),
-      Option("workload", "next, senddata, findfirst, update, open, sort or hold.", "name", "next"),
+      Option("workload", "next, senddata, findfirst, update, open, sort, hold or handheld.", "name",
+             "next"),
       Option("database", "Database number.", "n", "0"),
       Option("table", "Table number.", "n", "0"),
       Option("find-mode", "Mode of FindFirst.", "mode", "0"),
@@ -71,6 +75,15 @@ bool ReadOptions(const QStringList& arguments, Options& options) {
              "n", "0"),
       Option("heavy-database", "Database of the heavy clients.", "n", "1"),
       Option("heavy-query", "Saved query the heavy clients open.", "n", "0"),
+      Option("think-ms",
+             "Paced clients: the mean think time after each reply, drawn uniform in "
+             "[T/2, 3T/2]; 0 for closed-loop clients.",
+             "ms", "0"),
+      Option("start-spread", "Paced clients start one after the other over this time.", "s", "1"),
+      Option("source",
+             "Paced clients: the first client's own address; each further one takes the next.",
+             "address"),
+      Option("latency-file", "Writes every measured round trip (µs) to this file.", "path"),
       Option("server-pid",
              "The server's process: reports its CPU time per request, and its resident size "
              "before and after opening.",
@@ -105,6 +118,10 @@ bool ReadOptions(const QStringList& arguments, Options& options) {
   options.limits.seconds = number("seconds");
   options.limits.warmupSeconds = number("warmup");
   options.limits.requests = static_cast<int64_t>(number("requests"));
+  options.limits.thinkMs = number("think-ms");
+  options.limits.startSpreadSeconds = number("start-spread");
+  options.target.source = parser.value(QStringLiteral("source")).toLatin1();
+  options.latencyFile = parser.value(QStringLiteral("latency-file"));
   if (parser.isSet(QStringLiteral("server-pid"))) {
     options.serverPid = static_cast<pid_t>(number("server-pid"));
     options.limits.serverPid = options.serverPid;
@@ -149,10 +166,26 @@ void PrintResult(const Options& options, WorkloadKind kind, int clients, RunResu
       Micros(result.latency.Percentile(0.99)), Micros(result.latency.Percentile(0.999)),
       Micros(result.latency.Max()), static_cast<long long>(result.errors),
       words.isEmpty() ? "-" : words.constData());
-  std::printf(" client_cpu_us=%.1f", result.OwnCpuPerRequestUs());
+  std::printf(" conflicts=%lld client_cpu_us=%.1f", static_cast<long long>(result.conflicts),
+              result.OwnCpuPerRequestUs());
   if (result.serverCpuNanoseconds >= 0) {
-    std::printf(" server_cpu_us=%.1f", result.ServerCpuPerRequestUs());
+    std::printf(" server_cpu_us=%.1f server_cpu_pct=%.1f", result.ServerCpuPerRequestUs(),
+                result.seconds > 0 ? result.serverCpuNanoseconds / 1e7 / result.seconds : 0.0);
   }
+  if (options.limits.thinkMs > 0) {
+    std::printf(" logged_on=%d logon_failures=%d logon_max_ms=%.0f full_retries=%lld",
+                result.loggedOn, result.logonFailures, result.latestLogonNanoseconds / 1e6,
+                static_cast<long long>(result.fullRetries));
+  }
+  // The round trips by request, "Word:count/p99 ms/max ms".
+  QByteArray byCommand;
+  for (auto& [word, latency] : result.latencyByCommand) {
+    if (!byCommand.isEmpty()) byCommand += ',';
+    byCommand += word + ':' + QByteArray::number(qulonglong(latency.Count())) + '/' +
+                 QByteArray::number(latency.Percentile(0.99) / 1e6, 'f', 1) + '/' +
+                 QByteArray::number(latency.Max() / 1e6, 'f', 1);
+  }
+  if (!byCommand.isEmpty()) std::printf(" by_request=%s", byCommand.constData());
   if (rssIdle && rssOpen) {
     std::printf(" rss_before_kib=%lld rss_open_kib=%lld", static_cast<long long>(*rssIdle),
                 static_cast<long long>(*rssOpen));
@@ -178,6 +211,7 @@ int main(int argc, char** argv) {
     RunLimits heavyLimits = limits;
     heavyLimits.clients = options.heavyClients;
     heavyLimits.serverPid = 0;
+    heavyLimits.thinkMs = 0;
     LoadRun heavy(options.target, options.heavy, heavyLimits);
     std::optional<int64_t> rssIdle;
     std::optional<int64_t> rssOpen;
@@ -196,6 +230,10 @@ int main(int argc, char** argv) {
       }
       RunResult result = run.Measure();
       if (heavyThread.joinable()) heavyThread.join();
+      if (!options.latencyFile.isEmpty()) {
+        std::ofstream file(options.latencyFile.toStdString());
+        for (int64_t nanoseconds : result.latency.Samples()) file << nanoseconds / 1000 << '\n';
+      }
       PrintResult(options, options.spec.kind, clients, result, rssIdle, rssOpen);
       if (options.heavyClients > 0) {
         PrintResult(options, WorkloadKind::kHeavy, options.heavyClients, heavyResult, {}, {});

@@ -16,6 +16,7 @@ class LatencyRecorder {
     sorted_ = false;
   }
   size_t Count() const { return samples_.size(); }
+  const std::vector<int64_t>& Samples() const { return samples_; }
   void Merge(const LatencyRecorder& other);
 
   // The nearest-rank percentile (0 < fraction <= 1) in nanoseconds; 0 without samples.

@@ -11,11 +11,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "base/text_scramble.h"
+#include "request_plan.h"
 #include "wire/cipher.h"
 #include "wire/control_chars.h"
-#include "request_plan.h"
 
 namespace corvane::load {
 namespace {
@@ -48,6 +49,16 @@ void LoadConnection::Open(quint16 port) {
   const int on = 1;
   // Each request is one small write answered before the next: never wait to fill a segment.
   ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  if (!target_.source.isEmpty()) {
+    sockaddr_in own{};
+    own.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, target_.source.constData(), &own.sin_addr) != 1) {
+      throw LoadError("not an IPv4 address: " + target_.source.toStdString());
+    }
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&own), sizeof own) != 0) {
+      throw LoadError(SystemError("bind to " + target_.source.toStdString()));
+    }
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
@@ -76,24 +87,35 @@ bool LoadConnection::WaitReadable(int timeoutMs) {
   return ::poll(&p, 1, timeoutMs) == 1;
 }
 
-void LoadConnection::ConnectAndLogon() {
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(target_.timeoutMs);
+quint16 LoadConnection::AskForSlot(Clock::time_point deadline) {
   Open(target_.port);
-  std::optional<quint16> slotPort;
-  while (!slotPort) {
+  while (true) {
     if (!WaitReadable(RemainingMs(deadline))) throw LoadError("no redirect from the listener");
     const bool open = ReadAvailable();
-    slotPort = ParseRedirect(received_);
-    if (!slotPort && !open) throw LoadError("the listener closed without a redirect");
+    if (const std::optional<quint16> port = ParseRedirect(received_)) return *port;
+    if (!open) throw LoadError("the listener closed without a redirect");
   }
-  if (*slotPort == 0) throw LoadError("the server is full");
-  Open(*slotPort);
+}
+
+void LoadConnection::ConnectAndLogon() {
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(target_.timeoutMs);
+  fullRetries_ = 0;
+  quint16 slotPort = AskForSlot(deadline);
+  while (slotPort == 0) {
+    if (RemainingMs(deadline) <= kFullServerRetryMs) throw LoadError("the server is full");
+    ++fullRetries_;
+    Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kFullServerRetryMs));
+    slotPort = AskForSlot(deadline);
+  }
+  Open(slotPort);
 
   logonFrame_ = true;
   sessionKey_ = 0;
   replyKeys_ = {{ReplyKey, target_.privateKey}, {ReplyKey, LogonKey}};
   const ClientReply reply =
-      Exchange(MessageText("Logon", {target_.user, MirrorText(target_.password), target_.host}));
+      Exchange(MessageText("Logon", {target_.user, MirrorText(target_.password),
+                                     target_.source.isEmpty() ? target_.host : target_.source}));
   if (reply.word != "Accepted" || reply.fields.isEmpty()) {
     throw LoadError("logon refused: " + reply.word.toStdString());
   }

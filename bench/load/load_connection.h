@@ -1,14 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "client/client_frames.h"
 #include "base/pseudo_random.h"
+#include "client/client_frames.h"
 
 namespace corvane::load {
 
@@ -20,7 +21,13 @@ struct LoadTarget {
   QByteArray password;
   int32_t privateKey = 0;
   int timeoutMs = 30000;  // for each step of the preparation
+  // The client's own address (its sockets are bound to it, and its logon names it); empty:
+  // the system's choice.
+  QByteArray source;
 };
+
+// A client told the port "0" (no slot free now) asks again after this pause.
+inline constexpr int kFullServerRetryMs = 100;
 
 class LoadError : public std::runtime_error {
  public:
@@ -36,8 +43,11 @@ class LoadConnection {
   LoadConnection(const LoadConnection&) = delete;
   LoadConnection& operator=(const LoadConnection&) = delete;
 
-  // Asks the listener for a slot, connects to it and logs on. Throws LoadError.
+  // Asks the listener for a slot (again after a pause while it answers the port "0"),
+  // connects to it and logs on. Throws LoadError.
   void ConnectAndLogon();
+  // How often the last ConnectAndLogon was told the port "0".
+  int FullRetries() const { return fullRetries_; }
   // Sends one request and waits for its reply. Throws LoadError.
   ClientReply Exchange(const QByteArray& text);
 
@@ -58,6 +68,8 @@ class LoadConnection {
 
  private:
   void Open(quint16 port);
+  // The slot port the listener announced; 0 when it had none.
+  quint16 AskForSlot(std::chrono::steady_clock::time_point deadline);
   bool WaitReadable(int timeoutMs);
   ClientReply WaitReply();
 
@@ -66,6 +78,7 @@ class LoadConnection {
   QByteArray received_;
   bool logonFrame_ = true;  // the first request of a slot connection goes with the logon keys
   int16_t sessionKey_ = 0;
+  int fullRetries_ = 0;
   std::vector<ClientKeys> replyKeys_;
   PseudoRandom random_;
 };

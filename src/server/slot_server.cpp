@@ -94,10 +94,18 @@ quint16 SlotServer::ReserveSlot(const QString& peer) {
       std::count_if(clients_.begin(), clients_.end(),
                     [&peer](const auto& client) { return client->UnloggedFrom(peer); });
   if (unlogged >= limits_.mostUnloggedSlotsPerAddress) return 0;
-  const auto reserved = std::count_if(clients_.begin(), clients_.end(), [](const auto& client) {
-    return client->State() == kSocketListening;
-  });
-  if (reserved >= limits_.mostReservedSlots) return 0;
+  auto reserved = [this] {
+    return std::count_if(clients_.begin(), clients_.end(),
+                         [](const auto& client) { return client->State() == kSocketListening; });
+  };
+  if (reserved() >= limits_.mostReservedSlots) {
+    // On a busy server, clients that did connect may still wait in the system's queue for
+    // the event loop: their slots are taken, not waiting, and must not turn others away.
+    for (const auto& client : clients_) {
+      if (client->OnSocket()) client->socket().TakeArrivedConnection();
+    }
+    if (reserved() >= limits_.mostReservedSlots) return 0;
+  }
   const int slot = FindFreeSlot();
   return slot < 0 ? 0 : clients_[slot]->Reserve(peer);
 }

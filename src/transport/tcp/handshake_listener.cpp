@@ -1,7 +1,10 @@
 #include "transport/tcp/handshake_listener.h"
 
+#include <sys/socket.h>
+
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <cerrno>
 
 #include "base/address_text.h"
 #include "protocol/socket_state.h"
@@ -12,6 +15,14 @@ namespace corvane {
 namespace {
 
 QByteArray Redirect(quint16 port) { return PkNewEnd(QByteArray::number(port) + kEot); }
+
+// Whether the client closed or reset the connection; what it sent first keeps it counted.
+bool PeerGone(const QTcpSocket& connection) {
+  char byte = 0;
+  const ssize_t n =
+      ::recv(static_cast<int>(connection.socketDescriptor()), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
 
 }  // namespace
 
@@ -64,10 +75,23 @@ void HandshakeListener::OnNewConnection() {
   }
 }
 
+bool HandshakeListener::TakeWaitingPlace(const QString& peer) {
+  const auto take = [&] {
+    return waiting_.TryTake(peer, limits_.mostWaitingHandshakesPerAddress,
+                            limits_.mostWaitingHandshakes);
+  };
+  if (take()) return true;
+  // On a busy server, clients that closed after reading their port may not have been seen
+  // to go yet: their places are free.
+  for (QTcpSocket* connection : handshakes_.keys()) {
+    if (PeerGone(*connection)) EndHandshake(connection);
+  }
+  return take();
+}
+
 void HandshakeListener::Answer(QTcpSocket* connection) {
   const QString peer = AddressText(connection->peerAddress());
-  if (!waiting_.TryTake(peer, limits_.mostWaitingHandshakesPerAddress,
-                        limits_.mostWaitingHandshakes)) {
+  if (!TakeWaitingPlace(peer)) {
     // Beyond its address's share, or the server's: told to try later, as by a full server,
     // without a slot.
     connection->write(Redirect(0));

@@ -48,6 +48,8 @@ class HandshakeListener : public QObject {
  private:
   void OnNewConnection();
   void Answer(QTcpSocket* connection);
+  // A place among the waiting handshakes for `peer`, if its share and the server's allow.
+  bool TakeWaitingPlace(const QString& peer);
   void EndHandshake(QTcpSocket* connection);
   void OnAcceptError();
   void RetryAccepting();

@@ -52,6 +52,11 @@ bool SlotSocket::Listen(quint16 port) {
   return true;
 }
 
+void SlotSocket::TakeArrivedConnection() {
+  // A zero wait only looks: the accepted connection arrives through OnNewConnection.
+  if (state_ == kSocketListening && server_) server_->waitForNewConnection(0);
+}
+
 void SlotSocket::Close() {
   reservationTimer_.stop();
   DropServer();

@@ -58,6 +58,9 @@ class SlotSocket : public QObject, public SlotTransport {
   // Gives up listening after the reservation limit without a connection. False when the
   // port cannot be listened on; the socket is Closed then.
   bool Listen(quint16 port);
+  // Takes the connection of a reserved port whose client has already connected while the
+  // event loop was busy elsewhere, so the slot no longer counts as waiting for its client.
+  void TakeArrivedConnection();
   void Close() override;
   void Send(const Reply& reply) override;
   void DiscardPendingInput() override;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTcpSocket>
 
 #include "client/event_wait.h"
 #include "protocol/socket_state.h"
@@ -97,10 +99,19 @@ class ReservationCapTest : public LogonGuardTest {
 
 TEST_F(ReservationCapTest, SlotsReservedAndNotYetConnectedHaveACapOverAllAddresses) {
   CorvaneClient reserving(3000);
-  EXPECT_NE(reserving.RequestSlotPort(server_.host(), server_.port()).value_or(0), 0);
+  const quint16 reserved = reserving.RequestSlotPort(server_.host(), server_.port()).value_or(0);
+  EXPECT_NE(reserved, 0);
   // The address has used one of its three; all reservations together, their one.
   CorvaneClient refused(3000);
   EXPECT_EQ(refused.RequestSlotPort(server_.host(), server_.port()).value_or(1), 0);
+
+  // Its client connects while the server is busy (its event loop has not run since): the
+  // slot is no longer waiting, so the next handshake gets one.
+  QTcpSocket arrived;
+  arrived.connectToHost(QHostAddress::LocalHost, reserved);
+  ASSERT_TRUE(arrived.waitForConnected(3000));
+  CorvaneClient next(3000);
+  EXPECT_NE(next.RequestSlotPort(server_.host(), server_.port()).value_or(0), 0);
 }
 
 TEST_F(LogonGuardTest, RefusalsAreAnsweredLaterEachTimeWhileOthersAreServed) {
