@@ -22,7 +22,8 @@
 # Environment: SERVERS (10), HANDHELDS (100, at most 100: a server's slots), THINK_MS (1000),
 # RUN_SECONDS (300, measured), WARMUP (2), START_SPREAD (1), ROWS (10000), PACES (think
 # times of further shorter runs raising the pace, e.g. 500,250,125; none by default),
-# PACE_SECONDS (60, each of those), CORVANE_PORT (15771; server s takes the port s after it),
+# PACE_SECONDS (60, each of those), PG_FRESH_MS (postgres.dat: how long records read ahead
+# stay fresh; unset: the server's default), CORVANE_PORT (15771; server s takes the port s after it),
 # PG_PORT (15761). Prints every run and a table, also written to BUILD_DIR/bench-fleet.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -122,6 +123,7 @@ for s in $(seq 0 $((servers - 1))); do
   printf '"fleet","postgresql://bench_served@%s:%s/bench"\r\n' "$host" "$pg_port" \
     >"$dir/database.dat"
   printf '0,0,5,0,0\r\n1,0\r\n' >"$dir/general.dat"
+  if [ -n "${PG_FRESH_MS:-}" ]; then printf '%s\r\n' "$PG_FRESH_MS" >"$dir/postgres.dat"; fi
   if [ "$s" = 0 ]; then
     key=$("$server_exe" --dir "$dir" --add-user BENCH BENCH)
   else

@@ -4,6 +4,7 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <algorithm>
+#include <bit>
 
 #include "engine/field_values.h"
 #include "engine/jet_sql.h"
@@ -143,6 +144,7 @@ void PgRecordset::FetchCurrent() {
   const bool backward = position_ < lastFetched_;
   lastFetched_ = position_;
   if (!ReadAheadServes(position_)) ReadAround(position_, backward);
+  ++ahead_.served;
   const std::optional<std::vector<PgParam>>& row = ahead_.rows[position_ - ahead_.first];
   if (!row) {
     missing_ = true;
@@ -160,8 +162,18 @@ bool PgRecordset::ReadAheadServes(int64_t position) const {
 }
 
 void PgRecordset::ReadAround(int64_t position, bool backward) {
+  const bool aged = position >= ahead_.first &&
+                    position < ahead_.first + static_cast<int64_t>(ahead_.rows.size());
+  const int64_t used = ahead_.served;
+  if (aged) {
+    readAheadSize_ = static_cast<int64_t>(
+        std::bit_ceil(static_cast<uint64_t>(std::clamp<int64_t>(used, 1, kReadAheadRecords))));
+  } else if (used >= readAheadSize_) {
+    readAheadSize_ = std::min<int64_t>(2 * readAheadSize_, kReadAheadRecords);
+  }
   ahead_.rows.clear();
-  const int64_t count = shared_->pool->FreshMs() > 0 && !oneByOne_ ? kReadAheadRecords : 1;
+  ahead_.served = 0;
+  const int64_t count = shared_->pool->FreshMs() > 0 && !oneByOne_ ? readAheadSize_ : 1;
   int64_t first = backward ? position + 1 - count : position;
   first = std::max<int64_t>(0, std::min(first, KeyCount() - count));
   if (count > 1) {

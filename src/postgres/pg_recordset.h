@@ -39,7 +39,8 @@ inline constexpr qint64 kReadAheadMostBytes = 1024 * 1024;
 
 // A keyed set serves its moves from the records it last read ahead while they are younger
 // than the pool's freshness limit and no client of this server saved to the table since;
-// otherwise it reads the next kReadAheadRecords by key in one statement. An edit or a delete
+// otherwise it reads the next records by key in one statement: up to kReadAheadRecords while
+// the client moves through them, fewer when they age before it gets to them. An edit or a delete
 // still compares with the stored record, so a record read ahead can never overwrite another
 // client's save.
 class PgRecordset final : public Recordset {
@@ -89,6 +90,7 @@ class PgRecordset final : public Recordset {
     std::vector<std::optional<std::vector<PgParam>>> rows;
     std::chrono::steady_clock::time_point readAt;
     uint64_t saves = 0;  // the table's save count before they were read
+    int64_t served = 0;  // moves served from them
   };
   bool ReadAheadServes(int64_t position) const;
   // Reads the records around `position`, the current one included: from it on, or up to it
@@ -121,7 +123,11 @@ class PgRecordset final : public Recordset {
   std::vector<PgParam> original_;         // the current record as last read
   ReadAhead ahead_;
   int64_t lastFetched_ = -1;  // which way the set moves
-  bool oneByOne_ = false;     // its records are too big to be read ahead
+  // How many records the next read fetches: doubled when the client moved past all of the
+  // last ones, cut to what it used when they aged first. A handheld at human pace moves once
+  // in a second or two, so records read ahead for it would go stale unread and only cost.
+  int64_t readAheadSize_ = kReadAheadRecords;
+  bool oneByOne_ = false;  // its records are too big to be read ahead
 };
 
 }  // namespace corvane

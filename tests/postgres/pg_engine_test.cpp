@@ -193,6 +193,20 @@ TEST_F(PgReadAheadTest, MovesAreServedFromBatchesReadInTheirDirection) {
   EXPECT_EQ(ErrorNumber([&] { rs->Value(1); }), engine_error::kRecordDeleted);
 }
 
+// A client that moves slower than records age (a handheld at human pace) is read only what
+// it uses, not 32 records each move that go stale unread.
+TEST_F(PgReadAheadTest, RecordsThatAgedUnreadAreNotReadAheadAgain) {
+  Exec(
+      "CREATE TABLE people (id int PRIMARY KEY, name text);"
+      "INSERT INTO people SELECT i, 'p' || i FROM generate_series(1, 40) i");
+  auto rs = OpenWithin(1'000, "people");  // reads ids 1 to 32
+  QThread::msleep(1'100);
+  rs->MoveNext();  // one of them was used: id 2 alone
+  Exec("UPDATE people SET name = 'new' WHERE id = 3");
+  rs->MoveNext();
+  EXPECT_EQ(rs->Value(1).toText(), "new");
+}
+
 // Keys are sent as parameters, whatever they hold; a composite key is matched whole.
 TEST_F(PgReadAheadTest, ChangesMadeElsewhereShowOnceTheLimitHasPassedWhateverTheKeysHold) {
   Exec(
