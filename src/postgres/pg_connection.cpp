@@ -92,7 +92,7 @@ bool PgResult::Append(const PGresult* rows, int row) {
   const int columns = PQnfields(rows);
   qint64 size = data_.size() + ends_.size() * kValueBookkeepingBytes;
   for (int c = 0; c < columns; ++c) size += PQgetlength(rows, row, c) + kValueBookkeepingBytes;
-  if (size > mostBytes_) return false;
+  if (size > kResultMemoryLimitBytes) return false;
   for (int c = 0; c < columns; ++c) {
     data_.append(PQgetvalue(rows, row, c), PQgetlength(rows, row, c));
     ends_.append(static_cast<int>(data_.size()));
@@ -198,20 +198,19 @@ PgResult PgConnection::Exec(const QString& sql, const std::vector<PgParam>& para
   return Checked(Run(sql.toUtf8(), values));
 }
 
-PgResult PgConnection::ExecPrepared(const QString& sql, const std::vector<PgParam>& params,
-                                    qint64 mostBytes) {
+PgResult PgConnection::ExecPrepared(const QString& sql, const std::vector<PgParam>& params) {
   const std::vector<const char*> values = Values(params);
   if (stop_.Due()) throw Stopped();
   const QByteArray text = sql.toUtf8();
   const QByteArray name = Prepared(text, static_cast<int>(values.size()));
-  PgResult result = Run(text, values, name, mostBytes);
+  PgResult result = Run(text, values, name);
   const ExecStatusType status = result.Status();
   if (!name.isEmpty() && status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
     prepared_.remove(text);
     if (Usable()) PQclear(PQexec(conn_.get(), ("DEALLOCATE " + name).constData()));
     // A table changed under it (a column's type) makes the plan unusable (0A000): the
     // statement runs again, planned afresh.
-    if (result.ErrorState() == "0A000" && Usable()) result = Run(text, values, {}, mostBytes);
+    if (result.ErrorState() == "0A000" && Usable()) result = Run(text, values);
   }
   return Checked(std::move(result));
 }
@@ -354,7 +353,7 @@ QString PgConnection::QuoteLiteral(const QString& value) const {
 }
 
 PgResult PgConnection::Run(const QByteArray& text, const std::vector<const char*>& values,
-                           const QByteArray& prepared, qint64 mostBytes) {
+                           const QByteArray& prepared) {
   PGconn* conn = conn_.get();
   const int count = static_cast<int>(values.size());
   const int sent = prepared.isEmpty() ? PQsendQueryParams(conn, text.constData(), count, nullptr,
@@ -364,13 +363,12 @@ PgResult PgConnection::Run(const QByteArray& text, const std::vector<const char*
   if (!sent) return {};
   // Row by row, so that a result too big to hold is known before libpq holds it all.
   PQsetSingleRowMode(conn);
-  return Await(mostBytes);
+  return Await();
 }
 
-PgResult PgConnection::Await(qint64 mostBytes) {
+PgResult PgConnection::Await() {
   CORVANE_CHECK_DATABASE_WAIT("Waiting for a server database");
   PgResult result;
-  result.mostBytes_ = mostBytes;
   bool cancelled = false;
   bool tooBig = false;
   qint64 givenUpAt = 0;

@@ -70,14 +70,13 @@ class PgResult {
   friend class PgConnection;
   qsizetype At(int row, int column) const { return qsizetype{row} * Columns() + column; }
   // Keeps a row of `rows` (a single-row result's only one by default); false, keeping
-  // nothing, when it would take the result past mostBytes_.
+  // nothing, when it would take the result past kResultMemoryLimitBytes.
   bool Append(const PGresult* rows, int row = 0);
   ExecStatusType Status() const { return head_ ? PQresultStatus(head_.get()) : PGRES_FATAL_ERROR; }
   QByteArray ErrorState() const;  // SQLSTATE; empty without one
 
   // The statement's last result: the columns, the status (or the error), the command tag.
   std::unique_ptr<PGresult, void (*)(PGresult*)> head_{nullptr, &PQclear};
-  qint64 mostBytes_ = kResultMemoryLimitBytes;
   QByteArray data_;  // the values' bytes, one after the other
   QList<int> ends_;  // where each value ends in data_, row by row
   QList<bool> nulls_;
@@ -118,9 +117,7 @@ class PgConnection {
   PgResult Exec(const QString& sql, const std::vector<PgParam>& params = {});
   // The same for the server's own statements that come again and again (reading a record
   // by its key): PostgreSQL parses and plans each once on this connection.
-  // `mostBytes` lowers the result limit for a read that has a cheaper way if it fails.
-  PgResult ExecPrepared(const QString& sql, const std::vector<PgParam>& params,
-                        qint64 mostBytes = kResultMemoryLimitBytes);
+  PgResult ExecPrepared(const QString& sql, const std::vector<PgParam>& params);
   // A client's statement (one SELECT, as sent by the server) or a read of a view: run in a
   // READ ONLY transaction held to the client work limit, whatever the session's settings
   // have become, with the session reset after it; all sent at once, in one round trip.
@@ -136,11 +133,11 @@ class PgConnection {
  private:
   // Sends the statement (by its prepared name when `prepared` is set) and waits for it.
   PgResult Run(const QByteArray& text, const std::vector<const char*>& values,
-               const QByteArray& prepared = {}, qint64 mostBytes = kResultMemoryLimitBytes);
+               const QByteArray& prepared = {});
   // The statement's result, its rows taken one by one; past kResultMemoryLimitBytes the
   // statement is cancelled, the rest of its rows are read and dropped, and EngineError
   // follows.
-  PgResult Await(qint64 mostBytes = kResultMemoryLimitBytes);
+  PgResult Await();
   // libpq's next result (nullptr once a statement's are all read), waited for in steps of
   // kServerStopCheckMs; while `stoppable`, the running statement is cancelled once `stop`
   // is due or its result is `tooBig`; a cancel the server leaves unconfirmed for

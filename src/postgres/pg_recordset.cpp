@@ -179,7 +179,12 @@ void PgRecordset::ReadAround(int64_t position, bool backward) {
   if (count > 1) {
     try {
       ReadByKeys(first, count);
-      return;
+      qint64 bytes = 0;
+      for (const auto& row : ahead_.rows) {
+        if (!row) continue;
+        for (const PgParam& value : *row) bytes += value ? value->size() : 0;
+      }
+      if (bytes <= kReadAheadMostBytes) return;
     } catch (const EngineError& error) {
       // A record too big for a client is refused when it is the one moved to, as before.
       if (!PgTooBig(error)) throw;
@@ -210,11 +215,8 @@ void PgRecordset::ReadByKeys(int64_t first, int64_t count) {
   // Counted before reading: a save while the statement runs makes the records old at once.
   const uint64_t saves = shared_->pool->Saves(source_.table);
   const auto readAt = std::chrono::steady_clock::now();
-  const PgResult result = Reading([&](PgConnection& connection) {
-    // A batch of large records is refused early, and the set then reads one a move.
-    return connection.ExecPrepared(select, params,
-                                   count > 1 ? kReadAheadMostBytes : kResultMemoryLimitBytes);
-  });
+  const PgResult result =
+      Reading([&](PgConnection& connection) { return connection.ExecPrepared(select, params); });
   QHash<QByteArray, int> found;
   for (int r = 0; r < result.Rows(); ++r) {
     QByteArray identity;
