@@ -173,7 +173,10 @@ void PgRecordset::ReadAround(int64_t position, bool backward) {
   }
   ahead_.rows.clear();
   ahead_.served = 0;
-  const int64_t count = shared_->pool->FreshMs() > 0 && !oneByOne_ ? readAheadSize_ : 1;
+  // The connection lent for the open is not risked on a batch: one refused as too big can
+  // leave it unusable, and the open has no other.
+  const int64_t count =
+      shared_->pool->FreshMs() > 0 && !oneByOne_ && !opening_ ? readAheadSize_ : 1;
   int64_t first = backward ? position + 1 - count : position;
   first = std::max<int64_t>(0, std::min(first, KeyCount() - count));
   if (count > 1) {

@@ -153,11 +153,12 @@ TEST_F(PgReadAheadTest, MovesAreServedFromBatchesReadInTheirDirection) {
   Exec(
       "CREATE TABLE people (id int PRIMARY KEY, name text);"
       "INSERT INTO people SELECT i, 'p' || i FROM generate_series(1, 70) i");
-  auto rs = OpenWithin(60'000, "people");  // reads ids 1 to 32
-  Exec("UPDATE people SET name = 'new' WHERE id IN (32, 33, 38, 60)");
-  for (int i = 1; i < 32; ++i) rs->MoveNext();
-  EXPECT_EQ(rs->Value(1).toText(), "p32");
-  rs->MoveNext();  // 33 to 64
+  auto rs = OpenWithin(60'000, "people");  // reads id 1 alone
+  rs->MoveNext();                          // 2 to 33
+  Exec("UPDATE people SET name = 'new' WHERE id IN (33, 34, 38, 60)");
+  for (int i = 2; i < 33; ++i) rs->MoveNext();
+  EXPECT_EQ(rs->Value(1).toText(), "p33");
+  rs->MoveNext();  // 34 to 65
   EXPECT_EQ(rs->Value(1).toText(), "new");
   rs->MoveLast();  // the last 32: 39 to 70
   rs->SetAbsolutePosition(38);
@@ -199,10 +200,11 @@ TEST_F(PgReadAheadTest, RecordsThatAgedUnreadAreNotReadAheadAgain) {
   Exec(
       "CREATE TABLE people (id int PRIMARY KEY, name text);"
       "INSERT INTO people SELECT i, 'p' || i FROM generate_series(1, 40) i");
-  auto rs = OpenWithin(1'000, "people");  // reads ids 1 to 32
+  auto rs = OpenWithin(1'000, "people");
+  rs->MoveNext();  // reads ids 2 to 33
   QThread::msleep(1'100);
-  rs->MoveNext();  // one of them was used: id 2 alone
-  Exec("UPDATE people SET name = 'new' WHERE id = 3");
+  rs->MoveNext();  // one of them was used: id 3 alone
+  Exec("UPDATE people SET name = 'new' WHERE id = 4");
   rs->MoveNext();
   EXPECT_EQ(rs->Value(1).toText(), "new");
 }
