@@ -418,6 +418,7 @@ PGresult* PgConnection::NextResult(bool stoppable, bool tooBig, bool& cancelled,
 }
 
 void PgConnection::Cancel() {
+  cancelSent_ = true;
   PGcancel* cancel = PQgetCancel(conn_.get());
   if (!cancel) return;
   // libpq waits for the server to close the cancel request's socket, which a paused server

@@ -97,7 +97,10 @@ class PgConnection {
 
   // False once the connection to the server is lost, or when its session could not be
   // reset after a client's statement: it is not lent again.
-  bool Usable() const { return !spoiled_ && !Lost(); }
+  bool Usable() const { return !spoiled_ && !cancelSent_ && !Lost(); }
+  // Not lent again only because a cancel was sent on it: dropped without a word, as nothing
+  // went wrong with the server.
+  bool Retired() const { return cancelSent_ && !spoiled_ && !Lost(); }
   // Whether the connection broke or the server ended its session (shut down, restarted,
   // or a statement was given up on it), as opposed to a statement that failed: what was
   // only read may be read again on a new connection.
@@ -160,6 +163,9 @@ class PgConnection {
   int64_t nextPrepared_ = 0;
   bool spoiled_ = false;  // the session could not be reset
   bool lost_ = false;     // the server ended the session, or it was given up
+  // A cancel reaches the server on a connection of its own, whenever it gets there: one that
+  // arrives after its statement ended stops the next statement on this session instead.
+  bool cancelSent_ = false;
 };
 
 // `select` with each row whose text is longer than kValueLengthLimitBytes refused on the

@@ -121,8 +121,9 @@ void PgPool::GiveBack(std::unique_ptr<PgConnection> connection) {
     --lent_;
     CountInUse(-1);
     connection->SetStop({});
-    lost = !connection->Usable();
-    if (!lost) idle_.push_back(std::move(connection));
+    const bool usable = connection->Usable();
+    lost = !usable && !connection->Retired();
+    if (usable) idle_.push_back(std::move(connection));
     if (lost) lostAtMs_ = QDateTime::currentMSecsSinceEpoch();
     returned_.notify_one();
   }

@@ -3,6 +3,7 @@
 // what it got and nobody is told the database is down.
 #include "postgres/pg_pool.h"
 
+#include <QDateTime>
 #include <atomic>
 
 #include "engine/database.h"
@@ -39,6 +40,26 @@ TEST_F(PgPoolTest, TheFirstOpenFillsThePoolAndABurstConnectsNoMore) {
     for (int i = 0; i < 3; ++i) burst.push_back(pool->Borrow());
     EXPECT_EQ(connected_, kServerPoolSize + 3);
   }
+  EXPECT_EQ(failed_, 0);
+}
+
+// A cancel reaches the server on a connection of its own, whenever it gets there: one that
+// came after its statement ended would stop the next borrower's.
+TEST_F(PgPoolTest, AConnectionAStatementWasCancelledOnIsNotLentAgainNorReportedLost) {
+  PgPool pool(Location(), 1, kClientWorkLimitMs, Counting());
+  const auto backend = [&](const PgStop& stop = {}) {
+    PgPool::Lease lease = pool.Borrow();
+    lease->SetStop(stop);
+    return lease
+        ->Exec(QStringLiteral("SELECT pg_backend_pid(), pg_sleep(%1)").arg(stop.deadline ? 5 : 0))
+        .Bytes(0, 0);
+  };
+  const QByteArray first = backend();
+  EXPECT_EQ(backend(), first);
+  PgStop soon;
+  soon.deadline = QDateTime::currentMSecsSinceEpoch() + 200;
+  EXPECT_THROW(backend(soon), EngineError);
+  EXPECT_NE(backend(), first);
   EXPECT_EQ(failed_, 0);
 }
 
