@@ -136,6 +136,10 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<PgShared>& shared,
 // A table or view by name, in any case; 3078 when there is none.
 std::unique_ptr<Recordset> OpenNamedSet(const std::shared_ptr<PgShared>& shared,
                                         PgConnection& connection, const QString& name) {
+  if (const std::shared_ptr<const PgOpenedTable> opened = shared->pool->Opened(name)) {
+    return std::make_unique<PgRecordset>(shared, connection, opened->source.table, opened->source,
+                                         opened->fields);
+  }
   std::optional<Relation> found;
   for (const Relation& relation : Relations(connection)) {
     if (relation.name.compare(name, Qt::CaseInsensitive) == 0) {

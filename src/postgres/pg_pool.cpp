@@ -1,10 +1,12 @@
 #include "postgres/pg_pool.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "engine/engine_error.h"
+#include "postgres/pg_recordset.h"
 
 namespace corvane {
 
@@ -131,6 +133,36 @@ void PgPool::GiveBack(std::unique_ptr<PgConnection> connection) {
     Tell(false, QStringLiteral("The connection to the server database was lost: %1")
                     .arg(connection->LastMessage()));
   }
+}
+
+bool PgPool::StillFresh(const PgOpenedTable& table) const {
+  return options_.freshMs > 0 &&
+         std::chrono::steady_clock::now() - table.readAt <
+             std::chrono::milliseconds(options_.freshMs) &&
+         Saves(table.source.table) == table.saves;
+}
+
+std::shared_ptr<const PgOpenedTable> PgPool::Opened(const QString& name) {
+  const std::lock_guard lock(openedMutex_);
+  const auto found = opened_.constFind(name.toCaseFolded());
+  if (found == opened_.constEnd() || !StillFresh(**found)) return nullptr;
+  return *found;
+}
+
+void PgPool::KeepOpened(std::shared_ptr<const PgOpenedTable> table) {
+  if (options_.freshMs <= 0) return;
+  const std::lock_guard lock(openedMutex_);
+  for (auto it = opened_.begin(); it != opened_.end();) {
+    it = StillFresh(**it) ? std::next(it) : opened_.erase(it);
+  }
+  if (opened_.size() >= kOpenedTablesKept) {
+    const auto oldest =
+        std::min_element(opened_.cbegin(), opened_.cend(),
+                         [](const auto& a, const auto& b) { return a->readAt < b->readAt; });
+    opened_.erase(oldest);
+  }
+  const QString name = table->source.table.toCaseFolded();
+  opened_.insert(name, std::move(table));
 }
 
 }  // namespace corvane

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QHashFunctions>
+#include <QHash>
 #include <QString>
 #include <array>
 #include <atomic>
@@ -14,6 +14,8 @@
 
 namespace corvane {
 
+struct PgOpenedTable;
+
 // The most connections one Corvane server keeps to one server database: PostgreSQL allows
 // 100 in all by default, and several Corvane servers share them.
 inline constexpr int kServerPoolSize = 8;
@@ -25,6 +27,8 @@ inline constexpr int kServerReconnectPauseMs = 200;
 // How long records a set read ahead serve its moves (postgres.dat): changes made through
 // another server, or straight in the database, show within this time. 0: every move reads.
 inline constexpr int kServerFreshMs = 1'000;
+// The most tables whose opened sets a pool keeps for the next opens (PgOpenedTable).
+inline constexpr int kOpenedTablesKept = 16;
 // Tables are counted for their saves in this many counters (by a hash of the name): two
 // tables that share one only cost each other's sets an early read.
 inline constexpr int kSaveCounters = 256;
@@ -92,6 +96,10 @@ class PgPool {
   void CountSave(const QString& table) {
     saves_[SaveCounter(table)].fetch_add(1, std::memory_order_acq_rel);
   }
+  // The table named `name` (in any case) as a set of it last opened, while younger than the
+  // freshness limit and no save went to it through this server since; else none.
+  std::shared_ptr<const PgOpenedTable> Opened(const QString& name);
+  void KeepOpened(std::shared_ptr<const PgOpenedTable> table);
 
  private:
   void GiveBack(std::unique_ptr<PgConnection> connection);
@@ -101,6 +109,7 @@ class PgPool {
   // Connect, tried again while the server may be restarting.
   std::unique_ptr<PgConnection> Reconnect(const PgStop& stop);
   void Tell(bool answered, const QString& message) const;
+  bool StillFresh(const PgOpenedTable& table) const;
   static size_t SaveCounter(const QString& table) { return qHash(table, 0) % kSaveCounters; }
   void CountInUse(int change) const {
     if (options_.inUse) options_.inUse->fetch_add(change, std::memory_order_relaxed);
@@ -116,6 +125,8 @@ class PgPool {
   int lent_ = 0;
   qint64 lostAtMs_ = 0;  // when the server last closed a connection; 0 once one is made
   std::array<std::atomic<uint64_t>, kSaveCounters> saves_{};
+  std::mutex openedMutex_;
+  QHash<QString, std::shared_ptr<const PgOpenedTable>> opened_;  // by case-folded name
 };
 
 }  // namespace corvane

@@ -40,13 +40,19 @@ PgRecordset::PgRecordset(std::shared_ptr<PgShared> shared, PgConnection& connect
   for (const QString& c : source_.columns) quoted << PgQuoteName(c);
   selectList_ = quoted.join(QStringLiteral(", "));
   const QString table = PgQuoteName(source_.table);
-  if (Updatable()) {
-    QStringList key;
-    for (const QString& c : source_.keyColumns) key << PgQuoteName(c);
-    const QString order = key.join(QStringLiteral(", "));
+  if (source_.keys) {
+    keys_ = *source_.keys;
+    source_.keys.reset();
+  } else if (Updatable()) {
+    const QString order = KeyList();
+    const bool wholeTable = source_.query.sql.isEmpty();
+    // Counted before reading, as for records read ahead.
+    auto opened = std::make_shared<PgOpenedTable>();
+    opened->saves = shared_->pool->Saves(source_.table);
+    opened->readAt = std::chrono::steady_clock::now();
     // A query's rows are the table's, in the query's order: only its key columns are read.
     const PgResult result =
-        source_.query.sql.isEmpty()
+        wholeTable
             ? connection.Exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(order, table))
             : connection.ExecConfined(QStringLiteral("SELECT %1 FROM (%2\n) AS corvane_q")
                                           .arg(order, source_.query.sql),
@@ -55,7 +61,13 @@ PgRecordset::PgRecordset(std::shared_ptr<PgShared> shared, PgConnection& connect
     keys_.Reserve(result.Rows());
     const std::vector<int> at = LeadingColumns();
     for (int r = 0; r < result.Rows(); ++r) keys_.Append(result, r, at);
-    if (source_.query.sql.isEmpty()) keys_.MarkOrdered();
+    if (wholeTable) {
+      keys_.MarkOrdered();
+      opened->source = source_;
+      opened->source.keys = std::make_shared<const PgKeyset>(keys_);
+      opened->fields = fields_;
+      shared_->pool->KeepOpened(std::move(opened));
+    }
   } else if (source_.rows) {
     rows_ = std::move(source_.rows);
   } else {

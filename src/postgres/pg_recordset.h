@@ -29,6 +29,18 @@ struct PgSetSource {
   QStringList keyColumns;          // primary key columns, in key order; empty: read-only snapshot
   PgQuery query;                   // a client's query the set reads; empty: the relation
   std::shared_ptr<PgResult> rows;  // the query's rows, when already read
+  std::shared_ptr<const PgKeyset> keys;  // the table's keys, when already read
+};
+
+// A table's set as it opened: what the pool keeps so that opens of the table within its
+// freshness limit (a fleet of handhelds switched on together) read neither the catalogue nor
+// the keys again. Records are still read from the table; only which ones there are may be
+// as old as the limit allows, as for records read ahead.
+struct PgOpenedTable {
+  PgSetSource source;  // with its keys
+  std::vector<FieldInfo> fields;
+  std::chrono::steady_clock::time_point readAt;
+  uint64_t saves = 0;  // the table's save count before its keys were read
 };
 
 // The most records one read by key fetches: those ahead of the move, in its direction.

@@ -224,6 +224,25 @@ TEST_F(PgReadAheadTest, ChangesMadeElsewhereShowOnceTheLimitHasPassedWhateverThe
   }
 }
 
+// Handhelds switched on together open the same table: within the limit the later opens take
+// the keys the first one read, and read only their records.
+TEST_F(PgReadAheadTest, OpensWithinTheLimitShareTheKeysTillItPassesOrThisServerSaves) {
+  Exec("CREATE TABLE people (id int PRIMARY KEY, name text); INSERT INTO people VALUES (1, 'a')");
+  auto first = OpenWithin(300, "people");
+  Exec("INSERT INTO people VALUES (2, 'elsewhere'); UPDATE people SET name = 'b' WHERE id = 1");
+  auto other = Open();
+  auto second = other->OpenRecordset("PEOPLE");
+  EXPECT_EQ(second->RecordCount(), 1);
+  EXPECT_EQ(second->Value(1).toText(), "b");
+  QThread::msleep(400);
+  EXPECT_EQ(other->OpenRecordset("people")->RecordCount(), 2);
+  // A record added through this server shows in the next open at once.
+  Exec("INSERT INTO people VALUES (3, 'elsewhere')");
+  EXPECT_EQ(db_->OpenRecordset("people")->RecordCount(), 2);
+  AddRecord(*second, {{0, Variant(4)}});
+  EXPECT_EQ(db_->OpenRecordset("people")->RecordCount(), 4);
+}
+
 TEST_F(PgEngineTest, ARoleThatMayOnlyReadGetsTheReadOnlyErrorOnItsEdits) {
   Exec(
       "CREATE TABLE prices (id int PRIMARY KEY, amount int); INSERT INTO prices VALUES (1, 5);"
