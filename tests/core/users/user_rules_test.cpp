@@ -13,7 +13,7 @@
 namespace corvane::test {
 namespace {
 
-TEST(UserRules, UpperCaseAndTrimmingStayWithinTheCodePage) {
+TEST(UserRules, UpperCaseTrimmingAndPasswordMatchesStayWithinTheCodePage) {
   EXPECT_EQ(UserUpperCase(QStringLiteral("jos\u00e9 \u00ff \u0161")),
             QStringLiteral("JOS\u00c9 \u0178 \u0160"));
   // Micro sign and f with hook upper-case outside Windows-1252, and sharp s has no single
@@ -24,9 +24,7 @@ TEST(UserRules, UpperCaseAndTrimmingStayWithinTheCodePage) {
   EXPECT_EQ(EnteredForm(QStringLiteral("  \u00b5ser pw ")), QStringLiteral("\u00b5SER PW"));
   EXPECT_EQ(TrimBlanks(QStringLiteral("\tpw pw\t ")), QStringLiteral("\tpw pw\t"));
   EXPECT_EQ(TrimBlanks(QByteArray(" 12345678 ")), QByteArray("12345678"));
-}
-
-TEST(UserRules, PasswordsMatchTrimmedAndWithoutRegardToCase) {
+  // Passwords match trimmed and without regard to case.
   EXPECT_TRUE(PasswordMatches("  secret ", "SECRET"));
   EXPECT_TRUE(PasswordMatches(QStringLiteral("\u00b5pw"), QStringLiteral("\u00b5PW")));
   // A letter kept by the upper case still has to be the same letter.
