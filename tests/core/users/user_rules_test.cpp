@@ -56,7 +56,7 @@ TEST(StoreScramble, MirrorsThenXorsWithTheStoreKeyAndRoundTripsEveryByte) {
   EXPECT_EQ(StoreScramble(StoreUnscramble(text)), text);
 }
 
-TEST(UserRecordFormat, RecordFitsOnlyWhenItReadsBackWhole) {
+TEST(UserRecordFormat, RecordFitsOnlyWhenItReadsBackWholeAndSplitsAtTheFirstColon) {
   // 'A' mirrors to 'Z', which meets its own code as the mask at position 77: a 'B' there.
   const QString password = QString(76, u'A') + u'B' + QString(168, u'A');
   EXPECT_TRUE(RecordFits({"BOB", password, "12345678"}));          // 254 bytes
@@ -67,10 +67,8 @@ TEST(UserRecordFormat, RecordFitsOnlyWhenItReadsBackWhole) {
   const QString nulName = QString(49, u'N') + u'?';
   ASSERT_TRUE(StoreScramble(nulName.toLatin1()).contains('\0'));
   EXPECT_FALSE(RecordFits({nulName, "P", "12345678"}));
-}
-
-TEST(UserRecordFormat, LogonRecordSplitsAtTheFirstColonAndReadsTheKeyAsANumber) {
-  // The password keeps its blanks and its case; the key's blanks are trimmed.
+  // A logon record splits at the first colon and reads the key as a number; the password keeps its
+  // blanks and its case; the key's blanks are trimmed.
   EXPECT_EQ(ParseLogonRecord(" pw : 34567890 "),
             (LogonRecord{" pw ", {34567890, KeyNumberFault::kNone}}));
   EXPECT_EQ(ParseLogonRecord("\xb5PW:1"), (LogonRecord{QStringLiteral("\u00b5PW"), {1}}));
