@@ -83,7 +83,7 @@ std::array<double, 8> Draws(std::initializer_list<int> xs) {
   return draws;
 }
 
-TEST(PrivateKey, EachDigitIsTheLastDigitOfItsRoundedDraw) {
+TEST(PrivateKey, EachDigitIsTheLastDigitOfItsRoundedDrawAndTheKeyANumberWithin32Bits) {
   EXPECT_EQ(PrivateKeyFromDraws(Draws({12345, 1, 22, 333, 4444, 32765, 16, 7})), "51234567");
   // A first digit 0 becomes the draw's first digit; only a draw of 0 itself leaves it.
   EXPECT_EQ(PrivateKeyFromDraws(Draws({32760, 10, 0, 0, 0, 0, 0, 100})), "30000000");
@@ -95,9 +95,7 @@ TEST(PrivateKey, EachDigitIsTheLastDigitOfItsRoundedDraw) {
   draws[1] = 0.6 / 32765.0;
   draws[2] = 0.9999999999;
   EXPECT_EQ(PrivateKeyFromDraws(draws), "01500000");
-}
-
-TEST(PrivateKeyToNumber, ConvertsLikeANumberTextWithinThirtyTwoBits) {
+  // A key converts like a number text within thirty-two bits.
   EXPECT_EQ(PrivateKeyToNumber("  01234567 "), (KeyNumber{1234567}));
   EXPECT_EQ(PrivateKeyToNumber("2.5"), (KeyNumber{2}));  // half to even
   EXPECT_EQ(PrivateKeyToNumber("-2147483648"), (KeyNumber{-2147483647 - 1}));
