@@ -162,7 +162,7 @@ class AccessImportContentTest : public ::testing::Test {
   QString path_;
 };
 
-TEST_F(AccessImportContentTest, NullsStayNullBytesStayBytesAndTheAutoNumberGoesOnCounting) {
+TEST_F(AccessImportContentTest, NullsBytesTheAutoNumberKeysRequiredFieldsAndCalculatedColumns) {
   ASSERT_TRUE(Import("testIndexCodesV1997.mdb").ok);
   EXPECT_EQ(Value("SELECT count(*) FROM Table6 WHERE data IS NULL").toInt(), 7);
   // Table14 holds every single-byte code, the ones Windows-1252 leaves undefined too.
@@ -175,10 +175,9 @@ TEST_F(AccessImportContentTest, NullsStayNullBytesStayBytesAndTheAutoNumberGoesO
   const qlonglong highest = Value("SELECT max(ID) FROM \"Table\"").toLongLong();
   ExecOnFile(path_, "INSERT INTO \"Table\" (Unicode) VALUES ('new')");
   EXPECT_EQ(Value("SELECT ID FROM \"Table\" WHERE Unicode = 'new'").toLongLong(), highest + 1);
-}
 
-// Names and values: FixtureImportTest; the Access file left as it was: PublishTest.
-TEST_F(AccessImportContentTest, KeysRequiredFieldsAndCalculatedColumns) {
+  // Keys, required fields and calculated columns (names and values: FixtureImportTest; the
+  // Access file left as it was: PublishTest).
   const AccessImportResult result = Import("badDb.accdb");
   ASSERT_TRUE(result.ok);
   // A two-column primary key without an AutoNumber stays the table's key; with an

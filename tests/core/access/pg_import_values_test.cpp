@@ -39,7 +39,7 @@ QString Refusal(AccessType type, const AccessValue& value) {
   return error;
 }
 
-TEST(PgImportValues, NullsEmptyTextsYesNoBytesAndNumbersKeepTheirMeaning) {
+TEST(PgImportValues, ValuesKeepTheirMeaningOrAreRefusedNeverCut) {
   EXPECT_EQ(Param(AccessType::kText, AccessValue()), std::nullopt);
   // An empty text is a text, not a Null.
   EXPECT_EQ(Param(AccessType::kText, Text("")), QByteArray(""));
@@ -54,10 +54,7 @@ TEST(PgImportValues, NullsEmptyTextsYesNoBytesAndNumbersKeepTheirMeaning) {
   EXPECT_EQ(Param(AccessType::kDouble, Real(0.1))->toDouble(), 0.1);
   EXPECT_EQ(Param(AccessType::kDouble, Real(-std::numeric_limits<double>::infinity())),
             QByteArray("-Infinity"));
-}
-
-TEST(PgImportValues, ValuesPostgresqlCannotHoldAreRefusedNotCut) {
-  // A parameter ends at its first NUL: the text would arrive shortened.
+  // Values PostgreSQL cannot hold are refused, not cut: a parameter ends at its first NUL.
   EXPECT_TRUE(Refusal(AccessType::kMemo, Text(QByteArray("ab\0cd", 5))).contains("U+0000"));
   // A file keeps a date without a calendar date as its day number; a timestamp cannot.
   EXPECT_TRUE(Refusal(AccessType::kDateTime, Real(1.0e7)).contains("calendar date"));

@@ -18,7 +18,7 @@ SavedQueryRow Row(int attribute, const QString& expression, int flag = 0, const 
   return {order, attribute, expression, flag, name1, name2};
 }
 
-TEST(SavedQuerySql, JoinsNestAndTwoConditionsOnOnePairMerge) {
+TEST(SavedQuerySql, JoinsNestTwoConditionsOnOnePairMergeAndWhatCannotBeRebuiltSaysWhy) {
   const SavedQuerySql q = SelectSqlFromRows({
       Row(5, {}, 0, "Table1"),
       Row(5, {}, 0, "Table2"),
@@ -32,9 +32,7 @@ TEST(SavedQuerySql, JoinsNestAndTwoConditionsOnOnePairMerge) {
   EXPECT_EQ(q.sql,
             "SELECT Table1.* FROM ([Table1] LEFT JOIN [Table3] ON Table1.a = Table3.a) INNER JOIN "
             "[Table2] ON (Table3.a = Table2.a) AND (Table3.b = Table2.b), [Loose]");
-}
-
-TEST(SavedQuerySql, QueriesThatCannotBeRebuiltSayWhy) {
+  // Queries that cannot be rebuilt say why.
   EXPECT_EQ(SelectSqlFromRows({Row(5, {}, 0, "T"), Row(6, "x"), Row(2, {}, 10, "Who")}).skipReason,
             "it asks for parameters");
   EXPECT_EQ(SelectSqlFromRows({Row(5, "C:\\other.mdb", 0, "T"), Row(6, "x")}).skipReason,

@@ -84,7 +84,7 @@ TEST_F(ActivityLogTest, EngineQueryNamesAreShortenedOrReplaced) {
   }
 }
 
-TEST_F(ActivityLogTest, LogFileIsWrittenInTheCodePageOnlyWhileKeepLogFileIsOne) {
+TEST_F(ActivityLogTest, LogFileIsWrittenInTheCodePageOnlyWhileKeepLogFileIsOneAndWhenItCan) {
   log_.LogActivity(Entry("Logon"));
   settings_.KeepLogFile = 2;
   log_.LogActivity(Entry("Logon"));
@@ -104,6 +104,14 @@ TEST_F(ActivityLogTest, LogFileIsWrittenInTheCodePageOnlyWhileKeepLogFileIsOne) 
   EXPECT_EQ(rows_.rowCount(), 4);
   EXPECT_EQ(QFile(log_.LogFilePath()).permissions() & 0x7077,
             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  // Client text cannot forge lines: the list shows what was sent, the file one line of it.
+  ActivityEntry forged = Entry("UserDenied");
+  forged.user = "x\r\nServer Shutdown\tand\x7f";
+  log_.LogActivity(forged);
+  EXPECT_EQ(LastRow().user, forged.user);
+  EXPECT_EQ(LogBytes().count('\n'), 3);
+  EXPECT_TRUE(LogBytes().contains("\nUser Denied     x  Server Shutdown and      "))
+      << LogBytes().constData();
 
   // An unknown code gives an empty row and a line of blanks; clearing empties the file,
   // or creates it.
@@ -115,6 +123,14 @@ TEST_F(ActivityLogTest, LogFileIsWrittenInTheCodePageOnlyWhileKeepLogFileIsOne) 
   QFile::remove(log_.LogFilePath());
   EXPECT_TRUE(log_.ClearLogFile());
   EXPECT_EQ(LogBytes(), QByteArray());
+
+  // A log file that cannot be written still adds the row.
+  ActivityRowsModel rows;
+  ActivityLog gone(rows, settings_, dir_.filePath("gone"), HostIdentity{"H", "1.2.3.4"});
+  gone.LogActivity(Entry("Logon"));
+  ASSERT_EQ(rows.rowCount(), 1);
+  EXPECT_EQ(rows.Row(0).event, "New User");
+  EXPECT_FALSE(gone.ClearLogFile());
 }
 
 TEST_F(ActivityLogTest, ALogFileOthersCouldReadIsMadePrivate) {
@@ -130,44 +146,9 @@ TEST_F(ActivityLogTest, ALogFileOthersCouldReadIsMadePrivate) {
   EXPECT_EQ(LogBytes().count('\n'), 1);
 }
 
-TEST_F(ActivityLogTest, ClientTextCannotForgeLogLines) {
-  settings_.KeepLogFile = 1;
-  ActivityEntry forged = Entry("UserDenied");
-  forged.user = "x\r\nServer Shutdown\tand\x7f";
-  log_.LogActivity(forged);
-  EXPECT_EQ(LastRow().user, forged.user);  // the list shows what was sent
-  EXPECT_EQ(LogBytes().count('\n'), 1);
-  EXPECT_TRUE(LogBytes().startsWith("User Denied     x  Server Shutdown and      "))
-      << LogBytes().constData();
-}
-
-TEST(ActivityLogFile, UnwritableLogFileStillAddsTheRow) {
-  QTemporaryDir dir;
-  ActivityRowsModel rows;
-  ServerSettings settings;
-  settings.KeepLogFile = 1;
-  ActivityLog log(rows, settings, dir.filePath("gone"), HostIdentity{"H", "1.2.3.4"});
-  log.LogActivity(Entry("Logon"));
-  ASSERT_EQ(rows.rowCount(), 1);
-  EXPECT_EQ(rows.Row(0).event, "New User");
-  EXPECT_FALSE(log.ClearLogFile());
-}
-
 ActivityRow RowNamed(const QString& event) { return {event, "U", "D", "T", "1", "d", "t"}; }
 
-TEST(ActivityRowsModel, ClearingKeepsTheFirstRow) {
-  for (int count : {0, 1, 5}) {
-    ActivityRowsModel model;
-    for (int i = 0; i < count; ++i) model.AppendRow(RowNamed(QString::number(i)));
-    model.ClearActivity();
-    ASSERT_EQ(model.rowCount(), count == 0 ? 0 : 1) << count;
-    if (count > 0) {
-      EXPECT_EQ(model.Row(0).event, "0");
-    }
-  }
-}
-
-TEST(ActivityRowsModel, ALimitKeepsTheFirstAndTheNewestRowsButAnnouncesEvery) {
+TEST(ActivityRowsModel, ALimitOrAClearKeepsTheFirstRowAndALimitTheNewestButAnnouncesEvery) {
   ActivityRowsModel model;
   int announced = 0;
   QObject::connect(&model, &ActivityRowsModel::RowAppended, [&] { ++announced; });
@@ -190,6 +171,13 @@ TEST(ActivityRowsModel, ALimitKeepsTheFirstAndTheNewestRowsButAnnouncesEvery) {
   model.SetRowLimit(0);
   for (int i = 0; i < 10; ++i) model.AppendRow(RowNamed("more"));
   EXPECT_EQ(model.rowCount(), 28);
+  // Clearing keeps the first row, and an empty list stays empty.
+  model.ClearActivity();
+  ASSERT_EQ(model.rowCount(), 1);
+  EXPECT_EQ(model.Row(0).event, "0");
+  ActivityRowsModel empty;
+  empty.ClearActivity();
+  EXPECT_EQ(empty.rowCount(), 0);
 }
 
 TEST(ActivityTimestamp, TimeHasNoZonePart) {

@@ -40,7 +40,7 @@ class SqliteWrapperTest : public ::testing::Test {
   SqliteDatabase db_;
 };
 
-TEST_F(SqliteWrapperTest, ValuesComeBackAsBoundNullApartFromEmptyTextAndBlobs) {
+TEST_F(SqliteWrapperTest, ValuesComeBackAsBoundNullApartFromEmptyTextAndBlobsAndResetNullsThem) {
   using Bind = std::function<int(SqliteStatement&)>;
   const QByteArray hostile("x'); DROP TABLE t; --\0tail", 25);
   const struct {
@@ -68,9 +68,9 @@ TEST_F(SqliteWrapperTest, ValuesComeBackAsBoundNullApartFromEmptyTextAndBlobs) {
   SqliteStatement count = Prepared("SELECT count(*) FROM t");  // never spliced into the SQL
   ASSERT_EQ(count.Step(), SQLITE_ROW);
   EXPECT_EQ(count.ColumnInteger(0), 1);
-}
 
-TEST_F(SqliteWrapperTest, ResetRunsAgainWithEveryParameterNull) {
+  // Reset runs again with every parameter Null.
+  ASSERT_EQ(db_.Execute("DELETE FROM t"), SQLITE_OK);
   SqliteStatement insert = Prepared("INSERT INTO t VALUES (?1)");
   insert.BindInteger(1, 7);
   ASSERT_EQ(insert.Step(), SQLITE_DONE);

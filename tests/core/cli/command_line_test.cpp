@@ -138,7 +138,14 @@ TEST_F(AdminActionTest, LegacyUsersAreImportedFirst) {
 
 using AdminProcessTest = ServerProcessTest;
 
-TEST_F(AdminProcessTest, AddListDuplicateAndRemoveWithTheirExitCodes) {
+TEST_F(AdminProcessTest, UsageAddListDuplicateAndRemoveWithTheirExitCodes) {
+  // An unknown option prints the usage, exits 2 and creates no store.
+  const ServerRun bogus = Run({"--bogus"});
+  EXPECT_EQ(bogus.exitCode, 2);
+  EXPECT_TRUE(bogus.err.contains("Usage:")) << bogus.err.constData();
+  EXPECT_TRUE(bogus.out.isEmpty());
+  EXPECT_FALSE(QFile::exists(Path("registry.db")));
+
   const ServerRun added = Run({"--add-user", "bob", "secret"});
   ASSERT_EQ(added.exitCode, 0) << added.err.constData();
   ASSERT_TRUE(QRegularExpression("^[0-9]{8}\n$").match(added.out).hasMatch())
@@ -159,14 +166,6 @@ TEST_F(AdminProcessTest, AddListDuplicateAndRemoveWithTheirExitCodes) {
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_FALSE(missing.err.isEmpty());
   EXPECT_EQ(RunServer({"--dir", Path("missing"), "--list-users"}).exitCode, 1);
-}
-
-TEST_F(AdminProcessTest, UnknownOptionPrintsUsageAndExitsTwo) {
-  const ServerRun bogus = Run({"--bogus"});
-  EXPECT_EQ(bogus.exitCode, 2);
-  EXPECT_TRUE(bogus.err.contains("Usage:")) << bogus.err.constData();
-  EXPECT_TRUE(bogus.out.isEmpty());
-  EXPECT_FALSE(QFile::exists(Path("registry.db")));
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ QStringList EntriesOf(const QString& folder) {
   return names;
 }
 
-TEST(WriteFileAtomically, ReplacesContentAndSetsPermissions) {
+TEST(WriteFileAtomically, ReplacesContentSetsPermissionsAndLeavesNothingWhenItFails) {
   QTemporaryDir dir;
   const QString path = dir.filePath("secret.dat");
   ASSERT_TRUE(WriteFileAtomically(path, "old content that is longer"));
@@ -27,16 +27,12 @@ TEST(WriteFileAtomically, ReplacesContentAndSetsPermissions) {
   EXPECT_EQ(file.permissions() & 0x7077,  // owner, group and other bits
             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   EXPECT_EQ(EntriesOf(dir.path()), QStringList{"secret.dat"});
-}
-
-TEST(WriteFileAtomically, FailureLeavesTheOldFileAndNoTemporary) {
-  QTemporaryDir dir;
+  // A failure leaves the old files and no temporary; a folder in the way cannot be replaced
+  // by a file.
   EXPECT_FALSE(WriteFileAtomically(dir.filePath("missing/x.dat"), "data"));
-
-  // A folder in the way cannot be replaced by a file.
   ASSERT_TRUE(QDir(dir.path()).mkdir("taken"));
   EXPECT_FALSE(WriteFileAtomically(dir.filePath("taken"), "data"));
-  EXPECT_EQ(EntriesOf(dir.path()), QStringList{"taken"});
+  EXPECT_EQ(EntriesOf(dir.path()), QStringList({"secret.dat", "taken"}));
 }
 
 }  // namespace

@@ -89,6 +89,15 @@ TEST_F(DatabaseCheckTest, CorruptDatabaseIsDroppedWithOneMessageAndListsStayAlig
   // A missing file is skipped silently.
   EXPECT_EQ(catalogue_.tableLists, (std::vector<QStringList>{{"ta"}, {}, {"tc"}}));
   EXPECT_EQ(catalogue_.queryLists, (std::vector<QStringList>{{"qa"}, {}, {"qc"}}));
+  // Of two entries of one name, dropping removes only the first.
+  catalogue_.published = {{"x", "/1"}, {"y", "/2"}, {"x", "/3"}};
+  catalogue_.tableLists = {{"t1"}, {"t2"}, {"t3"}};
+  catalogue_.queryLists = {{}, {}, {"q3"}};
+  DatabaseCheck::DropFailedDatabases(catalogue_, {"x"});
+  ASSERT_EQ(catalogue_.published.size(), 2u);
+  EXPECT_EQ(catalogue_.published[1].location, "/3");
+  EXPECT_EQ(catalogue_.tableLists, (std::vector<QStringList>{{"t2"}, {"t3"}}));
+  EXPECT_EQ(catalogue_.queryLists, (std::vector<QStringList>{{}, {"q3"}}));
 }
 
 TEST_F(DatabaseCheckTest, QueriesAreListedWithoutBeingRun) {
@@ -105,17 +114,6 @@ TEST_F(DatabaseCheckTest, QueriesAreListedWithoutBeingRun) {
   Run();
   EXPECT_EQ(catalogue_.queryLists, (std::vector<QStringList>{{"endless", "huge"}}));
   EXPECT_TRUE(prompt_.texts.isEmpty());
-}
-
-TEST_F(DatabaseCheckTest, DropRemovesOnlyTheFirstOfTwoEqualNames) {
-  catalogue_.published = {{"x", "/1"}, {"y", "/2"}, {"x", "/3"}};
-  catalogue_.tableLists = {{"t1"}, {"t2"}, {"t3"}};
-  catalogue_.queryLists = {{}, {}, {"q3"}};
-  DatabaseCheck::DropFailedDatabases(catalogue_, {"x"});
-  ASSERT_EQ(catalogue_.published.size(), 2u);
-  EXPECT_EQ(catalogue_.published[1].location, "/3");
-  EXPECT_EQ(catalogue_.tableLists, (std::vector<QStringList>{{"t2"}, {"t3"}}));
-  EXPECT_EQ(catalogue_.queryLists, (std::vector<QStringList>{{}, {"q3"}}));
 }
 
 }  // namespace

@@ -114,7 +114,7 @@ TEST_F(SettingsFilesTest, HandWrittenFilesReadAsTheOperatorsGuideSays) {
   EXPECT_FALSE(postgres.LoadFreshMs());
 }
 
-TEST_F(SettingsFilesTest, ListeningAndWebPortsLoadSaveAndDelete) {
+TEST_F(SettingsFilesTest, PortsAndTheDatabaseListLoadSaveAndDelete) {
   ServerSettings settings;
   EXPECT_FALSE(files_.LoadNetworkSettings(settings));
   settings.ListenPort = 8080;
@@ -138,9 +138,8 @@ TEST_F(SettingsFilesTest, ListeningAndWebPortsLoadSaveAndDelete) {
   EXPECT_EQ(loaded.WebPort, 50443);
   ASSERT_TRUE(WriteFileBytes(web.FilePath(), "70000\r\n"));
   EXPECT_FALSE(web.Load(loaded));
-}
 
-TEST_F(SettingsFilesTest, DatabaseListRoundTripsAndDropsEntriesWithoutAFile) {
+  // The database list round-trips and drops entries without a file.
   const QString sales = PathOf("sales.mdb");
   const QString stock = PathOf("stock.mdb");
   ASSERT_TRUE(WriteFileBytes(sales, "") && WriteFileBytes(stock, ""));
@@ -149,9 +148,9 @@ TEST_F(SettingsFilesTest, DatabaseListRoundTripsAndDropsEntriesWithoutAFile) {
   EXPECT_EQ(Get("database.dat"),
             "\"sales.mdb\",\"" + QFile::encodeName(sales) + "\"\r\n" + stockLine);
   QFile::remove(sales);
-  PublishedList loaded = {{"old", "old"}};
-  EXPECT_TRUE(files_.LoadDatabaseList(loaded));
-  EXPECT_EQ(loaded, (PublishedList{{"stock.mdb", stock}}));
+  PublishedList published = {{"old", "old"}};
+  EXPECT_TRUE(files_.LoadDatabaseList(published));
+  EXPECT_EQ(published, (PublishedList{{"stock.mdb", stock}}));
   // Saving an empty list deletes the file.
   files_.SaveDatabaseList({});
   EXPECT_FALSE(QFile::exists(PathOf("database.dat")));
@@ -167,7 +166,7 @@ TEST(SequentialRecords, NumbersUseADecimalPointWithoutExponentWhateverTheLocale)
   EXPECT_EQ(writer.bytes(), "\"Caf\xe9.mdb\",,1234.5,0,100000000000000000000,0.0000001\r\n");
 }
 
-TEST(SequentialReader, ReadsFieldsAcrossCommasAndLineEndsWhateverTheLocale) {
+TEST(SequentialReader, ReadsFieldsAcrossCommasAndLineEndsAndRoundsHalfToEvenWhateverTheLocale) {
   const ScopedDefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
   SequentialReader reader(" \"a, b\" ,  12.5 ,\r\n\"x\"\ny\r,5,");
   QString text;
@@ -191,10 +190,9 @@ TEST(SequentialReader, ReadsFieldsAcrossCommasAndLineEndsWhateverTheLocale) {
   EXPECT_TRUE(reader.AtEnd());
   EXPECT_FALSE(reader.ReadText(text));
   EXPECT_TRUE(reader.failed_past_end());
-}
 
-TEST(SequentialReader, IntegersRoundHalfToEvenAndAFailedFieldIsConsumed) {
-  SequentialReader reader("2.5,3.5,40000,abc,1e3,\"open\r\n");
+  // Integers round half to even; a failed field is consumed.
+  reader = SequentialReader("2.5,3.5,40000,abc,1e3,\"open\r\n");
   int16_t value = 0;
   for (int16_t want : {2, 4}) {
     ASSERT_TRUE(reader.ReadInt16(value));
@@ -206,7 +204,7 @@ TEST(SequentialReader, IntegersRoundHalfToEvenAndAFailedFieldIsConsumed) {
   }
   ASSERT_TRUE(reader.ReadInt16(value));
   EXPECT_EQ(value, 1000);
-  QString text = "kept";
+  text = "kept";
   EXPECT_FALSE(reader.ReadText(text));  // an unterminated quote
   EXPECT_EQ(text, "kept");
 }

@@ -33,7 +33,7 @@ TEST_P(BrowseTest, FieldListAndRecordRepliesByteForByte) {
   EXPECT_EQ(Ask(*client, "SendTheData").fields.value(0), "1");
 }
 
-TEST_P(BrowseTest, EmptyTableHasNoRecordToMoveTo) {
+TEST_P(BrowseTest, AnEmptyTableHasNoRecordToMoveToAndAnUnopenableOneLeavesNoSet) {
   auto client = Browsing({});
   EXPECT_EQ(Ask(*client, "SendTheData").text, Message({"Data", "0", "", "", ""}));
   for (const char* word : {"First", "Prev", "Delete"}) EXPECT_EQ(Ask(*client, word).word, "BOF");
@@ -41,12 +41,10 @@ TEST_P(BrowseTest, EmptyTableHasNoRecordToMoveTo) {
   EXPECT_EQ(Ask(*client, "Sort", {"name"}).word, "BOF");
   EXPECT_EQ(Ask(*client, "FindFirst", {"0", "a"}).word, "BOF");
   EXPECT_EQ(Events("Retrieve"), 0);
-}
 
-TEST_P(BrowseTest, UnopenableTableIsAnOpenErrorAndLeavesNoSet) {
-  db_.MakePeople({"Ann"});
+  // A table that cannot be opened is an open error and leaves no set.
   Publish({"nosuch"});
-  auto client = LoggedOn();
+  client = LoggedOn();
   const ClientReply reply = Ask(*client, "RequestTheTable", {"0", "0"});
   EXPECT_EQ(reply.word, "ErrorDB");
   EXPECT_FALSE(reply.fields.value(0).isEmpty());

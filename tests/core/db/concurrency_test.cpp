@@ -24,8 +24,6 @@ class ConcurrencyTest : public EngineSessionTest {
     Publish({"people", "items"});
   }
 
-  bool StoredQuery(const QString& name) { return db_.HasView(name); }
-
   // A client on slot `slot` whose "CreateQuery" is running on a worker.
   std::unique_ptr<CorvaneClient> Working(int slot) {
     auto client = LoggedOn("ann", "pw", 23456789);
@@ -58,7 +56,7 @@ TEST_P(ConcurrencyTest, PipelinedRequestsAreAnsweredInOrderWhileAnotherSlotWorks
                                      "Retrieve3", "Retrieve1"}));
 }
 
-TEST_P(ConcurrencyTest, AClientThatLeavesWhileItsWorkRunsFreesItsSlotAndStopsTheWork) {
+TEST_P(ConcurrencyTest, WorkWhoseClientLeavesOrIsDisconnectedIsStoppedAndItsSlotFreed) {
   auto working = Working(0);
   working->Disconnect();
   ASSERT_TRUE(WaitUntil([&] { return server_.slots().SlotState(0) == kSocketPeerClosing; }, 3000));
@@ -74,16 +72,14 @@ TEST_P(ConcurrencyTest, AClientThatLeavesWhileItsWorkRunsFreesItsSlotAndStopsThe
   // The slot serves the next client at once.
   auto next = LoggedOn();
   EXPECT_EQ(Ask(*next, "RequestTheTable", {"0", "0"}).word, "Fields");
-}
 
-TEST_P(ConcurrencyTest, DisconnectingEveryoneStopsRunningWork) {
-  auto working = Working(0);
-  auto idle = LoggedOn();
+  // Disconnecting everyone stops running work too.
+  working = Working(1);
   EXPECT_FALSE(server_.slots().WaitForWork(200));  // still running
   server_.slots().FreeEverySlot(FreeReason::kDisconnectAll);
   EXPECT_TRUE(server_.slots().WaitForWork(5000));
   EXPECT_TRUE(working->WaitForDisconnected(3000));
-  EXPECT_TRUE(idle->WaitForDisconnected(3000));
+  EXPECT_TRUE(next->WaitForDisconnected(3000));
   EXPECT_TRUE(WaitUntil([&] { return !StoredQuery("Slow"); }, 5000));
 }
 

@@ -33,6 +33,7 @@ class DbSessionTest : public ::testing::Test {
   QVariant Query(const QString& sql) { return db_.Query(sql); }
   bool IsPostgres() const { return db_.IsPostgres(); }
   QString Location() const { return db_.location(); }
+  bool StoredQuery(const QString& name) const { return db_.HasView(name); }
 
   // Publishes the database as database 0 ("shop.db") with these lists.
   void Publish(const QStringList& tables, const QStringList& queries = {}) {

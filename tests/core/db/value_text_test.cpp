@@ -14,6 +14,7 @@
 #include "commands/quick_format.h"
 #include "db_session_fixture.h"
 #include "engine/field_values.h"
+#include "support/scoped_environment.h"
 
 namespace corvane::test {
 namespace {
@@ -66,13 +67,6 @@ TEST(ValueTextTest, ValuesComeBackUnchangedFromTheirRegionalTexts) {
   }
 }
 
-// Amounts, dates and times are the RegionalFormats examples (regional_formats_test, EditTest);
-// Null texts are RegionalSessionTest's.
-TEST(ValueTextTest, SinglesShowSevenDigitsAndDoublesFifteen) {
-  EXPECT_EQ(Text(Variant(1.0 / 3), FieldType::kSingle, kUs), "0.3333333");
-  EXPECT_EQ(Text(Variant(1.0 / 3), FieldType::kDouble, kUs), "0.333333333333333");
-}
-
 TEST(ValueTextTest, NoTimeTextShowsAZoneInAnyLocale) {
   const QDateTime value = WallClock(QDate(1899, 12, 30), QTime(15, 4, 5));
   for (const QLocale& locale :
@@ -83,8 +77,12 @@ TEST(ValueTextTest, NoTimeTextShowsAZoneInAnyLocale) {
   }
 }
 
-// Blanks, texts that are no number or no date: EditTest, through the client commands.
-TEST(ValueTextTest, ClientTextsAreReadByTheFieldsType) {
+// Amounts, dates and times are the RegionalFormats examples (regional_formats_test, EditTest);
+// Null texts are RegionalSessionTest's; blanks, texts that are no number or no date
+// EditTest's, through the client commands.
+TEST(ValueTextTest, TextsFollowTheFieldsType) {
+  EXPECT_EQ(Text(Variant(1.0 / 3), FieldType::kSingle, kUs), "0.3333333");
+  EXPECT_EQ(Text(Variant(1.0 / 3), FieldType::kDouble, kUs), "0.333333333333333");
   EXPECT_DOUBLE_EQ(FromText("2.345", FieldType::kCurrency, kUs).toReal(), 2.35);
   // Where "." is the decimal point the leading number is stored: 1,234 reads 1.
   EXPECT_EQ(FromText("1,234", FieldType::kLong, kUs), Variant(1.0));
@@ -112,27 +110,9 @@ TEST(ValueTextTest, RegionalNumbersAcceptSymbolsSignsAndGrouping) {
   EXPECT_EQ(RegionalDate("12/6/2026 8:30", kUs), WallClock(QDate(2026, 12, 6), QTime(8, 30)));
 }
 
-// Sets the process's time zone for one test and puts the old one back.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone)
-      : old_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
-    qputenv("TZ", zone);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    had_ ? qputenv("TZ", old_) : qunsetenv("TZ");
-    tzset();
-  }
-
- private:
-  QByteArray old_;
-  bool had_;
-};
-
 TEST(ValueTextTest, DatesAreWallClockValuesThatExistInEveryTimeZone) {
   if (!QFile::exists("/usr/share/zoneinfo/Europe/Berlin")) GTEST_SKIP() << "no time zone data";
-  ScopedTimeZone berlin("Europe/Berlin");
+  const ScopedEnvironment berlin("TZ", "Europe/Berlin", tzset);
   // 02:30 on 29 March 2020 never happened on Berlin's clocks, but a stored value may say it.
   const QDateTime gap = DateTimeFromStoredText("2020-03-29 02:30:00");
   ASSERT_TRUE(gap.isValid());

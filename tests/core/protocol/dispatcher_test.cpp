@@ -69,7 +69,7 @@ class DispatcherTest : public ::testing::Test {
   std::vector<std::pair<int, QByteArray>>& sent_ = harness_.sent;
 };
 
-TEST_F(DispatcherTest, AcceptedLogonWithEncryptionOff) {
+TEST_F(DispatcherTest, AcceptedLogonWithEncryptionOffAndOn) {
   // The password sent is compared without its blanks and its case.
   Logon(3, "bob", "  SeCrEt ");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "000"}));
@@ -83,14 +83,13 @@ TEST_F(DispatcherTest, AcceptedLogonWithEncryptionOff) {
   EXPECT_EQ(UsersListSlots(), std::vector<int>{3});
   EXPECT_EQ(activity_.events.back(), std::make_pair(3, QByteArray("Logon")));
   EXPECT_EQ(users_.lookups.back(), "bob");
-}
-
-TEST_F(DispatcherTest, AcceptedLogonWithEncryptionHandsOutPaddedKey) {
+  // With encryption on, the session key is handed out padded to three digits.
+  settings_.AllowMultipleLogons = 1;
   settings_.EncryptionEnabled = 1;
   keySeed_ = 7;
   Logon(0, "bob", "secret");
   EXPECT_EQ(LastReply(ReplyKey, 12345678), Message({"Accepted", "007"}));
-  EXPECT_EQ(session(0).SessionKey, 7);
+  EXPECT_EQ(this->session(0).SessionKey, 7);
   keySeed_ = 157;
   Logon(1, "ann", "pw");
   EXPECT_EQ(LastReply(ReplyKey, 23456789), Message({"Accepted", "157"}));
@@ -160,7 +159,7 @@ TEST_F(DispatcherTest, CommandsBeforeAnAcceptedLogonAreRefused) {
   EXPECT_EQ(LastReply(ReplyKey, LogonKey), Message({"UserDenied"}));
 }
 
-TEST_F(DispatcherTest, UnknownWordAfterLogonIsIgnoredButCountsAsActivity) {
+TEST_F(DispatcherTest, AfterLogonAnUnknownWordCountsAsActivityAndAnErrorClearsTheSlotTexts) {
   Logon(1, "bob", "secret");
   IdleFor(1, 4);
   sent_.clear();
@@ -169,6 +168,13 @@ TEST_F(DispatcherTest, UnknownWordAfterLogonIsIgnoredButCountsAsActivity) {
   EXPECT_TRUE(sent_.empty());
   EXPECT_TRUE(activity_.events.empty());
   EXPECT_EQ(session(1).IdleMinutes, 0);
+  IdleFor(1, 3);
+  Send(1, {"RequestTables"});
+  EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Invalid procedure call or argument"}));
+  EXPECT_EQ(session(1).SlotUserName, "");
+  EXPECT_FALSE(session(1).LogonAccepted);
+  // No end-of-dispatch step on the error path.
+  EXPECT_EQ(session(1).IdleMinutes, 3);
 }
 
 TEST_F(DispatcherTest, ErrorIsAnsweredAndLeavesTheFirstMessageFresh) {
@@ -182,17 +188,6 @@ TEST_F(DispatcherTest, ErrorIsAnsweredAndLeavesTheFirstMessageFresh) {
   Logon(5, "odd", "pw");
   EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Type mismatch"}));
   EXPECT_EQ(LastErrorNumber(), 13);
-}
-
-TEST_F(DispatcherTest, ErrorAfterLogonClearsTheSlotTexts) {
-  Logon(2, "bob", "secret");
-  IdleFor(2, 3);
-  Send(2, {"RequestTables"});
-  EXPECT_EQ(LastPlainReply(), Message({"ErrorDB", "Invalid procedure call or argument"}));
-  EXPECT_EQ(session(2).SlotUserName, "");
-  EXPECT_FALSE(session(2).LogonAccepted);
-  // No end-of-dispatch step on the error path.
-  EXPECT_EQ(session(2).IdleMinutes, 3);
 }
 
 TEST_F(DispatcherTest, CatalogueReplies) {

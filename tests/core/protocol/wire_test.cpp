@@ -68,7 +68,7 @@ const QByteArray kEot("\x04");
 // The end marker as it stands after the frame's end mark was unwrapped.
 const QByteArray kMarker("\x03\x04");
 
-TEST(SplitMessageTest, FieldsRunUpToTheEndMarker) {
+TEST(SplitMessageTest, FieldsRunUpToTheEndMarkerAndDecodeAsTheirCommandReadsThem) {
   EXPECT_EQ(SplitMessage(kStx + "Sort" + kEot + kEot + kMarker), Fields({"Sort", ""}));
   EXPECT_EQ(SplitMessage(kStx + "a" + kEot + "bc" + kEot + kMarker), Fields({"a", "bc"}));
   // A field beginning with ETX ends the message.
@@ -80,9 +80,8 @@ TEST(SplitMessageTest, FieldsRunUpToTheEndMarker) {
   // Nothing without any EOT.
   EXPECT_FALSE(SplitMessage(QByteArray()));
   EXPECT_FALSE(SplitMessage(kStx + "word"));
-}
 
-TEST(DecodeRequestTest, TextsAreWindows1252AndTheLogonPasswordIsMirroredBack) {
+  // Decoded, texts are Windows-1252 and the logon password is mirrored back.
   ServerSettings settings;
   SlotSession session;
   const QByteArray end("\x03\x03\x03\x04");

@@ -24,14 +24,6 @@ class ClientLimitsTest : public DbSessionTest {
     bystander_ = Bystander();
   }
 
-  void ExpectBystanderServed() { ExpectServed(*bystander_); }
-
-  bool StoredQuery(const QString& name) {
-    return Query(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'view' AND name = '%1'")
-                     .arg(name))
-        .isValid();
-  }
-
   std::unique_ptr<CorvaneClient> bystander_;
 };
 
@@ -66,7 +58,7 @@ TEST_F(ClientLimitsTest, EveryStatementOfARequestStopsAtItsDeadline) {
   server_.slots().SetClientWorkLimit(kClientWorkLimitMs);
   ASSERT_EQ(Ask(*browsing, "RequestTheTable", {"0", "0"}).word, "Fields");
   EXPECT_EQ(Ask(*browsing, "FindFirst", {"1", "town 49999"}).word, "Found");
-  ExpectBystanderServed();
+  ExpectServed(*bystander_);
 }
 
 TEST_F(ClientLimitsTest, AValueLargerThanTheLimitIsRefused) {
@@ -89,7 +81,7 @@ TEST_F(ClientLimitsTest, AValueLargerThanTheLimitIsRefused) {
   EXPECT_EQ(Ask(*client, "CreateQuery", {"Large", sql}).text,
             Message({"FieldsCreateQuery", "1", "v", "w"}));
   EXPECT_EQ(Ask(*client, "SendQueryData").fields, (QList<QByteArray>{large, "1"}));
-  ExpectBystanderServed();
+  ExpectServed(*bystander_);
 }
 
 }  // namespace

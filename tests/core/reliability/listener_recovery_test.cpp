@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <QTcpSocket>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -11,6 +10,7 @@
 
 #include "client/event_wait.h"
 #include "support/file_bytes.h"
+#include "support/raw_http.h"
 #include "support/server_process.h"
 #include "support/sqlite_files.h"
 #include "support/test_server.h"
@@ -52,24 +52,10 @@ class ListenerRecoveryTest : public ServerProcessTest {
   bool lowered_ = false;
 };
 
-std::unique_ptr<QTcpSocket> OpenTo(quint16 port) {
-  auto socket = std::make_unique<QTcpSocket>();
-  socket->connectToHost(QHostAddress::LocalHost, port);
-  WaitUntil([&] { return socket->state() == QAbstractSocket::ConnectedState; }, 2000);
-  return socket;
-}
-
 bool WebAnswers(quint16 port) {
-  const std::unique_ptr<QTcpSocket> socket = OpenTo(port);
-  socket->write("GET /app.css HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-  QByteArray got;
-  WaitUntil(
-      [&] {
-        got += socket->readAll();
-        return got.contains("\r\n\r\n");
-      },
-      4000);
-  return got.startsWith("HTTP/1.1 200");
+  RawHttp web(port);
+  web.Write("GET /app.css HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+  return web.ReadUntil(HasWholeAnswer, 4000).startsWith("HTTP/1.1 200");
 }
 
 TEST_F(ListenerRecoveryTest, BothPortsAcceptAgainOnceDescriptorsAreFree) {
@@ -89,8 +75,8 @@ TEST_F(ListenerRecoveryTest, BothPortsAcceptAgainOnceDescriptorsAreFree) {
 
   // Room for two more descriptors, and more connections than that waiting.
   ASSERT_TRUE(LowerLimit(static_cast<rlim_t>(OpenDescriptors(server_.processId()) + 2)));
-  std::vector<std::unique_ptr<QTcpSocket>> crowd;
-  for (int i = 0; i < 6; ++i) crowd.push_back(OpenTo(webPort));
+  std::vector<std::unique_ptr<RawHttp>> crowd;
+  for (int i = 0; i < 6; ++i) crowd.push_back(std::make_unique<RawHttp>(webPort));
   WaitUntil([] { return false; }, 300);
   CorvaneClient starved(1500);
   const std::optional<quint16> none = starved.RequestSlotPort("127.0.0.1", port_);

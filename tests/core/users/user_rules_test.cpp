@@ -13,7 +13,7 @@
 namespace corvane::test {
 namespace {
 
-TEST(UserRules, UpperCaseAndTrimmingStayWithinTheCodePage) {
+TEST(UserRules, UpperCaseTrimmingAndPasswordMatchesStayWithinTheCodePage) {
   EXPECT_EQ(UserUpperCase(QStringLiteral("jos\u00e9 \u00ff \u0161")),
             QStringLiteral("JOS\u00c9 \u0178 \u0160"));
   // Micro sign and f with hook upper-case outside Windows-1252, and sharp s has no single
@@ -24,9 +24,7 @@ TEST(UserRules, UpperCaseAndTrimmingStayWithinTheCodePage) {
   EXPECT_EQ(EnteredForm(QStringLiteral("  \u00b5ser pw ")), QStringLiteral("\u00b5SER PW"));
   EXPECT_EQ(TrimBlanks(QStringLiteral("\tpw pw\t ")), QStringLiteral("\tpw pw\t"));
   EXPECT_EQ(TrimBlanks(QByteArray(" 12345678 ")), QByteArray("12345678"));
-}
-
-TEST(UserRules, PasswordsMatchTrimmedAndWithoutRegardToCase) {
+  // Passwords match trimmed and without regard to case.
   EXPECT_TRUE(PasswordMatches("  secret ", "SECRET"));
   EXPECT_TRUE(PasswordMatches(QStringLiteral("\u00b5pw"), QStringLiteral("\u00b5PW")));
   // A letter kept by the upper case still has to be the same letter.
@@ -58,7 +56,7 @@ TEST(StoreScramble, MirrorsThenXorsWithTheStoreKeyAndRoundTripsEveryByte) {
   EXPECT_EQ(StoreScramble(StoreUnscramble(text)), text);
 }
 
-TEST(UserRecordFormat, RecordFitsOnlyWhenItReadsBackWhole) {
+TEST(UserRecordFormat, RecordFitsOnlyWhenItReadsBackWholeAndSplitsAtTheFirstColon) {
   // 'A' mirrors to 'Z', which meets its own code as the mask at position 77: a 'B' there.
   const QString password = QString(76, u'A') + u'B' + QString(168, u'A');
   EXPECT_TRUE(RecordFits({"BOB", password, "12345678"}));          // 254 bytes
@@ -69,10 +67,8 @@ TEST(UserRecordFormat, RecordFitsOnlyWhenItReadsBackWhole) {
   const QString nulName = QString(49, u'N') + u'?';
   ASSERT_TRUE(StoreScramble(nulName.toLatin1()).contains('\0'));
   EXPECT_FALSE(RecordFits({nulName, "P", "12345678"}));
-}
-
-TEST(UserRecordFormat, LogonRecordSplitsAtTheFirstColonAndReadsTheKeyAsANumber) {
-  // The password keeps its blanks and its case; the key's blanks are trimmed.
+  // A logon record splits at the first colon and reads the key as a number; the password keeps its
+  // blanks and its case; the key's blanks are trimmed.
   EXPECT_EQ(ParseLogonRecord(" pw : 34567890 "),
             (LogonRecord{" pw ", {34567890, KeyNumberFault::kNone}}));
   EXPECT_EQ(ParseLogonRecord("\xb5PW:1"), (LogonRecord{QStringLiteral("\u00b5PW"), {1}}));
@@ -87,7 +83,7 @@ std::array<double, 8> Draws(std::initializer_list<int> xs) {
   return draws;
 }
 
-TEST(PrivateKey, EachDigitIsTheLastDigitOfItsRoundedDraw) {
+TEST(PrivateKey, EachDigitIsTheLastDigitOfItsRoundedDrawAndTheKeyANumberWithin32Bits) {
   EXPECT_EQ(PrivateKeyFromDraws(Draws({12345, 1, 22, 333, 4444, 32765, 16, 7})), "51234567");
   // A first digit 0 becomes the draw's first digit; only a draw of 0 itself leaves it.
   EXPECT_EQ(PrivateKeyFromDraws(Draws({32760, 10, 0, 0, 0, 0, 0, 100})), "30000000");
@@ -99,9 +95,7 @@ TEST(PrivateKey, EachDigitIsTheLastDigitOfItsRoundedDraw) {
   draws[1] = 0.6 / 32765.0;
   draws[2] = 0.9999999999;
   EXPECT_EQ(PrivateKeyFromDraws(draws), "01500000");
-}
-
-TEST(PrivateKeyToNumber, ConvertsLikeANumberTextWithinThirtyTwoBits) {
+  // A key converts like a number text within thirty-two bits.
   EXPECT_EQ(PrivateKeyToNumber("  01234567 "), (KeyNumber{1234567}));
   EXPECT_EQ(PrivateKeyToNumber("2.5"), (KeyNumber{2}));  // half to even
   EXPECT_EQ(PrivateKeyToNumber("-2147483648"), (KeyNumber{-2147483647 - 1}));

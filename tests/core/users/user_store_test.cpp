@@ -134,7 +134,7 @@ TEST_F(UserStoreTest, LogonLookupUpperCasesWithinTheCodePage) {
   EXPECT_EQ(LoadedNames().last(), "?MEGA");
 }
 
-TEST_F(UserStoreTest, SavingEditsInPlaceKeepsTheOrderAndRemovesTheUnlisted) {
+TEST_F(UserStoreTest, SavingEditsInPlaceRemovesTheUnlistedAndOddRecordsReadAsFarAsTheyCan) {
   Save({{"A", "1", "11111111"}, {"B", "2", "2"}, {"C", "3", "3"}, {"D", "4", "4"}});
   Save({{"D", "4", "4"}, {"A", "NEW", "11111111"}});
   EXPECT_EQ(Load(), (QList<UserRecord>{{"A", "NEW", "11111111"}, {"D", "4", "4"}}));
@@ -142,9 +142,7 @@ TEST_F(UserStoreTest, SavingEditsInPlaceKeepsTheOrderAndRemovesTheUnlisted) {
   Save({});
   EXPECT_FALSE(store_.HasUsers());
   EXPECT_TRUE(registry_.KeyExists(UserKey));
-}
-
-TEST_F(UserStoreTest, RecordsWithoutColonOrFillingTheBuffer) {
+  // Records without a colon, or filling the buffer.
   PutRaw("BOB", StoreScramble("NOCOLON"));
   PutRaw("FULL", QByteArray(255, 'x'));  // no room left for a NUL: reads empty
   PutRaw("LONG", QByteArray(256, 'x'));  // too long for the buffer: reads as absent

@@ -35,7 +35,7 @@ TEST(HttpIntakeTest, FollowsPlainChunkedAndPipelinedRequestsWhateverTheirPieces)
   EXPECT_EQ(partial.Completed(), 0);
 }
 
-TEST(HttpIntakeTest, RefusesOversizeHeadersAndBodiesBeforeTheBodyArrives) {
+TEST(HttpIntakeTest, RefusesOversizeHeadersAndBodiesBeforeTheBodyArrivesAndMalformedFraming) {
   HttpIntake declared(kHeaderLimit, kBodyLimit);
   EXPECT_EQ(declared.Feed("POST / HTTP/1.1\r\nContent-Length: 101\r\n"), Verdict::kFine);
   EXPECT_EQ(declared.Feed("\r\n"), Verdict::kBodyTooLarge);
@@ -55,9 +55,7 @@ TEST(HttpIntakeTest, RefusesOversizeHeadersAndBodiesBeforeTheBodyArrives) {
   HttpIntake header(kHeaderLimit, kBodyLimit);
   EXPECT_EQ(header.Feed("GET / HTTP/1.1\r\nCookie: " + QByteArray(300, 'c')),
             Verdict::kHeaderTooLarge);
-}
-
-TEST(HttpIntakeTest, FramingItCannotFollowIsMalformed) {
+  // Framing it cannot follow is malformed.
   for (const QByteArray& bad :
        {QByteArray("POST / HTTP/1.1\r\nContent-Length: 1x\r\n\r\n"),
         QByteArray("POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n"),

@@ -205,17 +205,7 @@ TEST_F(WebApiTest, ASessionEndsWithItsSlotOrItsLogon) {
   EXPECT_EQ(RunOne(fourth, "ThankYou"), QStringList());
 }
 
-TEST_F(WebApiTest, StoppingWebAccessFreesEveryWebSlotButNoOther) {
-  const QString kept = LogOn();
-  RunOne(LogOn(), "RequestTheTable", {"0", "7"});  // a slot without its logon
-  auto tcp = LoggedOn("ann", "pw", 23456789);
-  EXPECT_EQ(server_.slots().ConnectedCount(), 3);
-  api_.reset();
-  EXPECT_EQ(server_.slots().ConnectedCount(), 1);
-  EXPECT_EQ(Events("Logoff"), 2);
-}
-
-TEST_F(WebApiTest, ObeysTheMultipleLogonsAndEncryptionSettings) {
+TEST_F(WebApiTest, ObeysTheSettingsAndStoppingFreesEveryWebSlotButNoOther) {
   server_.settings.AllowMultipleLogons = 0;
   auto tcp = LoggedOn();
   EXPECT_TRUE(LogOn().isEmpty());
@@ -227,6 +217,15 @@ TEST_F(WebApiTest, ObeysTheMultipleLogonsAndEncryptionSettings) {
   const QString token = LogOn("ann", "pw");
   ASSERT_FALSE(token.isEmpty());
   EXPECT_EQ(RunOne(token, "RequestTheTable", {"0", "0"}), QStringList{"Fields|3|id|name|age"});
+
+  // Stopping the web access frees every web slot, with its logon or without, but no other.
+  RunOne(token, "RequestTheTable", {"0", "7"});  // the slot's logon ends
+  EXPECT_FALSE(LogOn("ann", "pw").isEmpty());
+  EXPECT_EQ(server_.slots().ConnectedCount(), 3);
+  const int logoffs = Events("Logoff");
+  api_.reset();
+  EXPECT_EQ(server_.slots().ConnectedCount(), 1);
+  EXPECT_EQ(Events("Logoff"), logoffs + 2);
 }
 
 // A slot host whose logon answers carry words of their own: the web access goes by the

@@ -87,7 +87,7 @@ class WebHttpTest : public DbSessionTest {
   std::unique_ptr<WebServer> web_;
 };
 
-TEST_F(WebHttpTest, ServesTheClientPagesWithStrictHeaders) {
+TEST_F(WebHttpTest, ServesThePagesWithStrictHeadersAndALogonCookieCarriesTheSession) {
   ASSERT_TRUE(StartWeb());
   EXPECT_FALSE(web_->Secure());
   EXPECT_TRUE(HasNote(QStringLiteral("plain HTTP")));
@@ -101,10 +101,8 @@ TEST_F(WebHttpTest, ServesTheClientPagesWithStrictHeaders) {
   }
   EXPECT_EQ(Send("/../web.dat").status, 404);
   EXPECT_EQ(Send("/api/nothing", "{}").status, 404);
-}
 
-TEST_F(WebHttpTest, LogonSetsAStrictCookieThatCarriesTheSession) {
-  ASSERT_TRUE(StartWeb());
+  // The logon sets a strict cookie that carries the session.
   EXPECT_FALSE(Send("/api/session").json.value("loggedOn").toBool());
   const HttpResult logon = Send("/api/logon", R"({"user":"bob","password":"secret"})");
   EXPECT_EQ(logon.status, 200);

@@ -137,7 +137,8 @@ TEST_F(SetupDialogTest, CancelAndTheCloseBoxKeepTheStoreButRestartTheListener) {
   EXPECT_EQ(finished_, 2);
 }
 
-TEST_F(SetupDialogTest, DeleteAsksFirstAndCancelKeepsTheItem) {
+TEST_F(SetupDialogTest, DeleteAndClearAskFirstAndTheLogButtonsAndMinutesFollowTheirBoxes) {
+  Configure([](ServerSettings& s) { s.InactivityLimit = 0; });
   OpenDialog();
   Databases()->setCurrentItem(Databases()->topLevelItem(1));
   prompts_.answers = {false};
@@ -153,11 +154,7 @@ TEST_F(SetupDialogTest, DeleteAsksFirstAndCancelKeepsTheItem) {
   PressKey(Users(), Qt::Key_Delete);
   EXPECT_TRUE(prompts_.boxes.back().text.startsWith("User ANN will be permanently removed."));
   EXPECT_EQ(UserList().Count(), 2);
-}
-
-TEST_F(SetupDialogTest, TheLogButtonsAndTheMinutesFollowTheirBoxes) {
-  Configure([](ServerSettings& s) { s.InactivityLimit = 0; });
-  OpenDialog();
+  prompts_.boxes.clear();
   auto* clear = Find<QPushButton>("cmdLog_1");
   auto* minutes = Find<QComboBox>("Combo2");
   EXPECT_FALSE(clear->isEnabled());
