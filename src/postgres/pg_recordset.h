@@ -139,7 +139,8 @@ class PgRecordset final : public Recordset {
   // last ones, cut to what it used when they aged first. A handheld at human pace moves once
   // in a second or two, so records read ahead for it would go stale unread and only cost.
   int64_t readAheadSize_ = kReadAheadRecords;
-  bool oneByOne_ = false;  // its records are too big to be read ahead
+  bool oneByOne_ = false;   // its records are too big to be read ahead
+  bool rowsShort_ = false;  // no record can be too big for a client, by its fields' types
 };
 
 }  // namespace corvane
