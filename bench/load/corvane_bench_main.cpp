@@ -173,9 +173,11 @@ void PrintResult(const Options& options, WorkloadKind kind, int clients, RunResu
                 result.seconds > 0 ? result.serverCpuNanoseconds / 1e7 / result.seconds : 0.0);
   }
   if (options.limits.thinkMs > 0) {
-    std::printf(" logged_on=%d logon_failures=%d logon_max_ms=%.0f full_retries=%lld",
-                result.loggedOn, result.logonFailures, result.latestLogonNanoseconds / 1e6,
-                static_cast<long long>(result.fullRetries));
+    std::printf(
+        " logged_on=%d logon_failures=%d logon_max_ms=%.0f logon_longest_ms=%.0f "
+        "full_retries=%lld",
+        result.loggedOn, result.logonFailures, result.latestLogonNanoseconds / 1e6,
+        result.longestLogonNanoseconds / 1e6, static_cast<long long>(result.fullRetries));
   }
   // The round trips by request, "Word:count/p99 ms/max ms".
   QByteArray byCommand;

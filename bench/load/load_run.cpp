@@ -72,6 +72,7 @@ struct LoadRun::Client {
   int64_t completed = 0;
   bool active = true;
   Clock::time_point loggedOnAt;
+  Clock::duration logonTook{};
   int fullRetries = 0;
 
   bool SendNext() {
@@ -147,8 +148,10 @@ std::unique_ptr<LoadRun::Client> LoadRun::PrepareClient(int index) {
   if (limits_.thinkMs > 0) target.source = AddressAfter(target_.source, index);
   auto client = std::make_unique<Client>(target, spec_, index);
   LoadConnection& connection = client->connection;
+  const Clock::time_point began = Clock::now();
   connection.ConnectAndLogon();
   client->loggedOnAt = Clock::now();
+  client->logonTook = client->loggedOnAt - began;
   client->fullRetries = connection.FullRetries();
   const ClientReply fields = connection.Exchange(client->plan.OpenText());
   if (fields.word != "Fields") {
@@ -179,6 +182,9 @@ RunResult LoadRun::Measure() {
   for (const auto& client : clients_) {
     ++result.loggedOn;
     result.fullRetries += client->fullRetries;
+    result.longestLogonNanoseconds = std::max<int64_t>(
+        result.longestLogonNanoseconds,
+        std::chrono::duration_cast<std::chrono::nanoseconds>(client->logonTook).count());
     result.latestLogonNanoseconds = std::max<int64_t>(
         result.latestLogonNanoseconds,
         std::chrono::duration_cast<std::chrono::nanoseconds>(client->loggedOnAt - preparedFrom_)

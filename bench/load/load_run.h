@@ -45,6 +45,7 @@ struct RunResult {
   int loggedOn = 0;
   int logonFailures = 0;
   int64_t latestLogonNanoseconds = 0;
+  int64_t longestLogonNanoseconds = 0;  // from a client's own start to its logon
   int64_t fullRetries = 0;
   QString failure;                    // why clients stopped early; empty when none did
   int64_t serverCpuNanoseconds = -1;  // -1: not measured

@@ -10,7 +10,7 @@ namespace corvane::load {
 // The resident size of a process in KiB (VmRSS of /proc/PID/status); nothing when unreadable.
 std::optional<int64_t> ResidentKib(pid_t pid);
 
-// CPU time the process's main thread has used, in nanoseconds (/proc/PID/schedstat).
+// CPU time every thread of the process has used, in nanoseconds (/proc/PID/task/*/schedstat).
 std::optional<int64_t> CpuNanoseconds(pid_t pid);
 
 }  // namespace corvane::load
