@@ -1,5 +1,6 @@
 #include "postgres/pg_database.h"
 
+#include <QScopeGuard>
 #include <optional>
 
 #include "engine/engine_error.h"
@@ -136,10 +137,6 @@ std::unique_ptr<Recordset> OpenQuerySet(const std::shared_ptr<PgShared>& shared,
 // A table or view by name, in any case; 3078 when there is none.
 std::unique_ptr<Recordset> OpenNamedSet(const std::shared_ptr<PgShared>& shared,
                                         PgConnection& connection, const QString& name) {
-  if (const std::shared_ptr<const PgOpenedTable> opened = shared->pool->Opened(name)) {
-    return std::make_unique<PgRecordset>(shared, connection, opened->source.table, opened->source,
-                                         opened->fields);
-  }
   std::optional<Relation> found;
   for (const Relation& relation : Relations(connection)) {
     if (relation.name.compare(name, Qt::CaseInsensitive) == 0) {
@@ -170,9 +167,20 @@ std::unique_ptr<Recordset> OpenShared(const std::shared_ptr<PgShared>& shared,
   if (!shared->open) {
     throw EngineError(engine_error::kClosed, QStringLiteral("The database is closed."));
   }
-  return shared->Reading([&](PgConnection& connection) {
-    return sql ? OpenQuerySet(shared, connection, source, source)
-               : OpenNamedSet(shared, connection, source);
+  // A table as another open of it left it, waited for before a connection is taken.
+  bool leading = false;
+  const std::shared_ptr<const PgOpenedTable> opened =
+      sql ? nullptr : shared->pool->Opened(source, shared->stop, leading);
+  const auto ended = qScopeGuard([&] {
+    if (leading) shared->pool->EndOpening(source);
+  });
+  return shared->Reading([&](PgConnection& connection) -> std::unique_ptr<Recordset> {
+    if (sql) return OpenQuerySet(shared, connection, source, source);
+    if (opened) {
+      return std::make_unique<PgRecordset>(shared, connection, opened->source.table, opened->source,
+                                           opened->fields);
+    }
+    return OpenNamedSet(shared, connection, source);
   });
 }
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "base/database_wait_guard.h"
 #include "engine/engine_error.h"
 #include "postgres/pg_recordset.h"
 
@@ -142,11 +143,34 @@ bool PgPool::StillFresh(const PgOpenedTable& table) const {
          Saves(table.source.table) == table.saves;
 }
 
-std::shared_ptr<const PgOpenedTable> PgPool::Opened(const QString& name) {
-  const std::lock_guard lock(openedMutex_);
-  const auto found = opened_.constFind(name.toCaseFolded());
-  if (found == opened_.constEnd() || !StillFresh(**found)) return nullptr;
-  return *found;
+std::shared_ptr<const PgOpenedTable> PgPool::Opened(const QString& name, const PgStop& stop,
+                                                    bool& leading) {
+  leading = false;
+  const QString key = name.toCaseFolded();
+  std::unique_lock lock(openedMutex_);
+  for (bool waited = false;; waited = true) {
+    const auto found = opened_.constFind(key);
+    if (found != opened_.constEnd() && StillFresh(**found)) return *found;
+    // One wait at most: an open that keeps nothing (a view) makes the next ones read.
+    if (options_.freshMs <= 0 || waited) return nullptr;
+    if (!opening_.contains(key)) {
+      opening_.insert(key);
+      leading = true;
+      return nullptr;
+    }
+    CORVANE_CHECK_DATABASE_WAIT("Waiting for another open of a server table");
+    while (opening_.contains(key) && !stop.Due()) {
+      openingEnded_.wait_for(lock, std::chrono::milliseconds(kServerStopCheckMs));
+    }
+  }
+}
+
+void PgPool::EndOpening(const QString& name) {
+  {
+    const std::lock_guard lock(openedMutex_);
+    opening_.remove(name.toCaseFolded());
+  }
+  openingEnded_.notify_all();
 }
 
 void PgPool::KeepOpened(std::shared_ptr<const PgOpenedTable> table) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <array>
 #include <atomic>
@@ -97,8 +98,13 @@ class PgPool {
     saves_[SaveCounter(table)].fetch_add(1, std::memory_order_acq_rel);
   }
   // The table named `name` (in any case) as a set of it last opened, while younger than the
-  // freshness limit and no save went to it through this server since; else none.
-  std::shared_ptr<const PgOpenedTable> Opened(const QString& name);
+  // freshness limit and no save went to it through this server since. Else, while another
+  // open of it is under way (handhelds switched on together), waits for that one (as long as
+  // `stop` allows) and takes what it left; else none, with `leading` set: this open is the
+  // one others wait for, until EndOpening.
+  std::shared_ptr<const PgOpenedTable> Opened(const QString& name, const PgStop& stop,
+                                              bool& leading);
+  void EndOpening(const QString& name);
   void KeepOpened(std::shared_ptr<const PgOpenedTable> table);
 
  private:
@@ -127,6 +133,8 @@ class PgPool {
   std::array<std::atomic<uint64_t>, kSaveCounters> saves_{};
   std::mutex openedMutex_;
   QHash<QString, std::shared_ptr<const PgOpenedTable>> opened_;  // by case-folded name
+  QSet<QString> opening_;  // case-folded names of tables being opened by a leading open
+  std::condition_variable openingEnded_;
 };
 
 }  // namespace corvane

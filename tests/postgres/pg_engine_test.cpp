@@ -243,6 +243,34 @@ TEST_F(PgReadAheadTest, OpensWithinTheLimitShareTheKeysTillItPassesOrThisServerS
   EXPECT_EQ(db_->OpenRecordset("people")->RecordCount(), 4);
 }
 
+// While one open of a table reads its keys, opens of it at the same moment wait for that one
+// instead of reading them too: the table is locked, so a reader shows waiting for the lock.
+TEST_F(PgReadAheadTest, OpensAtTheSameMomentReadTheKeysOnce) {
+  Exec("CREATE TABLE people (id int PRIMARY KEY); INSERT INTO people VALUES (1), (2)");
+  served_.SetFreshMs(60'000);
+  std::vector<std::unique_ptr<Database>> clients;
+  for (int i = 0; i < 3; ++i) clients.push_back(Open());
+  PgConnection holder(Location(), 30'000);
+  holder.Exec(QStringLiteral("BEGIN"));
+  holder.Exec(QStringLiteral("LOCK TABLE people IN ACCESS EXCLUSIVE MODE"));
+  std::vector<int64_t> counts(clients.size(), -1);
+  std::vector<std::thread> opens;
+  for (size_t i = 0; i < clients.size(); ++i) {
+    opens.emplace_back([&, i] { counts[i] = clients[i]->OpenRecordset("people")->RecordCount(); });
+  }
+  const auto readers = [] {
+    return Value(
+        "SELECT count(*) FROM pg_stat_activity WHERE application_name = 'corvane-server' AND "
+        "wait_event_type = 'Lock'");
+  };
+  for (int wait = 0; wait < 100 && readers() == "0"; ++wait) QThread::msleep(20);
+  QThread::msleep(300);  // time for a second reader to get to the lock, were there one
+  EXPECT_EQ(readers(), "1");
+  holder.Exec(QStringLiteral("COMMIT"));
+  for (std::thread& open : opens) open.join();
+  EXPECT_EQ(counts, std::vector<int64_t>(clients.size(), 2));
+}
+
 TEST_F(PgEngineTest, ARoleThatMayOnlyReadGetsTheReadOnlyErrorOnItsEdits) {
   Exec(
       "CREATE TABLE prices (id int PRIMARY KEY, amount int); INSERT INTO prices VALUES (1, 5);"
