@@ -16,7 +16,8 @@
 #
 # One corvane-bench per server, nothing pinned: servers, generators and PostgreSQL share the
 # machine's cores. Reported per server and in all: requests, p50/p99/max round trip, errors,
-# conflicts, the latest logon counted from the start, the port "0" answers retried, each
+# conflicts, the latest logon counted from the start (and, in the run lines, the longest one
+# counted from its handheld's own start), the port "0" answers retried, each
 # server's CPU; PostgreSQL's connections (sampled) and CPU (its processes together).
 #
 # Environment: SERVERS (10), HANDHELDS (100, at most 100: a server's slots), THINK_MS (1000),
