@@ -36,19 +36,11 @@ cmake --build "$build" -j2 --target corvane-server corvane-bench >/dev/null
 server_exe="$PWD/$build/src/app/corvane-server"
 bench_exe="$PWD/$build/bench/load/corvane-bench"
 results="$PWD/$build/bench-postgres.md"
-pg_bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)
+. bench/pg_cluster.sh
 
 work=$(mktemp -d /tmp/corvane-compare-pg.XXXXXX)
-# The cluster's own directory: PostgreSQL refuses to run as root, so there it runs as the
-# postgres account, which must be able to enter it.
-pg_dir=$(mktemp -d /tmp/corvane-cluster.XXXXXX)
-as_pg=()
-if [ "$(id -u)" -eq 0 ]; then
-  chown postgres: "$pg_dir"
-  as_pg=(runuser -u postgres --)
-fi
+pg_cluster_make corvane-cluster
 server_pids=()
-pg_started=""
 
 stop_servers() {
   for pid in "${server_pids[@]}"; do
@@ -59,10 +51,8 @@ stop_servers() {
 }
 cleanup() {
   stop_servers
-  if [ -n "$pg_started" ]; then
-    "${as_pg[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -m fast -w stop >/dev/null 2>&1 || true
-  fi
-  rm -rf "$work" "$pg_dir"
+  pg_cluster_stop
+  rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -83,22 +73,14 @@ INSERT INTO small SELECT i, printf('N%07d', (i * 7919) % 1000003), i * 0.25,
   datetime('2020-01-01', '+' || (i % 3000) || ' days') FROM n;
 SQL
 
-# Trust on loopback only: the cluster lives as long as this script and listens nowhere else.
-"${as_pg[@]}" "$pg_bin/initdb" -D "$pg_dir/data" -U corvane -A trust -E UTF8 --locale=C.UTF-8 \
-  >/dev/null
-taskset -c "$server_cpu" "${as_pg[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -w -l "$pg_dir/log" \
-  -o "-p $pg_port -c listen_addresses=$host -c unix_socket_directories=$pg_dir \
-  -c max_connections=300" start >/dev/null
-pg_started=1
-psql_bench() { psql -X -q -v ON_ERROR_STOP=1 -h "$host" -p "$pg_port" -U corvane "$@"; }
-# The server refuses a superuser: it reaches the table as a role of least privilege that owns
-# the database (and so may create the views of clients' queries) and the table.
-psql_bench -d postgres -c "CREATE ROLE bench_served LOGIN" -c "CREATE DATABASE bench OWNER bench_served"
-psql_bench -d bench -c "CREATE TABLE small (id integer PRIMARY KEY, name varchar(40),
+# PostgreSQL on the server's CPU; room for 99 pgbench clients beside the servers.
+pg_launch=(taskset -c "$server_cpu")
+pg_cluster_start "$pg_port" "$host" -c max_connections=300
+psql_cluster -d bench -c "CREATE TABLE small (id integer PRIMARY KEY, name varchar(40),
   amount double precision, born timestamp)"
 sqlite3 -csv "$work/small.db" "SELECT id, name, amount, born FROM small ORDER BY id" |
-  psql_bench -d bench -c "\\copy small FROM STDIN WITH (FORMAT csv)"
-psql_bench -d bench -c "ALTER TABLE small OWNER TO bench_served" -c "VACUUM ANALYZE small"
+  psql_cluster -d bench -c "\\copy small FROM STDIN WITH (FORMAT csv)"
+psql_cluster -d bench -c "ALTER TABLE small OWNER TO bench_served" -c "VACUUM ANALYZE small"
 
 # Database 0: the file; database 1: the same table in PostgreSQL.
 server_dir="$work/server"

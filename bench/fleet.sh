@@ -59,19 +59,11 @@ cmake --build "$build" -j2 --target corvane-server corvane-bench >/dev/null
 server_exe="$PWD/$build/src/app/corvane-server"
 bench_exe="$PWD/$build/bench/load/corvane-bench"
 results="$PWD/$build/bench-fleet.md"
-pg_bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)
+. bench/pg_cluster.sh
 
 work=$(mktemp -d /tmp/corvane-fleet.XXXXXX)
-# PostgreSQL refuses to run as root: there it runs as the postgres account, which must be
-# able to enter its directory.
-pg_dir=$(mktemp -d /tmp/corvane-fleet-cluster.XXXXXX)
-as_pg=()
-if [ "$(id -u)" -eq 0 ]; then
-  chown postgres: "$pg_dir"
-  as_pg=(runuser -u postgres --)
-fi
+pg_cluster_make corvane-fleet-cluster
 server_pids=()
-pg_started=""
 sampler=""
 
 stop_servers() {
@@ -82,10 +74,8 @@ stop_servers() {
 cleanup() {
   if [ -n "$sampler" ]; then kill "$sampler" 2>/dev/null || true; fi
   stop_servers
-  if [ -n "$pg_started" ]; then
-    "${as_pg[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -m fast -w stop >/dev/null 2>&1 || true
-  fi
-  rm -rf "$work" "$pg_dir"
+  pg_cluster_stop
+  rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -98,17 +88,8 @@ for p in $(seq "$port" $((port + servers - 1))) "$pg_port"; do
 done
 
 echo "Preparing a table of $rows records in PostgreSQL"
-# Trust on loopback only: the cluster lives as long as this script and listens nowhere else.
-"${as_pg[@]}" "$pg_bin/initdb" -D "$pg_dir/data" -U corvane -A trust -E UTF8 --locale=C.UTF-8 \
-  >/dev/null
-"${as_pg[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -w -l "$pg_dir/log" \
-  -o "-p $pg_port -c listen_addresses=$host -c unix_socket_directories=$pg_dir" start >/dev/null
-pg_started=1
-psql_fleet() { psql -X -q -v ON_ERROR_STOP=1 -h "$host" -p "$pg_port" -U corvane "$@"; }
-# The servers refuse a superuser: they reach the table as a role of least privilege that owns
-# the database and the table.
-psql_fleet -d postgres -c "CREATE ROLE bench_served LOGIN" -c "CREATE DATABASE bench OWNER bench_served"
-psql_fleet -d bench -c "CREATE TABLE small (id integer PRIMARY KEY, name varchar(40),
+pg_cluster_start "$pg_port" "$host"
+psql_cluster -d bench -c "CREATE TABLE small (id integer PRIMARY KEY, name varchar(40),
   amount double precision, born timestamp)" -c "INSERT INTO small SELECT i,
   'N' || lpad(((i * 7919) % 1000003)::text, 7, '0'), i * 0.25,
   timestamp '2020-01-01' + (i % 3000) * interval '1 day' FROM generate_series(1, $rows) i" \
@@ -143,7 +124,7 @@ pg_ticks() {
   echo "$total"
 }
 pg_connections() {
-  psql_fleet -d postgres -At -c "SELECT count(*) FROM pg_stat_activity WHERE datname = 'bench'"
+  psql_cluster -d postgres -At -c "SELECT count(*) FROM pg_stat_activity WHERE datname = 'bench'"
 }
 
 # $1: label, $2: think time, $3: measured seconds. Starts the servers, runs a generator for
