@@ -137,10 +137,7 @@ void PgPool::GiveBack(std::unique_ptr<PgConnection> connection) {
 }
 
 bool PgPool::StillFresh(const PgOpenedTable& table) const {
-  return options_.freshMs > 0 &&
-         std::chrono::steady_clock::now() - table.readAt <
-             std::chrono::milliseconds(options_.freshMs) &&
-         Saves(table.source.table) == table.saves;
+  return StillFresh(table.source.table, table.readAt, table.saves);
 }
 
 std::shared_ptr<const PgOpenedTable> PgPool::Opened(const QString& name, const PgStop& stop,

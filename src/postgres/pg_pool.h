@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -96,6 +97,15 @@ class PgPool {
   }
   void CountSave(const QString& table) {
     saves_[SaveCounter(table)].fetch_add(1, std::memory_order_acq_rel);
+  }
+  // Whether what was read of `table` at `readAt`, when its save count was `saves`, still
+  // serves: younger than the freshness limit, and no save through this server since.
+  bool StillFresh(const QString& table, std::chrono::steady_clock::time_point readAt,
+                  uint64_t saves) const {
+    return options_.freshMs > 0 &&
+           std::chrono::steady_clock::now() - readAt <
+               std::chrono::milliseconds(options_.freshMs) &&
+           Saves(table) == saves;
   }
   // The table named `name` (in any case) as a set of it last opened, while younger than the
   // freshness limit and no save went to it through this server since. Else, while another

@@ -89,8 +89,8 @@ PgRecordset::PgRecordset(std::shared_ptr<PgShared> shared, PgConnection& connect
     keys_.Reserve(result.Rows());
     const std::vector<int> at = LeadingColumns();
     for (int r = 0; r < result.Rows(); ++r) keys_.Append(result, r, at);
-    if (wholeTable) {
-      keys_.MarkOrdered();
+    if (wholeTable) keys_.MarkOrdered();
+    if (wholeTable && shared_->pool->FreshMs() > 0) {
       opened->source = source_;
       opened->source.keys = std::make_shared<const PgKeyset>(keys_);
       opened->fields = fields_;
@@ -194,11 +194,9 @@ void PgRecordset::FetchCurrent() {
 }
 
 bool PgRecordset::ReadAheadServes(int64_t position) const {
-  const int freshMs = shared_->pool->FreshMs();
-  return freshMs > 0 && position >= ahead_.first &&
+  return position >= ahead_.first &&
          position < ahead_.first + static_cast<int64_t>(ahead_.rows.size()) &&
-         std::chrono::steady_clock::now() - ahead_.readAt < std::chrono::milliseconds(freshMs) &&
-         shared_->pool->Saves(source_.table) == ahead_.saves;
+         shared_->pool->StillFresh(source_.table, ahead_.readAt, ahead_.saves);
 }
 
 void PgRecordset::ReadAround(int64_t position, bool backward) {
